@@ -1,0 +1,35 @@
+# The two commands a newcomer types: `make demo` and `make test`.
+BUILD   ?= build
+ASAN    ?= build-asan
+GEN     := -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+JOBS    ?= 2
+
+.PHONY: all deps build test test-asan demo bench clean
+
+all: build
+
+deps:
+	@./scripts/install-deps.sh
+
+build: deps
+	@cmake -S . -B $(BUILD) $(GEN) >/dev/null
+	@cmake --build $(BUILD) -j $(JOBS)
+
+test: build
+	@cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+test-asan: deps
+	@cmake -S . -B $(ASAN) $(GEN) -DPAVANA_SANITIZE=ON >/dev/null
+	@cmake --build $(ASAN) -j $(JOBS)
+	@cd $(ASAN) && ctest --output-on-failure -j $(JOBS)
+
+demo: build
+	@./scripts/demo.sh $(BUILD)
+
+bench: deps
+	@cmake -S . -B $(BUILD) $(GEN) -DPAVANA_BUILD_BENCH=ON >/dev/null
+	@cmake --build $(BUILD) -j $(JOBS)
+	@./bench/run.sh $(BUILD)
+
+clean:
+	rm -rf $(BUILD) $(ASAN)
