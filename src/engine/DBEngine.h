@@ -83,7 +83,7 @@ public:
     virtual std::int32_t Type() const = 0;  // DataTypeEnum of the declared type word
     virtual Variant Value() const = 0;      // Empty until set
     // Text is converted to the declared type with the current format settings (a text that
-    // does not convert fails with 3464 "Data type mismatch in criteria expression.");
+    // does not convert fails with 3421 "Data type conversion error.");
     // Null and values of other types are kept and converted when the statement runs.
     virtual void SetValue(const Variant& value) = 0;
 };
@@ -185,6 +185,12 @@ public:
                                                      const Variant& type = {},
                                                      const Variant& options = {},
                                                      const Variant& lockEdit = {}) = 0;
+    // Sets, changes or removes (an empty `newPassword`) the database password. The database
+    // must be open exclusively (3621 "Cannot change password on a shared open database."),
+    // `oldPassword` must be the current one, empty when there is none (3031 "Not a valid
+    // password."). A password cannot contain ";" (3031), since the connect text could not
+    // carry it.
+    virtual void NewPassword(const std::string& oldPassword, const std::string& newPassword) = 0;
     // Closes the file; objects opened on it fail afterwards with 3420 "Object invalid or no
     // longer set.". Closing a closed database does nothing.
     virtual void Close() = 0;
@@ -210,6 +216,11 @@ public:
                                                    const Variant& options = {},
                                                    const Variant& readOnly = {},
                                                    const Variant& connect = {}) = 0;
+    // Creates a new, empty database file and opens it exclusively; `connect` may carry
+    // ";PWD=<password>" to give it a password. An existing file is never replaced: it fails
+    // with 3204 "Database already exists.".
+    virtual std::shared_ptr<Database> CreateDatabase(const std::string& path,
+                                                     const std::string& connect = {}) = 0;
     // Closes every database opened in this workspace.
     virtual void Close() = 0;
 };

@@ -42,6 +42,20 @@ enum JetError : std::int32_t {
     jetTableDoesNotExist = 3376,
     jetFieldExists = 3380,
     jetReservedError = 3000,
+    jetInvalidArgument = 3001,
+    jetDiskError = 3043,
+    jetInvalidPath = 3044,
+    jetCannotOpenDatabase = 3049,
+    jetReadOnlyFile = 3050,
+    jetTooLarge = 3183,
+    jetFieldDefinedTwice = 3191,
+    jetDatabaseExists = 3204,
+    jetLocked = 3218,
+    jetInvalidOperation = 3219,
+    jetIndexExists = 3284,
+    jetNoSuchIndex = 3371,
+    jetConversionError = 3421,
+    jetSharedPassword = 3621,
 };
 
 // The status of an engine error number.
