@@ -53,7 +53,7 @@ enum JetError : std::int32_t {
     jetLocked = 3218,
     jetInvalidOperation = 3219,
     jetIndexExists = 3284,
-    jetNoSuchIndex = 3371,
+    jetNoTableOrConstraint = 3371,
     jetConversionError = 3421,
     jetSharedPassword = 3621,
 };
