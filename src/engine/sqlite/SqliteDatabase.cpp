@@ -11,6 +11,7 @@
 #include <fstream>
 
 #include "engine/EngineError.h"
+#include "engine/dialect/JetFunctions.h"
 #include "engine/sqlite/Columns.h"
 #include "engine/sqlite/Password.h"
 #include "engine/sqlite/SqliteErrors.h"
@@ -260,6 +261,7 @@ std::shared_ptr<DatabaseImpl> DatabaseImpl::Open(const std::string& path, bool e
                                        : "BEGIN EXCLUSIVE; COMMIT");
         sqlite3_busy_timeout(c.Handle(), kBusyTimeoutMs);
         sqlite3_set_authorizer(c.Handle(), Authorize, state.get());
+        dialect::RegisterJetFunctions(c.Handle());
     } catch (const SqliteFailure& failure) {
         state->connection.reset();
         OpenFailure(failure, full);

@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "engine/EngineError.h"
+#include "engine/dialect/JetFunctions.h"
 
 namespace pavana::engine::sqlite {
 namespace {
@@ -155,6 +156,7 @@ void RaiseStatementError(const SqliteFailure& failure, const std::string& sql,
         default:
             break;
     }
+    if (auto number = dialect::FunctionErrorNumber(m)) RaiseEngineError(*number, m, source);
     if (StartsWith(m, "table ") && m.find(" already exists") != std::string::npos) {
         std::string name = m.substr(6, m.find(" already exists") - 6);
         RaiseEngineError(jetTableExists, "Table '" + name + "' already exists.", source);
