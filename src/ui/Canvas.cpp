@@ -250,7 +250,9 @@ int TCanvas::DrawText(std::string_view text, TRect& r, unsigned flags) {
         return br.height();
     }
     QPainter& p = Painter();
-    p.setFont(Font.Font);
+    QFont font = Font.Font;
+    font.setStyleStrategy(QFont::StyleStrategy(font.styleStrategy() | QFont::NoAntialias));
+    p.setFont(font);
     p.setLayoutDirection((flags & DT_RTLREADING) ? Qt::RightToLeft : Qt::LeftToRight);
     const QRect box(r.Left, r.Top, r.Width(), r.Height());
     QRect used;
