@@ -170,6 +170,10 @@ MessageAnswer TerminalFront::ShowMessage(const MessageRequest& request) {
     return MessageAnswer{result, std::nullopt};
 }
 
+void TerminalFront::ShowFatalError(const std::string& message) {
+    console_->PrintBlock(ApplicationTitle() + ": " + ForTerminal(message) + "\n");
+}
+
 std::unique_ptr<TfvrxEvolucao> TerminalFront::CreateProgressWindow() {
     return std::make_unique<TerminalProgressWindow>(console_);
 }

@@ -24,6 +24,7 @@ public:
 
     MessageAnswer ShowMessage(const MessageRequest& request) override;
     std::unique_ptr<TfvrxEvolucao> CreateProgressWindow() override;
+    void ShowFatalError(const std::string& message) override;
 
     class Console;
 

@@ -49,6 +49,10 @@ public:
 
     // Processes pending window-system events (nothing for a terminal).
     virtual void ProcessMessages() {}
+
+    // The last-chance report of an error that escaped the run, just before the process ends
+    // with exit code 1.
+    virtual void ShowFatalError(const std::string& message) = 0;
 };
 
 // The installed front; the terminal front until another is installed.

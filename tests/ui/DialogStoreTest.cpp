@@ -22,6 +22,7 @@ public:
         last = request;
         return answer;
     }
+    void ShowFatalError(const std::string&) override {}
     std::unique_ptr<TfvrxEvolucao> CreateProgressWindow() override { return nullptr; }
 
     MessageAnswer answer{1, false};

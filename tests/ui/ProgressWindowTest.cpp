@@ -39,6 +39,7 @@ private:
 class RecordingFront : public UserFront {
 public:
     MessageAnswer ShowMessage(const MessageRequest&) override { return {}; }
+    void ShowFatalError(const std::string&) override {}
     std::unique_ptr<TfvrxEvolucao> CreateProgressWindow() override {
         return std::make_unique<RecordingWindow>(log);
     }
