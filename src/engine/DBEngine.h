@@ -1,0 +1,252 @@
+// The engine object model: DBEngine, Workspace, Database, QueryDef, Parameters, Recordset,
+// Fields and Properties, with the members the DAO layer and extension libraries call.
+//
+// These are interfaces; an engine (src/engine/sqlite/) implements them and the engine class
+// registry (ClassRegistry.h) creates its DBEngine. Every object is reference counted: each
+// holder keeps a std::shared_ptr, and an object stays usable as long as someone holds it
+// (a Recordset keeps its Database's connection alive, a Field its Recordset).
+//
+// Text is UTF-8. Optional arguments are variants; an argument that is Empty, Null or
+// missing (Variant::Missing()) takes the engine's default. Every failure raises
+// EOleException with the engine's English message and the status 0x800A0000 + the engine's
+// error number (EngineError.h); nothing is retried.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "engine/Constants.h"
+#include "rtl/Variant.h"
+
+namespace pavana::engine {
+
+class Workspace;
+class Database;
+class QueryDef;
+class Recordset;
+
+// A named value attached to an object ("AllowZeroLength" of a field, ...).
+class Property {
+public:
+    virtual ~Property() = default;
+    virtual std::string Name() const = 0;
+    virtual Variant Value() const = 0;
+    // Fails with 3032 "Cannot perform this operation." for a read-only property.
+    virtual void SetValue(const Variant& value) = 0;
+};
+
+class Properties {
+public:
+    virtual ~Properties() = default;
+    virtual std::int32_t Count() const = 0;
+    // By 0-based position, or by name (case-insensitive); an unknown one fails with
+    // 3270 "Property not found." (a position out of range with 3265 "Item not found in this
+    // collection.").
+    virtual std::shared_ptr<Property> Item(std::int32_t index) const = 0;
+    virtual std::shared_ptr<Property> Item(const std::string& name) const = 0;
+};
+
+// One column of a recordset.
+class Field {
+public:
+    virtual ~Field() = default;
+    virtual std::string Name() const = 0;
+    virtual std::int32_t Type() const = 0;        // DataTypeEnum
+    virtual std::int32_t Size() const = 0;        // characters for dbText, bytes otherwise
+    virtual std::int32_t Attributes() const = 0;  // FieldAttributeEnum bits
+    virtual Variant DefaultValue() const = 0;     // the default's text, Empty when none
+    // The value of the recordset's current record; fails with 3021 "No current record."
+    // when the recordset stands before the first or after the last record.
+    virtual Variant Value() const = 0;
+    // Sets the value in the record being edited or added (fails with 3020 "Update or
+    // CancelUpdate without AddNew or Edit." when none is).
+    virtual void SetValue(const Variant& value) = 0;
+    virtual std::shared_ptr<Properties> GetProperties() const = 0;
+};
+
+class Fields {
+public:
+    virtual ~Fields() = default;
+    virtual std::int32_t Count() const = 0;
+    // By 0-based position or by name (case-insensitive); 3265 "Item not found in this
+    // collection." otherwise. The order is the same at every call while the recordset lives.
+    virtual std::shared_ptr<Field> Item(std::int32_t index) const = 0;
+    virtual std::shared_ptr<Field> Item(const std::string& name) const = 0;
+};
+
+// A parameter of a query definition, declared in its PARAMETERS clause.
+class Parameter {
+public:
+    virtual ~Parameter() = default;
+    virtual std::string Name() const = 0;
+    virtual std::int32_t Type() const = 0;  // DataTypeEnum of the declared type word
+    virtual Variant Value() const = 0;      // Empty until set
+    // Text is converted to the declared type with the current format settings (a text that
+    // does not convert fails with 3421 "Data type conversion error.");
+    // Null and values of other types are kept and converted when the statement runs.
+    virtual void SetValue(const Variant& value) = 0;
+};
+
+class Parameters {
+public:
+    virtual ~Parameters() = default;
+    virtual std::int32_t Count() const = 0;
+    // Position i is the i-th name of the PARAMETERS clause; by name is case-insensitive.
+    virtual std::shared_ptr<Parameter> Item(std::int32_t index) const = 0;
+    virtual std::shared_ptr<Parameter> Item(const std::string& name) const = 0;
+};
+
+// A cursor over the rows of a query or table.
+class Recordset {
+public:
+    virtual ~Recordset() = default;
+
+    virtual std::string Name() const = 0;  // the source text it was opened on
+    virtual std::int32_t Type() const = 0;  // RecordsetTypeEnum
+    // BOF and EOF (EOF is a C macro, hence the names).
+    virtual bool IsBOF() const = 0;
+    virtual bool IsEOF() const = 0;
+    virtual bool Updatable() const = 0;
+    // Records reached so far (all of them after MoveLast), as DAO counts them.
+    virtual std::int32_t RecordCount() const = 0;
+
+    virtual void MoveFirst() = 0;
+    virtual void MoveLast(std::int32_t options = 0) = 0;
+    virtual void MoveNext() = 0;
+    virtual void MovePrevious() = 0;
+
+    // The current record's bookmark, a byte array of at least 4 bytes; setting one makes
+    // its record current (3159 "Not a valid bookmark." for anything else).
+    virtual Variant Bookmark() const = 0;
+    virtual void SetBookmark(const Variant& bookmark) = 0;
+    virtual Variant LastModified() const = 0;
+
+    virtual std::shared_ptr<Fields> GetFields() const = 0;
+
+    // Changing records.
+    virtual std::int32_t EditMode() const = 0;  // EditModeEnum
+    virtual void AddNew() = 0;
+    virtual void Edit() = 0;
+    virtual void Update(std::int32_t type = dbUpdateRegular, bool force = false) = 0;
+    virtual void CancelUpdate(std::int32_t type = dbUpdateRegular) = 0;
+    virtual void Delete() = 0;
+
+    // Filter and sort apply to recordsets opened from this one with OpenRecordset.
+    virtual std::string Filter() const = 0;
+    virtual void SetFilter(const std::string& filter) = 0;
+    virtual std::string Sort() const = 0;
+    virtual void SetSort(const std::string& sort) = 0;
+    virtual std::shared_ptr<Recordset> OpenRecordset(const Variant& type = {},
+                                                     const Variant& options = {}) = 0;
+
+    // Searching: FindFirst makes the first record that meets the criteria current and sets
+    // NoMatch false, or sets NoMatch true.
+    virtual void FindFirst(const std::string& criteria) = 0;
+    virtual bool NoMatch() const = 0;
+
+    virtual void Close() = 0;
+};
+
+// A query definition. One created with an empty name is temporary: never kept in the file.
+class QueryDef {
+public:
+    virtual ~QueryDef() = default;
+    virtual std::string Name() const = 0;
+    virtual std::string SQL() const = 0;
+    virtual std::shared_ptr<Parameters> GetParameters() const = 0;
+    // Runs the action statement. Each run is atomic (all or nothing) and committed when
+    // Execute returns. With dbFailOnError any failure fails the call; without it, rows that
+    // cannot be changed are left alone and the call still fails on errors of the statement
+    // as a whole. A query that returns rows fails with 3065 "Cannot execute a select query.".
+    virtual void Execute(const Variant& options = {}) = 0;
+    // Records changed by the last successful Execute (0 before the first).
+    virtual std::int32_t RecordsAffected() const = 0;
+    virtual std::shared_ptr<Recordset> OpenRecordset(const Variant& type = {},
+                                                     const Variant& options = {},
+                                                     const Variant& lockEdit = {}) = 0;
+    virtual void Close() = 0;
+};
+
+// An open database file.
+class Database {
+public:
+    virtual ~Database() = default;
+    virtual std::string Name() const = 0;     // the path it was opened with
+    virtual std::string Connect() const = 0;  // the connect text it was opened with
+    virtual bool Updatable() const = 0;       // false when opened read-only
+    virtual std::shared_ptr<QueryDef> CreateQueryDef(const std::string& name = {},
+                                                     const std::string& sql = {}) = 0;
+    // Runs one action statement, as QueryDef.Execute does.
+    virtual void Execute(const std::string& sql, const Variant& options = {}) = 0;
+    virtual std::int32_t RecordsAffected() const = 0;
+    // `source` is a table name or a query.
+    virtual std::shared_ptr<Recordset> OpenRecordset(const std::string& source,
+                                                     const Variant& type = {},
+                                                     const Variant& options = {},
+                                                     const Variant& lockEdit = {}) = 0;
+    // Sets, changes or removes (an empty `newPassword`) the database password. The database
+    // must be open exclusively (3621 "Cannot change password on a shared open database."),
+    // `oldPassword` must be the current one, empty when there is none (3031 "Not a valid
+    // password."). A password cannot contain ";" (3031), since the connect text could not
+    // carry it.
+    virtual void NewPassword(const std::string& oldPassword, const std::string& newPassword) = 0;
+    // Closes the file; objects opened on it fail afterwards with 3420 "Object invalid or no
+    // longer set.". Closing a closed database does nothing.
+    virtual void Close() = 0;
+};
+
+// A session of one user in which databases are opened.
+class Workspace {
+public:
+    virtual ~Workspace() = default;
+    virtual std::string Name() const = 0;
+    virtual std::string UserName() const = 0;
+    virtual std::int32_t Type() const = 0;  // WorkspaceTypeEnum
+    // Opens an existing database file; never creates one.
+    //   options   Boolean: open exclusively (other processes cannot open it meanwhile)
+    //   readOnly  Boolean: open for reading only
+    //   connect   ";PWD=<password>" (other parts of the text are ignored); a database
+    //             without a password opens with any password; one with a password needs
+    //             exactly it, case-sensitive.
+    // Fails with 3024 "Could not find file '<path>'.", 3343 "Unrecognized database format
+    // '<path>'.", 3031 "Not a valid password.", 3045 "Could not use '<path>'; file already in
+    // use." (locked by another process), 3051 for a file the process may not open.
+    virtual std::shared_ptr<Database> OpenDatabase(const std::string& path,
+                                                   const Variant& options = {},
+                                                   const Variant& readOnly = {},
+                                                   const Variant& connect = {}) = 0;
+    // Creates a new, empty database file and opens it exclusively; `connect` may carry
+    // ";PWD=<password>" to give it a password. An existing file is never replaced: it fails
+    // with 3204 "Database already exists.".
+    virtual std::shared_ptr<Database> CreateDatabase(const std::string& path,
+                                                     const std::string& connect = {}) = 0;
+    // Closes every database opened in this workspace.
+    virtual void Close() = 0;
+};
+
+// The engine: the root object, one per engine class created.
+class DBEngine {
+public:
+    virtual ~DBEngine() = default;
+    virtual std::string Version() const = 0;
+    virtual std::string SystemDB() const = 0;
+    // Kept for the workspaces created afterwards; this engine has no system database of
+    // its own, so the path only has to be stored.
+    virtual void SetSystemDB(const std::string& path) = 0;
+    // type dbUseJet; dbUseODBC fails with 3251 "Operation is not supported for this type of
+    // object.".
+    virtual std::shared_ptr<Workspace> CreateWorkspace(const std::string& name,
+                                                       const std::string& userName,
+                                                       const std::string& password,
+                                                       const Variant& type = {}) = 0;
+    // The default workspace (created on first use, user "admin").
+    virtual std::shared_ptr<Workspace> DefaultWorkspace() = 0;
+    // OpenDatabase in the default workspace.
+    virtual std::shared_ptr<Database> OpenDatabase(const std::string& path,
+                                                   const Variant& options = {},
+                                                   const Variant& readOnly = {},
+                                                   const Variant& connect = {}) = 0;
+};
+
+}  // namespace pavana::engine

@@ -1,0 +1,9 @@
+#include "engine/EngineError.h"
+
+namespace pavana::engine {
+
+void RaiseEngineError(std::int32_t number, const std::string& message, const std::string& source) {
+    throw EOleException(message, EngineStatus(number), source);
+}
+
+}  // namespace pavana::engine

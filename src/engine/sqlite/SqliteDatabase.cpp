@@ -1,0 +1,360 @@
+#include "engine/sqlite/SqliteDatabase.h"
+
+#include <fcntl.h>
+#include <strings.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <cerrno>
+#include <filesystem>
+#include <fstream>
+
+#include "engine/EngineError.h"
+#include "engine/sqlite/Columns.h"
+#include "engine/sqlite/Password.h"
+#include "engine/sqlite/SqliteErrors.h"
+#include "engine/sqlite/SqliteQueryDef.h"
+#include "engine/sqlite/SqliteRecordset.h"
+
+namespace pavana::engine::sqlite {
+namespace {
+
+const char* const kSource = "DAO.Database";
+const char* const kWorkspaceSource = "DAO.Workspace";
+// How long a statement waits for another process's write to finish before it fails as
+// locked; opening waits less, so that a file held exclusively elsewhere is reported soon.
+constexpr int kBusyTimeoutMs = 5000;
+constexpr int kOpenBusyTimeoutMs = 200;
+constexpr const char* kFormatVersion = "1";
+
+std::string FullPath(const std::string& path) {
+    std::error_code ec;
+    auto full = std::filesystem::absolute(path, ec);
+    return ec ? path : full.lexically_normal().string();
+}
+
+[[noreturn]] void FileNotFound(const std::string& full) {
+    RaiseEngineError(jetFileNotFound, "Could not find file '" + full + "'.", kWorkspaceSource);
+}
+[[noreturn]] void InvalidPath(const std::string& folder) {
+    RaiseEngineError(jetInvalidPath,
+                     "'" + folder +
+                         "' is not a valid path. Make sure that the path name is spelled correctly "
+                         "and that you are connected to the server on which the file resides.",
+                     kWorkspaceSource);
+}
+[[noreturn]] void Unrecognized(const std::string& full) {
+    RaiseEngineError(jetUnrecognizedFormat, "Unrecognized database format '" + full + "'.",
+                     kWorkspaceSource);
+}
+[[noreturn]] void InUse(const std::string& full) {
+    RaiseEngineError(jetFileInUse, "Could not use '" + full + "'; file already in use.",
+                     kWorkspaceSource);
+}
+[[noreturn]] void CannotOpen(const std::string& full) {
+    RaiseEngineError(jetCannotOpenFile,
+                     "The Microsoft Jet database engine cannot open the file '" + full +
+                         "'. It is already opened exclusively by another user, or you need "
+                         "permission to view its data.",
+                     kWorkspaceSource);
+}
+[[noreturn]] void NotValidPassword(const char* source) {
+    RaiseEngineError(jetNotValidPassword, "Not a valid password.", source);
+}
+
+bool FolderExists(const std::string& full) {
+    std::error_code ec;
+    auto parent = std::filesystem::path(full).parent_path();
+    return parent.empty() || std::filesystem::is_directory(parent, ec);
+}
+
+// The engine's failure for an error met while opening: locks and unreadable files.
+[[noreturn]] void OpenFailure(const SqliteFailure& failure, const std::string& full) {
+    switch (failure.Primary()) {
+        case SQLITE_BUSY:
+        case SQLITE_LOCKED: InUse(full);
+        case SQLITE_NOTADB:
+        case SQLITE_CORRUPT: Unrecognized(full);
+        case SQLITE_CANTOPEN:
+        case SQLITE_PERM:
+        case SQLITE_AUTH: CannotOpen(full);
+        default: RaiseStatementError(failure, "", kWorkspaceSource);
+    }
+}
+
+// Refuses statements of users that would change the engine's own table.
+int Authorize(void* user, int action, const char* a1, const char* a2, const char*, const char*) {
+    auto* state = static_cast<DatabaseState*>(user);
+    if (state->metadataWrites) return SQLITE_OK;
+    const char* table = nullptr;
+    switch (action) {
+        case SQLITE_INSERT:
+        case SQLITE_UPDATE:
+        case SQLITE_DELETE:
+        case SQLITE_DROP_TABLE:
+        case SQLITE_CREATE_TABLE: table = a1; break;
+        case SQLITE_ALTER_TABLE:
+        case SQLITE_CREATE_INDEX:
+        case SQLITE_CREATE_TRIGGER:
+        case SQLITE_DROP_INDEX: table = a2; break;
+        default: break;
+    }
+    return table != nullptr && strcasecmp(table, kMetadataTable) == 0 ? SQLITE_DENY : SQLITE_OK;
+}
+
+// The file's first 16 bytes must be SQLite's header; an empty file is not a database here
+// (SQLite would take it as a new empty one).
+void CheckHeader(const std::string& path, const std::string& full) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) CannotOpen(full);
+    char header[16] = {};
+    in.read(header, sizeof header);
+    if (in.gcount() != sizeof header || std::string(header, 16) != std::string("SQLite format 3\0", 16))
+        Unrecognized(full);
+}
+
+std::optional<std::string> ReadVerifier(Connection& connection) {
+    Statement exists(connection,
+                     "SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = 'pavana_engine'");
+    if (!exists.Step()) return std::nullopt;
+    Statement read(connection, "SELECT value FROM pavana_engine WHERE key = 'password'");
+    if (!read.Step()) return std::nullopt;
+    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(read.Handle(), 0));
+    if (text == nullptr || *text == '\0') return std::nullopt;
+    return std::string(text);
+}
+
+void WriteVerifier(Connection& connection, const std::string& password) {
+    if (password.empty()) {
+        connection.Exec("DELETE FROM pavana_engine WHERE key = 'password'");
+        return;
+    }
+    Statement write(connection,
+                    "INSERT INTO pavana_engine (key, value) VALUES ('password', ?1) "
+                    "ON CONFLICT (key) DO UPDATE SET value = excluded.value");
+    std::string verifier = MakePasswordVerifier(password);
+    sqlite3_bind_text(write.Handle(), 1, verifier.c_str(), -1, SQLITE_TRANSIENT);
+    write.Step();
+}
+
+// A statement text that names a table alone ("Alunos", "[Notas finais]").
+bool IsTableName(const std::string& source) {
+    std::size_t i = source.find_first_not_of(" \t\r\n");
+    if (i == std::string::npos) return false;
+    if (source[i] == '[') return source.find(']', i) == source.find_last_not_of(" \t\r\n");
+    for (std::size_t k = i; k < source.size(); ++k) {
+        auto c = static_cast<unsigned char>(source[k]);
+        if (!(std::isalnum(c) || c == '_' || c >= 0x80)) return source.find_first_not_of(" \t\r\n", k) == std::string::npos;
+    }
+    std::string word = source.substr(i, 6);
+    for (char& c : word) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return word != "SELECT";
+}
+
+std::string BracketedName(const std::string& source) {
+    std::size_t a = source.find_first_not_of(" \t\r\n");
+    std::size_t b = source.find_last_not_of(" \t\r\n");
+    std::string name = source.substr(a, b - a + 1);
+    if (name.front() == '[') name = name.substr(1, name.size() - 2);
+    return "[" + name + "]";
+}
+
+}  // namespace
+
+Connection& DatabaseState::Live(const std::string& source) {
+    if (!connection) RaiseEngineError(jetObjectInvalid, "Object invalid or no longer set.", source);
+    return *connection;
+}
+
+void DatabaseState::Close() {
+    auto open = cursors;
+    for (OpenCursor* cursor : open) cursor->CloseCursor();
+    cursors.clear();
+    connection.reset();
+}
+
+std::string PasswordOfConnect(const std::string& connect) {
+    std::size_t start = 0;
+    while (start <= connect.size()) {
+        std::size_t end = connect.find(';', start);
+        if (end == std::string::npos) end = connect.size();
+        std::string part = connect.substr(start, end - start);
+        std::size_t eq = part.find('=');
+        if (eq != std::string::npos) {
+            std::string key = part.substr(0, eq);
+            std::size_t a = key.find_first_not_of(' ');
+            std::size_t b = key.find_last_not_of(' ');
+            key = a == std::string::npos ? std::string() : key.substr(a, b - a + 1);
+            if (strcasecmp(key.c_str(), "PWD") == 0) return part.substr(eq + 1);
+        }
+        start = end + 1;
+    }
+    return {};
+}
+
+dialect::Translation TranslateStatement(const std::string& jetSql, const std::string& source) {
+    try {
+        return dialect::Translate(jetSql);
+    } catch (const dialect::SyntaxError& e) {
+        RaiseEngineError(e.Number(), e.Message(), source);
+    }
+}
+
+std::int32_t RunAction(DatabaseState& state, const dialect::Translation& translation,
+                       const std::vector<Variant>& values, const std::string& source) {
+    if (translation.kind == dialect::StatementKind::Query)
+        RaiseEngineError(jetCannotExecuteSelect, "Cannot execute a select query.", source);
+    Connection& connection = state.Live(source);
+    try {
+        Statement statement(connection, translation.sql.c_str());
+        if (!statement) return 0;
+        const int slots = sqlite3_bind_parameter_count(statement.Handle());
+        for (int i = 0; i < slots && i < static_cast<int>(values.size()); ++i)
+            BindVariant(statement.Handle(), i + 1, values[static_cast<std::size_t>(i)]);
+        Savepoint savepoint(connection);
+        while (statement.Step()) {
+        }
+        const auto changes = translation.kind == dialect::StatementKind::Definition
+                                 ? 0
+                                 : sqlite3_changes64(connection.Handle());
+        savepoint.Release();
+        return static_cast<std::int32_t>(changes);
+    } catch (const SqliteFailure& failure) {
+        RaiseStatementError(failure, translation.sql, source);
+    }
+}
+
+std::shared_ptr<DatabaseImpl> DatabaseImpl::Open(const std::string& path, bool exclusive, bool readOnly,
+                                                 const std::string& connect) {
+    const std::string full = FullPath(path);
+    struct stat info {};
+    if (path.empty() || ::stat(path.c_str(), &info) != 0) {
+        if (errno == EACCES) CannotOpen(full);
+        if (!path.empty() && !FolderExists(full))
+            InvalidPath(std::filesystem::path(full).parent_path().string());
+        FileNotFound(full);
+    }
+    if (S_ISDIR(info.st_mode)) Unrecognized(full);
+    CheckHeader(path, full);
+
+    auto state = std::make_shared<DatabaseState>();
+    state->path = path;
+    state->connect = connect;
+    state->exclusive = exclusive;
+    state->readOnly = readOnly;
+    try {
+        const int flags = (readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE) | SQLITE_OPEN_NOMUTEX;
+        state->connection = std::make_unique<Connection>(path, flags);
+        Connection& c = *state->connection;
+        sqlite3_busy_timeout(c.Handle(), kOpenBusyTimeoutMs);
+        if (exclusive) c.Exec("PRAGMA locking_mode = EXCLUSIVE");
+        std::optional<std::string> verifier = ReadVerifier(c);
+        if (verifier && !CheckPassword(*verifier, PasswordOfConnect(connect)))
+            NotValidPassword(kWorkspaceSource);
+        if (!readOnly && sqlite3_db_readonly(c.Handle(), "main") == 0) {
+            c.Exec("PRAGMA journal_mode = WAL");
+            c.Exec("PRAGMA synchronous = NORMAL");
+        }
+        if (exclusive) c.Exec(readOnly ? "BEGIN; SELECT count(*) FROM sqlite_master; COMMIT"
+                                       : "BEGIN EXCLUSIVE; COMMIT");
+        sqlite3_busy_timeout(c.Handle(), kBusyTimeoutMs);
+        sqlite3_set_authorizer(c.Handle(), Authorize, state.get());
+    } catch (const SqliteFailure& failure) {
+        state->connection.reset();
+        OpenFailure(failure, full);
+    }
+    return std::make_shared<DatabaseImpl>(std::move(state));
+}
+
+std::shared_ptr<DatabaseImpl> DatabaseImpl::Create(const std::string& path, const std::string& connect) {
+    const std::string full = FullPath(path);
+    const std::string password = PasswordOfConnect(connect);
+    if (password.find(';') != std::string::npos) NotValidPassword(kWorkspaceSource);
+    if (!FolderExists(full)) InvalidPath(std::filesystem::path(full).parent_path().string());
+    int fd = ::open(path.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        if (errno == EEXIST)
+            RaiseEngineError(jetDatabaseExists, "Database already exists.", kWorkspaceSource);
+        CannotOpen(full);
+    }
+    ::close(fd);
+    try {
+        Connection c(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX);
+        c.Exec("PRAGMA journal_mode = WAL");
+        c.Exec("BEGIN IMMEDIATE");
+        c.Exec("CREATE TABLE pavana_engine (key TEXT PRIMARY KEY, value TEXT NOT NULL) WITHOUT ROWID");
+        Statement format(c, "INSERT INTO pavana_engine (key, value) VALUES ('format', ?1)");
+        sqlite3_bind_text(format.Handle(), 1, kFormatVersion, -1, SQLITE_STATIC);
+        format.Step();
+        WriteVerifier(c, password);
+        c.Exec("COMMIT");
+    } catch (...) {
+        for (const char* suffix : {"", "-wal", "-shm"}) ::unlink((path + suffix).c_str());
+        try {
+            throw;
+        } catch (const SqliteFailure& failure) {
+            OpenFailure(failure, full);
+        }
+    }
+    return Open(path, true, false, connect);
+}
+
+bool DatabaseImpl::Updatable() const {
+    Connection& c = state_->Live(kSource);
+    return !state_->readOnly && sqlite3_db_readonly(c.Handle(), "main") == 0;
+}
+
+std::shared_ptr<QueryDef> DatabaseImpl::CreateQueryDef(const std::string& name, const std::string& sql) {
+    state_->Live(kSource);
+    if (!name.empty())
+        RaiseEngineError(jetNotSupported, "Operation is not supported for this type of object.", kSource);
+    return std::make_shared<QueryDefImpl>(state_, name, sql);
+}
+
+void DatabaseImpl::Execute(const std::string& sql, const Variant&) {
+    state_->Live(kSource);
+    dialect::Translation translation = TranslateStatement(sql, kSource);
+    if (!translation.parameters.empty())
+        RaiseEngineError(jetTooFewParameters,
+                         "Too few parameters. Expected " + std::to_string(translation.parameters.size()) + ".",
+                         kSource);
+    recordsAffected_ = RunAction(*state_, translation, {}, kSource);
+}
+
+std::shared_ptr<Recordset> DatabaseImpl::OpenRecordset(const std::string& source, const Variant& type,
+                                                       const Variant& options, const Variant& lockEdit) {
+    state_->Live(kSource);
+    std::string sql = IsTableName(source) ? "SELECT * FROM " + BracketedName(source) : source;
+    QueryDefImpl query(state_, "", sql);
+    return query.OpenRecordset(type, options, lockEdit);
+}
+
+void DatabaseImpl::NewPassword(const std::string& oldPassword, const std::string& newPassword) {
+    Connection& c = state_->Live(kSource);
+    if (!state_->exclusive)
+        RaiseEngineError(jetSharedPassword, "Cannot change password on a shared open database.", kSource);
+    if (newPassword.find(';') != std::string::npos) NotValidPassword(kSource);
+    try {
+        std::optional<std::string> verifier = ReadVerifier(c);
+        bool matches = verifier ? CheckPassword(*verifier, oldPassword) : oldPassword.empty();
+        if (!matches) NotValidPassword(kSource);
+        state_->metadataWrites = true;
+        struct Restore {
+            DatabaseState& s;
+            ~Restore() { s.metadataWrites = false; }
+        } restore{*state_};
+        Savepoint savepoint(c);
+        c.Exec("CREATE TABLE IF NOT EXISTS pavana_engine (key TEXT PRIMARY KEY, value TEXT NOT NULL) "
+               "WITHOUT ROWID");
+        c.Exec("INSERT OR IGNORE INTO pavana_engine (key, value) VALUES ('format', '1')");
+        WriteVerifier(c, newPassword);
+        savepoint.Release();
+    } catch (const SqliteFailure& failure) {
+        RaiseStatementError(failure, "", kSource);
+    }
+}
+
+void DatabaseImpl::Close() { state_->Close(); }
+
+}  // namespace pavana::engine::sqlite

@@ -1,0 +1,85 @@
+// The engine's Database on a SQLite file: opening (the checks Jet makes, in Jet's order),
+// creating, the password, running action statements and opening recordsets.
+//
+// A `DatabaseImpl` shares its `DatabaseState`, which holds the connection, with every object
+// opened on the database (query definitions, recordsets, fields): the file stays open until
+// Close or until the last of them is released, and after Close they fail with 3420 "Object
+// invalid or no longer set.".
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "engine/DBEngine.h"
+#include "engine/dialect/Translator.h"
+#include "engine/sqlite/Sqlite.h"
+
+namespace pavana::engine::sqlite {
+
+// An object that holds SQLite statements and must give them up when the database closes.
+class OpenCursor {
+public:
+    virtual ~OpenCursor() = default;
+    virtual void CloseCursor() = 0;
+};
+
+// The name of the engine's own table in each database file (docs/storage.md).
+inline constexpr const char* kMetadataTable = "pavana_engine";
+
+struct DatabaseState {
+    std::unique_ptr<Connection> connection;  // none once closed
+    std::string path;                        // as given to OpenDatabase
+    std::string connect;
+    bool exclusive = false;
+    bool readOnly = false;
+    // True while the engine itself writes its metadata table; statements of users may not.
+    bool metadataWrites = false;
+    std::set<OpenCursor*> cursors;
+
+    // The open connection; raises 3420 "Object invalid or no longer set." once closed.
+    Connection& Live(const std::string& source);
+    void Close();
+};
+
+// Runs one translated action or definition statement atomically (a savepoint around it)
+// with `values` bound to ?1, ?2, ...; returns the records it changed. A query fails with
+// 3065 "Cannot execute a select query.".
+std::int32_t RunAction(DatabaseState& state, const dialect::Translation& translation,
+                       const std::vector<Variant>& values, const std::string& source);
+
+// The dialect's translation of `jetSql`; a syntax error becomes the engine's error.
+dialect::Translation TranslateStatement(const std::string& jetSql, const std::string& source);
+
+class DatabaseImpl : public Database, public std::enable_shared_from_this<DatabaseImpl> {
+public:
+    // Opens `path` as Workspace.OpenDatabase says (see DBEngine.h).
+    static std::shared_ptr<DatabaseImpl> Open(const std::string& path, bool exclusive, bool readOnly,
+                                              const std::string& connect);
+    // Creates the file (see Workspace.CreateDatabase) and opens it exclusively.
+    static std::shared_ptr<DatabaseImpl> Create(const std::string& path, const std::string& connect);
+
+    explicit DatabaseImpl(std::shared_ptr<DatabaseState> state) : state_(std::move(state)) {}
+
+    std::string Name() const override { return state_->path; }
+    std::string Connect() const override { return state_->connect; }
+    bool Updatable() const override;
+    std::shared_ptr<QueryDef> CreateQueryDef(const std::string& name, const std::string& sql) override;
+    void Execute(const std::string& sql, const Variant& options) override;
+    std::int32_t RecordsAffected() const override { return recordsAffected_; }
+    std::shared_ptr<Recordset> OpenRecordset(const std::string& source, const Variant& type,
+                                             const Variant& options, const Variant& lockEdit) override;
+    void NewPassword(const std::string& oldPassword, const std::string& newPassword) override;
+    void Close() override;
+
+private:
+    std::shared_ptr<DatabaseState> state_;
+    std::int32_t recordsAffected_ = 0;
+};
+
+// The password given in a connect text (";PWD=secret;..."), empty when none.
+std::string PasswordOfConnect(const std::string& connect);
+
+}  // namespace pavana::engine::sqlite

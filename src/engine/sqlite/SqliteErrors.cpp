@@ -1,0 +1,208 @@
+#include "engine/sqlite/SqliteErrors.h"
+
+#include <cctype>
+#include <string_view>
+
+#include "engine/EngineError.h"
+
+namespace pavana::engine::sqlite {
+namespace {
+
+bool StartsWith(std::string_view s, std::string_view prefix) {
+    return s.substr(0, prefix.size()) == prefix;
+}
+
+// The text after `prefix` in SQLite's message ("no such table: main.t" gives "t").
+std::string NameAfter(std::string_view message, std::string_view prefix) {
+    std::string name(message.substr(prefix.size()));
+    if (StartsWith(name, "main.")) name.erase(0, 5);
+    return name;
+}
+
+// The statement's leading words, upper-cased and with runs of blanks made one space.
+std::string Lead(const std::string& sql, std::size_t words) {
+    std::string out;
+    std::size_t count = 0;
+    bool inWord = false;
+    for (char c : sql) {
+        if (std::isspace(static_cast<unsigned char>(c)) || c == '(') {
+            if (inWord && ++count == words) break;
+            inWord = false;
+            continue;
+        }
+        if (!inWord && !out.empty()) out += ' ';
+        inWord = true;
+        out += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    }
+    return out;
+}
+
+// The name after ALTER TABLE, without quotes or brackets.
+std::string AlteredTable(const std::string& sql) {
+    std::string lead = Lead(sql, 3);
+    std::size_t space = lead.rfind(' ');
+    std::string name = space == std::string::npos ? std::string() : lead.substr(space + 1);
+    // Take the original spelling from the text.
+    std::size_t at = std::string::npos;
+    for (std::size_t i = 0; i + name.size() <= sql.size(); ++i) {
+        bool same = true;
+        for (std::size_t k = 0; k < name.size() && same; ++k)
+            same = std::toupper(static_cast<unsigned char>(sql[i + k])) == name[k];
+        if (same) {
+            at = i;
+            break;
+        }
+    }
+    std::string original = at == std::string::npos ? name : sql.substr(at, name.size());
+    std::string out;
+    for (char c : original)
+        if (c != '"' && c != '[' && c != ']' && c != '`') out += c;
+    return out;
+}
+
+std::string SyntaxMessage(const std::string& sql, std::int32_t& number) {
+    std::string lead = Lead(sql, 2);
+    struct Entry {
+        const char* lead;
+        std::int32_t number;
+        const char* message;
+    };
+    static const Entry kEntries[] = {
+        {"INSERT", 3134, "Syntax error in INSERT INTO statement."},
+        {"UPDATE", 3144, "Syntax error in UPDATE statement."},
+        {"DELETE", 3130, "Syntax error in DELETE statement."},
+        {"SELECT", 3141,
+         "The SELECT statement includes a reserved word or an argument name that is misspelled or "
+         "missing, or the punctuation is incorrect."},
+        {"CREATE TABLE", 3290, "Syntax error in CREATE TABLE statement."},
+        {"CREATE INDEX", 3291, "Syntax error in CREATE INDEX statement."},
+        {"CREATE UNIQUE", 3291, "Syntax error in CREATE INDEX statement."},
+        {"ALTER TABLE", 3293, "Syntax error in ALTER TABLE statement."},
+        {"DROP", 3295, "Syntax error in DROP TABLE or DROP INDEX."},
+    };
+    for (const auto& e : kEntries) {
+        if (StartsWith(lead, e.lead)) {
+            number = e.number;
+            return e.message;
+        }
+    }
+    number = jetInvalidSqlStatement;
+    return "Invalid SQL statement; expected 'DELETE', 'INSERT', 'PROCEDURE', 'SELECT', or 'UPDATE'.";
+}
+
+}  // namespace
+
+void RaiseStatementError(const SqliteFailure& failure, const std::string& sql,
+                         const std::string& source) {
+    const std::string& m = failure.Message();
+    const int code = failure.Code();
+    switch (failure.Primary()) {
+        case SQLITE_READONLY:
+            RaiseEngineError(jetCannotUpdateReadOnly, "Cannot update. Database or object is read-only.",
+                             source);
+        case SQLITE_BUSY:
+        case SQLITE_LOCKED:
+            RaiseEngineError(jetLocked, "Could not update; currently locked.", source);
+        case SQLITE_FULL:
+            RaiseEngineError(jetTooLarge,
+                             "The query cannot be completed. Either the size of the query result is "
+                             "larger than the maximum size of a database (2 GB), or there is not "
+                             "enough temporary storage space on the disk to store the query result.",
+                             source);
+        case SQLITE_IOERR:
+            RaiseEngineError(jetDiskError, "Disk or network error.", source);
+        case SQLITE_CORRUPT:
+        case SQLITE_NOTADB:
+            RaiseEngineError(jetCannotOpenDatabase,
+                             "Cannot open database ''. It may not be a database that your "
+                             "application recognizes, or the file may be corrupt.",
+                             source);
+        case SQLITE_TOOBIG:
+            RaiseEngineError(jetFieldTooSmall,
+                             "The field is too small to accept the amount of data you attempted to "
+                             "add. Try inserting or pasting less data.",
+                             source);
+        case SQLITE_MISMATCH:
+            RaiseEngineError(jetDataTypeMismatch, "Data type mismatch in criteria expression.", source);
+        case SQLITE_AUTH:
+            RaiseEngineError(jetCannotUpdateReadOnly, "Cannot update. Database or object is read-only.",
+                             source);
+        case SQLITE_CONSTRAINT:
+            if (code == SQLITE_CONSTRAINT_UNIQUE || code == SQLITE_CONSTRAINT_PRIMARYKEY ||
+                code == SQLITE_CONSTRAINT_ROWID)
+                RaiseEngineError(jetDuplicateValue,
+                                 "The changes you requested to the table were not successful because "
+                                 "they would create duplicate values in the index, primary key, or "
+                                 "relationship. Change the data in the field or fields that contain "
+                                 "duplicate data, remove the index, or redefine the index to permit "
+                                 "duplicate entries and try again.",
+                                 source);
+            if (code == SQLITE_CONSTRAINT_NOTNULL) {
+                std::string field = NameAfter(m, "NOT NULL constraint failed: ");
+                RaiseEngineError(jetFieldRequired,
+                                 "The field '" + field +
+                                     "' cannot contain a Null value because the Required property "
+                                     "for this field is set to True. Enter a value in this field.",
+                                 source);
+            }
+            if (code == SQLITE_CONSTRAINT_FOREIGNKEY)
+                RaiseEngineError(3201,
+                                 "You cannot add or change a record because a related record is "
+                                 "required.",
+                                 source);
+            RaiseEngineError(3317, "One or more values are prohibited by the validation rule set.",
+                             source);
+        default:
+            break;
+    }
+    if (StartsWith(m, "table ") && m.find(" already exists") != std::string::npos) {
+        std::string name = m.substr(6, m.find(" already exists") - 6);
+        RaiseEngineError(jetTableExists, "Table '" + name + "' already exists.", source);
+    }
+    if (StartsWith(m, "view ") && m.find(" already exists") != std::string::npos) {
+        std::string name = m.substr(5, m.find(" already exists") - 5);
+        RaiseEngineError(jetTableExists, "Table '" + name + "' already exists.", source);
+    }
+    if (StartsWith(m, "no such table: ")) {
+        std::string name = NameAfter(m, "no such table: ");
+        if (StartsWith(Lead(sql, 2), "DROP TABLE"))
+            RaiseEngineError(jetTableDoesNotExist, "Table '" + name + "' does not exist.", source);
+        RaiseEngineError(jetCannotFindInput,
+                         "The Microsoft Jet database engine cannot find the input table or query '" +
+                             name + "'. Make sure it exists and that its name is spelled correctly.",
+                         source);
+    }
+    if (StartsWith(m, "no such column: ") || StartsWith(m, "no such column"))
+        RaiseEngineError(jetTooFewParameters, "Too few parameters. Expected 1.", source);
+    if (StartsWith(m, "no such function: "))
+        RaiseEngineError(jetUndefinedFunction,
+                         "Undefined function '" + NameAfter(m, "no such function: ") + "' in expression.",
+                         source);
+    if (StartsWith(m, "duplicate column name: ")) {
+        std::string field = NameAfter(m, "duplicate column name: ");
+        if (StartsWith(Lead(sql, 2), "ALTER TABLE"))
+            RaiseEngineError(jetFieldExists,
+                             "Field '" + field + "' already exists in table '" + AlteredTable(sql) + "'.",
+                             source);
+        RaiseEngineError(jetFieldDefinedTwice, "Cannot define field more than once.", source);
+    }
+    if (StartsWith(m, "index ") && m.find(" already exists") != std::string::npos)
+        RaiseEngineError(jetIndexExists, "Index already exists.", source);
+    if (StartsWith(m, "no such index: "))
+        RaiseEngineError(jetNoTableOrConstraint, "Cannot find table or constraint.", source);
+    if (m.find("syntax error") != std::string::npos || StartsWith(m, "incomplete input") ||
+        StartsWith(m, "unrecognized token")) {
+        std::int32_t number = 0;
+        std::string message = SyntaxMessage(sql, number);
+        RaiseEngineError(number, message, source);
+    }
+    if (StartsWith(m, "integer overflow"))
+        RaiseEngineError(jetNumericOverflow, "Numeric field overflow.", source);
+    // Anything else keeps SQLite's own description, written as a sentence.
+    std::string text = m;
+    if (!text.empty()) text[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(text[0])));
+    if (!text.empty() && text.back() != '.') text += '.';
+    RaiseEngineError(jetReservedError, text, source);
+}
+
+}  // namespace pavana::engine::sqlite

@@ -1,0 +1,107 @@
+#include "engine/sqlite/SqliteQueryDef.h"
+
+#include <strings.h>
+
+#include "engine/EngineError.h"
+#include "engine/sqlite/Columns.h"
+#include "engine/sqlite/SqliteRecordset.h"
+
+namespace pavana::engine::sqlite {
+namespace {
+
+const char* const kSource = "DAO.QueryDef";
+const char* const kParameterSource = "DAO.Parameter";
+
+[[noreturn]] void ItemNotFound(const char* source) {
+    RaiseEngineError(jetItemNotFound, "Item not found in this collection.", source);
+}
+
+std::int32_t OptionalInteger(const Variant& v, std::int32_t fallback) {
+    if (v.IsAbsent()) return fallback;
+    try {
+        return v.ToInteger();
+    } catch (const EConvertError&) {
+        RaiseEngineError(jetInvalidArgument, "Invalid argument.", kSource);
+    }
+}
+
+}  // namespace
+
+ParameterImpl::ParameterImpl(std::string name, std::string typeWord)
+    : name_(std::move(name)), type_(TypeOfParameterWord(typeWord)) {}
+
+void ParameterImpl::SetValue(const Variant& value) {
+    try {
+        value_ = ConvertToFieldType(value, type_, FormatSettings::Current());
+    } catch (const EConvertError&) {
+        RaiseEngineError(jetConversionError, "Data type conversion error.", kParameterSource);
+    }
+}
+
+std::shared_ptr<Parameter> ParametersImpl::Item(std::int32_t index) const {
+    if (index < 0 || index >= Count()) ItemNotFound("DAO.Parameters");
+    return items_[static_cast<std::size_t>(index)];
+}
+
+std::shared_ptr<Parameter> ParametersImpl::Item(const std::string& name) const {
+    for (const auto& p : items_)
+        if (strcasecmp(p->Name().c_str(), name.c_str()) == 0) return p;
+    ItemNotFound("DAO.Parameters");
+}
+
+QueryDefImpl::QueryDefImpl(std::shared_ptr<DatabaseState> state, std::string name, std::string sql)
+    : state_(std::move(state)), name_(std::move(name)), sql_(std::move(sql)) {
+    translation_ = TranslateStatement(sql_, kSource);
+    parameters_.reserve(translation_.parameters.size());
+    for (const auto& p : translation_.parameters)
+        parameters_.push_back(std::make_shared<ParameterImpl>(p.name, p.typeWord));
+}
+
+void QueryDefImpl::CheckOpen() const {
+    if (closed_) RaiseEngineError(jetObjectInvalid, "Object invalid or no longer set.", kSource);
+    state_->Live(kSource);
+}
+
+std::shared_ptr<Parameters> QueryDefImpl::GetParameters() const {
+    CheckOpen();
+    return std::make_shared<ParametersImpl>(parameters_);
+}
+
+std::vector<Variant> QueryDefImpl::Values() const {
+    std::vector<Variant> values;
+    values.reserve(parameters_.size());
+    std::size_t missing = 0;
+    for (const auto& p : parameters_) {
+        values.push_back(p->Value());
+        if (values.back().IsEmpty()) ++missing;
+    }
+    if (missing > 0)
+        RaiseEngineError(jetTooFewParameters, "Too few parameters. Expected " + std::to_string(missing) + ".",
+                         kSource);
+    return values;
+}
+
+void QueryDefImpl::Execute(const Variant& options) {
+    CheckOpen();
+    OptionalInteger(options, 0);
+    recordsAffected_ = RunAction(*state_, translation_, Values(), kSource);
+}
+
+std::shared_ptr<Recordset> QueryDefImpl::OpenRecordset(const Variant& type, const Variant& options,
+                                                       const Variant& lockEdit) {
+    CheckOpen();
+    std::int32_t t = OptionalInteger(type, dbOpenDynaset);
+    std::int32_t o = OptionalInteger(options, 0);
+    OptionalInteger(lockEdit, dbPessimistic);
+    if (t != dbOpenTable && t != dbOpenDynaset && t != dbOpenSnapshot && t != dbOpenForwardOnly &&
+        t != dbOpenDynamic)
+        RaiseEngineError(jetInvalidArgument, "Invalid argument.", kSource);
+    if (translation_.kind != dialect::StatementKind::Query)
+        RaiseEngineError(jetInvalidOperation, "Invalid operation.", kSource);
+    if ((o & dbForwardOnly) != 0) t = dbOpenForwardOnly;
+    return RecordsetImpl::Open(state_, sql_, translation_, Values(), t);
+}
+
+void QueryDefImpl::Close() { closed_ = true; }
+
+}  // namespace pavana::engine::sqlite
