@@ -30,6 +30,9 @@ struct Translation {
     // as often as the statement names it.
     std::string sql;
     std::vector<DeclaredParameter> parameters;
+    // Statements to run after `sql`, in order and in the same transaction (the first value
+    // of a counter, the triggers that keep Null out of a DISALLOW NULL index, ...).
+    std::vector<std::string> followUp;
 };
 
 // The text could not be parsed; `Number()` is the engine's error number of the message.

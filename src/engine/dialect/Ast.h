@@ -1,0 +1,206 @@
+// The tree of one Jet statement, as the parser builds it and the printers read it.
+//
+// The tree owns all of its nodes (unique_ptr children). Names are kept as written, without
+// brackets; literals are kept already converted (dates as day numbers since 1899-12-30).
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/dialect/JetTypes.h"
+
+namespace pavana::engine::dialect::ast {
+
+struct Query;
+
+struct Expr {
+    enum class Kind {
+        Null,
+        Integer,    // integer: value
+        Real,       // text: the literal as written
+        String,     // text
+        Date,       // real: day number
+        Boolean,    // integer: -1 or 0
+        Column,     // table (may be empty), name
+        Star,       // table (may be empty): `*` or `t.*`
+        Parameter,  // integer: 0-based position in the PARAMETERS clause
+        Unary,      // op: "-", "+", "NOT"; args[0]
+        Binary,     // op: upper-cased operator word or symbol; args[0], args[1]
+        Like,       // negated; args[0] Like args[1]
+        IsNull,     // negated; args[0]
+        Between,    // negated; args[0] Between args[1] And args[2]
+        InList,     // negated; args[0] In (args[1..])
+        InQuery,    // negated; args[0] In (query)
+        Exists,     // query
+        Subquery,   // query (a scalar sub-query)
+        Quantified, // op: comparison, text: "ANY"/"ALL"; args[0] op ANY (query)
+        Function,   // name as written; args; star for Count(*)
+    };
+    Kind kind = Kind::Null;
+    std::string op;
+    std::string table;
+    std::string name;
+    std::string text;
+    std::int64_t integer = 0;
+    double real = 0;
+    bool negated = false;
+    bool star = false;
+    std::vector<std::unique_ptr<Expr>> args;
+    std::unique_ptr<Query> query;
+};
+using ExprPtr = std::unique_ptr<Expr>;
+
+// One item of a FROM clause: a table, a derived table or a join of two items.
+struct TableRef {
+    enum class Kind { Table, Derived, Join };
+    enum class JoinType { Inner, Left, Right };
+    Kind kind = Kind::Table;
+    std::string name;   // Table
+    std::string alias;  // Table, Derived
+    std::unique_ptr<Query> query;  // Derived
+    JoinType joinType = JoinType::Inner;
+    std::unique_ptr<TableRef> left, right;  // Join
+    ExprPtr on;                             // Join
+    bool parenthesised = false;
+};
+using TableRefPtr = std::unique_ptr<TableRef>;
+
+struct SelectItem {
+    ExprPtr expr;
+    std::string alias;
+};
+
+struct OrderItem {
+    ExprPtr expr;
+    bool descending = false;
+};
+
+enum class Distinct { None, Distinct, DistinctRow };
+
+// One SELECT ... FROM ... WHERE ... GROUP BY ... HAVING, without ORDER BY.
+struct SelectCore {
+    Distinct distinct = Distinct::None;
+    std::optional<std::int64_t> top;
+    bool topPercent = false;
+    std::vector<SelectItem> items;
+    std::string into;  // SELECT ... INTO newtable
+    std::vector<TableRefPtr> from;
+    ExprPtr where;
+    std::vector<ExprPtr> groupBy;
+    ExprPtr having;
+};
+
+// SELECT cores joined by UNION [ALL], with the ORDER BY of the whole.
+struct Query {
+    std::vector<SelectCore> cores;
+    std::vector<bool> unionAll;  // unionAll[i] joins cores[i] and cores[i + 1]
+    std::vector<OrderItem> orderBy;
+};
+
+struct Assignment {
+    std::string table;  // qualifier as written, may be empty
+    std::string column;
+    ExprPtr value;
+};
+
+struct Insert {
+    std::string table;
+    std::vector<std::string> columns;
+    std::vector<ExprPtr> values;  // INSERT ... VALUES
+    std::unique_ptr<Query> query; // INSERT ... SELECT
+};
+
+struct Update {
+    TableRefPtr source;  // a table or a join
+    std::vector<Assignment> sets;
+    ExprPtr where;
+};
+
+struct Delete {
+    std::string target;  // `t` of `DELETE t.* FROM`, empty for `DELETE FROM` / `DELETE *`
+    bool distinctRow = false;
+    std::vector<TableRefPtr> from;
+    ExprPtr where;
+};
+
+enum class ConstraintKind { PrimaryKey, Unique, NotNull, ForeignKey };
+
+struct Constraint {
+    std::string name;  // empty when not named
+    ConstraintKind kind = ConstraintKind::PrimaryKey;
+    std::vector<std::string> columns;       // table constraints; empty on a column constraint
+    std::string refTable;                   // ForeignKey
+    std::vector<std::string> refColumns;    // ForeignKey, may be empty (the referenced key)
+    bool noIndex = false;
+};
+
+struct ColumnDef {
+    std::string name;
+    ColumnType type;
+    bool notNull = false;
+    std::vector<Constraint> constraints;  // column constraints, in order written
+};
+
+struct CreateTable {
+    std::string name;
+    bool temporary = false;
+    std::vector<ColumnDef> columns;
+    std::vector<Constraint> constraints;  // table constraints
+};
+
+struct AlterTable {
+    enum class Action { AddColumn, AlterColumn, DropColumn, AddConstraint, DropConstraint };
+    std::string table;
+    Action action = Action::AddColumn;
+    ColumnDef column;          // AddColumn, AlterColumn
+    std::string name;          // DropColumn, DropConstraint
+    Constraint constraint;     // AddConstraint
+};
+
+struct DropTable {
+    std::string name;
+};
+
+struct IndexColumn {
+    std::string name;
+    bool descending = false;
+};
+
+struct CreateIndex {
+    std::string name;
+    std::string table;
+    bool unique = false;
+    std::vector<IndexColumn> columns;
+    bool primary = false;
+    bool disallowNull = false;
+    bool ignoreNull = false;
+};
+
+struct DropIndex {
+    std::string name;
+    std::string table;
+};
+
+struct Parameter {
+    std::string name;
+    std::string typeWord;
+};
+
+// A whole statement: the PARAMETERS clause and exactly one of the statement members.
+struct Statement {
+    std::vector<Parameter> parameters;
+    std::unique_ptr<Query> select;  // a SELECT (a make-table when cores[0].into is set)
+    std::unique_ptr<Insert> insert;
+    std::unique_ptr<Update> update;
+    std::unique_ptr<Delete> del;
+    std::unique_ptr<CreateTable> createTable;
+    std::unique_ptr<AlterTable> alterTable;
+    std::unique_ptr<DropTable> dropTable;
+    std::unique_ptr<CreateIndex> createIndex;
+    std::unique_ptr<DropIndex> dropIndex;
+};
+
+}  // namespace pavana::engine::dialect::ast

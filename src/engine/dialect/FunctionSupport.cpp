@@ -1,0 +1,257 @@
+#include "engine/dialect/FunctionSupport.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <limits>
+#include <memory>
+
+#include "engine/dialect/JetDate.h"
+#include "rtl/Exceptions.h"
+
+namespace pavana::engine::dialect::support {
+namespace {
+
+struct Registered {
+    Body body;
+    std::shared_ptr<void> data;
+};
+
+void Trampoline(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    auto* registered = static_cast<Registered*>(sqlite3_user_data(ctx));
+    try {
+        registered->body(ctx, argc, argv);
+    } catch (const FunctionError& e) {
+        sqlite3_result_error(ctx, e.message, -1);
+    } catch (const std::bad_alloc&) {
+        sqlite3_result_error_nomem(ctx);
+    }
+}
+
+void FreeRegistered(void* p) { delete static_cast<Registered*>(p); }
+
+bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
+}  // namespace
+
+bool IsNull(sqlite3_value* v) { return sqlite3_value_type(v) == SQLITE_NULL; }
+
+std::optional<double> ParseNumber(std::string_view text) {
+    std::size_t b = 0, e = text.size();
+    while (b < e && IsSpace(text[b])) ++b;
+    while (e > b && IsSpace(text[e - 1])) --e;
+    if (b == e) return std::nullopt;
+    std::string s(text.substr(b, e - b));
+    // Thousands separators are accepted between digits, as CDbl("1,234.5") reads them.
+    std::string clean;
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        if (s[i] == ',' && i > 0 && std::isdigit(static_cast<unsigned char>(s[i - 1])) && i + 1 < s.size() &&
+            std::isdigit(static_cast<unsigned char>(s[i + 1])))
+            continue;
+        clean += s[i];
+    }
+    for (char c : clean)
+        if (!(std::isdigit(static_cast<unsigned char>(c)) || c == '.' || c == '-' || c == '+' || c == 'e' ||
+              c == 'E'))
+            return std::nullopt;
+    char* end = nullptr;
+    double value = std::strtod(clean.c_str(), &end);
+    if (end != clean.c_str() + clean.size()) return std::nullopt;
+    if (!std::isfinite(value)) return std::nullopt;
+    return value;
+}
+
+double ToNumber(sqlite3_value* v) {
+    switch (sqlite3_value_type(v)) {
+        case SQLITE_INTEGER: return static_cast<double>(sqlite3_value_int64(v));
+        case SQLITE_FLOAT: return sqlite3_value_double(v);
+        case SQLITE_NULL: throw FunctionError{kInvalidNull};
+        default: {
+            const char* t = reinterpret_cast<const char*>(sqlite3_value_text(v));
+            std::string_view text(t ? t : "");
+            if (auto n = ParseNumber(text)) return *n;
+            if (auto d = ParseDateText(text)) return *d;
+            for (const char* word : {"TRUE", "FALSE"}) {
+                std::string upper;
+                for (char c : text) upper += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+                if (upper == word) return word[0] == 'T' ? -1 : 0;
+            }
+            throw FunctionError{kTypeMismatch};
+        }
+    }
+}
+
+std::string NumberText(double value) {
+    if (value == 0) return "0";
+    if (std::nearbyint(value) == value && std::fabs(value) < 1e15) {
+        return std::to_string(static_cast<std::int64_t>(value));
+    }
+    char buffer[64];
+    const int exponent = static_cast<int>(std::floor(std::log10(std::fabs(value))));
+    if (exponent >= 15 || exponent < -5) {
+        std::snprintf(buffer, sizeof buffer, "%.14E", value);
+        std::string s(buffer);
+        std::size_t epos = s.find('E');
+        std::string mantissa = s.substr(0, epos);
+        std::string exp = s.substr(epos + 1);
+        if (mantissa.find('.') != std::string::npos) {
+            while (mantissa.back() == '0') mantissa.pop_back();
+            if (mantissa.back() == '.') mantissa.pop_back();
+        }
+        char sign = exp[0];
+        std::string digits = exp.substr(1);
+        while (digits.size() > 2 && digits[0] == '0') digits.erase(0, 1);
+        return mantissa + "E" + sign + digits;
+    }
+    std::snprintf(buffer, sizeof buffer, "%.*f", std::max(0, 14 - exponent), value);
+    std::string s(buffer);
+    if (s.find('.') != std::string::npos) {
+        while (s.back() == '0') s.pop_back();
+        if (s.back() == '.') s.pop_back();
+    }
+    return s;
+}
+
+std::string ToText(sqlite3_value* v) {
+    switch (sqlite3_value_type(v)) {
+        case SQLITE_INTEGER: return std::to_string(sqlite3_value_int64(v));
+        case SQLITE_FLOAT: return NumberText(sqlite3_value_double(v));
+        case SQLITE_NULL: return "";
+        default: {
+            const char* t = reinterpret_cast<const char*>(sqlite3_value_text(v));
+            return std::string(t ? t : "", static_cast<std::size_t>(sqlite3_value_bytes(v)));
+        }
+    }
+}
+
+double RoundHalfEven(double value) { return std::nearbyint(value); }
+
+std::int64_t ToInteger(sqlite3_value* v) {
+    if (sqlite3_value_type(v) == SQLITE_INTEGER) return sqlite3_value_int64(v);
+    double rounded = RoundHalfEven(ToNumber(v));
+    if (!(rounded >= -9.2e18 && rounded <= 9.2e18)) throw FunctionError{kOverflow};
+    return static_cast<std::int64_t>(rounded);
+}
+
+double ToDate(sqlite3_value* v) {
+    if (sqlite3_value_type(v) == SQLITE_TEXT) {
+        const char* t = reinterpret_cast<const char*>(sqlite3_value_text(v));
+        std::string_view text(t ? t : "");
+        if (auto d = ParseDateText(text)) return *d;
+        if (auto n = ParseNumber(text)) return *n;
+        throw FunctionError{kTypeMismatch};
+    }
+    return ToNumber(v);
+}
+
+double DateToLinear(double date) {
+    if (date >= 0) return date;
+    const double whole = std::trunc(date);
+    return whole + (whole - date);
+}
+
+double LinearToDate(double linear) {
+    if (linear >= 0) return linear;
+    const double whole = std::floor(linear);
+    return whole - (linear - whole);
+}
+
+std::u32string Decode(std::string_view text) {
+    std::u32string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size();) {
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        std::size_t extra = c >= 0xC2 && c <= 0xDF ? 1 : c >= 0xE0 && c <= 0xEF ? 2 : c >= 0xF0 && c <= 0xF4 ? 3 : 0;
+        bool ok = extra > 0 && i + extra < text.size();
+        char32_t cp = c & (0x3F >> extra);
+        for (std::size_t k = 1; ok && k <= extra; ++k) {
+            const unsigned char d = static_cast<unsigned char>(text[i + k]);
+            if ((d & 0xC0) != 0x80) ok = false;
+            else cp = (cp << 6) | (d & 0x3F);
+        }
+        if (!ok) {
+            out.push_back(c);
+            ++i;
+        } else {
+            out.push_back(cp);
+            i += extra + 1;
+        }
+    }
+    return out;
+}
+
+std::string Encode(std::u32string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (char32_t c : text) {
+        if (c < 0x80) {
+            out += static_cast<char>(c);
+        } else if (c < 0x800) {
+            out += static_cast<char>(0xC0 | (c >> 6));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else if (c < 0x10000) {
+            out += static_cast<char>(0xE0 | (c >> 12));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+            out += static_cast<char>(0xF0 | (c >> 18));
+            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    return out;
+}
+
+char32_t FoldCase(char32_t c) {
+    if (c >= 'A' && c <= 'Z') return c + 32;
+    if (c >= 0xC0 && c <= 0xDE && c != 0xD7) return c + 32;
+    if (c >= 0x100 && c <= 0x17F && c != 0x130 && c != 0x131 && c != 0x138 && c != 0x149 && c != 0x17F) {
+        // Latin Extended-A pairs: upper case even below U+0138, odd above it.
+        const bool lowFirst = (c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E);
+        if (lowFirst) return (c % 2 == 1) ? c + 1 : c;
+        return (c % 2 == 0) ? c + 1 : c;
+    }
+    if (c >= 0x391 && c <= 0x3A9 && c != 0x3A2) return c + 32;
+    if (c >= 0x410 && c <= 0x42F) return c + 32;
+    return c;
+}
+
+char32_t UpperCase(char32_t c) {
+    if (c >= 'a' && c <= 'z') return c - 32;
+    if (c >= 0xE0 && c <= 0xFE && c != 0xF7) return c - 32;
+    if (c >= 0x100 && c <= 0x17F && c != 0x130 && c != 0x131 && c != 0x138 && c != 0x149 && c != 0x17F) {
+        const bool lowFirst = (c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E);
+        if (lowFirst) return (c % 2 == 0) ? c - 1 : c;
+        return (c % 2 == 1) ? c - 1 : c;
+    }
+    if (c >= 0x3B1 && c <= 0x3C9 && c != 0x3C2) return c - 32;
+    if (c >= 0x430 && c <= 0x44F) return c - 32;
+    return c;
+}
+
+void ResultNumber(sqlite3_context* ctx, double value) {
+    if (std::nearbyint(value) == value && std::fabs(value) < 9e15)
+        sqlite3_result_int64(ctx, static_cast<sqlite3_int64>(value));
+    else
+        sqlite3_result_double(ctx, value);
+}
+
+void ResultText(sqlite3_context* ctx, const std::string& text) {
+    sqlite3_result_text(ctx, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
+}
+
+void Define(sqlite3* db, const char* name, int argc, Body body, bool deterministic,
+            std::shared_ptr<void> data) {
+    auto registered = std::make_unique<Registered>(Registered{body, std::move(data)});
+    const int flags = SQLITE_UTF8 | (deterministic ? SQLITE_DETERMINISTIC : 0);
+    const int rc = sqlite3_create_function_v2(db, name, argc, flags, registered.get(), Trampoline, nullptr,
+                                              nullptr, FreeRegistered);
+    // On failure SQLite has already called the destructor.
+    registered.release();
+    if (rc != SQLITE_OK) throw Exception(std::string("Cannot register function ") + name + ": " + sqlite3_errmsg(db));
+}
+
+void* UserData(sqlite3_context* ctx) { return static_cast<Registered*>(sqlite3_user_data(ctx))->data.get(); }
+
+}  // namespace pavana::engine::dialect::support

@@ -1,0 +1,76 @@
+// What the function families of the dialect share: conversions of SQLite values the way the
+// dialect converts them, UTF-8 helpers, and the registration of one family on a connection.
+#pragma once
+
+#include <sqlite3.h>
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+
+namespace pavana::engine::dialect::support {
+
+// The messages functions fail with (and their numbers, see FunctionErrorNumber).
+inline constexpr const char* kTypeMismatch = "Data type mismatch in criteria expression.";
+inline constexpr const char* kDivisionByZero = "Division by zero.";
+inline constexpr const char* kOverflow = "Overflow.";
+inline constexpr const char* kInvalidCall = "Invalid procedure call or argument.";
+inline constexpr const char* kInvalidNull = "Invalid use of Null.";
+inline constexpr const char* kInvalidPattern = "Invalid pattern string.";
+
+// A failure inside a function; the wrapper reports it through sqlite3_result_error.
+struct FunctionError {
+    const char* message;
+};
+
+bool IsNull(sqlite3_value* v);
+
+// Text that reads as a number (spaces around it allowed), as VBA's numeric conversion reads it.
+std::optional<double> ParseNumber(std::string_view text);
+
+// The value as a number; text must read as one (else kTypeMismatch); Null raises kInvalidNull.
+double ToNumber(sqlite3_value* v);
+
+// The value as text, the way CStr writes numbers (up to 15 significant digits).
+std::string ToText(sqlite3_value* v);
+std::string NumberText(double value);
+
+// Round half to even, the rounding of CInt, CLng, Round, \ and Mod.
+double RoundHalfEven(double value);
+std::int64_t ToInteger(sqlite3_value* v);  // ToNumber, rounded half to even, Overflow beyond int64
+
+// The value as a date (a day number): numbers as they stand, text parsed as a date.
+double ToDate(sqlite3_value* v);
+
+// Dates as a straight line of days (the stored form counts the time forwards from midnight
+// also before 1899-12-30, so it is not linear there).
+double DateToLinear(double date);
+double LinearToDate(double linear);
+
+// UTF-8 <-> code points; invalid bytes are taken as Latin-1 characters.
+std::u32string Decode(std::string_view text);
+std::string Encode(std::u32string_view text);
+char32_t FoldCase(char32_t c);   // lower case, for case-insensitive comparison
+char32_t UpperCase(char32_t c);
+
+void ResultNumber(sqlite3_context* ctx, double value);  // integral values as integers
+void ResultText(sqlite3_context* ctx, const std::string& text);
+
+// A function body; it may throw FunctionError, which the registered wrapper reports.
+using Body = void (*)(sqlite3_context*, int, sqlite3_value**);
+// Registers `body` under `name` for `argc` arguments (-1: any), deterministic unless stated;
+// `data` is shared by the functions registered with it and freed with the last of them;
+// UserData returns it inside the body.
+void Define(sqlite3* db, const char* name, int argc, Body body, bool deterministic = true,
+            std::shared_ptr<void> data = {});
+void* UserData(sqlite3_context* ctx);
+
+void RegisterTextFunctions(sqlite3* db);
+// `clock` is a LocalClock; an empty one reads the system's local time.
+void RegisterDateFunctions(sqlite3* db, std::shared_ptr<void> clock);
+void RegisterFormatFunction(sqlite3* db);
+
+}  // namespace pavana::engine::dialect::support

@@ -1,0 +1,257 @@
+#include "engine/dialect/JetDate.h"
+
+#include <array>
+#include <cctype>
+#include <cmath>
+#include <string>
+#include <vector>
+
+namespace pavana::engine::dialect {
+namespace {
+
+// Days from 1970-01-01 of a proleptic Gregorian date (H. Hinnant's algorithm).
+std::int64_t DaysFromCivil(std::int64_t y, unsigned m, unsigned d) {
+    y -= m <= 2;
+    const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
+    const unsigned yoe = static_cast<unsigned>(y - era * 400);
+    const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    return era * 146097 + static_cast<std::int64_t>(doe) - 719468;
+}
+
+void CivilFromDays(std::int64_t z, int& year, int& month, int& day) {
+    z += 719468;
+    const std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+    const unsigned doe = static_cast<unsigned>(z - era * 146097);
+    const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+    const std::int64_t y = static_cast<std::int64_t>(yoe) + era * 400;
+    const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+    const unsigned mp = (5 * doy + 2) / 153;
+    day = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
+    month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
+    year = static_cast<int>(y + (month <= 2));
+}
+
+const std::int64_t kEpoch = DaysFromCivil(1899, 12, 30);
+
+bool ValidDay(int y, int m, int d) {
+    if (y < 100 || y > 9999 || m < 1 || m > 12 || d < 1) return false;
+    static constexpr std::array<int, 12> kDays{31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    if (d > kDays[static_cast<std::size_t>(m - 1)]) return false;
+    if (m == 2 && d == 29) return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+    return true;
+}
+
+int ExpandYear(int year, std::size_t digits) {
+    if (digits <= 2) return year < 30 ? 2000 + year : 1900 + year;
+    return year;
+}
+
+// Words of a date text: numbers, names and the separators between them.
+struct Piece {
+    enum Kind { Number, Word, Sep } kind;
+    std::string text;
+};
+
+std::vector<Piece> Pieces(std::string_view text) {
+    std::vector<Piece> pieces;
+    for (std::size_t i = 0; i < text.size();) {
+        unsigned char c = static_cast<unsigned char>(text[i]);
+        if (std::isspace(c)) {
+            ++i;
+            if (!pieces.empty() && pieces.back().kind != Piece::Sep) pieces.push_back({Piece::Sep, " "});
+        } else if (std::isdigit(c)) {
+            std::size_t j = i;
+            while (j < text.size() && std::isdigit(static_cast<unsigned char>(text[j]))) ++j;
+            pieces.push_back({Piece::Number, std::string(text.substr(i, j - i))});
+            i = j;
+        } else if (std::isalpha(c)) {
+            std::size_t j = i;
+            while (j < text.size() && std::isalpha(static_cast<unsigned char>(text[j]))) ++j;
+            std::string w(text.substr(i, j - i));
+            for (auto& ch : w) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
+            pieces.push_back({Piece::Word, w});
+            i = j;
+        } else {
+            if (!pieces.empty() && pieces.back().kind == Piece::Sep && pieces.back().text == " ")
+                pieces.pop_back();
+            pieces.push_back({Piece::Sep, std::string(1, static_cast<char>(c))});
+            ++i;
+        }
+    }
+    if (!pieces.empty() && pieces.back().kind == Piece::Sep && pieces.back().text == " ") pieces.pop_back();
+    return pieces;
+}
+
+int MonthFromName(const std::string& w) {
+    static constexpr std::array<const char*, 12> kNames{"JANUARY", "FEBRUARY", "MARCH",     "APRIL",
+                                                        "MAY",     "JUNE",     "JULY",      "AUGUST",
+                                                        "SEPTEMBER", "OCTOBER", "NOVEMBER", "DECEMBER"};
+    if (w.size() < 3) return 0;
+    for (std::size_t m = 0; m < kNames.size(); ++m) {
+        std::string_view name(kNames[m]);
+        if (w.size() <= name.size() && name.substr(0, w.size()) == w) return static_cast<int>(m + 1);
+    }
+    return 0;
+}
+
+// Parses "h:mm[:ss] [AM|PM]" starting at pieces[i]; advances i.
+bool ParseTime(const std::vector<Piece>& p, std::size_t& i, double& fraction) {
+    int parts[3] = {0, 0, 0};
+    int count = 0;
+    while (i < p.size() && count < 3) {
+        if (p[i].kind != Piece::Number || p[i].text.size() > 2) return false;
+        parts[count++] = std::stoi(p[i].text);
+        ++i;
+        if (i < p.size() && p[i].kind == Piece::Sep && p[i].text == ":") {
+            ++i;
+            continue;
+        }
+        break;
+    }
+    if (i < p.size() && p[i].kind == Piece::Sep && p[i].text == " ") ++i;
+    bool am = false, pm = false;
+    if (i < p.size() && p[i].kind == Piece::Word) {
+        if (p[i].text == "AM" || p[i].text == "A") am = true;
+        else if (p[i].text == "PM" || p[i].text == "P") pm = true;
+        else return false;
+        ++i;
+    }
+    if (count < 2 && !(am || pm)) return false;
+    int h = parts[0];
+    if (am || pm) {
+        if (h < 1 || h > 12) return false;
+        if (am && h == 12) h = 0;
+        if (pm && h != 12) h += 12;
+    }
+    if (h > 23 || parts[1] > 59 || parts[2] > 59) return false;
+    fraction = (h * 3600 + parts[1] * 60 + parts[2]) / 86400.0;
+    return true;
+}
+
+std::optional<double> Parse(std::string_view text, bool names) {
+    const std::vector<Piece> p = Pieces(text);
+    if (p.empty()) return std::nullopt;
+    std::size_t i = 0;
+    double day = 0;
+    bool haveDate = false;
+    auto num = [&](std::size_t k) { return k < p.size() && p[k].kind == Piece::Number; };
+    auto sep = [&](std::size_t k, const char* s) {
+        return k < p.size() && p[k].kind == Piece::Sep && p[k].text == s;
+    };
+    auto dateSep = [&](std::size_t k) { return sep(k, "/") || sep(k, "-") || (names && sep(k, " ")); };
+    if (num(0) && !sep(1, ":")) {
+        // numeric date: a/b[/c]
+        if (!(dateSep(1) && (num(2) || (names && 2 < p.size() && p[2].kind == Piece::Word)))) return std::nullopt;
+        const std::string& a = p[0].text;
+        int y = 0, m = 0, d = 0;
+        std::size_t yearDigits = 4;
+        if (p[2].kind == Piece::Word) {
+            // d-mmm[-yyyy]
+            m = MonthFromName(p[2].text);
+            if (m == 0) return std::nullopt;
+            d = std::stoi(a.substr(0, 4));
+            i = 3;
+            if (dateSep(i) && num(i + 1)) {
+                yearDigits = p[i + 1].text.size();
+                y = std::stoi(p[i + 1].text.substr(0, 5));
+                i += 2;
+            } else {
+                return std::nullopt;
+            }
+        } else if (a.size() == 4 && dateSep(1) && num(2) && dateSep(3) && num(4)) {
+            y = std::stoi(a);
+            m = std::stoi(p[2].text.substr(0, 4));
+            d = std::stoi(p[4].text.substr(0, 4));
+            i = 5;
+        } else {
+            m = std::stoi(a.substr(0, 4));
+            d = std::stoi(p[2].text.substr(0, 4));
+            i = 3;
+            if (dateSep(3) && num(4)) {
+                yearDigits = p[4].text.size();
+                if (yearDigits > 4) return std::nullopt;
+                y = std::stoi(p[4].text);
+                i = 5;
+            } else {
+                return std::nullopt;
+            }
+            // An impossible month/day order is read the other way round (13/1 is 13 January).
+            if (m > 12 && d <= 12) std::swap(m, d);
+        }
+        y = ExpandYear(y, yearDigits);
+        if (!ValidDay(y, m, d)) return std::nullopt;
+        day = static_cast<double>(DayNumber(y, m, d));
+        haveDate = true;
+    } else if (names && p[0].kind == Piece::Word && MonthFromName(p[0].text) != 0) {
+        // mmm d[,] yyyy
+        int m = MonthFromName(p[0].text);
+        if (!(sep(1, " ") && num(2))) return std::nullopt;
+        int d = std::stoi(p[2].text.substr(0, 4));
+        i = 3;
+        if (sep(i, ",")) ++i;
+        if (sep(i, " ")) ++i;
+        if (!num(i)) return std::nullopt;
+        int y = ExpandYear(std::stoi(p[i].text.substr(0, 5)), p[i].text.size());
+        ++i;
+        if (!ValidDay(y, m, d)) return std::nullopt;
+        day = static_cast<double>(DayNumber(y, m, d));
+        haveDate = true;
+    }
+    if (i < p.size()) {
+        if (haveDate) {
+            if (!sep(i, " ")) return std::nullopt;
+            ++i;
+        }
+        double fraction = 0;
+        if (!ParseTime(p, i, fraction) || i != p.size()) return std::nullopt;
+        return day + fraction;
+    }
+    if (!haveDate) return std::nullopt;
+    return day;
+}
+
+}  // namespace
+
+std::int64_t DayNumber(std::int64_t year, std::int64_t month, std::int64_t day) {
+    std::int64_t m0 = month - 1;
+    year += m0 >= 0 ? m0 / 12 : -((11 - m0) / 12);
+    m0 -= (m0 >= 0 ? m0 / 12 : -((11 - m0) / 12)) * 12;
+    return DaysFromCivil(year, static_cast<unsigned>(m0 + 1), 1) - kEpoch + (day - 1);
+}
+
+double DateValueOf(const DateParts& parts) {
+    const double days = static_cast<double>(DayNumber(parts.year, parts.month, parts.day));
+    const double seconds = parts.hour * 3600.0 + parts.minute * 60.0 + parts.second;
+    const double extraDays = std::floor(seconds / 86400.0);
+    const double fraction = (seconds - extraDays * 86400.0) / 86400.0;
+    const double whole = days + extraDays;
+    return whole < 0 ? whole - fraction : whole + fraction;
+}
+
+DateParts SplitDate(double value) {
+    double whole = std::trunc(value);
+    double fraction = std::fabs(value - whole);
+    std::int64_t seconds = std::llround(fraction * 86400.0);
+    if (seconds >= 86400) {
+        seconds -= 86400;
+        whole += value < 0 ? -1 : 1;
+    }
+    DateParts parts;
+    CivilFromDays(static_cast<std::int64_t>(whole) + kEpoch, parts.year, parts.month, parts.day);
+    parts.hour = static_cast<int>(seconds / 3600);
+    parts.minute = static_cast<int>(seconds / 60 % 60);
+    parts.second = static_cast<int>(seconds % 60);
+    return parts;
+}
+
+bool InDateRange(double value) {
+    return value >= static_cast<double>(DayNumber(100, 1, 1)) - 1 &&
+           value < static_cast<double>(DayNumber(10000, 1, 1));
+}
+
+std::optional<double> ParseDateLiteral(std::string_view text) { return Parse(text, false); }
+
+std::optional<double> ParseDateText(std::string_view text) { return Parse(text, true); }
+
+}  // namespace pavana::engine::dialect

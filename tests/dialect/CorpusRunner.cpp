@@ -1,0 +1,246 @@
+// Runs the dialect corpus: every corpus/*.test file is one test, run on a fresh in-memory
+// SQLite connection with the dialect's functions registered and the clock fixed at
+// 2024-03-15 10:30:00. A file is a sequence of records separated by blank lines:
+//
+//   statement ok                    the statement translates and runs
+//   statement error N message       it fails with error number N and exactly that message
+//   statement fails                 it fails (any error)
+//   query                           a query, then "----", then its rows, columns joined by
+//                                   " | "; NULL is Null, (empty) the zero-length text
+//   translate                       a statement, then "----", then the SQLite text it becomes
+//
+// Lines starting with "#" are comments. Statement texts may span lines.
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "engine/dialect/JetDate.h"
+#include "engine/dialect/JetFunctions.h"
+#include "engine/dialect/Translator.h"
+
+namespace pavana::engine::dialect {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Record {
+    int line = 0;
+    std::string directive;
+    std::string text;
+    std::vector<std::string> expected;
+};
+
+std::vector<Record> ReadRecords(const fs::path& file) {
+    std::ifstream in(file);
+    std::vector<Record> records;
+    std::string line;
+    int number = 0;
+    Record current;
+    bool inExpected = false;
+    auto flush = [&] {
+        if (!current.directive.empty()) records.push_back(current);
+        current = Record{};
+        inExpected = false;
+    };
+    while (std::getline(in, line)) {
+        ++number;
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (line.empty()) {
+            flush();
+            continue;
+        }
+        if (line[0] == '#' && current.directive.empty()) continue;
+        if (current.directive.empty()) {
+            current.directive = line;
+            current.line = number;
+        } else if (line == "----") {
+            inExpected = true;
+        } else if (inExpected) {
+            current.expected.push_back(line);
+        } else {
+            if (!current.text.empty()) current.text += "\n";
+            current.text += line;
+        }
+    }
+    flush();
+    return records;
+}
+
+struct DbCloser {
+    void operator()(sqlite3* db) const { sqlite3_close_v2(db); }
+};
+struct StmtFinalizer {
+    void operator()(sqlite3_stmt* s) const { sqlite3_finalize(s); }
+};
+
+std::string ValueText(sqlite3_stmt* stmt, int column) {
+    switch (sqlite3_column_type(stmt, column)) {
+        case SQLITE_NULL: return "NULL";
+        case SQLITE_INTEGER: return std::to_string(sqlite3_column_int64(stmt, column));
+        case SQLITE_FLOAT: {
+            char buffer[64];
+            std::snprintf(buffer, sizeof buffer, "%.15g", sqlite3_column_double(stmt, column));
+            return buffer;
+        }
+        case SQLITE_BLOB: {
+            std::string out = "x'";
+            const auto* bytes = static_cast<const unsigned char*>(sqlite3_column_blob(stmt, column));
+            for (int i = 0; i < sqlite3_column_bytes(stmt, column); ++i) {
+                char hex[3];
+                std::snprintf(hex, sizeof hex, "%02X", bytes[i]);
+                out += hex;
+            }
+            return out + "'";
+        }
+        default: {
+            std::string text(reinterpret_cast<const char*>(sqlite3_column_text(stmt, column)),
+                             static_cast<std::size_t>(sqlite3_column_bytes(stmt, column)));
+            return text.empty() ? "(empty)" : text;
+        }
+    }
+}
+
+// The outcome of one statement: rows, or an error number and message.
+struct Outcome {
+    bool failed = false;
+    int number = 0;
+    std::string message;
+    std::vector<std::string> rows;
+};
+
+Outcome Execute(sqlite3* db, const std::string& sql, bool collect) {
+    Outcome outcome;
+    sqlite3_stmt* raw = nullptr;
+    if (sqlite3_prepare_v2(db, sql.c_str(), -1, &raw, nullptr) != SQLITE_OK) {
+        outcome.failed = true;
+        outcome.message = sqlite3_errmsg(db);
+        return outcome;
+    }
+    std::unique_ptr<sqlite3_stmt, StmtFinalizer> stmt(raw);
+    int rc;
+    while ((rc = sqlite3_step(stmt.get())) == SQLITE_ROW) {
+        if (!collect) continue;
+        std::string row;
+        for (int c = 0; c < sqlite3_column_count(stmt.get()); ++c) {
+            if (c) row += " | ";
+            row += ValueText(stmt.get(), c);
+        }
+        outcome.rows.push_back(row);
+    }
+    if (rc != SQLITE_DONE) {
+        outcome.failed = true;
+        outcome.message = sqlite3_errmsg(db);
+    }
+    return outcome;
+}
+
+Outcome Run(sqlite3* db, const std::string& jet, bool collect) {
+    Outcome outcome;
+    Translation t;
+    try {
+        t = Translate(jet);
+    } catch (const SyntaxError& e) {
+        outcome.failed = true;
+        outcome.number = e.Number();
+        outcome.message = e.Message();
+        return outcome;
+    }
+    sqlite3_exec(db, "SAVEPOINT corpus", nullptr, nullptr, nullptr);
+    outcome = Execute(db, t.sql, collect);
+    for (std::size_t i = 0; !outcome.failed && i < t.followUp.size(); ++i) {
+        Outcome more = Execute(db, t.followUp[i], false);
+        if (more.failed) outcome = more;
+    }
+    if (outcome.failed) {
+        outcome.number = FunctionErrorNumber(outcome.message).value_or(0);
+        sqlite3_exec(db, "ROLLBACK TO corpus", nullptr, nullptr, nullptr);
+    }
+    sqlite3_exec(db, "RELEASE corpus", nullptr, nullptr, nullptr);
+    return outcome;
+}
+
+std::string Joined(const std::vector<std::string>& lines) {
+    std::string s;
+    for (const auto& l : lines) s += "    " + l + "\n";
+    return s;
+}
+
+void RunFile(const fs::path& file) {
+    sqlite3* raw = nullptr;
+    ASSERT_EQ(sqlite3_open(":memory:", &raw), SQLITE_OK);
+    std::unique_ptr<sqlite3, DbCloser> db(raw);
+    const double now = DateValueOf({2024, 3, 15, 10, 30, 0});
+    RegisterJetFunctions(db.get(), [now] { return now; });
+    const std::vector<Record> records = ReadRecords(file);
+    ASSERT_FALSE(records.empty()) << file;
+    for (const Record& r : records) {
+        const std::string where = file.filename().string() + ":" + std::to_string(r.line) + ": ";
+        if (r.directive == "translate") {
+            std::string actual;
+            try {
+                actual = Translate(r.text).sql;
+            } catch (const SyntaxError& e) {
+                actual = "error " + std::to_string(e.Number()) + " " + e.Message();
+            }
+            ASSERT_EQ(r.expected.size(), 1u) << where << "translate needs one expected line";
+            EXPECT_EQ(actual, r.expected[0]) << where << r.text;
+        } else if (r.directive == "statement ok") {
+            Outcome o = Run(db.get(), r.text, false);
+            EXPECT_FALSE(o.failed) << where << r.text << "\n  failed: " << o.number << " " << o.message;
+        } else if (r.directive == "statement fails") {
+            Outcome o = Run(db.get(), r.text, false);
+            EXPECT_TRUE(o.failed) << where << r.text;
+        } else if (r.directive.rfind("statement error ", 0) == 0) {
+            std::istringstream words(r.directive.substr(16));
+            int number = 0;
+            words >> number;
+            std::string message;
+            std::getline(words >> std::ws, message);
+            Outcome o = Run(db.get(), r.text, false);
+            EXPECT_TRUE(o.failed) << where << r.text << "\n  succeeded";
+            EXPECT_EQ(o.number, number) << where << r.text << "\n  message: " << o.message;
+            EXPECT_EQ(o.message, message) << where << r.text;
+        } else if (r.directive == "query") {
+            Outcome o = Run(db.get(), r.text, true);
+            EXPECT_FALSE(o.failed) << where << r.text << "\n  failed: " << o.number << " " << o.message;
+            EXPECT_EQ(o.rows, r.expected) << where << r.text << "\n  rows:\n" << Joined(o.rows);
+        } else {
+            ADD_FAILURE() << where << "unknown directive '" << r.directive << "'";
+        }
+    }
+}
+
+class Corpus : public ::testing::TestWithParam<std::string> {};
+
+const fs::path kCorpus = fs::path(PAVANA_SOURCE_DIR) / "tests" / "dialect" / "corpus";
+
+TEST_P(Corpus, File) { RunFile(kCorpus / GetParam()); }
+
+std::vector<std::string> CorpusFiles() {
+    std::vector<std::string> files;
+    for (const auto& entry : fs::directory_iterator(kCorpus))
+        if (entry.path().extension() == ".test") files.push_back(entry.path().filename().string());
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+std::string FileName(const ::testing::TestParamInfo<std::string>& info) {
+    std::string name = info.param.substr(0, info.param.size() - 5);
+    for (auto& c : name)
+        if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+    return name;
+}
+
+INSTANTIATE_TEST_SUITE_P(Dialect, Corpus, ::testing::ValuesIn(CorpusFiles()), FileName);
+
+}  // namespace
+}  // namespace pavana::engine::dialect
