@@ -12,7 +12,10 @@ void EnsureApplication() {
     static int argc = 1;
     static char name[] = "ui_tests";
     static char* argv[] = {name, nullptr};
-    static QApplication app(argc, argv);
+    // Kept until the process ends: destroying it among the static objects at exit would tear
+    // down Qt before the controls' own process-wide objects.
+    static auto* app = new QApplication(argc, argv);
+    (void)app;
     QPalette palette;
     palette.setColor(QPalette::Button, QColor(0xC0, 0xC0, 0xC0));
     palette.setColor(QPalette::Window, QColor(0xC0, 0xC0, 0xC0));
