@@ -168,7 +168,9 @@ public:
                     continue;
                 case 'a':
                     if (StartsWithNoCase(format, i, "am/pm")) {
-                        out += time_.Hour < 12 ? s_.TimeAMString : s_.TimePMString;
+                        // "am/pm" is written in the letter case of the pattern.
+                        bool upper = format[i] == 'A';
+                        out += time_.Hour < 12 ? (upper ? "AM" : "am") : (upper ? "PM" : "pm");
                         i += 5;
                         continue;
                     }

@@ -82,8 +82,8 @@ TimeFormats TimePatterns(const std::string& fmt, std::string& separator) {
     std::string shortTime = longTime;
     if (auto pos = shortTime.find(":ss"); pos != std::string::npos) shortTime.erase(pos, 3);
     if (twelveHour) {
-        longTime += " AM/PM";
-        shortTime += " AM/PM";
+        longTime += " ampm";
+        shortTime += " ampm";
     }
     return {longTime, shortTime};
 }

@@ -9,8 +9,9 @@
 //
 // Date and time formats use the framework's pattern letters: d dd (day), m mm (month),
 // yy yyyy (year), h hh (hour), n nn (minute), s ss (second), z zzz (milliseconds),
-// "AM/PM" or "ampm" (12-hour clock with the AM/PM texts), "/" (the date separator),
-// ":" (the time separator); text between quotes is copied as it stands.
+// "am/pm" (12-hour clock, "am"/"pm" in the letter case written), "ampm" (12-hour clock with
+// the AM/PM texts), "/" (the date separator), ":" (the time separator); text between quotes
+// is copied as it stands.
 #pragma once
 
 #include <string>

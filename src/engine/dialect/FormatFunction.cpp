@@ -258,6 +258,7 @@ std::string FormatNumberSection(double value, const std::string& section, bool s
 }
 
 std::string FormatNumber(double value, const std::string& format) {
+    if (!std::isfinite(value)) throw FunctionError{kOverflow};
     const std::vector<std::string> sections = Sections(format);
     if (value < 0 && sections.size() > 1 && !sections[1].empty())
         return FormatNumberSection(-value, sections[1], false);

@@ -82,6 +82,7 @@ double ToNumber(sqlite3_value* v) {
 }
 
 std::string NumberText(double value) {
+    if (!std::isfinite(value)) throw FunctionError{kOverflow};
     if (value == 0) return "0";
     if (std::nearbyint(value) == value && std::fabs(value) < 1e15) {
         return std::to_string(static_cast<std::int64_t>(value));
@@ -141,7 +142,10 @@ double ToDate(sqlite3_value* v) {
         if (auto n = ParseNumber(text)) return *n;
         throw FunctionError{kTypeMismatch};
     }
-    return ToNumber(v);
+    const double d = ToNumber(v);
+    // Out of the engine's date range (also infinities) a value is no date.
+    if (!InDateRange(d)) throw FunctionError{kOverflow};
+    return d;
 }
 
 double DateToLinear(double date) {
