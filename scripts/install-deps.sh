@@ -10,6 +10,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth xdotool fonts-liberation2
   clang libclang-rt-14-dev
+  time bc
 )
 
 missing=()

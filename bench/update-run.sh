@@ -1,0 +1,69 @@
+#!/usr/bin/env bash
+# Whole-run comparison: PavanaScript running an update script against the sqlite3 shell
+# running the same statements one by one (autocommit) with the same journal settings
+# (WAL, synchronous=NORMAL: every statement is committed when it returns).
+#   bench/update-run.sh [build] [inserts] [updates]
+# Prints wall time, statements per second, peak memory and the ratio for each workload.
+set -euo pipefail
+build=${1:-build}
+inserts=${2:-100000}
+updates=${3:-20000}
+root=$(cd "$(dirname "$0")/.." && pwd)
+pavana="$root/$build/src/app/PavanaScript"
+pavanadb="$root/$build/tools/pavanadb/pavanadb"
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cd "$work"
+
+schema="CREATE TABLE Notas (Id INTEGER PRIMARY KEY, Aluno INTEGER, Nome TEXT(50), Nota DOUBLE);
+CREATE INDEX ixAluno ON Notas (Aluno);"
+
+awk -v n="$inserts" 'BEGIN { for (i = 1; i <= n; i++)
+  printf "INSERT INTO Notas (Id, Aluno, Nome, Nota) VALUES (%d, %d, '"'"'aluno %d'"'"', %d.5);\n", i, (i * 7919) % n, i, i % 10 }' > inserts.sql
+awk -v n="$updates" -v m="$inserts" 'BEGIN { for (i = 1; i <= n; i++)
+  printf "UPDATE Notas SET Nota = %d WHERE Id = %d;\n", i % 10, (i * 104729) % m + 1 }' > updates.sql
+
+now() { date +%s.%N; }
+
+run_pair() {
+  local name=$1 script=$2 count=$3
+  rm -f p.db* s.db* script.log
+  "$pavanadb" create p.db >/dev/null
+  echo "$schema" | "$pavanadb" sql p.db >/dev/null
+  sqlite3 s.db "PRAGMA journal_mode=WAL;" >/dev/null
+  sqlite3 s.db "$schema"
+  if [ "$name" = updates ]; then
+    "$pavana" --console p.db . inserts.sql >/dev/null 2>&1
+    (echo "PRAGMA synchronous=NORMAL;"; cat inserts.sql) | sqlite3 s.db
+  fi
+
+  local t0 t1 t2 t3
+  t0=$(now)
+  /usr/bin/time -f '%M' -o pavana.mem "$pavana" --console p.db . "$script" >/dev/null 2>&1
+  t1=$(now)
+  (echo "PRAGMA synchronous=NORMAL;"; cat "$script") > shell.sql
+  t2=$(now)
+  sqlite3 s.db < shell.sql >/dev/null
+  t3=$(now)
+  local tp ts
+  tp=$(echo "$t1 - $t0" | bc -l)
+  ts=$(echo "$t3 - $t2" | bc -l)
+  [ -s script.log ] && echo "  warning: script.log is not empty ($(wc -l < script.log) lines)"
+  printf '  %-8s %7d statements  PavanaScript %6.2f s (%8.0f/s, peak %6d KiB)  sqlite3 %6.2f s (%8.0f/s)  ratio %.3f\n' \
+    "$name" "$count" "$tp" "$(echo "$count / $tp" | bc -l)" "$(cat pavana.mem)" \
+    "$ts" "$(echo "$count / $ts" | bc -l)" "$(echo "$tp / $ts" | bc -l)"
+  printf '  %-8s script %d KiB; memory limit (2 x script + 40 MiB) %d KiB\n' "$name" \
+    "$(( $(stat -c %s "$script") / 1024 ))" "$(( 2 * $(stat -c %s "$script") / 1024 + 40960 ))"
+}
+
+run_pair inserts inserts.sql "$inserts"
+run_pair updates updates.sql "$updates"
+
+echo "UPDATE Notas SET Nota = 1 WHERE Id = 1;" > one.sql
+best=999
+for i in 1 2 3 4 5 6 7 8 9 10; do
+  t0=$(now); "$pavana" --console p.db . one.sql >/dev/null 2>&1; t1=$(now)
+  ms=$(echo "($t1 - $t0) * 1000" | bc -l)
+  best=$(echo "if ($ms < $best) $ms else $best" | bc -l)
+done
+printf '  start-up: whole run of a one-statement script, best of 10: %.1f ms\n' "$best"

@@ -1,0 +1,60 @@
+#!/usr/bin/env bash
+# Creates a sample curriculum database and update script in demo-out/, runs PavanaScript on
+# them, then shows script.log and the rows the update changed.
+set -euo pipefail
+
+build=${1:-build}
+root=$(cd "$(dirname "$0")/.." && pwd)
+bin="$root/$build"
+pavanadb="$bin/tools/pavanadb/pavanadb"
+pavana="$bin/src/app/PavanaScript"
+clipwriter="$bin/tools/clipwriter/clipwriter"
+out="$root/demo-out"
+
+rm -rf "$out"
+mkdir -p "$out/anim"
+cd "$out"
+
+if [ -x "$clipwriter" ]; then
+  "$clipwriter" "$out/anim" >/dev/null
+fi
+
+db="$out/curriculo.db"
+"$pavanadb" create "$db" --password qorvimband
+"$pavanadb" sql "$db" --password qorvimband >/dev/null <<'SQL'
+CREATE TABLE Cursos (Codigo INTEGER PRIMARY KEY, Nome TEXT(60) NOT NULL, CargaHoraria INTEGER);
+CREATE TABLE Disciplinas (Codigo INTEGER PRIMARY KEY, Curso INTEGER, Nome TEXT(60), Creditos INTEGER);
+INSERT INTO Cursos (Codigo, Nome, CargaHoraria) VALUES (1, 'Pedagogia', 3200);
+INSERT INTO Cursos (Codigo, Nome, CargaHoraria) VALUES (2, 'Letras', 2800);
+INSERT INTO Disciplinas (Codigo, Curso, Nome, Creditos) VALUES (10, 1, 'Didática', 4);
+INSERT INTO Disciplinas (Codigo, Curso, Nome, Creditos) VALUES (11, 1, 'Psicologia da Educação', 4);
+INSERT INTO Disciplinas (Codigo, Curso, Nome, Creditos) VALUES (20, 2, 'Linguística', 6);
+SQL
+
+cat > "$out/atualizacao.sql" <<'SQL'
+UPDATE Cursos SET CargaHoraria = 3400
+  WHERE Codigo = 1;
+INSERT INTO Disciplinas (Codigo, Curso, Nome, Creditos)
+  VALUES (21, 2, 'Literatura Brasileira', 4);
+CREATE TABLE Cursos (Codigo INTEGER);
+UPDATE Disciplinas SET Creditos = Creditos + 1 WHERE Curso = 2;
+INSERT INTO Turmas (Codigo) VALUES (1);
+executaDLL ./nao-existe.so;
+SQL
+
+echo "== Running: PavanaScript curriculo.db anim atualizacao.sql"
+front=()
+[ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ] && front=(--console)
+"$pavana" "${front[@]}" "$db" "$out/anim" "$out/atualizacao.sql"
+echo "== Exit code: $?"
+echo
+echo "== script.log (one entry per failing statement)"
+cat "$out/script.log"
+echo
+echo "== Cursos after the update"
+"$pavanadb" sql "$db" --password qorvimband "SELECT Codigo, Nome, CargaHoraria FROM Cursos ORDER BY Codigo"
+echo
+echo "== Disciplinas after the update"
+"$pavanadb" sql "$db" --password qorvimband "SELECT Codigo, Curso, Nome, Creditos FROM Disciplinas ORDER BY Codigo"
+echo
+echo "Everything is in $out"

@@ -1,0 +1,31 @@
+#include "UserFront.h"
+
+#include "ui/TerminalFront.h"
+
+namespace pavana {
+namespace {
+
+std::unique_ptr<UserFront>& Installed() {
+    static std::unique_ptr<UserFront> front;
+    return front;
+}
+
+std::string& Title() {
+    static std::string title = "PavanaScript";
+    return title;
+}
+
+}  // namespace
+
+UserFront& CurrentFront() {
+    if (!Installed()) Installed() = std::make_unique<TerminalFront>();
+    return *Installed();
+}
+
+void InstallFront(std::unique_ptr<UserFront> front) { Installed() = std::move(front); }
+
+const std::string& ApplicationTitle() { return Title(); }
+
+void SetApplicationTitle(std::string title) { Title() = std::move(title); }
+
+}  // namespace pavana

@@ -1,0 +1,237 @@
+// The update run end to end: the real PavanaScript on databases made by pavanadb.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <thread>
+
+#include "Process.h"
+#include "ui/DialogStore.h"
+
+namespace pavana::e2e {
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string kEntryPrefix = "Erro na execução do comando ";
+const std::string kEntryMiddle = ".\r\nVerifique a opção detalhes para maiores informações. == ";
+
+std::string Entry(const std::string& statement, const std::string& message) {
+    return kEntryPrefix + statement + kEntryMiddle + message + "\r\n";
+}
+
+class UpdateRunTest : public testing::Test {
+protected:
+    void SetUp() override {
+        dir_ = fs::path(testing::TempDir()) /
+               ("e2e_" + std::string(testing::UnitTest::GetInstance()->current_test_info()->name()));
+        fs::remove_all(dir_);
+        fs::create_directories(dir_ / "anim");
+        options_.workingDirectory = dir_.string();
+        options_.environment = {{"DISPLAY", std::nullopt},
+                                {"WAYLAND_DISPLAY", std::nullopt},
+                                {"LC_ALL", "C.UTF-8"},
+                                {"PAVANA_REGISTRY", (dir_ / "registry.ini").string()}};
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+
+    std::string Path(const std::string& name) const { return (dir_ / name).string(); }
+
+    // Creates a database with a table Alunos(Codigo, Nome) holding two rows.
+    std::string CreateDatabase(const std::string& name, const std::string& password = "qorvimband") {
+        std::string db = Path(name);
+        std::vector<std::string> args = {"create", db};
+        if (!password.empty()) args.insert(args.end(), {"--password", password});
+        ProcessResult created = RunProcess(PAVANADB_BIN, args, options_);
+        EXPECT_EQ(created.exitCode, 0) << created.err;
+        Sql(db, password,
+            {"CREATE TABLE Alunos (Codigo INTEGER PRIMARY KEY, Nome TEXT(50))",
+             "INSERT INTO Alunos (Codigo, Nome) VALUES (1, 'Ana')",
+             "INSERT INTO Alunos (Codigo, Nome) VALUES (2, 'Bruno')"});
+        return db;
+    }
+
+    std::string Sql(const std::string& db, const std::string& password, const std::vector<std::string>& statements) {
+        std::vector<std::string> args = {"sql", db};
+        if (!password.empty()) args.insert(args.end(), {"--password", password});
+        args.insert(args.end(), statements.begin(), statements.end());
+        ProcessResult result = RunProcess(PAVANADB_BIN, args, options_);
+        EXPECT_EQ(result.exitCode, 0) << result.err;
+        return result.out;
+    }
+
+    std::string Script(const std::string& content) {
+        WriteFile(Path("script.sql"), content);
+        return Path("script.sql");
+    }
+
+    ProcessResult Pavana(const std::vector<std::string>& args) {
+        std::vector<std::string> all = {"--console"};
+        all.insert(all.end(), args.begin(), args.end());
+        return RunProcess(PAVANASCRIPT_BIN, all, options_);
+    }
+
+    std::string Log() const { return ReadFile(Path("script.log")); }
+
+    fs::path dir_;
+    ProcessOptions options_;
+};
+
+TEST_F(UpdateRunTest, TooFewArgumentsShowTheErrorAndExitZero) {
+    for (const auto& args : std::vector<std::vector<std::string>>{{"a", "b"}, {"", "b", "c"}, {}}) {
+        ProcessResult run = Pavana(args);
+        EXPECT_EQ(run.exitCode, 0);
+        EXPECT_EQ(run.err, "Erro: Número de parâmetros invalido.\n");
+        EXPECT_FALSE(fs::exists(Path("script.log")));
+    }
+}
+
+TEST_F(UpdateRunTest, GoodRunAppliesTheStatementsAndLogsOnlyFailures) {
+    std::string db = CreateDatabase("curriculo.db");
+    std::string script = Script(
+        "UPDATE Alunos SET Nome = 'Ana Maria'\r\n"
+        "  WHERE Codigo = 1\r\n"
+        ";\r\n"
+        "CREATE TABLE Alunos (X INTEGER);\r\n"
+        "INSERT INTO Alunos (Codigo, Nome) VALUES (3, 'Carla');\r\n"
+        "lines after the last statement are dropped\r\n");
+    ProcessResult run = Pavana({db, Path("anim"), script});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(Log(), Entry(" CREATE TABLE Alunos (X INTEGER);", "Table 'Alunos' already exists."));
+    EXPECT_EQ(Sql(db, "qorvimband", {"SELECT Codigo, Nome FROM Alunos ORDER BY Codigo"}),
+              "Codigo\tNome\n1\tAna Maria\n2\tBruno\n3\tCarla\n");
+}
+
+TEST_F(UpdateRunTest, PasswordArgumentsAreCountedAsTheRunExpects) {
+    std::string stored = CreateDatabase("stored.db");
+    std::string other = CreateDatabase("other.db", "outra");
+    std::string script = Script("UPDATE Alunos SET Nome = 'X' WHERE Codigo = 2;\n");
+    // Four arguments: the fourth replaces the stored password.
+    EXPECT_EQ(Pavana({other, Path("anim"), script, "outra"}).err.find("Mensagem"), std::string::npos);
+    // Five arguments: the fourth and fifth are ignored, the stored password is used.
+    ProcessResult five = Pavana({stored, Path("anim"), script, "wrong", "extra"});
+    EXPECT_EQ(five.err.find("Mensagem"), std::string::npos) << five.err;
+    // Three arguments on a database with another password: the stored one fails.
+    ProcessResult three = Pavana({other, Path("anim"), script});
+    EXPECT_EQ(three.exitCode, 0);
+    EXPECT_NE(three.err.find("Detalhes: Not a valid password."), std::string::npos) << three.err;
+    EXPECT_EQ(Log(), "");
+    EXPECT_EQ(Sql(stored, "qorvimband", {"SELECT Nome FROM Alunos WHERE Codigo = 2"}), "Nome\nX\n");
+}
+
+TEST_F(UpdateRunTest, ConnectionFailuresShowTheEnginesMessageAndTouchNoScript) {
+    std::string script = Script("UPDATE Alunos SET Nome = 'X';\n");
+    ProcessResult missing = Pavana({Path("missing.db"), Path("anim"), script});
+    EXPECT_EQ(missing.exitCode, 0);
+    EXPECT_NE(missing.err.find("Mensagem: Erro na conexão com a base de dados.\n"
+                               "Verifique a opção detalhes para maiores informações.\n"
+                               "Detalhes: Could not find file '" + Path("missing.db") + "'.\n"),
+              std::string::npos)
+        << missing.err;
+    EXPECT_FALSE(fs::exists(Path("missing.db")));
+
+    WriteFile(Path("garbage.db"), std::string(4096, '\x7f'));
+    ProcessResult garbage = Pavana({Path("garbage.db"), Path("anim"), script});
+    EXPECT_EQ(garbage.exitCode, 0);
+    EXPECT_NE(garbage.err.find("Detalhes: Unrecognized database format '" + Path("garbage.db") + "'."),
+              std::string::npos)
+        << garbage.err;
+    EXPECT_EQ(ReadFile(Path("garbage.db")), std::string(4096, '\x7f'));
+    EXPECT_FALSE(fs::exists(Path("script.log")));
+}
+
+TEST_F(UpdateRunTest, TickedConnectionDialogIsNotShownAgain) {
+    setenv("PAVANA_REGISTRY", Path("registry.ini").c_str(), 1);
+    DSAIdentsSetState("SOFTWARE\\PavanaScript\\Dialogos",
+                      "Erro na conexão com a base de dados.\r\nVerifique a opção detalhes para maiores "
+                      "informações.",
+                      false);
+    unsetenv("PAVANA_REGISTRY");
+    ProcessResult run = Pavana({Path("missing.db"), Path("anim"), Script("SELECT 1;\n")});
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.err.find("Mensagem"), std::string::npos) << run.err;
+}
+
+TEST_F(UpdateRunTest, MissingScriptEndsWithExitOneAndClosesTheDatabase) {
+    std::string db = CreateDatabase("curriculo.db");
+    ProcessResult run = Pavana({db, Path("anim"), Path("nope.sql")});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.err.find("Cannot open file " + Path("nope.sql")), std::string::npos) << run.err;
+    EXPECT_FALSE(fs::exists(db + "-wal"));
+    EXPECT_EQ(Log(), "");
+}
+
+TEST_F(UpdateRunTest, UnwritableLogEndsWithExitOne) {
+    std::string db = CreateDatabase("curriculo.db");
+    fs::create_directory(Path("script.log"));
+    ProcessResult run = Pavana({db, Path("anim"), Script("UPDATE Alunos SET Nome = 'Z';\n")});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.err.find("script.log"), std::string::npos) << run.err;
+    EXPECT_EQ(Sql(db, "qorvimband", {"SELECT Nome FROM Alunos WHERE Codigo = 1"}), "Nome\nAna\n");
+}
+
+TEST_F(UpdateRunTest, LibraryStatementsAreLoggedWhenTheFileIsMissing) {
+    std::string db = CreateDatabase("curriculo.db");
+    ProcessResult run = Pavana({db, Path("anim"),
+                                Script("executaDLL /no/such/lib.so;\nexecutaDLL " TEST_LIBRARY ";\n")});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(Log(), Entry(" executaDLL /no/such/lib.so;",
+                           "Não foi possível ler o arquivo /no/such/lib.so.\r\nArquivo não existe!"));
+}
+
+TEST_F(UpdateRunTest, EntriesAccumulateAcrossRunsAndAnEmptyScriptLeavesAnEmptyLog) {
+    std::string db = CreateDatabase("curriculo.db");
+    ProcessResult empty = Pavana({db, Path("anim"), Script("\n\n")});
+    EXPECT_EQ(empty.exitCode, 0);
+    EXPECT_TRUE(fs::exists(Path("script.log")));
+    EXPECT_EQ(Log(), "");
+    std::string script = Script("CREATE TABLE Alunos (X INTEGER);\nCREATE TABLE Alunos (Y INTEGER);\n");
+    Pavana({db, Path("anim"), script});
+    Pavana({db, Path("anim"), script});
+    std::string one = Entry(" CREATE TABLE Alunos (X INTEGER);", "Table 'Alunos' already exists.") +
+                      Entry(" CREATE TABLE Alunos (Y INTEGER);", "Table 'Alunos' already exists.");
+    EXPECT_EQ(Log(), one + one);
+}
+
+TEST_F(UpdateRunTest, HostileScriptsNeverCrash) {
+    std::string db = CreateDatabase("curriculo.db");
+    std::string garbage;
+    for (int i = 1; i < 20000; ++i) garbage += static_cast<char>((i * 7919) % 256);
+    const std::vector<std::string> scripts = {
+        std::string("UPDATE Alunos SET Nome = 'N' WHERE Codigo = 1;\n\0UPDATE Alunos SET Nome = 'no';\n", 74),
+        "UPDATE Alunos\rSET Nome = 'lone CR'\rWHERE Codigo = 2;\r",
+        "SELECT '" + std::string(10 * 1024 * 1024, 'x') + "';\n",
+        "UPDATE Alunos SET Nome = 'inv\xe1lido \xff\xfe' WHERE Codigo = 2;\n",
+        garbage,
+    };
+    for (const std::string& content : scripts) {
+        ProcessResult run = Pavana({db, Path("anim"), Script(content)});
+        EXPECT_EQ(run.exitCode, 0) << run.err.substr(0, 400);
+        EXPECT_EQ(run.signal, 0);
+    }
+    EXPECT_EQ(Sql(db, "qorvimband", {"SELECT Codigo, Nome FROM Alunos ORDER BY Codigo"}),
+              "Codigo\tNome\n1\tN\n2\tinv\xc3\xa1lido \xc3\xbf\xc3\xbe\n");
+}
+
+TEST_F(UpdateRunTest, KilledRunLeavesEveryStatementWhollyAppliedOrNot) {
+    std::string db = CreateDatabase("curriculo.db");
+    Sql(db, "qorvimband",
+        {"CREATE TABLE Dez (N INTEGER)", "CREATE TABLE Copia (Lote INTEGER, N INTEGER)"});
+    for (int n = 0; n < 10; ++n) Sql(db, "qorvimband", {"INSERT INTO Dez (N) VALUES (" + std::to_string(n) + ")"});
+    std::string script;
+    for (int lote = 0; lote < 20000; ++lote)
+        script += "INSERT INTO Copia (Lote, N) SELECT " + std::to_string(lote) + ", N FROM Dez;\n";
+    Script(script);
+    BackgroundProcess run(PAVANASCRIPT_BIN, {"--console", db, Path("anim"), Path("script.sql")}, options_);
+    std::this_thread::sleep_for(std::chrono::milliseconds(400));
+    EXPECT_TRUE(run.Kill()) << "the run ended before it could be killed";
+    std::string counts = Sql(db, "qorvimband", {"SELECT COUNT(*) AS Linhas, COUNT(*) - 10 * COUNT(DISTINCT Lote) AS Sobra FROM Copia"});
+    EXPECT_NE(counts.find("\t0\n"), std::string::npos) << counts;
+    ProcessResult check = RunProcess("/usr/bin/sqlite3", {db, "PRAGMA integrity_check;"}, options_);
+    EXPECT_EQ(check.out, "ok\n") << check.err;
+}
+
+}  // namespace
+}  // namespace pavana::e2e
