@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "engine/dialect/JetDate.h"
+#include "rtl/Encoding.h"
 #include "rtl/Exceptions.h"
 
 namespace pavana::engine::dialect::support {
@@ -184,28 +185,7 @@ std::u32string Decode(std::string_view text) {
     return out;
 }
 
-std::string Encode(std::u32string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    for (char32_t c : text) {
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c < 0x800) {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            out += static_cast<char>(0xE0 | (c >> 12));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (c >> 18));
-            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
-    return out;
-}
+std::string Encode(std::u32string_view text) { return Utf32ToUtf8(text); }
 
 char32_t FoldCase(char32_t c) {
     if (c >= 'A' && c <= 'Z') return c + 32;
