@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "engine/Activity.h"
 #include "engine/EngineError.h"
 #include "engine/dialect/JetFunctions.h"
 #include "engine/sqlite/Columns.h"
@@ -28,6 +29,8 @@ const char* const kWorkspaceSource = "DAO.Workspace";
 constexpr int kBusyTimeoutMs = 5000;
 constexpr int kOpenBusyTimeoutMs = 200;
 constexpr const char* kFormatVersion = "1";
+// Virtual machine steps between two calls of the activity handler during a statement.
+constexpr int kActivitySteps = 10000;
 
 std::string FullPath(const std::string& path) {
     std::error_code ec;
@@ -82,6 +85,11 @@ bool FolderExists(const std::string& full) {
         case SQLITE_AUTH: CannotOpen(full);
         default: RaiseStatementError(failure, "", kWorkspaceSource);
     }
+}
+
+int Progress(void*) {
+    ReportActivity();
+    return 0;
 }
 
 // Refuses statements of users that would change the engine's own table.
@@ -262,6 +270,7 @@ std::shared_ptr<DatabaseImpl> DatabaseImpl::Open(const std::string& path, bool e
         sqlite3_busy_timeout(c.Handle(), kBusyTimeoutMs);
         sqlite3_set_authorizer(c.Handle(), Authorize, state.get());
         dialect::RegisterJetFunctions(c.Handle());
+        sqlite3_progress_handler(c.Handle(), kActivitySteps, Progress, nullptr);
     } catch (const SqliteFailure& failure) {
         state->connection.reset();
         OpenFailure(failure, full);
@@ -316,6 +325,7 @@ std::shared_ptr<QueryDef> DatabaseImpl::CreateQueryDef(const std::string& name, 
 
 void DatabaseImpl::Execute(const std::string& sql, const Variant&) {
     state_->Live(kSource);
+    ReportActivity();
     dialect::Translation translation = TranslateStatement(sql, kSource);
     if (!translation.parameters.empty())
         RaiseEngineError(jetTooFewParameters,
