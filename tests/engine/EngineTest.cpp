@@ -69,5 +69,18 @@ TEST_F(EngineTest, ParameterisedExecuteAndRecordset) {
     db->Close();
 }
 
+TEST_F(EngineTest, FollowUpStatementsOfADefinitionRunWithIt) {
+    auto db = engine_->DefaultWorkspace()->CreateDatabase(Path("f.mdb"));
+    db->Execute("CREATE TABLE t (id COUNTER(100, 1), n LONG)");
+    db->Execute("INSERT INTO t (n) VALUES (1)");
+    EXPECT_EQ(db->OpenRecordset("SELECT id FROM t")->GetFields()->Item(0)->Value(), Variant(100));
+    db->Execute("CREATE INDEX ix ON t (n) WITH DISALLOW NULL");
+    EXPECT_EQ(NumberOf([&] { db->Execute("INSERT INTO t (n) VALUES (NULL)"); }), 3058);
+    db->Execute("DROP INDEX ix ON t");
+    db->Execute("INSERT INTO t (n) VALUES (NULL)");
+    EXPECT_EQ(db->RecordsAffected(), 1);
+    db->Close();
+}
+
 }  // namespace
 }  // namespace pavana::engine

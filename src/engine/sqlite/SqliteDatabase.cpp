@@ -227,6 +227,11 @@ std::int32_t RunAction(DatabaseState& state, const dialect::Translation& transla
         const auto changes = translation.kind == dialect::StatementKind::Definition
                                  ? 0
                                  : sqlite3_changes64(connection.Handle());
+        for (const std::string& more : translation.followUp) {
+            Statement next(connection, more.c_str());
+            while (next && next.Step()) {
+            }
+        }
         savepoint.Release();
         return static_cast<std::int32_t>(changes);
     } catch (const SqliteFailure& failure) {
