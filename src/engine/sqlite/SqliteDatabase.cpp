@@ -272,6 +272,8 @@ std::shared_ptr<DatabaseImpl> DatabaseImpl::Open(const std::string& path, bool e
         }
         if (exclusive) c.Exec(readOnly ? "BEGIN; SELECT count(*) FROM sqlite_master; COMMIT"
                                        : "BEGIN EXCLUSIVE; COMMIT");
+        // REFERENCES constraints are relationships the engine keeps, as Jet does.
+        c.Exec("PRAGMA foreign_keys = ON");
         sqlite3_busy_timeout(c.Handle(), kBusyTimeoutMs);
         sqlite3_set_authorizer(c.Handle(), Authorize, state.get());
         dialect::RegisterJetFunctions(c.Handle());
