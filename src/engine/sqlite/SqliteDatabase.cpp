@@ -258,7 +258,10 @@ std::shared_ptr<DatabaseImpl> DatabaseImpl::Open(const std::string& path, bool e
     state->exclusive = exclusive;
     state->readOnly = readOnly;
     try {
-        const int flags = (readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE) | SQLITE_OPEN_NOMUTEX;
+        // Keeping others out takes a write lock, which a read-only SQLite connection cannot
+        // hold; an exclusive read-only open is a writable connection in query-only mode.
+        const bool writable = !readOnly || exclusive;
+        const int flags = (writable ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY) | SQLITE_OPEN_NOMUTEX;
         state->connection = std::make_unique<Connection>(path, flags);
         Connection& c = *state->connection;
         sqlite3_busy_timeout(c.Handle(), kOpenBusyTimeoutMs);
@@ -266,12 +269,14 @@ std::shared_ptr<DatabaseImpl> DatabaseImpl::Open(const std::string& path, bool e
         std::optional<std::string> verifier = ReadVerifier(c);
         if (verifier && !CheckPassword(*verifier, PasswordOfConnect(connect)))
             NotValidPassword(kWorkspaceSource);
-        if (!readOnly && sqlite3_db_readonly(c.Handle(), "main") == 0) {
+        const bool fileWritable = sqlite3_db_readonly(c.Handle(), "main") == 0;
+        if (!readOnly && fileWritable) {
             c.Exec("PRAGMA journal_mode = WAL");
             c.Exec("PRAGMA synchronous = NORMAL");
         }
-        if (exclusive) c.Exec(readOnly ? "BEGIN; SELECT count(*) FROM sqlite_master; COMMIT"
-                                       : "BEGIN EXCLUSIVE; COMMIT");
+        if (exclusive) c.Exec(fileWritable ? "BEGIN EXCLUSIVE; COMMIT"
+                                           : "BEGIN; SELECT count(*) FROM sqlite_master; COMMIT");
+        if (readOnly) c.Exec("PRAGMA query_only = ON");
         // REFERENCES constraints are relationships the engine keeps, as Jet does.
         c.Exec("PRAGMA foreign_keys = ON");
         sqlite3_busy_timeout(c.Handle(), kBusyTimeoutMs);
