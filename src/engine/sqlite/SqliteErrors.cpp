@@ -146,6 +146,9 @@ void RaiseStatementError(const SqliteFailure& failure, const std::string& sql,
                                      "for this field is set to True. Enter a value in this field.",
                                  source);
             }
+            // The engine's own triggers raise the engine's message.
+            if (code == SQLITE_CONSTRAINT_TRIGGER)
+                if (auto number = dialect::FunctionErrorNumber(m)) RaiseEngineError(*number, m, source);
             if (code == SQLITE_CONSTRAINT_FOREIGNKEY)
                 RaiseEngineError(3201,
                                  "You cannot add or change a record because a related record is "
