@@ -1,7 +1,6 @@
-#include "dao/DAOParams.h"
-
 #include <gtest/gtest.h>
 
+#include "dao/DAOParams.h"
 #include "rtl/Exceptions.h"
 #include "rtl/StringList.h"
 
