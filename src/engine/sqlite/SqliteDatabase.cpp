@@ -283,6 +283,9 @@ std::shared_ptr<DatabaseImpl> DatabaseImpl::Open(const std::string& path, bool e
         sqlite3_set_authorizer(c.Handle(), Authorize, state.get());
         dialect::RegisterJetFunctions(c.Handle());
         sqlite3_progress_handler(c.Handle(), kActivitySteps, Progress, nullptr);
+        // Every identifier the dialect prints is double-quoted: an unknown name must fail as
+        // one, not be taken as a string literal.
+        sqlite3_db_config(c.Handle(), SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
     } catch (const SqliteFailure& failure) {
         state->connection.reset();
         OpenFailure(failure, full);
