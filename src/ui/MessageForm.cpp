@@ -104,7 +104,7 @@ QColor ToQColor(TColor color) {
 
 TFormMensagem::TFormMensagem(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint) {
+                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint | Qt::WindowStaysOnTopHint) {
     setFont(QApplication::font("QMessageBox"));
     QPalette palette = this->palette();
     palette.setColor(QPalette::Window, ToQColor(clBtnFace));

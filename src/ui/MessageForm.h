@@ -13,7 +13,8 @@
 //   "Detalhes" (the details toggle; only with a details text).
 // A button's click ends the modal loop with its modal result; Help asks the help handler for
 // the form's help context and leaves the dialog open; "Detalhes" grows the client area by 100
-// pixels to uncover the details and shrinks it again. Closing the window gives 2.
+// pixels to uncover the details and shrinks it again. Closing the window gives 2. The dialog
+// stays on top, so that it opens over the stay-on-top progress window rather than under it.
 //
 // Button caption widths are measured once per process and kept; the collapsed and expanded
 // heights are those of the most recently built dialog. Both are process-wide and belong to
