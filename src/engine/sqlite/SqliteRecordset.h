@@ -155,7 +155,7 @@ private:
     bool deduplicate_ = false;            // set once the database changed during the scan
     std::unordered_set<std::int64_t> seen_;  // keys met, while deduplicating
     Ref scanHolds_;                        // the record the scan statement stands on
-    Stamp scanStamp_;
+    std::int64_t scanChanges_ = 0;         // the connection's changes when it got there
 
     // Keyset holding.
     std::vector<std::int64_t> keys_;
