@@ -2,6 +2,7 @@
 
 #include <strings.h>
 
+#include "engine/Activity.h"
 #include "engine/EngineError.h"
 #include "engine/sqlite/Columns.h"
 #include "engine/sqlite/SqliteRecordset.h"
@@ -83,6 +84,7 @@ std::vector<Variant> QueryDefImpl::Values() const {
 
 void QueryDefImpl::Execute(const Variant& options) {
     CheckOpen();
+    ReportActivity();
     OptionalInteger(options, 0);
     recordsAffected_ = RunAction(*state_, translation_, Values(), kSource);
 }
