@@ -624,10 +624,8 @@ void RecordsetImpl::Update(std::int32_t type, bool) {
             BindVariant(statement.Handle(), static_cast<int>(k + 1), editValues_[set[k]]);
         if (editMode_ == dbEditInProgress)
             sqlite3_bind_int64(statement.Handle(), static_cast<int>(set.size() + 1), KeyOf(current_));
-        Savepoint savepoint(connection);
-        statement.Step();
+        statement.Step();  // one statement: SQLite makes it atomic
         changes = sqlite3_changes64(connection.Handle());
-        savepoint.Release();
     } catch (const SqliteFailure& failure) {
         RaiseStatementError(failure, sql, kSource);
     }
@@ -665,10 +663,8 @@ void RecordsetImpl::Delete() {
     try {
         Statement statement(connection, sql.c_str());
         sqlite3_bind_int64(statement.Handle(), 1, KeyOf(current_));
-        Savepoint savepoint(connection);
-        statement.Step();
+        statement.Step();  // one statement: SQLite makes it atomic
         changes = sqlite3_changes64(connection.Handle());
-        savepoint.Release();
     } catch (const SqliteFailure& failure) {
         RaiseStatementError(failure, sql, kSource);
     }
