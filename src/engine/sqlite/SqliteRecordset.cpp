@@ -229,7 +229,7 @@ bool RecordsetImpl::StepScan() {
                 if (deduplicate_ && !seen_.insert(key).second) continue;
                 keys_.push_back(key);
                 scanHolds_ = Ref{false, static_cast<std::int64_t>(keys_.size()) - 1};
-                scanStamp_ = CurrentStamp();
+                scanChanges_ = sqlite3_total_changes64(Live().Handle());
             } else {
                 std::vector<Variant> row;
                 row.reserve(columns_.size());
@@ -466,8 +466,9 @@ std::shared_ptr<Fields> RecordsetImpl::GetFields() const {
 }
 
 std::shared_ptr<Field> RecordsetImpl::FieldAt(std::size_t column) const {
-    auto self = std::const_pointer_cast<RecordsetImpl>(shared_from_this());
-    return std::shared_ptr<Field>(self, &self->fields_[column]);
+    // One reference count taken, none copied: fields are read once per value.
+    return std::shared_ptr<Field>(std::const_pointer_cast<RecordsetImpl>(shared_from_this()),
+                                  const_cast<FieldImpl*>(&fields_[column]));
 }
 
 bool RecordsetImpl::LoadRow(const Ref& r) const {
@@ -508,10 +509,12 @@ Variant RecordsetImpl::CurrentValue(std::size_t column) const {
         return rows_[static_cast<std::size_t>(current_.index - firstKept_)][column];
     }
     if (IsDeleted(current_)) RecordDeleted();
-    const Stamp now = CurrentStamp();
-    if (scan_ && scanHolds_ == current_ && scanStamp_ == now)
+    // While the scan runs it holds the connection's read transaction, so only this
+    // connection's own changes can make the row it stands on stale.
+    if (scan_ && scanHolds_ == current_ &&
+        scanChanges_ == sqlite3_total_changes64(Live().Handle()))
         return ReadColumn(scan_.Handle(), static_cast<int>(column), columns_[column].type);
-    if (!(cacheRef_ == current_ && cacheStamp_ == now) && !LoadRow(current_)) RecordDeleted();
+    if (!(cacheRef_ == current_ && cacheStamp_ == CurrentStamp()) && !LoadRow(current_)) RecordDeleted();
     return cache_[column];
 }
 
@@ -621,10 +624,8 @@ void RecordsetImpl::Update(std::int32_t type, bool) {
             BindVariant(statement.Handle(), static_cast<int>(k + 1), editValues_[set[k]]);
         if (editMode_ == dbEditInProgress)
             sqlite3_bind_int64(statement.Handle(), static_cast<int>(set.size() + 1), KeyOf(current_));
-        Savepoint savepoint(connection);
-        statement.Step();
+        statement.Step();  // one statement: SQLite makes it atomic
         changes = sqlite3_changes64(connection.Handle());
-        savepoint.Release();
     } catch (const SqliteFailure& failure) {
         RaiseStatementError(failure, sql, kSource);
     }
@@ -662,10 +663,8 @@ void RecordsetImpl::Delete() {
     try {
         Statement statement(connection, sql.c_str());
         sqlite3_bind_int64(statement.Handle(), 1, KeyOf(current_));
-        Savepoint savepoint(connection);
-        statement.Step();
+        statement.Step();  // one statement: SQLite makes it atomic
         changes = sqlite3_changes64(connection.Handle());
-        savepoint.Release();
     } catch (const SqliteFailure& failure) {
         RaiseStatementError(failure, sql, kSource);
     }
