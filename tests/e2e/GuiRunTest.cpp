@@ -23,12 +23,15 @@ protected:
             GTEST_SKIP() << "Xvfb and xdotool are needed (scripts/install-deps.sh installs them)";
         dir_ = std::filesystem::temp_directory_path() / ("pavana-gui-" + std::to_string(::getpid()));
         std::filesystem::create_directories(dir_);
-        display_ = ":" + std::to_string(100 + ::getpid() % 400);
+        int number = 100 + ::getpid() % 400;
+        while (std::filesystem::exists(LockFile(number)) || std::filesystem::exists(SocketFile(number))) ++number;
+        number_ = number;
+        display_ = ":" + std::to_string(number);
         ProcessOptions serverOptions;
         server_ = std::make_unique<BackgroundProcess>(
             kXvfb, std::vector<std::string>{display_, "-screen", "0", "1024x768x24", "-nolisten", "tcp"},
             serverOptions);
-        const std::string socket = "/tmp/.X11-unix/X" + display_.substr(1);
+        const std::string socket = SocketFile(number_);
         for (int i = 0; i < 100 && !std::filesystem::exists(socket); ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
         ASSERT_TRUE(std::filesystem::exists(socket)) << "Xvfb did not start";
@@ -40,7 +43,11 @@ protected:
         options_.environment["XDG_RUNTIME_DIR"] = dir_.string();
     }
     void TearDown() override {
-        server_.reset();
+        if (server_ != nullptr) {
+            server_.reset();  // killed outright, so its lock and socket stay behind
+            std::filesystem::remove(LockFile(number_));
+            std::filesystem::remove(SocketFile(number_));
+        }
         std::filesystem::remove_all(dir_);
     }
 
@@ -54,7 +61,11 @@ protected:
         return {};
     }
 
+    static std::string LockFile(int number) { return "/tmp/.X" + std::to_string(number) + "-lock"; }
+    static std::string SocketFile(int number) { return "/tmp/.X11-unix/X" + std::to_string(number); }
+
     std::filesystem::path dir_;
+    int number_ = 0;
     std::string display_;
     std::unique_ptr<BackgroundProcess> server_;
     ProcessOptions options_;
