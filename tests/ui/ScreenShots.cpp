@@ -9,6 +9,7 @@
 #include <QTest>
 #include <QTimer>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 
@@ -53,6 +54,7 @@ QImage GrabScreen(const QRect& area) {
 }
 
 TEST(ScreenShots, AnimationMovesDuringABusyStatementAndTheDialogShowsOverIt) {
+    const auto start = std::chrono::steady_clock::now();
     test::EnsureApplication();
     ASSERT_EQ(QGuiApplication::platformName(), QStringLiteral("xcb"));
     const std::string folder = testing::TempDir() + "screen_clips";
@@ -69,6 +71,8 @@ TEST(ScreenShots, AnimationMovesDuringABusyStatementAndTheDialogShowsOverIt) {
     auto* progress = dynamic_cast<QtProgressWindow*>(fvrxEvolucao.get());
     ASSERT_TRUE(progress && progress->Animation());
     ASSERT_TRUE(QTest::qWaitForWindowExposed(progress->Window()));
+    const auto onScreen = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+    std::printf("application start to progress window exposed: %lld ms\n", static_cast<long long>(onScreen.count()));
     QTest::qWait(100);
     const QRect window = progress->Window()->frameGeometry();
     const QRect animation(progress->Animation()->mapToGlobal(QPoint(0, 0)), progress->Animation()->size());
