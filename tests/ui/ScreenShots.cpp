@@ -14,6 +14,9 @@
 #include <filesystem>
 
 #include "UiTestSupport.h"
+#include "engine/Activity.h"
+#include "engine/DBEngine.h"
+#include "engine/sqlite/SqliteEngine.h"
 #include "ui/Animate.h"
 #include "ui/AviWriter.h"
 #include "ui/MessageForm.h"
@@ -107,6 +110,66 @@ TEST(ScreenShots, AnimationMovesDuringABusyStatementAndTheDialogShowsOverIt) {
     EXPECT_TRUE(shown.isNull());
     InstallFront(nullptr);
     unsetenv("PAVANA_REGISTRY");
+    std::filesystem::remove_all(folder);
+}
+
+// A statement that runs for seconds on the GUI thread: the engine's activity calls keep the
+// animation moving on screen, and no other queued event runs until the statement is done.
+TEST(ScreenShots, AnimationMovesWhileOneStatementRunsForSeconds) {
+    test::EnsureApplication();
+    const std::string folder = testing::TempDir() + "screen_statement";
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directories(folder);
+    WriteSlidingClip(folder + "/anmGenerica.avi");
+    SetAnimationFolder(folder);
+    auto owned = std::make_unique<QtFront>();
+    const std::function<void()> frontActivity = owned->ActivityHandler();
+    InstallFront(std::move(owned));
+
+    auto engine = engine::sqlite::CreateSqliteEngine("3.6");
+    auto db = engine->DefaultWorkspace()->CreateDatabase(folder + "/long.db");
+    db->Execute("CREATE TABLE N (v INTEGER)");
+    for (int i = 0; i < 45; ++i) db->Execute("INSERT INTO N (v) VALUES (" + std::to_string(i) + ")");
+    db->Execute("CREATE TABLE Big (v INTEGER)");
+
+    ASSERT_NE(ShowProgress(fvrxEvolucao, "", "Realizando atualizações na base. Aguarde... ", 0, 1), nullptr);
+    auto* progress = dynamic_cast<QtProgressWindow*>(fvrxEvolucao.get());
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(progress->Window()));
+    QTest::qWait(100);
+    const QRect area(progress->Animation()->mapToGlobal(QPoint(0, 0)), progress->Animation()->size());
+
+    std::vector<QImage> pictures;
+    auto last = std::chrono::steady_clock::now();
+    engine::SetActivityHandler([&] {
+        frontActivity();
+        const auto now = std::chrono::steady_clock::now();
+        if (now - last < std::chrono::milliseconds(400)) return;
+        last = now;
+        pictures.push_back(GrabScreen(area));
+    });
+    bool otherEventRan = false;
+    QTimer::singleShot(0, [&] { otherEventRan = true; });
+    const auto start = std::chrono::steady_clock::now();
+    db->Execute("INSERT INTO Big (v) SELECT a.v FROM N AS a, N AS b, N AS c, N AS d WHERE a.v + b.v + c.v + d.v = -1");
+    const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+    engine::SetActivityHandler({});
+    EXPECT_FALSE(otherEventRan) << "an event was processed during the statement";
+    std::printf("statement ran %lld ms; %zu pictures taken during it\n", static_cast<long long>(took.count()),
+                pictures.size());
+    ASSERT_GE(took.count(), 1000) << "the statement was too short to show anything";
+    ASSERT_GE(pictures.size(), 2u);
+    int changes = 0;
+    for (std::size_t i = 0; i < pictures.size(); ++i) {
+        pictures[i].save(QString::fromStdString(OutputDir() + "/statement-" + std::to_string(i) + ".png"));
+        if (i > 0 && pictures[i] != pictures[i - 1]) ++changes;
+    }
+    EXPECT_GE(changes, int(pictures.size()) - 2) << "the animation stood still on screen during the statement";
+
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(otherEventRan);
+    CloseProgress(fvrxEvolucao);
+    db->Close();
+    InstallFront(nullptr);
     std::filesystem::remove_all(folder);
 }
 
