@@ -14,7 +14,6 @@
 
 #include "UiTestSupport.h"
 #include "ui/Animate.h"
-#include "ui/AviReader.h"
 #include "ui/AviWriter.h"
 #include "ui/QtFront.h"
 #include "ui/QtProgressWindow.h"
@@ -100,11 +99,6 @@ TEST_F(QtProgressWindowTest, WindowHasItsSizeCaptionFlagsAndControls) {
     EXPECT_TRUE(animation->isVisible());
     EXPECT_TRUE(animation->Active());
     EXPECT_EQ(animation->FileName(), folder_ + "/anmGenerica.avi");
-
-    window_->SetProgressText("Outro texto");
-    window_->SetProgressStatus("Outro estado");
-    EXPECT_EQ(label->text(), QStringLiteral("Outro texto"));
-    EXPECT_EQ(status->currentMessage(), QStringLiteral("Outro estado"));
 
     QPointer<QWidget> guard(window);
     CloseProgress(window_);
@@ -204,16 +198,6 @@ TEST_F(AnimateTest, FramesAdvanceWhenDueAndLoop) {
     animate.SetActive(false);
     std::this_thread::sleep_for(std::chrono::microseconds(kMicrosPerFrame + 5000));
     EXPECT_FALSE(animate.AdvanceIfDue());
-}
-
-TEST_F(AnimateTest, BrokenClipLeavesNoFileName) {
-    TAnimate animate;
-    animate.SetFileName(folder_ + "/anmGenerica.avi");
-    EXPECT_THROW(animate.SetFileName(folder_ + "/anmInternet.avi"), EAviError);
-    EXPECT_EQ(animate.FileName(), "");
-    EXPECT_EQ(animate.CurrentFrame(), -1);
-    EXPECT_THROW(animate.SetFileName(folder_ + "/missing.avi"), EFOpenError);
-    EXPECT_EQ(animate.FileName(), "");
 }
 
 TEST_F(AnimateTest, ActivityHandlerAdvancesOnlyOnTheApplicationThread) {
