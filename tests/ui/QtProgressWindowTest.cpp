@@ -8,6 +8,7 @@
 #include <QStatusBar>
 #include <QTest>
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <thread>
@@ -212,6 +213,19 @@ TEST_F(AnimateTest, ActivityHandlerAdvancesOnlyOnTheApplicationThread) {
     EXPECT_EQ(animate.CurrentFrame(), 1);
     handler();  // not due yet
     EXPECT_EQ(animate.CurrentFrame(), 1);
+}
+
+TEST(QtFrontDisplay, UnreachableDisplaysAreReportedSo) {
+    const std::string display = qEnvironmentVariable("DISPLAY").toStdString();
+    const std::string wayland = qEnvironmentVariable("WAYLAND_DISPLAY").toStdString();
+    unsetenv("WAYLAND_DISPLAY");
+    unsetenv("DISPLAY");
+    EXPECT_FALSE(QtFront::DisplayReachable());
+    setenv("DISPLAY", ":4711", 1);
+    setenv("WAYLAND_DISPLAY", "/nonexistent/wayland-9", 1);
+    EXPECT_FALSE(QtFront::DisplayReachable());
+    display.empty() ? unsetenv("DISPLAY") : setenv("DISPLAY", display.c_str(), 1);
+    wayland.empty() ? unsetenv("WAYLAND_DISPLAY") : setenv("WAYLAND_DISPLAY", wayland.c_str(), 1);
 }
 
 }  // namespace

@@ -60,6 +60,7 @@ QImage GrabScreen(const QRect& area) {
 // Then the connection error dialog opens over the progress window, details shown.
 TEST(ScreenShots, AnimationMovesWhileOneStatementRunsAndTheDialogOpensOverIt) {
     const auto launch = std::chrono::steady_clock::now();
+    ASSERT_TRUE(QtFront::DisplayReachable());
     test::EnsureApplication();
     ASSERT_EQ(QGuiApplication::platformName(), QStringLiteral("xcb"));
     const std::string folder = testing::TempDir() + "screen_statement";
