@@ -58,7 +58,7 @@ std::string FullPath(const std::string& path) {
 }
 [[noreturn]] void CannotOpen(const std::string& full) {
     RaiseEngineError(jetCannotOpenFile,
-                     "The Microsoft Jet database engine cannot open the file '" + full +
+                     "The database engine cannot open the file '" + full +
                          "'. It is already opened exclusively by another user, or you need "
                          "permission to view its data.",
                      kWorkspaceSource);

@@ -20,6 +20,17 @@ std::string NameAfter(std::string_view message, std::string_view prefix) {
     return name;
 }
 
+// A name as SQLite quotes it in a message ("\"Notas finais\"" gives "Notas finais").
+std::string Unquoted(std::string name) {
+    if (name.size() < 2 || name.front() != '"' || name.back() != '"') return name;
+    std::string out;
+    for (std::size_t i = 1; i + 1 < name.size(); ++i) {
+        out += name[i];
+        if (name[i] == '"' && name[i + 1] == '"') ++i;
+    }
+    return out;
+}
+
 // The statement's leading words, upper-cased and with runs of blanks made one space.
 std::string Lead(const std::string& sql, std::size_t words) {
     std::string out;
@@ -161,11 +172,11 @@ void RaiseStatementError(const SqliteFailure& failure, const std::string& sql,
     }
     if (auto number = dialect::FunctionErrorNumber(m)) RaiseEngineError(*number, m, source);
     if (StartsWith(m, "table ") && m.find(" already exists") != std::string::npos) {
-        std::string name = m.substr(6, m.find(" already exists") - 6);
+        std::string name = Unquoted(m.substr(6, m.find(" already exists") - 6));
         RaiseEngineError(jetTableExists, "Table '" + name + "' already exists.", source);
     }
     if (StartsWith(m, "view ") && m.find(" already exists") != std::string::npos) {
-        std::string name = m.substr(5, m.find(" already exists") - 5);
+        std::string name = Unquoted(m.substr(5, m.find(" already exists") - 5));
         RaiseEngineError(jetTableExists, "Table '" + name + "' already exists.", source);
     }
     if (StartsWith(m, "no such table: ")) {
@@ -173,7 +184,7 @@ void RaiseStatementError(const SqliteFailure& failure, const std::string& sql,
         if (StartsWith(Lead(sql, 2), "DROP TABLE"))
             RaiseEngineError(jetTableDoesNotExist, "Table '" + name + "' does not exist.", source);
         RaiseEngineError(jetCannotFindInput,
-                         "The Microsoft Jet database engine cannot find the input table or query '" +
+                         "The database engine cannot find the input table or query '" +
                              name + "'. Make sure it exists and that its name is spelled correctly.",
                          source);
     }
