@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 
 #include "engine/Activity.h"
 #include "engine/EngineError.h"
@@ -221,7 +222,10 @@ std::int32_t RunAction(DatabaseState& state, const dialect::Translation& transla
         const int slots = sqlite3_bind_parameter_count(statement.Handle());
         for (int i = 0; i < slots && i < static_cast<int>(values.size()); ++i)
             BindVariant(statement.Handle(), i + 1, values[static_cast<std::size_t>(i)]);
-        Savepoint savepoint(connection);
+        // In autocommit mode SQLite makes one statement atomic by itself; the savepoint is
+        // needed only to bind the follow-up statements to it.
+        std::optional<Savepoint> savepoint;
+        if (!translation.followUp.empty()) savepoint.emplace(connection);
         while (statement.Step()) {
         }
         const auto changes = translation.kind == dialect::StatementKind::Definition
@@ -232,7 +236,7 @@ std::int32_t RunAction(DatabaseState& state, const dialect::Translation& transla
             while (next && next.Step()) {
             }
         }
-        savepoint.Release();
+        if (savepoint) savepoint->Release();
         return static_cast<std::int32_t>(changes);
     } catch (const SqliteFailure& failure) {
         RaiseStatementError(failure, translation.sql, source);
