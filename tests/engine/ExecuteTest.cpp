@@ -185,7 +185,9 @@ TEST_F(ExecuteTest, SqliteFailuresBecomeTheEngineErrors) {
             EXPECT_EQ(e.message.rfind(expected.substr(0, expected.size() - 3), 0), 0u) << e.message;
         else
             EXPECT_EQ(e.message, expected) << c.sql;
-        if (c.number != 0) EXPECT_EQ(e.source, "DAO.Database") << c.sql;
+        if (c.number != 0) {
+            EXPECT_EQ(e.source, "DAO.Database") << c.sql;
+        }
     }
     EXPECT_EQ(Count("Alunos"), 1);
 }

@@ -222,8 +222,8 @@ std::int32_t RunAction(DatabaseState& state, const dialect::Translation& transla
         const int slots = sqlite3_bind_parameter_count(statement.Handle());
         for (int i = 0; i < slots && i < static_cast<int>(values.size()); ++i)
             BindVariant(statement.Handle(), i + 1, values[static_cast<std::size_t>(i)]);
-        // In autocommit mode SQLite makes one statement atomic by itself; the savepoint is
-        // needed only to bind the follow-up statements to it.
+        // One SQLite statement is atomic on its own; a savepoint is needed only to make the
+        // statement and its follow-ups one unit.
         std::optional<Savepoint> savepoint;
         if (!translation.followUp.empty()) savepoint.emplace(connection);
         while (statement.Step()) {
@@ -287,6 +287,9 @@ std::shared_ptr<DatabaseImpl> DatabaseImpl::Open(const std::string& path, bool e
         sqlite3_set_authorizer(c.Handle(), Authorize, state.get());
         dialect::RegisterJetFunctions(c.Handle());
         sqlite3_progress_handler(c.Handle(), kActivitySteps, Progress, nullptr);
+        // Every identifier the dialect prints is double-quoted: an unknown name must fail as
+        // one, not be taken as a string literal.
+        sqlite3_db_config(c.Handle(), SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
     } catch (const SqliteFailure& failure) {
         state->connection.reset();
         OpenFailure(failure, full);

@@ -9,6 +9,18 @@
 namespace pavana::engine::sqlite {
 namespace {
 
+// SQLite quotes the names in some messages the way the statement wrote them; the dialect
+// prints every name double-quoted, with inner quotes doubled.
+std::string UnquotedName(const std::string& name) {
+    if (name.size() < 2 || name.front() != '"' || name.back() != '"') return name;
+    std::string plain;
+    for (std::size_t i = 1; i + 1 < name.size(); ++i) {
+        plain += name[i];
+        if (name[i] == '"' && name[i + 1] == '"') ++i;
+    }
+    return plain;
+}
+
 bool StartsWith(std::string_view s, std::string_view prefix) {
     return s.substr(0, prefix.size()) == prefix;
 }
@@ -18,17 +30,6 @@ std::string NameAfter(std::string_view message, std::string_view prefix) {
     std::string name(message.substr(prefix.size()));
     if (StartsWith(name, "main.")) name.erase(0, 5);
     return name;
-}
-
-// A name as SQLite quotes it in a message ("\"Notas finais\"" gives "Notas finais").
-std::string Unquoted(std::string name) {
-    if (name.size() < 2 || name.front() != '"' || name.back() != '"') return name;
-    std::string out;
-    for (std::size_t i = 1; i + 1 < name.size(); ++i) {
-        out += name[i];
-        if (name[i] == '"' && name[i + 1] == '"') ++i;
-    }
-    return out;
 }
 
 // The statement's leading words, upper-cased and with runs of blanks made one space.
@@ -172,11 +173,11 @@ void RaiseStatementError(const SqliteFailure& failure, const std::string& sql,
     }
     if (auto number = dialect::FunctionErrorNumber(m)) RaiseEngineError(*number, m, source);
     if (StartsWith(m, "table ") && m.find(" already exists") != std::string::npos) {
-        std::string name = Unquoted(m.substr(6, m.find(" already exists") - 6));
+        std::string name = UnquotedName(m.substr(6, m.find(" already exists") - 6));
         RaiseEngineError(jetTableExists, "Table '" + name + "' already exists.", source);
     }
     if (StartsWith(m, "view ") && m.find(" already exists") != std::string::npos) {
-        std::string name = Unquoted(m.substr(5, m.find(" already exists") - 5));
+        std::string name = UnquotedName(m.substr(5, m.find(" already exists") - 5));
         RaiseEngineError(jetTableExists, "Table '" + name + "' already exists.", source);
     }
     if (StartsWith(m, "no such table: ")) {
