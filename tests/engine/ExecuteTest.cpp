@@ -130,8 +130,11 @@ TEST_F(ExecuteTest, RecordsAffectedCountsTheRowsOfEachKindOfStatement) {
     EXPECT_EQ(db_->RecordsAffected(), 4);
     db_->Execute("UPDATE t SET n = 1 WHERE k = -1");
     EXPECT_EQ(db_->RecordsAffected(), 0);
-    db_->Execute("SELECT * INTO copia FROM t WHERE k < 10");
-    EXPECT_EQ(Count("copia"), 5);
+    db_->Execute("SELECT * INTO [cópia \"nova\"] FROM t WHERE k < 10");
+    EXPECT_EQ(db_->RecordsAffected(), 5);
+    EXPECT_EQ(Count("[cópia \"nova\"]"), 5);
+    db_->Execute("SELECT * INTO vazia FROM t WHERE k < 0");
+    EXPECT_EQ(db_->RecordsAffected(), 0);
     db_->Execute("CREATE INDEX ix ON t (n)");
     EXPECT_EQ(db_->RecordsAffected(), 0);
 
