@@ -159,6 +159,10 @@ TEST_F(ExecuteTest, SqliteFailuresBecomeTheEngineErrors) {
         {"INSERT INTO Alunos VALUES (1, 'Bia', 1)", 3022,
          "The changes you requested to the table were not successful because they would create duplicate "
          "values in the index, primary key, or relationship. …"},
+        {"INSERT INTO Alunos VALUES (5, 'um nome longo demais p/ 20', 1)", 3163,
+         "The field is too small to accept the amount of data you attempted to add. Try inserting or pasting "
+         "less data."},
+        {"INSERT INTO Alunos VALUES (5, 'vinte letras: çãõéáí', 1)", 0, ""},
         {"CREATE TABLE alunos (x LONG)", 3010, "Table 'alunos' already exists."},
         {"INSERT INTO Turmas VALUES (1)", 3078,
          "The database engine cannot find the input table or query 'Turmas'. Make sure it exists and that its "
@@ -192,7 +196,7 @@ TEST_F(ExecuteTest, SqliteFailuresBecomeTheEngineErrors) {
             EXPECT_EQ(e.source, "DAO.Database") << c.sql;
         }
     }
-    EXPECT_EQ(Count("Alunos"), 1);
+    EXPECT_EQ(Count("Alunos"), 2);
 }
 
 }  // namespace

@@ -439,6 +439,11 @@ private:
         } else {
             s += SqliteDeclaredType(c.type);
             if (IsText(c.type)) s += " COLLATE NOCASE";
+            // SQLite does not limit a declared length; the check makes a longer text fail as
+            // Jet's field-too-small does (SqliteErrors.cpp knows the constraint's name).
+            if (c.type.type == JetType::Text && c.type.size > 0)
+                s += " CONSTRAINT \"pavana_size\" CHECK (length(" + Quote(c.name) + ") <= " +
+                     std::to_string(c.type.size) + ")";
         }
         if (c.notNull || forceNotNull) s += " NOT NULL";
         for (const Constraint& k : c.constraints) {
