@@ -299,9 +299,13 @@ private:
     std::string Table(const TableRef& t) {
         switch (t.kind) {
             case TableRef::Kind::Table: {
+                // SQLite runs the FROM of an UPDATE as a sub-query, where the rowid of a
+                // table is out of reach; the renamed target carries it as a column.
+                if (&t == renamedTable_)
+                    return "(SELECT rowid AS \"pavana_rowid\", * FROM " + Quote(t.name) + ") AS " +
+                           Quote(renameTo_);
                 std::string s = Quote(t.name);
-                if (&t == renamedTable_) s += " AS " + Quote(renameTo_);
-                else if (!t.alias.empty()) s += " AS " + Quote(t.alias);
+                if (!t.alias.empty()) s += " AS " + Quote(t.alias);
                 return s;
             }
             case TableRef::Kind::Derived: {
@@ -394,7 +398,7 @@ private:
         s += " FROM " + Table(source);
         renameFrom_.clear();
         renamedTable_ = nullptr;
-        s += " WHERE " + Quote(reference) + ".rowid = \"pavana_target\".rowid";
+        s += " WHERE " + Quote(reference) + ".rowid = \"pavana_target\".\"pavana_rowid\"";
         if (update.where) s += " AND " + Expr(*update.where, Mode::Condition);
         return s;
     }
@@ -435,6 +439,11 @@ private:
         } else {
             s += SqliteDeclaredType(c.type);
             if (IsText(c.type)) s += " COLLATE NOCASE";
+            // SQLite does not limit a declared length; the check makes a longer text fail as
+            // Jet's field-too-small does (SqliteErrors.cpp knows the constraint's name).
+            if (c.type.type == JetType::Text && c.type.size > 0)
+                s += " CONSTRAINT \"pavana_size\" CHECK (length(" + Quote(c.name) + ") <= " +
+                     std::to_string(c.type.size) + ")";
         }
         if (c.notNull || forceNotNull) s += " NOT NULL";
         for (const Constraint& k : c.constraints) {
