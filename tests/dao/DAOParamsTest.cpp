@@ -37,6 +37,8 @@ TEST(ParseSQLNames, NamesEndAtEveryDelimiter) {
 
 TEST(ParseSQLNames, QuotedNamesMayHoldSpaces) {
     EXPECT_EQ(Names("a = :'first name' and b = :\"x y\""), (V{"first name", "x y"}));
+    // Inside the quoted name only its own quote character ends it.
+    EXPECT_EQ(Names("a = :'a\"b c' and :z"), (V{"a\"b c", "z"}));
     // A quote later in the name is kept, and so is a quote at the start of a later name part.
     EXPECT_EQ(Names("a = :a'b c'd, 1"), V{"a'b c'd"});
 }
