@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cstring>
 
 #include "engine/dialect/Messages.h"
 
@@ -28,7 +27,7 @@ std::string_view Rest(std::string_view text, std::size_t begin) {
 }
 
 struct KeywordSpelling {
-    const char* text;  // upper case
+    std::string_view text;  // upper case
     Keyword keyword;
 };
 
@@ -108,37 +107,60 @@ constexpr KeywordSpelling kKeywords[] = {
 
 constexpr std::size_t kLongestKeyword = 11;  // COMPRESSION, DISTINCTROW
 
-// The keywords by length, each length's spellings in one contiguous run of `kKeywords`
-// order: a word is compared only with the spellings of its own length.
+// A word of up to kLongestKeyword bytes, upper-cased and packed into two integers, so that
+// spellings compare as two integer comparisons.
+struct PackedWord {
+    std::uint64_t low = 0;   // bytes 0..7
+    std::uint64_t high = 0;  // bytes 8..10 and the length
+    bool operator==(const PackedWord&) const = default;
+};
+
+PackedWord Pack(std::string_view word) {
+    PackedWord packed;
+    for (std::size_t i = 0; i < word.size(); ++i) {
+        char c = word[i];
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+        const std::uint64_t byte = static_cast<unsigned char>(c);
+        if (i < 8) packed.low |= byte << (8 * i);
+        else packed.high |= byte << (8 * (i - 8));
+    }
+    packed.high |= static_cast<std::uint64_t>(word.size()) << 56;
+    return packed;
+}
+
+// An open-addressing hash table of the spellings, built once.
 class KeywordTable {
 public:
     KeywordTable() {
-        std::size_t n = 0;
-        for (std::size_t length = 1; length <= kLongestKeyword; ++length) {
-            first_[length] = n;
-            for (const auto& k : kKeywords)
-                if (std::strlen(k.text) == length) byLength_[n++] = k;
-            last_[length] = n;
+        for (const auto& k : kKeywords) {
+            const PackedWord packed = Pack(k.text);
+            std::size_t slot = Slot(packed);
+            while (slots_[slot].keyword != Keyword::None) slot = (slot + 1) % kSlots;
+            slots_[slot] = {packed, k.keyword};
         }
     }
 
     Keyword Find(std::string_view word) const {
-        const std::size_t length = word.size();
-        if (length > kLongestKeyword) return Keyword::None;
-        char upper[kLongestKeyword];
-        for (std::size_t i = 0; i < length; ++i) {
-            char c = word[i];
-            upper[i] = c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+        if (word.size() > kLongestKeyword) return Keyword::None;
+        const PackedWord packed = Pack(word);
+        for (std::size_t slot = Slot(packed);; slot = (slot + 1) % kSlots) {
+            const Entry& entry = slots_[slot];
+            if (entry.keyword == Keyword::None) return Keyword::None;
+            if (entry.word == packed) return entry.keyword;
         }
-        for (std::size_t i = first_[length]; i < last_[length]; ++i)
-            if (std::memcmp(byLength_[i].text, upper, length) == 0) return byLength_[i].keyword;
-        return Keyword::None;
     }
 
 private:
-    std::array<KeywordSpelling, std::size(kKeywords)> byLength_{};
-    std::array<std::size_t, kLongestKeyword + 1> first_{};
-    std::array<std::size_t, kLongestKeyword + 1> last_{};
+    static constexpr std::size_t kSlots = 256;  // a power of two, well above the keyword count
+    static std::size_t Slot(const PackedWord& w) {
+        const std::uint64_t h = (w.low ^ (w.high * 0x9E3779B97F4A7C15ull)) * 0xBF58476D1CE4E5B9ull;
+        return static_cast<std::size_t>(h >> 56);
+    }
+    struct Entry {
+        PackedWord word;
+        Keyword keyword = Keyword::None;
+    };
+    std::array<Entry, kSlots> slots_{};
 };
 
 const KeywordTable& Keywords() {

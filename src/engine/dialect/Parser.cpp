@@ -178,6 +178,7 @@ private:
     }
     std::vector<std::string> ParseNameList() {
         std::vector<std::string> names;
+        names.reserve(8);
         ExpectSymbol(Symbol::LeftParen);
         do names.push_back(ExpectColumnName());
         while (AcceptSymbol(Symbol::Comma));
@@ -776,6 +777,7 @@ private:
         insert->table = ExpectName();
         if (IsSymbol(Symbol::LeftParen)) insert->columns = ParseNameList();
         if (AcceptWord(Keyword::Values)) {
+            insert->values.reserve(insert->columns.empty() ? 8 : insert->columns.size());
             ExpectSymbol(Symbol::LeftParen);
             do insert->values.push_back(ParseClauseExpr());
             while (AcceptSymbol(Symbol::Comma));
