@@ -28,6 +28,7 @@ const char* const kWorkspaceSource = "DAO.Workspace";
 constexpr int kBusyTimeoutMs = 5000;
 constexpr int kOpenBusyTimeoutMs = 200;
 constexpr const char* kFormatVersion = "1";
+constexpr int kMaxTransactions = 5;
 
 std::string FullPath(const std::string& path) {
     std::error_code ec;
@@ -62,6 +63,12 @@ std::string FullPath(const std::string& path) {
 }
 [[noreturn]] void NotValidPassword(const char* source) {
     RaiseEngineError(jetNotValidPassword, "Not a valid password.", source);
+}
+
+[[noreturn]] void NoTransaction(const char* source) {
+    RaiseEngineError(jetNoTransaction,
+                     "You tried to commit or rollback a transaction without first beginning a transaction.",
+                     source);
 }
 
 bool FolderExists(const std::string& full) {
@@ -173,6 +180,7 @@ void DatabaseState::Close() {
     for (OpenCursor* cursor : open) cursor->CloseCursor();
     cursors.clear();
     connection.reset();
+    transactions = 0;
 }
 
 std::string PasswordOfConnect(const std::string& connect) {
@@ -355,6 +363,41 @@ void DatabaseImpl::NewPassword(const std::string& oldPassword, const std::string
     } catch (const SqliteFailure& failure) {
         RaiseStatementError(failure, "", kSource);
     }
+}
+
+void DatabaseImpl::BeginTrans() {
+    Connection& c = state_->Live(kSource);
+    if (state_->transactions >= kMaxTransactions)
+        RaiseEngineError(jetTooManyTransactions,
+                         "Could not start transaction; too many transactions already nested.", kSource);
+    try {
+        c.Exec("SAVEPOINT pavana_transaction");
+    } catch (const SqliteFailure& failure) {
+        RaiseStatementError(failure, "", kSource);
+    }
+    ++state_->transactions;
+}
+
+void DatabaseImpl::CommitTrans() {
+    Connection& c = state_->Live(kSource);
+    if (state_->transactions == 0) NoTransaction(kSource);
+    try {
+        c.Exec("RELEASE pavana_transaction");
+    } catch (const SqliteFailure& failure) {
+        RaiseStatementError(failure, "", kSource);
+    }
+    --state_->transactions;
+}
+
+void DatabaseImpl::Rollback() {
+    Connection& c = state_->Live(kSource);
+    if (state_->transactions == 0) NoTransaction(kSource);
+    try {
+        c.Exec("ROLLBACK TO pavana_transaction; RELEASE pavana_transaction");
+    } catch (const SqliteFailure& failure) {
+        RaiseStatementError(failure, "", kSource);
+    }
+    --state_->transactions;
 }
 
 void DatabaseImpl::Close() { state_->Close(); }
