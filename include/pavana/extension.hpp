@@ -1,4 +1,5 @@
-// PavanaScript extension libraries in C++: a header-only layer over extension.h.
+// PavanaScript extension libraries in C++ (C++17 or later): a header-only layer over
+// extension.h.
 //
 // Handles close themselves (RAII), failures throw `pavana::extension::Error`, values are
 // `Value`s. The entry is written with PAVANA_EXTENSION:
@@ -45,7 +46,7 @@ private:
 // Days since 30 December 1899, the time of day as fraction (pavana_date_of builds one).
 struct Date {
     double days = 0;
-    bool operator==(const Date&) const = default;
+    bool operator==(const Date& other) const { return days == other.days; }
 };
 using Bytes = std::vector<std::uint8_t>;
 // Null, integer, real, text (UTF-8), date or bytes.

@@ -30,6 +30,8 @@ enum JetError : std::int32_t {
     jetInvalidSqlStatement = 3129,
     jetNotValidBookmark = 3159,
     jetFieldTooSmall = 3163,
+    jetFieldNotUpdatable = 3164,
+    jetRecordDeleted = 3167,
     jetCannotUpdateReadOnly = 3027,
     jetNotSupported = 3251,
     jetItemNotFound = 3265,

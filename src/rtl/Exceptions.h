@@ -59,6 +59,19 @@ private:
     int errorCode_;
 };
 
+// A component could not be named or inserted ("A component named %s already exists").
+class EComponentError : public Exception {
+public:
+    using Exception::Exception;
+};
+
+// A stored definition could not be read: its text is malformed, or it names a class or a
+// property that does not exist.
+class EReadError : public EStreamError {
+public:
+    using EStreamError::EStreamError;
+};
+
 // The framework's database error: parameter lookups, field types, dataset states.
 class EDatabaseError : public Exception {
 public:

@@ -1,5 +1,6 @@
 #include "engine/sqlite/SqliteDatabase.h"
 
+#include <optional>
 #include <fcntl.h>
 #include <strings.h>
 #include <sys/stat.h>
@@ -10,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "engine/Activity.h"
 #include "engine/EngineError.h"
 #include "engine/dialect/JetFunctions.h"
 #include "engine/sqlite/Columns.h"
@@ -29,6 +31,8 @@ constexpr int kBusyTimeoutMs = 5000;
 constexpr int kOpenBusyTimeoutMs = 200;
 constexpr const char* kFormatVersion = "1";
 constexpr int kMaxTransactions = 5;
+// Virtual machine steps between two calls of the activity handler during a statement.
+constexpr int kActivitySteps = 10000;
 
 std::string FullPath(const std::string& path) {
     std::error_code ec;
@@ -89,6 +93,11 @@ bool FolderExists(const std::string& full) {
         case SQLITE_AUTH: CannotOpen(full);
         default: RaiseStatementError(failure, "", kWorkspaceSource);
     }
+}
+
+int Progress(void*) {
+    ReportActivity();
+    return 0;
 }
 
 // Refuses statements of users that would change the engine's own table.
@@ -221,13 +230,21 @@ std::int32_t RunAction(DatabaseState& state, const dialect::Translation& transla
         const int slots = sqlite3_bind_parameter_count(statement.Handle());
         for (int i = 0; i < slots && i < static_cast<int>(values.size()); ++i)
             BindVariant(statement.Handle(), i + 1, values[static_cast<std::size_t>(i)]);
-        Savepoint savepoint(connection);
+        // One SQLite statement is atomic on its own; a savepoint is needed only to make the
+        // statement and its follow-ups one unit.
+        std::optional<Savepoint> savepoint;
+        if (!translation.followUp.empty()) savepoint.emplace(connection);
         while (statement.Step()) {
         }
         const auto changes = translation.kind == dialect::StatementKind::Definition
                                  ? 0
                                  : sqlite3_changes64(connection.Handle());
-        savepoint.Release();
+        for (const std::string& more : translation.followUp) {
+            Statement next(connection, more.c_str());
+            while (next && next.Step()) {
+            }
+        }
+        if (savepoint) savepoint->Release();
         return static_cast<std::int32_t>(changes);
     } catch (const SqliteFailure& failure) {
         RaiseStatementError(failure, translation.sql, source);
@@ -253,7 +270,10 @@ std::shared_ptr<DatabaseImpl> DatabaseImpl::Open(const std::string& path, bool e
     state->exclusive = exclusive;
     state->readOnly = readOnly;
     try {
-        const int flags = (readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE) | SQLITE_OPEN_NOMUTEX;
+        // Keeping others out takes a write lock, which a read-only SQLite connection cannot
+        // hold; an exclusive read-only open is a writable connection in query-only mode.
+        const bool writable = !readOnly || exclusive;
+        const int flags = (writable ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY) | SQLITE_OPEN_NOMUTEX;
         state->connection = std::make_unique<Connection>(path, flags);
         Connection& c = *state->connection;
         sqlite3_busy_timeout(c.Handle(), kOpenBusyTimeoutMs);
@@ -261,15 +281,23 @@ std::shared_ptr<DatabaseImpl> DatabaseImpl::Open(const std::string& path, bool e
         std::optional<std::string> verifier = ReadVerifier(c);
         if (verifier && !CheckPassword(*verifier, PasswordOfConnect(connect)))
             NotValidPassword(kWorkspaceSource);
-        if (!readOnly && sqlite3_db_readonly(c.Handle(), "main") == 0) {
+        const bool fileWritable = sqlite3_db_readonly(c.Handle(), "main") == 0;
+        if (!readOnly && fileWritable) {
             c.Exec("PRAGMA journal_mode = WAL");
             c.Exec("PRAGMA synchronous = NORMAL");
         }
-        if (exclusive) c.Exec(readOnly ? "BEGIN; SELECT count(*) FROM sqlite_master; COMMIT"
-                                       : "BEGIN EXCLUSIVE; COMMIT");
+        if (exclusive) c.Exec(fileWritable ? "BEGIN EXCLUSIVE; COMMIT"
+                                           : "BEGIN; SELECT count(*) FROM sqlite_master; COMMIT");
+        if (readOnly) c.Exec("PRAGMA query_only = ON");
+        // REFERENCES constraints are relationships the engine keeps, as Jet does.
+        c.Exec("PRAGMA foreign_keys = ON");
         sqlite3_busy_timeout(c.Handle(), kBusyTimeoutMs);
         sqlite3_set_authorizer(c.Handle(), Authorize, state.get());
         dialect::RegisterJetFunctions(c.Handle());
+        sqlite3_progress_handler(c.Handle(), kActivitySteps, Progress, nullptr);
+        // Every identifier the dialect prints is double-quoted: an unknown name must fail as
+        // one, not be taken as a string literal.
+        sqlite3_db_config(c.Handle(), SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
     } catch (const SqliteFailure& failure) {
         state->connection.reset();
         OpenFailure(failure, full);
@@ -324,6 +352,7 @@ std::shared_ptr<QueryDef> DatabaseImpl::CreateQueryDef(const std::string& name, 
 
 void DatabaseImpl::Execute(const std::string& sql, const Variant&) {
     state_->Live(kSource);
+    ReportActivity();
     dialect::Translation translation = TranslateStatement(sql, kSource);
     if (!translation.parameters.empty())
         RaiseEngineError(jetTooFewParameters,

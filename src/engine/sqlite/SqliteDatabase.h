@@ -45,8 +45,9 @@ struct DatabaseState {
     void Close();
 };
 
-// Runs one translated action or definition statement atomically (a savepoint around it)
-// with `values` bound to ?1, ?2, ...; returns the records it changed. A query fails with
+// Runs one translated action or definition statement and its follow-up statements
+// atomically (one savepoint around them all) with `values` bound to ?1, ?2, ... of the main
+// statement; returns the records the main statement changed. A query fails with
 // 3065 "Cannot execute a select query.".
 std::int32_t RunAction(DatabaseState& state, const dialect::Translation& translation,
                        const std::vector<Variant>& values, const std::string& source);

@@ -9,6 +9,18 @@
 namespace pavana::engine::sqlite {
 namespace {
 
+// SQLite quotes the names in some messages the way the statement wrote them; the dialect
+// prints every name double-quoted, with inner quotes doubled.
+std::string UnquotedName(const std::string& name) {
+    if (name.size() < 2 || name.front() != '"' || name.back() != '"') return name;
+    std::string plain;
+    for (std::size_t i = 1; i + 1 < name.size(); ++i) {
+        plain += name[i];
+        if (name[i] == '"' && name[i + 1] == '"') ++i;
+    }
+    return plain;
+}
+
 bool StartsWith(std::string_view s, std::string_view prefix) {
     return s.substr(0, prefix.size()) == prefix;
 }
@@ -146,6 +158,9 @@ void RaiseStatementError(const SqliteFailure& failure, const std::string& sql,
                                      "for this field is set to True. Enter a value in this field.",
                                  source);
             }
+            // The engine's own triggers raise the engine's message.
+            if (code == SQLITE_CONSTRAINT_TRIGGER)
+                if (auto number = dialect::FunctionErrorNumber(m)) RaiseEngineError(*number, m, source);
             if (code == SQLITE_CONSTRAINT_FOREIGNKEY)
                 RaiseEngineError(3201,
                                  "You cannot add or change a record because a related record is "
@@ -158,11 +173,11 @@ void RaiseStatementError(const SqliteFailure& failure, const std::string& sql,
     }
     if (auto number = dialect::FunctionErrorNumber(m)) RaiseEngineError(*number, m, source);
     if (StartsWith(m, "table ") && m.find(" already exists") != std::string::npos) {
-        std::string name = m.substr(6, m.find(" already exists") - 6);
+        std::string name = UnquotedName(m.substr(6, m.find(" already exists") - 6));
         RaiseEngineError(jetTableExists, "Table '" + name + "' already exists.", source);
     }
     if (StartsWith(m, "view ") && m.find(" already exists") != std::string::npos) {
-        std::string name = m.substr(5, m.find(" already exists") - 5);
+        std::string name = UnquotedName(m.substr(5, m.find(" already exists") - 5));
         RaiseEngineError(jetTableExists, "Table '" + name + "' already exists.", source);
     }
     if (StartsWith(m, "no such table: ")) {

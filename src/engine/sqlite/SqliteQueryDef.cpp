@@ -2,6 +2,7 @@
 
 #include <strings.h>
 
+#include "engine/Activity.h"
 #include "engine/EngineError.h"
 #include "engine/sqlite/Columns.h"
 #include "engine/sqlite/SqliteRecordset.h"
@@ -83,6 +84,7 @@ std::vector<Variant> QueryDefImpl::Values() const {
 
 void QueryDefImpl::Execute(const Variant& options) {
     CheckOpen();
+    ReportActivity();
     OptionalInteger(options, 0);
     recordsAffected_ = RunAction(*state_, translation_, Values(), kSource);
 }
@@ -90,16 +92,21 @@ void QueryDefImpl::Execute(const Variant& options) {
 std::shared_ptr<Recordset> QueryDefImpl::OpenRecordset(const Variant& type, const Variant& options,
                                                        const Variant& lockEdit) {
     CheckOpen();
-    std::int32_t t = OptionalInteger(type, dbOpenDynaset);
+    const std::int32_t t = OptionalInteger(type, dbOpenDynaset);
     std::int32_t o = OptionalInteger(options, 0);
-    OptionalInteger(lockEdit, dbPessimistic);
+    const std::int32_t lock = OptionalInteger(lockEdit, dbPessimistic);
     if (t != dbOpenTable && t != dbOpenDynaset && t != dbOpenSnapshot && t != dbOpenForwardOnly &&
         t != dbOpenDynamic)
         RaiseEngineError(jetInvalidArgument, "Invalid argument.", kSource);
+    if (lock != dbOptimisticValue && lock != dbPessimistic && lock != dbOptimistic && lock != dbReadOnly &&
+        lock != dbOptimisticBatch)
+        RaiseEngineError(jetInvalidArgument, "Invalid argument.", kSource);
     if (translation_.kind != dialect::StatementKind::Query)
         RaiseEngineError(jetInvalidOperation, "Invalid operation.", kSource);
-    if ((o & dbForwardOnly) != 0) t = dbOpenForwardOnly;
-    return RecordsetImpl::Open(state_, sql_, translation_, Values(), t);
+    // Read-only as a lock mode keeps the recordset from changing records.
+    if (lock == dbReadOnly) o |= dbReadOnly;
+    auto source = std::make_shared<const RecordsetSource>(sql_, Values(), kSource);
+    return RecordsetImpl::Open(state_, sql_, std::move(source), t, o);
 }
 
 void QueryDefImpl::Close() { closed_ = true; }

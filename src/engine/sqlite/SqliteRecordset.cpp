@@ -2,14 +2,12 @@
 
 #include <strings.h>
 
-#include <cctype>
-#include <limits>
-#include <optional>
+#include <algorithm>
+#include <cstring>
 
 #include "engine/EngineError.h"
 #include "engine/sqlite/Columns.h"
 #include "engine/sqlite/SqliteErrors.h"
-#include "engine/sqlite/SqliteQueryDef.h"
 
 namespace pavana::engine::sqlite {
 namespace {
@@ -17,232 +15,309 @@ namespace {
 const char* const kSource = "DAO.Recordset";
 const char* const kFieldSource = "DAO.Field";
 
-[[noreturn]] void ItemNotFound(const char* source) {
-    RaiseEngineError(jetItemNotFound, "Item not found in this collection.", source);
-}
 [[noreturn]] void NotSupported() {
     RaiseEngineError(jetNotSupported, "Operation is not supported for this type of object.", kSource);
 }
 [[noreturn]] void ReadOnly() {
     RaiseEngineError(jetCannotUpdateReadOnly, "Cannot update. Database or object is read-only.", kSource);
 }
+[[noreturn]] void WithoutEdit(const char* source) {
+    RaiseEngineError(jetUpdateWithoutEdit, "Update or CancelUpdate without AddNew or Edit.", source);
+}
+[[noreturn]] void InvalidArgument() { RaiseEngineError(jetInvalidArgument, "Invalid argument.", kSource); }
 
 bool IsVariableLength(std::int32_t type) {
     return type == dbText || type == dbMemo || type == dbBinary || type == dbLongBinary ||
            type == dbVarBinary;
 }
 
-class PropertyImpl : public Property {
-public:
-    PropertyImpl(std::string name, Variant value) : name_(std::move(name)), value_(std::move(value)) {}
-    std::string Name() const override { return name_; }
-    Variant Value() const override { return value_; }
-    void SetValue(const Variant&) override {
-        RaiseEngineError(jetCannotPerform, "Cannot perform this operation.", "DAO.Property");
+bool IsRecordsetType(std::int32_t t) {
+    return t == dbOpenTable || t == dbOpenDynaset || t == dbOpenSnapshot || t == dbOpenForwardOnly ||
+           t == dbOpenDynamic;
+}
+
+std::int32_t OptionalInteger(const Variant& v, std::int32_t fallback) {
+    if (v.IsAbsent()) return fallback;
+    try {
+        return v.ToInteger();
+    } catch (const EConvertError&) {
+        InvalidArgument();
     }
+}
 
-private:
-    std::string name_;
-    Variant value_;
-};
+std::size_t Utf8Length(const std::string& text) {
+    std::size_t n = 0;
+    for (unsigned char c : text)
+        if ((c & 0xC0) != 0x80) ++n;
+    return n;
+}
 
-class PropertiesImpl : public Properties {
-public:
-    explicit PropertiesImpl(std::vector<std::shared_ptr<Property>> items) : items_(std::move(items)) {}
-    std::int32_t Count() const override { return static_cast<std::int32_t>(items_.size()); }
-    std::shared_ptr<Property> Item(std::int32_t index) const override {
-        if (index < 0 || index >= Count()) ItemNotFound("DAO.Properties");
-        return items_[static_cast<std::size_t>(index)];
+std::string Quote(const std::string& name) {
+    std::string out = "\"";
+    for (char c : name) {
+        if (c == '"') out += '"';
+        out += c;
     }
-    std::shared_ptr<Property> Item(const std::string& name) const override {
-        for (const auto& p : items_)
-            if (strcasecmp(p->Name().c_str(), name.c_str()) == 0) return p;
-        RaiseEngineError(jetPropertyNotFound, "Property not found.", "DAO.Properties");
+    return out + "\"";
+}
+
+void BindValues(sqlite3_stmt* st, const std::vector<Variant>& values, int count) {
+    for (int i = 0; i < count && i < static_cast<int>(values.size()); ++i)
+        BindVariant(st, i + 1, values[static_cast<std::size_t>(i)]);
+}
+
+// A table with a rowid (not a view, not WITHOUT ROWID), in the main or the temporary schema.
+bool IsRowidTable(Connection& connection, const std::string& table) {
+    Statement type(connection,
+                   "SELECT type FROM sqlite_temp_schema WHERE name = ?1 COLLATE NOCASE "
+                   "UNION ALL SELECT type FROM sqlite_schema WHERE name = ?1 COLLATE NOCASE");
+    sqlite3_bind_text(type.Handle(), 1, table.c_str(), -1, SQLITE_TRANSIENT);
+    if (!type.Step()) return false;
+    if (strcmp(reinterpret_cast<const char*>(sqlite3_column_text(type.Handle(), 0)), "table") != 0) return false;
+    try {
+        Statement probe(connection, ("SELECT rowid FROM " + Quote(table) + " LIMIT 0").c_str());
+        return static_cast<bool>(probe);
+    } catch (const SqliteFailure&) {
+        return false;
     }
+}
 
-private:
-    std::vector<std::shared_ptr<Property>> items_;
-};
-
-class FieldImpl : public Field {
-public:
-    FieldImpl(std::shared_ptr<const RecordsetImpl> recordset, std::size_t index)
-        : recordset_(std::move(recordset)), index_(index) {}
-
-    std::string Name() const override { return Info().name; }
-    std::int32_t Type() const override { return Info().type; }
-    std::int32_t Size() const override { return Info().size; }
-    std::int32_t Attributes() const override { return Info().attributes; }
-    Variant DefaultValue() const override { return recordset_->ColumnDefault(index_); }
-    Variant Value() const override { return recordset_->CurrentValue(index_); }
-    void SetValue(const Variant&) override {
-        RaiseEngineError(jetUpdateWithoutEdit, "Update or CancelUpdate without AddNew or Edit.",
-                         kFieldSource);
-    }
-    std::shared_ptr<Properties> GetProperties() const override {
-        const ColumnInfo& c = Info();
-        std::vector<std::shared_ptr<Property>> items;
-        auto add = [&](const char* name, Variant value) {
-            items.push_back(std::make_shared<PropertyImpl>(name, std::move(value)));
-        };
-        add("Name", Variant(c.name));
-        add("Type", Variant(static_cast<std::int16_t>(c.type)));
-        add("Size", Variant(static_cast<std::int32_t>(c.size)));
-        add("Attributes", Variant(static_cast<std::int32_t>(c.attributes)));
-        add("DefaultValue", DefaultValue());
-        add("Required", Variant(c.required));
-        add("AllowZeroLength", Variant(false));
-        add("OrdinalPosition", Variant(static_cast<std::int16_t>(index_)));
-        add("SourceTable", Variant(c.table));
-        add("SourceField", Variant(c.origin));
-        add("ValidationRule", Variant(std::string()));
-        add("ValidationText", Variant(std::string()));
-        return std::make_shared<PropertiesImpl>(std::move(items));
-    }
-
-private:
-    const ColumnInfo& Info() const { return recordset_->Columns()[index_]; }
-
-    std::shared_ptr<const RecordsetImpl> recordset_;
-    std::size_t index_;
-};
-
-class FieldsImpl : public Fields {
-public:
-    explicit FieldsImpl(std::shared_ptr<const RecordsetImpl> recordset) : recordset_(std::move(recordset)) {}
-    std::int32_t Count() const override { return static_cast<std::int32_t>(recordset_->Columns().size()); }
-    std::shared_ptr<Field> Item(std::int32_t index) const override {
-        if (index < 0 || index >= Count()) ItemNotFound("DAO.Fields");
-        return std::make_shared<FieldImpl>(recordset_, static_cast<std::size_t>(index));
-    }
-    std::shared_ptr<Field> Item(const std::string& name) const override {
-        const auto& columns = recordset_->Columns();
-        for (std::size_t i = 0; i < columns.size(); ++i)
-            if (strcasecmp(columns[i].name.c_str(), name.c_str()) == 0)
-                return std::make_shared<FieldImpl>(recordset_, i);
-        ItemNotFound("DAO.Fields");
-    }
-
-private:
-    std::shared_ptr<const RecordsetImpl> recordset_;
-};
-
-// The statement of a source text for composing a new query on it: the text without its
-// final semicolon. Nothing when the text starts with a PARAMETERS clause.
-std::optional<std::string> ComposableSource(const std::string& text) {
-    std::string s = text;
-    while (!s.empty() && (s.back() == ';' || std::isspace(static_cast<unsigned char>(s.back())))) s.pop_back();
-    std::size_t first = s.find_first_not_of(" \t\r\n");
-    if (first == std::string::npos || strncasecmp(s.c_str() + first, "PARAMETERS", 10) == 0)
-        return std::nullopt;
-    return s.substr(first);
+// A failure of a search or filter statement: a name SQLite does not know is one the engine
+// does not recognise.
+[[noreturn]] void RaiseSearchError(const SqliteFailure& failure, const std::string& sql) {
+    const std::string m = failure.what();
+    const std::string prefix = "no such column: ";
+    if (m.compare(0, prefix.size(), prefix) == 0)
+        RaiseEngineError(3070,
+                         "The Microsoft Jet database engine does not recognize '" + m.substr(prefix.size()) +
+                             "' as a valid field name or expression.",
+                         kSource);
+    RaiseStatementError(failure, sql, kSource);
 }
 
 }  // namespace
 
-RecordsetImpl::RecordsetImpl(std::shared_ptr<DatabaseState> state, std::string name, std::int32_t type)
-    : state_(std::move(state)), name_(std::move(name)), type_(type) {}
+RecordsetImpl::RecordsetImpl(std::shared_ptr<DatabaseState> state, std::string name,
+                             std::shared_ptr<const RecordsetSource> source, std::int32_t type)
+    : state_(std::move(state)),
+      name_(std::move(name)),
+      source_(std::move(source)),
+      type_(type),
+      fieldsObject_(*this) {}
 
 std::shared_ptr<RecordsetImpl> RecordsetImpl::Open(std::shared_ptr<DatabaseState> state, std::string name,
-                                                   const dialect::Translation& translation,
-                                                   const std::vector<Variant>& values, std::int32_t type) {
-    Connection& connection = state->Live(kSource);
-    std::shared_ptr<RecordsetImpl> rs(new RecordsetImpl(state, std::move(name), type));
-    rs->sql_ = translation.sql;
-    std::vector<bool> undeclared;
-    try {
-        rs->statement_ = Statement(connection, translation.sql.c_str());
-        if (!rs->statement_) RaiseEngineError(jetInvalidOperation, "Invalid operation.", kSource);
-        sqlite3_stmt* st = rs->statement_.Handle();
-        const int slots = sqlite3_bind_parameter_count(st);
-        for (int i = 0; i < slots && i < static_cast<int>(values.size()); ++i)
-            BindVariant(st, i + 1, values[static_cast<std::size_t>(i)]);
-        const int count = sqlite3_column_count(st);
-        for (int i = 0; i < count; ++i) {
-            ColumnInfo c;
-            c.name = sqlite3_column_name(st, i);
-            const char* table = sqlite3_column_table_name(st, i);
-            const char* origin = sqlite3_column_origin_name(st, i);
-            const char* db = sqlite3_column_database_name(st, i);
-            if (table != nullptr) c.table = table;
-            if (origin != nullptr) c.origin = origin;
-            const char* declared = sqlite3_column_decltype(st, i);
-            auto type = declared != nullptr ? TypeOfDeclaration(declared) : std::nullopt;
-            int notNull = 0, primaryKey = 0, autoIncrement = 0;
-            if (table != nullptr && origin != nullptr)
-                sqlite3_table_column_metadata(connection.Handle(), db, table, origin, nullptr, nullptr,
-                                              &notNull, &primaryKey, &autoIncrement);
-            c.required = notNull != 0;
-            if (type) {
-                c.type = type->type;
-                c.size = type->size;
-                if (type->counter || autoIncrement != 0) c.attributes |= dbAutoIncrField;
-            }
-            undeclared.push_back(!type);
-            rs->columns_.push_back(std::move(c));
-        }
-        if (rs->statement_.Step()) {
-            for (std::size_t i = 0; i < rs->columns_.size(); ++i) {
-                if (!undeclared[i]) continue;
-                ColumnType t = TypeOfStorageClass(sqlite3_column_type(st, static_cast<int>(i)));
-                rs->columns_[i].type = t.type;
-                rs->columns_[i].size = t.size;
-            }
-            rs->ReadRow();
-        } else {
-            rs->done_ = true;
-            rs->statement_ = Statement();
-        }
-    } catch (const SqliteFailure& failure) {
-        RaiseStatementError(failure, translation.sql, kSource);
-    }
-    for (std::size_t i = 0; i < rs->columns_.size(); ++i) {
-        ColumnInfo& c = rs->columns_[i];
-        if (undeclared[i] && c.type == 0) {
-            ColumnType t = TypeOfStorageClass(SQLITE_NULL);
-            c.type = t.type;
-            c.size = t.size;
-        }
-        c.attributes |= IsVariableLength(c.type) ? dbVariableField : dbFixedField;
-    }
-    if (!rs->rows_.empty()) {
-        rs->position_ = 0;
-        rs->bof_ = rs->eof_ = false;
-    }
-    if (!rs->done_) state->cursors.insert(rs.get());
+                                                   std::shared_ptr<const RecordsetSource> source,
+                                                   std::int32_t type, std::int32_t options) {
+    state->Live(kSource);
+    if (!IsRecordsetType(type)) InvalidArgument();
+    if ((options & dbForwardOnly) != 0) type = dbOpenForwardOnly;
+    std::shared_ptr<RecordsetImpl> rs(new RecordsetImpl(std::move(state), std::move(name), std::move(source), type));
+    rs->Start(options);
     return rs;
 }
 
 RecordsetImpl::~RecordsetImpl() { state_->cursors.erase(this); }
 
-void RecordsetImpl::ReadRow() {
-    std::vector<Variant> row;
-    row.reserve(columns_.size());
-    for (std::size_t i = 0; i < columns_.size(); ++i)
-        row.push_back(ReadColumn(statement_.Handle(), static_cast<int>(i), columns_[i].type));
-    if (type_ == dbOpenForwardOnly && !rows_.empty()) {
-        firstKept_ += static_cast<std::int64_t>(rows_.size());
-        rows_.clear();
-    }
-    rows_.push_back(std::move(row));
+Connection& RecordsetImpl::Live() const { return state_->Live(kSource); }
+
+RecordsetImpl::Stamp RecordsetImpl::CurrentStamp() const {
+    sqlite3* db = Live().Handle();
+    Stamp s;
+    s.changes = sqlite3_total_changes64(db);
+    sqlite3_file_control(db, "main", SQLITE_FCNTL_DATA_VERSION, &s.version);
+    return s;
 }
 
-bool RecordsetImpl::Fetch(std::int64_t index) {
+void RecordsetImpl::Start(std::int32_t options) {
+    Connection& connection = Live();
     try {
-        while (!done_ && firstKept_ + static_cast<std::int64_t>(rows_.size()) <= index) {
-            if (statement_.Step()) {
-                ReadRow();
-            } else {
-                // Finishing the statement ends its read transaction at once.
-                done_ = true;
-                statement_ = Statement();
-                state_->cursors.erase(this);
-            }
+        const bool keyset = type_ != dbOpenSnapshot && type_ != dbOpenForwardOnly && !source_->BaseTable().empty() &&
+                            IsRowidTable(connection, source_->BaseTable());
+        if (type_ == dbOpenTable && !(keyset && source_->WholeTable()))
+            RaiseEngineError(jetInvalidOperation, "Invalid operation.", kSource);
+        holding_ = keyset ? Holding::Keyset : Holding::Rows;
+        scanSql_ = keyset ? source_->KeysetSql() : source_->Sql();
+        scan_ = Statement(connection, scanSql_.c_str());
+        if (!scan_) RaiseEngineError(jetInvalidOperation, "Invalid operation.", kSource);
+        BindValues(scan_.Handle(), source_->Values(), sqlite3_bind_parameter_count(scan_.Handle()));
+        updatable_ = keyset && (options & dbReadOnly) == 0 && !state_->readOnly &&
+                     sqlite3_db_readonly(connection.Handle(), "main") == 0;
+        DescribeColumns();
+        scanStartChanges_ = sqlite3_total_changes64(connection.Handle());
+        if ((options & dbAppendOnly) != 0 && keyset) {
+            scan_ = Statement();
+            scanDone_ = true;
+        } else {
+            StepScan();
         }
     } catch (const SqliteFailure& failure) {
-        RaiseStatementError(failure, sql_, kSource);
+        RaiseStatementError(failure, scanSql_, kSource);
     }
-    return index >= firstKept_ && index < firstKept_ + static_cast<std::int64_t>(rows_.size());
+    for (ColumnInfo& c : columns_) {
+        if (c.type == 0) {
+            ColumnType t = TypeOfStorageClass(SQLITE_NULL);
+            c.type = t.type;
+            c.size = t.size;
+        }
+        c.attributes |= IsVariableLength(c.type) ? dbVariableField : dbFixedField;
+        if (updatable_ && c.writable) c.attributes |= dbUpdatableField;
+    }
+    fields_.reserve(columns_.size());
+    for (std::size_t i = 0; i < columns_.size(); ++i) fields_.emplace_back(*this, i);
+    if (holding_ == Holding::Keyset ? !keys_.empty() : !rows_.empty()) {
+        GoTo(Ref{false, 0});
+        anyLive_ = true;
+    }
+    state_->cursors.insert(this);
+}
+
+void RecordsetImpl::DescribeColumns() {
+    Connection& connection = Live();
+    sqlite3_stmt* st = scan_.Handle();
+    const int count = sqlite3_column_count(st) - (holding_ == Holding::Keyset ? 1 : 0);
+    for (int i = 0; i < count; ++i) {
+        ColumnInfo c;
+        c.name = sqlite3_column_name(st, i);
+        const char* table = sqlite3_column_table_name(st, i);
+        const char* origin = sqlite3_column_origin_name(st, i);
+        const char* db = sqlite3_column_database_name(st, i);
+        if (table != nullptr) c.table = table;
+        if (origin != nullptr) c.origin = origin;
+        const char* declared = sqlite3_column_decltype(st, i);
+        auto type = declared != nullptr ? TypeOfDeclaration(declared) : std::nullopt;
+        int notNull = 0, primaryKey = 0, autoIncrement = 0;
+        if (table != nullptr && origin != nullptr)
+            sqlite3_table_column_metadata(connection.Handle(), db, table, origin, nullptr, nullptr, &notNull,
+                                          &primaryKey, &autoIncrement);
+        c.required = notNull != 0;
+        bool counter = autoIncrement != 0;
+        if (type) {
+            c.type = type->type;
+            c.size = type->size;
+            counter = counter || type->counter;
+        }
+        if (counter) c.attributes |= dbAutoIncrField;
+        c.writable = holding_ == Holding::Keyset && !counter && !c.origin.empty() &&
+                     strcasecmp(c.table.c_str(), source_->BaseTable().c_str()) == 0;
+        columns_.push_back(std::move(c));
+    }
+}
+
+bool RecordsetImpl::StepScan() {
+    if (scanDone_) return false;
+    try {
+        while (scan_.Step()) {
+            sqlite3_stmt* st = scan_.Handle();
+            if (keys_.empty() && rows_.empty() && firstKept_ == 0) {
+                // Columns without a declared type take the type of their first value.
+                for (std::size_t i = 0; i < columns_.size(); ++i) {
+                    if (columns_[i].type != 0) continue;
+                    ColumnType t = TypeOfStorageClass(sqlite3_column_type(st, static_cast<int>(i)));
+                    columns_[i].type = t.type;
+                    columns_[i].size = t.size;
+                }
+            }
+            if (holding_ == Holding::Keyset) {
+                const std::int64_t key = sqlite3_column_int64(st, static_cast<int>(columns_.size()));
+                // Rows changed while the scan runs may come again (an updated row moving in an
+                // index, a row added through this recordset): from then on each key is kept once.
+                if (!deduplicate_ && sqlite3_total_changes64(Live().Handle()) != scanStartChanges_) {
+                    deduplicate_ = true;
+                    seen_.insert(keys_.begin(), keys_.end());
+                    seen_.insert(added_.begin(), added_.end());
+                }
+                if (deduplicate_ && !seen_.insert(key).second) continue;
+                keys_.push_back(key);
+                scanHolds_ = Ref{false, static_cast<std::int64_t>(keys_.size()) - 1};
+                scanStamp_ = CurrentStamp();
+            } else {
+                std::vector<Variant> row;
+                row.reserve(columns_.size());
+                for (std::size_t i = 0; i < columns_.size(); ++i)
+                    row.push_back(ReadColumn(st, static_cast<int>(i), columns_[i].type));
+                if (type_ == dbOpenForwardOnly && !rows_.empty()) {
+                    firstKept_ += static_cast<std::int64_t>(rows_.size());
+                    rows_.clear();
+                }
+                rows_.push_back(std::move(row));
+            }
+            return true;
+        }
+    } catch (const SqliteFailure& failure) {
+        RaiseStatementError(failure, scanSql_, kSource);
+    }
+    // Finishing the statement ends its read transaction at once.
+    scanDone_ = true;
+    scan_ = Statement();
+    scanHolds_ = Ref{};
+    return false;
+}
+
+bool RecordsetImpl::Exists(const Ref& r) {
+    if (r.index < 0) return false;
+    if (r.added) return r.index < static_cast<std::int64_t>(added_.size());
+    if (holding_ == Holding::Keyset) {
+        while (r.index >= static_cast<std::int64_t>(keys_.size()) && StepScan()) {
+        }
+        return r.index < static_cast<std::int64_t>(keys_.size());
+    }
+    while (r.index >= firstKept_ + static_cast<std::int64_t>(rows_.size()) && StepScan()) {
+    }
+    return r.index >= firstKept_ && r.index < firstKept_ + static_cast<std::int64_t>(rows_.size());
+}
+
+bool RecordsetImpl::IsDeleted(const Ref& r) const {
+    return holding_ == Holding::Keyset && !deletedKeys_.empty() && deletedKeys_.count(KeyOf(r)) != 0;
+}
+
+std::optional<RecordsetImpl::Ref> RecordsetImpl::NextLive(std::optional<Ref> from) {
+    Ref r = from ? *from : Ref{false, -1};
+    for (;;) {
+        ++r.index;
+        if (!Exists(r)) {
+            if (r.added || holding_ != Holding::Keyset) return std::nullopt;
+            r = Ref{true, -1};
+            continue;
+        }
+        if (!IsDeleted(r)) return r;
+    }
+}
+
+std::optional<RecordsetImpl::Ref> RecordsetImpl::PreviousLive(std::optional<Ref> from) {
+    auto completeScan = [this] {
+        while (StepScan()) {
+        }
+    };
+    Ref r;
+    if (from) {
+        r = *from;
+    } else {
+        completeScan();
+        r = holding_ == Holding::Keyset ? Ref{true, static_cast<std::int64_t>(added_.size())}
+                                        : Ref{false, firstKept_ + static_cast<std::int64_t>(rows_.size())};
+    }
+    for (;;) {
+        --r.index;
+        if (r.index < 0) {
+            if (!r.added) return std::nullopt;
+            completeScan();
+            r = Ref{false, static_cast<std::int64_t>(keys_.size())};
+            continue;
+        }
+        if (!r.added && holding_ == Holding::Rows && r.index < firstKept_) return std::nullopt;
+        if (!IsDeleted(r)) return r;
+    }
+}
+
+void RecordsetImpl::GoTo(const Ref& r) {
+    current_ = r;
+    at_ = At::OnRecord;
+}
+
+void RecordsetImpl::DropEdit() {
+    editMode_ = dbEditNone;
+    editValues_.clear();
+    editSet_.clear();
 }
 
 void RecordsetImpl::CheckOpen() const {
@@ -254,95 +329,210 @@ void RecordsetImpl::CheckScrollable() const {
     if (type_ == dbOpenForwardOnly) NotSupported();
 }
 
+void RecordsetImpl::CheckUpdatable() const {
+    CheckOpen();
+    Live();
+    if (!updatable_) ReadOnly();
+}
+
 void RecordsetImpl::NoCurrentRecord() const {
     RaiseEngineError(jetNoCurrentRecord, "No current record.", kSource);
 }
 
+void RecordsetImpl::RecordDeleted() const { RaiseEngineError(jetRecordDeleted, "Record is deleted.", kSource); }
+
 bool RecordsetImpl::IsBOF() const {
     CheckOpen();
-    return bof_;
+    return at_ == At::BeforeFirst || (!anyLive_ && at_ != At::OnRecord);
 }
 
 bool RecordsetImpl::IsEOF() const {
     CheckOpen();
-    return eof_;
+    return at_ == At::AfterLast || (!anyLive_ && at_ != At::OnRecord);
+}
+
+bool RecordsetImpl::Updatable() const {
+    CheckOpen();
+    return updatable_;
 }
 
 std::int32_t RecordsetImpl::RecordCount() const {
     CheckOpen();
+    if (type_ == dbOpenTable) {
+        // A table-type recordset counts the whole table.
+        const std::string sql = "SELECT count(*) FROM " + Quote(source_->BaseTable());
+        try {
+            Statement count(Live(), sql.c_str());
+            count.Step();
+            return static_cast<std::int32_t>(sqlite3_column_int64(count.Handle(), 0));
+        } catch (const SqliteFailure& failure) {
+            RaiseStatementError(failure, sql, kSource);
+        }
+    }
+    if (holding_ == Holding::Keyset)
+        return static_cast<std::int32_t>(keys_.size() + added_.size() - deletedKeys_.size());
     return static_cast<std::int32_t>(firstKept_ + static_cast<std::int64_t>(rows_.size()));
 }
 
 void RecordsetImpl::MoveFirst() {
-    CheckScrollable();
-    if (!Fetch(0)) NoCurrentRecord();
-    position_ = 0;
-    bof_ = eof_ = false;
+    CheckOpen();
+    // A forward-only recordset can only stay on its first record.
+    if (type_ == dbOpenForwardOnly && !(at_ == At::OnRecord && current_.index == 0 && firstKept_ == 0))
+        NotSupported();
+    DropEdit();
+    std::optional<Ref> r = NextLive(std::nullopt);
+    if (!r) NoCurrentRecord();
+    GoTo(*r);
 }
 
 void RecordsetImpl::MoveLast(std::int32_t) {
-    CheckScrollable();
-    Fetch(std::numeric_limits<std::int64_t>::max());
-    if (rows_.empty()) NoCurrentRecord();
-    position_ = firstKept_ + static_cast<std::int64_t>(rows_.size()) - 1;
-    bof_ = eof_ = false;
+    CheckOpen();
+    DropEdit();
+    std::optional<Ref> r = PreviousLive(std::nullopt);
+    if (!r) NoCurrentRecord();
+    GoTo(*r);
 }
 
 void RecordsetImpl::MoveNext() {
     CheckOpen();
-    if (eof_) NoCurrentRecord();
-    ++position_;
-    bof_ = false;
-    eof_ = !Fetch(position_);
+    if (IsEOF()) NoCurrentRecord();
+    DropEdit();
+    std::optional<Ref> r = NextLive(at_ == At::OnRecord ? std::optional<Ref>(current_) : std::nullopt);
+    if (r) GoTo(*r);
+    else at_ = At::AfterLast;
 }
 
 void RecordsetImpl::MovePrevious() {
     CheckScrollable();
-    if (bof_) NoCurrentRecord();
-    --position_;
-    eof_ = false;
-    if (position_ < 0) {
-        position_ = -1;
-        bof_ = true;
-    }
+    if (IsBOF()) NoCurrentRecord();
+    DropEdit();
+    std::optional<Ref> r = PreviousLive(at_ == At::OnRecord ? std::optional<Ref>(current_) : std::nullopt);
+    if (r) GoTo(*r);
+    else at_ = At::BeforeFirst;
 }
 
-Variant RecordsetImpl::Bookmark() const {
-    CheckOpen();
-    if (bof_ || eof_) NoCurrentRecord();
-    auto mark = static_cast<std::uint32_t>(position_ + 1);
+namespace {
+
+Variant BookmarkOf(bool added, std::int64_t index) {
+    const auto mark = static_cast<std::uint32_t>(added ? -(index + 1) : index + 1);
     return Variant(std::vector<std::uint8_t>{static_cast<std::uint8_t>(mark), static_cast<std::uint8_t>(mark >> 8),
                                              static_cast<std::uint8_t>(mark >> 16),
                                              static_cast<std::uint8_t>(mark >> 24)});
 }
 
-void RecordsetImpl::SetBookmark(const Variant& bookmark) {
-    CheckScrollable();
-    auto invalid = [] { RaiseEngineError(jetNotValidBookmark, "Not a valid bookmark.", kSource); };
-    if (!bookmark.IsByteArray() || bookmark.Bytes().size() < 4) invalid();
+}  // namespace
+
+Variant RecordsetImpl::Bookmark() const {
+    CheckOpen();
+    if (at_ != At::OnRecord) NoCurrentRecord();
+    if (IsDeleted(current_)) RecordDeleted();
+    return BookmarkOf(current_.added, current_.index);
+}
+
+std::optional<RecordsetImpl::Ref> RecordsetImpl::RefOfBookmark(const Variant& bookmark) {
+    if (!bookmark.IsByteArray() || bookmark.Bytes().size() < 4) return std::nullopt;
     const auto& b = bookmark.Bytes();
-    auto mark = static_cast<std::int32_t>(static_cast<std::uint32_t>(b[0]) | static_cast<std::uint32_t>(b[1]) << 8 |
-                                          static_cast<std::uint32_t>(b[2]) << 16 |
-                                          static_cast<std::uint32_t>(b[3]) << 24);
-    if (mark <= 0 || !Fetch(mark - 1)) invalid();
-    position_ = mark - 1;
-    bof_ = eof_ = false;
+    const auto mark = static_cast<std::int32_t>(static_cast<std::uint32_t>(b[0]) |
+                                                static_cast<std::uint32_t>(b[1]) << 8 |
+                                                static_cast<std::uint32_t>(b[2]) << 16 |
+                                                static_cast<std::uint32_t>(b[3]) << 24);
+    if (mark == 0 || (mark < 0 && holding_ != Holding::Keyset)) return std::nullopt;
+    const std::int64_t m = mark;
+    Ref r = m > 0 ? Ref{false, m - 1} : Ref{true, -m - 1};
+    if (!Exists(r)) return std::nullopt;
+    return r;
+}
+
+void RecordsetImpl::SetBookmark(const Variant& bookmark) {
+    CheckOpen();
+    std::optional<Ref> r = RefOfBookmark(bookmark);
+    if (!r) RaiseEngineError(jetNotValidBookmark, "Not a valid bookmark.", kSource);
+    if (type_ == dbOpenForwardOnly && !(at_ == At::OnRecord && *r == current_)) NotSupported();
+    DropEdit();
+    if (IsDeleted(*r)) RecordDeleted();
+    GoTo(*r);
 }
 
 Variant RecordsetImpl::LastModified() const {
     CheckOpen();
-    NoCurrentRecord();
+    if (!lastModified_) NoCurrentRecord();
+    return BookmarkOf(lastModified_->added, lastModified_->index);
 }
 
 std::shared_ptr<Fields> RecordsetImpl::GetFields() const {
     CheckOpen();
-    return std::make_shared<FieldsImpl>(shared_from_this());
+    auto self = std::const_pointer_cast<RecordsetImpl>(shared_from_this());
+    return std::shared_ptr<Fields>(self, &self->fieldsObject_);
 }
 
-const Variant& RecordsetImpl::CurrentValue(std::size_t column) const {
+std::shared_ptr<Field> RecordsetImpl::FieldAt(std::size_t column) const {
+    auto self = std::const_pointer_cast<RecordsetImpl>(shared_from_this());
+    return std::shared_ptr<Field>(self, &self->fields_[column]);
+}
+
+bool RecordsetImpl::LoadRow(const Ref& r) const {
+    Connection& connection = Live();
+    try {
+        if (!rowStatement_) rowStatement_ = Statement(connection, source_->RowSql().c_str());
+        sqlite3_stmt* st = rowStatement_.Handle();
+        rowStatement_.Reset();
+        sqlite3_clear_bindings(st);
+        const int n = source_->ParameterCount();
+        BindValues(st, source_->Values(), n);
+        sqlite3_bind_int64(st, n + 1, KeyOf(r));
+        const bool found = rowStatement_.Step();
+        if (found) {
+            cache_.resize(columns_.size());
+            for (std::size_t i = 0; i < columns_.size(); ++i)
+                cache_[i] = ReadColumn(st, static_cast<int>(i), columns_[i].type);
+        }
+        rowStatement_.Reset();
+        if (!found) {
+            cacheRef_ = Ref{};
+            return false;
+        }
+        cacheRef_ = r;
+        cacheStamp_ = CurrentStamp();
+        return true;
+    } catch (const SqliteFailure& failure) {
+        RaiseStatementError(failure, "", kSource);
+    }
+}
+
+Variant RecordsetImpl::CurrentValue(std::size_t column) const {
     CheckOpen();
-    if (bof_ || eof_ || position_ < firstKept_) NoCurrentRecord();
-    return rows_[static_cast<std::size_t>(position_ - firstKept_)][column];
+    if (editMode_ != dbEditNone) return editValues_[column];
+    if (at_ != At::OnRecord) NoCurrentRecord();
+    if (holding_ == Holding::Rows) {
+        if (current_.index < firstKept_) NoCurrentRecord();
+        return rows_[static_cast<std::size_t>(current_.index - firstKept_)][column];
+    }
+    if (IsDeleted(current_)) RecordDeleted();
+    const Stamp now = CurrentStamp();
+    if (scan_ && scanHolds_ == current_ && scanStamp_ == now)
+        return ReadColumn(scan_.Handle(), static_cast<int>(column), columns_[column].type);
+    if (!(cacheRef_ == current_ && cacheStamp_ == now) && !LoadRow(current_)) RecordDeleted();
+    return cache_[column];
+}
+
+void RecordsetImpl::SetCurrentValue(std::size_t column, const Variant& value) {
+    CheckOpen();
+    if (editMode_ == dbEditNone) WithoutEdit(kFieldSource);
+    const ColumnInfo& c = columns_[column];
+    if (!c.writable) RaiseEngineError(jetFieldNotUpdatable, "Field cannot be updated.", kFieldSource);
+    Variant v = value.IsAbsent() ? Variant::Null() : value;
+    try {
+        v = ConvertToFieldType(v, c.type, FormatSettings::Current());
+    } catch (const EConvertError&) {
+        RaiseEngineError(jetConversionError, "Data type conversion error.", kFieldSource);
+    }
+    if (c.type == dbText && c.size > 0 && v.IsText() && Utf8Length(v.ToString()) > static_cast<std::size_t>(c.size))
+        RaiseEngineError(jetFieldTooSmall,
+                         "The field is too small to accept the amount of data you attempted to add. Try "
+                         "inserting or pasting less data.",
+                         kFieldSource);
+    editValues_[column] = std::move(v);
+    editSet_[column] = true;
 }
 
 Variant RecordsetImpl::ColumnDefault(std::size_t column) const {
@@ -361,55 +551,250 @@ Variant RecordsetImpl::ColumnDefault(std::size_t column) const {
     }
 }
 
-void RecordsetImpl::AddNew() {
+std::int32_t RecordsetImpl::EditMode() const {
     CheckOpen();
-    ReadOnly();
+    return editMode_;
+}
+
+void RecordsetImpl::AddNew() {
+    CheckUpdatable();
+    DropEdit();
+    editValues_.assign(columns_.size(), Variant::Null());
+    editSet_.assign(columns_.size(), false);
+    editMode_ = dbEditAdd;
 }
 
 void RecordsetImpl::Edit() {
+    CheckUpdatable();
+    if (at_ != At::OnRecord) NoCurrentRecord();
+    if (IsDeleted(current_)) RecordDeleted();
+    DropEdit();
+    if (!LoadRow(current_)) RecordDeleted();
+    editValues_ = cache_;
+    editSet_.assign(columns_.size(), false);
+    editMode_ = dbEditInProgress;
+}
+
+namespace {
+
+void CheckUpdateType(std::int32_t type) {
+    if (type == dbUpdateBatch) NotSupported();
+    if (type != dbUpdateRegular) InvalidArgument();
+}
+
+}  // namespace
+
+void RecordsetImpl::Update(std::int32_t type, bool) {
     CheckOpen();
-    ReadOnly();
+    CheckUpdateType(type);
+    if (editMode_ == dbEditNone) WithoutEdit(kSource);
+    Connection& connection = Live();
+    std::vector<std::size_t> set;
+    for (std::size_t i = 0; i < editSet_.size(); ++i)
+        if (editSet_[i]) set.push_back(i);
+    const std::string table = Quote(source_->BaseTable());
+    std::string sql;
+    if (editMode_ == dbEditInProgress) {
+        if (set.empty()) {
+            DropEdit();
+            lastModified_ = current_;
+            return;
+        }
+        sql = "UPDATE " + table + " SET ";
+        for (std::size_t k = 0; k < set.size(); ++k)
+            sql += (k ? ", " : "") + Quote(columns_[set[k]].origin) + " = ?" + std::to_string(k + 1);
+        sql += " WHERE rowid = ?" + std::to_string(set.size() + 1);
+    } else if (set.empty()) {
+        sql = "INSERT INTO " + table + " DEFAULT VALUES";
+    } else {
+        std::string names, slots;
+        for (std::size_t k = 0; k < set.size(); ++k) {
+            names += (k ? ", " : "") + Quote(columns_[set[k]].origin);
+            slots += (k ? ", ?" : "?") + std::to_string(k + 1);
+        }
+        sql = "INSERT INTO " + table + " (" + names + ") VALUES (" + slots + ")";
+    }
+    std::int64_t changes = 0;
+    try {
+        Statement statement(connection, sql.c_str());
+        for (std::size_t k = 0; k < set.size(); ++k)
+            BindVariant(statement.Handle(), static_cast<int>(k + 1), editValues_[set[k]]);
+        if (editMode_ == dbEditInProgress)
+            sqlite3_bind_int64(statement.Handle(), static_cast<int>(set.size() + 1), KeyOf(current_));
+        Savepoint savepoint(connection);
+        statement.Step();
+        changes = sqlite3_changes64(connection.Handle());
+        savepoint.Release();
+    } catch (const SqliteFailure& failure) {
+        RaiseStatementError(failure, sql, kSource);
+    }
+    if (editMode_ == dbEditInProgress) {
+        if (changes == 0) {
+            DropEdit();
+            RecordDeleted();
+        }
+        lastModified_ = current_;
+    } else {
+        const std::int64_t key = sqlite3_last_insert_rowid(connection.Handle());
+        added_.push_back(key);
+        if (deduplicate_) seen_.insert(key);
+        lastModified_ = Ref{true, static_cast<std::int64_t>(added_.size()) - 1};
+        anyLive_ = true;
+    }
+    DropEdit();
+}
+
+void RecordsetImpl::CancelUpdate(std::int32_t type) {
+    CheckOpen();
+    CheckUpdateType(type);
+    if (editMode_ == dbEditNone) WithoutEdit(kSource);
+    DropEdit();
 }
 
 void RecordsetImpl::Delete() {
-    CheckOpen();
-    ReadOnly();
+    CheckUpdatable();
+    if (at_ != At::OnRecord) NoCurrentRecord();
+    if (IsDeleted(current_)) RecordDeleted();
+    DropEdit();
+    Connection& connection = Live();
+    const std::string sql = "DELETE FROM " + Quote(source_->BaseTable()) + " WHERE rowid = ?1";
+    std::int64_t changes = 0;
+    try {
+        Statement statement(connection, sql.c_str());
+        sqlite3_bind_int64(statement.Handle(), 1, KeyOf(current_));
+        Savepoint savepoint(connection);
+        statement.Step();
+        changes = sqlite3_changes64(connection.Handle());
+        savepoint.Release();
+    } catch (const SqliteFailure& failure) {
+        RaiseStatementError(failure, sql, kSource);
+    }
+    if (changes == 0) RecordDeleted();
+    deletedKeys_.insert(KeyOf(current_));
+    anyLive_ = NextLive(std::nullopt).has_value();
 }
 
-void RecordsetImpl::Update(std::int32_t, bool) {
+std::string RecordsetImpl::Filter() const {
     CheckOpen();
-    RaiseEngineError(jetUpdateWithoutEdit, "Update or CancelUpdate without AddNew or Edit.", kSource);
-}
-
-void RecordsetImpl::CancelUpdate(std::int32_t) {
-    CheckOpen();
-    RaiseEngineError(jetUpdateWithoutEdit, "Update or CancelUpdate without AddNew or Edit.", kSource);
+    return filter_;
 }
 
 void RecordsetImpl::SetFilter(const std::string& filter) {
     CheckOpen();
+    if (type_ == dbOpenTable || type_ == dbOpenForwardOnly) NotSupported();
     filter_ = filter;
+}
+
+std::string RecordsetImpl::Sort() const {
+    CheckOpen();
+    return sort_;
 }
 
 void RecordsetImpl::SetSort(const std::string& sort) {
     CheckOpen();
+    if (type_ == dbOpenTable || type_ == dbOpenForwardOnly) NotSupported();
     sort_ = sort;
 }
 
 std::shared_ptr<Recordset> RecordsetImpl::OpenRecordset(const Variant& type, const Variant& options) {
     CheckOpen();
-    std::optional<std::string> source = ComposableSource(name_);
-    if (!source) NotSupported();
-    std::string sql = "SELECT * FROM (" + *source + ")";
-    if (!filter_.empty()) sql += " WHERE " + filter_;
-    if (!sort_.empty()) sql += " ORDER BY " + sort_;
-    QueryDefImpl query(state_, "", sql);
-    return query.OpenRecordset(type.IsAbsent() ? Variant(type_) : type, options, Variant());
+    if (type_ == dbOpenForwardOnly) NotSupported();
+    const std::int32_t t = OptionalInteger(type, type_ == dbOpenTable ? dbOpenDynaset : type_);
+    const std::int32_t o = OptionalInteger(options, 0);
+    if (!IsRecordsetType(t)) InvalidArgument();
+    std::shared_ptr<const RecordsetSource> narrowed = source_->Narrowed(filter_, sort_);
+    return Open(state_, name_, std::move(narrowed), t, o);
 }
 
-void RecordsetImpl::FindFirst(const std::string&) {
+bool RecordsetImpl::RowMatches(const Ref& r, Statement& test) {
+    sqlite3_stmt* st = test.Handle();
+    test.Reset();
+    sqlite3_clear_bindings(st);
+    if (holding_ == Holding::Keyset) {
+        const int n = source_->ParameterCount();
+        BindValues(st, source_->Values(), n);
+        sqlite3_bind_int64(st, n + 1, KeyOf(r));
+    } else {
+        const auto& row = rows_[static_cast<std::size_t>(r.index - firstKept_)];
+        for (std::size_t i = 0; i < row.size(); ++i) BindVariant(st, static_cast<int>(i + 1), row[i]);
+    }
+    const bool match = test.Step();
+    test.Reset();
+    return match;
+}
+
+void RecordsetImpl::FindFirst(const std::string& criteria) {
     CheckScrollable();
-    NotSupported();
+    dialect::ast::ExprPtr condition = RecordsetSource::ParseCriteria(criteria);
+    Connection& connection = Live();
+    std::optional<Ref> found;
+    std::string sql;
+    try {
+        bool searched = false;
+        if (holding_ == Holding::Keyset) {
+            // The query itself finds the first key that meets the criteria; the cursor then
+            // finds that key in its keyset. Only records added through this recordset, or
+            // a key the keyset does not hold, need testing one by one.
+            if (std::optional<std::string> first = source_->FirstMatchSql(*condition)) {
+                sql = *first;
+                Statement query(connection, sql.c_str());
+                BindValues(query.Handle(), source_->Values(), sqlite3_bind_parameter_count(query.Handle()));
+                std::optional<std::int64_t> key;
+                if (query.Step()) key = sqlite3_column_int64(query.Handle(), static_cast<int>(columns_.size()));
+                query = Statement();
+                if (key) {
+                    auto it = std::find(keys_.begin(), keys_.end(), *key);
+                    if (it != keys_.end()) {
+                        found = Ref{false, it - keys_.begin()};
+                    } else {
+                        while (StepScan())
+                            if (keys_.back() == *key) {
+                                found = Ref{false, static_cast<std::int64_t>(keys_.size()) - 1};
+                                break;
+                            }
+                    }
+                    if (found && IsDeleted(*found)) found.reset();
+                    searched = found.has_value();
+                } else {
+                    sql = source_->RowMatchSql(*condition);
+                    Statement test(connection, sql.c_str());
+                    for (std::int64_t i = 0; i < static_cast<std::int64_t>(added_.size()) && !found; ++i) {
+                        const Ref r{true, i};
+                        if (!IsDeleted(r) && RowMatches(r, test)) found = r;
+                    }
+                    searched = true;
+                }
+            }
+        }
+        if (!searched) {
+            if (holding_ == Holding::Keyset) {
+                sql = source_->RowMatchSql(*condition);
+            } else {
+                std::vector<std::string> names;
+                std::vector<bool> text;
+                for (const ColumnInfo& c : columns_) {
+                    names.push_back(c.name);
+                    text.push_back(c.type == dbText || c.type == dbMemo);
+                }
+                sql = RecordsetSource::ValuesMatchSql(*condition, names, text);
+            }
+            Statement test(connection, sql.c_str());
+            for (std::optional<Ref> r = NextLive(std::nullopt); r && !found; r = NextLive(r))
+                if (RowMatches(*r, test)) found = r;
+        }
+    } catch (const SqliteFailure& failure) {
+        RaiseSearchError(failure, sql);
+    }
+    noMatch_ = !found;
+    if (found) {
+        DropEdit();
+        GoTo(*found);
+    }
+}
+
+bool RecordsetImpl::NoMatch() const {
+    CheckOpen();
+    return noMatch_;
 }
 
 void RecordsetImpl::Close() {
@@ -418,8 +803,13 @@ void RecordsetImpl::Close() {
 }
 
 void RecordsetImpl::CloseCursor() {
-    statement_ = Statement();
+    scan_ = Statement();
+    rowStatement_ = Statement();
     rows_.clear();
+    keys_.clear();
+    added_.clear();
+    seen_.clear();
+    DropEdit();
     closed_ = true;
     state_->cursors.erase(this);
 }

@@ -1,45 +1,56 @@
-// The engine's Recordset, Fields, Field and Properties on SQLite.
+// The engine's Recordset on SQLite.
 //
-// A recordset runs its query once and reads rows from SQLite as it moves forward, keeping
-// the rows read so far, so that it can move back, jump to a bookmark and count the records
-// reached (a forward-only recordset keeps only the current row). The rows are a snapshot:
-// the recordset is not updatable, so AddNew, Edit and Delete fail with 3027 "Cannot update.
-// Database or object is read-only." as Jet's snapshots do. A bookmark is the record's
-// position (1 for the first) as 4 bytes, little-endian.
+// Two ways of holding records, chosen when the recordset opens:
+//
+// - Keyset (dynaset, dynamic and table types over a query that reads one rowid table): the
+//   keyset statement runs once and is stepped only as the cursor moves forward, so opening
+//   reads one row; each step appends the row's rowid to the keyset. The current record's
+//   fields come from the keyset statement while it still stands on that row and nothing has
+//   changed since; otherwise the row is read again by its rowid, so the recordset sees
+//   changes made to its rows through any object of the database (and by other processes once
+//   its keyset is complete). A row that is gone reads as "Record is deleted.". AddNew, Edit,
+//   Update, CancelUpdate and Delete change the base table; added records follow the keyset.
+// - Rows (snapshots, forward-only recordsets and dynasets over joins, groupings or unions):
+//   a fixed copy of the rows, read as the cursor moves forward and kept (forward-only keeps
+//   only the current row). Not updatable.
+//
+// A bookmark is 4 bytes, little-endian: n + 1 for the n-th record of the query (0-based), and
+// -(n + 1) for the n-th record added through this recordset; never 0.
+//
+// Moving, setting a bookmark or finding a record while an edit is pending drops the edit, as
+// Jet does. Every failure raises EOleException with Jet's number and message.
 #pragma once
 
 #include <memory>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "engine/DBEngine.h"
+#include "engine/sqlite/RecordsetSource.h"
 #include "engine/sqlite/SqliteDatabase.h"
+#include "engine/sqlite/SqliteFields.h"
 
 namespace pavana::engine::sqlite {
 
-struct ColumnInfo {
-    std::string name;
-    std::int32_t type = 0;
-    std::int32_t size = 0;
-    std::int32_t attributes = 0;
-    bool required = false;
-    std::string table;   // source table, empty for an expression
-    std::string origin;  // source column
-};
-
 class RecordsetImpl : public Recordset, public OpenCursor, public std::enable_shared_from_this<RecordsetImpl> {
 public:
-    // Prepares and starts the translated query with `values` bound to ?1, ?2, ...
+    // Opens `source` as a recordset of `type` (RecordsetTypeEnum) with the option bits
+    // `options` (dbReadOnly makes it read-only, dbAppendOnly leaves out the existing records,
+    // dbForwardOnly makes it forward-only). A table type needs a whole table (3219
+    // "Invalid operation." otherwise).
     static std::shared_ptr<RecordsetImpl> Open(std::shared_ptr<DatabaseState> state, std::string name,
-                                               const dialect::Translation& translation,
-                                               const std::vector<Variant>& values, std::int32_t type);
+                                               std::shared_ptr<const RecordsetSource> source, std::int32_t type,
+                                               std::int32_t options);
     ~RecordsetImpl() override;
+    RecordsetImpl(const RecordsetImpl&) = delete;
+    RecordsetImpl& operator=(const RecordsetImpl&) = delete;
 
     std::string Name() const override { return name_; }
     std::int32_t Type() const override { return type_; }
     bool IsBOF() const override;
     bool IsEOF() const override;
-    bool Updatable() const override { return false; }
+    bool Updatable() const override;
     std::int32_t RecordCount() const override;
 
     void MoveFirst() override;
@@ -53,52 +64,121 @@ public:
 
     std::shared_ptr<Fields> GetFields() const override;
 
-    std::int32_t EditMode() const override { return dbEditNone; }
+    std::int32_t EditMode() const override;
     void AddNew() override;
     void Edit() override;
     void Update(std::int32_t type, bool force) override;
     void CancelUpdate(std::int32_t type) override;
     void Delete() override;
 
-    std::string Filter() const override { return filter_; }
+    std::string Filter() const override;
     void SetFilter(const std::string& filter) override;
-    std::string Sort() const override { return sort_; }
+    std::string Sort() const override;
     void SetSort(const std::string& sort) override;
     std::shared_ptr<Recordset> OpenRecordset(const Variant& type, const Variant& options) override;
     void FindFirst(const std::string& criteria) override;
-    bool NoMatch() const override { return noMatch_; }
+    bool NoMatch() const override;
 
     void Close() override;
     void CloseCursor() override;
 
     // For the field objects.
     const std::vector<ColumnInfo>& Columns() const { return columns_; }
-    const Variant& CurrentValue(std::size_t column) const;
+    // The value of a column in the current record (or in the record being edited or added).
+    Variant CurrentValue(std::size_t column) const;
+    // Sets a column of the record being edited or added.
+    void SetCurrentValue(std::size_t column, const Variant& value);
     Variant ColumnDefault(std::size_t column) const;
+    std::shared_ptr<Field> FieldAt(std::size_t column) const;
 
 private:
-    RecordsetImpl(std::shared_ptr<DatabaseState> state, std::string name, std::int32_t type);
+    enum class Holding { Keyset, Rows };
+    enum class At { BeforeFirst, OnRecord, AfterLast };
+    // A record: the n-th of the query, or the n-th added through this recordset.
+    struct Ref {
+        bool added = false;
+        std::int64_t index = -1;
+        bool operator==(const Ref&) const = default;
+    };
+    // What changes to the database have been made since a row was read.
+    struct Stamp {
+        std::int64_t changes = -1;
+        unsigned int version = 0;
+        bool operator==(const Stamp&) const = default;
+    };
+
+    RecordsetImpl(std::shared_ptr<DatabaseState> state, std::string name,
+                  std::shared_ptr<const RecordsetSource> source, std::int32_t type);
+    void Start(std::int32_t options);
+    void DescribeColumns();
     void CheckOpen() const;
     void CheckScrollable() const;
-    // Reads rows until the record at absolute position `index` (0-based) is held, or the
-    // query is done; true when that record exists.
-    bool Fetch(std::int64_t index);
-    void ReadRow();
+    void CheckUpdatable() const;
     [[noreturn]] void NoCurrentRecord() const;
+    [[noreturn]] void RecordDeleted() const;
+    Connection& Live() const;
+    Stamp CurrentStamp() const;
+
+    // Steps the scan once; false when it is done.
+    bool StepScan();
+    // True when record `r` exists, stepping the scan as far as needed.
+    bool Exists(const Ref& r);
+    bool IsDeleted(const Ref& r) const;
+    std::int64_t KeyOf(const Ref& r) const { return r.added ? added_[r.index] : keys_[r.index]; }
+    // The first live record after `r` (from the start when none) or before it (from the end).
+    std::optional<Ref> NextLive(std::optional<Ref> r);
+    std::optional<Ref> PreviousLive(std::optional<Ref> r);
+    void GoTo(const Ref& r);
+    void DropEdit();
+    // Reads the current keyset row again; false when the row is gone.
+    bool LoadRow(const Ref& r) const;
+    void UpdateAnyLive();
+    std::optional<Ref> RefOfBookmark(const Variant& bookmark);
+    bool RowMatches(const Ref& r, Statement& test);
 
     std::shared_ptr<DatabaseState> state_;
     std::string name_;
+    std::shared_ptr<const RecordsetSource> source_;
     std::int32_t type_;
-    Statement statement_;
-    std::string sql_;
-    std::vector<ColumnInfo> columns_;
-    std::vector<std::vector<Variant>> rows_;  // rows read and kept
-    std::int64_t firstKept_ = 0;              // absolute position of rows_[0]
-    bool done_ = false;                       // the query has no more rows
-    std::int64_t position_ = -1;              // current record; -1 before the first
-    bool bof_ = true;
-    bool eof_ = true;
+    Holding holding_ = Holding::Rows;
+    bool updatable_ = false;
     bool closed_ = false;
+    std::vector<ColumnInfo> columns_;
+    std::vector<FieldImpl> fields_;
+    FieldsImpl fieldsObject_;
+
+    // The scan: the keyset statement or the query itself.
+    Statement scan_;
+    std::string scanSql_;
+    bool scanDone_ = false;
+    std::int64_t scanStartChanges_ = 0;
+    bool deduplicate_ = false;            // set once the database changed during the scan
+    std::unordered_set<std::int64_t> seen_;  // keys met, while deduplicating
+    Ref scanHolds_;                        // the record the scan statement stands on
+    Stamp scanStamp_;
+
+    // Keyset holding.
+    std::vector<std::int64_t> keys_;
+    std::vector<std::int64_t> added_;
+    std::unordered_set<std::int64_t> deletedKeys_;  // deleted through this recordset
+    mutable Statement rowStatement_;
+    mutable std::vector<Variant> cache_;
+    mutable Ref cacheRef_;
+    mutable Stamp cacheStamp_;
+
+    // Rows holding.
+    std::vector<std::vector<Variant>> rows_;
+    std::int64_t firstKept_ = 0;
+
+    At at_ = At::BeforeFirst;
+    Ref current_;
+    bool anyLive_ = false;  // the recordset has at least one record
+
+    std::int32_t editMode_ = dbEditNone;
+    std::vector<Variant> editValues_;
+    std::vector<bool> editSet_;
+    std::optional<Ref> lastModified_;
+
     bool noMatch_ = false;
     std::string filter_;
     std::string sort_;

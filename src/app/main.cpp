@@ -1,0 +1,87 @@
+// PavanaScript: brings a database up to date from an update script.
+//
+//   PavanaScript [--console] DATABASE ANIMATION_FOLDER SCRIPT [PASSWORD]
+//
+// The run is one straight sequence: read the arguments, show the progress window, connect,
+// run the script (failing statements go to script.log), disconnect, close the window. Every
+// road ends with exit code 0 except an error that escapes the run (the script or the log
+// cannot be read or written), which is reported and ends the process with 1.
+#include <clocale>
+#include <cstdio>
+#include <cstdlib>
+#include <exception>
+
+#include "app/CommandLine.h"
+#include "app/upavANMensagensHints.h"
+#include "app/upavANDMPrincipal.h"
+#include "rtl/FormatSettings.h"
+#include "ui/UserFront.h"
+#include "ui/uvrxEvolucao.h"
+
+namespace pavana {
+namespace {
+
+constexpr const char* kUsage =
+    "Usage: PavanaScript [--console] DATABASE ANIMATION_FOLDER SCRIPT [PASSWORD]\n"
+    "\n"
+    "Runs the SQL statements of SCRIPT on DATABASE, one after another, and appends every\n"
+    "statement that fails, with the engine's message, to script.log in the working directory.\n"
+    "ANIMATION_FOLDER holds the progress window's clips. Without PASSWORD the database's\n"
+    "stored default password is used.\n"
+    "\n"
+    "  --console   show dialogs and progress on the terminal even when a display is reachable\n"
+    "  --help      show this text\n"
+    "  --version   show the program's version\n";
+
+// Closes the progress window on every way out of the connected part of the run.
+class ProgressWindowGuard {
+public:
+    ProgressWindowGuard() = default;
+    ProgressWindowGuard(const ProgressWindowGuard&) = delete;
+    ProgressWindowGuard& operator=(const ProgressWindowGuard&) = delete;
+    ~ProgressWindowGuard() { CloseProgress(fvrxEvolucao); }
+};
+
+void RunSequence(TfpavANDMPrincipal& module, const std::vector<std::string>& arguments) {
+    if (!module.ReadParameters(arguments)) return;
+    SetAnimationFolder(module.AnimationFolder);
+    ShowProgress(fvrxEvolucao, "", kStatusAtualizando, 0, 1);
+    ProgressWindowGuard closeWindow;
+    if (module.ConnectDatabase() && module.dbsCurriculo().Connected()) {
+        module.RunScript(module.ScriptFile);
+        module.CloseDatabase();
+    }
+}
+
+int Run(const CommandLine& commandLine) {
+    try {
+        fpavANDMPrincipal = std::make_unique<TfpavANDMPrincipal>(nullptr);
+        RunSequence(*fpavANDMPrincipal, commandLine.arguments);
+    } catch (const std::exception& error) {
+        CurrentFront().ShowFatalError(error.what());
+        fpavANDMPrincipal.reset();
+        return EXIT_FAILURE;
+    }
+    fpavANDMPrincipal.reset();
+    return EXIT_SUCCESS;
+}
+
+}  // namespace
+}  // namespace pavana
+
+int main(int argc, char** argv) {
+    using namespace pavana;
+    CommandLine commandLine = ParseCommandLine(argc, argv);
+    if (commandLine.help) {
+        std::fputs(kUsage, stdout);
+        return EXIT_SUCCESS;
+    }
+    if (commandLine.version) {
+        std::puts("PavanaScript " PAVANA_VERSION);
+        return EXIT_SUCCESS;
+    }
+    std::setlocale(LC_ALL, "");
+    FormatSettings::SetCurrent(FormatSettings::FromEnvironment());
+    SetApplicationTitle("PavanaScript");
+    return Run(commandLine);
+}

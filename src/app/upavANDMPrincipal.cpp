@@ -1,0 +1,88 @@
+#include "app/upavANDMPrincipal.h"
+
+#include "app/LibraryStep.h"
+#include "app/ScriptRunner.h"
+#include "app/upavANMensagensHints.h"
+#include "app/upavANDMPrincipalDefinition.h"
+#include "classes/DefinitionReader.h"
+#include "rtl/Exceptions.h"
+#include "ui/uMarvoDialogs.h"
+
+namespace pavana {
+
+std::unique_ptr<TfpavANDMPrincipal> fpavANDMPrincipal;
+
+namespace {
+
+const ComponentClasses& ModuleClasses() {
+    static const ComponentClasses classes = [] {
+        ComponentClasses registry;
+        registry.Register<TDAODatabase>("TDAODatabase");
+        registry.Register<TvrxDataSet>("TvrxDataSet");
+        return registry;
+    }();
+    return classes;
+}
+
+template <class T>
+T& Child(const TComponent& module, std::string_view name) {
+    auto* child = dynamic_cast<T*>(module.FindComponent(name));
+    if (child == nullptr) throw EReadError("The data module's definition lacks " + std::string(name));
+    return *child;
+}
+
+}  // namespace
+
+TfpavANDMPrincipal::TfpavANDMPrincipal(TComponent* owner) : TComponent(owner) {
+    LoadDefinition(*this, resources::kupavANDMPrincipalDefinition, ModuleClasses());
+    dbsCurriculo_ = &Child<TDAODatabase>(*this, "dbsCurriculo");
+    dstGeral_ = &Child<TvrxDataSet>(*this, "dstGeral");
+}
+
+bool TfpavANDMPrincipal::ReadParameters(const std::vector<std::string>& arguments) {
+    if (arguments.size() < 3) {
+        MessageDlgEx(kNumeroParametrosInvalido, mkError, kButtonOK, 0);
+        return false;
+    }
+    DatabaseFile = arguments[0];
+    AnimationFolder = arguments[1];
+    ScriptFile = arguments[2];
+    if (arguments.size() == 4) DatabasePassword = arguments[3];
+    return true;
+}
+
+bool TfpavANDMPrincipal::ConnectDatabase() {
+    try {
+        if (!DatabasePassword.empty()) dbsCurriculo_->SetPassword(DatabasePassword);
+        dbsCurriculo_->SetDatabaseName(DatabaseFile);
+        dbsCurriculo_->SetConnected(true);
+    } catch (const std::exception& error) {
+        MessageDlgDetails(kErroConexao, error.what(), true);
+        return false;
+    }
+    return true;
+}
+
+void TfpavANDMPrincipal::RunScript(const std::string& scriptPath) {
+    ScriptRunner runner(
+        [this](const std::string& statement) {
+            dstGeral_->SQL().SetText(statement);
+            dstGeral_->ExecSQL();
+        },
+        [this](const std::string& libraryPath) { RunLibrary(libraryPath); });
+    runner.Run(scriptPath);
+}
+
+void TfpavANDMPrincipal::RunLibrary(const std::string& libraryPath) {
+    pavana::RunLibrary(libraryPath, dbsCurriculo_->EngineDatabase());
+}
+
+void TfpavANDMPrincipal::CloseDatabase() {
+    try {
+        dbsCurriculo_->Disconnect();
+    } catch (const std::exception& error) {
+        MessageDlgDetails(kErroConexao, error.what(), true);
+    }
+}
+
+}  // namespace pavana

@@ -1,0 +1,76 @@
+// What a recordset is opened on: the parsed Jet query, the values of its parameters, and the
+// SQLite statements a cursor derives from it.
+//
+// A query that reads one table (no join, grouping, DISTINCT or union) has a base table, and a
+// cursor over it can be keyset-driven: the keyset statement gives each row's rowid as an
+// extra last column, and the row statement reads the query's columns of one rowid. Filter
+// and sort texts and search criteria are Jet expressions, parsed by the dialect and printed
+// for SQLite, never spliced into SQL text. Failures to parse raise the engine's syntax error.
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/dialect/Ast.h"
+#include "rtl/Variant.h"
+
+namespace pavana::engine::sqlite {
+
+// The name of the key column the keyset statement appends.
+inline constexpr const char* kKeyColumn = "pavana_key";
+
+class RecordsetSource {
+public:
+    // Parses `jetSql`, which must be a query; `values` are the values of its PARAMETERS, in
+    // order. A statement that is not a query raises 3219 "Invalid operation.".
+    RecordsetSource(const std::string& jetSql, std::vector<Variant> values, const std::string& errorSource);
+    ~RecordsetSource();
+    RecordsetSource(const RecordsetSource&) = delete;
+    RecordsetSource& operator=(const RecordsetSource&) = delete;
+
+    const std::vector<Variant>& Values() const { return values_; }
+    // The number of declared parameters: the row statement's key is parameter Count + 1.
+    int ParameterCount() const { return static_cast<int>(statement_->parameters.size()); }
+
+    // The query as SQLite SQL.
+    std::string Sql() const;
+    // The single table the rows come from, as written; empty when there is none.
+    const std::string& BaseTable() const { return baseTable_; }
+    // True for "SELECT * FROM table" and nothing more: a whole table in its own order.
+    bool WholeTable() const;
+    // Keyset and row statements; only for a source with a base table.
+    std::string KeysetSql() const;
+    std::string RowSql() const;
+
+    // A source restricted by `filter` and ordered by `sort` (either may be empty): the
+    // filter joins the query's own condition and the sort replaces its order when the
+    // query reads one table; any other query becomes a derived table of the new one.
+    std::unique_ptr<RecordsetSource> Narrowed(const std::string& filter, const std::string& sort) const;
+
+    // Search criteria parsed as a condition (raises the engine's syntax error).
+    static dialect::ast::ExprPtr ParseCriteria(const std::string& criteria);
+    // The key of the first row, in the query's order, of the rows that meet `condition`
+    // (key as the last column); nothing for a query with TOP, where adding a condition
+    // would change which rows take part.
+    std::optional<std::string> FirstMatchSql(const dialect::ast::Expr& condition) const;
+    // A statement giving a row when the row of key ?(ParameterCount + 1) meets `condition`.
+    std::string RowMatchSql(const dialect::ast::Expr& condition) const;
+    // A statement giving a row when the values bound to ?1..?n, named `columns` (text ones
+    // compared as the engine compares text), meet `condition`.
+    static std::string ValuesMatchSql(const dialect::ast::Expr& condition, const std::vector<std::string>& columns,
+                                      const std::vector<bool>& textColumns);
+
+private:
+    RecordsetSource(std::unique_ptr<dialect::ast::Statement> statement, std::vector<Variant> values);
+    void FindBaseTable();
+    std::string Print(const dialect::ast::Query& query) const;
+
+    std::unique_ptr<dialect::ast::Statement> statement_;
+    std::vector<Variant> values_;
+    std::string baseTable_;
+    std::string baseReference_;  // the alias of the base table, or its name
+};
+
+}  // namespace pavana::engine::sqlite

@@ -1,0 +1,221 @@
+// pavanadb: the engine's command-line tool. It creates databases, changes their password and
+// runs statements of the Access/Jet dialect on them, printing query results in one stable,
+// locale-independent text form (ValueText.h). The help text below is its documentation.
+#include <cstdio>
+#include <iostream>
+#include <iterator>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "StatementReader.h"
+#include "ValueText.h"
+#include "engine/ClassRegistry.h"
+#include "engine/DBEngine.h"
+#include "engine/EngineError.h"
+#include "engine/dialect/Translator.h"
+#include "rtl/Encoding.h"
+
+namespace pavana::tools {
+namespace {
+
+constexpr int kFailed = 1;
+constexpr int kUsage = 2;
+
+const char* const kHelp = R"(Usage:
+  pavanadb create FILE [--password PASSWORD]
+  pavanadb password FILE OLD NEW
+  pavanadb sql FILE [--password PASSWORD] [STATEMENT...]
+  pavanadb --help | --version
+
+create    makes a new, empty database file, with a password when one is given. An
+          existing file is never replaced.
+password  changes the password of FILE from OLD to NEW; "" stands for no password (so
+          `password FILE "" NEW` sets one and `password FILE OLD ""` removes it). The
+          database must not be open elsewhere.
+sql       opens FILE with PASSWORD (a database without a password opens with any) and runs
+          each STATEMENT argument in turn, in the Access/Jet SQL dialect. Without STATEMENT
+          arguments the statements are read from standard input: the lines of a statement
+          are joined with one blank and the first line that contains a ";" ends it, as in
+          an update script; text after the last ";" runs as a last statement.
+
+Each statement is committed as soon as it has run. An action statement (INSERT, UPDATE,
+DELETE, SELECT ... INTO) prints "records affected: N"; a definition (CREATE, ALTER, DROP)
+prints nothing; a query prints a header line with the column names and one line per row,
+the values separated by one tab, every line ended by "\n". Values are written in one
+locale-independent form:
+  Null          NULL
+  Yes/No        -1 or 0
+  numbers       "." as the decimal point, no grouping; whole numbers without decimals,
+                Single and Double in the shortest form that reads back to the same number
+                (0.1, 2.5e-07, 1e+20), Currency with up to 4 decimals
+  dates         yyyy-mm-dd hh:nn:ss (rounded to the second), or yyyy-mm-dd when the time
+                is midnight
+  binary        0x and two hex digits per byte
+  text          as stored, with tab, line feed, carriage return and backslash written
+                \t, \n, \r and \\ (column names too)
+
+The password is access control, not encryption: a SQLite reader can read the file.
+
+Exit status: 0 when every statement succeeded; 1 when a command fails (the engine's
+message is printed as "pavanadb: MESSAGE" on standard error and no later statement runs);
+2 for a usage error.
+)";
+
+class UsageError {
+public:
+    explicit UsageError(std::string message) : message_(std::move(message)) {}
+    const std::string& Message() const { return message_; }
+
+private:
+    std::string message_;
+};
+
+// The arguments after the command: positional ones and the value of --password.
+struct Arguments {
+    std::vector<std::string> positional;
+    std::optional<std::string> password;
+};
+
+Arguments Parse(const std::vector<std::string>& args, bool passwordAllowed) {
+    Arguments out;
+    bool options = true;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (options && a == "--") {
+            options = false;
+        } else if (options && passwordAllowed && a == "--password") {
+            if (i + 1 == args.size()) throw UsageError("--password needs a value");
+            out.password = args[++i];
+        } else if (options && passwordAllowed && a.rfind("--password=", 0) == 0) {
+            out.password = a.substr(11);
+        } else if (options && a.size() > 2 && a.rfind("--", 0) == 0) {
+            throw UsageError("unknown option " + a);
+        } else {
+            out.positional.push_back(a);
+        }
+    }
+    return out;
+}
+
+std::string ConnectText(const std::optional<std::string>& password) {
+    return password ? ";PWD=" + *password : std::string();
+}
+
+std::shared_ptr<engine::DBEngine> Engine() {
+    return engine::ClassRegistry::Default().Create(engine::kDao36ClassId);
+}
+
+int Create(const Arguments& a) {
+    if (a.positional.size() != 1) throw UsageError("create needs exactly one FILE");
+    Engine()->DefaultWorkspace()->CreateDatabase(a.positional[0], ConnectText(a.password))->Close();
+    return 0;
+}
+
+int ChangePassword(const Arguments& a) {
+    if (a.positional.size() != 3) throw UsageError("password needs FILE OLD NEW");
+    auto db = Engine()->OpenDatabase(a.positional[0], Variant(true), Variant(false),
+                                     Variant(";PWD=" + a.positional[1]));
+    db->NewPassword(a.positional[1], a.positional[2]);
+    db->Close();
+    return 0;
+}
+
+void PrintRows(engine::Database& db, const std::string& statement) {
+    auto rs = db.OpenRecordset(statement, Variant(engine::dbOpenForwardOnly));
+    auto fields = rs->GetFields();
+    const std::int32_t count = fields->Count();
+    std::string line;
+    for (std::int32_t i = 0; i < count; ++i) {
+        if (i > 0) line += '\t';
+        line += EscapedText(fields->Item(i)->Name());
+    }
+    std::cout << line << '\n';
+    for (; !rs->IsEOF(); rs->MoveNext()) {
+        line.clear();
+        for (std::int32_t i = 0; i < count; ++i) {
+            if (i > 0) line += '\t';
+            line += ValueText(fields->Item(i)->Value());
+        }
+        std::cout << line << '\n';
+    }
+    rs->Close();
+}
+
+// The kind of statement; a text the dialect cannot read is run as an action, so that the
+// engine reports its syntax error.
+engine::dialect::StatementKind KindOf(const std::string& statement) {
+    try {
+        return engine::dialect::Translate(statement).kind;
+    } catch (const engine::dialect::SyntaxError&) {
+        return engine::dialect::StatementKind::Action;
+    }
+}
+
+void Run(engine::Database& db, const std::string& statement) {
+    using engine::dialect::StatementKind;
+    const StatementKind kind = KindOf(statement);
+    if (kind == StatementKind::Query) {
+        PrintRows(db, statement);
+        return;
+    }
+    db.Execute(statement, Variant(engine::dbFailOnError));
+    if (kind == StatementKind::Action) std::cout << "records affected: " << db.RecordsAffected() << '\n';
+}
+
+int Sql(const Arguments& a) {
+    if (a.positional.empty()) throw UsageError("sql needs a FILE");
+    std::vector<std::string> statements(a.positional.begin() + 1, a.positional.end());
+    if (statements.empty()) {
+        std::string input{std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>()};
+        statements = CutStatements(DecodeTextFile(std::move(input)));
+    }
+    auto db = Engine()->OpenDatabase(a.positional[0], Variant(false), Variant(false),
+                                     Variant(ConnectText(a.password)));
+    for (const std::string& statement : statements) {
+        Run(*db, statement);
+        std::cout.flush();
+    }
+    db->Close();
+    return 0;
+}
+
+int Main(const std::vector<std::string>& args) {
+    if (args.empty()) throw UsageError("a command is needed");
+    const std::string& command = args[0];
+    if (command == "--help" || command == "-h") {
+        std::cout << kHelp;
+        return 0;
+    }
+    if (command == "--version") {
+        std::cout << "pavanadb " << PAVANA_VERSION << '\n';
+        return 0;
+    }
+    std::vector<std::string> rest(args.begin() + 1, args.end());
+    if (command == "create") return Create(Parse(rest, true));
+    if (command == "password") return ChangePassword(Parse(rest, false));
+    if (command == "sql") return Sql(Parse(rest, true));
+    throw UsageError("unknown command " + command);
+}
+
+}  // namespace
+}  // namespace pavana::tools
+
+int main(int argc, char** argv) {
+    std::ios::sync_with_stdio(false);
+    try {
+        return pavana::tools::Main(std::vector<std::string>(argv + 1, argv + argc));
+    } catch (const pavana::tools::UsageError& e) {
+        std::cerr << "pavanadb: " << e.Message() << "\nTry 'pavanadb --help'.\n";
+        return pavana::tools::kUsage;
+    } catch (const pavana::Exception& e) {
+        std::cout.flush();
+        std::cerr << "pavanadb: " << e.Message() << '\n';
+        return pavana::tools::kFailed;
+    } catch (const std::exception& e) {
+        std::cout.flush();
+        std::cerr << "pavanadb: " << e.what() << '\n';
+        return pavana::tools::kFailed;
+    }
+}
