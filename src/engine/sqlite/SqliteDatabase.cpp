@@ -31,6 +31,8 @@ constexpr int kBusyTimeoutMs = 5000;
 constexpr int kOpenBusyTimeoutMs = 200;
 constexpr const char* kFormatVersion = "1";
 constexpr int kMaxTransactions = 5;
+// Prepared action statements kept per database.
+constexpr std::size_t kPreparedActions = 32;
 // Virtual machine steps between two calls of the activity handler during a statement.
 constexpr int kActivitySteps = 10000;
 
@@ -188,8 +190,16 @@ void DatabaseState::Close() {
     auto open = cursors;
     for (OpenCursor* cursor : open) cursor->CloseCursor();
     cursors.clear();
+    actions.clear();
     connection.reset();
     transactions = 0;
+}
+
+Statement& DatabaseState::PreparedAction(const std::string& sql) {
+    auto found = actions.find(sql);
+    if (found != actions.end()) return found->second;
+    if (actions.size() >= kPreparedActions) actions.clear();
+    return actions.emplace(sql, Statement(*connection, sql.c_str())).first->second;
 }
 
 std::string PasswordOfConnect(const std::string& connect) {
@@ -225,8 +235,21 @@ std::int32_t RunAction(DatabaseState& state, const dialect::Translation& transla
         RaiseEngineError(jetCannotExecuteSelect, "Cannot execute a select query.", source);
     Connection& connection = state.Live(source);
     try {
-        Statement statement(connection, translation.sql.c_str());
+        // Definitions change the schema and are seldom repeated: they are not kept.
+        Statement definition;
+        if (translation.kind == dialect::StatementKind::Definition)
+            definition = Statement(connection, translation.sql.c_str());
+        Statement& statement = translation.kind == dialect::StatementKind::Definition
+                                   ? definition
+                                   : state.PreparedAction(translation.sql);
         if (!statement) return 0;
+        struct Rewind {
+            Statement& statement;
+            ~Rewind() {
+                statement.Reset();
+                sqlite3_clear_bindings(statement.Handle());
+            }
+        } rewind{statement};
         const int slots = sqlite3_bind_parameter_count(statement.Handle());
         for (int i = 0; i < slots && i < static_cast<int>(values.size()); ++i)
             BindVariant(statement.Handle(), i + 1, values[static_cast<std::size_t>(i)]);

@@ -11,6 +11,7 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "engine/DBEngine.h"
@@ -39,9 +40,14 @@ struct DatabaseState {
     bool metadataWrites = false;
     std::set<OpenCursor*> cursors;
     int transactions = 0;  // BeginTrans not yet committed or rolled back
+    // Action statements prepared once and run again by later runs of the same text (a query
+    // definition executed in a loop); finalized on Close.
+    std::unordered_map<std::string, Statement> actions;
 
     // The open connection; raises 3420 "Object invalid or no longer set." once closed.
     Connection& Live(const std::string& source);
+    // The prepared action statement of `sql`, reset, from `actions` or prepared now.
+    Statement& PreparedAction(const std::string& sql);
     void Close();
 };
 
