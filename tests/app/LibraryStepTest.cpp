@@ -160,7 +160,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(FaultCase{"ext_segv", "Access violation", ". Write of address 0000000000000000"},
                       FaultCase{"ext_fpe", "Division by zero", ""},
                       FaultCase{"ext_ill", "Illegal instruction", ""},
-                      FaultCase{"ext_bus", "Bus error", ". Access of address "}),
+                      FaultCase{"ext_bus", "Bus error", ". Access of address "},
+                      FaultCase{"ext_stack", "Access violation", ""}),
     [](const auto& info) { return std::string(info.param.library); });
 
 TEST_F(LibraryStepTest, ThousandRunsLeaveNothingLoaded) {

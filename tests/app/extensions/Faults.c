@@ -6,6 +6,17 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#if defined(FAULT_STACK)
+/* Recurses until the stack runs out (long before the bound, a terabyte of frames); the
+ * handler needs the alternate stack to run at all. */
+static int deeper(volatile char *above, long depth) {
+    volatile char frame[1024];
+    if (depth > 1000000000L) return 0;
+    frame[0] = above ? above[0] : 1;
+    return deeper(frame, depth + 1) + frame[0];
+}
+#endif
+
 void pavana_extension_main(PavanaDatabase *db) {
     db->api->execute(db, "INSERT INTO Marcas VALUES ('antes')", PAVANA_FAIL_ON_ERROR, NULL);
 #if defined(FAULT_SEGV)
@@ -17,6 +28,8 @@ void pavana_extension_main(PavanaDatabase *db) {
     (void)quotient;
 #elif defined(FAULT_ILL)
     __builtin_trap();
+#elif defined(FAULT_STACK)
+    (void)deeper(NULL, 0);
 #elif defined(FAULT_BUS)
     /* Reading a mapped page beyond the end of its file. */
     FILE *file = tmpfile();
