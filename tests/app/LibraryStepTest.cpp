@@ -169,6 +169,21 @@ TEST_F(LibraryStepTest, ThousandRunsLeaveNothingLoaded) {
     EXPECT_FALSE(IsLoaded(Extension("ext_nothing")));
 }
 
+TEST_F(LibraryStepTest, ExampleExtensionsDoTheirUpdate) {
+    db_->Execute("CREATE TABLE Notas (aluno TEXT(50), nota1 DOUBLE, nota2 DOUBLE, media DOUBLE)");
+    db_->Execute("INSERT INTO Notas (aluno, nota1, nota2) VALUES ('Ana', 8, 7)");
+    db_->Execute("INSERT INTO Notas (aluno, nota1, nota2) VALUES ('Bruno', 4, 5)");
+    db_->Execute("INSERT INTO Notas (aluno, nota1) VALUES ('Carla', 9)");
+    const std::string examples = PAVANA_BINARY_DIR "/examples/extensions/";
+    EXPECT_EQ(FailureOf(examples + "librecompute_averages.so"), "no error");
+    EXPECT_EQ(Rows("SELECT media * 10 FROM Notas ORDER BY aluno"), "75|45|45");
+    EXPECT_EQ(Rows("SELECT alunos FROM ResumoNotas WHERE Abs(media_geral - 5.5) < 0.0001"), "3");
+    EXPECT_EQ(FailureOf(examples + "libgrade_report.so"), "no error");
+    EXPECT_EQ(FailureOf(examples + "libgrade_report.so"), "no error");
+    EXPECT_EQ(Rows("SELECT aprovados FROM RelatorioNotas"), "1|1");
+    EXPECT_EQ(Rows("SELECT alunos FROM RelatorioNotas WHERE quando <= Now()"), "3|3");
+}
+
 TEST_F(LibraryStepTest, PathWithoutSlashIsTheWorkingDirectorysFile) {
     std::filesystem::copy_file(Extension("ext_report"), Path("lib report.so"));
     auto previous = std::filesystem::current_path();
