@@ -201,20 +201,6 @@ TEST_F(AnimateTest, FramesAdvanceWhenDueAndLoop) {
     EXPECT_FALSE(animate.AdvanceIfDue());
 }
 
-TEST_F(AnimateTest, ActivityHandlerAdvancesOnlyOnTheApplicationThread) {
-    TAnimate animate;
-    animate.SetFileName(folder_ + "/anmGenerica.avi");
-    animate.SetActive(true);
-    const std::function<void()> handler = QtFront().ActivityHandler();
-    std::this_thread::sleep_for(std::chrono::microseconds(kMicrosPerFrame + 5000));
-    std::thread([&] { handler(); }).join();
-    EXPECT_EQ(animate.CurrentFrame(), 0);
-    handler();
-    EXPECT_EQ(animate.CurrentFrame(), 1);
-    handler();  // not due yet
-    EXPECT_EQ(animate.CurrentFrame(), 1);
-}
-
 TEST(QtFrontDisplay, UnreachableDisplaysAreReportedSo) {
     const std::string display = qEnvironmentVariable("DISPLAY").toStdString();
     const std::string wayland = qEnvironmentVariable("WAYLAND_DISPLAY").toStdString();
