@@ -15,7 +15,6 @@
 #include <QApplication>
 
 #include "app/CommandLine.h"
-#include "app/DisplayProbe.h"
 #include "app/upavANMensagensHints.h"
 #include "app/upavANDMPrincipal.h"
 #include "engine/Activity.h"
@@ -113,6 +112,6 @@ int main(int argc, char** argv) {
     FormatSettings::SetCurrent(FormatSettings::FromEnvironment());
     SetApplicationTitle("PavanaScript");
     std::unique_ptr<WindowFront> windowFront;
-    if (!commandLine.console && DisplayReachable()) windowFront = std::make_unique<WindowFront>(argv[0]);
+    if (!commandLine.console && QtFront::DisplayReachable()) windowFront = std::make_unique<WindowFront>(argv[0]);
     return Run(commandLine);
 }

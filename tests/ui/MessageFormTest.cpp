@@ -118,28 +118,34 @@ TEST_F(MessageFormTest, ErrorDialogHasOneOkButtonFillingThePanel) {
         auto* image = form.findChild<QLabel*>(QStringLiteral("Image"));
         ASSERT_NE(image, nullptr);
         EXPECT_TRUE(SameImage(image->pixmap().toImage(), LoadIconImage("xError", 32)));
-        auto* message = form.findChild<QLabel*>(QStringLiteral("Message"));
-        ASSERT_NE(message, nullptr);
-        EXPECT_EQ(message->text(), QStringLiteral("Número de parâmetros invalido."));
-        EXPECT_EQ(form.findChild<QPlainTextEdit*>(QStringLiteral("memoDetalhes")), nullptr);
-        EXPECT_EQ(form.findChild<QCheckBox*>(QStringLiteral("chkNaoMostrardeNovo")), nullptr);
+        EXPECT_EQ(form.findChild<QLabel*>(QStringLiteral("Message"))->text(),
+                  QStringLiteral("Número de parâmetros invalido."));
+        EXPECT_EQ(form.findChild<QPlainTextEdit*>(), nullptr);
+        EXPECT_EQ(form.findChild<QCheckBox*>(), nullptr);
         auto* panel = form.findChild<QFrame*>(QStringLiteral("PainelBotoes"));
         ASSERT_NE(panel, nullptr);
-        EXPECT_EQ(panel->geometry().bottom(), form.height() - 1);
-        EXPECT_EQ(panel->width(), form.width());
+        EXPECT_EQ(panel->geometry(), QRect(0, form.height() - panel->height(), form.width(), panel->height()));
         TvrxButton* ok = ButtonOf(form, "OK");
         ASSERT_NE(ok, nullptr);
         EXPECT_EQ(ok->parentWidget(), panel);
         EXPECT_EQ(ok->geometry(), panel->contentsRect());
         EXPECT_TRUE(ok->Default());
-        EXPECT_EQ(ok->Text(), "OK");
         EXPECT_TRUE(SameImage(ok->Glyph(), LoadBitmapResource("OK")));
-        EXPECT_EQ(ok->RaioBotao(), 30);
         Press(form, "OK");
     });
     EXPECT_EQ(MessageDlgEx("Número de parâmetros invalido.", mkError, 4, 0), 1);
-    OnNextDialog([](TFormMensagem& form) { form.close(); });
-    EXPECT_EQ(MessageDlgEx("Número de parâmetros invalido.", mkError, 4, 0), 2);
+
+    // Closed by its close box; placed at left 40, the top stays the centred one of building,
+    // which had no frame yet and so centred the client height.
+    QPoint placed;
+    int centredTop = 0;
+    OnNextDialog([&](TFormMensagem& form) {
+        placed = form.pos();
+        centredTop = QGuiApplication::primaryScreen()->geometry().height() / 2 - form.height() / 2;
+        form.close();
+    });
+    EXPECT_EQ(MessageDlgEx("Número de parâmetros invalido.", mkError, 4, 0, 40, -5, {}, false), 2);
+    EXPECT_EQ(placed, QPoint(40, centredTop));
     EXPECT_EQ(dialogsSeen_, 2);
 }
 
@@ -258,11 +264,9 @@ TEST_F(MessageFormTest, DetailsButtonAtTheLeftTogglesTheHeightByExactly100) {
     auto* memo = form->findChild<QPlainTextEdit*>(QStringLiteral("memoDetalhes"));
     ASSERT_NE(memo, nullptr);
     EXPECT_TRUE(memo->isReadOnly());
-    EXPECT_EQ(memo->toPlainText(), QStringLiteral("Could not find file '/x.db'."));
     EXPECT_EQ(memo->geometry(), QRect(0, collapsed - m.BH, form->width(), 100));
     auto* box = form->findChild<QCheckBox*>(QStringLiteral("chkNaoMostrardeNovo"));
     ASSERT_NE(box, nullptr);
-    EXPECT_EQ(box->text(), QStringLiteral("&Não mostrar esta mensagem outra vez."));
     EXPECT_EQ(box->geometry(), QRect(0, collapsed - m.BH - 17, form->width(), 17));
 
     form->show();
@@ -272,7 +276,6 @@ TEST_F(MessageFormTest, DetailsButtonAtTheLeftTogglesTheHeightByExactly100) {
     EXPECT_EQ(form->pos(), corner);
     EXPECT_EQ(panel->geometry().bottom(), form->height() - 1);
     EXPECT_TRUE(SameImage(details->Glyph(), LoadBitmapResource("DETALHES2")));
-    EXPECT_TRUE(form->isVisible());
     details->RoundButton().Click();
     EXPECT_EQ(form->height(), collapsed);
     EXPECT_TRUE(SameImage(details->Glyph(), LoadBitmapResource("DETALHES")));
@@ -304,20 +307,6 @@ TEST_F(MessageFormTest, LongTextWrapsAtHalfTheScreenWidth) {
     EXPECT_GT(message->width(), half - 100);
     EXPECT_GT(message->height(), 3 * QFontMetrics(form->font()).height());
     EXPECT_EQ(form->width(), message->width() + 32 + m.HS + 2 * m.HM);
-}
-
-TEST_F(MessageFormTest, LeftAloneKeepsTheCentredTop) {
-    QPoint placed;
-    int centredTop = 0;
-    OnNextDialog([&](TFormMensagem& form) {
-        placed = form.pos();
-        // Built before it had a frame, the window was centred by its client height.
-        centredTop = QGuiApplication::primaryScreen()->geometry().height() / 2 - form.height() / 2;
-        form.close();
-    });
-    EXPECT_EQ(MessageDlgEx("Posição", mkWarning, kOK, 0, 40, -5, {}, false), 2);
-    EXPECT_EQ(placed.x(), 40);
-    EXPECT_EQ(placed.y(), centredTop);
 }
 
 TEST_F(MessageFormTest, TickedBoxSuppressesTheMessageAfterwards) {

@@ -30,6 +30,9 @@ const char* const kWorkspaceSource = "DAO.Workspace";
 constexpr int kBusyTimeoutMs = 5000;
 constexpr int kOpenBusyTimeoutMs = 200;
 constexpr const char* kFormatVersion = "1";
+constexpr int kMaxTransactions = 5;
+// Prepared action statements kept per database.
+constexpr std::size_t kPreparedActions = 32;
 // Virtual machine steps between two calls of the activity handler during a statement.
 constexpr int kActivitySteps = 10000;
 
@@ -66,6 +69,12 @@ std::string FullPath(const std::string& path) {
 }
 [[noreturn]] void NotValidPassword(const char* source) {
     RaiseEngineError(jetNotValidPassword, "Not a valid password.", source);
+}
+
+[[noreturn]] void NoTransaction(const char* source) {
+    RaiseEngineError(jetNoTransaction,
+                     "You tried to commit or rollback a transaction without first beginning a transaction.",
+                     source);
 }
 
 bool FolderExists(const std::string& full) {
@@ -193,7 +202,16 @@ void DatabaseState::Close() {
     auto open = cursors;
     for (OpenCursor* cursor : open) cursor->CloseCursor();
     cursors.clear();
+    actions.clear();
     connection.reset();
+    transactions = 0;
+}
+
+Statement& DatabaseState::PreparedAction(const std::string& sql) {
+    auto found = actions.find(sql);
+    if (found != actions.end()) return found->second;
+    if (actions.size() >= kPreparedActions) actions.clear();
+    return actions.emplace(sql, Statement(*connection, sql.c_str())).first->second;
 }
 
 std::string PasswordOfConnect(const std::string& connect) {
@@ -229,8 +247,21 @@ std::int32_t RunAction(DatabaseState& state, const dialect::Translation& transla
         RaiseEngineError(jetCannotExecuteSelect, "Cannot execute a select query.", source);
     Connection& connection = state.Live(source);
     try {
-        Statement statement(connection, translation.sql.c_str());
+        // Definitions change the schema and are seldom repeated: they are not kept.
+        Statement definition;
+        if (translation.kind == dialect::StatementKind::Definition)
+            definition = Statement(connection, translation.sql.c_str());
+        Statement& statement = translation.kind == dialect::StatementKind::Definition
+                                   ? definition
+                                   : state.PreparedAction(translation.sql);
         if (!statement) return 0;
+        struct Rewind {
+            Statement& statement;
+            ~Rewind() {
+                statement.Reset();
+                sqlite3_clear_bindings(statement.Handle());
+            }
+        } rewind{statement};
         const int slots = sqlite3_bind_parameter_count(statement.Handle());
         for (int i = 0; i < slots && i < static_cast<int>(values.size()); ++i)
             BindVariant(statement.Handle(), i + 1, values[static_cast<std::size_t>(i)]);
@@ -397,6 +428,41 @@ void DatabaseImpl::NewPassword(const std::string& oldPassword, const std::string
     } catch (const SqliteFailure& failure) {
         RaiseStatementError(failure, "", kSource);
     }
+}
+
+void DatabaseImpl::BeginTrans() {
+    Connection& c = state_->Live(kSource);
+    if (state_->transactions >= kMaxTransactions)
+        RaiseEngineError(jetTooManyTransactions,
+                         "Could not start transaction; too many transactions already nested.", kSource);
+    try {
+        c.Exec("SAVEPOINT pavana_transaction");
+    } catch (const SqliteFailure& failure) {
+        RaiseStatementError(failure, "", kSource);
+    }
+    ++state_->transactions;
+}
+
+void DatabaseImpl::CommitTrans() {
+    Connection& c = state_->Live(kSource);
+    if (state_->transactions == 0) NoTransaction(kSource);
+    try {
+        c.Exec("RELEASE pavana_transaction");
+    } catch (const SqliteFailure& failure) {
+        RaiseStatementError(failure, "", kSource);
+    }
+    --state_->transactions;
+}
+
+void DatabaseImpl::Rollback() {
+    Connection& c = state_->Live(kSource);
+    if (state_->transactions == 0) NoTransaction(kSource);
+    try {
+        c.Exec("ROLLBACK TO pavana_transaction; RELEASE pavana_transaction");
+    } catch (const SqliteFailure& failure) {
+        RaiseStatementError(failure, "", kSource);
+    }
+    --state_->transactions;
 }
 
 void DatabaseImpl::Close() { state_->Close(); }

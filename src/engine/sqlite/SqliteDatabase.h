@@ -11,6 +11,7 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "engine/DBEngine.h"
@@ -38,9 +39,15 @@ struct DatabaseState {
     // True while the engine itself writes its metadata table; statements of users may not.
     bool metadataWrites = false;
     std::set<OpenCursor*> cursors;
+    int transactions = 0;  // BeginTrans not yet committed or rolled back
+    // Action statements prepared once and run again by later runs of the same text (a query
+    // definition executed in a loop); finalized on Close.
+    std::unordered_map<std::string, Statement> actions;
 
     // The open connection; raises 3420 "Object invalid or no longer set." once closed.
     Connection& Live(const std::string& source);
+    // The prepared action statement of `sql`, reset, from `actions` or prepared now.
+    Statement& PreparedAction(const std::string& sql);
     void Close();
 };
 
@@ -73,6 +80,11 @@ public:
     std::shared_ptr<Recordset> OpenRecordset(const std::string& source, const Variant& type,
                                              const Variant& options, const Variant& lockEdit) override;
     void NewPassword(const std::string& oldPassword, const std::string& newPassword) override;
+    // A transaction is a savepoint of its own name, so that the savepoint of each statement
+    // nests inside it and the outermost one commits to the file when it is released.
+    void BeginTrans() override;
+    void CommitTrans() override;
+    void Rollback() override;
     void Close() override;
 
 private:
