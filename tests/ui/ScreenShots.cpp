@@ -76,7 +76,7 @@ TEST(ScreenShots, AnimationMovesWhileOneStatementRunsAndTheDialogOpensOverIt) {
     auto engine = engine::sqlite::CreateSqliteEngine("3.6");
     auto db = engine->DefaultWorkspace()->CreateDatabase(folder + "/long.db");
     db->Execute("CREATE TABLE N (v INTEGER)");
-    for (int i = 0; i < 45; ++i) db->Execute("INSERT INTO N (v) VALUES (" + std::to_string(i) + ")");
+    for (int i = 0; i < 75; ++i) db->Execute("INSERT INTO N (v) VALUES (" + std::to_string(i) + ")");
     db->Execute("CREATE TABLE Big (v INTEGER)");
 
     ASSERT_NE(ShowProgress(fvrxEvolucao, "", "Realizando atualizações na base. Aguarde... ", 0, 1), nullptr);
