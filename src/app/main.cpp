@@ -10,11 +10,16 @@
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
+#include <memory>
+
+#include <QApplication>
 
 #include "app/CommandLine.h"
 #include "app/upavANMensagensHints.h"
 #include "app/upavANDMPrincipal.h"
+#include "engine/Activity.h"
 #include "rtl/FormatSettings.h"
+#include "ui/QtFront.h"
 #include "ui/UserFront.h"
 #include "ui/uvrxEvolucao.h"
 
@@ -54,17 +59,44 @@ void RunSequence(TfpavANDMPrincipal& module, const std::vector<std::string>& arg
 }
 
 int Run(const CommandLine& commandLine) {
+    std::string message;
     try {
         fpavANDMPrincipal = std::make_unique<TfpavANDMPrincipal>(nullptr);
         RunSequence(*fpavANDMPrincipal, commandLine.arguments);
-    } catch (const std::exception& error) {
-        CurrentFront().ShowFatalError(error.what());
         fpavANDMPrincipal.reset();
-        return EXIT_FAILURE;
+        return EXIT_SUCCESS;
+    } catch (const std::exception& error) {
+        message = error.what();
+    } catch (...) {
+        message = "An error of unknown kind ended the run.";
     }
+    CurrentFront().ShowFatalError(message);
     fpavANDMPrincipal.reset();
-    return EXIT_SUCCESS;
+    return EXIT_FAILURE;
 }
+
+// The window-system front for the length of one run: the application object, the front's
+// dialogs and progress window, and the engine's activity hook that keeps the animation moving.
+// Qt sees only the program's name, so that no argument of the run is taken as a Qt option.
+class WindowFront {
+public:
+    explicit WindowFront(char* programName) : arguments_{programName, nullptr}, application_(argc_, arguments_) {
+        auto front = std::make_unique<QtFront>();
+        engine::SetActivityHandler(front->ActivityHandler());
+        InstallFront(std::move(front));
+    }
+    WindowFront(const WindowFront&) = delete;
+    WindowFront& operator=(const WindowFront&) = delete;
+    ~WindowFront() {
+        engine::SetActivityHandler({});
+        InstallFront(nullptr);
+    }
+
+private:
+    int argc_ = 1;
+    char* arguments_[2];
+    QApplication application_;
+};
 
 }  // namespace
 }  // namespace pavana
@@ -83,5 +115,7 @@ int main(int argc, char** argv) {
     std::setlocale(LC_ALL, "");
     FormatSettings::SetCurrent(FormatSettings::FromEnvironment());
     SetApplicationTitle("PavanaScript");
+    std::unique_ptr<WindowFront> windowFront;
+    if (!commandLine.console && QtFront::DisplayReachable()) windowFront = std::make_unique<WindowFront>(argv[0]);
     return Run(commandLine);
 }

@@ -1,10 +1,14 @@
 #include "dao/DAODataset.h"
 
+#include <algorithm>
 #include <cassert>
+#include <cstring>
 
 #include "classes/DefinitionReader.h"
 #include "dao/DAODatabase.h"
+#include "engine/Constants.h"
 #include "rtl/Exceptions.h"
+#include "rtl/Format.h"
 #include "rtl/Strings.h"
 
 namespace pavana {
@@ -15,6 +19,16 @@ constexpr const char* kOpenParameterNames[] = {
     "db_DenyWrite",   "db_DenyRead",       "db_ReadOnly",   "db_AppendOnly", "db_Inconsistent", "db_Consistent",
     "db_SQLPassThrough", "db_FailOnError", "db_ForwardOnly", "db_SeeChanges", "db_RunAsync",     "db_ExecDirect",
 };
+
+// Turns the engine's automation error into EDAOError around edit, post and delete.
+template <class Operation>
+void TranslateEngineError(Operation&& operation) {
+    try {
+        operation();
+    } catch (const EOleException& e) {
+        throw EDAOError(e.Message(), static_cast<std::int32_t>(static_cast<std::uint32_t>(e.ErrorCode()) & ~0x800A0000u));
+    }
+}
 
 constexpr const char* kLockTypeNames[] = {"db_Pessimistic", "db_Optimistic", "db_OptimisticValue",
                                           "db_OptimisticBatch"};
@@ -82,23 +96,436 @@ void TDAODataset::RequireDatabase() const {
 
 void TDAODataset::CreateRecordset() { assert(recordset_ == nullptr); }
 
-void TDAODataset::InternalOpen() {
-    RequireDatabase();
-    if (!database_->Connected()) database_->Connect();
-    if (database_->EngineDatabase() == nullptr) return;
-    CreateRecordset();
-    if (!recordset_->IsBOF()) recordset_->MovePrevious();
-    canModify_ = recordset_->Updatable();
-    database_->AddOpenDataset(*this);
+// Opening and closing -------------------------------------------------------------------------
+
+void TDAODataset::OpenCursor() {
+    if (recordset_ == nullptr) {
+        RequireDatabase();
+        if (!database_->Connected()) database_->Connect();
+        if (database_->EngineDatabase() == nullptr) return;
+        CreateRecordset();
+        // A forward-only recordset refuses to step back (3251): it stays on its first record
+        // and the first fetch takes that record instead of moving on.
+        firstPending_ = false;
+        if (!recordset_->IsBOF()) {
+            if (recordset_->Type() == engine::dbOpenForwardOnly)
+                firstPending_ = true;
+            else
+                recordset_->MovePrevious();
+        }
+        database_->AddOpenDataset(*this);
+    }
+    TDataSet::OpenCursor();
 }
 
-void TDAODataset::InternalClose() {
+void TDAODataset::CloseCursor() {
+    TDataSet::CloseCursor();
     if (recordset_ != nullptr) recordset_->Close();
     recordset_.reset();
+    engineFields_.clear();
     if (queryDef_ != nullptr) queryDef_->Close();
     queryDef_.reset();
     canModify_ = false;
     if (database_ != nullptr) database_->RemoveOpenDataset(*this);
+}
+
+void TDAODataset::InternalOpen() {
+    dataAreaSize_ = 0;
+    DescribeFields();
+    if (dataAreaSize_ >= 65536)
+        throw EDAODatabaseError(Format("The fields of this recordset need %d bytes per record; at most 65535 fit",
+                                       {dataAreaSize_}));
+    canModify_ = recordset_->Updatable();
+    CreateAndBindFields();
+    recordInfoOffset_ = dataAreaSize_ + CalcFieldsSize();
+    recordBufferSize_ = recordInfoOffset_ + sizeof(RecordInfo);
+}
+
+void TDAODataset::InternalClose() { DestroyDefaultFields(); }
+
+void TDAODataset::DescribeFields() {
+    FieldDefs().Clear();
+    fieldDescs_.Clear();
+    engineFields_.clear();
+    std::shared_ptr<engine::Fields> fields = recordset_->GetFields();
+    const std::int32_t count = fields->Count();
+    for (std::int32_t i = 0; i < count; ++i) {
+        std::shared_ptr<engine::Field> field = fields->Item(i);
+        const std::int32_t daoType = field->Type();
+        const TFieldType type = DAOTypeToFieldType(daoType);
+        const std::int32_t attributes = field->Attributes();
+        std::string defaultText = useDefaultValues_ ? field->DefaultValue().ToString() : std::string();
+        std::int32_t size = 0;
+        bool allowZeroLength = false;
+        if (type == ftString) {
+            size = field->Size();
+            if ((size & 0xFFFF) == 0) size = 255;
+            if (database_->AllowZeroLength())
+                allowZeroLength = field->GetProperties()->Item("AllowZeroLength")->Value().ToBoolean();
+        } else if (type == ftBytes || type == ftVarBytes) {
+            size = field->Size();
+        }
+        const auto size16 = static_cast<std::uint16_t>(size);
+        const auto dataSize = static_cast<std::int32_t>(SlotDataSize(type, size16));
+        TDAOFieldDesc& desc = fieldDescs_.Add(daoType, size16, static_cast<std::int32_t>(dataAreaSize_), attributes,
+                                              std::move(defaultText), dataSize);
+        desc.AllowZeroLength = allowZeroLength;
+        dataAreaSize_ += kSlotHeaderSize + static_cast<std::size_t>(dataSize);
+        FieldDefs().Add(field->Name(), type, size16, false);
+        engineFields_.push_back(std::move(field));
+    }
+}
+
+// Record buffers ------------------------------------------------------------------------------
+
+std::unique_ptr<TRecordBuffer> TDAODataset::AllocRecordBuffer() {
+    auto buffer = std::make_unique<TRecordBuffer>();
+    buffer->Bytes.assign(recordBufferSize_, 0);
+    buffer->Objects.resize(static_cast<std::size_t>(fieldDescs_.Count()));
+    return buffer;
+}
+
+void TDAODataset::ClearBlobSlots(TRecordBuffer& buffer) {
+    for (Variant& object : buffer.Objects) object = Variant();
+}
+
+void TDAODataset::ClearBuffer(TRecordBuffer& buffer) {
+    ClearBlobSlots(buffer);
+    std::fill(buffer.Bytes.begin(), buffer.Bytes.end(), 0);
+}
+
+RecordInfo& TDAODataset::Info(TRecordBuffer& buffer) const {
+    return *reinterpret_cast<RecordInfo*>(buffer.Bytes.data() + recordInfoOffset_);
+}
+
+const RecordInfo& TDAODataset::Info(const TRecordBuffer& buffer) const {
+    return *reinterpret_cast<const RecordInfo*>(buffer.Bytes.data() + recordInfoOffset_);
+}
+
+SlotData TDAODataset::Slot(TRecordBuffer& buffer, int index) {
+    const TDAOFieldDesc& desc = fieldDescs_.Items(index);
+    return {buffer.Bytes.data() + desc.Offset + kSlotHeaderSize, static_cast<std::size_t>(desc.DataSize),
+            &buffer.Objects[static_cast<std::size_t>(index)]};
+}
+
+std::int32_t TDAODataset::BufferBookmark(const TRecordBuffer& buffer) const {
+    std::int32_t bookmark;
+    std::memcpy(&bookmark, Info(buffer).Bookmark, 4);
+    return bookmark;
+}
+
+void TDAODataset::SetBufferBookmark(TRecordBuffer& buffer, std::int32_t bookmark) {
+    std::memcpy(Info(buffer).Bookmark, &bookmark, 4);
+}
+
+std::int32_t TDAODataset::CurrentBookmark() const {
+    const Variant bookmark = recordset_->Bookmark();
+    const std::vector<std::uint8_t>& bytes = bookmark.Bytes();
+    std::int32_t value = 0;
+    std::memcpy(&value, bytes.data(), std::min<std::size_t>(bytes.size(), 4));
+    return value;
+}
+
+void TDAODataset::GoToBookmark(std::int32_t bookmark) {
+    std::vector<std::uint8_t> bytes(4);
+    std::memcpy(bytes.data(), &bookmark, 4);
+    recordset_->SetBookmark(Variant(std::move(bytes)));
+}
+
+TGetResult TDAODataset::GetRecord(TRecordBuffer& buffer, TGetMode mode) {
+    switch (mode) {
+        case TGetMode::gmCurrent:
+            if (recordset_->IsBOF() || recordset_->IsEOF()) return TGetResult::grError;
+            break;
+        case TGetMode::gmNext:
+            if (firstPending_) {
+                firstPending_ = false;
+                if (recordset_->IsEOF()) return TGetResult::grEOF;
+                break;
+            }
+            if (recordset_->IsEOF()) return TGetResult::grError;
+            recordset_->MoveNext();
+            if (recordset_->IsEOF()) return TGetResult::grEOF;
+            break;
+        case TGetMode::gmPrior:
+            if (recordset_->IsBOF()) return TGetResult::grError;
+            recordset_->MovePrevious();
+            if (recordset_->IsBOF()) return TGetResult::grBOF;
+            break;
+    }
+    ClearBuffer(buffer);
+    RecordInfo& info = Info(buffer);
+    info.RecordNumber = -1;
+    info.BookmarkFlag = static_cast<std::uint8_t>(TBookmarkFlag::bfCurrent);
+    SetBufferBookmark(buffer, CurrentBookmark());
+    return TGetResult::grOK;
+}
+
+void TDAODataset::InternalInitRecord(TRecordBuffer& buffer) {
+    ClearBuffer(buffer);
+    ClearCalcFields(buffer);
+    RecordInfo& info = Info(buffer);
+    info.RecordNumber = -1;
+    info.BookmarkFlag = static_cast<std::uint8_t>(TBookmarkFlag::bfInserted);
+    for (int i = 0; i < fieldDescs_.Count(); ++i)
+        if (!fieldDescs_.Items(i).DefaultValue.empty()) ApplyDefaultValue(buffer, i, fieldDescs_.Items(i).DefaultValue);
+}
+
+void TDAODataset::ApplyDefaultValue(TRecordBuffer& buffer, int index, const std::string& text) {
+    std::uint8_t* header = buffer.Bytes.data() + fieldDescs_.Items(index).Offset;
+    header[shFetched] = header[shModified] = header[shPresent] = 1;
+    DefaultTextToSlot(text, fieldDescs_.Items(index).DAOType, Slot(buffer, index));
+}
+
+void TDAODataset::ClearCalcFields(TRecordBuffer& buffer) {
+    std::fill(buffer.Bytes.begin() + static_cast<std::ptrdiff_t>(dataAreaSize_),
+              buffer.Bytes.begin() + static_cast<std::ptrdiff_t>(recordInfoOffset_), 0);
+}
+
+TBookmarkFlag TDAODataset::GetBookmarkFlag(const TRecordBuffer& buffer) const {
+    return static_cast<TBookmarkFlag>(Info(buffer).BookmarkFlag);
+}
+
+void TDAODataset::SetBookmarkFlag(TRecordBuffer& buffer, TBookmarkFlag flag) {
+    Info(buffer).BookmarkFlag = static_cast<std::uint8_t>(flag);
+}
+
+TBookmark TDAODataset::GetBookmarkData(const TRecordBuffer& buffer) const {
+    const std::uint8_t* bookmark = Info(buffer).Bookmark;
+    return TBookmark(bookmark, bookmark + 4);
+}
+
+// Positioning ---------------------------------------------------------------------------------
+
+void TDAODataset::InternalFirst() {
+    if (recordset_->IsBOF()) return;
+    recordset_->MoveFirst();
+    recordset_->MovePrevious();
+}
+
+void TDAODataset::InternalLast() {
+    if (recordset_->IsEOF()) return;
+    recordset_->MoveLast(0);
+    recordset_->MoveNext();
+}
+
+void TDAODataset::InternalSetToRecord(TRecordBuffer& buffer) {
+    // A new record has no bookmark yet; there is nowhere to go.
+    const std::int32_t bookmark = BufferBookmark(buffer);
+    if (bookmark != 0) GoToBookmark(bookmark);
+}
+
+void TDAODataset::InternalGotoBookmark(const TBookmark& bookmark) {
+    std::int32_t value = 0;
+    std::memcpy(&value, bookmark.data(), std::min<std::size_t>(bookmark.size(), 4));
+    GoToBookmark(value);
+}
+
+bool TDAODataset::BookmarkValid(const TBookmark&) {
+    if (recordset_ == nullptr) return false;
+    CursorPosChanged();
+    return true;
+}
+
+int TDAODataset::CompareBookmarks(const TBookmark& a, const TBookmark& b) const {
+    if (a.empty() && b.empty()) return 0;
+    if (a.empty()) return 1;
+    if (b.empty()) return -1;
+    std::int32_t left = 0, right = 0;
+    std::memcpy(&left, a.data(), std::min<std::size_t>(a.size(), 4));
+    std::memcpy(&right, b.data(), std::min<std::size_t>(b.size(), 4));
+    return left == right ? 0 : left > right ? 1 : -1;
+}
+
+int TDAODataset::GetRecordCount() const { return recordset_ == nullptr ? -1 : recordset_->RecordCount(); }
+
+int TDAODataset::GetRecNo() const {
+    const TRecordBuffer* buffer = State() == dsCalcFields ? CalcBuffer() : ActiveBuffer();
+    return buffer == nullptr ? -1 : Info(*buffer).RecordNumber;
+}
+
+// Field values --------------------------------------------------------------------------------
+
+void TDAODataset::FetchFieldValue(TRecordBuffer& buffer, int index, TFieldType type) {
+    const std::int32_t target = BufferBookmark(buffer);
+    const bool wasBOF = recordset_->IsBOF();
+    const bool wasEOF = recordset_->IsEOF();
+    bool moved = false;
+    std::int32_t saved = 0;
+    if (wasBOF || wasEOF) {
+        if (target == 0) return;
+        GoToBookmark(target);
+        moved = true;
+    } else {
+        saved = CurrentBookmark();
+        if (saved != target) {
+            if (target == 0) return;
+            GoToBookmark(target);
+            moved = true;
+        }
+    }
+    auto putBack = [&] {
+        if (wasBOF)
+            InternalFirst();
+        else if (wasEOF)
+            InternalLast();
+        else if (moved)
+            GoToBookmark(saved);
+    };
+    try {
+        if (OnFetchField) OnFetchField(index);
+        const Variant value = engineFields_[static_cast<std::size_t>(index)]->Value();
+        std::uint8_t* header = buffer.Bytes.data() + fieldDescs_.Items(index).Offset;
+        header[shFetched] = 1;
+        header[shPresent] = value.IsNull() ? 0 : 1;
+        header[shModified] = 0;
+        if (!value.IsNull()) EngineValueToSlot(value, Slot(buffer, index), type);
+    } catch (...) {
+        // The read failed (a deleted record, a lost connection): the cursor still goes back
+        // where the window expects it, as far as it can.
+        try {
+            putBack();
+        } catch (const Exception&) {
+            CursorPosChanged();
+        }
+        throw;
+    }
+    putBack();
+}
+
+bool TDAODataset::GetFieldData(TField& field, void* destination) {
+    TRecordBuffer* buffer = ActiveBuffer();
+    if (buffer == nullptr) return false;
+    if (field.FieldNo() < 1) {
+        const TDataSetState state = State();
+        if (state != dsBrowse && state != dsEdit && state != dsInsert && state != dsCalcFields) return false;
+        const std::uint8_t* place = buffer->Bytes.data() + dataAreaSize_ + field.Offset();
+        if (place[0] == 0) return false;
+        if (destination != nullptr) std::memcpy(destination, place + 1, field.DataSize());
+        return true;
+    }
+    const int index = field.FieldNo() - 1;
+    if (index >= fieldDescs_.Count()) return false;
+    const TDAOFieldDesc& desc = fieldDescs_.Items(index);
+    const std::uint8_t* header = buffer->Bytes.data() + desc.Offset;
+    if (header[shFetched] == 0 && header[shModified] == 0 &&
+        Info(*buffer).BookmarkFlag != static_cast<std::uint8_t>(TBookmarkFlag::bfInserted))
+        FetchFieldValue(*buffer, index, field.DataType());
+    if (header[shPresent] == 0) return false;
+    if (destination != nullptr) {
+        if (field.IsBlob())
+            *static_cast<Variant*>(destination) = buffer->Objects[static_cast<std::size_t>(index)];
+        else
+            std::memcpy(destination, header + kSlotHeaderSize,
+                        std::min<std::size_t>(static_cast<std::size_t>(desc.DataSize), field.DataSize()));
+    }
+    return true;
+}
+
+void TDAODataset::SetFieldData(TField& field, const void* source) {
+    const TDataSetState state = State();
+    if (state != dsEdit && state != dsInsert && state != dsSetKey && state != dsCalcFields && state != dsFilter &&
+        state != dsNewValue && state != dsInternalCalc)
+        throw EDAODatabaseError("Dataset not in edit or insert mode");
+    TRecordBuffer* buffer = ActiveBuffer();
+    if (buffer == nullptr) return;
+    if (field.FieldNo() < 1) {
+        std::uint8_t* place = buffer->Bytes.data() + dataAreaSize_ + field.Offset();
+        place[0] = source != nullptr ? 1 : 0;
+        if (source != nullptr) std::memcpy(place + 1, source, field.DataSize());
+    } else {
+        const int index = field.FieldNo() - 1;
+        if (index >= fieldDescs_.Count()) return;
+        const TDAOFieldDesc& desc = fieldDescs_.Items(index);
+        std::uint8_t* header = buffer->Bytes.data() + desc.Offset;
+        if (source == nullptr) {
+            header[shPresent] = 0;
+            header[shModified] = 1;
+        } else {
+            field.Validate(source);
+            header[shPresent] = 1;
+            header[shModified] = 1;
+            if (field.IsBlob())
+                buffer->Objects[static_cast<std::size_t>(index)] = *static_cast<const Variant*>(source);
+            else
+                std::memcpy(header + kSlotHeaderSize, source,
+                            std::min<std::size_t>(static_cast<std::size_t>(desc.DataSize), field.DataSize()));
+        }
+    }
+    if (state != dsCalcFields && state != dsFilter && state != dsNewValue) DataEvent(TDataEvent::deFieldChange, &field);
+}
+
+void TDAODataset::WriteModifiedFields(TRecordBuffer& buffer) {
+    for (int i = 0; i < Fields().Count(); ++i) {
+        TField& field = Fields()[i];
+        const int n = field.FieldNo();
+        if (n < 1 || n > fieldDescs_.Count()) continue;
+        const TDAOFieldDesc& desc = fieldDescs_.Items(n - 1);
+        const std::uint8_t* header = buffer.Bytes.data() + desc.Offset;
+        if (header[shModified] == 0) continue;
+        Variant value = Variant::Null();
+        if (header[shPresent] != 0) {
+            value = SlotToEngineValue(Slot(buffer, n - 1), field.DataType(), desc.Size);
+            if (value.IsEmpty()) value = Variant::Null();
+            if (field.DataType() == ftString && !desc.AllowZeroLength && value.IsText() && value.ToString().empty())
+                value = Variant::Null();
+        }
+        engineFields_[static_cast<std::size_t>(n - 1)]->SetValue(value);
+    }
+}
+
+// Changing records ----------------------------------------------------------------------------
+
+void TDAODataset::InternalEdit() {
+    TranslateEngineError([this] {
+        recordset_->Edit();
+        TRecordBuffer& buffer = *ActiveBuffer();
+        const std::int32_t bookmark = BufferBookmark(buffer);
+        ClearBuffer(buffer);
+        Info(buffer).RecordNumber = -1;
+        SetBufferBookmark(buffer, bookmark);
+    });
+}
+
+void TDAODataset::InternalPost() {
+    TranslateEngineError([this] {
+        if (State() == dsEdit)
+            recordset_->Edit();
+        else
+            recordset_->AddNew();
+        WriteModifiedFields(*ActiveBuffer());
+        recordset_->Update(engine::dbUpdateRegular, false);
+        recordset_->SetBookmark(recordset_->LastModified());
+    });
+}
+
+void TDAODataset::InternalAddRecord(TRecordBuffer& buffer, bool) {
+    recordset_->AddNew();
+    WriteModifiedFields(buffer);
+    recordset_->Update(engine::dbUpdateRegular, false);
+    recordset_->SetBookmark(recordset_->LastModified());
+}
+
+void TDAODataset::InternalDelete() {
+    TranslateEngineError([this] {
+        recordset_->Delete();
+        recordset_->MoveNext();
+        ClearBuffer(*ActiveBuffer());
+    });
+}
+
+void TDAODataset::InternalCancel() {
+    if (recordset_->EditMode() != engine::dbEditNone) recordset_->CancelUpdate(engine::dbUpdateRegular);
+}
+
+void TDAODataset::InternalRefresh() {
+    recordset_->Close();
+    recordset_.reset();
+    CreateRecordset();
+    firstPending_ = false;
+    std::shared_ptr<engine::Fields> fields = recordset_->GetFields();
+    for (std::size_t i = 0; i < engineFields_.size(); ++i)
+        engineFields_[i] = fields->Item(static_cast<std::int32_t>(i));
 }
 
 void TDAODataset::Notification(TComponent* component, TOperation operation) {

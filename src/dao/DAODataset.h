@@ -5,21 +5,50 @@
 // perform this operation without Database property"), connects it on demand, creates the
 // recordset, stands before the first record and registers with the connection; closing
 // releases the recordset (and a query definition, if one is still held) and unregisters.
+// A connection that holds no engine database after connecting opens nothing: the dataset
+// stays closed, without an error.
+//
+// Record buffers hold no copy of a record: each holds the record's 4-byte engine bookmark
+// and one slot per engine field (DAOFields.h), filled from the engine only when that field
+// is first read. Buffer layout:
+//   [0, DataAreaSize)                   the slots, at each descriptor's Offset
+//   [DataAreaSize, RecordInfoOffset)    the calculated fields: a flag byte, then the value
+//   [RecordInfoOffset, RecordBufferSize) record number (always -1), bookmark flag, bookmark
+// Only slots changed through the dataset are written back on post. A recordset whose slots
+// would need 65 536 bytes or more is refused when opening.
+//
+// Edit, post and delete turn the engine's EOleException into EDAOError (ErrorCode = the
+// engine's error number); elsewhere the engine's error arrives unchanged.
 //
 // The connection is borrowed: when it is freed, `Database` becomes null.
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <vector>
 #include <string>
 
+#include "dao/DAOFields.h"
 #include "db/DataSet.h"
+#include "db/DataSource.h"
 #include "engine/DBEngine.h"
 #include "rtl/Variant.h"
 
 namespace pavana {
 
 class TDAODatabase;
+
+// An engine failure during edit, post or delete: the engine's message, and its status with
+// the bits 0x800A0000 cleared (the engine's error number).
+class EDAOError : public EDatabaseError {
+public:
+    EDAOError(std::string message, std::int32_t errorCode) : EDatabaseError(std::move(message)), errorCode_(errorCode) {}
+    std::int32_t ErrorCode() const noexcept { return errorCode_; }
+
+private:
+    std::int32_t errorCode_;
+};
 
 enum class TDAOLockType { db_Pessimistic, db_Optimistic, db_OptimisticValue, db_OptimisticBatch };
 
@@ -60,6 +89,13 @@ std::int32_t EngineLockValue(TDAOLockType lockType);
 // The engine recordset type of an open type 0..4 (2, 4, 8, 16, 1).
 std::int32_t EngineOpenType(std::uint8_t openType);
 
+// The record information block at the end of every record buffer.
+struct RecordInfo {
+    std::int32_t RecordNumber;  // always -1
+    std::uint8_t BookmarkFlag;  // a TBookmarkFlag
+    std::uint8_t Bookmark[4];   // the record's bookmark; 0 when the buffer holds no record
+};
+
 class TDAODataset : public TDataSet {
 public:
     explicit TDAODataset(TComponent* owner);
@@ -73,6 +109,7 @@ public:
     void SetLockType(TDAOLockType lockType);
     TDAOOpenParameters Parameters() const { return parameters_; }
     void SetParameters(TDAOOpenParameters parameters);
+    // Whether new records start with the engine fields' default values.
     bool UseDefaultValues() const { return useDefaultValues_; }
     void SetUseDefaultValues(bool use) { useDefaultValues_ = use; }
 
@@ -80,16 +117,55 @@ public:
     void RequireDatabase() const;
 
     const std::shared_ptr<engine::Recordset>& Recordset() const { return recordset_; }
-    bool CanModify() const { return canModify_; }
+    const TDAOFieldDescs& FieldDescs() const { return fieldDescs_; }
+    // The link to a master dataset's data source; none by default.
+    TDataLink& DataLink() { return dataLink_; }
+    TDataSource* DataSource() const { return dataLink_.DataSource(); }
+    void SetDataSource(TDataSource* source) { dataLink_.SetDataSource(source); }
+
+    bool GetFieldData(TField& field, void* buffer) override;
+    void SetFieldData(TField& field, const void* buffer) override;
+    bool BookmarkValid(const TBookmark& bookmark) override;
+    // Signed order of the 4-byte bookmarks; a missing one comes after any other.
+    int CompareBookmarks(const TBookmark& a, const TBookmark& b) const override;
 
     bool ReadProperty(std::string_view name, const StoredValue& value, DefinitionReader& reader) override;
+
+    // Observes the engine field reads of lazy fetching (for tests and diagnostics).
+    std::function<void(int fieldIndex)> OnFetchField;
 
 protected:
     // Must leave a new engine recordset in `recordset_`; the base only checks that none is held.
     virtual void CreateRecordset();
 
+    void OpenCursor() override;
+    void CloseCursor() override;
     void InternalOpen() override;
     void InternalClose() override;
+    bool IsCursorOpen() const override { return recordset_ != nullptr; }
+
+    std::unique_ptr<TRecordBuffer> AllocRecordBuffer() override;
+    TGetResult GetRecord(TRecordBuffer& buffer, TGetMode mode) override;
+    void InternalInitRecord(TRecordBuffer& buffer) override;
+    void ClearCalcFields(TRecordBuffer& buffer) override;
+    void InternalFirst() override;
+    void InternalLast() override;
+    void InternalSetToRecord(TRecordBuffer& buffer) override;
+    TBookmarkFlag GetBookmarkFlag(const TRecordBuffer& buffer) const override;
+    void SetBookmarkFlag(TRecordBuffer& buffer, TBookmarkFlag flag) override;
+    TBookmark GetBookmarkData(const TRecordBuffer& buffer) const override;
+    void InternalGotoBookmark(const TBookmark& bookmark) override;
+
+    bool GetCanModify() const override { return canModify_; }
+    void InternalEdit() override;
+    void InternalPost() override;
+    void InternalCancel() override;
+    void InternalDelete() override;
+    void InternalAddRecord(TRecordBuffer& buffer, bool append) override;
+    void InternalRefresh() override;
+    int GetRecordCount() const override;
+    int GetRecNo() const override;
+
     void Notification(TComponent* component, TOperation operation) override;
 
     std::uint8_t openType_ = 0;
@@ -98,11 +174,34 @@ protected:
     std::shared_ptr<engine::Recordset> recordset_;
 
 private:
+    void DescribeFields();
+    void FetchFieldValue(TRecordBuffer& buffer, int index, TFieldType type);
+    void WriteModifiedFields(TRecordBuffer& buffer);
+    void ApplyDefaultValue(TRecordBuffer& buffer, int index, const std::string& text);
+    void ClearBlobSlots(TRecordBuffer& buffer);
+    void ClearBuffer(TRecordBuffer& buffer);
+    SlotData Slot(TRecordBuffer& buffer, int index);
+    RecordInfo& Info(TRecordBuffer& buffer) const;
+    const RecordInfo& Info(const TRecordBuffer& buffer) const;
+    std::int32_t CurrentBookmark() const;
+    std::int32_t BufferBookmark(const TRecordBuffer& buffer) const;
+    void SetBufferBookmark(TRecordBuffer& buffer, std::int32_t bookmark);
+    void GoToBookmark(std::int32_t bookmark);
+
     TDAODatabase* database_ = nullptr;
     TDAOLockType lockType_ = TDAOLockType::db_Pessimistic;
     TDAOOpenParameters parameters_;
     bool useDefaultValues_ = false;
     bool canModify_ = false;
+    // A forward-only recordset cannot step back before its first record: it stays on it and
+    // the first fetch of the next record answers with that one.
+    bool firstPending_ = false;
+    TDAOFieldDescs fieldDescs_;
+    TDataLink dataLink_;
+    std::vector<std::shared_ptr<engine::Field>> engineFields_;  // by position, cached at open
+    std::size_t dataAreaSize_ = 0;
+    std::size_t recordInfoOffset_ = 0;
+    std::size_t recordBufferSize_ = 0;
 };
 
 }  // namespace pavana

@@ -81,6 +81,8 @@ private:
     // Reparses `marker` names into a new list that replaces `list`; a failure keeps the old one.
     void RebuildNames(std::unique_ptr<TParams>& list, char marker);
     void TransferParams();
+    // Gives each parameter not yet bound the value of the master's field of its name.
+    void FillParamsFromMaster();
 
     std::string sortText_;
     std::string statementText_;

@@ -309,6 +309,8 @@ std::unique_ptr<TFormMensagem> CreateMessageForm(const std::string& text, TMessa
             QWidget::setTabOrder(previous, button);
             previous = button;
         }
+        // Enter answers the dialog with its default button, as people expect of a message box.
+        defaultButton->setFocus();
     }
 
     if (hasDetails) {

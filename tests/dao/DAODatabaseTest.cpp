@@ -198,21 +198,11 @@ TEST_F(DAODatabaseTest, DisconnectClosesOpenDatasetsNewestFirst) {
     connection->Connect();
     connection->EngineDatabase()->Execute("CREATE TABLE t (n LONG)");
     std::vector<std::string> closed;
-    class TLoggedQuery : public TDAOQuery {
-    public:
-        TLoggedQuery(std::vector<std::string>& log, const char* name) : TDAOQuery(nullptr), log_(log) {
-            SetName(name);
-        }
-        ~TLoggedQuery() override { Close(); }
-
-    protected:
-        void DoAfterClose() override { log_.push_back(Name()); }
-
-    private:
-        std::vector<std::string>& log_;
-    };
-    TLoggedQuery older(closed, "older"), newer(closed, "newer");
-    for (TLoggedQuery* query : {&older, &newer}) {
+    TDAOQuery older(nullptr), newer(nullptr);
+    older.SetName("older");
+    newer.SetName("newer");
+    for (TDAOQuery* query : {&older, &newer}) {
+        query->AfterClose = [&closed](TDataSet& dataSet) { closed.push_back(dataSet.Name()); };
         query->SetDatabase(connection.get());
         query->SetOpenType(TDAOQueryOpenType::db_OpenSnapshot);
         query->SQL().SetText("SELECT n FROM t");

@@ -35,6 +35,9 @@ public:
     ~BackgroundProcess();
     // Answers whether the child was still running when it was killed.
     bool Kill();
+    // Waits up to `timeoutSeconds` for the child to end: its exit code, or none when it is
+    // still running (it is then left running) or ended by a signal.
+    std::optional<int> Wait(double timeoutSeconds);
 
 private:
     int pid_ = -1;

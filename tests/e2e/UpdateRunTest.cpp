@@ -104,6 +104,43 @@ TEST_F(UpdateRunTest, GoodRunAppliesTheStatementsAndLogsOnlyFailures) {
               "Codigo\tNome\n1\tAna Maria\n2\tBruno\n3\tCarla\n");
 }
 
+TEST_F(UpdateRunTest, StatementsAreCutAtTheFirstLineHoldingASemicolon) {
+    std::string db = CreateDatabase("curriculo.db");
+    std::string script = Script(
+        "UPDATE Alunos SET Nome = 'Ana'\n"
+        "   \t \n"
+        "  WHERE Codigo = 1; UPDATE Alunos SET Nome = 'Bia' WHERE Codigo = 2;\n"
+        "INSERT INTO Alunos (Codigo, Nome) VALUES (3, 'a;\n"
+        "b');\n");
+    ProcessResult run = Pavana({db, Path("anim"), script});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    // The blank-only line adds a blank; two statements on one line go as one text; the ";"
+    // inside the literal ends the INSERT, whose rest becomes a statement of its own.
+    std::string log = Log();
+    EXPECT_NE(log.find("comando  UPDATE Alunos SET Nome = 'Ana'  WHERE Codigo = 1; UPDATE Alunos SET Nome = 'Bia' "
+                       "WHERE Codigo = 2;."),
+              std::string::npos)
+        << log;
+    EXPECT_NE(log.find("comando  INSERT INTO Alunos (Codigo, Nome) VALUES (3, 'a;."), std::string::npos) << log;
+    EXPECT_NE(log.find("comando  b');."), std::string::npos) << log;
+    EXPECT_EQ(Sql(db, "qorvimband", {"SELECT Codigo, Nome FROM Alunos ORDER BY Codigo"}),
+              "Codigo\tNome\n1\tAna\n2\tBruno\n");
+}
+
+TEST_F(UpdateRunTest, ReadOnlyDatabaseLogsEveryWrite) {
+    if (::geteuid() == 0) GTEST_SKIP() << "file permissions do not bind the superuser";
+    std::string db = CreateDatabase("curriculo.db");
+    fs::permissions(db, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    std::string script = Script(
+        "UPDATE Alunos SET Nome = 'X' WHERE Codigo = 1;\n"
+        "DELETE FROM Alunos;\n");
+    ProcessResult run = Pavana({db, Path("anim"), script});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    const std::string readOnly = "Cannot update. Database or object is read-only.";
+    EXPECT_EQ(Log(), Entry(" UPDATE Alunos SET Nome = 'X' WHERE Codigo = 1;", readOnly) +
+                         Entry(" DELETE FROM Alunos;", readOnly));
+}
+
 TEST_F(UpdateRunTest, PasswordArgumentsAreCountedAsTheRunExpects) {
     std::string stored = CreateDatabase("stored.db");
     std::string other = CreateDatabase("other.db", "outra");

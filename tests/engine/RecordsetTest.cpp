@@ -337,6 +337,33 @@ TEST_F(RecordsetTest, FieldsDescribeColumnsAndCheckTheirValues) {
     EXPECT_EQ(fields->Item(1)->Value(), Variant("Ana Maria"));
 }
 
+TEST_F(RecordsetTest, OptionsShapeTheRecordset) {
+    auto q = db_->CreateQueryDef("", "SELECT * FROM aluno");
+    auto append = q->OpenRecordset(Variant(dbOpenDynaset), Variant(dbAppendOnly), Variant(dbOptimistic));
+    EXPECT_TRUE(append->IsEOF());
+    EXPECT_EQ(append->RecordCount(), 0);
+    EXPECT_EQ(NumberOf([&] { append->LastModified(); }), 3021);
+    append->AddNew();
+    append->GetFields()->Item("nome")->SetValue(Variant("Eva"));
+    append->Update();
+    append->MoveFirst();
+    EXPECT_EQ(Value(append, "nome"), Variant("Eva"));
+
+    auto forward = q->OpenRecordset(Variant(dbOpenSnapshot), Variant(dbForwardOnly), Variant::Missing());
+    EXPECT_EQ(forward->Type(), dbOpenForwardOnly);
+    EXPECT_EQ(NumberOf([&] { forward->OpenRecordset(); }), 3251);
+
+    auto table = Open("aluno", dbOpenTable);
+    EXPECT_TRUE(table->Updatable());
+    table->Delete();
+    EXPECT_EQ(table->RecordCount(), 3);
+}
+
+TEST_F(RecordsetTest, UnknownNamesFailInsteadOfReadingAsText) {
+    EXPECT_EQ(NumberOf([&] { db_->Execute("UPDATE aluno SET nome = [apelido]"); }), 3061);
+    EXPECT_EQ(Names(Open("SELECT nome FROM aluno ORDER BY id")), "Ana Bruno Carla ");
+}
+
 TEST_F(RecordsetTest, ClosedDatabaseInvalidatesItsRecordsets) {
     auto rs = Open("SELECT * FROM aluno");
     auto field = rs->GetFields()->Item(0);

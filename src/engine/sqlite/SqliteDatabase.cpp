@@ -1,6 +1,5 @@
 #include "engine/sqlite/SqliteDatabase.h"
 
-#include <optional>
 #include <fcntl.h>
 #include <strings.h>
 #include <sys/stat.h>
@@ -10,6 +9,7 @@
 #include <cerrno>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 
 #include "engine/Activity.h"
 #include "engine/EngineError.h"
@@ -62,7 +62,7 @@ std::string FullPath(const std::string& path) {
 }
 [[noreturn]] void CannotOpen(const std::string& full) {
     RaiseEngineError(jetCannotOpenFile,
-                     "The Microsoft Jet database engine cannot open the file '" + full +
+                     "The database engine cannot open the file '" + full +
                          "'. It is already opened exclusively by another user, or you need "
                          "permission to view its data.",
                      kWorkspaceSource);
@@ -95,6 +95,18 @@ bool FolderExists(const std::string& full) {
         case SQLITE_AUTH: CannotOpen(full);
         default: RaiseStatementError(failure, "", kWorkspaceSource);
     }
+}
+
+// A make-table query (SELECT ... INTO) arrives as CREATE TABLE "name" AS SELECT ..., whose
+// rows SQLite does not count as changes.
+bool MakesTable(const std::string& sql) { return sql.rfind("CREATE TABLE \"", 0) == 0; }
+
+std::int64_t MadeTableRows(Connection& connection, const std::string& sql) {
+    std::size_t end = 14;  // just after the opening quote
+    while (end < sql.size() && !(sql[end] == '"' && (end + 1 == sql.size() || sql[end + 1] != '"')))
+        end += sql[end] == '"' ? 2 : 1;
+    Statement count(connection, ("SELECT count(*) FROM " + sql.substr(13, end - 12)).c_str());
+    return count.Step() ? sqlite3_column_int64(count.Handle(), 0) : 0;
 }
 
 int Progress(void*) {
@@ -259,9 +271,10 @@ std::int32_t RunAction(DatabaseState& state, const dialect::Translation& transla
         if (!translation.followUp.empty()) savepoint.emplace(connection);
         while (statement.Step()) {
         }
-        const auto changes = translation.kind == dialect::StatementKind::Definition
-                                 ? 0
-                                 : sqlite3_changes64(connection.Handle());
+        std::int64_t changes = 0;
+        if (translation.kind == dialect::StatementKind::Action)
+            changes = MakesTable(translation.sql) ? MadeTableRows(connection, translation.sql)
+                                                  : sqlite3_changes64(connection.Handle());
         for (const std::string& more : translation.followUp) {
             Statement next(connection, more.c_str());
             while (next && next.Step()) {

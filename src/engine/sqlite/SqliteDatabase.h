@@ -52,7 +52,7 @@ struct DatabaseState {
 };
 
 // Runs one translated action or definition statement and its follow-up statements
-// atomically (one savepoint around them all) with `values` bound to ?1, ?2, ... of the main
+// atomically (one autocommit transaction; a savepoint binds the follow-ups to it) with `values` bound to ?1, ?2, ... of the main
 // statement; returns the records the main statement changed. A query fails with
 // 3065 "Cannot execute a select query.".
 std::int32_t RunAction(DatabaseState& state, const dialect::Translation& translation,

@@ -11,7 +11,7 @@
 //   its keyset is complete). A row that is gone reads as "Record is deleted.". AddNew, Edit,
 //   Update, CancelUpdate and Delete change the base table; added records follow the keyset.
 // - Rows (snapshots, forward-only recordsets and dynasets over joins, groupings or unions):
-//   a fixed copy of the rows, read as the cursor moves forward and kept (forward-only keeps
+//   a copy of each row as the cursor first reaches it, kept from then on (forward-only keeps
 //   only the current row). Not updatable.
 //
 // A bookmark is 4 bytes, little-endian: n + 1 for the n-th record of the query (0-based), and
@@ -22,6 +22,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <unordered_set>
 #include <vector>
@@ -155,7 +156,7 @@ private:
     bool deduplicate_ = false;            // set once the database changed during the scan
     std::unordered_set<std::int64_t> seen_;  // keys met, while deduplicating
     Ref scanHolds_;                        // the record the scan statement stands on
-    Stamp scanStamp_;
+    std::int64_t scanChanges_ = 0;         // the connection's changes when it got there
 
     // Keyset holding.
     std::vector<std::int64_t> keys_;

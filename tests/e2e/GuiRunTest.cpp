@@ -1,0 +1,189 @@
+// The update run under a display: the real PavanaScript on an X server of its own (Xvfb),
+// its windows found and answered with xdotool as a person would.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <QImage>
+
+#include <chrono>
+#include <filesystem>
+#include <memory>
+#include <thread>
+
+#include "Process.h"
+
+namespace pavana::e2e {
+namespace {
+
+constexpr const char* kXvfb = "/usr/bin/Xvfb";
+constexpr const char* kXdotool = "/usr/bin/xdotool";
+constexpr const char* kXwd = "/usr/bin/xwd";
+
+std::uint32_t BigEndian32(const std::string& bytes, std::size_t at) {
+    std::uint32_t v = 0;
+    for (std::size_t i = 0; i < 4; ++i) v = (v << 8) | static_cast<unsigned char>(bytes[at + i]);
+    return v;
+}
+
+// An X window dump (xwd's format: a header of big-endian 32-bit fields, a colour table, then
+// the pixels) of a 24- or 32-bit TrueColor screen as an image; a null image otherwise.
+QImage ImageOfWindowDump(const std::string& dump) {
+    if (dump.size() < 100) return {};
+    const std::uint32_t headerSize = BigEndian32(dump, 0);
+    const int width = static_cast<int>(BigEndian32(dump, 16));
+    const int height = static_cast<int>(BigEndian32(dump, 20));
+    const bool lsbFirst = BigEndian32(dump, 28) == 0;
+    const std::uint32_t bitsPerPixel = BigEndian32(dump, 44);
+    const std::uint32_t bytesPerLine = BigEndian32(dump, 48);
+    const std::uint32_t colours = BigEndian32(dump, 76);
+    const std::size_t start = headerSize + std::size_t{colours} * 12;
+    if (bitsPerPixel != 32 || width <= 0 || height <= 0 ||
+        start + std::size_t{bytesPerLine} * static_cast<std::size_t>(height) > dump.size())
+        return {};
+    QImage image(width, height, QImage::Format_RGB32);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            const std::size_t at = start + std::size_t{bytesPerLine} * y + 4u * x;
+            std::uint32_t pixel = 0;
+            for (int i = 0; i < 4; ++i) {
+                const std::uint32_t byte = static_cast<unsigned char>(dump[at + i]);
+                pixel |= lsbFirst ? byte << (8 * i) : byte << (8 * (3 - i));
+            }
+            image.setPixel(x, y, pixel | 0xFF000000u);
+        }
+    return image;
+}
+
+class GuiRunTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!std::filesystem::exists(kXvfb) || !std::filesystem::exists(kXdotool))
+            GTEST_SKIP() << "Xvfb and xdotool are needed (scripts/install-deps.sh installs them)";
+        dir_ = std::filesystem::temp_directory_path() / ("pavana-gui-" + std::to_string(::getpid()));
+        std::filesystem::create_directories(dir_);
+        int number = 100 + ::getpid() % 400;
+        while (std::filesystem::exists(LockFile(number)) || std::filesystem::exists(SocketFile(number))) ++number;
+        number_ = number;
+        display_ = ":" + std::to_string(number);
+        ProcessOptions serverOptions;
+        server_ = std::make_unique<BackgroundProcess>(
+            kXvfb, std::vector<std::string>{display_, "-screen", "0", "1024x768x24", "-nolisten", "tcp"},
+            serverOptions);
+        const std::string socket = SocketFile(number_);
+        for (int i = 0; i < 100 && !std::filesystem::exists(socket); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        ASSERT_TRUE(std::filesystem::exists(socket)) << "Xvfb did not start";
+        options_.workingDirectory = dir_.string();
+        options_.environment["DISPLAY"] = display_;
+        options_.environment["WAYLAND_DISPLAY"] = std::nullopt;
+        options_.environment["QT_QPA_PLATFORM"] = std::nullopt;
+        options_.environment["PAVANA_REGISTRY"] = (dir_ / "registry.ini").string();
+        options_.environment["XDG_RUNTIME_DIR"] = dir_.string();
+    }
+    void TearDown() override {
+        if (server_ != nullptr) {
+            server_.reset();  // killed outright, so its lock and socket stay behind
+            std::filesystem::remove(LockFile(number_));
+            std::filesystem::remove(SocketFile(number_));
+        }
+        std::filesystem::remove_all(dir_);
+    }
+
+    // The id of the visible window with exactly this title, waiting up to `seconds`.
+    std::string WaitForWindow(const std::string& title, double seconds = 10) {
+        for (int i = 0; i < seconds * 20; ++i) {
+            ProcessResult found = RunProcess(kXdotool, {"search", "--onlyvisible", "--name", "^" + title + "$"}, options_);
+            if (found.exitCode == 0 && !found.out.empty()) return found.out.substr(0, found.out.find('\n'));
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        return {};
+    }
+
+    static std::string LockFile(int number) { return "/tmp/.X" + std::to_string(number) + "-lock"; }
+    static std::string SocketFile(int number) { return "/tmp/.X11-unix/X" + std::to_string(number); }
+
+    // A picture of the window, also written to <build>/test-output/<name>.png for people.
+    QImage Screenshot(const std::string& window, const std::string& name) {
+        const std::string dumpPath = (dir_ / (name + ".xwd")).string();
+        RunProcess(kXwd, {"-silent", "-id", window, "-out", dumpPath}, options_);
+        QImage image = ImageOfWindowDump(ReadFile(dumpPath));
+        const std::filesystem::path output = std::filesystem::path(PAVANA_BINARY_DIR) / "test-output";
+        std::filesystem::create_directories(output);
+        if (!image.isNull()) image.save(QString::fromStdString((output / ("e2e-" + name + ".png")).string()));
+        return image;
+    }
+
+    std::filesystem::path dir_;
+    int number_ = 0;
+    std::string display_;
+    std::unique_ptr<BackgroundProcess> server_;
+    ProcessOptions options_;
+};
+
+TEST_F(GuiRunTest, FailedConnectionShowsTheDialogOverTheProgressWindowAndEndsWithZero) {
+    WriteFile((dir_ / "script.sql").string(), "DELETE FROM Alunos;\n");
+    BackgroundProcess run(PAVANASCRIPT_BIN,
+                          {(dir_ / "missing.db").string(), (dir_ / "anim").string(), (dir_ / "script.sql").string()},
+                          options_);
+    std::string dialog = WaitForWindow("Mensagem");
+    ASSERT_FALSE(dialog.empty()) << "the connection dialog did not appear";
+    EXPECT_FALSE(WaitForWindow("Processando").empty()) << "the progress window is not on screen under the dialog";
+    RunProcess(kXdotool, {"key", "--window", dialog, "Return"}, options_);
+    std::optional<int> exitCode = run.Wait(10);
+    ASSERT_TRUE(exitCode.has_value()) << "the run did not end after the dialog was answered";
+    EXPECT_EQ(*exitCode, 0);
+    EXPECT_FALSE(std::filesystem::exists(dir_ / "script.log"));
+}
+
+TEST_F(GuiRunTest, LongScriptShowsTheMovingAnimationAndClosesTheWindowAtTheEnd) {
+    if (!std::filesystem::exists(kXwd)) GTEST_SKIP() << "xwd (x11-apps) is needed for screenshots";
+    const std::string db = (dir_ / "curriculo.db").string();
+    ProcessResult created = RunProcess(PAVANADB_BIN, {"create", db, "--password", "qorvimband"}, options_);
+    ASSERT_EQ(created.exitCode, 0) << created.err;
+    std::string setup = "CREATE TABLE Dez (N INTEGER);\nCREATE TABLE Muitos (N INTEGER);\n";
+    for (int n = 0; n < 10; ++n) setup += "INSERT INTO Dez (N) VALUES (" + std::to_string(n) + ");\n";
+    options_.input = setup;
+    ASSERT_EQ(RunProcess(PAVANADB_BIN, {"sql", db, "--password", "qorvimband"}, options_).exitCode, 0);
+    options_.input.clear();
+    ProcessResult clips = RunProcess(CLIPWRITER_BIN, {(dir_ / "anim").string()}, options_);
+    ASSERT_EQ(clips.exitCode, 0) << clips.err;
+    // Each statement makes ten million rows and runs for seconds on its own.
+    std::string script;
+    for (int i = 0; i < 2; ++i)
+        script += "INSERT INTO Muitos (N) SELECT a.N FROM Dez a, Dez b, Dez c, Dez d, Dez e, Dez f, Dez g;\n";
+    WriteFile((dir_ / "script.sql").string(), script);
+
+    BackgroundProcess run(PAVANASCRIPT_BIN, {db, (dir_ / "anim").string(), (dir_ / "script.sql").string()},
+                          options_);
+    std::string window = WaitForWindow("Processando");
+    ASSERT_FALSE(window.empty()) << "the progress window did not appear";
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    QImage first = Screenshot(window, "progress-1");
+    std::this_thread::sleep_for(std::chrono::milliseconds(450));
+    QImage second = Screenshot(window, "progress-2");
+    ASSERT_FALSE(first.isNull());
+    ASSERT_EQ(first.size(), second.size());
+    EXPECT_NE(first, second) << "the animation did not move while the statements ran";
+    std::optional<int> exitCode = run.Wait(120);
+    ASSERT_TRUE(exitCode.has_value());
+    EXPECT_EQ(*exitCode, 0);
+    EXPECT_TRUE(WaitForWindow("Processando", 0.5).empty()) << "the progress window stayed after the run";
+    EXPECT_EQ(ReadFile((dir_ / "script.log").string()), "");
+    ProcessResult rows = RunProcess(PAVANADB_BIN, {"sql", db, "--password", "qorvimband", "SELECT COUNT(*) AS Linhas FROM Muitos"}, options_);
+    EXPECT_EQ(rows.out, "Linhas\n20000000\n");
+}
+
+TEST_F(GuiRunTest, TooFewArgumentsShowTheErrorDialogAlone) {
+    BackgroundProcess run(PAVANASCRIPT_BIN, {"a", "b"}, options_);
+    std::string dialog = WaitForWindow("Erro");
+    ASSERT_FALSE(dialog.empty()) << "the error dialog did not appear";
+    // The progress window would have come before the dialog.
+    EXPECT_TRUE(WaitForWindow("Processando", 0.5).empty());
+    RunProcess(kXdotool, {"key", "--window", dialog, "Return"}, options_);
+    std::optional<int> exitCode = run.Wait(10);
+    ASSERT_TRUE(exitCode.has_value());
+    EXPECT_EQ(*exitCode, 0);
+}
+
+}  // namespace
+}  // namespace pavana::e2e
