@@ -1,6 +1,7 @@
 #include "app/FaultTrap.h"
 
 #include <dlfcn.h>
+#include <fenv.h>
 #include <setjmp.h>
 #include <signal.h>
 #include <ucontext.h>
@@ -84,8 +85,10 @@ public:
         action.sa_flags = SA_SIGINFO | SA_ONSTACK;
         sigemptyset(&action.sa_mask);
         for (std::size_t i = 0; i < kSignalCount; ++i) sigaction(kSignals[i], &action, &g_previous[i]);
+        fegetenv(&floatingPoint_);
     }
     ~Handlers() {
+        fesetenv(&floatingPoint_);
         for (std::size_t i = 0; i < kSignalCount; ++i) sigaction(kSignals[i], &g_previous[i], nullptr);
         sigaltstack(&previousStack_, nullptr);
     }
@@ -95,6 +98,8 @@ public:
 private:
     std::unique_ptr<char[]> stack_;
     stack_t previousStack_{};
+    // Traps, rounding and flush-to-zero as they were: foreign code may change them.
+    fenv_t floatingPoint_{};
 };
 
 std::string Hex(std::uintptr_t value) {

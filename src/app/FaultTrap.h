@@ -3,7 +3,8 @@
 //
 // `CallTrappingFaults` installs handlers for SIGSEGV, SIGBUS, SIGFPE and SIGILL that run on
 // an alternate signal stack (a fault may come from a stack overflow), calls the function and
-// restores the previous handlers and stack on every way out. A fault raised by the calling
+// restores the previous handlers and stack, and the floating-point environment (traps,
+// rounding), on every way out. A fault raised by the calling
 // thread during the call jumps back (siglongjmp) and is reported; the code that faulted does
 // not resume and whatever it held is abandoned. A fault of another thread meanwhile goes to
 // the handler that was installed before. One call at a time per process (the handlers are

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 
@@ -161,8 +162,15 @@ INSTANTIATE_TEST_SUITE_P(
                       FaultCase{"ext_fpe", "Division by zero", ""},
                       FaultCase{"ext_ill", "Illegal instruction", ""},
                       FaultCase{"ext_bus", "Bus error", ". Access of address "},
-                      FaultCase{"ext_stack", "Access violation", ""}),
+                      FaultCase{"ext_stack", "Access violation", ""},
+                      FaultCase{"ext_float", "Floating point division by zero", ""}),
     [](const auto& info) { return std::string(info.param.library); });
+
+TEST_F(LibraryStepTest, FloatingPointTrapsOfALibraryDoNotOutliveItsCall) {
+    EXPECT_EQ(FailureOf(Extension("ext_float_traps")), "no error");
+    volatile double zero = 0.0;
+    EXPECT_TRUE(std::isinf(1.0 / zero));
+}
 
 TEST_F(LibraryStepTest, ThousandRunsLeaveNothingLoaded) {
     for (int i = 0; i < 1000; ++i) ASSERT_EQ(FailureOf(Extension("ext_nothing")), "no error");

@@ -1,5 +1,9 @@
-/* Inserts a row, then faults in the way its build chose. */
+/* Inserts a row, then faults in the way its build chose (or, with LEAVE_FLOAT_TRAPS, returns
+ * with the floating-point environment changed). */
+#define _GNU_SOURCE
 #include <pavana/extension.h>
+
+#include <fenv.h>
 
 #include <stdio.h>
 #include <stdlib.h>
@@ -26,6 +30,16 @@ void pavana_extension_main(PavanaDatabase *db) {
     volatile int numerator = 7, zero = 0;
     volatile int quotient = numerator / zero;
     (void)quotient;
+#elif defined(FAULT_FLOAT)
+    /* Turns on the trap for floating-point division by zero, then divides. */
+    volatile double nothing = 0.0;
+    volatile double quotient;
+    feenableexcept(FE_DIVBYZERO);
+    quotient = 1.0 / nothing;
+    (void)quotient;
+#elif defined(LEAVE_FLOAT_TRAPS)
+    /* Returns with the trap for floating-point division by zero turned on. */
+    feenableexcept(FE_DIVBYZERO);
 #elif defined(FAULT_ILL)
     __builtin_trap();
 #elif defined(FAULT_STACK)
