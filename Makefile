@@ -21,7 +21,7 @@ test: build
 test-asan: deps
 	@cmake -S . -B $(ASAN) $(GEN) -DPAVANA_SANITIZE=ON >/dev/null
 	@cmake --build $(ASAN) -j $(JOBS)
-	@cd $(ASAN) && ctest --output-on-failure -j $(JOBS)
+	@cd $(ASAN) && LSAN_OPTIONS=suppressions=$(CURDIR)/scripts/lsan.supp ctest --output-on-failure -j $(JOBS)
 
 demo: build
 	@./scripts/demo.sh $(BUILD)
