@@ -45,6 +45,7 @@ void TDataSet::SetActive(bool active) {
             state_ = dsBrowse;
             GetNextRecord();
             GetNextRecords();
+            bof_ = true;
             eof_ = recordCount_ == 0;
         } catch (...) {
             state_ = dsBrowse;
