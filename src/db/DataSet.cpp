@@ -529,7 +529,6 @@ void TDataSet::Append() {
     recordCount_ = 1;
     activeRecord_ = 0;
     GetPriorRecords();
-    SetBookmarkFlag(*buffers_[static_cast<std::size_t>(activeRecord_)], TBookmarkFlag::bfInserted);
     CursorPosChanged();
     bof_ = false;
     eof_ = true;
