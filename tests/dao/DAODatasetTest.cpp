@@ -313,5 +313,21 @@ TEST_F(DAODatasetTest, RecordsetTooWideForItsBuffersIsRefused) {
     EXPECT_EQ(query_.Fields().Count(), 2);
 }
 
+TEST_F(DAODatasetTest, ChangesThroughSqlShowInTheOpenDataset) {
+    OpenSql("SELECT * FROM aluno ORDER BY id");
+    const TBookmark first = query_.GetBookmark();
+    query_.Next();
+    database_.EngineDatabase()->Execute("UPDATE aluno SET nome = 'Bia' WHERE id = 2");
+    database_.EngineDatabase()->Execute("DELETE FROM aluno WHERE id = 1");
+    EXPECT_EQ(query_.FieldByName("nome").AsString(), "Bia");
+    query_.GotoBookmark(first);
+    try {
+        query_.FieldByName("nome").AsString();
+        FAIL();
+    } catch (const EOleException& e) {
+        EXPECT_EQ(e.Message(), "Record is deleted.");
+    }
+}
+
 }  // namespace
 }  // namespace pavana
