@@ -29,6 +29,10 @@ INSERT INTO Cursos (Codigo, Nome, CargaHoraria) VALUES (2, 'Letras', 2800);
 INSERT INTO Disciplinas (Codigo, Curso, Nome, Creditos) VALUES (10, 1, 'Didática', 4);
 INSERT INTO Disciplinas (Codigo, Curso, Nome, Creditos) VALUES (11, 1, 'Psicologia da Educação', 4);
 INSERT INTO Disciplinas (Codigo, Curso, Nome, Creditos) VALUES (20, 2, 'Linguística', 6);
+CREATE TABLE Notas (aluno TEXT(50), nota1 DOUBLE, nota2 DOUBLE, media DOUBLE);
+INSERT INTO Notas (aluno, nota1, nota2) VALUES ('Ana', 8, 7);
+INSERT INTO Notas (aluno, nota1, nota2) VALUES ('Bruno', 4, 5.5);
+INSERT INTO Notas (aluno, nota1, nota2) VALUES ('Carla', 9.5, 8);
 SQL
 
 cat > "$out/atualizacao.sql" <<'SQL'
@@ -41,6 +45,13 @@ UPDATE Disciplinas SET Creditos = Creditos + 1 WHERE Curso = 2;
 INSERT INTO Turmas (Codigo) VALUES (1);
 executaDLL ./nao-existe.so;
 SQL
+# The example extensions (examples/extensions, docs/extensions.md): one recomputes Notas.media
+# row by row and adds a summary row, the other records how many students passed.
+examples="$bin/examples/extensions"
+if [ -f "$examples/librecompute_averages.so" ]; then
+  printf 'executaDLL %s;\nexecutaDLL %s;\n' "$examples/librecompute_averages.so" \
+    "$examples/libgrade_report.so" >> "$out/atualizacao.sql"
+fi
 
 echo "== Running: PavanaScript curriculo.db anim atualizacao.sql"
 front=()
@@ -57,4 +68,11 @@ echo
 echo "== Disciplinas after the update"
 "$pavanadb" sql "$db" --password qorvimband "SELECT Codigo, Curso, Nome, Creditos FROM Disciplinas ORDER BY Codigo"
 echo
+if [ -f "$examples/librecompute_averages.so" ]; then
+  echo "== Notas, ResumoNotas and RelatorioNotas after the extensions ran"
+  "$pavanadb" sql "$db" --password qorvimband "SELECT aluno, nota1, nota2, media FROM Notas ORDER BY aluno"
+  "$pavanadb" sql "$db" --password qorvimband "SELECT alunos, media_geral FROM ResumoNotas"
+  "$pavanadb" sql "$db" --password qorvimband "SELECT alunos, aprovados FROM RelatorioNotas"
+  echo
+fi
 echo "Everything is in $out"

@@ -6,9 +6,9 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config
   libsqlite3-dev sqlite3 libsodium-dev
-  qt6-base-dev libcanberra-dev
+  qt6-base-dev libxcb1-dev libcanberra-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xauth xdotool fonts-liberation2
+  xvfb xauth xdotool x11-apps fonts-liberation2
   clang libclang-rt-14-dev
   time bc
 )

@@ -1,6 +1,7 @@
 // Translation cost of a 100,000-statement INSERT script in the dialect (dates as #...#,
 // True/False, bracketed names) against running the translated statements on SQLite, each
-// committed on its own in a WAL database with synchronous=NORMAL, as the engine runs them.
+// committed on its own in a WAL database with synchronous=NORMAL, as the engine runs them;
+// and the translation cost of the statements of the whole-run benchmark.
 #include <benchmark/benchmark.h>
 #include <sqlite3.h>
 
@@ -30,12 +31,37 @@ std::vector<std::string> Script() {
     return script;
 }
 
+// The statements of the whole-run benchmark (bench/update-run.sh): plain single-row INSERTs
+// and UPDATEs by key as an update script has them, with the terminating semicolon.
+std::vector<std::string> UpdateRunScript() {
+    std::vector<std::string> script;
+    script.reserve(kStatements);
+    for (int i = 1; i <= kStatements; ++i) {
+        char line[160];
+        if (i % 5 == 0)
+            std::snprintf(line, sizeof line, "UPDATE Notas SET Nota = %d WHERE Id = %d;", i % 10, i / 5);
+        else
+            std::snprintf(line, sizeof line,
+                          "INSERT INTO Notas (Id, Aluno, Nome, Nota) VALUES (%d, %d, 'aluno %d', %d.5);", i,
+                          (i * 7919) % kStatements, i, i % 10);
+        script.emplace_back(line);
+    }
+    return script;
+}
+
 void Translate100k(benchmark::State& state) {
     const std::vector<std::string> script = Script();
     for (auto _ : state)
         for (const auto& s : script) benchmark::DoNotOptimize(pavana::engine::dialect::Translate(s));
 }
 BENCHMARK(Translate100k)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+void TranslateUpdateRun100k(benchmark::State& state) {
+    const std::vector<std::string> script = UpdateRunScript();
+    for (auto _ : state)
+        for (const auto& s : script) benchmark::DoNotOptimize(pavana::engine::dialect::Translate(s));
+}
+BENCHMARK(TranslateUpdateRun100k)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 void Execute100k(benchmark::State& state) {
     std::vector<std::string> sql;

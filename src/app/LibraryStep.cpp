@@ -1,15 +1,21 @@
-#include "LibraryStep.h"
+#include "app/LibraryStep.h"
 
 #include <dlfcn.h>
+#include <link.h>
 
 #include <filesystem>
+#include <optional>
 
+#include "app/ExtensionSession.h"
+#include "app/FaultTrap.h"
 #include "rtl/Encoding.h"
 #include "rtl/Exceptions.h"
 #include "rtl/Format.h"
 
 namespace pavana {
 namespace {
+
+constexpr const char* kEntryName = "pavana_extension_main";
 
 class LoadedLibrary {
 public:
@@ -21,12 +27,71 @@ public:
     }
     void* Handle() const { return handle_; }
 
+    // The library's own entry; one that only a library it depends on exports does not count.
+    using Entry = void (*)(PavanaDatabase*);
+    Entry FindEntry() const {
+        void* symbol = dlsym(handle_, kEntryName);
+        if (symbol == nullptr) return nullptr;
+        link_map* own = nullptr;
+        link_map* holder = nullptr;
+        Dl_info info{};
+        if (dlinfo(handle_, RTLD_DI_LINKMAP, &own) != 0 ||
+            dladdr1(symbol, &info, reinterpret_cast<void**>(&holder), RTLD_DL_LINKMAP) == 0 || own != holder)
+            return nullptr;
+        return reinterpret_cast<Entry>(symbol);
+    }
+
 private:
     void* handle_;
 };
 
 [[noreturn]] void CannotRead(const std::string& path, const std::string& reason) {
     throw Exception(Format("Não foi possível ler o arquivo %s.\r\n%s", {path, reason}));
+}
+
+// Text of the library, made UTF-8 (text that is not is taken as Windows-1252).
+std::string LibraryText(const char* text) {
+    std::string message(text ? text : "");
+    return IsValidUtf8(message) ? message : Cp1252ToUtf8(message);
+}
+
+struct Call {
+    LoadedLibrary::Entry entry;
+    PavanaDatabase* database;
+    std::optional<std::string> thrown;  // message of an exception that left the entry
+};
+
+// Runs inside the fault trap: no exception may leave it. The exception object belongs to
+// the library, so its message is copied here, while the library is loaded.
+void CallEntry(void* argument) {
+    auto* call = static_cast<Call*>(argument);
+    try {
+        call->entry(call->database);
+    } catch (const std::exception& e) {
+        try {
+            call->thrown = LibraryText(e.what());
+        } catch (...) {
+            call->thrown = "A biblioteca lançou uma exceção.";
+        }
+    } catch (...) {
+        call->thrown = "A biblioteca lançou uma exceção de tipo desconhecido.";
+    }
+}
+
+// The failure of the call, if any; the library is still loaded.
+std::optional<std::string> CallLibrary(LoadedLibrary::Entry entry, const std::shared_ptr<engine::Database>& database) {
+    ExtensionSession session(database);
+    Call call{entry, session.Object(), {}};
+    std::optional<std::string> failure;
+    if (std::optional<Fault> fault = CallTrappingFaults(CallEntry, &call))
+        failure = DescribeFault(*fault);
+    else if (call.thrown)
+        failure = std::move(call.thrown);
+    else if (session.ReportedError())
+        failure = session.ReportedError();
+    if (session.Finish() && !failure)
+        failure = "A biblioteca terminou com uma transação aberta; as alterações dessa transação foram desfeitas.";
+    return failure;
 }
 
 }  // namespace
@@ -38,7 +103,7 @@ std::string CleanLoaderReason(std::string reason) {
     return std::string(Utf8Prefix(reason, 255));
 }
 
-void RunLibraryFile(const std::string& path) {
+void RunLibrary(const std::string& path, const std::shared_ptr<engine::Database>& database) {
     std::error_code error;
     auto status = std::filesystem::status(path, error);
     if (error || !std::filesystem::exists(status) || std::filesystem::is_directory(status))
@@ -50,6 +115,10 @@ void RunLibraryFile(const std::string& path) {
         const char* reason = dlerror();
         CannotRead(path, CleanLoaderReason(reason ? reason : "cannot load library"));
     }
+    LoadedLibrary::Entry entry = library.FindEntry();
+    if (entry == nullptr) return;
+    if (!database) throw EInvalidOperation("A base de dados não está aberta.");
+    if (std::optional<std::string> failure = CallLibrary(entry, database)) throw Exception(*failure);
 }
 
 }  // namespace pavana

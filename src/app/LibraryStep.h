@@ -1,19 +1,37 @@
-// The extension library step: loads a shared object named by an update script and unloads
-// it again. (Its entry is not called yet: the extension interface comes with its own header.)
+// The extension library step: runs a shared object named by an update script against the
+// open database (include/pavana/extension.h is the library's side of the contract).
 //
-// Failures raise `Exception` with "Não foi possível ler o arquivo <path>.\r\n<reason>":
-// "Arquivo não existe!" when no file (a directory does not count) is at the path, the
-// loader's own reason (trailing blanks, line breaks and full stops removed, at most 255
-// characters) when it refuses the file. The library is unloaded on every way out.
+// `RunLibrary` loads the library, calls its entry `pavana_extension_main` once with the
+// database (borrowed: the library must not keep it) and unloads the library on every way
+// out. A library without the entry is loaded and unloaded and nothing else happens.
+//
+// Every failure raises `Exception`; the message is complete before the library is unloaded:
+//   - no file (a directory does not count) at the path, or the loader refuses it:
+//     "Não foi possível ler o arquivo <path>.\r\n<reason>", the reason being "Arquivo não
+//     existe!" or the loader's own text (trailing blanks, line breaks and full stops removed,
+//     at most 255 characters);
+//   - the library reported an error through the API: its text, unchanged;
+//   - a C++ exception left the entry: its what() for a std::exception, else a text of ours;
+//   - a processor fault during the call (SIGSEGV, SIGBUS, SIGFPE, SIGILL): "Access
+//     violation at address ... in module '...'. Read of address ..." and the like
+//     (FaultTrap.h);
+//   - the entry returned with a transaction it began still open.
+// Whatever happened, query definitions and recordsets the library left open are closed and
+// its unfinished transactions rolled back; the database stays open, and what the library
+// committed (or executed outside a transaction) stays applied.
 #pragma once
 
+#include <memory>
 #include <string>
+
+#include "engine/DBEngine.h"
 
 namespace pavana {
 
 // The path is used as the script wrote it. A path without "/" names a file in the working
 // directory (the file whose existence was checked), not one on the loader's search path.
-void RunLibraryFile(const std::string& path);
+// `database` must be open.
+void RunLibrary(const std::string& path, const std::shared_ptr<engine::Database>& database);
 
 // The loader's reason text for the last failed load, cleaned as the log shows it.
 std::string CleanLoaderReason(std::string reason);

@@ -15,7 +15,6 @@
 #include <QApplication>
 
 #include "app/CommandLine.h"
-#include "app/DisplayProbe.h"
 #include "app/upavANMensagensHints.h"
 #include "app/upavANDMPrincipal.h"
 #include "engine/Activity.h"
@@ -60,16 +59,20 @@ void RunSequence(TfpavANDMPrincipal& module, const std::vector<std::string>& arg
 }
 
 int Run(const CommandLine& commandLine) {
+    std::string message;
     try {
         fpavANDMPrincipal = std::make_unique<TfpavANDMPrincipal>(nullptr);
         RunSequence(*fpavANDMPrincipal, commandLine.arguments);
-    } catch (const std::exception& error) {
-        CurrentFront().ShowFatalError(error.what());
         fpavANDMPrincipal.reset();
-        return EXIT_FAILURE;
+        return EXIT_SUCCESS;
+    } catch (const std::exception& error) {
+        message = error.what();
+    } catch (...) {
+        message = "An error of unknown kind ended the run.";
     }
+    CurrentFront().ShowFatalError(message);
     fpavANDMPrincipal.reset();
-    return EXIT_SUCCESS;
+    return EXIT_FAILURE;
 }
 
 // The window-system front for the length of one run: the application object, the front's
@@ -113,6 +116,6 @@ int main(int argc, char** argv) {
     FormatSettings::SetCurrent(FormatSettings::FromEnvironment());
     SetApplicationTitle("PavanaScript");
     std::unique_ptr<WindowFront> windowFront;
-    if (!commandLine.console && DisplayReachable()) windowFront = std::make_unique<WindowFront>(argv[0]);
+    if (!commandLine.console && QtFront::DisplayReachable()) windowFront = std::make_unique<WindowFront>(argv[0]);
     return Run(commandLine);
 }

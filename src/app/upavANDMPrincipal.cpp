@@ -73,7 +73,9 @@ void TfpavANDMPrincipal::RunScript(const std::string& scriptPath) {
     runner.Run(scriptPath);
 }
 
-void TfpavANDMPrincipal::RunLibrary(const std::string& libraryPath) { RunLibraryFile(libraryPath); }
+void TfpavANDMPrincipal::RunLibrary(const std::string& libraryPath) {
+    pavana::RunLibrary(libraryPath, dbsCurriculo_->EngineDatabase());
+}
 
 void TfpavANDMPrincipal::CloseDatabase() {
     try {

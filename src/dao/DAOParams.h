@@ -13,7 +13,10 @@
 // "Parameter '%s' not found", "Field '%s' is of unknown type",
 // "Field '%s' is of an unsupported type" and
 // "Parameter '%s', cannot save data larger than %d bytes"; a stored form that is cut short
-// raises EStreamError "Stream read error". Assignments the classes do not know fail with the
+// raises EStreamError "Stream read error", one with impossible contents EDatabaseError
+// (unknown version, type or parameter type, data too short for its type or above 2048
+// bytes). A date-time outside the years 1 to 9999 has no native form: EConvertError
+// "Invalid argument to date encode". Assignments the classes do not know fail with the
 // persistent base's EConvertError "Cannot assign a %s to a %s". A failing operation leaves
 // the object as it was.
 #pragma once

@@ -191,6 +191,16 @@ public:
     // password."). A password cannot contain ";" (3031), since the connect text could not
     // carry it.
     virtual void NewPassword(const std::string& oldPassword, const std::string& newPassword) = 0;
+    // Transactions on this database. BeginTrans starts one, nested in the one open (at most
+    // five deep: 3003 "Could not start transaction; too many transactions already nested.");
+    // CommitTrans keeps the work of the innermost one, which reaches the file when the
+    // outermost commits; Rollback undoes it. Statements run inside a transaction are still
+    // atomic each, but are committed or undone with it. CommitTrans and Rollback without a
+    // transaction fail with 3034 "You tried to commit or rollback a transaction without first
+    // beginning a transaction.". Closing the database undoes what is still open.
+    virtual void BeginTrans() = 0;
+    virtual void CommitTrans() = 0;
+    virtual void Rollback() = 0;
     // Closes the file; objects opened on it fail afterwards with 3420 "Object invalid or no
     // longer set.". Closing a closed database does nothing.
     virtual void Close() = 0;
@@ -221,6 +231,11 @@ public:
     // with 3204 "Database already exists.".
     virtual std::shared_ptr<Database> CreateDatabase(const std::string& path,
                                                      const std::string& connect = {}) = 0;
+    // Transactions on every database open in this workspace, as Database's members say
+    // (the workspace's own nesting is checked: 3034 without a transaction of its own).
+    virtual void BeginTrans() = 0;
+    virtual void CommitTrans() = 0;
+    virtual void Rollback() = 0;
     // Closes every database opened in this workspace.
     virtual void Close() = 0;
 };

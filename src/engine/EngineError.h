@@ -45,6 +45,8 @@ enum JetError : std::int32_t {
     jetFieldExists = 3380,
     jetReservedError = 3000,
     jetInvalidArgument = 3001,
+    jetTooManyTransactions = 3003,
+    jetNoTransaction = 3034,
     jetDiskError = 3043,
     jetInvalidPath = 3044,
     jetCannotOpenDatabase = 3049,

@@ -2,32 +2,27 @@
 
 #include <QPainter>
 #include <algorithm>
-#include <vector>
 
 #include "ui/AviReader.h"
 
 namespace pavana {
 
-namespace {
-
-// Controls of this thread, for `AdvanceAllDue`. Widgets live on one thread, so the list needs
-// no lock.
-std::vector<TAnimate*>& Controls() {
-    thread_local std::vector<TAnimate*> controls;
-    return controls;
-}
-
-}  // namespace
+// The controls form a list through their own members, with its head in a plain pointer: the
+// list needs no destruction at exit, so a control destroyed among the static objects still
+// finds it intact. Widgets live on the GUI thread only, so the list needs no lock.
+TAnimate* TAnimate::first_ = nullptr;
 
 TAnimate::TAnimate(QWidget* parent) : QWidget(parent) {
     timer_.setTimerType(Qt::PreciseTimer);
     connect(&timer_, &QTimer::timeout, this, [this] { AdvanceIfDue(); });
-    Controls().push_back(this);
+    next_ = first_;
+    if (next_) next_->previous_ = this;
+    first_ = this;
 }
 
 TAnimate::~TAnimate() {
-    auto& controls = Controls();
-    controls.erase(std::remove(controls.begin(), controls.end(), this), controls.end());
+    (previous_ ? previous_->next_ : first_) = next_;
+    if (next_) next_->previous_ = previous_;
 }
 
 void TAnimate::SetFileName(const std::string& path) {
@@ -75,7 +70,7 @@ bool TAnimate::AdvanceIfDue() {
 }
 
 void TAnimate::AdvanceAllDue() {
-    for (TAnimate* control : Controls()) control->AdvanceIfDue();
+    for (TAnimate* control = first_; control; control = control->next_) control->AdvanceIfDue();
 }
 
 void TAnimate::paintEvent(QPaintEvent*) {

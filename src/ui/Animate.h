@@ -61,7 +61,7 @@ public:
     // Paints the next frame now when this control plays and the frame is due; answers whether
     // it did.
     bool AdvanceIfDue();
-    // `AdvanceIfDue` on every control of the calling thread.
+    // `AdvanceIfDue` on every control. GUI thread only.
     static void AdvanceAllDue();
 
 protected:
@@ -76,6 +76,10 @@ private:
     Clock::time_point due_;
     Clock::duration interval_{};
     QTimer timer_;
+    // Every control, for AdvanceAllDue.
+    static TAnimate* first_;
+    TAnimate* previous_ = nullptr;
+    TAnimate* next_ = nullptr;
 };
 
 }  // namespace pavana

@@ -5,6 +5,14 @@
 #include <QDesktopServices>
 #include <QThread>
 #include <QUrl>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+#include <xcb/xcb.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
 
 #include "ui/Animate.h"
 #include "ui/QtProgressWindow.h"
@@ -20,7 +28,38 @@ void OpenHelpFile(const std::string& helpFile, int helpContext) {
     QDesktopServices::openUrl(url);
 }
 
+bool WaylandReachable() {
+    const char* name = std::getenv("WAYLAND_DISPLAY");
+    if (!name || !*name) return false;
+    std::string path = name;
+    if (path.front() != '/') {
+        const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+        if (!runtime || !*runtime) return false;
+        path = std::string(runtime) + "/" + path;
+    }
+    sockaddr_un address{};
+    if (path.size() >= sizeof address.sun_path) return false;
+    address.sun_family = AF_UNIX;
+    std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+    const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) return false;
+    const bool connected = connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+    close(fd);
+    return connected;
+}
+
+bool X11Reachable() {
+    const char* name = std::getenv("DISPLAY");
+    if (!name || !*name) return false;
+    xcb_connection_t* connection = xcb_connect(name, nullptr);
+    const bool reachable = xcb_connection_has_error(connection) == 0;
+    xcb_disconnect(connection);
+    return reachable;
+}
+
 }  // namespace
+
+bool QtFront::DisplayReachable() { return WaylandReachable() || X11Reachable(); }
 
 QtFront::QtFront() : helpHandler_(OpenHelpFile) {}
 

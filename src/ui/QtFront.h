@@ -9,7 +9,9 @@
 //     InstallFront(std::move(front));
 //
 // The front needs the QApplication for its whole life and must be used on the application's
-// thread. It does not own the application object.
+// thread. It does not own the application object. Creating a QApplication with no display to
+// connect to ends the process, so the entry asks `DisplayReachable` first and takes the
+// terminal front when it answers false.
 //
 // The activity handler is for the database engine, which calls it on the run's thread at each
 // statement and often while a statement runs: it paints a due frame of the progress window's
@@ -30,6 +32,10 @@ class QtFront : public UserFront {
 public:
     QtFront();
     ~QtFront() override;
+
+    // Whether a window system answers: the Wayland socket named by WAYLAND_DISPLAY accepts a
+    // connection, or the X server named by DISPLAY does. Needs no QApplication.
+    static bool DisplayReachable();
 
     // Builds the dialog (CreateMessageForm), places it, runs it modally and answers its modal
     // result and, when the show-again box was shown, whether it was ticked.

@@ -96,7 +96,6 @@ void QtProgressWindow::CreateProgressBar(int maximum) {
     bar_->setGeometry(5, 36, 279, 16);
     bar_->setRange(0, maximum);
     bar_->setTextVisible(false);
-    QWidget::setTabOrder(bar_, label_);
 }
 
 void QtProgressWindow::ShowBarPosition(int position) {

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <QImage>
+
 #include <chrono>
 #include <filesystem>
 #include <memory>
@@ -15,6 +17,42 @@ namespace {
 
 constexpr const char* kXvfb = "/usr/bin/Xvfb";
 constexpr const char* kXdotool = "/usr/bin/xdotool";
+constexpr const char* kXwd = "/usr/bin/xwd";
+
+std::uint32_t BigEndian32(const std::string& bytes, std::size_t at) {
+    std::uint32_t v = 0;
+    for (std::size_t i = 0; i < 4; ++i) v = (v << 8) | static_cast<unsigned char>(bytes[at + i]);
+    return v;
+}
+
+// An X window dump (xwd's format: a header of big-endian 32-bit fields, a colour table, then
+// the pixels) of a 24- or 32-bit TrueColor screen as an image; a null image otherwise.
+QImage ImageOfWindowDump(const std::string& dump) {
+    if (dump.size() < 100) return {};
+    const std::uint32_t headerSize = BigEndian32(dump, 0);
+    const int width = static_cast<int>(BigEndian32(dump, 16));
+    const int height = static_cast<int>(BigEndian32(dump, 20));
+    const bool lsbFirst = BigEndian32(dump, 28) == 0;
+    const std::uint32_t bitsPerPixel = BigEndian32(dump, 44);
+    const std::uint32_t bytesPerLine = BigEndian32(dump, 48);
+    const std::uint32_t colours = BigEndian32(dump, 76);
+    const std::size_t start = headerSize + std::size_t{colours} * 12;
+    if (bitsPerPixel != 32 || width <= 0 || height <= 0 ||
+        start + std::size_t{bytesPerLine} * static_cast<std::size_t>(height) > dump.size())
+        return {};
+    QImage image(width, height, QImage::Format_RGB32);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            const std::size_t at = start + std::size_t{bytesPerLine} * y + 4u * x;
+            std::uint32_t pixel = 0;
+            for (int i = 0; i < 4; ++i) {
+                const std::uint32_t byte = static_cast<unsigned char>(dump[at + i]);
+                pixel |= lsbFirst ? byte << (8 * i) : byte << (8 * (3 - i));
+            }
+            image.setPixel(x, y, pixel | 0xFF000000u);
+        }
+    return image;
+}
 
 class GuiRunTest : public ::testing::Test {
 protected:
@@ -64,6 +102,17 @@ protected:
     static std::string LockFile(int number) { return "/tmp/.X" + std::to_string(number) + "-lock"; }
     static std::string SocketFile(int number) { return "/tmp/.X11-unix/X" + std::to_string(number); }
 
+    // A picture of the window, also written to <build>/test-output/<name>.png for people.
+    QImage Screenshot(const std::string& window, const std::string& name) {
+        const std::string dumpPath = (dir_ / (name + ".xwd")).string();
+        RunProcess(kXwd, {"-silent", "-id", window, "-out", dumpPath}, options_);
+        QImage image = ImageOfWindowDump(ReadFile(dumpPath));
+        const std::filesystem::path output = std::filesystem::path(PAVANA_BINARY_DIR) / "test-output";
+        std::filesystem::create_directories(output);
+        if (!image.isNull()) image.save(QString::fromStdString((output / ("e2e-" + name + ".png")).string()));
+        return image;
+    }
+
     std::filesystem::path dir_;
     int number_ = 0;
     std::string display_;
@@ -84,6 +133,44 @@ TEST_F(GuiRunTest, FailedConnectionShowsTheDialogOverTheProgressWindowAndEndsWit
     ASSERT_TRUE(exitCode.has_value()) << "the run did not end after the dialog was answered";
     EXPECT_EQ(*exitCode, 0);
     EXPECT_FALSE(std::filesystem::exists(dir_ / "script.log"));
+}
+
+TEST_F(GuiRunTest, LongScriptShowsTheMovingAnimationAndClosesTheWindowAtTheEnd) {
+    if (!std::filesystem::exists(kXwd)) GTEST_SKIP() << "xwd (x11-apps) is needed for screenshots";
+    const std::string db = (dir_ / "curriculo.db").string();
+    ProcessResult created = RunProcess(PAVANADB_BIN, {"create", db, "--password", "qorvimband"}, options_);
+    ASSERT_EQ(created.exitCode, 0) << created.err;
+    std::string setup = "CREATE TABLE Dez (N INTEGER);\nCREATE TABLE Muitos (N INTEGER);\n";
+    for (int n = 0; n < 10; ++n) setup += "INSERT INTO Dez (N) VALUES (" + std::to_string(n) + ");\n";
+    options_.input = setup;
+    ASSERT_EQ(RunProcess(PAVANADB_BIN, {"sql", db, "--password", "qorvimband"}, options_).exitCode, 0);
+    options_.input.clear();
+    ProcessResult clips = RunProcess(CLIPWRITER_BIN, {(dir_ / "anim").string()}, options_);
+    ASSERT_EQ(clips.exitCode, 0) << clips.err;
+    // Each statement makes ten million rows and runs for seconds on its own.
+    std::string script;
+    for (int i = 0; i < 2; ++i)
+        script += "INSERT INTO Muitos (N) SELECT a.N FROM Dez a, Dez b, Dez c, Dez d, Dez e, Dez f, Dez g;\n";
+    WriteFile((dir_ / "script.sql").string(), script);
+
+    BackgroundProcess run(PAVANASCRIPT_BIN, {db, (dir_ / "anim").string(), (dir_ / "script.sql").string()},
+                          options_);
+    std::string window = WaitForWindow("Processando");
+    ASSERT_FALSE(window.empty()) << "the progress window did not appear";
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    QImage first = Screenshot(window, "progress-1");
+    std::this_thread::sleep_for(std::chrono::milliseconds(450));
+    QImage second = Screenshot(window, "progress-2");
+    ASSERT_FALSE(first.isNull());
+    ASSERT_EQ(first.size(), second.size());
+    EXPECT_NE(first, second) << "the animation did not move while the statements ran";
+    std::optional<int> exitCode = run.Wait(120);
+    ASSERT_TRUE(exitCode.has_value());
+    EXPECT_EQ(*exitCode, 0);
+    EXPECT_TRUE(WaitForWindow("Processando", 0.5).empty()) << "the progress window stayed after the run";
+    EXPECT_EQ(ReadFile((dir_ / "script.log").string()), "");
+    ProcessResult rows = RunProcess(PAVANADB_BIN, {"sql", db, "--password", "qorvimband", "SELECT COUNT(*) AS Linhas FROM Muitos"}, options_);
+    EXPECT_EQ(rows.out, "Linhas\n20000000\n");
 }
 
 TEST_F(GuiRunTest, TooFewArgumentsShowTheErrorDialogAlone) {

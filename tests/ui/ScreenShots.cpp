@@ -1,6 +1,5 @@
-// On a real X server: the progress window's animation moves while the thread is busy and
-// processes no events (only the engine's activity handler runs), and the details dialog over
-// it. Pictures go to <build>/test-output/.
+// On a real X server: the progress window's animation during a long statement, and the details
+// dialog over it. Pictures go to <build>/test-output/.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -9,10 +8,14 @@
 #include <QTest>
 #include <QTimer>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 
 #include "UiTestSupport.h"
+#include "engine/Activity.h"
+#include "engine/DBEngine.h"
+#include "engine/sqlite/SqliteEngine.h"
 #include "ui/Animate.h"
 #include "ui/AviWriter.h"
 #include "ui/MessageForm.h"
@@ -52,46 +55,75 @@ QImage GrabScreen(const QRect& area) {
     return QGuiApplication::primaryScreen()->grabWindow(0, area.x(), area.y(), area.width(), area.height()).toImage();
 }
 
-TEST(ScreenShots, AnimationMovesDuringABusyStatementAndTheDialogShowsOverIt) {
+// A statement that runs for seconds on the GUI thread: the engine's activity calls keep the
+// animation moving on screen, and no other queued event runs until the statement is done.
+// Then the connection error dialog opens over the progress window, details shown.
+TEST(ScreenShots, AnimationMovesWhileOneStatementRunsAndTheDialogOpensOverIt) {
+    const auto launch = std::chrono::steady_clock::now();
+    ASSERT_TRUE(QtFront::DisplayReachable());
     test::EnsureApplication();
     ASSERT_EQ(QGuiApplication::platformName(), QStringLiteral("xcb"));
-    const std::string folder = testing::TempDir() + "screen_clips";
+    const std::string folder = testing::TempDir() + "screen_statement";
+    std::filesystem::remove_all(folder);
     std::filesystem::create_directories(folder);
     WriteSlidingClip(folder + "/anmGenerica.avi");
     SetAnimationFolder(folder);
-    const std::string store = folder + "/store.ini";
-    setenv("PAVANA_REGISTRY", store.c_str(), 1);
+    setenv("PAVANA_REGISTRY", (folder + "/store.ini").c_str(), 1);
     auto owned = std::make_unique<QtFront>();
-    const std::function<void()> activity = owned->ActivityHandler();
+    const std::function<void()> frontActivity = owned->ActivityHandler();
     InstallFront(std::move(owned));
+
+    auto engine = engine::sqlite::CreateSqliteEngine("3.6");
+    auto db = engine->DefaultWorkspace()->CreateDatabase(folder + "/long.db");
+    db->Execute("CREATE TABLE N (v INTEGER)");
+    for (int i = 0; i < 75; ++i) db->Execute("INSERT INTO N (v) VALUES (" + std::to_string(i) + ")");
+    db->Execute("CREATE TABLE Big (v INTEGER)");
 
     ASSERT_NE(ShowProgress(fvrxEvolucao, "", "Realizando atualizações na base. Aguarde... ", 0, 1), nullptr);
     auto* progress = dynamic_cast<QtProgressWindow*>(fvrxEvolucao.get());
-    ASSERT_TRUE(progress && progress->Animation());
     ASSERT_TRUE(QTest::qWaitForWindowExposed(progress->Window()));
+    const auto onScreen = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - launch);
+    std::printf("application start to progress window exposed: %lld ms\n", static_cast<long long>(onScreen.count()));
     QTest::qWait(100);
-    const QRect window = progress->Window()->frameGeometry();
-    const QRect animation(progress->Animation()->mapToGlobal(QPoint(0, 0)), progress->Animation()->size());
+    const QRect area(progress->Animation()->mapToGlobal(QPoint(0, 0)), progress->Animation()->size());
 
-    // One "statement" of 600 ms: no event processing, only the engine's activity calls.
-    const QImage before = GrabScreen(animation);
-    GrabScreen(window).save(QString::fromStdString(OutputDir() + "/progress-1.png"));
-    const int frameBefore = progress->Animation()->CurrentFrame();
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(600);
-    while (std::chrono::steady_clock::now() < end) activity();
-    const QImage after = GrabScreen(animation);
-    GrabScreen(window).save(QString::fromStdString(OutputDir() + "/progress-2.png"));
-    EXPECT_NE(progress->Animation()->CurrentFrame(), frameBefore);
-    EXPECT_NE(before, after) << "the animation area did not change on screen";
+    std::vector<QImage> pictures;
+    auto last = std::chrono::steady_clock::now();
+    engine::SetActivityHandler([&] {
+        frontActivity();
+        const auto now = std::chrono::steady_clock::now();
+        if (now - last < std::chrono::milliseconds(400)) return;
+        last = now;
+        pictures.push_back(GrabScreen(area));
+    });
+    bool otherEventRan = false;
+    QTimer::singleShot(0, [&] { otherEventRan = true; });
+    const auto start = std::chrono::steady_clock::now();
+    db->Execute("INSERT INTO Big (v) SELECT a.v FROM N AS a, N AS b, N AS c, N AS d WHERE a.v + b.v + c.v + d.v = -1");
+    const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+    engine::SetActivityHandler({});
+    EXPECT_FALSE(otherEventRan) << "an event was processed during the statement";
+    std::printf("statement ran %lld ms; %zu pictures taken during it\n", static_cast<long long>(took.count()),
+                pictures.size());
+    ASSERT_GE(took.count(), 1000) << "the statement was too short to show anything";
+    ASSERT_GE(pictures.size(), 2u);
+    int changes = 0;
+    for (std::size_t i = 0; i < pictures.size(); ++i) {
+        pictures[i].save(QString::fromStdString(OutputDir() + "/statement-" + std::to_string(i) + ".png"));
+        if (i > 0 && pictures[i] != pictures[i - 1]) ++changes;
+    }
+    EXPECT_GE(changes, int(pictures.size()) - 2) << "the animation stood still on screen during the statement";
 
-    // The connection error dialog over the progress window, details open.
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(otherEventRan);
+
     QTimer::singleShot(0, [] {
         auto* form = qobject_cast<TFormMensagem*>(QApplication::activeModalWidget());
         ASSERT_NE(form, nullptr);
         ASSERT_TRUE(QTest::qWaitForWindowExposed(form));
         QTest::qWait(200);
-        const QRect screen = QGuiApplication::primaryScreen()->geometry();
-        GrabScreen(screen).save(QString::fromStdString(OutputDir() + "/dialog-details.png"));
+        GrabScreen(QGuiApplication::primaryScreen()->geometry())
+            .save(QString::fromStdString(OutputDir() + "/dialog-details.png"));
         form->findChild<TvrxButton*>(QStringLiteral("OK"))->RoundButton().Click();
     });
     EXPECT_EQ(MessageDlgEx("Não foi possível conectar à base de dados.", mkMensagem, 4, 0, -1, -1,
@@ -101,6 +133,7 @@ TEST(ScreenShots, AnimationMovesDuringABusyStatementAndTheDialogShowsOverIt) {
     QPointer<QWidget> shown(progress->Window());
     CloseProgress(fvrxEvolucao);
     EXPECT_TRUE(shown.isNull());
+    db->Close();
     InstallFront(nullptr);
     unsetenv("PAVANA_REGISTRY");
     std::filesystem::remove_all(folder);

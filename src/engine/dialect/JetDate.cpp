@@ -1,9 +1,10 @@
 #include "engine/dialect/JetDate.h"
 
+#include <algorithm>
 #include <array>
 #include <cctype>
+#include <charconv>
 #include <cmath>
-#include <string>
 #include <vector>
 
 namespace pavana::engine::dialect {
@@ -47,51 +48,70 @@ int ExpandYear(int year, std::size_t digits) {
     return year;
 }
 
-// Words of a date text: numbers, names and the separators between them.
+// Words of a date text: numbers, names and the separators between them, viewing the text
+// (a run of white space is the separator " ").
 struct Piece {
     enum Kind { Number, Word, Sep } kind;
-    std::string text;
+    std::string_view text;
 };
+
+constexpr std::string_view kSpace = " ";
 
 std::vector<Piece> Pieces(std::string_view text) {
     std::vector<Piece> pieces;
+    pieces.reserve(std::min<std::size_t>(text.size(), 16));
     for (std::size_t i = 0; i < text.size();) {
         unsigned char c = static_cast<unsigned char>(text[i]);
         if (std::isspace(c)) {
             ++i;
-            if (!pieces.empty() && pieces.back().kind != Piece::Sep) pieces.push_back({Piece::Sep, " "});
+            if (!pieces.empty() && pieces.back().kind != Piece::Sep) pieces.push_back({Piece::Sep, kSpace});
         } else if (std::isdigit(c)) {
             std::size_t j = i;
             while (j < text.size() && std::isdigit(static_cast<unsigned char>(text[j]))) ++j;
-            pieces.push_back({Piece::Number, std::string(text.substr(i, j - i))});
+            pieces.push_back({Piece::Number, text.substr(i, j - i)});
             i = j;
         } else if (std::isalpha(c)) {
             std::size_t j = i;
             while (j < text.size() && std::isalpha(static_cast<unsigned char>(text[j]))) ++j;
-            std::string w(text.substr(i, j - i));
-            for (auto& ch : w) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
-            pieces.push_back({Piece::Word, w});
+            pieces.push_back({Piece::Word, text.substr(i, j - i)});
             i = j;
         } else {
-            if (!pieces.empty() && pieces.back().kind == Piece::Sep && pieces.back().text == " ")
+            if (!pieces.empty() && pieces.back().kind == Piece::Sep && pieces.back().text == kSpace)
                 pieces.pop_back();
-            pieces.push_back({Piece::Sep, std::string(1, static_cast<char>(c))});
+            pieces.push_back({Piece::Sep, text.substr(i, 1)});
             ++i;
         }
     }
-    if (!pieces.empty() && pieces.back().kind == Piece::Sep && pieces.back().text == " ") pieces.pop_back();
+    if (!pieces.empty() && pieces.back().kind == Piece::Sep && pieces.back().text == kSpace) pieces.pop_back();
     return pieces;
 }
 
-int MonthFromName(const std::string& w) {
+// Whether `word`, upper-cased, is the start of `upper`.
+bool UpperPrefix(std::string_view word, std::string_view upper) {
+    if (word.size() > upper.size()) return false;
+    for (std::size_t i = 0; i < word.size(); ++i)
+        if (std::toupper(static_cast<unsigned char>(word[i])) != static_cast<unsigned char>(upper[i])) return false;
+    return true;
+}
+
+bool UpperEquals(std::string_view word, std::string_view upper) {
+    return word.size() == upper.size() && UpperPrefix(word, upper);
+}
+
+// The value of a run of digits (at most five of them).
+int Digits(std::string_view digits) {
+    int value = 0;
+    std::from_chars(digits.data(), digits.data() + digits.size(), value);
+    return value;
+}
+
+int MonthFromName(std::string_view w) {
     static constexpr std::array<const char*, 12> kNames{"JANUARY", "FEBRUARY", "MARCH",     "APRIL",
                                                         "MAY",     "JUNE",     "JULY",      "AUGUST",
                                                         "SEPTEMBER", "OCTOBER", "NOVEMBER", "DECEMBER"};
     if (w.size() < 3) return 0;
-    for (std::size_t m = 0; m < kNames.size(); ++m) {
-        std::string_view name(kNames[m]);
-        if (w.size() <= name.size() && name.substr(0, w.size()) == w) return static_cast<int>(m + 1);
-    }
+    for (std::size_t m = 0; m < kNames.size(); ++m)
+        if (UpperPrefix(w, kNames[m])) return static_cast<int>(m + 1);
     return 0;
 }
 
@@ -101,7 +121,7 @@ bool ParseTime(const std::vector<Piece>& p, std::size_t& i, double& fraction) {
     int count = 0;
     while (i < p.size() && count < 3) {
         if (p[i].kind != Piece::Number || p[i].text.size() > 2) return false;
-        parts[count++] = std::stoi(p[i].text);
+        parts[count++] = Digits(p[i].text);
         ++i;
         if (i < p.size() && p[i].kind == Piece::Sep && p[i].text == ":") {
             ++i;
@@ -112,8 +132,8 @@ bool ParseTime(const std::vector<Piece>& p, std::size_t& i, double& fraction) {
     if (i < p.size() && p[i].kind == Piece::Sep && p[i].text == " ") ++i;
     bool am = false, pm = false;
     if (i < p.size() && p[i].kind == Piece::Word) {
-        if (p[i].text == "AM" || p[i].text == "A") am = true;
-        else if (p[i].text == "PM" || p[i].text == "P") pm = true;
+        if (UpperEquals(p[i].text, "AM") || UpperEquals(p[i].text, "A")) am = true;
+        else if (UpperEquals(p[i].text, "PM") || UpperEquals(p[i].text, "P")) pm = true;
         else return false;
         ++i;
     }
@@ -143,35 +163,35 @@ std::optional<double> Parse(std::string_view text, bool names) {
     if (num(0) && !sep(1, ":")) {
         // numeric date: a/b[/c]
         if (!(dateSep(1) && (num(2) || (names && 2 < p.size() && p[2].kind == Piece::Word)))) return std::nullopt;
-        const std::string& a = p[0].text;
+        const std::string_view a = p[0].text;
         int y = 0, m = 0, d = 0;
         std::size_t yearDigits = 4;
         if (p[2].kind == Piece::Word) {
             // d-mmm[-yyyy]
             m = MonthFromName(p[2].text);
             if (m == 0) return std::nullopt;
-            d = std::stoi(a.substr(0, 4));
+            d = Digits(a.substr(0, 4));
             i = 3;
             if (dateSep(i) && num(i + 1)) {
                 yearDigits = p[i + 1].text.size();
-                y = std::stoi(p[i + 1].text.substr(0, 5));
+                y = Digits(p[i + 1].text.substr(0, 5));
                 i += 2;
             } else {
                 return std::nullopt;
             }
         } else if (a.size() == 4 && dateSep(1) && num(2) && dateSep(3) && num(4)) {
-            y = std::stoi(a);
-            m = std::stoi(p[2].text.substr(0, 4));
-            d = std::stoi(p[4].text.substr(0, 4));
+            y = Digits(a);
+            m = Digits(p[2].text.substr(0, 4));
+            d = Digits(p[4].text.substr(0, 4));
             i = 5;
         } else {
-            m = std::stoi(a.substr(0, 4));
-            d = std::stoi(p[2].text.substr(0, 4));
+            m = Digits(a.substr(0, 4));
+            d = Digits(p[2].text.substr(0, 4));
             i = 3;
             if (dateSep(3) && num(4)) {
                 yearDigits = p[4].text.size();
                 if (yearDigits > 4) return std::nullopt;
-                y = std::stoi(p[4].text);
+                y = Digits(p[4].text);
                 i = 5;
             } else {
                 return std::nullopt;
@@ -187,12 +207,12 @@ std::optional<double> Parse(std::string_view text, bool names) {
         // mmm d[,] yyyy
         int m = MonthFromName(p[0].text);
         if (!(sep(1, " ") && num(2))) return std::nullopt;
-        int d = std::stoi(p[2].text.substr(0, 4));
+        int d = Digits(p[2].text.substr(0, 4));
         i = 3;
         if (sep(i, ",")) ++i;
         if (sep(i, " ")) ++i;
         if (!num(i)) return std::nullopt;
-        int y = ExpandYear(std::stoi(p[i].text.substr(0, 5)), p[i].text.size());
+        int y = ExpandYear(Digits(p[i].text.substr(0, 5)), p[i].text.size());
         ++i;
         if (!ValidDay(y, m, d)) return std::nullopt;
         day = static_cast<double>(DayNumber(y, m, d));

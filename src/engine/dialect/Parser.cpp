@@ -3,6 +3,7 @@
 #include <array>
 #include <charconv>
 #include <cstring>
+#include <initializer_list>
 
 #include "engine/dialect/FunctionCatalog.h"
 #include "engine/dialect/JetDate.h"
@@ -25,24 +26,68 @@ bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
     return true;
 }
 
-// Words that end an expression or a name list and so can never be a bare column or alias.
-constexpr std::array<const char*, 42> kReserved{
-    "SELECT", "FROM",  "WHERE",   "GROUP",  "ORDER",       "BY",     "HAVING",  "UNION",
-    "INNER",  "LEFT",  "RIGHT",   "OUTER",  "JOIN",        "ON",     "AS",      "INTO",
-    "VALUES", "SET",   "AND",     "OR",     "NOT",         "XOR",    "EQV",     "IMP",
-    "MOD",    "LIKE",  "IS",      "NULL",   "BETWEEN",     "IN",     "EXISTS",  "DISTINCT",
-    "DISTINCTROW", "TOP", "ASC",  "DESC",   "TRUE",        "FALSE",  "YES",     "NO",
-    "OFF",    "WITH"};
+constexpr std::size_t kKeywordCount = static_cast<std::size_t>(Keyword::Yes) + 1;
+using KeywordSet = std::array<bool, kKeywordCount>;
 
-bool IsReserved(std::string_view word) {
-    for (const char* r : kReserved)
-        if (EqualsIgnoreCase(word, r)) return true;
-    return false;
+constexpr KeywordSet MakeSet(std::initializer_list<Keyword> words) {
+    KeywordSet set{};
+    for (Keyword k : words) set[static_cast<std::size_t>(k)] = true;
+    return set;
 }
 
+// Words that end an expression or a name list and so can never be a bare column or alias.
+constexpr KeywordSet kReserved = MakeSet({
+    Keyword::Select, Keyword::From,  Keyword::Where,  Keyword::Group,   Keyword::Order,    Keyword::By,
+    Keyword::Having, Keyword::Union, Keyword::Inner,  Keyword::Left,    Keyword::Right,    Keyword::Outer,
+    Keyword::Join,   Keyword::On,    Keyword::As,     Keyword::Into,    Keyword::Values,   Keyword::Set,
+    Keyword::And,    Keyword::Or,    Keyword::Not,    Keyword::Xor,     Keyword::Eqv,      Keyword::Imp,
+    Keyword::Mod,    Keyword::Like,  Keyword::Is,     Keyword::Null,    Keyword::Between,  Keyword::In,
+    Keyword::Exists, Keyword::Distinct, Keyword::DistinctRow, Keyword::Top, Keyword::Asc, Keyword::Desc,
+    Keyword::True,   Keyword::False, Keyword::Yes,    Keyword::No,      Keyword::Off,      Keyword::With,
+});
+
+bool IsReserved(const Token& t) { return kReserved[static_cast<std::size_t>(t.keyword)]; }
+
 // Words that start a clause: the quoted text of a faulty expression stops before them.
-constexpr std::array<const char*, 12> kClauseWords{"FROM",  "WHERE", "GROUP", "ORDER", "HAVING", "UNION",
-                                                   "INNER", "LEFT",  "RIGHT", "SET",   "VALUES", "INTO"};
+constexpr KeywordSet kClauseWords = MakeSet({
+    Keyword::From, Keyword::Where, Keyword::Group, Keyword::Order, Keyword::Having, Keyword::Union,
+    Keyword::Inner, Keyword::Left, Keyword::Right, Keyword::Set, Keyword::Values, Keyword::Into,
+});
+
+// Binding strength of the binary operators, weakest first. Not (a prefix) binds between And
+// and the comparisons, unary minus between * / and ^; ^ is parsed on its own (`ParsePower`)
+// because its right operand takes a sign of its own.
+enum Level : int {
+    kNone = -1,
+    kImp = 0,
+    kEqv,
+    kXor,
+    kOr,
+    kAnd,
+    kNot,
+    kComparison,  // = <> < > <= >=, [Not] Like, [Not] Between, [Not] In, Is [Not] Null
+    kConcat,      // &
+    kAdditive,    // + -
+    kMod,
+    kIntDiv,      // backslash
+    kMultiplicative,  // * /
+    kUnary,
+};
+
+// The operator words as the tree spells them, by level.
+constexpr std::array<const char*, 5> kLogicalWords{"IMP", "EQV", "XOR", "OR", "AND"};
+
+bool IsComparison(const Token& t) {
+    switch (t.symbol) {
+        case Symbol::Equal:
+        case Symbol::NotEqual:
+        case Symbol::Less:
+        case Symbol::Greater:
+        case Symbol::LessEqual:
+        case Symbol::GreaterEqual: return t.kind == TokenKind::Symbol;
+        default: return false;
+    }
+}
 
 class Parser {
 public:
@@ -50,29 +95,29 @@ public:
 
     Statement ParseStatement() {
         Statement statement;
-        if (IsWord("PARAMETERS")) ParseParameters(statement);
-        if (IsWord("SELECT")) {
+        if (IsWord(Keyword::Parameters)) ParseParameters(statement);
+        if (IsWord(Keyword::Select)) {
             clause_ = messages::kSelect;
             statement.select = ParseQuery(true);
-        } else if (IsWord("INSERT")) {
+        } else if (IsWord(Keyword::Insert)) {
             statement.insert = ParseInsert();
-        } else if (IsWord("UPDATE")) {
+        } else if (IsWord(Keyword::Update)) {
             statement.update = ParseUpdate();
-        } else if (IsWord("DELETE")) {
+        } else if (IsWord(Keyword::Delete)) {
             statement.del = ParseDelete();
-        } else if (IsWord("CREATE")) {
-            if (IsWord("INDEX", 1) || (IsWord("UNIQUE", 1) && IsWord("INDEX", 2)))
+        } else if (IsWord(Keyword::Create)) {
+            if (IsWord(Keyword::Index, 1) || (IsWord(Keyword::Unique, 1) && IsWord(Keyword::Index, 2)))
                 statement.createIndex = ParseCreateIndex();
             else
                 statement.createTable = ParseCreateTable();
-        } else if (IsWord("ALTER")) {
+        } else if (IsWord(Keyword::Alter)) {
             statement.alterTable = ParseAlterTable();
-        } else if (IsWord("DROP")) {
+        } else if (IsWord(Keyword::Drop)) {
             ParseDrop(statement);
         } else {
             messages::Raise(messages::kInvalidStatement);
         }
-        if (AcceptSymbol(";")) {
+        if (AcceptSymbol(Symbol::Semicolon)) {
             if (Peek().kind != TokenKind::End) messages::Raise(messages::kAfterEnd);
         } else if (Peek().kind != TokenKind::End) {
             messages::Raise(messages::kMissingSemicolon);
@@ -90,28 +135,23 @@ private:
     void Next() {
         if (pos_ + 1 < tokens_.size()) ++pos_;
     }
-    bool IsWord(const char* word, std::size_t k = 0) const {
-        const Token& t = Peek(k);
-        return t.kind == TokenKind::Word && EqualsIgnoreCase(t.text, word);
-    }
-    bool AcceptWord(const char* word) {
+    // Only Word tokens carry a keyword and only Symbol tokens a symbol other than `Other`.
+    bool IsWord(Keyword word, std::size_t k = 0) const { return Peek(k).keyword == word; }
+    bool AcceptWord(Keyword word) {
         if (!IsWord(word)) return false;
         Next();
         return true;
     }
-    void ExpectWord(const char* word) {
+    void ExpectWord(Keyword word) {
         if (!AcceptWord(word)) Fail();
     }
-    bool IsSymbol(const char* symbol, std::size_t k = 0) const {
-        const Token& t = Peek(k);
-        return t.kind == TokenKind::Symbol && t.text == symbol;
-    }
-    bool AcceptSymbol(const char* symbol) {
+    bool IsSymbol(Symbol symbol, std::size_t k = 0) const { return Peek(k).symbol == symbol; }
+    bool AcceptSymbol(Symbol symbol) {
         if (!IsSymbol(symbol)) return false;
         Next();
         return true;
     }
-    void ExpectSymbol(const char* symbol) {
+    void ExpectSymbol(Symbol symbol) {
         if (!AcceptSymbol(symbol)) Fail();
     }
     [[noreturn]] void Fail() const { messages::Raise(clause_); }
@@ -119,18 +159,18 @@ private:
     // A name: a bracketed name or a word that is not reserved.
     bool IsName(std::size_t k = 0) const {
         const Token& t = Peek(k);
-        return t.kind == TokenKind::Name || (t.kind == TokenKind::Word && !IsReserved(t.text));
+        return t.kind == TokenKind::Name || (t.kind == TokenKind::Word && !IsReserved(t));
     }
     std::string ExpectName() {
         if (!IsName()) Fail();
-        std::string name = Peek().text;
+        std::string name(Peek().text);
         Next();
         return name;
     }
     // A column name that may be written qualified (`t.c`, `[t].[c]`); the qualifier is dropped.
     std::string ExpectColumnName(std::string* table = nullptr) {
         std::string name = ExpectName();
-        if (AcceptSymbol(".")) {
+        if (AcceptSymbol(Symbol::Dot)) {
             if (table) *table = name;
             name = ExpectName();
         }
@@ -138,10 +178,11 @@ private:
     }
     std::vector<std::string> ParseNameList() {
         std::vector<std::string> names;
-        ExpectSymbol("(");
+        names.reserve(8);
+        ExpectSymbol(Symbol::LeftParen);
         do names.push_back(ExpectColumnName());
-        while (AcceptSymbol(","));
-        ExpectSymbol(")");
+        while (AcceptSymbol(Symbol::Comma));
+        ExpectSymbol(Symbol::RightParen);
         return names;
     }
     std::int64_t ExpectInteger() {
@@ -165,22 +206,22 @@ private:
             p.name = Peek().text;
             Next();
             if (Peek().kind == TokenKind::Word) {
-                std::string word = Peek().text;
-                if (!TypeFromWord(word) && !EqualsIgnoreCase(word, "VALUE")) Fail();
-                for (auto& c : word)
+                const Token& t = Peek();
+                if (!TypeFromWord(t.text) && t.keyword != Keyword::Value) Fail();
+                p.typeWord = t.text;
+                for (auto& c : p.typeWord)
                     if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-                p.typeWord = word;
                 Next();
-                if (AcceptSymbol("(")) {
+                if (AcceptSymbol(Symbol::LeftParen)) {
                     ExpectInteger();
-                    ExpectSymbol(")");
+                    ExpectSymbol(Symbol::RightParen);
                 }
             }
             for (const auto& other : statement.parameters)
                 if (EqualsIgnoreCase(other.name, p.name)) Fail();
             statement.parameters.push_back(std::move(p));
-        } while (AcceptSymbol(","));
-        ExpectSymbol(";");
+        } while (AcceptSymbol(Symbol::Comma));
+        ExpectSymbol(Symbol::Semicolon);
         parameters_ = &statement.parameters;
     }
 
@@ -194,7 +235,7 @@ private:
         const Token& t = Peek();
         bool operand = t.kind == TokenKind::Name || t.kind == TokenKind::String ||
                        t.kind == TokenKind::Number || t.kind == TokenKind::Date ||
-                       (t.kind == TokenKind::Word && !IsReserved(t.text)) || IsSymbol("(");
+                       (t.kind == TokenKind::Word && !IsReserved(t)) || IsSymbol(Symbol::LeftParen);
         if (operand) ExprFail("(missing operator)");
         exprStart_ = saved;
         return e;
@@ -207,19 +248,15 @@ private:
         for (std::size_t i = exprStart_; i < tokens_.size(); ++i) {
             const Token& t = tokens_[i];
             if (t.kind == TokenKind::End) break;
-            if (t.kind == TokenKind::Symbol) {
-                if (t.text == "(") ++depth;
-                else if (t.text == ")") {
-                    if (depth == 0) break;
-                    --depth;
-                } else if (depth == 0 && (t.text == ";" || t.text == ",")) break;
+            if (t.symbol == Symbol::LeftParen) {
+                ++depth;
+            } else if (t.symbol == Symbol::RightParen) {
+                if (depth == 0) break;
+                --depth;
+            } else if (depth == 0 && (t.symbol == Symbol::Semicolon || t.symbol == Symbol::Comma)) {
+                break;
             }
-            if (depth == 0 && t.kind == TokenKind::Word && i > pos_) {
-                bool clause = false;
-                for (const char* w : kClauseWords)
-                    if (EqualsIgnoreCase(t.text, w)) clause = true;
-                if (clause) break;
-            }
+            if (depth == 0 && i > pos_ && kClauseWords[static_cast<std::size_t>(t.keyword)]) break;
             end = i + 1;
         }
         std::string_view quoted;
@@ -234,9 +271,10 @@ private:
         e->kind = kind;
         return e;
     }
-    ExprPtr MakeBinary(std::string op, ExprPtr a, ExprPtr b) {
+    ExprPtr MakeBinary(std::string_view op, ExprPtr a, ExprPtr b) {
         auto e = Make(Expr::Kind::Binary);
-        e->op = std::move(op);
+        e->op = op;
+        e->args.reserve(2);
         e->args.push_back(std::move(a));
         e->args.push_back(std::move(b));
         return e;
@@ -248,150 +286,155 @@ private:
 
     ExprPtr ParseExpr() {
         EnterDepth();
-        ExprPtr e = ParseBinaryLevel(0);
+        ExprPtr e = ParseBinary(kImp);
         --depth_;
         return e;
     }
 
-    // Levels 0..4: Imp, Eqv, Xor, Or, And (all left-associative).
-    ExprPtr ParseBinaryLevel(int level) {
-        static constexpr std::array<const char*, 5> kWords{"IMP", "EQV", "XOR", "OR", "AND"};
-        if (level == 5) return ParseNot();
-        ExprPtr left = ParseBinaryLevel(level + 1);
-        while (IsWord(kWords[static_cast<std::size_t>(level)])) {
-            Next();
-            left = MakeBinary(kWords[static_cast<std::size_t>(level)], std::move(left),
-                              ParseBinaryLevel(level + 1));
+    // The level of the binary operator at the current token, or kNone.
+    int InfixLevel() const {
+        const Token& t = Peek();
+        if (t.kind == TokenKind::Symbol) {
+            switch (t.symbol) {
+                case Symbol::Equal:
+                case Symbol::NotEqual:
+                case Symbol::Less:
+                case Symbol::Greater:
+                case Symbol::LessEqual:
+                case Symbol::GreaterEqual: return kComparison;
+                case Symbol::Ampersand: return kConcat;
+                case Symbol::Plus:
+                case Symbol::Minus: return kAdditive;
+                case Symbol::Backslash: return kIntDiv;
+                case Symbol::Star:
+                case Symbol::Slash: return kMultiplicative;
+                default: return kNone;
+            }
         }
-        return left;
+        switch (t.keyword) {
+            case Keyword::Imp: return kImp;
+            case Keyword::Eqv: return kEqv;
+            case Keyword::Xor: return kXor;
+            case Keyword::Or: return kOr;
+            case Keyword::And: return kAnd;
+            case Keyword::Like:
+            case Keyword::Between:
+            case Keyword::In:
+            case Keyword::Is: return kComparison;
+            case Keyword::Not:
+                return IsWord(Keyword::Like, 1) || IsWord(Keyword::Between, 1) || IsWord(Keyword::In, 1)
+                           ? kComparison
+                           : kNone;
+            case Keyword::Mod: return kMod;
+            default: return kNone;
+        }
     }
 
-    ExprPtr ParseNot() {
-        if (AcceptWord("NOT")) {
+    // Precedence climbing: an operand, then the binary operators of level `minLevel` or
+    // stronger, each taking as its right operand what binds more strongly than itself (all
+    // binary operators are left-associative). Once an operator is applied, no stronger one
+    // may follow: `a Is Null & b` is not `(a Is Null) & b`; nor may one stronger than Not
+    // follow a Not.
+    ExprPtr ParseBinary(int minLevel) {
+        ExprPtr left;
+        int maxLevel = kUnary;
+        if (minLevel <= kNot && AcceptWord(Keyword::Not)) {
+            maxLevel = kNot;
             EnterDepth();
-            auto e = Make(Expr::Kind::Unary);
-            e->op = "NOT";
-            e->args.push_back(ParseNot());
+            left = Make(Expr::Kind::Unary);
+            left->op = "NOT";
+            left->args.push_back(ParseBinary(kNot));
             --depth_;
-            return e;
+        } else {
+            left = ParseUnary();
         }
-        return ParseComparison();
-    }
-
-    static bool IsComparison(const Token& t) {
-        if (t.kind != TokenKind::Symbol) return false;
-        return t.text == "=" || t.text == "<>" || t.text == "<" || t.text == ">" || t.text == "<=" ||
-               t.text == ">=";
-    }
-
-    ExprPtr ParseComparison() {
-        ExprPtr left = ParseConcat();
         while (true) {
-            if (IsComparison(Peek())) {
-                std::string op = Peek().text;
-                Next();
-                if ((IsWord("ANY") || IsWord("SOME") || IsWord("ALL")) && IsSymbol("(", 1) &&
-                    IsWord("SELECT", 2)) {
-                    auto e = Make(Expr::Kind::Quantified);
-                    e->op = op;
-                    e->text = IsWord("ALL") ? "ALL" : "ANY";
-                    Next();
-                    Next();
-                    e->query = ParseQuery(false);
-                    ExpectExprSymbol(")");
-                    e->args.push_back(std::move(left));
-                    left = std::move(e);
-                } else {
-                    left = MakeBinary(op, std::move(left), ParseConcat());
-                }
+            const int level = InfixLevel();
+            if (level < minLevel || level > maxLevel) return left;
+            maxLevel = level;
+            if (level == kComparison) {
+                left = ParseComparison(std::move(left));
                 continue;
             }
-            bool negated = false;
-            if (IsWord("NOT") && (IsWord("LIKE", 1) || IsWord("BETWEEN", 1) || IsWord("IN", 1))) {
-                negated = true;
-                Next();
-            }
-            if (AcceptWord("LIKE")) {
-                auto e = Make(Expr::Kind::Like);
-                e->negated = negated;
-                e->args.push_back(std::move(left));
-                e->args.push_back(ParseConcat());
-                left = std::move(e);
-            } else if (AcceptWord("BETWEEN")) {
-                auto e = Make(Expr::Kind::Between);
-                e->negated = negated;
-                e->args.push_back(std::move(left));
-                e->args.push_back(ParseConcat());
-                if (!AcceptWord("AND")) ExprFail("(missing operator)");
-                e->args.push_back(ParseConcat());
-                left = std::move(e);
-            } else if (AcceptWord("IN")) {
-                if (!AcceptSymbol("(")) ExprFail("(missing operator)");
-                ExprPtr e;
-                if (IsWord("SELECT")) {
-                    e = Make(Expr::Kind::InQuery);
-                    e->query = ParseQuery(false);
-                    e->args.push_back(std::move(left));
-                } else {
-                    e = Make(Expr::Kind::InList);
-                    e->args.push_back(std::move(left));
-                    do e->args.push_back(ParseExpr());
-                    while (AcceptSymbol(","));
-                }
-                ExpectExprSymbol(")");
-                e->negated = negated;
-                left = std::move(e);
-            } else if (!negated && AcceptWord("IS")) {
-                auto e = Make(Expr::Kind::IsNull);
-                e->negated = AcceptWord("NOT");
-                if (!AcceptWord("NULL")) ExprFail("(missing operator)");
-                e->args.push_back(std::move(left));
-                left = std::move(e);
-            } else {
-                return left;
-            }
+            const Token& t = Peek();
+            const std::string_view op = level <= kAnd ? std::string_view(kLogicalWords[static_cast<std::size_t>(level)])
+                                        : level == kMod ? std::string_view("MOD")
+                                                        : t.text;
+            Next();
+            left = MakeBinary(op, std::move(left), ParseBinary(level + 1));
         }
     }
 
-    void ExpectExprSymbol(const char* symbol) {
+    // One comparison-level operator applied to `left`.
+    ExprPtr ParseComparison(ExprPtr left) {
+        if (IsComparison(Peek())) {
+            const std::string_view op = Peek().text;
+            Next();
+            if ((IsWord(Keyword::Any) || IsWord(Keyword::Some) || IsWord(Keyword::All)) &&
+                IsSymbol(Symbol::LeftParen, 1) && IsWord(Keyword::Select, 2)) {
+                auto e = Make(Expr::Kind::Quantified);
+                e->op = op;
+                e->text = IsWord(Keyword::All) ? "ALL" : "ANY";
+                Next();
+                Next();
+                e->query = ParseQuery(false);
+                ExpectExprSymbol(Symbol::RightParen);
+                e->args.push_back(std::move(left));
+                return e;
+            }
+            return MakeBinary(op, std::move(left), ParseBinary(kConcat));
+        }
+        const bool negated = AcceptWord(Keyword::Not);
+        if (AcceptWord(Keyword::Like)) {
+            auto e = Make(Expr::Kind::Like);
+            e->negated = negated;
+            e->args.reserve(2);
+            e->args.push_back(std::move(left));
+            e->args.push_back(ParseBinary(kConcat));
+            return e;
+        }
+        if (AcceptWord(Keyword::Between)) {
+            auto e = Make(Expr::Kind::Between);
+            e->negated = negated;
+            e->args.reserve(3);
+            e->args.push_back(std::move(left));
+            e->args.push_back(ParseBinary(kConcat));
+            if (!AcceptWord(Keyword::And)) ExprFail("(missing operator)");
+            e->args.push_back(ParseBinary(kConcat));
+            return e;
+        }
+        if (AcceptWord(Keyword::In)) {
+            if (!AcceptSymbol(Symbol::LeftParen)) ExprFail("(missing operator)");
+            ExprPtr e;
+            if (IsWord(Keyword::Select)) {
+                e = Make(Expr::Kind::InQuery);
+                e->query = ParseQuery(false);
+                e->args.push_back(std::move(left));
+            } else {
+                e = Make(Expr::Kind::InList);
+                e->args.push_back(std::move(left));
+                do e->args.push_back(ParseExpr());
+                while (AcceptSymbol(Symbol::Comma));
+            }
+            ExpectExprSymbol(Symbol::RightParen);
+            e->negated = negated;
+            return e;
+        }
+        // Is [Not] Null: `InfixLevel` sends only Is here without a Not before it.
+        Next();
+        auto e = Make(Expr::Kind::IsNull);
+        e->negated = AcceptWord(Keyword::Not);
+        if (!AcceptWord(Keyword::Null)) ExprFail("(missing operator)");
+        e->args.push_back(std::move(left));
+        return e;
+    }
+
+    void ExpectExprSymbol(Symbol symbol) {
         if (!AcceptSymbol(symbol)) ExprFail("(missing operator)");
     }
 
-    ExprPtr ParseConcat() {
-        ExprPtr left = ParseAdditive();
-        while (AcceptSymbol("&")) left = MakeBinary("&", std::move(left), ParseAdditive());
-        return left;
-    }
-    ExprPtr ParseAdditive() {
-        ExprPtr left = ParseMod();
-        while (IsSymbol("+") || IsSymbol("-")) {
-            std::string op = Peek().text;
-            Next();
-            left = MakeBinary(op, std::move(left), ParseMod());
-        }
-        return left;
-    }
-    ExprPtr ParseMod() {
-        ExprPtr left = ParseIntDiv();
-        while (AcceptWord("MOD")) left = MakeBinary("MOD", std::move(left), ParseIntDiv());
-        return left;
-    }
-    ExprPtr ParseIntDiv() {
-        ExprPtr left = ParseMultiplicative();
-        while (AcceptSymbol("\\")) left = MakeBinary("\\", std::move(left), ParseMultiplicative());
-        return left;
-    }
-    ExprPtr ParseMultiplicative() {
-        ExprPtr left = ParseUnary();
-        while (IsSymbol("*") || IsSymbol("/")) {
-            std::string op = Peek().text;
-            Next();
-            left = MakeBinary(op, std::move(left), ParseUnary());
-        }
-        return left;
-    }
     ExprPtr ParseUnary() {
-        if (IsSymbol("-") || IsSymbol("+")) {
+        if (IsSymbol(Symbol::Minus) || IsSymbol(Symbol::Plus)) {
             EnterDepth();
             auto e = Make(Expr::Kind::Unary);
             e->op = Peek().text;
@@ -404,9 +447,9 @@ private:
     }
     ExprPtr ParsePower() {
         ExprPtr left = ParsePrimary();
-        while (AcceptSymbol("^")) {
+        while (AcceptSymbol(Symbol::Caret)) {
             ExprPtr right;
-            if (IsSymbol("-") || IsSymbol("+")) {
+            if (IsSymbol(Symbol::Minus) || IsSymbol(Symbol::Plus)) {
                 EnterDepth();
                 right = Make(Expr::Kind::Unary);
                 right->op = Peek().text;
@@ -428,6 +471,13 @@ private:
         return std::nullopt;
     }
 
+    ExprPtr MakeBoolean(std::int64_t value) {
+        Next();
+        auto e = Make(Expr::Kind::Boolean);
+        e->integer = value;
+        return e;
+    }
+
     ExprPtr ParsePrimary() {
         const Token& t = Peek();
         switch (t.kind) {
@@ -440,8 +490,8 @@ private:
                     e->integer = value;
                 } else {
                     e = Make(Expr::Kind::Real);
-                    e->text = t.text;
-                    if (t.text.front() == '.') e->text.insert(0, "0");
+                    if (t.text.front() == '.') e->text = "0";
+                    e->text += t.text;
                     if (t.text.back() == '.') e->text.push_back('0');
                     if (!t.real) e->text += ".0";
                 }
@@ -450,7 +500,7 @@ private:
             }
             case TokenKind::String: {
                 auto e = Make(Expr::Kind::String);
-                e->text = t.text;
+                e->text = StringValue(t);
                 Next();
                 return e;
             }
@@ -465,54 +515,51 @@ private:
             case TokenKind::Name: return ParseNameExpr();
             case TokenKind::Word: break;
             case TokenKind::Symbol:
-                if (IsSymbol("(")) {
+                if (t.symbol == Symbol::LeftParen) {
                     Next();
                     EnterDepth();
                     ExprPtr e;
-                    if (IsWord("SELECT")) {
+                    if (IsWord(Keyword::Select)) {
                         e = Make(Expr::Kind::Subquery);
                         e->query = ParseQuery(false);
                     } else {
                         e = ParseExpr();
                     }
-                    ExpectExprSymbol(")");
+                    ExpectExprSymbol(Symbol::RightParen);
                     --depth_;
                     return e;
                 }
                 ExprFail("(missing operator)");
             case TokenKind::End: ExprFail("(missing operator)");
         }
-        if (AcceptWord("NULL")) return Make(Expr::Kind::Null);
-        for (const char* w : {"TRUE", "YES", "ON"})
-            if (AcceptWord(w)) {
-                auto e = Make(Expr::Kind::Boolean);
-                e->integer = -1;
+        switch (t.keyword) {
+            case Keyword::Null: Next(); return Make(Expr::Kind::Null);
+            case Keyword::True:
+            case Keyword::Yes:
+            case Keyword::On: return MakeBoolean(-1);
+            case Keyword::False:
+            case Keyword::No:
+            case Keyword::Off: return MakeBoolean(0);
+            case Keyword::Exists: {
+                Next();
+                if (!AcceptSymbol(Symbol::LeftParen) || !IsWord(Keyword::Select)) ExprFail("(missing operator)");
+                auto e = Make(Expr::Kind::Exists);
+                e->query = ParseQuery(false);
+                ExpectExprSymbol(Symbol::RightParen);
                 return e;
             }
-        for (const char* w : {"FALSE", "NO", "OFF"})
-            if (AcceptWord(w)) {
-                auto e = Make(Expr::Kind::Boolean);
-                e->integer = 0;
-                return e;
-            }
-        if (IsWord("EXISTS")) {
-            Next();
-            if (!AcceptSymbol("(") || !IsWord("SELECT")) ExprFail("(missing operator)");
-            auto e = Make(Expr::Kind::Exists);
-            e->query = ParseQuery(false);
-            ExpectExprSymbol(")");
-            return e;
+            default: break;
         }
-        if (IsSymbol("(", 1)) return ParseFunction();
-        if (IsReserved(t.text)) ExprFail("(missing operator)");
+        if (IsSymbol(Symbol::LeftParen, 1)) return ParseFunction();
+        if (IsReserved(t)) ExprFail("(missing operator)");
         return ParseNameExpr();
     }
 
     ExprPtr ParseNameExpr() {
-        std::string first = Peek().text;
+        const std::string_view first = Peek().text;
         Next();
-        if (AcceptSymbol(".")) {
-            if (AcceptSymbol("*")) {
+        if (AcceptSymbol(Symbol::Dot)) {
+            if (AcceptSymbol(Symbol::Star)) {
                 auto e = Make(Expr::Kind::Star);
                 e->table = first;
                 return e;
@@ -537,7 +584,7 @@ private:
 
     ExprPtr ParseFunction() {
         const std::size_t nameToken = pos_;
-        std::string name = Peek().text;
+        const std::string_view name = Peek().text;
         const FunctionInfo* info = FindFunction(name);
         if (!info) messages::RaiseUndefinedFunction(name);
         Next();
@@ -545,14 +592,14 @@ private:
         EnterDepth();
         auto e = Make(Expr::Kind::Function);
         e->name = info->jetName;
-        if (info->aggregate && AcceptSymbol("*")) {
+        if (info->aggregate && AcceptSymbol(Symbol::Star)) {
             if (!EqualsIgnoreCase(name, "COUNT")) ExprFail("(missing operator)");
             e->star = true;
-        } else if (!IsSymbol(")")) {
+        } else if (!IsSymbol(Symbol::RightParen)) {
             do e->args.push_back(ParseExpr());
-            while (AcceptSymbol(","));
+            while (AcceptSymbol(Symbol::Comma));
         }
-        ExpectExprSymbol(")");
+        ExpectExprSymbol(Symbol::RightParen);
         --depth_;
         const int count = e->star ? 1 : static_cast<int>(e->args.size());
         if (count < info->minArgs || count > info->maxArgs) {
@@ -571,23 +618,23 @@ private:
         EnterDepth();
         auto query = std::make_unique<Query>();
         query->cores.push_back(ParseCore(allowInto));
-        while (AcceptWord("UNION")) {
-            query->unionAll.push_back(AcceptWord("ALL"));
-            if (!IsWord("SELECT")) Fail();
+        while (AcceptWord(Keyword::Union)) {
+            query->unionAll.push_back(AcceptWord(Keyword::All));
+            if (!IsWord(Keyword::Select)) Fail();
             query->cores.push_back(ParseCore(false));
         }
-        if (IsWord("ORDER")) {
+        if (IsWord(Keyword::Order)) {
             const auto saved = clause_;
             clause_ = messages::kOrderBy;
             Next();
-            ExpectWord("BY");
+            ExpectWord(Keyword::By);
             do {
                 OrderItem item;
                 item.expr = ParseClauseExpr();
-                if (AcceptWord("DESC")) item.descending = true;
-                else AcceptWord("ASC");
+                if (AcceptWord(Keyword::Desc)) item.descending = true;
+                else AcceptWord(Keyword::Asc);
                 query->orderBy.push_back(std::move(item));
-            } while (AcceptSymbol(","));
+            } while (AcceptSymbol(Symbol::Comma));
             clause_ = saved;
         }
         --depth_;
@@ -598,45 +645,45 @@ private:
         const auto saved = clause_;
         clause_ = messages::kSelect;
         SelectCore core;
-        ExpectWord("SELECT");
-        if (AcceptWord("DISTINCT")) core.distinct = Distinct::Distinct;
-        else if (AcceptWord("DISTINCTROW")) core.distinct = Distinct::DistinctRow;
-        else AcceptWord("ALL");
-        if (AcceptWord("TOP")) {
+        ExpectWord(Keyword::Select);
+        if (AcceptWord(Keyword::Distinct)) core.distinct = Distinct::Distinct;
+        else if (AcceptWord(Keyword::DistinctRow)) core.distinct = Distinct::DistinctRow;
+        else AcceptWord(Keyword::All);
+        if (AcceptWord(Keyword::Top)) {
             core.top = ExpectInteger();
-            core.topPercent = AcceptWord("PERCENT");
+            core.topPercent = AcceptWord(Keyword::Percent);
         }
         do {
             SelectItem item;
-            if (AcceptSymbol("*")) {
+            if (AcceptSymbol(Symbol::Star)) {
                 item.expr = Make(Expr::Kind::Star);
             } else {
                 item.expr = ParseClauseExpr();
-                if (AcceptWord("AS")) item.alias = ExpectName();
+                if (AcceptWord(Keyword::As)) item.alias = ExpectName();
             }
             core.items.push_back(std::move(item));
-        } while (AcceptSymbol(","));
-        if (IsWord("INTO")) {
+        } while (AcceptSymbol(Symbol::Comma));
+        if (IsWord(Keyword::Into)) {
             if (!allowInto) Fail();
             Next();
             core.into = ExpectName();
         }
-        if (AcceptWord("FROM")) {
+        if (AcceptWord(Keyword::From)) {
             clause_ = messages::kFrom;
             core.from = ParseFromList();
         }
-        if (AcceptWord("WHERE")) {
+        if (AcceptWord(Keyword::Where)) {
             clause_ = messages::kWhere;
             core.where = ParseClauseExpr();
         }
-        if (IsWord("GROUP")) {
+        if (IsWord(Keyword::Group)) {
             clause_ = messages::kGroupBy;
             Next();
-            ExpectWord("BY");
+            ExpectWord(Keyword::By);
             do core.groupBy.push_back(ParseClauseExpr());
-            while (AcceptSymbol(","));
+            while (AcceptSymbol(Symbol::Comma));
         }
-        if (AcceptWord("HAVING")) {
+        if (AcceptWord(Keyword::Having)) {
             clause_ = messages::kHaving;
             core.having = ParseClauseExpr();
         }
@@ -647,17 +694,17 @@ private:
     std::vector<TableRefPtr> ParseFromList() {
         std::vector<TableRefPtr> from;
         do from.push_back(ParseJoinTree());
-        while (AcceptSymbol(","));
+        while (AcceptSymbol(Symbol::Comma));
         return from;
     }
 
     bool AcceptJoin(TableRef::JoinType& type) {
-        if (IsWord("INNER") && IsWord("JOIN", 1)) {
+        if (IsWord(Keyword::Inner) && IsWord(Keyword::Join, 1)) {
             type = TableRef::JoinType::Inner;
-        } else if (IsWord("LEFT") || IsWord("RIGHT")) {
-            type = IsWord("LEFT") ? TableRef::JoinType::Left : TableRef::JoinType::Right;
-            if (!(IsWord("JOIN", 1) || (IsWord("OUTER", 1) && IsWord("JOIN", 2)))) return false;
-            if (IsWord("OUTER", 1)) Next();
+        } else if (IsWord(Keyword::Left) || IsWord(Keyword::Right)) {
+            type = IsWord(Keyword::Left) ? TableRef::JoinType::Left : TableRef::JoinType::Right;
+            if (!(IsWord(Keyword::Join, 1) || (IsWord(Keyword::Outer, 1) && IsWord(Keyword::Join, 2)))) return false;
+            if (IsWord(Keyword::Outer, 1)) Next();
         } else {
             return false;
         }
@@ -672,7 +719,7 @@ private:
         TableRef::JoinType type;
         while (true) {
             if (!AcceptJoin(type)) {
-                if (IsWord("JOIN") || IsWord("INNER") || IsWord("FULL") || IsWord("CROSS"))
+                if (IsWord(Keyword::Join) || IsWord(Keyword::Inner) || IsWord(Keyword::Full) || IsWord(Keyword::Cross))
                     messages::Raise(messages::kJoin);
                 break;
             }
@@ -683,7 +730,7 @@ private:
             join->joinType = type;
             join->left = std::move(left);
             join->right = ParseTablePrimary();
-            ExpectWord("ON");
+            ExpectWord(Keyword::On);
             join->on = ParseClauseExpr();
             clause_ = saved;
             left = std::move(join);
@@ -694,18 +741,18 @@ private:
 
     TableRefPtr ParseTablePrimary() {
         auto ref = std::make_unique<TableRef>();
-        if (AcceptSymbol("(")) {
-            if (IsWord("SELECT")) {
+        if (AcceptSymbol(Symbol::LeftParen)) {
+            if (IsWord(Keyword::Select)) {
                 ref->kind = TableRef::Kind::Derived;
                 const auto saved = clause_;
                 ref->query = ParseQuery(false);
                 clause_ = saved;
-                ExpectSymbol(")");
+                ExpectSymbol(Symbol::RightParen);
                 ParseAlias(*ref);
                 return ref;
             }
             ref = ParseJoinTree();
-            ExpectSymbol(")");
+            ExpectSymbol(Symbol::RightParen);
             ref->parenthesised = true;
             return ref;
         }
@@ -716,7 +763,7 @@ private:
     }
 
     void ParseAlias(TableRef& ref) {
-        if (AcceptWord("AS")) ref.alias = ExpectName();
+        if (AcceptWord(Keyword::As)) ref.alias = ExpectName();
         else if (IsName()) ref.alias = ExpectName();
     }
 
@@ -725,16 +772,17 @@ private:
     std::unique_ptr<Insert> ParseInsert() {
         clause_ = messages::kInsert;
         Next();
-        ExpectWord("INTO");
+        ExpectWord(Keyword::Into);
         auto insert = std::make_unique<Insert>();
         insert->table = ExpectName();
-        if (IsSymbol("(")) insert->columns = ParseNameList();
-        if (AcceptWord("VALUES")) {
-            ExpectSymbol("(");
+        if (IsSymbol(Symbol::LeftParen)) insert->columns = ParseNameList();
+        if (AcceptWord(Keyword::Values)) {
+            insert->values.reserve(insert->columns.empty() ? 8 : insert->columns.size());
+            ExpectSymbol(Symbol::LeftParen);
             do insert->values.push_back(ParseClauseExpr());
-            while (AcceptSymbol(","));
-            ExpectSymbol(")");
-        } else if (IsWord("SELECT")) {
+            while (AcceptSymbol(Symbol::Comma));
+            ExpectSymbol(Symbol::RightParen);
+        } else if (IsWord(Keyword::Select)) {
             insert->query = ParseQuery(false);
         } else {
             Fail();
@@ -748,15 +796,15 @@ private:
         auto update = std::make_unique<Update>();
         update->source = ParseJoinTree();
         clause_ = messages::kUpdate;
-        ExpectWord("SET");
+        ExpectWord(Keyword::Set);
         do {
             Assignment a;
             a.column = ExpectColumnName(&a.table);
-            ExpectSymbol("=");
+            ExpectSymbol(Symbol::Equal);
             a.value = ParseClauseExpr();
             update->sets.push_back(std::move(a));
-        } while (AcceptSymbol(","));
-        if (AcceptWord("WHERE")) {
+        } while (AcceptSymbol(Symbol::Comma));
+        if (AcceptWord(Keyword::Where)) {
             clause_ = messages::kWhere;
             update->where = ParseClauseExpr();
         }
@@ -767,19 +815,19 @@ private:
         clause_ = messages::kDelete;
         Next();
         auto del = std::make_unique<Delete>();
-        del->distinctRow = AcceptWord("DISTINCTROW");
-        if (AcceptSymbol("*")) {
-        } else if (IsName() && IsSymbol(".", 1) && IsSymbol("*", 2)) {
+        del->distinctRow = AcceptWord(Keyword::DistinctRow);
+        if (AcceptSymbol(Symbol::Star)) {
+        } else if (IsName() && IsSymbol(Symbol::Dot, 1) && IsSymbol(Symbol::Star, 2)) {
             del->target = ExpectName();
             Next();
             Next();
-        } else if (IsName() && !IsWord("FROM")) {
+        } else if (IsName() && !IsWord(Keyword::From)) {
             del->target = ExpectName();
         }
-        ExpectWord("FROM");
+        ExpectWord(Keyword::From);
         clause_ = messages::kFrom;
         del->from = ParseFromList();
-        if (AcceptWord("WHERE")) {
+        if (AcceptWord(Keyword::Where)) {
             clause_ = messages::kWhere;
             del->where = ParseClauseExpr();
         }
@@ -794,32 +842,32 @@ private:
         if (!type) Fail();
         Next();
         if (type->type == JetType::Text || type->type == JetType::Binary) {
-            if (AcceptSymbol("(")) {
+            if (AcceptSymbol(Symbol::LeftParen)) {
                 std::int64_t n = ExpectInteger();
                 const std::int64_t max = type->type == JetType::Text ? 255 : 510;
                 if (n < 1 || n > max) Fail();
                 type->size = static_cast<int>(n);
-                ExpectSymbol(")");
+                ExpectSymbol(Symbol::RightParen);
             }
         } else if (type->type == JetType::Decimal) {
-            if (AcceptSymbol("(")) {
+            if (AcceptSymbol(Symbol::LeftParen)) {
                 std::int64_t p = ExpectInteger();
                 std::int64_t s = 0;
-                if (AcceptSymbol(",")) s = ExpectInteger();
+                if (AcceptSymbol(Symbol::Comma)) s = ExpectInteger();
                 if (p < 1 || p > 28 || s < 0 || s > p) Fail();
                 type->precision = static_cast<int>(p);
                 type->scale = static_cast<int>(s);
-                ExpectSymbol(")");
+                ExpectSymbol(Symbol::RightParen);
             }
         } else if (type->counter) {
-            if (AcceptSymbol("(")) {
+            if (AcceptSymbol(Symbol::LeftParen)) {
                 type->seed = ExpectInteger();
-                if (AcceptSymbol(",")) {
-                    bool negative = AcceptSymbol("-");
+                if (AcceptSymbol(Symbol::Comma)) {
+                    bool negative = AcceptSymbol(Symbol::Minus);
                     type->increment = ExpectInteger() * (negative ? -1 : 1);
                     if (type->increment == 0) Fail();
                 }
-                ExpectSymbol(")");
+                ExpectSymbol(Symbol::RightParen);
             }
         }
         return *type;
@@ -832,18 +880,18 @@ private:
         column.name = ExpectName();
         column.type = ParseType();
         while (true) {
-            if (IsWord("NOT") && IsWord("NULL", 1)) {
+            if (IsWord(Keyword::Not) && IsWord(Keyword::Null, 1)) {
                 if (column.notNull) Fail();
                 Next();
                 Next();
                 column.notNull = true;
-            } else if (IsWord("WITH")) {
+            } else if (IsWord(Keyword::With)) {
                 Next();
-                if (!AcceptWord("COMPRESSION") && !AcceptWord("COMP")) Fail();
+                if (!AcceptWord(Keyword::Compression) && !AcceptWord(Keyword::Comp)) Fail();
                 if (column.type.type != JetType::Text && column.type.type != JetType::Memo) Fail();
                 column.type.compressed = true;
-            } else if (IsWord("CONSTRAINT") || IsWord("PRIMARY") || IsWord("UNIQUE") ||
-                       IsWord("REFERENCES")) {
+            } else if (IsWord(Keyword::Constraint) || IsWord(Keyword::Primary) || IsWord(Keyword::Unique) ||
+                       IsWord(Keyword::References)) {
                 column.constraints.push_back(ParseColumnConstraint());
                 clause_ = messages::kFieldDefinition;
             } else {
@@ -855,26 +903,26 @@ private:
     }
 
     void ParseReferences(Constraint& c) {
-        ExpectWord("REFERENCES");
+        ExpectWord(Keyword::References);
         c.refTable = ExpectName();
-        if (IsSymbol("(")) c.refColumns = ParseNameList();
-        if (IsWord("ON")) Fail();
+        if (IsSymbol(Symbol::LeftParen)) c.refColumns = ParseNameList();
+        if (IsWord(Keyword::On)) Fail();
     }
 
     Constraint ParseColumnConstraint() {
         clause_ = messages::kConstraint;
         Constraint c;
-        if (AcceptWord("CONSTRAINT")) c.name = ExpectName();
-        if (AcceptWord("PRIMARY")) {
-            ExpectWord("KEY");
+        if (AcceptWord(Keyword::Constraint)) c.name = ExpectName();
+        if (AcceptWord(Keyword::Primary)) {
+            ExpectWord(Keyword::Key);
             c.kind = ConstraintKind::PrimaryKey;
-        } else if (AcceptWord("UNIQUE")) {
+        } else if (AcceptWord(Keyword::Unique)) {
             c.kind = ConstraintKind::Unique;
-        } else if (IsWord("NOT") && IsWord("NULL", 1)) {
+        } else if (IsWord(Keyword::Not) && IsWord(Keyword::Null, 1)) {
             Next();
             Next();
             c.kind = ConstraintKind::NotNull;
-        } else if (IsWord("REFERENCES")) {
+        } else if (IsWord(Keyword::References)) {
             c.kind = ConstraintKind::ForeignKey;
             ParseReferences(c);
         } else {
@@ -887,21 +935,21 @@ private:
         const auto saved = clause_;
         clause_ = messages::kConstraint;
         Constraint c;
-        if (AcceptWord("CONSTRAINT")) c.name = ExpectName();
-        if (AcceptWord("PRIMARY")) {
-            ExpectWord("KEY");
+        if (AcceptWord(Keyword::Constraint)) c.name = ExpectName();
+        if (AcceptWord(Keyword::Primary)) {
+            ExpectWord(Keyword::Key);
             c.kind = ConstraintKind::PrimaryKey;
-        } else if (AcceptWord("UNIQUE")) {
+        } else if (AcceptWord(Keyword::Unique)) {
             c.kind = ConstraintKind::Unique;
-        } else if (IsWord("NOT") && IsWord("NULL", 1)) {
+        } else if (IsWord(Keyword::Not) && IsWord(Keyword::Null, 1)) {
             Next();
             Next();
             c.kind = ConstraintKind::NotNull;
-        } else if (AcceptWord("FOREIGN")) {
-            ExpectWord("KEY");
+        } else if (AcceptWord(Keyword::Foreign)) {
+            ExpectWord(Keyword::Key);
             c.kind = ConstraintKind::ForeignKey;
-            if (AcceptWord("NO")) {
-                ExpectWord("INDEX");
+            if (AcceptWord(Keyword::No)) {
+                ExpectWord(Keyword::Index);
                 c.noIndex = true;
             }
         } else {
@@ -914,23 +962,23 @@ private:
     }
 
     bool IsTableConstraintStart() const {
-        return IsWord("CONSTRAINT") || (IsWord("PRIMARY") && IsWord("KEY", 1)) ||
-               (IsWord("UNIQUE") && IsSymbol("(", 1)) || (IsWord("FOREIGN") && IsWord("KEY", 1));
+        return IsWord(Keyword::Constraint) || (IsWord(Keyword::Primary) && IsWord(Keyword::Key, 1)) ||
+               (IsWord(Keyword::Unique) && IsSymbol(Symbol::LeftParen, 1)) || (IsWord(Keyword::Foreign) && IsWord(Keyword::Key, 1));
     }
 
     std::unique_ptr<CreateTable> ParseCreateTable() {
         clause_ = messages::kCreateTable;
         Next();
         auto create = std::make_unique<CreateTable>();
-        create->temporary = AcceptWord("TEMPORARY");
-        ExpectWord("TABLE");
+        create->temporary = AcceptWord(Keyword::Temporary);
+        ExpectWord(Keyword::Table);
         create->name = ExpectName();
-        ExpectSymbol("(");
+        ExpectSymbol(Symbol::LeftParen);
         do {
             if (IsTableConstraintStart()) create->constraints.push_back(ParseTableConstraint());
             else create->columns.push_back(ParseColumnDef());
-        } while (AcceptSymbol(","));
-        ExpectSymbol(")");
+        } while (AcceptSymbol(Symbol::Comma));
+        ExpectSymbol(Symbol::RightParen);
         if (create->columns.empty()) Fail();
         return create;
     }
@@ -938,27 +986,27 @@ private:
     std::unique_ptr<AlterTable> ParseAlterTable() {
         clause_ = messages::kAlterTable;
         Next();
-        ExpectWord("TABLE");
+        ExpectWord(Keyword::Table);
         auto alter = std::make_unique<AlterTable>();
         alter->table = ExpectName();
-        if (AcceptWord("ADD")) {
-            if (IsTableConstraintStart() && !IsWord("COLUMN")) {
+        if (AcceptWord(Keyword::Add)) {
+            if (IsTableConstraintStart() && !IsWord(Keyword::Column)) {
                 alter->action = AlterTable::Action::AddConstraint;
                 alter->constraint = ParseTableConstraint();
             } else {
-                AcceptWord("COLUMN");
+                AcceptWord(Keyword::Column);
                 alter->action = AlterTable::Action::AddColumn;
                 alter->column = ParseColumnDef();
             }
-        } else if (AcceptWord("ALTER")) {
-            AcceptWord("COLUMN");
+        } else if (AcceptWord(Keyword::Alter)) {
+            AcceptWord(Keyword::Column);
             alter->action = AlterTable::Action::AlterColumn;
             alter->column = ParseColumnDef();
-        } else if (AcceptWord("DROP")) {
-            if (AcceptWord("CONSTRAINT")) {
+        } else if (AcceptWord(Keyword::Drop)) {
+            if (AcceptWord(Keyword::Constraint)) {
                 alter->action = AlterTable::Action::DropConstraint;
             } else {
-                AcceptWord("COLUMN");
+                AcceptWord(Keyword::Column);
                 alter->action = AlterTable::Action::DropColumn;
             }
             alter->name = ExpectName();
@@ -972,13 +1020,13 @@ private:
     void ParseDrop(Statement& statement) {
         clause_ = messages::kDrop;
         Next();
-        if (AcceptWord("TABLE")) {
+        if (AcceptWord(Keyword::Table)) {
             statement.dropTable = std::make_unique<DropTable>();
             statement.dropTable->name = ExpectName();
-        } else if (AcceptWord("INDEX")) {
+        } else if (AcceptWord(Keyword::Index)) {
             statement.dropIndex = std::make_unique<DropIndex>();
             statement.dropIndex->name = ExpectName();
-            ExpectWord("ON");
+            ExpectWord(Keyword::On);
             statement.dropIndex->table = ExpectName();
         } else {
             Fail();
@@ -989,36 +1037,36 @@ private:
         clause_ = messages::kCreateIndex;
         Next();
         auto index = std::make_unique<CreateIndex>();
-        index->unique = AcceptWord("UNIQUE");
-        ExpectWord("INDEX");
+        index->unique = AcceptWord(Keyword::Unique);
+        ExpectWord(Keyword::Index);
         index->name = ExpectName();
-        ExpectWord("ON");
+        ExpectWord(Keyword::On);
         index->table = ExpectName();
-        ExpectSymbol("(");
+        ExpectSymbol(Symbol::LeftParen);
         do {
             IndexColumn column;
             column.name = ExpectColumnName();
-            if (AcceptWord("DESC")) column.descending = true;
-            else AcceptWord("ASC");
+            if (AcceptWord(Keyword::Desc)) column.descending = true;
+            else AcceptWord(Keyword::Asc);
             index->columns.push_back(std::move(column));
-        } while (AcceptSymbol(","));
-        ExpectSymbol(")");
-        if (AcceptWord("WITH")) {
+        } while (AcceptSymbol(Symbol::Comma));
+        ExpectSymbol(Symbol::RightParen);
+        if (AcceptWord(Keyword::With)) {
             do {
-                if (AcceptWord("PRIMARY")) {
+                if (AcceptWord(Keyword::Primary)) {
                     index->primary = true;
-                } else if (IsWord("DISALLOW") && IsWord("NULL", 1)) {
+                } else if (IsWord(Keyword::Disallow) && IsWord(Keyword::Null, 1)) {
                     Next();
                     Next();
                     index->disallowNull = true;
-                } else if (IsWord("IGNORE") && IsWord("NULL", 1)) {
+                } else if (IsWord(Keyword::Ignore) && IsWord(Keyword::Null, 1)) {
                     Next();
                     Next();
                     index->ignoreNull = true;
                 } else {
                     Fail();
                 }
-            } while (IsWord("PRIMARY") || IsWord("DISALLOW") || IsWord("IGNORE"));
+            } while (IsWord(Keyword::Primary) || IsWord(Keyword::Disallow) || IsWord(Keyword::Ignore));
         }
         return index;
     }

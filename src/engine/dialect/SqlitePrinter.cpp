@@ -1,6 +1,7 @@
 #include "engine/dialect/SqlitePrinter.h"
 
 #include <charconv>
+#include <cstdlib>
 #include <set>
 
 #include "engine/dialect/FunctionCatalog.h"
@@ -18,148 +19,239 @@ std::string Upper(std::string_view s) {
     return out;
 }
 
-bool SameName(std::string_view a, std::string_view b) { return Upper(a) == Upper(b); }
+bool SameName(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        char x = a[i], y = b[i];
+        if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 'a' + 'A');
+        if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 'a' + 'A');
+        if (x != y) return false;
+    }
+    return true;
+}
+
+// Appends `text` between `delimiter`s, each delimiter inside it doubled.
+void AppendDelimited(std::string& out, std::string_view text, char delimiter) {
+    out += delimiter;
+    for (std::size_t i = 0;;) {
+        const std::size_t at = text.find(delimiter, i);
+        if (at == std::string_view::npos) {
+            out.append(text, i);
+            break;
+        }
+        out.append(text, i, at + 1 - i);
+        out += delimiter;
+        i = at + 1;
+    }
+    out += delimiter;
+}
 
 std::string Quote(std::string_view name) {
-    std::string out = "\"";
-    for (char c : name) {
-        if (c == '"') out += '"';
-        out += c;
-    }
-    out += '"';
+    std::string out;
+    AppendDelimited(out, name, '"');
     return out;
 }
 
 std::string QuoteString(std::string_view text) {
-    std::string out = "'";
-    for (char c : text) {
-        if (c == '\'') out += '\'';
-        out += c;
-    }
-    out += '\'';
+    std::string out;
+    AppendDelimited(out, text, '\'');
     return out;
 }
 
-std::string PrintReal(double value) {
+void AppendInteger(std::string& out, std::int64_t value) {
+    char buffer[24];
+    auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, value);
+    out.append(buffer, end);
+}
+
+void AppendReal(std::string& out, double value) {
     char buffer[64];
     auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, value);
-    std::string out(buffer, end);
-    if (out.find_first_of(".en") == std::string::npos) out += ".0";
-    return out;
+    const std::string_view text(buffer, static_cast<std::size_t>(end - buffer));
+    out += text;
+    if (text.find_first_of(".en") == std::string_view::npos) out += ".0";
 }
 
 enum class Mode { Value, Condition };
 
+// Prints into one buffer, `sql_`; follow-up statements are built on their own.
 class Printer {
 public:
-    std::string Statement(const ast::Statement& s, Translation& out) {
+    explicit Printer(std::string& sql) : sql_(sql) {}
+
+    void Statement(const ast::Statement& s, Translation& out) {
         if (s.select) {
             const SelectCore& first = s.select->cores.front();
             if (!first.into.empty()) {
                 out.kind = StatementKind::Action;
-                return "CREATE TABLE " + Quote(first.into) + " AS " + Query(*s.select);
+                Put("CREATE TABLE ");
+                PutName(first.into);
+                Put(" AS ");
+                Query(*s.select);
+                return;
             }
             out.kind = StatementKind::Query;
-            return Query(*s.select);
+            Query(*s.select);
+            return;
         }
         if (s.insert || s.update || s.del) {
             out.kind = StatementKind::Action;
-            if (s.insert) return Insert(*s.insert);
-            if (s.update) return Update(*s.update);
-            return Delete(*s.del);
+            if (s.insert) Insert(*s.insert);
+            else if (s.update) Update(*s.update);
+            else Delete(*s.del);
+            return;
         }
         out.kind = StatementKind::Definition;
         if (s.createTable) return CreateTable(*s.createTable, out);
         if (s.alterTable) return AlterTable(*s.alterTable, out);
-        if (s.dropTable) return "DROP TABLE " + Quote(s.dropTable->name);
+        if (s.dropTable) {
+            Put("DROP TABLE ");
+            PutName(s.dropTable->name);
+            return;
+        }
         if (s.createIndex) return CreateIndex(*s.createIndex, out);
         const auto& drop = *s.dropIndex;
         const std::string name = SqliteIndexName(drop.table, drop.name);
         out.followUp.push_back("DROP TRIGGER IF EXISTS " + Quote(name + ".insert"));
         out.followUp.push_back("DROP TRIGGER IF EXISTS " + Quote(name + ".update"));
-        return "DROP INDEX " + Quote(name);
+        Put("DROP INDEX ");
+        PutName(name);
     }
 
 private:
+    void Put(std::string_view text) { sql_ += text; }
+    void PutName(std::string_view name) { AppendDelimited(sql_, name, '"'); }
+
     // ---- expressions --------------------------------------------------------------------
 
-    std::string Expr(const ast::Expr& e, Mode mode) {
+    void Expr(const ast::Expr& e, Mode mode) {
         using K = ast::Expr::Kind;
         switch (e.kind) {
-            case K::Null: return "NULL";
-            case K::Integer: return std::to_string(e.integer);
-            case K::Real: return e.text;
-            case K::String: return QuoteString(e.text);
-            case K::Date: return PrintReal(e.real);
-            case K::Boolean: return e.integer ? "-1" : "0";
-            case K::Column: return Qualified(e.table) + Quote(e.name);
-            case K::Star: return e.table.empty() ? "*" : Qualified(e.table) + "*";
-            case K::Parameter: return "?" + std::to_string(e.integer + 1);
+            case K::Null: return Put("NULL");
+            case K::Integer: return AppendInteger(sql_, e.integer);
+            case K::Real: return Put(e.text);
+            case K::String: return AppendDelimited(sql_, e.text, '\'');
+            case K::Date: return AppendReal(sql_, e.real);
+            case K::Boolean: return Put(e.integer ? "-1" : "0");
+            case K::Column:
+                Qualified(e.table);
+                return PutName(e.name);
+            case K::Star:
+                if (!e.table.empty()) Qualified(e.table);
+                return Put("*");
+            case K::Parameter:
+                Put("?");
+                return AppendInteger(sql_, e.integer + 1);
             case K::Unary:
-                if (e.op == "NOT") return AsValue("NOT " + Expr(*e.args[0], Mode::Condition), mode);
-                if (e.op == "-") return "(- " + Expr(*e.args[0], Mode::Value) + ")";
+                if (e.op == "NOT") {
+                    OpenValue(mode);
+                    Put("NOT ");
+                    Expr(*e.args[0], Mode::Condition);
+                    return CloseValue(mode);
+                }
+                if (e.op == "-") {
+                    Put("(- ");
+                    Expr(*e.args[0], Mode::Value);
+                    return Put(")");
+                }
                 return Expr(*e.args[0], Mode::Value);
             case K::Binary: return Binary(e, mode);
-            case K::Like: {
-                std::string call = "JetLike(" + Expr(*e.args[0], Mode::Value) + ", " +
-                                   Expr(*e.args[1], Mode::Value) + ")";
-                return e.negated ? AsValue("NOT " + call, mode) : call;
-            }
-            case K::IsNull:
-                return AsValue(Expr(*e.args[0], Mode::Value) + (e.negated ? " IS NOT NULL" : " IS NULL"),
-                               mode);
-            case K::Between: return Between(e, mode);
-            case K::InList: {
-                std::string s = Expr(*e.args[0], Mode::Value) + (e.negated ? " NOT IN (" : " IN (");
-                for (std::size_t i = 1; i < e.args.size(); ++i) {
-                    if (i > 1) s += ", ";
-                    s += Expr(*e.args[i], Mode::Value);
+            case K::Like:
+                if (e.negated) {
+                    OpenValue(mode);
+                    Put("NOT ");
                 }
-                return AsValue(s + ")", mode);
-            }
+                Call("JetLike", *e.args[0], *e.args[1]);
+                if (e.negated) CloseValue(mode);
+                return;
+            case K::IsNull:
+                OpenValue(mode);
+                Expr(*e.args[0], Mode::Value);
+                Put(e.negated ? " IS NOT NULL" : " IS NULL");
+                return CloseValue(mode);
+            case K::Between: return Between(e, mode);
+            case K::InList:
+                OpenValue(mode);
+                Expr(*e.args[0], Mode::Value);
+                Put(e.negated ? " NOT IN (" : " IN (");
+                for (std::size_t i = 1; i < e.args.size(); ++i) {
+                    if (i > 1) Put(", ");
+                    Expr(*e.args[i], Mode::Value);
+                }
+                Put(")");
+                return CloseValue(mode);
             case K::InQuery:
-                return AsValue(Expr(*e.args[0], Mode::Value) + (e.negated ? " NOT IN (" : " IN (") +
-                                   Query(*e.query) + ")",
-                               mode);
-            case K::Exists: return AsValue("EXISTS (" + Query(*e.query) + ")", mode);
-            case K::Subquery: return "(" + Query(*e.query) + ")";
+                OpenValue(mode);
+                Expr(*e.args[0], Mode::Value);
+                Put(e.negated ? " NOT IN (" : " IN (");
+                Query(*e.query);
+                Put(")");
+                return CloseValue(mode);
+            case K::Exists:
+                OpenValue(mode);
+                Put("EXISTS (");
+                Query(*e.query);
+                Put(")");
+                return CloseValue(mode);
+            case K::Subquery:
+                Put("(");
+                Query(*e.query);
+                return Put(")");
             case K::Quantified: {
                 // SQLite has no ANY/ALL: the sub-query's one column is named and tested row by row.
-                std::string inner = Query(*e.query, "pavana_value");
-                std::string test = Expr(*e.args[0], Mode::Value) + " " + e.op + " \"pavana_value\"";
-                if (e.text == "ALL")
-                    return AsValue("NOT EXISTS (SELECT 1 FROM (" + inner + ") WHERE NOT (" + test + "))", mode);
-                return AsValue("EXISTS (SELECT 1 FROM (" + inner + ") WHERE " + test + ")", mode);
+                const bool all = e.text == "ALL";
+                OpenValue(mode);
+                Put(all ? "NOT EXISTS (SELECT 1 FROM (" : "EXISTS (SELECT 1 FROM (");
+                Query(*e.query, "pavana_value");
+                Put(all ? ") WHERE NOT (" : ") WHERE ");
+                Expr(*e.args[0], Mode::Value);
+                Put(" ");
+                Put(e.op);
+                Put(" \"pavana_value\"");
+                Put(all ? "))" : ")");
+                return CloseValue(mode);
             }
             case K::Function: return Function(e);
         }
-        return "NULL";
+        Put("NULL");
     }
 
-    // A truth value of SQLite (1/0/NULL) where a value is wanted becomes the engine's -1/0/NULL.
-    static std::string AsValue(const std::string& condition, Mode mode) {
-        if (mode == Mode::Condition) return "(" + condition + ")";
-        return "(-(" + condition + "))";
+    // A truth value of SQLite (1/0/NULL) where a value is wanted becomes the engine's -1/0/NULL:
+    // the condition printed between OpenValue and CloseValue is wrapped accordingly.
+    void OpenValue(Mode mode) { Put(mode == Mode::Condition ? "(" : "(-("); }
+    void CloseValue(Mode mode) { Put(mode == Mode::Condition ? ")" : "))"); }
+
+    void Qualified(const std::string& table) {
+        if (table.empty()) return;
+        if (!renameFrom_.empty() && SameName(table, renameFrom_)) PutName(renameTo_);
+        else PutName(table);
+        Put(".");
     }
 
-    std::string Qualified(const std::string& table) {
-        if (table.empty()) return "";
-        if (!renameFrom_.empty() && SameName(table, renameFrom_)) return Quote(renameTo_) + ".";
-        return Quote(table) + ".";
+    void Call(const char* name, const ast::Expr& a, const ast::Expr& b) {
+        Put(name);
+        Put("(");
+        Expr(a, Mode::Value);
+        Put(", ");
+        Expr(b, Mode::Value);
+        Put(")");
     }
 
-    std::string Call(const char* name, const ast::Expr& a, const ast::Expr& b) {
-        return std::string(name) + "(" + Expr(a, Mode::Value) + ", " + Expr(b, Mode::Value) + ")";
-    }
-
-    std::string Binary(const ast::Expr& e, Mode mode) {
+    void Binary(const ast::Expr& e, Mode mode) {
         const ast::Expr& a = *e.args[0];
         const ast::Expr& b = *e.args[1];
         const std::string& op = e.op;
-        if (op == "=" || op == "<>" || op == "<" || op == ">" || op == "<=" || op == ">=")
-            return AsValue(Expr(a, Mode::Value) + " " + op + " " + Expr(b, Mode::Value), mode);
-        if (op == "AND" || op == "OR")
-            return AsValue(Expr(a, Mode::Condition) + " " + op + " " + Expr(b, Mode::Condition), mode);
+        const bool comparison = op == "=" || op == "<>" || op == "<" || op == ">" || op == "<=" || op == ">=";
+        if (comparison || op == "AND" || op == "OR") {
+            const Mode operands = comparison ? Mode::Value : Mode::Condition;
+            OpenValue(mode);
+            Expr(a, operands);
+            Put(" ");
+            Put(op);
+            Put(" ");
+            Expr(b, operands);
+            return CloseValue(mode);
+        }
         if (op == "XOR") return Call("JetXor", a, b);
         if (op == "EQV") return Call("JetEqv", a, b);
         if (op == "IMP") return Call("JetImp", a, b);
@@ -169,7 +261,13 @@ private:
         if (op == "\\") return Call("JetIntDivide", a, b);
         if (op == "MOD") return Call("JetMod", a, b);
         if (op == "^") return Call("JetPower", a, b);
-        return "(" + Expr(a, Mode::Value) + " " + op + " " + Expr(b, Mode::Value) + ")";
+        Put("(");
+        Expr(a, Mode::Value);
+        Put(" ");
+        Put(op);
+        Put(" ");
+        Expr(b, Mode::Value);
+        Put(")");
     }
 
     static bool NumericLiteral(const ast::Expr& e, double& value) {
@@ -182,141 +280,203 @@ private:
     }
 
     // Between accepts its bounds in either order: literal bounds are put in order here.
-    std::string Between(const ast::Expr& e, Mode mode) {
+    void Between(const ast::Expr& e, Mode mode) {
         const ast::Expr* low = e.args[1].get();
         const ast::Expr* high = e.args[2].get();
         double l = 0, h = 0;
         if (NumericLiteral(*low, l) && NumericLiteral(*high, h) && l > h) std::swap(low, high);
-        return AsValue(Expr(*e.args[0], Mode::Value) + (e.negated ? " NOT BETWEEN " : " BETWEEN ") +
-                           Expr(*low, Mode::Value) + " AND " + Expr(*high, Mode::Value),
-                       mode);
+        OpenValue(mode);
+        Expr(*e.args[0], Mode::Value);
+        Put(e.negated ? " NOT BETWEEN " : " BETWEEN ");
+        Expr(*low, Mode::Value);
+        Put(" AND ");
+        Expr(*high, Mode::Value);
+        CloseValue(mode);
     }
 
-    std::string Function(const ast::Expr& e) {
+    void Function(const ast::Expr& e) {
         const FunctionInfo* info = FindFunction(e.name);
-        const std::string name = info->jetName;
-        if (name == "IIf")
-            return "(CASE WHEN " + Expr(*e.args[0], Mode::Condition) + " THEN " + Expr(*e.args[1], Mode::Value) +
-                   " ELSE " + Expr(*e.args[2], Mode::Value) + " END)";
-        if (name == "Nz")
-            return "coalesce(" + Expr(*e.args[0], Mode::Value) + ", " +
-                   (e.args.size() > 1 ? Expr(*e.args[1], Mode::Value) : std::string("''")) + ")";
+        const std::string_view name = info->jetName;
+        if (name == "IIf") {
+            Put("(CASE WHEN ");
+            Expr(*e.args[0], Mode::Condition);
+            Put(" THEN ");
+            Expr(*e.args[1], Mode::Value);
+            Put(" ELSE ");
+            Expr(*e.args[2], Mode::Value);
+            return Put(" END)");
+        }
+        if (name == "Nz") {
+            Put("coalesce(");
+            Expr(*e.args[0], Mode::Value);
+            Put(", ");
+            if (e.args.size() > 1) Expr(*e.args[1], Mode::Value);
+            else Put("''");
+            return Put(")");
+        }
         if (name == "Switch") {
             if (e.args.size() % 2 != 0)
                 throw SyntaxError("Wrong number of arguments used with function in query expression 'Switch'.",
                                   messages::kQueryExpression);
-            std::string s = "(CASE";
-            for (std::size_t i = 0; i < e.args.size(); i += 2)
-                s += " WHEN " + Expr(*e.args[i], Mode::Condition) + " THEN " + Expr(*e.args[i + 1], Mode::Value);
-            return s + " END)";
+            Put("(CASE");
+            for (std::size_t i = 0; i < e.args.size(); i += 2) {
+                Put(" WHEN ");
+                Expr(*e.args[i], Mode::Condition);
+                Put(" THEN ");
+                Expr(*e.args[i + 1], Mode::Value);
+            }
+            return Put(" END)");
         }
         if (name == "Choose") {
-            std::string s = "(CASE JetChooseIndex(" + Expr(*e.args[0], Mode::Value) + ")";
-            for (std::size_t i = 1; i < e.args.size(); ++i)
-                s += " WHEN " + std::to_string(i) + " THEN " + Expr(*e.args[i], Mode::Value);
-            return s + " END)";
+            Put("(CASE JetChooseIndex(");
+            Expr(*e.args[0], Mode::Value);
+            Put(")");
+            for (std::size_t i = 1; i < e.args.size(); ++i) {
+                Put(" WHEN ");
+                AppendInteger(sql_, static_cast<std::int64_t>(i));
+                Put(" THEN ");
+                Expr(*e.args[i], Mode::Value);
+            }
+            return Put(" END)");
         }
-        if (e.star) return std::string(info->sqliteName) + "(*)";
-        std::string s = std::string(info->sqliteName) + "(";
+        Put(info->sqliteName);
+        if (e.star) return Put("(*)");
+        Put("(");
         for (std::size_t i = 0; i < e.args.size(); ++i) {
-            if (i) s += ", ";
-            s += Expr(*e.args[i], Mode::Value);
+            if (i) Put(", ");
+            Expr(*e.args[i], Mode::Value);
         }
-        return s + ")";
+        Put(")");
     }
 
     // ---- queries ------------------------------------------------------------------------
 
     // `firstAlias` names the first column of every core (used for ANY/ALL sub-queries).
-    std::string Query(const ast::Query& q, const char* firstAlias = nullptr) {
-        std::string s;
+    void Query(const ast::Query& q, const char* firstAlias = nullptr) {
         const bool single = q.cores.size() == 1;
         for (std::size_t i = 0; i < q.cores.size(); ++i) {
-            if (i) s += q.unionAll[i - 1] ? " UNION ALL " : " UNION ";
+            if (i) Put(q.unionAll[i - 1] ? " UNION ALL " : " UNION ");
             const SelectCore& core = q.cores[i];
-            if (single) {
-                s += Core(core, firstAlias);
-            } else if (core.top) {
-                s += "SELECT * FROM (" + Core(core, firstAlias) + Limit(core, "") + ")";
+            if (!single && core.top) {
+                Put("SELECT * FROM (");
+                Core(core, firstAlias);
+                Limit(core, "");
+                Put(")");
             } else {
-                s += Core(core, firstAlias);
+                Core(core, firstAlias);
             }
         }
         if (!q.orderBy.empty()) {
-            s += " ORDER BY ";
+            Put(" ORDER BY ");
             for (std::size_t i = 0; i < q.orderBy.size(); ++i) {
-                if (i) s += ", ";
-                s += Expr(*q.orderBy[i].expr, Mode::Value);
-                if (q.orderBy[i].descending) s += " DESC";
+                if (i) Put(", ");
+                Expr(*q.orderBy[i].expr, Mode::Value);
+                if (q.orderBy[i].descending) Put(" DESC");
             }
         }
-        if (single && q.cores[0].top) s += Limit(q.cores[0], firstAlias);
-        return s;
+        if (single && q.cores[0].top) Limit(q.cores[0], firstAlias);
     }
 
-    std::string Limit(const SelectCore& core, const char* firstAlias) {
-        if (!core.topPercent) return " LIMIT " + std::to_string(*core.top);
+    void Limit(const SelectCore& core, const char* firstAlias) {
+        if (!core.topPercent) {
+            Put(" LIMIT ");
+            return AppendInteger(sql_, *core.top);
+        }
         // TOP n PERCENT: n per cent of the rows, rounded up.
-        return " LIMIT (SELECT (count(*) * " + std::to_string(*core.top) + " + 99) / 100 FROM (" +
-               Core(core, firstAlias) + "))";
+        Put(" LIMIT (SELECT (count(*) * ");
+        AppendInteger(sql_, *core.top);
+        Put(" + 99) / 100 FROM (");
+        Core(core, firstAlias);
+        Put("))");
     }
 
-    std::string Core(const SelectCore& core, const char* firstAlias) {
-        std::string s = "SELECT ";
-        if (core.distinct == Distinct::Distinct) s += "DISTINCT ";
+    void Core(const SelectCore& core, const char* firstAlias) {
+        Put("SELECT ");
+        if (core.distinct == Distinct::Distinct) Put("DISTINCT ");
         for (std::size_t i = 0; i < core.items.size(); ++i) {
-            if (i) s += ", ";
+            if (i) Put(", ");
             const SelectItem& item = core.items[i];
-            s += Expr(*item.expr, Mode::Value);
+            Expr(*item.expr, Mode::Value);
             using K = ast::Expr::Kind;
-            if (i == 0 && firstAlias) s += " AS " + Quote(firstAlias);
-            else if (!item.alias.empty()) s += " AS " + Quote(item.alias);
-            else if (item.expr->kind != K::Column && item.expr->kind != K::Star)
-                s += " AS " + Quote("Expr" + std::to_string(1000 + i));
+            if (i == 0 && firstAlias) {
+                Put(" AS ");
+                PutName(firstAlias);
+            } else if (!item.alias.empty()) {
+                Put(" AS ");
+                PutName(item.alias);
+            } else if (item.expr->kind != K::Column && item.expr->kind != K::Star) {
+                Put(" AS \"Expr");
+                AppendInteger(sql_, static_cast<std::int64_t>(1000 + i));
+                Put("\"");
+            }
         }
-        if (!core.from.empty()) s += " FROM " + FromList(core.from);
-        if (core.where) s += " WHERE " + Expr(*core.where, Mode::Condition);
+        if (!core.from.empty()) {
+            Put(" FROM ");
+            FromList(core.from);
+        }
+        if (core.where) {
+            Put(" WHERE ");
+            Expr(*core.where, Mode::Condition);
+        }
         if (!core.groupBy.empty()) {
-            s += " GROUP BY ";
+            Put(" GROUP BY ");
             for (std::size_t i = 0; i < core.groupBy.size(); ++i) {
-                if (i) s += ", ";
-                s += Expr(*core.groupBy[i], Mode::Value);
+                if (i) Put(", ");
+                Expr(*core.groupBy[i], Mode::Value);
             }
         }
-        if (core.having) s += " HAVING " + Expr(*core.having, Mode::Condition);
-        return s;
+        if (core.having) {
+            Put(" HAVING ");
+            Expr(*core.having, Mode::Condition);
+        }
     }
 
-    std::string FromList(const std::vector<TableRefPtr>& from) {
-        std::string s;
+    void FromList(const std::vector<TableRefPtr>& from) {
         for (std::size_t i = 0; i < from.size(); ++i) {
-            if (i) s += ", ";
-            s += Table(*from[i]);
+            if (i) Put(", ");
+            Table(*from[i]);
         }
-        return s;
     }
 
-    std::string Table(const TableRef& t) {
+    void Table(const TableRef& t) {
         switch (t.kind) {
-            case TableRef::Kind::Table: {
-                std::string s = Quote(t.name);
-                if (&t == renamedTable_) s += " AS " + Quote(renameTo_);
-                else if (!t.alias.empty()) s += " AS " + Quote(t.alias);
-                return s;
-            }
-            case TableRef::Kind::Derived: {
-                std::string s = "(" + Query(*t.query) + ")";
-                if (!t.alias.empty()) s += " AS " + Quote(t.alias);
-                return s;
-            }
+            case TableRef::Kind::Table:
+                // SQLite runs the FROM of an UPDATE as a sub-query, where the rowid of a
+                // table is out of reach; the renamed target carries it as a column.
+                if (&t == renamedTable_) {
+                    Put("(SELECT rowid AS \"pavana_rowid\", * FROM ");
+                    PutName(t.name);
+                    Put(") AS ");
+                    PutName(renameTo_);
+                    return;
+                }
+                PutName(t.name);
+                if (!t.alias.empty()) {
+                    Put(" AS ");
+                    PutName(t.alias);
+                }
+                return;
+            case TableRef::Kind::Derived:
+                Put("(");
+                Query(*t.query);
+                Put(")");
+                if (!t.alias.empty()) {
+                    Put(" AS ");
+                    PutName(t.alias);
+                }
+                return;
             case TableRef::Kind::Join: {
                 static constexpr const char* kJoins[] = {" INNER JOIN ", " LEFT JOIN ", " RIGHT JOIN "};
-                std::string s = Table(*t.left) + kJoins[static_cast<int>(t.joinType)] + Table(*t.right) +
-                                " ON " + Expr(*t.on, Mode::Condition);
-                return t.parenthesised ? "(" + s + ")" : s;
+                if (t.parenthesised) Put("(");
+                Table(*t.left);
+                Put(kJoins[static_cast<int>(t.joinType)]);
+                Table(*t.right);
+                Put(" ON ");
+                Expr(*t.on, Mode::Condition);
+                if (t.parenthesised) Put(")");
+                return;
             }
         }
-        return "";
     }
 
     // The table of a FROM tree that `name` (a table name or alias) refers to, or nullptr.
@@ -337,40 +497,50 @@ private:
 
     // ---- INSERT, UPDATE, DELETE ---------------------------------------------------------
 
-    std::string Insert(const ast::Insert& insert) {
-        std::string s = "INSERT INTO " + Quote(insert.table);
+    void Insert(const ast::Insert& insert) {
+        Put("INSERT INTO ");
+        PutName(insert.table);
         if (!insert.columns.empty()) {
-            s += " (";
+            Put(" (");
             for (std::size_t i = 0; i < insert.columns.size(); ++i) {
-                if (i) s += ", ";
-                s += Quote(insert.columns[i]);
+                if (i) Put(", ");
+                PutName(insert.columns[i]);
             }
-            s += ")";
+            Put(")");
         }
-        if (insert.query) return s + " " + Query(*insert.query);
-        s += " VALUES (";
+        if (insert.query) {
+            Put(" ");
+            return Query(*insert.query);
+        }
+        Put(" VALUES (");
         for (std::size_t i = 0; i < insert.values.size(); ++i) {
-            if (i) s += ", ";
-            s += Expr(*insert.values[i], Mode::Value);
+            if (i) Put(", ");
+            Expr(*insert.values[i], Mode::Value);
         }
-        return s + ")";
+        Put(")");
     }
 
-    std::string Sets(const ast::Update& update) {
-        std::string s;
+    void Sets(const ast::Update& update) {
         for (std::size_t i = 0; i < update.sets.size(); ++i) {
-            if (i) s += ", ";
-            s += Quote(update.sets[i].column) + " = " + Expr(*update.sets[i].value, Mode::Value);
+            if (i) Put(", ");
+            PutName(update.sets[i].column);
+            Put(" = ");
+            Expr(*update.sets[i].value, Mode::Value);
         }
-        return s;
     }
 
-    std::string Update(const ast::Update& update) {
+    void Update(const ast::Update& update) {
         const TableRef& source = *update.source;
         if (source.kind == TableRef::Kind::Table) {
-            std::string s = "UPDATE " + Table(source) + " SET " + Sets(update);
-            if (update.where) s += " WHERE " + Expr(*update.where, Mode::Condition);
-            return s;
+            Put("UPDATE ");
+            Table(source);
+            Put(" SET ");
+            Sets(update);
+            if (update.where) {
+                Put(" WHERE ");
+                Expr(*update.where, Mode::Condition);
+            }
+            return;
         }
         if (source.kind != TableRef::Kind::Join) messages::Raise(messages::kNotUpdatable);
         // UPDATE a INNER JOIN b ON ... SET ...: the table whose fields are set is updated; the
@@ -385,30 +555,44 @@ private:
         const TableRef* target = targetName.empty() ? FirstTable(source) : FindTable(source, targetName);
         if (!target) messages::Raise(messages::kNotUpdatable);
         const std::string reference = target->alias.empty() ? target->name : target->alias;
-        std::string s = "UPDATE " + Quote(target->name);
-        if (!target->alias.empty()) s += " AS " + Quote(target->alias);
-        s += " SET " + Sets(update);
+        Put("UPDATE ");
+        PutName(target->name);
+        if (!target->alias.empty()) {
+            Put(" AS ");
+            PutName(target->alias);
+        }
+        Put(" SET ");
+        Sets(update);
         renameFrom_ = reference;
         renameTo_ = "pavana_target";
         renamedTable_ = target;
-        s += " FROM " + Table(source);
+        Put(" FROM ");
+        Table(source);
         renameFrom_.clear();
         renamedTable_ = nullptr;
-        s += " WHERE " + Quote(reference) + ".rowid = \"pavana_target\".rowid";
-        if (update.where) s += " AND " + Expr(*update.where, Mode::Condition);
-        return s;
+        Put(" WHERE ");
+        PutName(reference);
+        Put(".rowid = \"pavana_target\".\"pavana_rowid\"");
+        if (update.where) {
+            Put(" AND ");
+            Expr(*update.where, Mode::Condition);
+        }
     }
 
-    std::string Delete(const ast::Delete& del) {
+    void Delete(const ast::Delete& del) {
         const bool single = del.from.size() == 1 && del.from[0]->kind == TableRef::Kind::Table;
         if (single) {
             const TableRef& t = *del.from[0];
             if (!del.target.empty() && !SameName(del.target, t.alias.empty() ? t.name : t.alias) &&
                 !SameName(del.target, t.name))
                 messages::Raise(messages::kDeleteTarget);
-            std::string s = "DELETE FROM " + Table(t);
-            if (del.where) s += " WHERE " + Expr(*del.where, Mode::Condition);
-            return s;
+            Put("DELETE FROM ");
+            Table(t);
+            if (del.where) {
+                Put(" WHERE ");
+                Expr(*del.where, Mode::Condition);
+            }
+            return;
         }
         // Deleting through a join: the rows of the target table that the join selects.
         if (del.target.empty()) messages::Raise(messages::kDeleteTarget);
@@ -416,31 +600,47 @@ private:
         for (const auto& item : del.from)
             if (!target) target = FindTable(*item, del.target);
         if (!target) messages::Raise(messages::kDeleteTarget);
-        std::string s = "DELETE FROM " + Quote(target->name) + " WHERE rowid IN (SELECT " +
-                        Quote(target->alias.empty() ? target->name : target->alias) + ".rowid FROM " +
-                        FromList(del.from);
-        if (del.where) s += " WHERE " + Expr(*del.where, Mode::Condition);
-        return s + ")";
+        Put("DELETE FROM ");
+        PutName(target->name);
+        Put(" WHERE rowid IN (SELECT ");
+        PutName(target->alias.empty() ? target->name : target->alias);
+        Put(".rowid FROM ");
+        FromList(del.from);
+        if (del.where) {
+            Put(" WHERE ");
+            Expr(*del.where, Mode::Condition);
+        }
+        Put(")");
     }
 
     // ---- DDL ----------------------------------------------------------------------------
 
     static bool IsText(const ColumnType& t) { return t.type == JetType::Text || t.type == JetType::Memo; }
 
-    std::string Column(const ColumnDef& c, bool rowidCounter, bool forceNotNull, bool allowKeys,
-                       const std::string& table, Translation& out) {
-        std::string s = Quote(c.name) + " ";
+    void Column(const ColumnDef& c, bool rowidCounter, bool forceNotNull, bool allowKeys, const std::string& table,
+                Translation& out) {
+        PutName(c.name);
+        Put(" ");
         if (rowidCounter) {
-            s += "INTEGER PRIMARY KEY AUTOINCREMENT";
+            Put("INTEGER PRIMARY KEY AUTOINCREMENT");
         } else {
-            s += SqliteDeclaredType(c.type);
-            if (IsText(c.type)) s += " COLLATE NOCASE";
+            Put(SqliteDeclaredType(c.type));
+            if (IsText(c.type)) Put(" COLLATE NOCASE");
+            // SQLite does not limit a declared length; the check makes a longer text fail as
+            // Jet's field-too-small does (SqliteErrors.cpp knows the constraint's name).
+            if (c.type.type == JetType::Text && c.type.size > 0) {
+                Put(" CONSTRAINT \"pavana_size\" CHECK (length(");
+                PutName(c.name);
+                Put(") <= ");
+                AppendInteger(sql_, c.type.size);
+                Put(")");
+            }
         }
-        if (c.notNull || forceNotNull) s += " NOT NULL";
+        if (c.notNull || forceNotNull) Put(" NOT NULL");
         for (const Constraint& k : c.constraints) {
             if (k.kind == ConstraintKind::PrimaryKey && rowidCounter) continue;
             if (k.kind == ConstraintKind::NotNull) {
-                if (!c.notNull && !forceNotNull) s += " NOT NULL";
+                if (!c.notNull && !forceNotNull) Put(" NOT NULL");
                 continue;
             }
             if (!allowKeys && (k.kind == ConstraintKind::PrimaryKey || k.kind == ConstraintKind::Unique)) {
@@ -449,34 +649,39 @@ private:
                                        Quote(table) + " (" + Quote(c.name) + ")");
                 continue;
             }
-            if (!k.name.empty()) s += " CONSTRAINT " + Quote(k.name);
-            if (k.kind == ConstraintKind::PrimaryKey) s += " PRIMARY KEY";
-            else if (k.kind == ConstraintKind::Unique) s += " UNIQUE";
-            else s += References(k);
+            if (!k.name.empty()) {
+                Put(" CONSTRAINT ");
+                PutName(k.name);
+            }
+            if (k.kind == ConstraintKind::PrimaryKey) Put(" PRIMARY KEY");
+            else if (k.kind == ConstraintKind::Unique) Put(" UNIQUE");
+            else References(k);
         }
-        return s;
     }
 
-    static std::string NameList(const std::vector<std::string>& names) {
-        std::string s = "(";
+    void NameList(const std::vector<std::string>& names) {
+        Put("(");
         for (std::size_t i = 0; i < names.size(); ++i) {
-            if (i) s += ", ";
-            s += Quote(names[i]);
+            if (i) Put(", ");
+            PutName(names[i]);
         }
-        return s + ")";
+        Put(")");
     }
 
-    static std::string References(const Constraint& k) {
-        std::string s = " REFERENCES " + Quote(k.refTable);
-        if (!k.refColumns.empty()) s += " " + NameList(k.refColumns);
-        return s;
+    void References(const Constraint& k) {
+        Put(" REFERENCES ");
+        PutName(k.refTable);
+        if (!k.refColumns.empty()) {
+            Put(" ");
+            NameList(k.refColumns);
+        }
     }
 
     static void CheckCounter(const ColumnType& type) {
         if (type.counter && type.increment != 1) messages::Raise(messages::kFieldDefinition);
     }
 
-    std::string CreateTable(const ast::CreateTable& create, Translation& out) {
+    void CreateTable(const ast::CreateTable& create, Translation& out) {
         std::set<std::string> names;
         const ColumnDef* counter = nullptr;
         for (const ColumnDef& c : create.columns) {
@@ -505,12 +710,13 @@ private:
                 for (const std::string& col : k.columns) notNull.insert(Upper(col));
         }
         if (primaryKeys > 1) throw SyntaxError("Primary key already exists.", 3283);
-        std::string s = create.temporary ? "CREATE TEMP TABLE " : "CREATE TABLE ";
-        s += Quote(create.name) + " (";
+        Put(create.temporary ? "CREATE TEMP TABLE " : "CREATE TABLE ");
+        PutName(create.name);
+        Put(" (");
         for (std::size_t i = 0; i < create.columns.size(); ++i) {
             const ColumnDef& c = create.columns[i];
-            if (i) s += ", ";
-            s += Column(c, &c == counter, notNull.count(Upper(c.name)) > 0, true, create.name, out);
+            if (i) Put(", ");
+            Column(c, &c == counter, notNull.count(Upper(c.name)) > 0, true, create.name, out);
         }
         for (const Constraint& k : create.constraints) {
             if (k.kind == ConstraintKind::NotNull) continue;
@@ -518,62 +724,79 @@ private:
             if (k.kind == ConstraintKind::PrimaryKey && counter && k.columns.size() == 1 &&
                 SameName(k.columns[0], counter->name))
                 continue;
-            s += ", ";
-            if (!k.name.empty()) s += "CONSTRAINT " + Quote(k.name) + " ";
+            Put(", ");
+            if (!k.name.empty()) {
+                Put("CONSTRAINT ");
+                PutName(k.name);
+                Put(" ");
+            }
             // With a counter as rowid, another primary key is kept as a unique key.
-            if (k.kind == ConstraintKind::PrimaryKey) s += counter ? "UNIQUE " : "PRIMARY KEY ";
-            else if (k.kind == ConstraintKind::Unique) s += "UNIQUE ";
-            else s += "FOREIGN KEY ";
-            s += NameList(k.columns);
-            if (k.kind == ConstraintKind::ForeignKey) s += References(k);
+            if (k.kind == ConstraintKind::PrimaryKey) Put(counter ? "UNIQUE " : "PRIMARY KEY ");
+            else if (k.kind == ConstraintKind::Unique) Put("UNIQUE ");
+            else Put("FOREIGN KEY ");
+            NameList(k.columns);
+            if (k.kind == ConstraintKind::ForeignKey) References(k);
         }
-        s += ")";
+        Put(")");
         if (counter && counter->type.seed != 1)
             out.followUp.push_back("INSERT INTO sqlite_sequence (name, seq) VALUES (" + QuoteString(create.name) +
                                    ", " + std::to_string(counter->type.seed - 1) + ")");
-        return s;
     }
 
-    std::string AlterTable(const ast::AlterTable& alter, Translation& out) {
+    void AlterTable(const ast::AlterTable& alter, Translation& out) {
         using A = ast::AlterTable::Action;
-        const std::string table = Quote(alter.table);
         switch (alter.action) {
             case A::AddColumn:
                 CheckCounter(alter.column.type);
                 if (alter.column.type.counter) messages::Raise(messages::kAlterTable);
-                return "ALTER TABLE " + table + " ADD COLUMN " +
-                       Column(alter.column, false, false, false, alter.table, out);
-            case A::DropColumn: return "ALTER TABLE " + table + " DROP COLUMN " + Quote(alter.name);
+                Put("ALTER TABLE ");
+                PutName(alter.table);
+                Put(" ADD COLUMN ");
+                return Column(alter.column, false, false, false, alter.table, out);
+            case A::DropColumn:
+                Put("ALTER TABLE ");
+                PutName(alter.table);
+                Put(" DROP COLUMN ");
+                return PutName(alter.name);
             case A::AddConstraint: {
                 const Constraint& k = alter.constraint;
                 if (k.kind != ConstraintKind::PrimaryKey && k.kind != ConstraintKind::Unique)
                     messages::Raise(messages::kAlterTable);
                 const std::string name = k.name.empty() ? k.columns.front() : k.name;
-                return "CREATE UNIQUE INDEX " + Quote(SqliteIndexName(alter.table, name)) + " ON " + table + " " +
-                       NameList(k.columns);
+                Put("CREATE UNIQUE INDEX ");
+                PutName(SqliteIndexName(alter.table, name));
+                Put(" ON ");
+                PutName(alter.table);
+                Put(" ");
+                return NameList(k.columns);
             }
-            case A::DropConstraint: return "DROP INDEX " + Quote(SqliteIndexName(alter.table, alter.name));
+            case A::DropConstraint:
+                Put("DROP INDEX ");
+                return PutName(SqliteIndexName(alter.table, alter.name));
             case A::AlterColumn: break;
         }
         // Changing a column's type rebuilds the table; the engine does that from the schema it holds.
         messages::Raise(messages::kAlterTable);
     }
 
-    std::string CreateIndex(const ast::CreateIndex& index, Translation& out) {
+    void CreateIndex(const ast::CreateIndex& index, Translation& out) {
         const std::string name = SqliteIndexName(index.table, index.name);
-        std::string s = index.unique || index.primary ? "CREATE UNIQUE INDEX " : "CREATE INDEX ";
-        s += Quote(name) + " ON " + Quote(index.table) + " (";
+        Put(index.unique || index.primary ? "CREATE UNIQUE INDEX " : "CREATE INDEX ");
+        PutName(name);
+        Put(" ON ");
+        PutName(index.table);
+        Put(" (");
         std::string anyNull;
         for (std::size_t i = 0; i < index.columns.size(); ++i) {
             if (i) {
-                s += ", ";
+                Put(", ");
                 anyNull += " OR ";
             }
-            s += Quote(index.columns[i].name);
-            if (index.columns[i].descending) s += " DESC";
+            PutName(index.columns[i].name);
+            if (index.columns[i].descending) Put(" DESC");
             anyNull += "NEW." + Quote(index.columns[i].name) + " IS NULL";
         }
-        s += ")";
+        Put(")");
         if (index.primary || index.disallowNull) {
             for (const char* event : {"insert", "update"})
                 out.followUp.push_back("CREATE TRIGGER " + Quote(name + "." + event) + " BEFORE " +
@@ -581,9 +804,9 @@ private:
                                        " BEGIN SELECT RAISE(ABORT, 'Index or primary key cannot contain a "
                                        "Null value.'); END");
         }
-        return s;
     }
 
+    std::string& sql_;
     std::string renameFrom_;
     std::string renameTo_;
     const TableRef* renamedTable_ = nullptr;
@@ -592,12 +815,20 @@ private:
 }  // namespace
 
 std::string SqliteIndexName(std::string_view table, std::string_view index) {
-    return std::string(table) + "." + std::string(index);
+    std::string name;
+    name.reserve(table.size() + 1 + index.size());
+    name += table;
+    name += '.';
+    name += index;
+    return name;
 }
 
 void PrintForSqlite(const ast::Statement& statement, Translation& out) {
-    Printer printer;
-    out.sql = printer.Statement(statement, out);
+    // The printed text is a little longer than the statement text; one reservation covers it.
+    std::string sql;
+    sql.reserve(256);
+    Printer(sql).Statement(statement, out);
+    out.sql = std::move(sql);
 }
 
 }  // namespace pavana::engine::dialect

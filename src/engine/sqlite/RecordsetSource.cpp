@@ -6,6 +6,7 @@
 #include "engine/dialect/FunctionCatalog.h"
 #include "engine/dialect/Parser.h"
 #include "engine/dialect/SqlitePrinter.h"
+#include "engine/sqlite/QuoteIdentifier.h"
 
 namespace pavana::engine::sqlite {
 namespace {
@@ -124,15 +125,6 @@ bool IsBlank(const std::string& text) {
     for (char c : text)
         if (!std::isspace(static_cast<unsigned char>(c))) return false;
     return true;
-}
-
-std::string Quote(const std::string& name) {
-    std::string out = "\"";
-    for (char c : name) {
-        if (c == '"') out += '"';
-        out += c;
-    }
-    return out + "\"";
 }
 
 // "SELECT * FROM [pavana_source] WHERE <filter> ORDER BY <sort>" parsed, and checked to be
@@ -304,17 +296,17 @@ std::string RecordsetSource::ValuesMatchSql(const Expr& condition, const std::ve
     } catch (const dialect::SyntaxError& e) {
         RaiseSyntax(e, kSource);
     }
-    const std::string prefix = std::string("SELECT * FROM ") + Quote(kFragmentTable);
+    const std::string prefix = std::string("SELECT * FROM ") + QuoteIdentifier(kFragmentTable);
     if (out.sql.compare(0, prefix.size(), prefix) != 0) MissingOperator();
     std::string values = "SELECT ";
     for (std::size_t i = 0; i < columns.size(); ++i) {
         if (i) values += ", ";
         values += "?" + std::to_string(i + 1);
         if (textColumns[i]) values += " COLLATE NOCASE";
-        values += " AS " + Quote(columns[i]);
+        values += " AS " + QuoteIdentifier(columns[i]);
     }
     if (columns.empty()) values += "NULL";
-    return "SELECT 1 FROM (" + values + ") AS " + Quote(kFragmentTable) + out.sql.substr(prefix.size());
+    return "SELECT 1 FROM (" + values + ") AS " + QuoteIdentifier(kFragmentTable) + out.sql.substr(prefix.size());
 }
 
 }  // namespace pavana::engine::sqlite

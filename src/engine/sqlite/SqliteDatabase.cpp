@@ -1,6 +1,5 @@
 #include "engine/sqlite/SqliteDatabase.h"
 
-#include <optional>
 #include <fcntl.h>
 #include <strings.h>
 #include <sys/stat.h>
@@ -10,6 +9,7 @@
 #include <cerrno>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 
 #include "engine/Activity.h"
 #include "engine/EngineError.h"
@@ -30,6 +30,9 @@ const char* const kWorkspaceSource = "DAO.Workspace";
 constexpr int kBusyTimeoutMs = 5000;
 constexpr int kOpenBusyTimeoutMs = 200;
 constexpr const char* kFormatVersion = "1";
+constexpr int kMaxTransactions = 5;
+// Prepared action statements kept per database.
+constexpr std::size_t kPreparedActions = 32;
 // Virtual machine steps between two calls of the activity handler during a statement.
 constexpr int kActivitySteps = 10000;
 
@@ -59,13 +62,19 @@ std::string FullPath(const std::string& path) {
 }
 [[noreturn]] void CannotOpen(const std::string& full) {
     RaiseEngineError(jetCannotOpenFile,
-                     "The Microsoft Jet database engine cannot open the file '" + full +
+                     "The database engine cannot open the file '" + full +
                          "'. It is already opened exclusively by another user, or you need "
                          "permission to view its data.",
                      kWorkspaceSource);
 }
 [[noreturn]] void NotValidPassword(const char* source) {
     RaiseEngineError(jetNotValidPassword, "Not a valid password.", source);
+}
+
+[[noreturn]] void NoTransaction(const char* source) {
+    RaiseEngineError(jetNoTransaction,
+                     "You tried to commit or rollback a transaction without first beginning a transaction.",
+                     source);
 }
 
 bool FolderExists(const std::string& full) {
@@ -86,6 +95,18 @@ bool FolderExists(const std::string& full) {
         case SQLITE_AUTH: CannotOpen(full);
         default: RaiseStatementError(failure, "", kWorkspaceSource);
     }
+}
+
+// A make-table query (SELECT ... INTO) arrives as CREATE TABLE "name" AS SELECT ..., whose
+// rows SQLite does not count as changes.
+bool MakesTable(const std::string& sql) { return sql.rfind("CREATE TABLE \"", 0) == 0; }
+
+std::int64_t MadeTableRows(Connection& connection, const std::string& sql) {
+    std::size_t end = 14;  // just after the opening quote
+    while (end < sql.size() && !(sql[end] == '"' && (end + 1 == sql.size() || sql[end + 1] != '"')))
+        end += sql[end] == '"' ? 2 : 1;
+    Statement count(connection, ("SELECT count(*) FROM " + sql.substr(13, end - 12)).c_str());
+    return count.Step() ? sqlite3_column_int64(count.Handle(), 0) : 0;
 }
 
 int Progress(void*) {
@@ -181,7 +202,16 @@ void DatabaseState::Close() {
     auto open = cursors;
     for (OpenCursor* cursor : open) cursor->CloseCursor();
     cursors.clear();
+    actions.clear();
     connection.reset();
+    transactions = 0;
+}
+
+Statement& DatabaseState::PreparedAction(const std::string& sql) {
+    auto found = actions.find(sql);
+    if (found != actions.end()) return found->second;
+    if (actions.size() >= kPreparedActions) actions.clear();
+    return actions.emplace(sql, Statement(*connection, sql.c_str())).first->second;
 }
 
 std::string PasswordOfConnect(const std::string& connect) {
@@ -217,8 +247,21 @@ std::int32_t RunAction(DatabaseState& state, const dialect::Translation& transla
         RaiseEngineError(jetCannotExecuteSelect, "Cannot execute a select query.", source);
     Connection& connection = state.Live(source);
     try {
-        Statement statement(connection, translation.sql.c_str());
+        // Definitions change the schema and are seldom repeated: they are not kept.
+        Statement definition;
+        if (translation.kind == dialect::StatementKind::Definition)
+            definition = Statement(connection, translation.sql.c_str());
+        Statement& statement = translation.kind == dialect::StatementKind::Definition
+                                   ? definition
+                                   : state.PreparedAction(translation.sql);
         if (!statement) return 0;
+        struct Rewind {
+            Statement& statement;
+            ~Rewind() {
+                statement.Reset();
+                sqlite3_clear_bindings(statement.Handle());
+            }
+        } rewind{statement};
         const int slots = sqlite3_bind_parameter_count(statement.Handle());
         for (int i = 0; i < slots && i < static_cast<int>(values.size()); ++i)
             BindVariant(statement.Handle(), i + 1, values[static_cast<std::size_t>(i)]);
@@ -228,9 +271,10 @@ std::int32_t RunAction(DatabaseState& state, const dialect::Translation& transla
         if (!translation.followUp.empty()) savepoint.emplace(connection);
         while (statement.Step()) {
         }
-        const auto changes = translation.kind == dialect::StatementKind::Definition
-                                 ? 0
-                                 : sqlite3_changes64(connection.Handle());
+        std::int64_t changes = 0;
+        if (translation.kind == dialect::StatementKind::Action)
+            changes = MakesTable(translation.sql) ? MadeTableRows(connection, translation.sql)
+                                                  : sqlite3_changes64(connection.Handle());
         for (const std::string& more : translation.followUp) {
             Statement next(connection, more.c_str());
             while (next && next.Step()) {
@@ -384,6 +428,41 @@ void DatabaseImpl::NewPassword(const std::string& oldPassword, const std::string
     } catch (const SqliteFailure& failure) {
         RaiseStatementError(failure, "", kSource);
     }
+}
+
+void DatabaseImpl::BeginTrans() {
+    Connection& c = state_->Live(kSource);
+    if (state_->transactions >= kMaxTransactions)
+        RaiseEngineError(jetTooManyTransactions,
+                         "Could not start transaction; too many transactions already nested.", kSource);
+    try {
+        c.Exec("SAVEPOINT pavana_transaction");
+    } catch (const SqliteFailure& failure) {
+        RaiseStatementError(failure, "", kSource);
+    }
+    ++state_->transactions;
+}
+
+void DatabaseImpl::CommitTrans() {
+    Connection& c = state_->Live(kSource);
+    if (state_->transactions == 0) NoTransaction(kSource);
+    try {
+        c.Exec("RELEASE pavana_transaction");
+    } catch (const SqliteFailure& failure) {
+        RaiseStatementError(failure, "", kSource);
+    }
+    --state_->transactions;
+}
+
+void DatabaseImpl::Rollback() {
+    Connection& c = state_->Live(kSource);
+    if (state_->transactions == 0) NoTransaction(kSource);
+    try {
+        c.Exec("ROLLBACK TO pavana_transaction; RELEASE pavana_transaction");
+    } catch (const SqliteFailure& failure) {
+        RaiseStatementError(failure, "", kSource);
+    }
+    --state_->transactions;
 }
 
 void DatabaseImpl::Close() { state_->Close(); }

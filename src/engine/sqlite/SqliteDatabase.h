@@ -11,6 +11,7 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "engine/DBEngine.h"
@@ -38,14 +39,20 @@ struct DatabaseState {
     // True while the engine itself writes its metadata table; statements of users may not.
     bool metadataWrites = false;
     std::set<OpenCursor*> cursors;
+    int transactions = 0;  // BeginTrans not yet committed or rolled back
+    // Action statements prepared once and run again by later runs of the same text (a query
+    // definition executed in a loop); finalized on Close.
+    std::unordered_map<std::string, Statement> actions;
 
     // The open connection; raises 3420 "Object invalid or no longer set." once closed.
     Connection& Live(const std::string& source);
+    // The prepared action statement of `sql`, reset, from `actions` or prepared now.
+    Statement& PreparedAction(const std::string& sql);
     void Close();
 };
 
 // Runs one translated action or definition statement and its follow-up statements
-// atomically (one savepoint around them all) with `values` bound to ?1, ?2, ... of the main
+// atomically (one autocommit transaction; a savepoint binds the follow-ups to it) with `values` bound to ?1, ?2, ... of the main
 // statement; returns the records the main statement changed. A query fails with
 // 3065 "Cannot execute a select query.".
 std::int32_t RunAction(DatabaseState& state, const dialect::Translation& translation,
@@ -73,6 +80,11 @@ public:
     std::shared_ptr<Recordset> OpenRecordset(const std::string& source, const Variant& type,
                                              const Variant& options, const Variant& lockEdit) override;
     void NewPassword(const std::string& oldPassword, const std::string& newPassword) override;
+    // A transaction is a savepoint of its own name, so that the savepoint of each statement
+    // nests inside it and the outermost one commits to the file when it is released.
+    void BeginTrans() override;
+    void CommitTrans() override;
+    void Rollback() override;
     void Close() override;
 
 private:

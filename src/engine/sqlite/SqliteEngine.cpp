@@ -10,6 +10,7 @@ namespace pavana::engine::sqlite {
 namespace {
 
 const char* const kWorkspaceSource = "DAO.Workspace";
+constexpr std::size_t kMaxTransactions = 5;
 
 bool BooleanArgument(const Variant& v, const char* source) {
     if (v.IsAbsent()) return false;
@@ -54,6 +55,29 @@ public:
         return db;
     }
 
+    void BeginTrans() override {
+        CheckOpen();
+        if (transactions_.size() >= kMaxTransactions)
+            RaiseEngineError(jetTooManyTransactions,
+                             "Could not start transaction; too many transactions already nested.",
+                             kWorkspaceSource);
+        std::vector<std::weak_ptr<Database>> level;
+        for (auto& weak : databases_)
+            if (auto db = weak.lock()) {
+                db->BeginTrans();
+                level.push_back(weak);
+            }
+        transactions_.push_back(std::move(level));
+    }
+
+    void CommitTrans() override {
+        EndTransaction([](Database& db) { db.CommitTrans(); });
+    }
+
+    void Rollback() override {
+        EndTransaction([](Database& db) { db.Rollback(); });
+    }
+
     void Close() override {
         for (auto& weak : databases_)
             if (auto db = weak.lock()) db->Close();
@@ -65,6 +89,20 @@ private:
     void CheckOpen() const {
         if (closed_) RaiseEngineError(jetObjectInvalid, "Object invalid or no longer set.", kWorkspaceSource);
     }
+    // Ends the innermost transaction on the databases it was begun on and that are still open.
+    template <typename End>
+    void EndTransaction(End end) {
+        CheckOpen();
+        if (transactions_.empty())
+            RaiseEngineError(jetNoTransaction,
+                             "You tried to commit or rollback a transaction without first beginning a "
+                             "transaction.",
+                             kWorkspaceSource);
+        auto level = std::move(transactions_.back());
+        transactions_.pop_back();
+        for (auto& weak : level)
+            if (auto db = weak.lock()) end(*db);
+    }
     void Keep(const std::shared_ptr<Database>& db) {
         std::erase_if(databases_, [](const std::weak_ptr<Database>& w) { return w.expired(); });
         databases_.push_back(db);
@@ -73,6 +111,7 @@ private:
     std::string name_;
     std::string userName_;
     std::vector<std::weak_ptr<Database>> databases_;
+    std::vector<std::vector<std::weak_ptr<Database>>> transactions_;  // innermost last
     bool closed_ = false;
 };
 

@@ -161,6 +161,11 @@ void RaiseStatementError(const SqliteFailure& failure, const std::string& sql,
             // The engine's own triggers raise the engine's message.
             if (code == SQLITE_CONSTRAINT_TRIGGER)
                 if (auto number = dialect::FunctionErrorNumber(m)) RaiseEngineError(*number, m, source);
+            if (code == SQLITE_CONSTRAINT_CHECK && m.find("pavana_size") != std::string::npos)
+                RaiseEngineError(jetFieldTooSmall,
+                                 "The field is too small to accept the amount of data you attempted to "
+                                 "add. Try inserting or pasting less data.",
+                                 source);
             if (code == SQLITE_CONSTRAINT_FOREIGNKEY)
                 RaiseEngineError(3201,
                                  "You cannot add or change a record because a related record is "
@@ -185,7 +190,7 @@ void RaiseStatementError(const SqliteFailure& failure, const std::string& sql,
         if (StartsWith(Lead(sql, 2), "DROP TABLE"))
             RaiseEngineError(jetTableDoesNotExist, "Table '" + name + "' does not exist.", source);
         RaiseEngineError(jetCannotFindInput,
-                         "The Microsoft Jet database engine cannot find the input table or query '" +
+                         "The database engine cannot find the input table or query '" +
                              name + "'. Make sure it exists and that its name is spelled correctly.",
                          source);
     }

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "engine/EngineError.h"
+#include "engine/sqlite/QuoteIdentifier.h"
 #include "engine/sqlite/Columns.h"
 #include "engine/sqlite/SqliteErrors.h"
 
@@ -52,15 +53,6 @@ std::size_t Utf8Length(const std::string& text) {
     return n;
 }
 
-std::string Quote(const std::string& name) {
-    std::string out = "\"";
-    for (char c : name) {
-        if (c == '"') out += '"';
-        out += c;
-    }
-    return out + "\"";
-}
-
 void BindValues(sqlite3_stmt* st, const std::vector<Variant>& values, int count) {
     for (int i = 0; i < count && i < static_cast<int>(values.size()); ++i)
         BindVariant(st, i + 1, values[static_cast<std::size_t>(i)]);
@@ -75,7 +67,7 @@ bool IsRowidTable(Connection& connection, const std::string& table) {
     if (!type.Step()) return false;
     if (strcmp(reinterpret_cast<const char*>(sqlite3_column_text(type.Handle(), 0)), "table") != 0) return false;
     try {
-        Statement probe(connection, ("SELECT rowid FROM " + Quote(table) + " LIMIT 0").c_str());
+        Statement probe(connection, ("SELECT rowid FROM " + QuoteIdentifier(table) + " LIMIT 0").c_str());
         return static_cast<bool>(probe);
     } catch (const SqliteFailure&) {
         return false;
@@ -360,7 +352,7 @@ std::int32_t RecordsetImpl::RecordCount() const {
     CheckOpen();
     if (type_ == dbOpenTable) {
         // A table-type recordset counts the whole table.
-        const std::string sql = "SELECT count(*) FROM " + Quote(source_->BaseTable());
+        const std::string sql = "SELECT count(*) FROM " + QuoteIdentifier(source_->BaseTable());
         try {
             Statement count(Live(), sql.c_str());
             count.Step();
@@ -595,7 +587,7 @@ void RecordsetImpl::Update(std::int32_t type, bool) {
     std::vector<std::size_t> set;
     for (std::size_t i = 0; i < editSet_.size(); ++i)
         if (editSet_[i]) set.push_back(i);
-    const std::string table = Quote(source_->BaseTable());
+    const std::string table = QuoteIdentifier(source_->BaseTable());
     std::string sql;
     if (editMode_ == dbEditInProgress) {
         if (set.empty()) {
@@ -605,14 +597,14 @@ void RecordsetImpl::Update(std::int32_t type, bool) {
         }
         sql = "UPDATE " + table + " SET ";
         for (std::size_t k = 0; k < set.size(); ++k)
-            sql += (k ? ", " : "") + Quote(columns_[set[k]].origin) + " = ?" + std::to_string(k + 1);
+            sql += (k ? ", " : "") + QuoteIdentifier(columns_[set[k]].origin) + " = ?" + std::to_string(k + 1);
         sql += " WHERE rowid = ?" + std::to_string(set.size() + 1);
     } else if (set.empty()) {
         sql = "INSERT INTO " + table + " DEFAULT VALUES";
     } else {
         std::string names, slots;
         for (std::size_t k = 0; k < set.size(); ++k) {
-            names += (k ? ", " : "") + Quote(columns_[set[k]].origin);
+            names += (k ? ", " : "") + QuoteIdentifier(columns_[set[k]].origin);
             slots += (k ? ", ?" : "?") + std::to_string(k + 1);
         }
         sql = "INSERT INTO " + table + " (" + names + ") VALUES (" + slots + ")";
@@ -658,7 +650,7 @@ void RecordsetImpl::Delete() {
     if (IsDeleted(current_)) RecordDeleted();
     DropEdit();
     Connection& connection = Live();
-    const std::string sql = "DELETE FROM " + Quote(source_->BaseTable()) + " WHERE rowid = ?1";
+    const std::string sql = "DELETE FROM " + QuoteIdentifier(source_->BaseTable()) + " WHERE rowid = ?1";
     std::int64_t changes = 0;
     try {
         Statement statement(connection, sql.c_str());
