@@ -45,6 +45,7 @@ void TDataSet::SetActive(bool active) {
             state_ = dsBrowse;
             GetNextRecord();
             GetNextRecords();
+            bof_ = true;
             eof_ = recordCount_ == 0;
         } catch (...) {
             state_ = dsBrowse;
@@ -528,7 +529,6 @@ void TDataSet::Append() {
     recordCount_ = 1;
     activeRecord_ = 0;
     GetPriorRecords();
-    SetBookmarkFlag(*buffers_[static_cast<std::size_t>(activeRecord_)], TBookmarkFlag::bfInserted);
     CursorPosChanged();
     bof_ = false;
     eof_ = true;
