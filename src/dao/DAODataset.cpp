@@ -137,7 +137,9 @@ void TDAODataset::InternalOpen() {
                                        {dataAreaSize_}));
     canModify_ = recordset_->Updatable();
     CreateAndBindFields();
-    recordInfoOffset_ = dataAreaSize_ + CalcFieldsSize();
+    // The information block is read in place, so it starts on its own alignment.
+    constexpr std::int32_t kAlign = alignof(RecordInfo);
+    recordInfoOffset_ = (dataAreaSize_ + CalcFieldsSize() + kAlign - 1) / kAlign * kAlign;
     recordBufferSize_ = recordInfoOffset_ + sizeof(RecordInfo);
 }
 
