@@ -6,6 +6,7 @@
 #include <QImage>
 
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <thread>
@@ -61,18 +62,23 @@ protected:
             GTEST_SKIP() << "Xvfb and xdotool are needed (scripts/install-deps.sh installs them)";
         dir_ = std::filesystem::temp_directory_path() / ("pavana-gui-" + std::to_string(::getpid()));
         std::filesystem::create_directories(dir_);
-        int number = 100 + ::getpid() % 400;
-        while (std::filesystem::exists(LockFile(number)) || std::filesystem::exists(SocketFile(number))) ++number;
-        number_ = number;
-        display_ = ":" + std::to_string(number);
-        ProcessOptions serverOptions;
-        server_ = std::make_unique<BackgroundProcess>(
-            kXvfb, std::vector<std::string>{display_, "-screen", "0", "1024x768x24", "-nolisten", "tcp"},
-            serverOptions);
-        const std::string socket = SocketFile(number_);
-        for (int i = 0; i < 100 && !std::filesystem::exists(socket); ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        ASSERT_TRUE(std::filesystem::exists(socket)) << "Xvfb did not start";
+        // The server is ours only when its lock file names its process: another test may have
+        // taken the same display at the same moment.
+        for (int number = 100 + ::getpid() % 400, attempt = 0; attempt < 20 && server_ == nullptr; ++number, ++attempt) {
+            if (std::filesystem::exists(LockFile(number)) || std::filesystem::exists(SocketFile(number))) continue;
+            auto server = std::make_unique<BackgroundProcess>(
+                kXvfb,
+                std::vector<std::string>{":" + std::to_string(number), "-screen", "0", "1024x768x24", "-nolisten",
+                                         "tcp"},
+                ProcessOptions{});
+            for (int i = 0; i < 200 && !std::filesystem::exists(SocketFile(number)); ++i)
+                std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            if (std::atoi(ReadFile(LockFile(number)).c_str()) != server->Pid()) continue;
+            number_ = number;
+            server_ = std::move(server);
+        }
+        ASSERT_NE(server_, nullptr) << "Xvfb did not start";
+        display_ = ":" + std::to_string(number_);
         options_.workingDirectory = dir_.string();
         options_.environment["DISPLAY"] = display_;
         options_.environment["WAYLAND_DISPLAY"] = std::nullopt;
@@ -89,8 +95,9 @@ protected:
         std::filesystem::remove_all(dir_);
     }
 
-    // The id of the visible window with exactly this title, waiting up to `seconds`.
-    std::string WaitForWindow(const std::string& title, double seconds = 10) {
+    // The id of the visible window with exactly this title, waiting up to `seconds`. The first
+    // program on a fresh machine may spend many seconds building the font cache.
+    std::string WaitForWindow(const std::string& title, double seconds = 60) {
         for (int i = 0; i < seconds * 20; ++i) {
             ProcessResult found = RunProcess(kXdotool, {"search", "--onlyvisible", "--name", "^" + title + "$"}, options_);
             if (found.exitCode == 0 && !found.out.empty()) return found.out.substr(0, found.out.find('\n'));

@@ -38,6 +38,7 @@ public:
     // Waits up to `timeoutSeconds` for the child to end: its exit code, or none when it is
     // still running (it is then left running) or ended by a signal.
     std::optional<int> Wait(double timeoutSeconds);
+    int Pid() const { return pid_; }
 
 private:
     int pid_ = -1;
