@@ -35,10 +35,10 @@ std::string Pad(std::string text, int width, bool leftAlign) {
     return text;
 }
 
-std::string Printf(const char* spec, auto... values) {
-    int n = std::snprintf(nullptr, 0, spec, values...);
+std::string Printf(const char* conversion, auto... values) {
+    int n = std::snprintf(nullptr, 0, conversion, values...);
     std::string out(static_cast<std::size_t>(n), '\0');
-    std::snprintf(out.data(), out.size() + 1, spec, values...);
+    std::snprintf(out.data(), out.size() + 1, conversion, values...);
     return out;
 }
 

@@ -282,11 +282,11 @@ std::unique_ptr<TFormMensagem> CreateMessageForm(const std::string& text, TMessa
     int x = clientWidth - GW + DA;
     for (std::size_t entry = 0; entry <= kHelpEntry; ++entry) {
         if (!(buttons & (1u << entry))) continue;
-        const MessageButtonEntry& spec = kMessageButtons[entry];
+        const MessageButtonEntry& info = kMessageButtons[entry];
         auto* button = new TvrxButton(panel);
-        button->setObjectName(QString::fromUtf8(spec.name.data(), qsizetype(spec.name.size())));
-        button->SetText(std::string(spec.caption));
-        button->SetGlyph(LoadBitmapResource(spec.name));
+        button->setObjectName(QString::fromUtf8(info.name.data(), qsizetype(info.name.size())));
+        button->SetText(std::string(info.caption));
+        button->SetGlyph(LoadBitmapResource(info.name));
         button->setProperty("Tag", int(entry));
         button->SetRaioBotao(30);
         if (int(entry) == defaultEntry) {
