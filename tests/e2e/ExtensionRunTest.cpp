@@ -4,40 +4,26 @@
 
 #include <filesystem>
 
-#include "Process.h"
+#include "RunFixture.h"
 
 namespace pavana::e2e {
 namespace {
 
 namespace fs = std::filesystem;
 
-std::string Entry(const std::string& statement, const std::string& message) {
-    return "Erro na execução do comando " + statement +
-           ".\r\nVerifique a opção detalhes para maiores informações. == " + message + "\r\n";
-}
-
 std::string Extension(const std::string& name) { return PAVANA_TEST_EXTENSIONS "/lib" + name + ".so"; }
 
-class ExtensionRunTest : public testing::Test {
+class ExtensionRunTest : public RunFixture {
 protected:
+    ExtensionRunTest() : RunFixture("e2e_ext_") {}
+
     void SetUp() override {
-        dir_ = fs::path(testing::TempDir()) /
-               ("e2e_ext_" + std::string(testing::UnitTest::GetInstance()->current_test_info()->name()));
-        fs::remove_all(dir_);
-        fs::create_directories(dir_ / "anim");
-        options_.workingDirectory = dir_.string();
-        options_.environment = {{"DISPLAY", std::nullopt},
-                                {"WAYLAND_DISPLAY", std::nullopt},
-                                {"LC_ALL", "C.UTF-8"},
-                                {"PAVANA_REGISTRY", (dir_ / "registry.ini").string()}};
+        RunFixture::SetUp();
         db_ = Path("curriculo.db");
         ProcessResult created = RunProcess(PAVANADB_BIN, {"create", db_}, options_);
         ASSERT_EQ(created.exitCode, 0) << created.err;
         Sql("CREATE TABLE Marcas (texto TEXT(20))");
     }
-    void TearDown() override { fs::remove_all(dir_); }
-
-    std::string Path(const std::string& name) const { return (dir_ / name).string(); }
     std::string Sql(const std::string& statement) {
         ProcessResult result = RunProcess(PAVANADB_BIN, {"sql", db_, statement}, options_);
         EXPECT_EQ(result.exitCode, 0) << result.err;
@@ -55,8 +41,6 @@ protected:
         EXPECT_EQ(check.out, "ok\n") << check.err;
     }
 
-    fs::path dir_;
-    ProcessOptions options_;
     std::string db_;
 };
 

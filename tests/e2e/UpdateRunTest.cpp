@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <thread>
 
-#include "Process.h"
+#include "RunFixture.h"
 #include "ui/DialogStore.h"
 
 namespace pavana::e2e {
@@ -15,29 +15,10 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const std::string kEntryPrefix = "Erro na execução do comando ";
-const std::string kEntryMiddle = ".\r\nVerifique a opção detalhes para maiores informações. == ";
 
-std::string Entry(const std::string& statement, const std::string& message) {
-    return kEntryPrefix + statement + kEntryMiddle + message + "\r\n";
-}
-
-class UpdateRunTest : public testing::Test {
+class UpdateRunTest : public RunFixture {
 protected:
-    void SetUp() override {
-        dir_ = fs::path(testing::TempDir()) /
-               ("e2e_" + std::string(testing::UnitTest::GetInstance()->current_test_info()->name()));
-        fs::remove_all(dir_);
-        fs::create_directories(dir_ / "anim");
-        options_.workingDirectory = dir_.string();
-        options_.environment = {{"DISPLAY", std::nullopt},
-                                {"WAYLAND_DISPLAY", std::nullopt},
-                                {"LC_ALL", "C.UTF-8"},
-                                {"PAVANA_REGISTRY", (dir_ / "registry.ini").string()}};
-    }
-    void TearDown() override { fs::remove_all(dir_); }
-
-    std::string Path(const std::string& name) const { return (dir_ / name).string(); }
+    UpdateRunTest() : RunFixture("e2e_") {}
 
     // Creates a database with a table Alunos(Codigo, Nome) holding two rows.
     std::string CreateDatabase(const std::string& name, const std::string& password = "qorvimband") {
@@ -75,8 +56,6 @@ protected:
 
     std::string Log() const { return ReadFile(Path("script.log")); }
 
-    fs::path dir_;
-    ProcessOptions options_;
 };
 
 TEST_F(UpdateRunTest, TooFewArgumentsShowTheErrorAndExitZero) {
