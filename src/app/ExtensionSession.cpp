@@ -222,13 +222,18 @@ int BeginTransaction(PavanaDatabase* db) {
     });
 }
 
+// Commit and rollback need a transaction the library began.
+void RequireTransaction(ExtensionSession& s) {
+    if (s.Transactions() == 0)
+        engine::RaiseEngineError(engine::jetNoTransaction,
+                                 "You tried to commit or rollback a transaction without first "
+                                 "beginning a transaction.",
+                                 "DAO.Database");
+}
+
 int CommitTransaction(PavanaDatabase* db) {
     return OnDatabase(db, [&](ExtensionSession& s) {
-        if (s.Transactions() == 0)
-            engine::RaiseEngineError(engine::jetNoTransaction,
-                                     "You tried to commit or rollback a transaction without first "
-                                     "beginning a transaction.",
-                                     "DAO.Database");
+        RequireTransaction(s);
         s.Engine().CommitTrans();
         --s.Transactions();
     });
@@ -236,11 +241,7 @@ int CommitTransaction(PavanaDatabase* db) {
 
 int RollbackTransaction(PavanaDatabase* db) {
     return OnDatabase(db, [&](ExtensionSession& s) {
-        if (s.Transactions() == 0)
-            engine::RaiseEngineError(engine::jetNoTransaction,
-                                     "You tried to commit or rollback a transaction without first "
-                                     "beginning a transaction.",
-                                     "DAO.Database");
+        RequireTransaction(s);
         s.Engine().Rollback();
         --s.Transactions();
     });
