@@ -487,8 +487,9 @@ private:
     void CarrySequence(const std::string& created) {
         if (!sequence_) return;
         bool counter = false;
-        for (const Unit& u : Units(created))
-            if (IsWord(created, u, "AUTOINCREMENT")) counter = true;
+        for (const std::string& item : SplitCreate(created).items)
+            for (const Unit& u : Units(item))
+                if (IsWord(item, u, "AUTOINCREMENT")) counter = true;
         if (!counter) return;
         Statement update(c_, "UPDATE sqlite_sequence SET seq = max(seq, ?2) WHERE name = ?1");
         sqlite3_bind_text(update.Handle(), 1, table_.c_str(), -1, SQLITE_TRANSIENT);
