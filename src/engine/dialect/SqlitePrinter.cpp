@@ -173,6 +173,7 @@ private:
             case K::InList:
                 OpenValue(mode);
                 Expr(*e.args[0], Mode::Value);
+                if (CaseBlind(*e.args[0], e.args[1].get())) Put(" COLLATE NOCASE");
                 Put(e.negated ? " NOT IN (" : " IN (");
                 for (std::size_t i = 1; i < e.args.size(); ++i) {
                     if (i > 1) Put(", ");
@@ -246,6 +247,7 @@ private:
             const Mode operands = comparison ? Mode::Value : Mode::Condition;
             OpenValue(mode);
             Expr(a, operands);
+            if (comparison && CaseBlind(a, &b)) Put(" COLLATE NOCASE");
             Put(" ");
             Put(op);
             Put(" ");
@@ -270,6 +272,18 @@ private:
         Put(")");
     }
 
+    // Text compares without regard to case. A column brings its own collation (text columns
+    // are NOCASE), so only comparisons with no column on either side, and no operand that
+    // is plainly not text, name the collation; columns keep the use of their indexes.
+    static bool CaseBlind(const ast::Expr& a, const ast::Expr* b) {
+        using K = ast::Expr::Kind;
+        auto plain = [](const ast::Expr& e) {
+            return e.kind == K::Column || e.kind == K::Integer || e.kind == K::Real || e.kind == K::Date ||
+                   e.kind == K::Boolean || e.kind == K::Null;
+        };
+        return !plain(a) && !(b && plain(*b));
+    }
+
     static bool NumericLiteral(const ast::Expr& e, double& value) {
         using K = ast::Expr::Kind;
         if (e.kind == K::Integer) value = static_cast<double>(e.integer);
@@ -287,6 +301,7 @@ private:
         if (NumericLiteral(*low, l) && NumericLiteral(*high, h) && l > h) std::swap(low, high);
         OpenValue(mode);
         Expr(*e.args[0], Mode::Value);
+        if (CaseBlind(*e.args[0], low)) Put(" COLLATE NOCASE");
         Put(e.negated ? " NOT BETWEEN " : " BETWEEN ");
         Expr(*low, Mode::Value);
         Put(" AND ");
