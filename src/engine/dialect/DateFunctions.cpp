@@ -226,10 +226,35 @@ void DateDiff(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     sqlite3_result_int64(ctx, r);
 }
 
-// The week of the year: week 1 holds 1 January (the default first week of the year).
+// The first day of week 1 of `year`: the week that holds 1 January (firstWeek 0 or 1), the
+// first week with four days of the year (2) or the first full week (3).
+std::int64_t FirstWeekStart(std::int64_t year, int firstDay, int firstWeek) {
+    const std::int64_t jan1 = DayNumber(year, 1, 1);
+    const std::int64_t weekStart = jan1 - (WeekdayOf(jan1, firstDay) - 1);
+    if (firstWeek == 2) return jan1 - weekStart <= 3 ? weekStart : weekStart + 7;
+    if (firstWeek == 3) return jan1 == weekStart ? weekStart : weekStart + 7;
+    return weekStart;
+}
+
+// The week of the year of `day`. With weeks of four days or full weeks, the first days of
+// January may belong to the last week of the year before, and the last days of December
+// to week 1 of the next year.
+std::int64_t WeekOfYear(std::int64_t day, int year, int firstDay, int firstWeek) {
+    if (firstWeek == 2 && day >= FirstWeekStart(year + 1, firstDay, firstWeek)) return 1;
+    std::int64_t start = FirstWeekStart(year, firstDay, firstWeek);
+    if (day < start) start = FirstWeekStart(year - 1, firstDay, firstWeek);
+    return FloorDiv(day - start, 7) + 1;
+}
+
 void DatePart(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     const Interval interval = ParseInterval(argv[0]);
     const int firstDay = FirstDay(argc, argv, 2);
+    int firstWeek = 1;
+    if (argc > 3 && !IsNull(argv[3])) {
+        const std::int64_t w = ToInteger(argv[3]);
+        if (w < 0 || w > 3) throw FunctionError{kInvalidCall};
+        firstWeek = static_cast<int>(w);
+    }
     if (IsNull(argv[1])) return sqlite3_result_null(ctx);
     const double date = ToDate(argv[1]);
     const DateParts p = SplitDate(date);
@@ -242,7 +267,7 @@ void DatePart(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
         case Interval::DayOfYear: r = day - DayNumber(p.year, 1, 1) + 1; break;
         case Interval::Day: r = p.day; break;
         case Interval::Weekday: r = WeekdayOf(day, firstDay); break;
-        case Interval::Week: r = WeekIndex(day, firstDay) - WeekIndex(DayNumber(p.year, 1, 1), firstDay) + 1; break;
+        case Interval::Week: r = WeekOfYear(day, p.year, firstDay, firstWeek); break;
         case Interval::Hour: r = p.hour; break;
         case Interval::Minute: r = p.minute; break;
         case Interval::Second: r = p.second; break;

@@ -225,7 +225,8 @@ std::optional<double> Parse(std::string_view text, bool names) {
         }
         double fraction = 0;
         if (!ParseTime(p, i, fraction) || i != p.size()) return std::nullopt;
-        return day + fraction;
+        // Before 12/30/1899 the time still counts forwards from midnight.
+        return day < 0 ? day - fraction : day + fraction;
     }
     if (!haveDate) return std::nullopt;
     return day;
