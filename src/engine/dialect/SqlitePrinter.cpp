@@ -200,16 +200,17 @@ private:
                 return Put(")");
             case K::Quantified: {
                 // SQLite has no ANY/ALL: the sub-query's one column is named and tested row by row.
+                // ALL holds when no row fails the comparison or leaves it unknown (Null).
                 const bool all = e.text == "ALL";
                 OpenValue(mode);
                 Put(all ? "NOT EXISTS (SELECT 1 FROM (" : "EXISTS (SELECT 1 FROM (");
                 Query(*e.query, "pavana_value");
-                Put(all ? ") WHERE NOT (" : ") WHERE ");
+                Put(all ? ") WHERE (" : ") WHERE ");
                 Expr(*e.args[0], Mode::Value);
                 Put(" ");
                 Put(e.op);
                 Put(" \"pavana_value\"");
-                Put(all ? "))" : ")");
+                Put(all ? ") IS NOT 1)" : ")");
                 return CloseValue(mode);
             }
             case K::Function: return Function(e);
