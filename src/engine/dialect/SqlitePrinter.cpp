@@ -434,6 +434,7 @@ private:
             Put(" WHERE ");
             Expr(*core.where, Mode::Condition);
         }
+        if (core.distinct == Distinct::DistinctRow) DistinctRows(core);
         if (!core.groupBy.empty()) {
             Put(" GROUP BY ");
             for (std::size_t i = 0; i < core.groupBy.size(); ++i) {
@@ -444,6 +445,70 @@ private:
         if (core.having) {
             Put(" HAVING ");
             Expr(*core.having, Mode::Condition);
+        }
+    }
+
+    // ---- DISTINCTROW --------------------------------------------------------------------
+
+    static void Tables(const TableRef& t, std::vector<const TableRef*>& out) {
+        if (t.kind == TableRef::Kind::Join) {
+            Tables(*t.left, out);
+            Tables(*t.right, out);
+        } else {
+            out.push_back(&t);
+        }
+    }
+
+    static bool HasAggregate(const ast::Expr& e) {
+        if (e.kind == ast::Expr::Kind::Function) {
+            const FunctionInfo* info = FindFunction(e.name);
+            if (info && info->aggregate) return true;
+        }
+        for (const auto& a : e.args)
+            if (HasAggregate(*a)) return true;
+        return false;
+    }
+
+    // The names (alias or table name) the expression takes fields from; false when a field
+    // names no table, so that its table is unknown.
+    static bool FieldTables(const ast::Expr& e, std::vector<std::string>& names) {
+        using K = ast::Expr::Kind;
+        if (e.kind == K::Column || e.kind == K::Star) {
+            if (e.table.empty()) return false;
+            names.push_back(e.table);
+        }
+        for (const auto& a : e.args)
+            if (!FieldTables(*a, names)) return false;
+        return true;
+    }
+
+    // DISTINCTROW keeps each combination of the records of the tables whose fields are
+    // selected once, however many records of the other tables join them: the query is
+    // grouped by those records. With fields of every table, an aggregate or a GROUP BY it
+    // changes nothing.
+    void DistinctRows(const SelectCore& core) {
+        if (!core.groupBy.empty() || core.having) return;
+        std::vector<const TableRef*> tables;
+        for (const auto& item : core.from) Tables(*item, tables);
+        if (tables.size() < 2) return;
+        std::vector<std::string> names;
+        for (const auto& item : core.items)
+            if (HasAggregate(*item.expr) || !FieldTables(*item.expr, names)) return;
+        std::vector<const TableRef*> selected;
+        for (const TableRef* t : tables) {
+            const std::string& reference = t->alias.empty() ? t->name : t->alias;
+            bool used = false;
+            for (const auto& n : names) used = used || SameName(n, reference);
+            if (!used) continue;
+            if (t->kind != TableRef::Kind::Table) return;
+            selected.push_back(t);
+        }
+        if (selected.empty() || selected.size() == tables.size()) return;
+        Put(" GROUP BY ");
+        for (std::size_t i = 0; i < selected.size(); ++i) {
+            if (i) Put(", ");
+            PutName(selected[i]->alias.empty() ? selected[i]->name : selected[i]->alias);
+            Put(".rowid");
         }
     }
 
