@@ -390,7 +390,40 @@ private:
                 if (q.orderBy[i].descending) Put(" DESC");
             }
         }
-        if (single && q.cores[0].top) Limit(q.cores[0], firstAlias);
+        if (single && q.cores[0].top) {
+            if (TiesCount(q)) return TopWithTies(q);
+            Limit(q.cores[0], firstAlias);
+        }
+    }
+
+    // TOP n of an ordered query returns the rows that tie with the n-th row too. The
+    // sort keys are ranked inside the query itself, so they must be expressions of its
+    // fields: a sort by a column number or by a name the SELECT list gives is limited plainly.
+    static bool TiesCount(const ast::Query& q) {
+        const SelectCore& core = q.cores.front();
+        if (q.orderBy.empty() || core.topPercent || core.distinct == Distinct::Distinct) return false;
+        for (const auto& key : q.orderBy) {
+            const ast::Expr& e = *key.expr;
+            if (e.kind == ast::Expr::Kind::Integer) return false;
+            if (e.kind == ast::Expr::Kind::Column && e.table.empty())
+                for (const auto& item : core.items)
+                    if (SameName(item.alias, e.name)) return false;
+        }
+        return true;
+    }
+
+    void TopWithTies(const ast::Query& q) {
+        Put(" LIMIT (SELECT count(*) FROM (SELECT rank() OVER (ORDER BY ");
+        for (std::size_t i = 0; i < q.orderBy.size(); ++i) {
+            if (i) Put(", ");
+            Expr(*q.orderBy[i].expr, Mode::Value);
+            if (q.orderBy[i].descending) Put(" DESC");
+        }
+        Put(") AS \"pavana_rank\"");
+        CoreBody(q.cores.front());
+        Put(") WHERE \"pavana_rank\" <= ");
+        AppendInteger(sql_, *q.cores.front().top);
+        Put(")");
     }
 
     void Limit(const SelectCore& core, const char* firstAlias) {
@@ -426,6 +459,11 @@ private:
                 Put("\"");
             }
         }
+        CoreBody(core);
+    }
+
+    // FROM, WHERE, GROUP BY and HAVING of a core.
+    void CoreBody(const SelectCore& core) {
         if (!core.from.empty()) {
             Put(" FROM ");
             FromList(core.from);
