@@ -1,5 +1,6 @@
 // Runs the dialect corpus: every corpus/*.test file is one test, run on a fresh in-memory
-// SQLite connection with the dialect's functions registered and the clock fixed at
+// SQLite connection set up as the engine sets up its own (foreign keys on, double-quoted
+// names never taken as strings), the dialect's functions registered and the clock fixed at
 // 2024-03-15 10:30:00. A file is a sequence of records separated by blank lines:
 //
 //   statement ok                    the statement translates and runs
@@ -225,6 +226,9 @@ void RunFile(const fs::path& file) {
     sqlite3* raw = nullptr;
     ASSERT_EQ(sqlite3_open(":memory:", &raw), SQLITE_OK);
     std::unique_ptr<sqlite3, DbCloser> db(raw);
+    // The connection is set up as the engine sets up its own.
+    sqlite3_exec(db.get(), "PRAGMA foreign_keys = ON", nullptr, nullptr, nullptr);
+    sqlite3_db_config(db.get(), SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
     const double now = DateValueOf({2024, 3, 15, 10, 30, 0});
     RegisterJetFunctions(db.get(), [now] { return now; });
     const std::vector<Record> records = ReadRecords(file);
