@@ -108,9 +108,11 @@ void IsNumeric(sqlite3_context* ctx, int, sqlite3_value** argv) {
     }
 }
 
-// Dates are stored as REAL day numbers, so a REAL in the date range counts as a date.
+// Dates are stored as day numbers (a whole day may be kept as an INTEGER), so a number in
+// the date range counts as a date.
 void IsDate(sqlite3_context* ctx, int, sqlite3_value** argv) {
     switch (sqlite3_value_type(argv[0])) {
+        case SQLITE_INTEGER:
         case SQLITE_FLOAT: return sqlite3_result_int(ctx, InDateRange(sqlite3_value_double(argv[0])) ? -1 : 0);
         case SQLITE_TEXT: return sqlite3_result_int(ctx, ParseDateText(ToText(argv[0])) ? -1 : 0);
         default: return sqlite3_result_int(ctx, 0);
