@@ -285,6 +285,13 @@ private:
         return !plain(a) && !(b && plain(*b));
     }
 
+    // A sort or grouping key: text sorts and groups without regard to case, also when it is
+    // computed (a column brings its own collation; a number is a column's position).
+    void SortKey(const ast::Expr& e) {
+        Expr(e, Mode::Value);
+        if (CaseBlind(e, nullptr)) Put(" COLLATE NOCASE");
+    }
+
     static bool NumericLiteral(const ast::Expr& e, double& value) {
         using K = ast::Expr::Kind;
         if (e.kind == K::Integer) value = static_cast<double>(e.integer);
@@ -386,7 +393,7 @@ private:
             Put(" ORDER BY ");
             for (std::size_t i = 0; i < q.orderBy.size(); ++i) {
                 if (i) Put(", ");
-                Expr(*q.orderBy[i].expr, Mode::Value);
+                SortKey(*q.orderBy[i].expr);
                 if (q.orderBy[i].descending) Put(" DESC");
             }
         }
@@ -416,7 +423,7 @@ private:
         Put(" LIMIT (SELECT count(*) FROM (SELECT rank() OVER (ORDER BY ");
         for (std::size_t i = 0; i < q.orderBy.size(); ++i) {
             if (i) Put(", ");
-            Expr(*q.orderBy[i].expr, Mode::Value);
+            SortKey(*q.orderBy[i].expr);
             if (q.orderBy[i].descending) Put(" DESC");
         }
         Put(") AS \"pavana_rank\"");
@@ -477,7 +484,7 @@ private:
             Put(" GROUP BY ");
             for (std::size_t i = 0; i < core.groupBy.size(); ++i) {
                 if (i) Put(", ");
-                Expr(*core.groupBy[i], Mode::Value);
+                SortKey(*core.groupBy[i]);
             }
         }
         if (core.having) {
