@@ -86,7 +86,7 @@ constexpr std::array<FunctionInfo, 87> kFunctions{{
     {"DateAdd", "JetDateAdd", 3, 3, false},
     {"DateDiff", "JetDateDiff", 3, 5, false},
     {"DatePart", "JetDatePart", 2, 4, false},
-    {"Format", "JetFormat", 1, 2, false},
+    {"Format", "JetFormat", 1, 4, false},
     {"Count", "count", 1, 1, true},
     {"Sum", "JetSum", 1, 1, true},
     {"Avg", "avg", 1, 1, true},

@@ -149,6 +149,20 @@ double ToDate(sqlite3_value* v) {
     return d;
 }
 
+int FirstDayArgument(int argc, sqlite3_value** argv, int index) {
+    if (argc <= index || IsNull(argv[index])) return 1;
+    const std::int64_t v = ToInteger(argv[index]);
+    if (v < 0 || v > 7) throw FunctionError{kInvalidCall};
+    return v == 0 ? 1 : static_cast<int>(v);
+}
+
+int FirstWeekArgument(int argc, sqlite3_value** argv, int index) {
+    if (argc <= index || IsNull(argv[index])) return 1;
+    const std::int64_t v = ToInteger(argv[index]);
+    if (v < 0 || v > 3) throw FunctionError{kInvalidCall};
+    return v == 0 ? 1 : static_cast<int>(v);
+}
+
 double DateToLinear(double date) {
     if (date >= 0) return date;
     const double whole = std::trunc(date);

@@ -45,6 +45,13 @@ std::int64_t ToInteger(sqlite3_value* v);  // ToNumber, rounded half to even, Ov
 // The value as a date (a day number): numbers as they stand, text parsed as a date.
 double ToDate(sqlite3_value* v);
 
+// The optional first-day-of-week argument at `index`: 1 (Sunday) to 7 (Saturday), 0 or
+// absent for the system's, Sunday. The first-week-of-year argument: 1 (the week of
+// 1 January), 2 (the first week of four days) or 3 (the first full week), 0 or absent for 1.
+// Other values raise kInvalidCall.
+int FirstDayArgument(int argc, sqlite3_value** argv, int index);
+int FirstWeekArgument(int argc, sqlite3_value** argv, int index);
+
 // Dates as a straight line of days (the stored form counts the time forwards from midnight
 // also before 1899-12-30, so it is not linear there).
 double DateToLinear(double date);
