@@ -28,8 +28,14 @@ struct FunctionError {
 
 bool IsNull(sqlite3_value* v);
 
-// Text that reads as a number (spaces around it allowed), as VBA's numeric conversion reads it.
+// Text that reads as a number (spaces around it allowed, "&H" and "&O" numbers too), as the
+// platform's numeric conversion reads it.
 std::optional<double> ParseNumber(std::string_view text);
+
+// "&H1F" or "&O17" at the start of `text`: a hex or octal number, `used` the characters
+// read. Up to four hex digits (octal up to 177777) make a 16-bit Integer, up to eight a
+// 32-bit Long, so "&HFFFF" is -1. nullopt when the text starts with no such number.
+std::optional<double> ParseRadix(std::string_view text, std::size_t& used);
 
 // The value as a number; text must read as one (else kTypeMismatch); Null raises kInvalidNull.
 double ToNumber(sqlite3_value* v);

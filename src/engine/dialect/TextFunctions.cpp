@@ -241,22 +241,8 @@ void Val(sqlite3_context* ctx, int, sqlite3_value** argv) {
     std::string s;
     for (char c : ToText(argv[0]))
         if (c != ' ' && c != '\t' && c != '\n' && c != '\r') s += c;
-    if (s.size() > 2 && s[0] == '&' && (s[1] == 'H' || s[1] == 'h' || s[1] == 'O' || s[1] == 'o')) {
-        const int base = (s[1] == 'H' || s[1] == 'h') ? 16 : 8;
-        std::uint64_t value = 0;
-        std::size_t i = 2;
-        for (; i < s.size() && i < 18; ++i) {
-            const char c = static_cast<char>(std::toupper(static_cast<unsigned char>(s[i])));
-            int digit = c >= '0' && c <= '9' ? c - '0' : c >= 'A' && c <= 'F' ? c - 'A' + 10 : 99;
-            if (digit >= base) break;
-            value = value * static_cast<std::uint64_t>(base) + static_cast<std::uint64_t>(digit);
-        }
-        // Up to four hex digits make a 16-bit Integer, more a 32-bit Long (&HFFFF is -1).
-        std::int64_t result = static_cast<std::int64_t>(value);
-        if (value <= 0xFFFF && (base == 16 ? i - 2 <= 4 : value <= 0177777)) result = static_cast<std::int16_t>(value);
-        else if (value <= 0xFFFFFFFFu) result = static_cast<std::int32_t>(value);
-        return sqlite3_result_double(ctx, static_cast<double>(result));
-    }
+    std::size_t used = 0;
+    if (auto radix = ParseRadix(s, used)) return sqlite3_result_double(ctx, *radix);
     std::size_t i = 0;
     std::string number;
     if (i < s.size() && (s[i] == '-' || s[i] == '+')) number += s[i++];
