@@ -112,7 +112,21 @@ void TField::Change() {
     if (OnChange) OnChange(*this);
 }
 
+void TField::SetLookupDataSet(TDataSet* dataSet) {
+    if (dataSet == lookupDataSet_) return;
+    if (lookupDataSet_ != nullptr) RemoveFreeNotification(lookupDataSet_);
+    lookupDataSet_ = dataSet;
+    if (lookupDataSet_ != nullptr) FreeNotification(lookupDataSet_);
+}
+
+void TField::Notification(TComponent* component, TOperation operation) {
+    TComponent::Notification(component, operation);
+    if (operation == TOperation::opRemove && component == lookupDataSet_) lookupDataSet_ = nullptr;
+}
+
 void TField::CheckCanModify() const {
+    // Calculated values are the dataset's own work, also on a dataset that cannot be changed.
+    if (Calculated() && dataSet_ != nullptr && dataSet_->State() == dsCalcFields) return;
     if (readOnly_ || dataSet_ == nullptr || !dataSet_->CanModify())
         throw EDatabaseError(Format("Field '%s' cannot be modified", {DisplayName()}));
 }
