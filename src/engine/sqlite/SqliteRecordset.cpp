@@ -205,6 +205,9 @@ bool RecordsetImpl::StepScan() {
                 for (std::size_t i = 0; i < columns_.size(); ++i) {
                     if (columns_[i].type != 0) continue;
                     ColumnType t = TypeOfStorageClass(sqlite3_column_type(st, static_cast<int>(i)));
+                    // A whole number beyond 32 bits is a Double, as Jet types such a literal.
+                    const std::int64_t whole = sqlite3_column_int64(st, static_cast<int>(i));
+                    if (t.type == dbLong && (whole < INT32_MIN || whole > INT32_MAX)) t = {dbDouble, 8, false};
                     columns_[i].type = t.type;
                     columns_[i].size = t.size;
                 }
