@@ -34,8 +34,9 @@ public:
         db->Execute("INSERT INTO linhas (nome, valor, dia) VALUES ('linha', 1.5, #1/2/2000#)");
         while (db->OpenRecordset("linhas", Variant(engine::dbOpenTable))->RecordCount() < kRows)
             db->Execute("INSERT INTO linhas (nome, valor, dia) SELECT TOP " + std::to_string(kRows) +
-                        " nome & id, valor + id, dia + id FROM linhas");
+                        " nome, valor + id, dia + id FROM linhas");
         db->Execute("DELETE FROM linhas WHERE id > " + std::to_string(kRows));
+        db->Execute("UPDATE linhas SET nome = 'linha ' & id");
         db->Close();
         database_.SetDatabaseName(path_);
         database_.Connect();

@@ -102,14 +102,16 @@ bool FitsSlotAsItIs(std::uint16_t varType, TFieldType type) {
 // A value of another kind than the slot's, converted by value (a 16-bit -3 into a 32-bit slot
 // stays -3, a whole number into a double slot becomes that double); Empty when it cannot be
 // held, so that the slot stays as it was rather than taking bytes of another format.
-Variant InSlotKind(const Variant& value, TFieldType type) {
-    const std::uint16_t target = SlotVarType(type);
-    if (target == varEmpty || FitsSlotAsItIs(value.VarType(), type)) return value;
+Variant ConvertedForSlot(const Variant& value, TFieldType type) {
     try {
-        return value.ConvertTo(target);
+        return value.ConvertTo(SlotVarType(type));
     } catch (const Exception&) {
         return Variant();
     }
+}
+
+bool NeedsConversion(const Variant& value, TFieldType type) {
+    return SlotVarType(type) != varEmpty && !FitsSlotAsItIs(value.VarType(), type);
 }
 
 }  // namespace
@@ -174,7 +176,9 @@ void EngineValueToSlot(const Variant& given, SlotData data, TFieldType type) {
         std::memcpy(out, bytes.data(), std::min(bytes.size(), room));
         return;
     }
-    const Variant value = InSlotKind(given, type);
+    Variant converted;
+    if (NeedsConversion(given, type)) converted = ConvertedForSlot(given, type);
+    const Variant& value = NeedsConversion(given, type) ? converted : given;
     switch (value.VarType()) {
         case varSmallint: Put(data, static_cast<std::int16_t>(value.ToInteger())); break;
         case varInteger: Put(data, value.ToInteger()); break;

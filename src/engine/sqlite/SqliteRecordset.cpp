@@ -408,8 +408,12 @@ void RecordsetImpl::MovePrevious() {
 
 namespace {
 
+std::uint32_t MarkOf(bool added, std::int64_t index) {
+    return static_cast<std::uint32_t>(added ? -(index + 1) : index + 1);
+}
+
 Variant BookmarkOf(bool added, std::int64_t index) {
-    const auto mark = static_cast<std::uint32_t>(added ? -(index + 1) : index + 1);
+    const std::uint32_t mark = MarkOf(added, index);
     return Variant(std::vector<std::uint8_t>{static_cast<std::uint8_t>(mark), static_cast<std::uint8_t>(mark >> 8),
                                              static_cast<std::uint8_t>(mark >> 16),
                                              static_cast<std::uint8_t>(mark >> 24)});
@@ -422,6 +426,13 @@ Variant RecordsetImpl::Bookmark() const {
     if (at_ != At::OnRecord) NoCurrentRecord();
     if (IsDeleted(current_)) RecordDeleted();
     return BookmarkOf(current_.added, current_.index);
+}
+
+std::int32_t RecordsetImpl::BookmarkKey() const {
+    CheckOpen();
+    if (at_ != At::OnRecord) NoCurrentRecord();
+    if (IsDeleted(current_)) RecordDeleted();
+    return static_cast<std::int32_t>(MarkOf(current_.added, current_.index));
 }
 
 std::optional<RecordsetImpl::Ref> RecordsetImpl::RefOfBookmark(const Variant& bookmark) {
