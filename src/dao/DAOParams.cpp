@@ -6,6 +6,7 @@
 #include <limits>
 #include <utility>
 
+#include "classes/Filer.h"
 #include "rtl/Exceptions.h"
 #include "rtl/Format.h"
 #include "rtl/Streams.h"
@@ -545,6 +546,12 @@ void TParams::ReadData(TStream& stream) {
 
 bool TParams::ShouldStoreData(const TParams* ancestor) const {
     return ancestor != nullptr ? !IsEqual(*ancestor) : Count() > 0;
+}
+
+void TParams::DefineProperties(TFiler& filer) {
+    filer.DefineBinaryProperty(
+        "Data", [this](TStream& stream) { ReadData(stream); }, [this](TStream& stream) { WriteData(stream); },
+        ShouldStoreData(dynamic_cast<const TParams*>(filer.Ancestor())));
 }
 
 // --- ParseSQLNames ---

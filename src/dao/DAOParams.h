@@ -172,6 +172,9 @@ class TParams : public TPersistent {
     // Whether a stored definition carries "Data": the list differs from its ancestor's, or,
     // without an ancestor, it is not empty.
     bool ShouldStoreData(const TParams* ancestor) const;
+    // The one stored property, the binary "Data": ReadData and WriteData, stored when
+    // ShouldStoreData says so for the filer's ancestor (a TParams, or none).
+    void DefineProperties(TFiler& filer) override;
 
   private:
     std::vector<std::unique_ptr<TParam>> items_;

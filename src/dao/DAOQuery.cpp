@@ -1,6 +1,7 @@
 #include "dao/DAOQuery.h"
 
 #include "classes/DefinitionReader.h"
+#include "classes/Filer.h"
 #include "dao/DAODatabase.h"
 #include "rtl/Strings.h"
 
@@ -199,6 +200,10 @@ bool TDAOQuery::ReadProperty(std::string_view name, const StoredValue& value, De
         TStringList lines;
         for (const std::string& line : value.AsList()) lines.Add(line);
         SetSQL(lines);
+    } else if (name == "Params.Data") {
+        return ReadDefinedProperty(*params_, "Data", value);
+    } else if (name == "Macros.Data") {
+        return ReadDefinedProperty(*macros_, "Data", value);
     } else if (name == "SortText") {
         SetSortText(value.AsText());
     } else if (name == "MacroChar") {
