@@ -168,8 +168,10 @@ void TDAOQuery::CreateRecordset() {
     const Variant options(OptionBits(Parameters()));
     recordset_ = queryDef_->OpenRecordset(type, options, lock);
     queryDef_.reset();
-    if (!sortText_.empty()) {
-        recordset_->SetSort(sortText_);
+    const bool filtered = Filtered() && !Filter().empty();
+    if (filtered || !sortText_.empty()) {
+        if (filtered) recordset_->SetFilter(Filter());
+        if (!sortText_.empty()) recordset_->SetSort(sortText_);
         recordset_ = recordset_->OpenRecordset(type, options);
     }
 }

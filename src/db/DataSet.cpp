@@ -136,6 +136,14 @@ bool TDataSet::ReadProperty(std::string_view name, const StoredValue& value, Def
         AutoCalcFields = value.AsBoolean();
         return true;
     }
+    if (name == "Filter") {
+        SetFilterText(value.AsText());
+        return true;
+    }
+    if (name == "Filtered") {
+        SetFiltered(value.AsBoolean());
+        return true;
+    }
     return TComponent::ReadProperty(name, value, reader);
 }
 
@@ -655,8 +663,8 @@ TField& TDataSet::FieldByName(std::string_view name) const {
     return *field;
 }
 
-std::vector<Variant> TDataSet::FieldValues(std::string_view names) const {
-    std::vector<Variant> values;
+std::vector<TField*> TDataSet::GetFieldList(std::string_view names) const {
+    std::vector<TField*> fields;
     std::size_t start = 0;
     while (start <= names.size()) {
         std::size_t end = names.find(';', start);
@@ -664,10 +672,82 @@ std::vector<Variant> TDataSet::FieldValues(std::string_view names) const {
         std::string_view name = names.substr(start, end - start);
         while (!name.empty() && name.front() == ' ') name.remove_prefix(1);
         while (!name.empty() && name.back() == ' ') name.remove_suffix(1);
-        if (!name.empty()) values.push_back(FieldByName(name).Value());
+        if (!name.empty()) fields.push_back(&FieldByName(name));
         start = end + 1;
     }
+    return fields;
+}
+
+std::vector<Variant> TDataSet::FieldValues(std::string_view names) const {
+    std::vector<Variant> values;
+    for (TField* field : GetFieldList(names)) values.push_back(field->Value());
     return values;
+}
+
+bool TDataSet::IsLinkedTo(const TDataSource* source) const {
+    std::vector<const TDataSet*> visited;
+    while (source != nullptr) {
+        const TDataSet* dataSet = source->DataSet();
+        if (dataSet == nullptr) return false;
+        if (dataSet == this) return true;
+        // A chain that meets itself without reaching this dataset ends there.
+        if (std::find(visited.begin(), visited.end(), dataSet) != visited.end()) return false;
+        visited.push_back(dataSet);
+        source = dataSet->DataSource();
+    }
+    return false;
+}
+
+// Filtering and searching ---------------------------------------------------------------------
+
+void TDataSet::SetFilterText(const std::string& text) { filterText_ = text; }
+
+void TDataSet::SetFiltered(bool filtered) {
+    if (filtered == filtered_) return;
+    if (!Active() || IsReading()) {
+        filtered_ = filtered;
+        return;
+    }
+    CheckBrowseMode();
+    filtered_ = filtered;
+    First();
+}
+
+bool TDataSet::Locate(std::string_view, const std::vector<Variant>&, TLocateOptions) {
+    throw EDatabaseError("Operation not supported");
+}
+
+std::vector<Variant> TDataSet::LookupValues(std::string_view, const std::vector<Variant>&, std::string_view) {
+    throw EDatabaseError("Operation not supported");
+}
+
+Variant TDataSet::Lookup(std::string_view keyFields, const std::vector<Variant>& keyValues,
+                         std::string_view resultField) {
+    if (GetFieldList(resultField).size() > 1)
+        throw EDatabaseError("Lookup gives the value of one field; LookupValues gives several");
+    std::vector<Variant> values = LookupValues(keyFields, keyValues, resultField);
+    return values.empty() ? Variant::Null() : std::move(values.front());
+}
+
+std::unique_ptr<TStream> TDataSet::CreateBlobStream(TField&, TBlobStreamMode) {
+    throw EDatabaseError("Operation not supported");
+}
+
+void TDataSet::WithCalcFieldsOf(TRecordBuffer& buffer, const std::function<void()>& read) {
+    GetCalcFields(buffer);
+    const TDataSetState saved = state_;
+    TRecordBuffer* const savedBuffer = calcBuffer_;
+    state_ = dsCalcFields;
+    calcBuffer_ = &buffer;
+    try {
+        read();
+    } catch (...) {
+        state_ = saved;
+        calcBuffer_ = savedBuffer;
+        throw;
+    }
+    state_ = saved;
+    calcBuffer_ = savedBuffer;
 }
 
 void TDataSet::EnableControls() {
