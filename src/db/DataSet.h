@@ -28,12 +28,14 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <string>
 #include <string_view>
 #include <vector>
 
 #include "classes/Component.h"
 #include "db/DBTypes.h"
 #include "db/Field.h"
+#include "rtl/Streams.h"
 
 namespace pavana {
 
@@ -61,6 +63,7 @@ enum class TDataEvent {
     deUpdateRecord,
     deUpdateState,
     deCheckBrowseMode,
+    dePropertyChange,
 };
 // What an error handler of post, edit or delete decides: raise the error, drop it silently,
 // or try the operation again.
@@ -70,6 +73,8 @@ class TDataSet : public TComponent {
 public:
     using TDataSetNotifyEvent = std::function<void(TDataSet& DataSet)>;
     using TDataSetErrorEvent = std::function<void(TDataSet& DataSet, const Exception& E, TDataAction& Action)>;
+    // Judges the record the fields show; sets Accept to false to leave it out.
+    using TFilterRecordEvent = std::function<void(TDataSet& DataSet, bool& Accept)>;
 
     explicit TDataSet(TComponent* owner);
     // Derived classes close the dataset in their own destructor, while they are whole.
@@ -107,7 +112,8 @@ public:
     void Post();
     void Cancel();
     void Delete();
-    // Appends a record whose fields take `values` in field order (Empty ones stay unset).
+    // Appends a record whose fields take `values` in field order (Empty ones stay unset); the
+    // before-post and after-post notifications run around the append as for a posted insert.
     void AppendRecord(const std::vector<Variant>& values);
     // Re-reads the records from the derived dataset.
     void Refresh();
@@ -123,15 +129,63 @@ public:
     // 0 equal, negative when `a` comes first, positive after; empty bookmarks come last.
     virtual int CompareBookmarks(const TBookmark& a, const TBookmark& b) const;
 
+    // Filtering. The text is a condition in the derived dataset's own syntax, handed to it
+    // unchanged; while the dataset is filtered, `OnFilterRecord` (when set) also judges every
+    // record fetched. Here both setters only store, and a change of Filtered on an open
+    // dataset moves to the first record; derived datasets apply the text themselves.
+    const std::string& Filter() const { return filterText_; }
+    virtual void SetFilterText(const std::string& text);
+    bool Filtered() const { return filtered_; }
+    virtual void SetFiltered(bool filtered);
+
+    // Searching by key: `keyFields` names fields separated by ";", `keyValues` holds one
+    // value per named field. Locate makes the first matching record current and gives
+    // whether there was one; LookupValues gives the `resultFields` values of that record
+    // without moving (empty when none matches), Lookup the value of one result field (Null
+    // when none matches). The base has no Locate (EDatabaseError "Operation not supported");
+    // its LookupValues scans the records from the first under DisableControls and returns to
+    // the record it stood on (numbers compare by value, texts exactly, a null key matches
+    // nothing). Datasets that can search override both.
+    virtual bool Locate(std::string_view keyFields, const std::vector<Variant>& keyValues, TLocateOptions options);
+    bool Locate(std::string_view keyFields, const Variant& keyValue, TLocateOptions options = {}) {
+        return Locate(keyFields, std::vector<Variant>{keyValue}, options);
+    }
+    virtual std::vector<Variant> LookupValues(std::string_view keyFields, const std::vector<Variant>& keyValues,
+                                              std::string_view resultFields);
+    // Fails with EDatabaseError when `resultField` names more than one field.
+    Variant Lookup(std::string_view keyFields, const std::vector<Variant>& keyValues, std::string_view resultField);
+    Variant Lookup(std::string_view keyFields, const Variant& keyValue, std::string_view resultField) {
+        return Lookup(keyFields, std::vector<Variant>{keyValue}, resultField);
+    }
+
+    // A stream over the value of a blob or memo field of the active record, which the caller
+    // frees; what it writes reaches the field when it is freed. Datasets without blob streams
+    // fail with EDatabaseError "Operation not supported".
+    virtual std::unique_ptr<TStream> CreateBlobStream(TField& field, TBlobStreamMode mode);
+
+    // The data source of the master this dataset follows; none here.
+    virtual TDataSource* DataSource() const { return nullptr; }
+    // Whether `source` leads, through the masters of its datasets, back to this dataset.
+    bool IsLinkedTo(const TDataSource* source) const;
+
+    // The fields named in `names` (";"-separated, blanks around names ignored), in order;
+    // an unknown name fails with EDatabaseError "Field '%s' not found".
+    std::vector<TField*> GetFieldList(std::string_view names) const;
+
     // Fields.
     TFieldDefs& FieldDefs() { return fieldDefs_; }
     const TFields& Fields() const { return fields_; }
     TField* FindField(std::string_view name) const { return fields_.FindField(name); }
     // Fails with EDatabaseError "Field '%s' not found".
     TField& FieldByName(std::string_view name) const;
-    // One field's value, or for a ";"-separated list an array-less vector of values.
+    // The values of the fields named in a ";"-separated list: one for one name, one per name
+    // for several.
     std::vector<Variant> FieldValues(std::string_view names) const;
+    // Writes one value per named field; fails with EDatabaseError when the counts differ
+    // (before any field is written).
+    void SetFieldValues(std::string_view names, const std::vector<Variant>& values);
     bool DefaultFields() const { return defaultFields_; }
+
 
     // Data sources are told of every change until DisableControls; EnableControls (as many
     // times as DisableControls ran) tells them the whole dataset changed.
@@ -154,6 +208,7 @@ public:
     TDataSetNotifyEvent BeforeDelete, AfterDelete, BeforeScroll, AfterScroll;
     TDataSetNotifyEvent OnNewRecord, OnCalcFields;
     TDataSetErrorEvent OnEditError, OnPostError, OnDeleteError;
+    TFilterRecordEvent OnFilterRecord;
 
 protected:
     void Loaded() override;
@@ -195,6 +250,17 @@ protected:
     // An exception escaped a notification handler; the default passes it on.
     virtual void InternalHandleException() { throw; }
 
+    // Notifications around opening, closing and changing records. Each runs its event;
+    // a derived class that extends one calls the base first.
+    virtual void DoAfterClose() { Fire(AfterClose); }
+    virtual void DoAfterDelete() { Fire(AfterDelete); }
+    virtual void DoAfterOpen() { Fire(AfterOpen); }
+    virtual void DoAfterPost() { Fire(AfterPost); }
+    virtual void DoBeforeDelete() { Fire(BeforeDelete); }
+    virtual void DoBeforeEdit() { Fire(BeforeEdit); }
+    virtual void DoBeforeInsert() { Fire(BeforeInsert); }
+    virtual void DoBeforePost() { Fire(BeforePost); }
+
     virtual int GetRecordCount() const { return -1; }
     virtual int GetRecNo() const { return -1; }
     virtual void SetRecNoValue(int) {}
@@ -205,13 +271,26 @@ protected:
     // Bytes of the calculated-field area (1 flag byte plus the data of each calculated field).
     std::size_t CalcFieldsSize() const { return calcFieldsSize_; }
     bool HasRecords() const { return recordCount_ > 0; }
-    // Computes the calculated fields of `buffer` through OnCalcFields.
+    // Computes the lookup fields of `buffer`, then its calculated fields through OnCalcFields.
     void GetCalcFields(TRecordBuffer& buffer);
     // Forgets which buffer the derived cursor stands on (after it moved on its own).
     void CursorPosChanged() { currentRecord_ = -1; }
     // Puts the derived cursor on the active record.
     void UpdateCursorPos();
     void SetTempState(TDataSetState state) { state_ = state; }
+    // Store the filter settings without further action (for derived setters).
+    void StoreFilterText(const std::string& text) { filterText_ = text; }
+    void StoreFiltered(bool filtered) { filtered_ = filtered; }
+    // A record buffer of the dataset's own that no window position uses (searches fill it).
+    TRecordBuffer& TempBuffer() { return *tempBuffer_; }
+    // Runs `read` in the calculated-fields state over `buffer`, whose calculated fields are
+    // computed first; the previous state returns afterwards, also when `read` fails.
+    void WithCalcFieldsOf(TRecordBuffer& buffer, const std::function<void()>& read);
+    // Re-reads the window around the derived cursor's record; `exact` fails with
+    // EDatabaseError "Record not found" when the cursor stands on no record.
+    void Resync(bool exact);
+    void FireBeforeScroll() { Fire(BeforeScroll); }
+    void FireAfterScroll() { Fire(AfterScroll); }
 
 private:
     friend class TDataSource;
@@ -226,7 +305,6 @@ private:
     bool GetPriorRecord();
     void GetNextRecords();
     void GetPriorRecords();
-    void Resync(bool exact);
     void MoveBuffer(int from, int to);
     int BufferCount() const;
     void CheckActive() const;
@@ -240,6 +318,8 @@ private:
         if (event) event(*this);
     }
     void BindFields(bool binding);
+    void CheckLookupField(const TField& field) const;
+    void CalculateLookupFields();
     void AddDataSource(TDataSource& source);
     void RemoveDataSource(TDataSource& source);
     void UpdateBufferCount();
@@ -248,6 +328,8 @@ private:
     bool streamedActive_ = false;
     TFieldDefs fieldDefs_;
     TFields fields_;
+    std::string filterText_;
+    bool filtered_ = false;
     bool defaultFields_ = false;
     std::vector<std::unique_ptr<TRecordBuffer>> buffers_;  // window plus one spare at the end
     int bufferCount_ = 0;

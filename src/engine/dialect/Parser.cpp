@@ -230,6 +230,8 @@ private:
 
     // An expression that makes up a clause item: a following operand means a missing operator.
     ExprPtr ParseClauseExpr() {
+        // A clause that ends before its expression begins is the clause's own error.
+        if (Peek().kind == TokenKind::End || IsSymbol(Symbol::Semicolon)) Fail();
         const std::size_t saved = exprStart_;
         exprStart_ = pos_;
         ExprPtr e = ParseExpr();

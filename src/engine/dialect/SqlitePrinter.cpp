@@ -177,6 +177,7 @@ private:
             case K::InList:
                 OpenValue(mode);
                 Expr(*e.args[0], Mode::Value);
+                if (CaseBlind(*e.args[0], e.args[1].get())) Put(" COLLATE NOCASE");
                 Put(e.negated ? " NOT IN (" : " IN (");
                 for (std::size_t i = 1; i < e.args.size(); ++i) {
                     if (i > 1) Put(", ");
@@ -203,16 +204,17 @@ private:
                 return Put(")");
             case K::Quantified: {
                 // SQLite has no ANY/ALL: the sub-query's one column is named and tested row by row.
+                // ALL holds when no row fails the comparison or leaves it unknown (Null).
                 const bool all = e.text == "ALL";
                 OpenValue(mode);
                 Put(all ? "NOT EXISTS (SELECT 1 FROM (" : "EXISTS (SELECT 1 FROM (");
                 Query(*e.query, "pavana_value");
-                Put(all ? ") WHERE NOT (" : ") WHERE ");
+                Put(all ? ") WHERE (" : ") WHERE ");
                 Expr(*e.args[0], Mode::Value);
                 Put(" ");
                 Put(e.op);
                 Put(" \"pavana_value\"");
-                Put(all ? "))" : ")");
+                Put(all ? ") IS NOT 1)" : ")");
                 return CloseValue(mode);
             }
             case K::Function: return Function(e);
@@ -250,6 +252,7 @@ private:
             const Mode operands = comparison ? Mode::Value : Mode::Condition;
             OpenValue(mode);
             Expr(a, operands);
+            if (comparison && CaseBlind(a, &b)) Put(" COLLATE NOCASE");
             Put(" ");
             Put(op);
             Put(" ");
@@ -274,6 +277,25 @@ private:
         Put(")");
     }
 
+    // Text compares without regard to case. A column brings its own collation (text columns
+    // are NOCASE), so only comparisons with no column on either side, and no operand that
+    // is plainly not text, name the collation; columns keep the use of their indexes.
+    static bool CaseBlind(const ast::Expr& a, const ast::Expr* b) {
+        using K = ast::Expr::Kind;
+        auto plain = [](const ast::Expr& e) {
+            return e.kind == K::Column || e.kind == K::Integer || e.kind == K::Real || e.kind == K::Date ||
+                   e.kind == K::Boolean || e.kind == K::Null;
+        };
+        return !plain(a) && !(b && plain(*b));
+    }
+
+    // A sort or grouping key: text sorts and groups without regard to case, also when it is
+    // computed (a column brings its own collation; a number is a column's position).
+    void SortKey(const ast::Expr& e) {
+        Expr(e, Mode::Value);
+        if (CaseBlind(e, nullptr)) Put(" COLLATE NOCASE");
+    }
+
     static bool NumericLiteral(const ast::Expr& e, double& value) {
         using K = ast::Expr::Kind;
         if (e.kind == K::Integer) value = static_cast<double>(e.integer);
@@ -291,6 +313,7 @@ private:
         if (NumericLiteral(*low, l) && NumericLiteral(*high, h) && l > h) std::swap(low, high);
         OpenValue(mode);
         Expr(*e.args[0], Mode::Value);
+        if (CaseBlind(*e.args[0], low)) Put(" COLLATE NOCASE");
         Put(e.negated ? " NOT BETWEEN " : " BETWEEN ");
         Expr(*low, Mode::Value);
         Put(" AND ");
@@ -374,11 +397,44 @@ private:
             Put(" ORDER BY ");
             for (std::size_t i = 0; i < q.orderBy.size(); ++i) {
                 if (i) Put(", ");
-                Expr(*q.orderBy[i].expr, Mode::Value);
+                SortKey(*q.orderBy[i].expr);
                 if (q.orderBy[i].descending) Put(" DESC");
             }
         }
-        if (single && q.cores[0].top) Limit(q.cores[0], firstAlias);
+        if (single && q.cores[0].top) {
+            if (TiesCount(q)) return TopWithTies(q);
+            Limit(q.cores[0], firstAlias);
+        }
+    }
+
+    // TOP n of an ordered query returns the rows that tie with the n-th row too. The
+    // sort keys are ranked inside the query itself, so they must be expressions of its
+    // fields: a sort by a column number or by a name the SELECT list gives is limited plainly.
+    static bool TiesCount(const ast::Query& q) {
+        const SelectCore& core = q.cores.front();
+        if (q.orderBy.empty() || core.topPercent || core.distinct == Distinct::Distinct) return false;
+        for (const auto& key : q.orderBy) {
+            const ast::Expr& e = *key.expr;
+            if (e.kind == ast::Expr::Kind::Integer) return false;
+            if (e.kind == ast::Expr::Kind::Column && e.table.empty())
+                for (const auto& item : core.items)
+                    if (SameName(item.alias, e.name)) return false;
+        }
+        return true;
+    }
+
+    void TopWithTies(const ast::Query& q) {
+        Put(" LIMIT (SELECT count(*) FROM (SELECT rank() OVER (ORDER BY ");
+        for (std::size_t i = 0; i < q.orderBy.size(); ++i) {
+            if (i) Put(", ");
+            SortKey(*q.orderBy[i].expr);
+            if (q.orderBy[i].descending) Put(" DESC");
+        }
+        Put(") AS \"pavana_rank\"");
+        CoreBody(q.cores.front());
+        Put(") WHERE \"pavana_rank\" <= ");
+        AppendInteger(sql_, *q.cores.front().top);
+        Put(")");
     }
 
     void Limit(const SelectCore& core, const char* firstAlias) {
@@ -414,6 +470,11 @@ private:
                 Put("\"");
             }
         }
+        CoreBody(core);
+    }
+
+    // FROM, WHERE, GROUP BY and HAVING of a core.
+    void CoreBody(const SelectCore& core) {
         if (!core.from.empty()) {
             Put(" FROM ");
             FromList(core.from);
@@ -422,16 +483,81 @@ private:
             Put(" WHERE ");
             Expr(*core.where, Mode::Condition);
         }
+        if (core.distinct == Distinct::DistinctRow) DistinctRows(core);
         if (!core.groupBy.empty()) {
             Put(" GROUP BY ");
             for (std::size_t i = 0; i < core.groupBy.size(); ++i) {
                 if (i) Put(", ");
-                Expr(*core.groupBy[i], Mode::Value);
+                SortKey(*core.groupBy[i]);
             }
         }
         if (core.having) {
             Put(" HAVING ");
             Expr(*core.having, Mode::Condition);
+        }
+    }
+
+    // ---- DISTINCTROW --------------------------------------------------------------------
+
+    static void Tables(const TableRef& t, std::vector<const TableRef*>& out) {
+        if (t.kind == TableRef::Kind::Join) {
+            Tables(*t.left, out);
+            Tables(*t.right, out);
+        } else {
+            out.push_back(&t);
+        }
+    }
+
+    static bool HasAggregate(const ast::Expr& e) {
+        if (e.kind == ast::Expr::Kind::Function) {
+            const FunctionInfo* info = FindFunction(e.name);
+            if (info && info->aggregate) return true;
+        }
+        for (const auto& a : e.args)
+            if (HasAggregate(*a)) return true;
+        return false;
+    }
+
+    // The names (alias or table name) the expression takes fields from; false when a field
+    // names no table, so that its table is unknown.
+    static bool FieldTables(const ast::Expr& e, std::vector<std::string>& names) {
+        using K = ast::Expr::Kind;
+        if (e.kind == K::Column || e.kind == K::Star) {
+            if (e.table.empty()) return false;
+            names.push_back(e.table);
+        }
+        for (const auto& a : e.args)
+            if (!FieldTables(*a, names)) return false;
+        return true;
+    }
+
+    // DISTINCTROW keeps each combination of the records of the tables whose fields are
+    // selected once, however many records of the other tables join them: the query is
+    // grouped by those records. With fields of every table, an aggregate or a GROUP BY it
+    // changes nothing.
+    void DistinctRows(const SelectCore& core) {
+        if (!core.groupBy.empty() || core.having) return;
+        std::vector<const TableRef*> tables;
+        for (const auto& item : core.from) Tables(*item, tables);
+        if (tables.size() < 2) return;
+        std::vector<std::string> names;
+        for (const auto& item : core.items)
+            if (HasAggregate(*item.expr) || !FieldTables(*item.expr, names)) return;
+        std::vector<const TableRef*> selected;
+        for (const TableRef* t : tables) {
+            const std::string& reference = t->alias.empty() ? t->name : t->alias;
+            bool used = false;
+            for (const auto& n : names) used = used || SameName(n, reference);
+            if (!used) continue;
+            if (t->kind != TableRef::Kind::Table) return;
+            selected.push_back(t);
+        }
+        if (selected.empty() || selected.size() == tables.size()) return;
+        Put(" GROUP BY ");
+        for (std::size_t i = 0; i < selected.size(); ++i) {
+            if (i) Put(", ");
+            PutName(selected[i]->alias.empty() ? selected[i]->name : selected[i]->alias);
+            Put(".rowid");
         }
     }
 

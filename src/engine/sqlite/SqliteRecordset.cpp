@@ -231,6 +231,9 @@ bool RecordsetImpl::StepScan() {
                 for (std::size_t i = 0; i < columns_.size(); ++i) {
                     if (columns_[i].type != 0) continue;
                     ColumnType t = TypeOfStorageClass(sqlite3_column_type(st, static_cast<int>(i)));
+                    // A whole number beyond 32 bits is a Double, as Jet types such a literal.
+                    const std::int64_t whole = sqlite3_column_int64(st, static_cast<int>(i));
+                    if (t.type == dbLong && (whole < INT32_MIN || whole > INT32_MAX)) t = {dbDouble, 8, false};
                     columns_[i].type = t.type;
                     columns_[i].size = t.size;
                 }
@@ -431,8 +434,12 @@ void RecordsetImpl::MovePrevious() {
 
 namespace {
 
+std::uint32_t MarkOf(bool added, std::int64_t index) {
+    return static_cast<std::uint32_t>(added ? -(index + 1) : index + 1);
+}
+
 Variant BookmarkOf(bool added, std::int64_t index) {
-    const auto mark = static_cast<std::uint32_t>(added ? -(index + 1) : index + 1);
+    const std::uint32_t mark = MarkOf(added, index);
     return Variant(std::vector<std::uint8_t>{static_cast<std::uint8_t>(mark), static_cast<std::uint8_t>(mark >> 8),
                                              static_cast<std::uint8_t>(mark >> 16),
                                              static_cast<std::uint8_t>(mark >> 24)});
@@ -445,6 +452,13 @@ Variant RecordsetImpl::Bookmark() const {
     if (at_ != At::OnRecord) NoCurrentRecord();
     if (IsDeleted(current_)) RecordDeleted();
     return BookmarkOf(current_.added, current_.index);
+}
+
+std::int32_t RecordsetImpl::BookmarkKey() const {
+    CheckOpen();
+    if (at_ != At::OnRecord) NoCurrentRecord();
+    if (IsDeleted(current_)) RecordDeleted();
+    return static_cast<std::int32_t>(MarkOf(current_.added, current_.index));
 }
 
 std::optional<RecordsetImpl::Ref> RecordsetImpl::RefOfBookmark(const Variant& bookmark) {

@@ -60,6 +60,7 @@ public:
     void MovePrevious() override;
 
     Variant Bookmark() const override;
+    std::int32_t BookmarkKey() const override;
     void SetBookmark(const Variant& bookmark) override;
     Variant LastModified() const override;
 
