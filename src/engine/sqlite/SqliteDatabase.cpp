@@ -15,6 +15,7 @@
 #include "engine/EngineError.h"
 #include "engine/dialect/JetFunctions.h"
 #include "engine/sqlite/Columns.h"
+#include "engine/sqlite/MakeTable.h"
 #include "engine/sqlite/Password.h"
 #include "engine/sqlite/SqliteErrors.h"
 #include "engine/sqlite/SqliteQueryDef.h"
@@ -95,18 +96,6 @@ bool FolderExists(const std::string& full) {
         case SQLITE_AUTH: CannotOpen(full);
         default: RaiseStatementError(failure, "", kWorkspaceSource);
     }
-}
-
-// A make-table query (SELECT ... INTO) arrives as CREATE TABLE "name" AS SELECT ..., whose
-// rows SQLite does not count as changes.
-bool MakesTable(const std::string& sql) { return sql.rfind("CREATE TABLE \"", 0) == 0; }
-
-std::int64_t MadeTableRows(Connection& connection, const std::string& sql) {
-    std::size_t end = 14;  // just after the opening quote
-    while (end < sql.size() && !(sql[end] == '"' && (end + 1 == sql.size() || sql[end + 1] != '"')))
-        end += sql[end] == '"' ? 2 : 1;
-    Statement count(connection, ("SELECT count(*) FROM " + sql.substr(13, end - 12)).c_str());
-    return count.Step() ? sqlite3_column_int64(count.Handle(), 0) : 0;
 }
 
 int Progress(void*) {
@@ -246,7 +235,27 @@ std::int32_t RunAction(DatabaseState& state, const dialect::Translation& transla
     if (translation.kind == dialect::StatementKind::Query)
         RaiseEngineError(jetCannotExecuteSelect, "Cannot execute a select query.", source);
     Connection& connection = state.Live(source);
+    const auto bind = [&values](sqlite3_stmt* statement) {
+        const int slots = sqlite3_bind_parameter_count(statement);
+        for (int i = 0; i < slots && i < static_cast<int>(values.size()); ++i)
+            BindVariant(statement, i + 1, values[static_cast<std::size_t>(i)]);
+    };
+    const auto followUp = [&] {
+        for (const std::string& more : translation.followUp) {
+            Statement next(connection, more.c_str());
+            while (next && next.Step()) {
+            }
+        }
+    };
     try {
+        if (MakesTable(translation.sql)) {
+            std::optional<Savepoint> savepoint;
+            if (!translation.followUp.empty()) savepoint.emplace(connection);
+            const std::int64_t rows = RunMakeTable(connection.Handle(), translation.sql, bind);
+            followUp();
+            if (savepoint) savepoint->Release();
+            return static_cast<std::int32_t>(rows);
+        }
         // Definitions change the schema and are seldom repeated: they are not kept.
         Statement definition;
         if (translation.kind == dialect::StatementKind::Definition)
@@ -262,9 +271,7 @@ std::int32_t RunAction(DatabaseState& state, const dialect::Translation& transla
                 sqlite3_clear_bindings(statement.Handle());
             }
         } rewind{statement};
-        const int slots = sqlite3_bind_parameter_count(statement.Handle());
-        for (int i = 0; i < slots && i < static_cast<int>(values.size()); ++i)
-            BindVariant(statement.Handle(), i + 1, values[static_cast<std::size_t>(i)]);
+        bind(statement.Handle());
         // One SQLite statement is atomic on its own; a savepoint is needed only to make the
         // statement and its follow-ups one unit.
         std::optional<Savepoint> savepoint;
@@ -272,14 +279,8 @@ std::int32_t RunAction(DatabaseState& state, const dialect::Translation& transla
         while (statement.Step()) {
         }
         std::int64_t changes = 0;
-        if (translation.kind == dialect::StatementKind::Action)
-            changes = MakesTable(translation.sql) ? MadeTableRows(connection, translation.sql)
-                                                  : sqlite3_changes64(connection.Handle());
-        for (const std::string& more : translation.followUp) {
-            Statement next(connection, more.c_str());
-            while (next && next.Step()) {
-            }
-        }
+        if (translation.kind == dialect::StatementKind::Action) changes = sqlite3_changes64(connection.Handle());
+        followUp();
         if (savepoint) savepoint->Release();
         return static_cast<std::int32_t>(changes);
     } catch (const SqliteFailure& failure) {
