@@ -117,6 +117,15 @@ public:
         } else {
             messages::Raise(messages::kInvalidStatement);
         }
+        // WITH OWNERACCESS OPTION runs a query with its owner's permissions; the engine knows
+        // no permissions but the file's.
+        const bool query = statement.select || statement.insert || statement.update || statement.del;
+        if (query && IsWord(Keyword::With) && EqualsIgnoreCase(Peek(1).text, "OWNERACCESS") &&
+            EqualsIgnoreCase(Peek(2).text, "OPTION")) {
+            Next();
+            Next();
+            Next();
+        }
         if (AcceptSymbol(Symbol::Semicolon)) {
             if (Peek().kind != TokenKind::End) messages::Raise(messages::kAfterEnd);
         } else if (Peek().kind != TokenKind::End) {
