@@ -62,6 +62,8 @@ enum JetError : std::int32_t {
     jetInvalidOperation = 3219,
     jetIndexExists = 3284,
     jetNoTableOrConstraint = 3371,
+    jetNoSuchIndex = 3372,
+    jetFieldInIndex = 3280,
     jetConversionError = 3421,
     jetSharedPassword = 3621,
 };

@@ -222,6 +222,10 @@ Outcome Run(sqlite3* db, const std::string& jet, bool collect, const std::vector
         Outcome more = Execute(db, t.followUp[i], false);
         if (more.failed) outcome = more;
     }
+    for (std::size_t i = 0; !outcome.failed && i < t.metadata.size(); ++i) {
+        Outcome more = Execute(db, t.metadata[i], false);
+        if (more.failed) outcome = more;
+    }
     if (outcome.failed) {
         sqlite3_exec(db, "ROLLBACK TO corpus", nullptr, nullptr, nullptr);
     }

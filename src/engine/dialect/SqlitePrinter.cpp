@@ -1,5 +1,6 @@
 #include "engine/dialect/SqlitePrinter.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdlib>
 #include <set>
@@ -107,7 +108,7 @@ public:
         if (s.dropTable) {
             Put("DROP TABLE ");
             PutName(s.dropTable->name);
-            return;
+            return DropMetadata(s.dropTable->name, nullptr, out);
         }
         if (s.createIndex) return CreateIndex(*s.createIndex, out);
         const auto& drop = *s.dropIndex;
@@ -757,19 +758,15 @@ private:
         PutName(c.name);
         Put(" ");
         if (rowidCounter) {
+            if (c.defaultValue) messages::Raise(messages::kFieldDefinition);
             Put("INTEGER PRIMARY KEY AUTOINCREMENT");
         } else {
-            Put(SqliteDeclaredType(c.type));
-            if (IsText(c.type)) Put(" COLLATE NOCASE");
-            // SQLite does not limit a declared length; the check makes a longer text fail as
-            // Jet's field-too-small does (SqliteErrors.cpp knows the constraint's name).
-            if (c.type.type == JetType::Text && c.type.size > 0) {
-                Put(" CONSTRAINT \"pavana_size\" CHECK (length(");
-                PutName(c.name);
-                Put(") <= ");
-                AppendInteger(sql_, c.type.size);
-                Put(")");
-            }
+            DeclaredType(c);
+        }
+        if (c.defaultValue) {
+            Put(" DEFAULT (");
+            Expr(*c.defaultValue, Mode::Value);
+            Put(")");
         }
         if (c.notNull || forceNotNull) Put(" NOT NULL");
         for (const Constraint& k : c.constraints) {
@@ -782,6 +779,7 @@ private:
                 const std::string name = k.name.empty() ? c.name : k.name;
                 out.followUp.push_back("CREATE UNIQUE INDEX " + Quote(SqliteIndexName(table, name)) + " ON " +
                                        Quote(table) + " (" + Quote(c.name) + ")");
+                if (k.kind == ConstraintKind::PrimaryKey) NullTriggers(table, name, {c.name}, out);
                 continue;
             }
             if (!k.name.empty()) {
@@ -792,6 +790,73 @@ private:
             else if (k.kind == ConstraintKind::Unique) Put(" UNIQUE");
             else References(k);
         }
+    }
+
+    // The declared type of a column that is not the rowid counter, with what keeps its values
+    // in shape: the collation of text and the length check of sized text.
+    void DeclaredType(const ColumnDef& c) {
+        Put(SqliteDeclaredType(c.type));
+        if (IsText(c.type)) Put(" COLLATE NOCASE");
+        // SQLite does not limit a declared length; the check makes a longer text fail as
+        // Jet's field-too-small does (SqliteErrors.cpp knows the constraint's name).
+        if (c.type.type == JetType::Text && c.type.size > 0) {
+            Put(" CONSTRAINT \"pavana_size\" CHECK (length(");
+            PutName(c.name);
+            Put(") <= ");
+            AppendInteger(sql_, c.type.size);
+            Put(")");
+        }
+    }
+
+    // Triggers that keep Null out of the columns of index `index` (WITH PRIMARY, DISALLOW NULL).
+    static void NullTriggers(const std::string& table, const std::string& index,
+                             const std::vector<std::string>& columns, Translation& out) {
+        const std::string name = SqliteIndexName(table, index);
+        std::string anyNull;
+        for (std::size_t i = 0; i < columns.size(); ++i) {
+            if (i) anyNull += " OR ";
+            anyNull += "NEW." + Quote(columns[i]) + " IS NULL";
+        }
+        for (const char* event : {"insert", "update"})
+            out.followUp.push_back("CREATE TRIGGER " + Quote(name + "." + event) + " BEFORE " + Upper(event) +
+                                   " ON " + Quote(table) + " WHEN " + anyNull +
+                                   " BEGIN SELECT RAISE(ABORT, 'Index or primary key cannot contain a Null "
+                                   "value.'); END");
+    }
+
+    // ---- column metadata ----------------------------------------------------------------
+
+    static std::string DefaultLiteral(const ColumnDef& c) {
+        return c.defaultValue ? QuoteString(c.defaultText) : std::string("NULL");
+    }
+
+    // The metadata rows of a new table replace whatever rows an earlier table of that name left.
+    static void CreateTableMetadata(const ast::CreateTable& create, Translation& out) {
+        out.metadata.push_back(kCreateColumnMetadata);
+        out.metadata.push_back("DELETE FROM pavana_columns WHERE table_name = " + QuoteString(create.name));
+        for (const ColumnDef& c : create.columns)
+            out.metadata.push_back("INSERT INTO pavana_columns (table_name, column_name, default_value) VALUES (" +
+                                   QuoteString(create.name) + ", " + QuoteString(c.name) + ", " +
+                                   DefaultLiteral(c) + ")");
+    }
+
+    // A column added or altered: its default is set when the statement gives one (an altered
+    // column keeps its default otherwise); its zero-length rule stays.
+    static void ColumnMetadata(const std::string& table, const ColumnDef& c, bool altered, Translation& out) {
+        out.metadata.push_back(kCreateColumnMetadata);
+        std::string upsert = "INSERT INTO pavana_columns (table_name, column_name, default_value) VALUES (" +
+                             QuoteString(table) + ", " + QuoteString(c.name) + ", " + DefaultLiteral(c) +
+                             ") ON CONFLICT (table_name, column_name) DO ";
+        if (altered && !c.defaultValue) upsert += "NOTHING";
+        else upsert += "UPDATE SET default_value = excluded.default_value";
+        out.metadata.push_back(std::move(upsert));
+    }
+
+    static void DropMetadata(const std::string& table, const std::string* column, Translation& out) {
+        out.metadata.push_back(kCreateColumnMetadata);
+        std::string del = "DELETE FROM pavana_columns WHERE table_name = " + QuoteString(table);
+        if (column) del += " AND column_name = " + QuoteString(*column);
+        out.metadata.push_back(std::move(del));
     }
 
     void NameList(const std::vector<std::string>& names) {
@@ -876,42 +941,96 @@ private:
         if (counter && counter->type.seed != 1)
             out.followUp.push_back("INSERT INTO sqlite_sequence (name, seq) VALUES (" + QuoteString(create.name) +
                                    ", " + std::to_string(counter->type.seed - 1) + ")");
+        // A temporary table lives only as long as the connection: it keeps no metadata.
+        if (!create.temporary) CreateTableMetadata(create, out);
+    }
+
+    // A column definition printed on its own, for a table the engine rebuilds.
+    std::string RebuiltColumn(const ColumnDef& c, const std::string& table, Translation& out) {
+        std::string text;
+        Printer printer(text);
+        printer.Column(c, false, false, false, table, out);
+        return text;
     }
 
     void AlterTable(const ast::AlterTable& alter, Translation& out) {
         using A = ast::AlterTable::Action;
+        using R = TableRebuild::Kind;
+        auto rebuild = [&](R kind, std::string column, std::string definition) {
+            out.rebuild.emplace();
+            out.rebuild->kind = kind;
+            out.rebuild->table = alter.table;
+            out.rebuild->column = std::move(column);
+            out.rebuild->definition = std::move(definition);
+        };
         switch (alter.action) {
-            case A::AddColumn:
-                CheckCounter(alter.column.type);
-                if (alter.column.type.counter) messages::Raise(messages::kAlterTable);
+            case A::AddColumn: {
+                const ColumnDef& c = alter.column;
+                CheckCounter(c.type);
+                if (c.type.counter) messages::Raise(messages::kAlterTable);
+                ColumnMetadata(alter.table, c, false, out);
+                // SQLite adds a column in place only when the rows need not be written: a
+                // NOT NULL column without a default, or a default computed at insert time
+                // (Date()), takes a rebuild.
+                const bool notNull = c.notNull || std::any_of(c.constraints.begin(), c.constraints.end(),
+                                                              [](const Constraint& k) {
+                                                                  return k.kind == ConstraintKind::NotNull ||
+                                                                         k.kind == ConstraintKind::PrimaryKey;
+                                                              });
+                const bool computed = c.defaultValue && HasFunction(*c.defaultValue);
+                if ((notNull && !c.defaultValue) || computed)
+                    return rebuild(R::AddColumn, c.name, RebuiltColumn(c, alter.table, out));
                 Put("ALTER TABLE ");
                 PutName(alter.table);
                 Put(" ADD COLUMN ");
-                return Column(alter.column, false, false, false, alter.table, out);
+                return Column(c, false, false, false, alter.table, out);
+            }
+            case A::AlterColumn: {
+                const ColumnDef& c = alter.column;
+                CheckCounter(c.type);
+                if (c.type.counter) messages::Raise(messages::kAlterTable);
+                ColumnMetadata(alter.table, c, true, out);
+                rebuild(R::ReplaceColumn, c.name, RebuiltColumn(c, alter.table, out));
+                out.rebuild->type = static_cast<int>(c.type.type);
+                out.rebuild->size = FieldSize(c.type);
+                return;
+            }
             case A::DropColumn:
                 Put("ALTER TABLE ");
                 PutName(alter.table);
                 Put(" DROP COLUMN ");
-                return PutName(alter.name);
+                PutName(alter.name);
+                return DropMetadata(alter.table, &alter.name, out);
             case A::AddConstraint: {
                 const Constraint& k = alter.constraint;
-                if (k.kind != ConstraintKind::PrimaryKey && k.kind != ConstraintKind::Unique)
-                    messages::Raise(messages::kAlterTable);
                 const std::string name = k.name.empty() ? k.columns.front() : k.name;
+                if (k.kind == ConstraintKind::ForeignKey) {
+                    std::string text;
+                    Printer printer(text);
+                    printer.Put("CONSTRAINT ");
+                    printer.PutName(name);
+                    printer.Put(" FOREIGN KEY ");
+                    printer.NameList(k.columns);
+                    printer.References(k);
+                    return rebuild(R::AddConstraint, name, std::move(text));
+                }
+                if (k.kind == ConstraintKind::NotNull) messages::Raise(messages::kAlterTable);
                 Put("CREATE UNIQUE INDEX ");
                 PutName(SqliteIndexName(alter.table, name));
                 Put(" ON ");
                 PutName(alter.table);
                 Put(" ");
-                return NameList(k.columns);
+                NameList(k.columns);
+                if (k.kind == ConstraintKind::PrimaryKey) NullTriggers(alter.table, name, k.columns, out);
+                return;
             }
-            case A::DropConstraint:
-                Put("DROP INDEX ");
-                return PutName(SqliteIndexName(alter.table, alter.name));
-            case A::AlterColumn: break;
+            case A::DropConstraint: return rebuild(R::DropConstraint, alter.name, "");
         }
-        // Changing a column's type rebuilds the table; the engine does that from the schema it holds.
-        messages::Raise(messages::kAlterTable);
+    }
+
+    static bool HasFunction(const ast::Expr& e) {
+        if (e.kind == ast::Expr::Kind::Function) return true;
+        return std::any_of(e.args.begin(), e.args.end(), [](const ExprPtr& a) { return HasFunction(*a); });
     }
 
     void CreateIndex(const ast::CreateIndex& index, Translation& out) {
@@ -921,24 +1040,15 @@ private:
         Put(" ON ");
         PutName(index.table);
         Put(" (");
-        std::string anyNull;
+        std::vector<std::string> columns;
         for (std::size_t i = 0; i < index.columns.size(); ++i) {
-            if (i) {
-                Put(", ");
-                anyNull += " OR ";
-            }
+            if (i) Put(", ");
             PutName(index.columns[i].name);
             if (index.columns[i].descending) Put(" DESC");
-            anyNull += "NEW." + Quote(index.columns[i].name) + " IS NULL";
+            columns.push_back(index.columns[i].name);
         }
         Put(")");
-        if (index.primary || index.disallowNull) {
-            for (const char* event : {"insert", "update"})
-                out.followUp.push_back("CREATE TRIGGER " + Quote(name + "." + event) + " BEFORE " +
-                                       Upper(event) + " ON " + Quote(index.table) + " WHEN " + anyNull +
-                                       " BEGIN SELECT RAISE(ABORT, 'Index or primary key cannot contain a "
-                                       "Null value.'); END");
-        }
+        if (index.primary || index.disallowNull) NullTriggers(index.table, index.name, columns, out);
     }
 
     std::string& sql_;

@@ -20,6 +20,8 @@
 #include "engine/sqlite/SqliteErrors.h"
 #include "engine/sqlite/SqliteQueryDef.h"
 #include "engine/sqlite/SqliteRecordset.h"
+#include "engine/sqlite/TableRebuild.h"
+#include "engine/dialect/SqlitePrinter.h"
 
 namespace pavana::engine::sqlite {
 namespace {
@@ -120,7 +122,10 @@ int Authorize(void* user, int action, const char* a1, const char* a2, const char
         case SQLITE_DROP_INDEX: table = a2; break;
         default: break;
     }
-    return table != nullptr && strcasecmp(table, kMetadataTable) == 0 ? SQLITE_DENY : SQLITE_OK;
+    return table != nullptr && (strcasecmp(table, kMetadataTable) == 0 ||
+                                strcasecmp(table, dialect::kColumnMetadataTable) == 0)
+               ? SQLITE_DENY
+               : SQLITE_OK;
 }
 
 // The file's first 16 bytes must be SQLite's header; an empty file is not a database here
@@ -235,22 +240,39 @@ std::int32_t RunAction(DatabaseState& state, const dialect::Translation& transla
     if (translation.kind == dialect::StatementKind::Query)
         RaiseEngineError(jetCannotExecuteSelect, "Cannot execute a select query.", source);
     Connection& connection = state.Live(source);
+    if (translation.rebuild) {
+        RunRebuild(state, translation, source);
+        return 0;
+    }
     const auto bind = [&values](sqlite3_stmt* statement) {
         const int slots = sqlite3_bind_parameter_count(statement);
         for (int i = 0; i < slots && i < static_cast<int>(values.size()); ++i)
             BindVariant(statement, i + 1, values[static_cast<std::size_t>(i)]);
     };
+    // The follow-up statements, then the engine's own records of the statement.
     const auto followUp = [&] {
         for (const std::string& more : translation.followUp) {
             Statement next(connection, more.c_str());
             while (next && next.Step()) {
             }
         }
+        if (!translation.metadata.empty()) {
+            state.metadataWrites = true;
+            struct Restore {
+                DatabaseState& s;
+                ~Restore() { s.metadataWrites = false; }
+            } restore{state};
+            for (const std::string& more : translation.metadata) {
+                Statement next(connection, more.c_str());
+                while (next && next.Step()) {
+                }
+            }
+        }
     };
     try {
         if (MakesTable(translation.sql)) {
             std::optional<Savepoint> savepoint;
-            if (!translation.followUp.empty()) savepoint.emplace(connection);
+            if (!translation.followUp.empty() || !translation.metadata.empty()) savepoint.emplace(connection);
             const std::int64_t rows = RunMakeTable(connection.Handle(), translation.sql, bind);
             followUp();
             if (savepoint) savepoint->Release();
@@ -275,7 +297,7 @@ std::int32_t RunAction(DatabaseState& state, const dialect::Translation& transla
         // One SQLite statement is atomic on its own; a savepoint is needed only to make the
         // statement and its follow-ups one unit.
         std::optional<Savepoint> savepoint;
-        if (!translation.followUp.empty()) savepoint.emplace(connection);
+        if (!translation.followUp.empty() || !translation.metadata.empty()) savepoint.emplace(connection);
         while (statement.Step()) {
         }
         std::int64_t changes = 0;
