@@ -385,16 +385,18 @@ private:
     // `firstAlias` names the first column of every core (used for ANY/ALL sub-queries).
     void Query(const ast::Query& q, const char* firstAlias = nullptr) {
         const bool single = q.cores.size() == 1;
+        bool unionDistinct = false;
+        for (const bool all : q.unionAll) unionDistinct = unionDistinct || !all;
         for (std::size_t i = 0; i < q.cores.size(); ++i) {
             if (i) Put(q.unionAll[i - 1] ? " UNION ALL " : " UNION ");
             const SelectCore& core = q.cores[i];
             if (!single && core.top) {
                 Put("SELECT * FROM (");
-                Core(core, firstAlias);
+                Core(core, firstAlias, unionDistinct);
                 Limit(core, "");
                 Put(")");
             } else {
-                Core(core, firstAlias);
+                Core(core, firstAlias, unionDistinct);
             }
         }
         if (!q.orderBy.empty()) {
@@ -456,13 +458,18 @@ private:
         Put("))");
     }
 
-    void Core(const SelectCore& core, const char* firstAlias) {
+    // `unionDistinct`: the core's rows are compared with those of the other cores of a UNION.
+    void Core(const SelectCore& core, const char* firstAlias, bool unionDistinct = false) {
         Put("SELECT ");
         if (core.distinct == Distinct::Distinct) Put("DISTINCT ");
+        // Rows that are told apart by their values tell computed text apart without regard
+        // to case, as they do text columns.
+        const bool distinctRows = unionDistinct || core.distinct == Distinct::Distinct;
         for (std::size_t i = 0; i < core.items.size(); ++i) {
             if (i) Put(", ");
             const SelectItem& item = core.items[i];
             Expr(*item.expr, Mode::Value);
+            if (distinctRows && CaseBlind(*item.expr, nullptr)) Put(" COLLATE NOCASE");
             using K = ast::Expr::Kind;
             if (i == 0 && firstAlias) {
                 Put(" AS ");
