@@ -59,7 +59,7 @@ void TDataSet::SetActive(bool active) {
             throw;
         }
         DataEvent(TDataEvent::deUpdateState);
-        Fire(AfterOpen);
+        DoAfterOpen();
     } else {
         if (state_ == dsEdit || state_ == dsInsert) Cancel();
         Fire(BeforeClose);
@@ -73,7 +73,7 @@ void TDataSet::SetActive(bool active) {
         }
         FreeBuffers();
         DataEvent(TDataEvent::deUpdateState);
-        Fire(AfterClose);
+        DoAfterClose();
     }
 }
 
@@ -505,7 +505,7 @@ void TDataSet::Edit() {
     }
     CheckBrowseMode();
     CheckCanModifyDataSet();
-    Fire(BeforeEdit);
+    DoBeforeEdit();
     UpdateCursorPos();
     WithErrorHandler(OnEditError, [this] { InternalEdit(); });
     GetCalcFields(*ActiveBuffer());
@@ -517,7 +517,7 @@ void TDataSet::Edit() {
 void TDataSet::BeginInsertAppend() {
     CheckBrowseMode();
     CheckCanModifyDataSet();
-    Fire(BeforeInsert);
+    DoBeforeInsert();
     Fire(BeforeScroll);
 }
 
@@ -578,13 +578,13 @@ void TDataSet::Post() {
     CheckActive();
     if (state_ != dsEdit && state_ != dsInsert) throw EDatabaseError("Dataset not in edit or insert mode");
     DataEvent(TDataEvent::deUpdateRecord);
-    Fire(BeforePost);
+    DoBeforePost();
     CheckRequiredFields();
     UpdateCursorPos();
     WithErrorHandler(OnPostError, [this] { InternalPost(); });
     SetState(dsBrowse);
     Resync(false);
-    Fire(AfterPost);
+    DoAfterPost();
 }
 
 void TDataSet::Cancel() {
@@ -608,14 +608,14 @@ void TDataSet::Delete() {
     }
     if (recordCount_ == 0) throw EDatabaseError("Cannot perform this operation on an empty dataset");
     DataEvent(TDataEvent::deCheckBrowseMode);
-    Fire(BeforeDelete);
+    DoBeforeDelete();
     CheckCanModifyDataSet();
     Fire(BeforeScroll);
     UpdateCursorPos();
     WithErrorHandler(OnDeleteError, [this] { InternalDelete(); });
     SetState(dsBrowse);
     Resync(false);
-    Fire(AfterDelete);
+    DoAfterDelete();
     Fire(AfterScroll);
 }
 
@@ -639,6 +639,7 @@ void TDataSet::AppendRecord(const std::vector<Variant>& values) {
     try {
         for (std::size_t i = 0; i < values.size() && i < static_cast<std::size_t>(fields_.Count()); ++i)
             if (!values[i].IsEmpty()) fields_[static_cast<int>(i)].SetValue(values[i]);
+        DoBeforePost();
         CheckRequiredFields();
         InternalAddRecord(buffer, true);
     } catch (...) {
@@ -648,6 +649,7 @@ void TDataSet::AppendRecord(const std::vector<Variant>& values) {
     restore();
     CursorPosChanged();
     Resync(false);
+    DoAfterPost();
     Fire(AfterInsert);
     Fire(AfterScroll);
 }

@@ -109,7 +109,8 @@ public:
     void Post();
     void Cancel();
     void Delete();
-    // Appends a record whose fields take `values` in field order (Empty ones stay unset).
+    // Appends a record whose fields take `values` in field order (Empty ones stay unset); the
+    // before-post and after-post notifications run around the append as for a posted insert.
     void AppendRecord(const std::vector<Variant>& values);
     // Re-reads the records from the derived dataset.
     void Refresh();
@@ -218,6 +219,17 @@ protected:
     virtual void InternalRefresh() {}
     // An exception escaped a notification handler; the default passes it on.
     virtual void InternalHandleException() { throw; }
+
+    // Notifications around opening, closing and changing records. Each runs its event;
+    // a derived class that extends one calls the base first.
+    virtual void DoAfterClose() { Fire(AfterClose); }
+    virtual void DoAfterDelete() { Fire(AfterDelete); }
+    virtual void DoAfterOpen() { Fire(AfterOpen); }
+    virtual void DoAfterPost() { Fire(AfterPost); }
+    virtual void DoBeforeDelete() { Fire(BeforeDelete); }
+    virtual void DoBeforeEdit() { Fire(BeforeEdit); }
+    virtual void DoBeforeInsert() { Fire(BeforeInsert); }
+    virtual void DoBeforePost() { Fire(BeforePost); }
 
     virtual int GetRecordCount() const { return -1; }
     virtual int GetRecNo() const { return -1; }
