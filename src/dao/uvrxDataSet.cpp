@@ -38,6 +38,14 @@ void TvrxDataSet::PrepareChangeLog() {
     defs.Add("BMK", ftInteger, 0, true);
     changeLog_->CreateTable();
     ResetChangeLog();
+    // The fields are looked up once: they stay the same while the dataset is open.
+    valueFields_.clear();
+    const std::string names = ValueFields();
+    for (std::size_t start = 0; !names.empty() && start <= names.size();) {
+        std::size_t end = std::min(names.find(';', start), names.size());
+        valueFields_.push_back(&FieldByName(std::string_view(names).substr(start, end - start)));
+        start = end + 1;
+    }
 }
 
 void TvrxDataSet::ResetChangeLog() {
@@ -64,7 +72,10 @@ void TvrxDataSet::WriteSavedValues() {
                                                                              : Variant());
 }
 
-void TvrxDataSet::SaveCurrentValues() { savedValues_ = FieldValues(ValueFields()); }
+void TvrxDataSet::SaveCurrentValues() {
+    savedValues_.clear();
+    for (const TField* field : valueFields_) savedValues_.push_back(field->Value());
+}
 
 std::int32_t TvrxDataSet::CurrentBookmarkNumber() const {
     const TBookmark bookmark = GetBookmark();
@@ -88,6 +99,7 @@ void TvrxDataSet::DoAfterClose() {
     changeLog_->SetIndexName({});
     bmkField_ = nullptr;
     statusField_ = nullptr;
+    valueFields_.clear();
 }
 
 void TvrxDataSet::DoAfterOpen() {

@@ -68,6 +68,7 @@ private:
 
     TDataSetState postState_ = dsInactive;
     std::vector<Variant> savedValues_;  // empty between changes
+    std::vector<TField*> valueFields_;  // the dataset's fields of ValueFields, while the log is built
     std::int32_t deletedBookmark_ = 0;
     TField* bmkField_ = nullptr;
     TField* statusField_ = nullptr;

@@ -172,6 +172,7 @@ void TMemoryTable::AddIndex(std::string name, std::string_view fields, TIndexOpt
         if (found->DataType == ftBlob || found->DataType == ftMemo)
             throw EDatabaseError(Format("Cannot index field '%s'", {found->Name}));
         index.columns.push_back(static_cast<int>(found - store_->columns.begin()));
+        index.fields.push_back(FindField(found->Name));
         index.caseInsensitive.push_back(options.Contains(TIndexOption::ixCaseInsensitive) ||
                                         Names(caseInsensitive, fieldName));
         descendingColumns.push_back(options.Contains(TIndexOption::ixDescending) || Names(descending, fieldName));
@@ -279,8 +280,11 @@ bool TMemoryTable::FindKey(const std::vector<Variant>& keyValues) {
     SetTempState(dsSetKey);
     try {
         for (std::size_t i = 0; i < keyValues.size(); ++i) {
-            const TFieldDef& def = store_->columns[static_cast<std::size_t>(index->columns[i])];
-            FieldByName(def.Name).SetValue(keyValues[i]);
+            TField* field = index->fields[i];
+            if (field == nullptr)
+                throw EDatabaseError(Format(
+                    "Field '%s' not found", {store_->columns[static_cast<std::size_t>(index->columns[i])].Name}));
+            field->SetValue(keyValues[i]);
         }
     } catch (...) {
         SetTempState(saved);
@@ -422,6 +426,7 @@ TGetResult TMemoryTable::GetRecord(TRecordBuffer& buffer, TGetMode mode) {
 }
 
 void TMemoryTable::StandOn(std::int64_t id) {
+    if (at_ == CursorAt::Row && cursor_ != CurrentOrder().end() && cursor_->id == id) return;
     auto row = store_->rows.find(id);
     if (row == store_->rows.end()) throw EDatabaseError("Record not found");
     cursor_ = CurrentOrder().find(OrderEntry{KeyOf(row->second.bytes, CurrentIndex()), id});
@@ -491,6 +496,8 @@ void TMemoryTable::CheckUnique(const std::vector<std::uint8_t>& row, std::int64_
 void TMemoryTable::StoreRow(TRecordBuffer& buffer, std::int64_t id) {
     std::vector<std::uint8_t> bytes(buffer.Bytes.begin(), buffer.Bytes.begin() + static_cast<std::ptrdiff_t>(rowSize_));
     CheckUnique(bytes, id);
+    // The cursor may stand on an entry about to be replaced.
+    at_ = CursorAt::Bof;
     if (id == 0) {
         id = store_->nextId++;
         store_->added.insert(OrderEntry{{}, id});
@@ -519,6 +526,7 @@ void TMemoryTable::InternalDelete() {
     auto next = std::next(cursor_);
     const bool last = next == order.end();
     const std::int64_t nextId = last ? 0 : next->id;
+    at_ = CursorAt::Bof;
     const Store::Row& row = store_->rows.at(id);
     for (Index& index : indexes_) index.order.erase(OrderEntry{KeyOf(row.bytes, &index), id});
     store_->added.erase(OrderEntry{{}, id});

@@ -138,6 +138,7 @@ private:
     struct Index {
         std::string name;
         std::vector<int> columns;
+        std::vector<TField*> fields;  // the field objects of the columns, while open
         std::vector<bool> caseInsensitive;
         bool unique = false;
         Order order;
