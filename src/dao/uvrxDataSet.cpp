@@ -40,11 +40,11 @@ void TvrxDataSet::PrepareChangeLog() {
     ResetChangeLog();
     // The fields are looked up once: they stay the same while the dataset is open.
     valueFields_.clear();
-    const std::string names = ValueFields();
-    for (std::size_t start = 0; !names.empty() && start <= names.size();) {
-        std::size_t end = std::min(names.find(';', start), names.size());
-        valueFields_.push_back(&FieldByName(std::string_view(names).substr(start, end - start)));
-        start = end + 1;
+    logValueFields_.clear();
+    const TFieldDefs& logDefs = changeLog_->FieldDefs();
+    for (int i = 0; i < logDefs.Count() - 2; ++i) {
+        valueFields_.push_back(FindField(logDefs.Items(i).Name));
+        logValueFields_.push_back(changeLog_->FindField(logDefs.Items(i).Name));
     }
 }
 
@@ -62,19 +62,16 @@ void TvrxDataSet::ResetChangeLog() {
 
 bool TvrxDataSet::FindLogEntry(std::int32_t bookmark) { return changeLog_->FindKey({Variant(bookmark)}); }
 
-// A log of one value field takes the single saved value; otherwise value field i takes
-// saved value i.
+// Value field i of the log takes saved value i; with one value field that is the single
+// value saved.
 void TvrxDataSet::WriteSavedValues() {
-    const TFields& fields = changeLog_->Fields();
-    const int valueFields = fields.Count() < 4 ? 1 : fields.Count() - 2;
-    for (int i = 0; i < valueFields; ++i)
-        fields[i].SetValue(static_cast<std::size_t>(i) < savedValues_.size() ? savedValues_[static_cast<std::size_t>(i)]
-                                                                             : Variant());
+    for (std::size_t i = 0; i < logValueFields_.size() && i < savedValues_.size(); ++i)
+        if (logValueFields_[i] != nullptr) logValueFields_[i]->SetValue(savedValues_[i]);
 }
 
 void TvrxDataSet::SaveCurrentValues() {
     savedValues_.clear();
-    for (const TField* field : valueFields_) savedValues_.push_back(field->Value());
+    for (const TField* field : valueFields_) savedValues_.push_back(field != nullptr ? field->Value() : Variant());
 }
 
 std::int32_t TvrxDataSet::CurrentBookmarkNumber() const {
@@ -100,6 +97,7 @@ void TvrxDataSet::DoAfterClose() {
     bmkField_ = nullptr;
     statusField_ = nullptr;
     valueFields_.clear();
+    logValueFields_.clear();
 }
 
 void TvrxDataSet::DoAfterOpen() {

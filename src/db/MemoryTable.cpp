@@ -100,12 +100,7 @@ void TMemoryTable::CreateTable() {
 
 void TMemoryTable::MakeStore() {
     auto store = std::make_unique<Store>();
-    for (int i = 0; i < FieldDefs().Count(); ++i) {
-        const TFieldDef& def = FieldDefs().Items(i);
-        if (CreateFieldOfType(def.DataType, def.Size) == nullptr)
-            throw EDatabaseError(Format("Field '%s' is of an unsupported type", {def.Name}));
-        store->columns.push_back(def);
-    }
+    for (int i = 0; i < FieldDefs().Count(); ++i) store->columns.push_back(FieldDefs().Items(i));
     store_ = std::move(store);
 }
 
@@ -169,7 +164,8 @@ void TMemoryTable::AddIndex(std::string name, std::string_view fields, TIndexOpt
         auto found = std::find_if(store_->columns.begin(), store_->columns.end(),
                                   [&](const TFieldDef& def) { return AnsiSameText(def.Name, fieldName); });
         if (found == store_->columns.end()) throw EDatabaseError(Format("Field '%s' not found", {fieldName}));
-        if (found->DataType == ftBlob || found->DataType == ftMemo)
+        if (found->DataType == ftBlob || found->DataType == ftMemo ||
+            CreateFieldOfType(found->DataType, found->Size) == nullptr)
             throw EDatabaseError(Format("Cannot index field '%s'", {found->Name}));
         index.columns.push_back(static_cast<int>(found - store_->columns.begin()));
         index.fields.push_back(FindField(found->Name));

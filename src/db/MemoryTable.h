@@ -4,8 +4,8 @@
 // Structure. The columns are the field definitions (`FieldDefs`) at the time the table is
 // created: `CreateTable` builds an empty table from them and opens it; `Open` on a table
 // never created does the same. A column whose type has no field object (see
-// CreateFieldOfType) fails the creation with "Field '%s' is of an unsupported type".
-// Closing keeps the rows; `EmptyTable` removes them all. `CreateTable` on an existing table
+// CreateFieldOfType) is kept in the definitions but gets no field and never holds a value,
+// as in any dataset of the framework. Closing keeps the rows; `EmptyTable` removes them all. `CreateTable` on an existing table
 // replaces it, rows and all.
 //
 // Indexes. `AddIndex` adds an index on one or more columns (";"-separated names) while the
@@ -75,7 +75,7 @@ public:
     // compare ignoring case; the options ixDescending and ixCaseInsensitive make every column
     // so. Fails when the table is closed ("Cannot perform this operation on a closed
     // dataset"), the name is taken ("Duplicate index name '%s'"), a column is missing
-    // ("Field '%s' not found") or is a blob ("Cannot index field '%s'"), or, for a unique
+    // ("Field '%s' not found") or is a blob or has no field ("Cannot index field '%s'"), or, for a unique
     // index, rows already share a key ("Key violation").
     void AddIndex(std::string name, std::string_view fields, TIndexOptions options,
                   std::string_view descendingFields = {}, std::string_view caseInsensitiveFields = {});

@@ -131,6 +131,18 @@ TEST_F(vrxDataSetTest, ASingleFieldDatasetLogsItsOneValue) {
     EXPECT_EQ(Log(), "2:Artes,;");
 }
 
+TEST_F(vrxDataSetTest, ColumnsWithoutAFieldAreListedButLoggedWithoutAValue) {
+    database_.SetConnected(true);
+    database_.EngineDatabase()->Execute("CREATE TABLE grande (Codigo LONG PRIMARY KEY, Nome TEXT(20), Grande BINARY(4))");
+    database_.EngineDatabase()->Execute("INSERT INTO grande (Codigo, Nome) VALUES (1, 'Artes')");
+    Open("SELECT * FROM grande");
+    EXPECT_EQ(data_.ValueFields(), "Codigo;Nome;Grande");
+    EXPECT_EQ(data_.FindField("Grande"), nullptr);
+    SetName("Arte");
+    data_.Delete();
+    EXPECT_EQ(Log(), "4:1,Artes,;");
+}
+
 TEST_F(vrxDataSetTest, ReopeningExecSQLAndTrackingOffLeaveTheLogEmpty) {
     Open();
     SetName("Arte");
