@@ -22,16 +22,20 @@ constexpr int kRecords = 10000;
 
 // One database of kRecords rows for the whole run.
 class Fixture {
-public:
+  public:
     Fixture() {
-        path_ = (std::filesystem::temp_directory_path() / ("pavana-bench-log-" + std::to_string(::getpid()) + ".mdb"))
+        path_ = (std::filesystem::temp_directory_path() /
+                 ("pavana-bench-log-" + std::to_string(::getpid()) + ".mdb"))
                     .string();
-        auto db = engine::ClassRegistry::Default().Create(engine::kDao35ClassId)->DefaultWorkspace()->CreateDatabase(path_);
+        auto db = engine::ClassRegistry::Default()
+                      .Create(engine::kDao35ClassId)
+                      ->DefaultWorkspace()
+                      ->CreateDatabase(path_);
         db->Execute("CREATE TABLE curso (Codigo LONG PRIMARY KEY, Nome TEXT(40), Valor DOUBLE)");
         db->Execute("INSERT INTO curso VALUES (1, 'curso', 1.5)");
         for (int have = 1; have < kRecords; have *= 2)
-            db->Execute("INSERT INTO curso SELECT TOP " + std::to_string(kRecords - have) + " Codigo + " +
-                        std::to_string(have) + ", Nome, Valor FROM curso");
+            db->Execute("INSERT INTO curso SELECT TOP " + std::to_string(kRecords - have) +
+                        " Codigo + " + std::to_string(have) + ", Nome, Valor FROM curso");
         db->Close();
         database_.SetDatabaseName(path_);
         database_.SetConnected(true);
@@ -42,7 +46,7 @@ public:
     }
     TDAODatabase& Database() { return database_; }
 
-private:
+  private:
     std::string path_;
     TDAODatabase database_{nullptr};
 };
@@ -69,14 +73,20 @@ void EditEveryRecord(benchmark::State& state, bool track) {
         }
         const int logged = data.ChangeLog().RecordCount();
         data.Close();
-        if (edits != kRecords || logged != (track ? kRecords : 0)) state.SkipWithError("not every edit was made or logged");
+        if (edits != kRecords || logged != (track ? kRecords : 0))
+            state.SkipWithError("not every edit was made or logged");
     }
-    state.counters["edits/s"] = benchmark::Counter(static_cast<double>(kRecords) * static_cast<double>(state.iterations()),
-                                                   benchmark::Counter::kIsRate);
+    state.counters["edits/s"] =
+        benchmark::Counter(static_cast<double>(kRecords) * static_cast<double>(state.iterations()),
+                           benchmark::Counter::kIsRate);
 }
 
-void BM_EditsWithChangeLog(benchmark::State& state) { EditEveryRecord(state, true); }
-void BM_EditsWithoutChangeLog(benchmark::State& state) { EditEveryRecord(state, false); }
+void BM_EditsWithChangeLog(benchmark::State& state) {
+    EditEveryRecord(state, true);
+}
+void BM_EditsWithoutChangeLog(benchmark::State& state) {
+    EditEveryRecord(state, false);
+}
 BENCHMARK(BM_EditsWithoutChangeLog)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_EditsWithChangeLog)->Unit(benchmark::kMillisecond);
 
