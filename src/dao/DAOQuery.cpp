@@ -72,6 +72,7 @@ void TDAOQuery::SQLChanged() {
     if (IsLoading()) return;
     RebuildNames(params_, ':');
     RebuildNames(macros_, macroChar_);
+    DataEvent(TDataEvent::dePropertyChange);
 }
 
 void TDAOQuery::RebuildNames(std::unique_ptr<TParams>& list, char marker) {
@@ -141,10 +142,18 @@ void TDAOQuery::CreateRecordset() {
     const Variant options(OptionBits(Parameters()));
     recordset_ = queryDef_->OpenRecordset(type, options, lock);
     queryDef_.reset();
-    if (!sortText_.empty()) {
-        recordset_->SetSort(sortText_);
-        recordset_ = recordset_->OpenRecordset(type, options);
-    }
+    ReopenFilteredAndSorted(type, options);
+}
+
+void TDAOQuery::ReopenFilteredAndSorted(const Variant& type, const Variant& options) {
+    // The engine applies a filter or a sort only to the recordsets opened from a recordset
+    // after they were set; the new one replaces the first, which is released.
+    if (!Filtered() && sortText_.empty()) return;
+    if (Filtered()) recordset_->SetFilter(Filter());
+    if (!sortText_.empty()) recordset_->SetSort(sortText_);
+    std::shared_ptr<engine::Recordset> reopened = recordset_->OpenRecordset(type, options);
+    recordset_->Close();
+    recordset_ = std::move(reopened);
 }
 
 void TDAOQuery::ExecSQL(std::int32_t options) {

@@ -110,6 +110,7 @@ void TDataSet::BindFields(bool binding) {
             continue;
         }
         if (field->Calculated()) {
+            if (field->Lookup()) CheckLookupField(*field);
             if (field->IsBlob())
                 throw EDatabaseError(Format("Calculated field '%s' cannot hold a blob or memo", {field->DisplayName()}));
             field->fieldNo_ = 0;
@@ -127,6 +128,17 @@ void TDataSet::BindFields(bool binding) {
     }
 }
 
+void TDataSet::CheckLookupField(const TField& field) const {
+    if (field.LookupDataSet() == nullptr || field.KeyFields().empty() || field.LookupKeyFields().empty() ||
+        field.LookupResultField().empty())
+        throw EDatabaseError(Format("Lookup information for field '%s' is incomplete", {field.DisplayName()}));
+    if (field.LookupDataSet() == this)
+        throw EDatabaseError(Format("Field '%s' cannot look up in its own dataset", {field.DisplayName()}));
+    for (const TField* key : GetFieldList(field.KeyFields()))
+        if (key->Lookup())
+            throw EDatabaseError(Format("Field '%s' cannot be the key of a lookup field", {key->DisplayName()}));
+}
+
 bool TDataSet::ReadProperty(std::string_view name, const StoredValue& value, DefinitionReader& reader) {
     if (name == "Active") {
         SetActive(value.AsBoolean());
@@ -134,6 +146,14 @@ bool TDataSet::ReadProperty(std::string_view name, const StoredValue& value, Def
     }
     if (name == "AutoCalcFields") {
         AutoCalcFields = value.AsBoolean();
+        return true;
+    }
+    if (name == "Filter") {
+        SetFilterText(value.AsText());
+        return true;
+    }
+    if (name == "Filtered") {
+        SetFiltered(value.AsBoolean());
         return true;
     }
     return TComponent::ReadProperty(name, value, reader);
@@ -319,6 +339,7 @@ void TDataSet::GetCalcFields(TRecordBuffer& buffer) {
     calcBuffer_ = &buffer;
     try {
         ClearCalcFields(buffer);
+        CalculateLookupFields();
         if (AutoCalcFields && OnCalcFields) OnCalcFields(*this);
     } catch (...) {
         state_ = saved;
@@ -327,6 +348,18 @@ void TDataSet::GetCalcFields(TRecordBuffer& buffer) {
     }
     state_ = saved;
     calcBuffer_ = nullptr;
+}
+
+void TDataSet::CalculateLookupFields() {
+    for (TField* field : fields_.fields_) {
+        if (!field->Lookup()) continue;
+        TDataSet* source = field->LookupDataSet();
+        if (source == nullptr || !source->Active()) continue;
+        std::vector<Variant> keys = FieldValues(field->KeyFields());
+        if (std::any_of(keys.begin(), keys.end(), [](const Variant& key) { return key.IsAbsent(); })) continue;
+        std::vector<Variant> found = source->Lookup(field->LookupKeyFields(), keys, field->LookupResultField());
+        if (!found.empty()) field->SetValue(found.front());
+    }
 }
 
 // Navigation ----------------------------------------------------------------------------------
@@ -657,8 +690,8 @@ TField& TDataSet::FieldByName(std::string_view name) const {
     return *field;
 }
 
-std::vector<Variant> TDataSet::FieldValues(std::string_view names) const {
-    std::vector<Variant> values;
+std::vector<TField*> TDataSet::GetFieldList(std::string_view names) const {
+    std::vector<TField*> list;
     std::size_t start = 0;
     while (start <= names.size()) {
         std::size_t end = names.find(';', start);
@@ -666,10 +699,70 @@ std::vector<Variant> TDataSet::FieldValues(std::string_view names) const {
         std::string_view name = names.substr(start, end - start);
         while (!name.empty() && name.front() == ' ') name.remove_prefix(1);
         while (!name.empty() && name.back() == ' ') name.remove_suffix(1);
-        if (!name.empty()) values.push_back(FieldByName(name).Value());
+        if (!name.empty()) list.push_back(&FieldByName(name));
         start = end + 1;
     }
+    return list;
+}
+
+std::vector<Variant> TDataSet::FieldValues(std::string_view names) const {
+    std::vector<Variant> values;
+    for (const TField* field : GetFieldList(names)) values.push_back(field->Value());
     return values;
+}
+
+void TDataSet::SetFieldValues(std::string_view names, const std::vector<Variant>& values) {
+    const std::vector<TField*> fields = GetFieldList(names);
+    if (fields.size() != values.size())
+        throw EDatabaseError(Format("%d values given for %d fields", {values.size(), fields.size()}));
+    for (std::size_t i = 0; i < fields.size(); ++i) fields[i]->SetValue(values[i]);
+}
+
+namespace {
+
+// Key comparison of Lookup: texts as they are, anything else by its numeric value.
+bool SameKeyValue(const Variant& value, const Variant& key) {
+    if (value.IsAbsent() || key.IsAbsent()) return false;
+    if (value.IsText() || key.IsText()) return value.IsText() && key.IsText() && value.ToString() == key.ToString();
+    try {
+        return value.ToDouble() == key.ToDouble();
+    } catch (const EVariantError&) {
+        return value == key;
+    }
+}
+
+}  // namespace
+
+std::vector<Variant> TDataSet::Lookup(std::string_view keyFields, const std::vector<Variant>& keyValues,
+                                      std::string_view resultFields) {
+    const std::vector<TField*> keys = GetFieldList(keyFields);
+    const std::vector<TField*> results = GetFieldList(resultFields);
+    std::vector<Variant> found(results.size(), Variant::Null());
+    if (keys.empty() || keys.size() != keyValues.size()) return found;
+    CheckBrowseMode();
+    const TBookmark start = GetBookmark();
+    DisableControls();
+    auto restore = [&] {
+        if (start.empty())
+            First();
+        else
+            GotoBookmark(start);
+    };
+    try {
+        for (First(); !Eof(); Next()) {
+            bool match = true;
+            for (std::size_t i = 0; i < keys.size() && match; ++i) match = SameKeyValue(keys[i]->Value(), keyValues[i]);
+            if (!match) continue;
+            for (std::size_t i = 0; i < results.size(); ++i) found[i] = results[i]->Value();
+            break;
+        }
+        restore();
+    } catch (...) {
+        EnableControls();
+        throw;
+    }
+    EnableControls();
+    return found;
 }
 
 void TDataSet::EnableControls() {

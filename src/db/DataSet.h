@@ -28,6 +28,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -61,6 +62,7 @@ enum class TDataEvent {
     deUpdateRecord,
     deUpdateState,
     deCheckBrowseMode,
+    dePropertyChange,
 };
 // What an error handler of post, edit or delete decides: raise the error, drop it silently,
 // or try the operation again.
@@ -130,9 +132,31 @@ public:
     TField* FindField(std::string_view name) const { return fields_.FindField(name); }
     // Fails with EDatabaseError "Field '%s' not found".
     TField& FieldByName(std::string_view name) const;
-    // One field's value, or for a ";"-separated list an array-less vector of values.
+    // The fields named in a ";"-separated list, in its order (blanks around names ignored);
+    // fails with "Field '%s' not found" for a name the dataset lacks.
+    std::vector<TField*> GetFieldList(std::string_view names) const;
+    // The values of the fields named in a ";"-separated list: one for one name, one per name
+    // for several.
     std::vector<Variant> FieldValues(std::string_view names) const;
+    // Writes one value per named field; fails with EDatabaseError when the counts differ
+    // (before any field is written).
+    void SetFieldValues(std::string_view names, const std::vector<Variant>& values);
+    // The values of `resultFields` in the first record whose `keyFields` equal `keyValues`
+    // (one value per key field; numbers compare by value, texts exactly, a null key matches
+    // nothing); one Null per result field when none does. The base scans the records from
+    // the first under DisableControls and returns to the record it stood on, running the
+    // scroll events as it goes; datasets that can search faster override it.
+    virtual std::vector<Variant> Lookup(std::string_view keyFields, const std::vector<Variant>& keyValues,
+                                        std::string_view resultFields);
     bool DefaultFields() const { return defaultFields_; }
+
+    // The filter: an expression in the derived dataset's own syntax, applied by it while
+    // Filtered is true. The base only keeps both (empty and false by default); a dataset that
+    // filters overrides the setters and calls these to store the new values.
+    const std::string& Filter() const { return filterText_; }
+    virtual void SetFilterText(std::string text) { filterText_ = std::move(text); }
+    bool Filtered() const { return filtered_; }
+    virtual void SetFiltered(bool filtered) { filtered_ = filtered; }
 
     // Data sources are told of every change until DisableControls; EnableControls (as many
     // times as DisableControls ran) tells them the whole dataset changed.
@@ -217,7 +241,7 @@ protected:
     // Bytes of the calculated-field area (1 flag byte plus the data of each calculated field).
     std::size_t CalcFieldsSize() const { return calcFieldsSize_; }
     bool HasRecords() const { return recordCount_ > 0; }
-    // Computes the calculated fields of `buffer` through OnCalcFields.
+    // Computes the lookup fields of `buffer`, then its calculated fields through OnCalcFields.
     void GetCalcFields(TRecordBuffer& buffer);
     // Forgets which buffer the derived cursor stands on (after it moved on its own).
     void CursorPosChanged() { currentRecord_ = -1; }
@@ -252,6 +276,8 @@ private:
         if (event) event(*this);
     }
     void BindFields(bool binding);
+    void CheckLookupField(const TField& field) const;
+    void CalculateLookupFields();
     void AddDataSource(TDataSource& source);
     void RemoveDataSource(TDataSource& source);
     void UpdateBufferCount();
@@ -260,6 +286,8 @@ private:
     bool streamedActive_ = false;
     TFieldDefs fieldDefs_;
     TFields fields_;
+    std::string filterText_;
+    bool filtered_ = false;
     bool defaultFields_ = false;
     std::vector<std::unique_ptr<TRecordBuffer>> buffers_;  // window plus one spare at the end
     int bufferCount_ = 0;
