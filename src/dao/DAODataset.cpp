@@ -228,7 +228,7 @@ void TDAODataset::GoToBookmark(std::int32_t bookmark) {
     recordset_->SetBookmark(Variant(std::move(bytes)));
 }
 
-TGetResult TDAODataset::GetRecord(TRecordBuffer& buffer, TGetMode mode) {
+TGetResult TDAODataset::FetchRecord(TRecordBuffer& buffer, TGetMode mode) {
     switch (mode) {
         case TGetMode::gmCurrent:
             if (recordset_->IsBOF() || recordset_->IsEOF()) return TGetResult::grError;
@@ -389,8 +389,12 @@ void TDAODataset::FetchFieldValue(TRecordBuffer& buffer, int index, TFieldType t
     putBack();
 }
 
+TRecordBuffer* TDAODataset::StateBuffer() const {
+    return State() == dsFilter ? filterBuffer_ : ActiveBuffer();
+}
+
 bool TDAODataset::GetFieldData(TField& field, void* destination) {
-    TRecordBuffer* buffer = ActiveBuffer();
+    TRecordBuffer* buffer = StateBuffer();
     if (buffer == nullptr) return false;
     if (field.FieldNo() < 1) {
         const TDataSetState state = State();
@@ -418,12 +422,21 @@ bool TDAODataset::GetFieldData(TField& field, void* destination) {
     return true;
 }
 
-void TDAODataset::SetFieldData(TField& field, const void* source) {
+void TDAODataset::SetFieldData(TField& field, const void* source) { WriteField(field, source, nullptr); }
+
+void TDAODataset::StoreBlobValue(TField& field, Variant value) {
+    if (value.IsAbsent())
+        WriteField(field, nullptr, nullptr);
+    else
+        WriteField(field, &value, &value);
+}
+
+void TDAODataset::WriteField(TField& field, const void* source, Variant* movable) {
     const TDataSetState state = State();
     if (state != dsEdit && state != dsInsert && state != dsSetKey && state != dsCalcFields && state != dsFilter &&
         state != dsNewValue && state != dsInternalCalc)
         throw EDAODatabaseError("Dataset not in edit or insert mode");
-    TRecordBuffer* buffer = ActiveBuffer();
+    TRecordBuffer* buffer = StateBuffer();
     if (buffer == nullptr) return;
     if (field.FieldNo() < 1) {
         std::uint8_t* place = buffer->Bytes.data() + dataAreaSize_ + field.Offset();
@@ -441,7 +454,9 @@ void TDAODataset::SetFieldData(TField& field, const void* source) {
             field.Validate(source);
             header[shPresent] = 1;
             header[shModified] = 1;
-            if (field.IsBlob())
+            if (field.IsBlob() && movable != nullptr)
+                buffer->Objects[static_cast<std::size_t>(index)] = std::move(*movable);
+            else if (field.IsBlob())
                 buffer->Objects[static_cast<std::size_t>(index)] = *static_cast<const Variant*>(source);
             else
                 std::memcpy(header + kSlotHeaderSize, source,
@@ -515,8 +530,16 @@ void TDAODataset::InternalCancel() {
 }
 
 void TDAODataset::InternalRefresh() {
+    ReleaseRecordset();
+    CreateRecordsetAgain();
+}
+
+void TDAODataset::ReleaseRecordset() {
     recordset_->Close();
     recordset_.reset();
+}
+
+void TDAODataset::CreateRecordsetAgain() {
     CreateRecordset();
     firstPending_ = false;
     std::shared_ptr<engine::Fields> fields = recordset_->GetFields();
