@@ -29,8 +29,9 @@ public:
         db_->Execute("INSERT INTO linhas (nome, valor, dia) VALUES ('linha', 1.5, #1/2/2000#)");
         while (db_->OpenRecordset("linhas", Variant(dbOpenTable))->RecordCount() < kRows)
             db_->Execute("INSERT INTO linhas (nome, valor, dia) SELECT TOP " + std::to_string(kRows) +
-                         " nome & id, valor + id, dia + id FROM linhas");
+                         " nome, valor + id, dia + id FROM linhas");
         db_->Execute("DELETE FROM linhas WHERE id > " + std::to_string(kRows));
+        db_->Execute("UPDATE linhas SET nome = 'linha ' & id");
         // Created databases are open exclusively; reopened shared, the plain loop can read too.
         db_->Close();
         db_ = engine_->OpenDatabase(path_);

@@ -11,6 +11,8 @@
 
 namespace pavana {
 
+class TFiler;
+
 class TPersistent {
 public:
     TPersistent() = default;
@@ -26,6 +28,11 @@ public:
 
     // Copies this object into `destination`; the base refuses every destination.
     virtual void AssignTo(TPersistent& destination) const;
+
+    // Names to the filer the properties this object stores in its own form (Filer.h); the
+    // base has none. An override changes the object only through the read functions it
+    // names, which only a reading filer calls.
+    virtual void DefineProperties(TFiler&) {}
 
 protected:
     // Raises the cannot-assign error for `source` (null reads "nil") into this object.

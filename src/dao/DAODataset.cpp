@@ -220,13 +220,7 @@ void TDAODataset::SetBufferBookmark(TRecordBuffer& buffer, std::int32_t bookmark
     std::memcpy(Info(buffer).Bookmark, &bookmark, 4);
 }
 
-std::int32_t TDAODataset::CurrentBookmark() const {
-    const Variant bookmark = recordset_->Bookmark();
-    const std::vector<std::uint8_t>& bytes = bookmark.Bytes();
-    std::int32_t value = 0;
-    std::memcpy(&value, bytes.data(), std::min<std::size_t>(bytes.size(), 4));
-    return value;
-}
+std::int32_t TDAODataset::CurrentBookmark() const { return recordset_->BookmarkKey(); }
 
 void TDAODataset::GoToBookmark(std::int32_t bookmark) {
     std::vector<std::uint8_t> bytes(4);

@@ -64,6 +64,56 @@ std::int64_t IntegerOrZero(std::string_view text, std::int64_t low, std::int64_t
     return value;
 }
 
+// The automation type a slot of `type` is filled from as the value comes, or varEmpty for a
+// type without a natural one. The engine gives a field's values in its own type, except where
+// its storage holds a value of another kind (a column another program wrote, an expression
+// whose rows differ in kind).
+std::uint16_t SlotVarType(TFieldType type) {
+    switch (type) {
+        case ftString: return varOleStr;
+        case ftSmallint: return varSmallint;
+        case ftInteger:
+        case ftAutoInc: return varInteger;
+        case ftWord: return varWord;
+        case ftBoolean: return varBoolean;
+        case ftFloat:
+        case ftCurrency:
+        case ftBCD: return varDouble;
+        case ftDate:
+        case ftTime:
+        case ftDateTime: return varDate;
+        case ftLargeint: return varInt64;
+        default: return varEmpty;
+    }
+}
+
+bool FitsSlotAsItIs(std::uint16_t varType, TFieldType type) {
+    switch (type) {
+        case ftString: return varType == varOleStr || varType == varString;
+        case ftSmallint: return varType == varSmallint || varType == varShortInt || varType == varByte;
+        case ftWord: return varType == varWord || varType == varByte;
+        case ftFloat:
+        case ftCurrency:
+        case ftBCD: return varType == varDouble || varType == varSingle || varType == varCurrency;
+        default: return varType == SlotVarType(type);
+    }
+}
+
+// A value of another kind than the slot's, converted by value (a 16-bit -3 into a 32-bit slot
+// stays -3, a whole number into a double slot becomes that double); Empty when it cannot be
+// held, so that the slot stays as it was rather than taking bytes of another format.
+Variant ConvertedForSlot(const Variant& value, TFieldType type) {
+    try {
+        return value.ConvertTo(SlotVarType(type));
+    } catch (const Exception&) {
+        return Variant();
+    }
+}
+
+bool NeedsConversion(const Variant& value, TFieldType type) {
+    return SlotVarType(type) != varEmpty && !FitsSlotAsItIs(value.VarType(), type);
+}
+
 }  // namespace
 
 TDAOFieldDesc& TDAOFieldDescs::Add(std::int32_t daoType, std::int32_t size, std::int32_t offset,
@@ -106,12 +156,13 @@ TFieldType DAOTypeToFieldType(std::int32_t daoType) {
 
 std::size_t SlotDataSize(TFieldType type, std::uint16_t size) { return NativeDataSize(type, size); }
 
-void EngineValueToSlot(const Variant& value, SlotData data, TFieldType type) {
+void EngineValueToSlot(const Variant& given, SlotData data, TFieldType type) {
     if (type == ftBlob || type == ftMemo) {
-        if (data.Object != nullptr) *data.Object = value;
+        if (data.Object != nullptr) *data.Object = given;
         return;
     }
-    if (value.IsByteArray()) {
+    if (given.IsByteArray()) {
+        const Variant& value = given;
         const std::vector<std::uint8_t>& bytes = value.Bytes();
         std::uint8_t* out = data.Bytes;
         std::size_t room = data.Size;
@@ -125,6 +176,9 @@ void EngineValueToSlot(const Variant& value, SlotData data, TFieldType type) {
         std::memcpy(out, bytes.data(), std::min(bytes.size(), room));
         return;
     }
+    Variant converted;
+    if (NeedsConversion(given, type)) converted = ConvertedForSlot(given, type);
+    const Variant& value = NeedsConversion(given, type) ? converted : given;
     switch (value.VarType()) {
         case varSmallint: Put(data, static_cast<std::int16_t>(value.ToInteger())); break;
         case varInteger: Put(data, value.ToInteger()); break;

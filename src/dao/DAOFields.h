@@ -85,8 +85,10 @@ struct SlotData {
     Variant* Object = nullptr;
 };
 
-// Stores an engine value into slot data of `type`. Values of types it does not know, Empty
-// and Null leave the data as it was.
+// Stores an engine value into slot data of `type`. A value of another kind than the slot's
+// format (a whole number for a double slot, a 16-bit number for a 32-bit one) is converted
+// by value first; one that cannot be held there, values of types it does not know, Empty and
+// Null leave the data as it was.
 void EngineValueToSlot(const Variant& value, SlotData data, TFieldType type);
 // The engine value of slot data of `type` and declared size; Empty for types without one.
 Variant SlotToEngineValue(const SlotData& data, TFieldType type, int declaredSize);

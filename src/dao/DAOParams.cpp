@@ -6,6 +6,9 @@
 #include <limits>
 #include <utility>
 
+#include "classes/Filer.h"
+#include "db/Field.h"
+#include "rtl/Bitmap.h"
 #include "rtl/Exceptions.h"
 #include "rtl/Format.h"
 #include "rtl/Streams.h"
@@ -334,6 +337,10 @@ void TParam::SetBlobData(std::span<const std::uint8_t> data) {
 }
 
 void TParam::Assign(const TPersistent* source) {
+    if (const auto* field = dynamic_cast<const TField*>(source)) {
+        AssignField(field);
+        return;
+    }
     const auto* param = dynamic_cast<const TParam*>(source);
     if (param == nullptr) {
         TPersistent::Assign(source);
@@ -358,6 +365,50 @@ void TParam::Assign(const TPersistent* source) {
 
 void TParam::Assign(const TStringList& source) {
     SetAsMemo(source.Text());
+}
+
+void TParam::Assign(const TBitmap& source) {
+    TMemoryStream stream;
+    source.SaveToStream(stream);
+    const std::vector<std::uint8_t>& bytes = stream.Bytes();
+    Store(ftGraphic, Variant::FromAnsiString(std::string(bytes.begin(), bytes.end())));
+}
+
+void TParam::AssignTo(TPersistent& destination) const {
+    if (auto* field = dynamic_cast<TField*>(&destination)) {
+        if (isNull_)
+            field->Clear();
+        else
+            field->SetValue(value_);
+        return;
+    }
+    TPersistent::AssignTo(destination);
+}
+
+void TParam::AssignField(const TField* field) {
+    if (field == nullptr)
+        return;
+    TFieldType type = field->DataType();
+    if (type == ftMemo && field->Size() > 255)
+        type = ftString;
+    else if (type == ftAutoInc)
+        type = ftInteger;
+    // Read first: a field that fails to give its value leaves the parameter as it was.
+    const bool isNull = field->IsNull();
+    Variant value = isNull ? Variant() : field->Value();
+    SetDataType(type);
+    if (isNull) {
+        Clear();
+    } else {
+        bound_ = true;
+        isNull_ = false;
+        // Blobs are held as text values of their bytes, as AsBlob holds them.
+        if (value.IsByteArray())
+            value = Variant::FromAnsiString(std::string(value.Bytes().begin(), value.Bytes().end()));
+        value_ = std::move(value);
+    }
+    bound_ = true;
+    name_ = field->FieldName();
 }
 
 bool TParam::IsEqual(const TParam& other) const {
@@ -545,6 +596,12 @@ void TParams::ReadData(TStream& stream) {
 
 bool TParams::ShouldStoreData(const TParams* ancestor) const {
     return ancestor != nullptr ? !IsEqual(*ancestor) : Count() > 0;
+}
+
+void TParams::DefineProperties(TFiler& filer) {
+    filer.DefineBinaryProperty(
+        "Data", [this](TStream& stream) { ReadData(stream); }, [this](TStream& stream) { WriteData(stream); },
+        ShouldStoreData(dynamic_cast<const TParams*>(filer.Ancestor())));
 }
 
 // --- ParseSQLNames ---

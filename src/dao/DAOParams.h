@@ -36,6 +36,8 @@
 
 namespace pavana {
 
+class TBitmap;
+class TField;
 class TParams;
 class TStream;
 class TStringList;
@@ -103,11 +105,20 @@ class TParam : public TPersistent {
     void SetBlobData(std::span<const std::uint8_t> data);
 
     // From another TParam: type, value (or null), bound flag and name; the parameter type only
-    // while this one's is ptUnknown. Assigning a parameter to itself changes nothing. Any
-    // other source goes to the persistent base.
+    // while this one's is ptUnknown. Assigning a parameter to itself changes nothing. From a
+    // field: AssignField. Any other source goes to the persistent base.
     void Assign(const TPersistent* source) override;
     // From a string list: a memo holding the list's whole text.
     void Assign(const TStringList& source);
+    // From a bitmap: an ftGraphic value holding the bitmap's BMP file, as a text value.
+    void Assign(const TBitmap& source);
+    // Into a field: the field takes the value (a null parameter clears it). Any other
+    // destination goes to the persistent base.
+    void AssignTo(TPersistent& destination) const override;
+    // Takes a field's type (ftString for a memo declared longer than 255, ftInteger for an
+    // auto-increment field, whose value is a plain number here), its value or null, and its
+    // name, and becomes bound. Nothing happens without a field.
+    void AssignField(const TField* field);
 
     // Same variant type and value, same name (case-sensitive), type, flags and parameter type.
     bool IsEqual(const TParam& other) const;
@@ -172,6 +183,9 @@ class TParams : public TPersistent {
     // Whether a stored definition carries "Data": the list differs from its ancestor's, or,
     // without an ancestor, it is not empty.
     bool ShouldStoreData(const TParams* ancestor) const;
+    // The one stored property, the binary "Data": ReadData and WriteData, stored when
+    // ShouldStoreData says so for the filer's ancestor (a TParams, or none).
+    void DefineProperties(TFiler& filer) override;
 
   private:
     std::vector<std::unique_ptr<TParam>> items_;

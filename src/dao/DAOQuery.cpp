@@ -1,6 +1,7 @@
 #include "dao/DAOQuery.h"
 
 #include "classes/DefinitionReader.h"
+#include "classes/Filer.h"
 #include "dao/DAODatabase.h"
 #include "rtl/Strings.h"
 
@@ -27,34 +28,6 @@ std::string ReplaceFirstNoCase(const std::string& source, const std::string& pat
     if (at == std::string::npos) return source;
     return source.substr(0, at) + replacement + source.substr(at + pattern.size());
 }
-
-namespace {
-
-// A parameter takes a field's type and value; a null field makes it null of that type.
-void AssignField(TParam& param, const TField& field) {
-    const TFieldType type = field.DataType() == ftAutoInc ? ftInteger : field.DataType();
-    if (field.IsNull()) {
-        param.SetDataType(type);
-        param.Clear();
-        return;
-    }
-    switch (type) {
-        case ftSmallint: param.SetAsSmallInt(static_cast<std::int16_t>(field.AsInteger())); break;
-        case ftInteger: param.SetAsInteger(field.AsInteger()); break;
-        case ftWord: param.SetAsWord(static_cast<std::uint16_t>(field.AsInteger())); break;
-        case ftBoolean: param.SetAsBoolean(field.AsBoolean()); break;
-        case ftFloat: param.SetAsFloat(field.AsFloat()); break;
-        case ftCurrency: param.SetAsCurrency(field.AsFloat()); break;
-        case ftDate: param.SetAsDate(field.AsDateTime()); break;
-        case ftTime: param.SetAsTime(field.AsDateTime()); break;
-        case ftDateTime: param.SetAsDateTime(field.AsDateTime()); break;
-        case ftMemo: param.SetAsMemo(field.AsString()); break;
-        case ftBlob: param.SetAsBlob(field.AsString()); break;
-        default: param.SetAsString(field.AsString()); break;
-    }
-}
-
-}  // namespace
 
 TDAOQuery::TDAOQuery(TComponent* owner)
     : TDAODataset(owner),
@@ -99,6 +72,7 @@ void TDAOQuery::SQLChanged() {
     if (IsLoading()) return;
     RebuildNames(params_, ':');
     RebuildNames(macros_, macroChar_);
+    DataEvent(TDataEvent::dePropertyChange);
 }
 
 void TDAOQuery::RebuildNames(std::unique_ptr<TParams>& list, char marker) {
@@ -150,7 +124,7 @@ void TDAOQuery::FillParamsFromMaster() {
     for (int i = 0; i < params_->Count(); ++i) {
         TParam& param = params_->Items(i);
         if (param.Bound()) continue;
-        AssignField(param, master->FieldByName(param.Name()));
+        param.AssignField(&master->FieldByName(param.Name()));
         param.SetBound(false);
     }
 }
@@ -168,12 +142,18 @@ void TDAOQuery::CreateRecordset() {
     const Variant options(OptionBits(Parameters()));
     recordset_ = queryDef_->OpenRecordset(type, options, lock);
     queryDef_.reset();
-    const bool filtered = Filtered() && !Filter().empty();
-    if (filtered || !sortText_.empty()) {
-        if (filtered) recordset_->SetFilter(Filter());
-        if (!sortText_.empty()) recordset_->SetSort(sortText_);
-        recordset_ = recordset_->OpenRecordset(type, options);
-    }
+    ReopenFilteredAndSorted(type, options);
+}
+
+void TDAOQuery::ReopenFilteredAndSorted(const Variant& type, const Variant& options) {
+    // The engine applies a filter or a sort only to the recordsets opened from a recordset
+    // after they were set; the new one replaces the first, which is released.
+    if (!Filtered() && sortText_.empty()) return;
+    if (Filtered()) recordset_->SetFilter(Filter());
+    if (!sortText_.empty()) recordset_->SetSort(sortText_);
+    std::shared_ptr<engine::Recordset> reopened = recordset_->OpenRecordset(type, options);
+    recordset_->Close();
+    recordset_ = std::move(reopened);
 }
 
 void TDAOQuery::ExecSQL(std::int32_t options) {
@@ -201,6 +181,10 @@ bool TDAOQuery::ReadProperty(std::string_view name, const StoredValue& value, De
         TStringList lines;
         for (const std::string& line : value.AsList()) lines.Add(line);
         SetSQL(lines);
+    } else if (name == "Params.Data") {
+        return ReadDefinedProperty(*params_, "Data", value);
+    } else if (name == "Macros.Data") {
+        return ReadDefinedProperty(*macros_, "Data", value);
     } else if (name == "SortText") {
         SetSortText(value.AsText());
     } else if (name == "MacroChar") {

@@ -81,6 +81,9 @@ private:
     // Reparses `marker` names into a new list that replaces `list`; a failure keeps the old one.
     void RebuildNames(std::unique_ptr<TParams>& list, char marker);
     void TransferParams();
+    // When filtered or sorted: hands the filter and the sort text to the recordset and
+    // replaces it by the one reopened from it with them.
+    void ReopenFilteredAndSorted(const Variant& type, const Variant& options);
     // Gives each parameter not yet bound the value of the master's field of its name.
     void FillParamsFromMaster();
 

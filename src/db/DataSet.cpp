@@ -59,7 +59,7 @@ void TDataSet::SetActive(bool active) {
             throw;
         }
         DataEvent(TDataEvent::deUpdateState);
-        Fire(AfterOpen);
+        DoAfterOpen();
     } else {
         if (state_ == dsEdit || state_ == dsInsert) Cancel();
         Fire(BeforeClose);
@@ -73,7 +73,7 @@ void TDataSet::SetActive(bool active) {
         }
         FreeBuffers();
         DataEvent(TDataEvent::deUpdateState);
-        Fire(AfterClose);
+        DoAfterClose();
     }
 }
 
@@ -110,6 +110,7 @@ void TDataSet::BindFields(bool binding) {
             continue;
         }
         if (field->Calculated()) {
+            if (field->Lookup()) CheckLookupField(*field);
             if (field->IsBlob())
                 throw EDatabaseError(Format("Calculated field '%s' cannot hold a blob or memo", {field->DisplayName()}));
             field->fieldNo_ = 0;
@@ -125,6 +126,17 @@ void TDataSet::BindFields(bool binding) {
                                          std::to_string(def->DataType)}));
         field->fieldNo_ = def->FieldNo;
     }
+}
+
+void TDataSet::CheckLookupField(const TField& field) const {
+    if (field.LookupDataSet() == nullptr || field.KeyFields().empty() || field.LookupKeyFields().empty() ||
+        field.LookupResultField().empty())
+        throw EDatabaseError(Format("Lookup information for field '%s' is incomplete", {field.DisplayName()}));
+    if (field.LookupDataSet() == this)
+        throw EDatabaseError(Format("Field '%s' cannot look up in its own dataset", {field.DisplayName()}));
+    for (const TField* key : GetFieldList(field.KeyFields()))
+        if (key->Lookup())
+            throw EDatabaseError(Format("Field '%s' cannot be the key of a lookup field", {key->DisplayName()}));
 }
 
 bool TDataSet::ReadProperty(std::string_view name, const StoredValue& value, DefinitionReader& reader) {
@@ -327,6 +339,7 @@ void TDataSet::GetCalcFields(TRecordBuffer& buffer) {
     calcBuffer_ = &buffer;
     try {
         ClearCalcFields(buffer);
+        CalculateLookupFields();
         if (AutoCalcFields && OnCalcFields) OnCalcFields(*this);
     } catch (...) {
         state_ = saved;
@@ -335,6 +348,18 @@ void TDataSet::GetCalcFields(TRecordBuffer& buffer) {
     }
     state_ = saved;
     calcBuffer_ = nullptr;
+}
+
+void TDataSet::CalculateLookupFields() {
+    for (TField* field : fields_.fields_) {
+        if (!field->Lookup()) continue;
+        TDataSet* source = field->LookupDataSet();
+        if (source == nullptr || !source->Active()) continue;
+        std::vector<Variant> keys = FieldValues(field->KeyFields());
+        if (std::any_of(keys.begin(), keys.end(), [](const Variant& key) { return key.IsAbsent(); })) continue;
+        std::vector<Variant> found = source->Lookup(field->LookupKeyFields(), keys, field->LookupResultField());
+        if (!found.empty()) field->SetValue(found.front());
+    }
 }
 
 // Navigation ----------------------------------------------------------------------------------
@@ -480,7 +505,7 @@ void TDataSet::Edit() {
     }
     CheckBrowseMode();
     CheckCanModifyDataSet();
-    Fire(BeforeEdit);
+    DoBeforeEdit();
     UpdateCursorPos();
     WithErrorHandler(OnEditError, [this] { InternalEdit(); });
     GetCalcFields(*ActiveBuffer());
@@ -492,7 +517,7 @@ void TDataSet::Edit() {
 void TDataSet::BeginInsertAppend() {
     CheckBrowseMode();
     CheckCanModifyDataSet();
-    Fire(BeforeInsert);
+    DoBeforeInsert();
     Fire(BeforeScroll);
 }
 
@@ -553,13 +578,13 @@ void TDataSet::Post() {
     CheckActive();
     if (state_ != dsEdit && state_ != dsInsert) throw EDatabaseError("Dataset not in edit or insert mode");
     DataEvent(TDataEvent::deUpdateRecord);
-    Fire(BeforePost);
+    DoBeforePost();
     CheckRequiredFields();
     UpdateCursorPos();
     WithErrorHandler(OnPostError, [this] { InternalPost(); });
     SetState(dsBrowse);
     Resync(false);
-    Fire(AfterPost);
+    DoAfterPost();
 }
 
 void TDataSet::Cancel() {
@@ -583,14 +608,14 @@ void TDataSet::Delete() {
     }
     if (recordCount_ == 0) throw EDatabaseError("Cannot perform this operation on an empty dataset");
     DataEvent(TDataEvent::deCheckBrowseMode);
-    Fire(BeforeDelete);
+    DoBeforeDelete();
     CheckCanModifyDataSet();
     Fire(BeforeScroll);
     UpdateCursorPos();
     WithErrorHandler(OnDeleteError, [this] { InternalDelete(); });
     SetState(dsBrowse);
     Resync(false);
-    Fire(AfterDelete);
+    DoAfterDelete();
     Fire(AfterScroll);
 }
 
@@ -614,6 +639,7 @@ void TDataSet::AppendRecord(const std::vector<Variant>& values) {
     try {
         for (std::size_t i = 0; i < values.size() && i < static_cast<std::size_t>(fields_.Count()); ++i)
             if (!values[i].IsEmpty()) fields_[static_cast<int>(i)].SetValue(values[i]);
+        DoBeforePost();
         CheckRequiredFields();
         InternalAddRecord(buffer, true);
     } catch (...) {
@@ -623,6 +649,7 @@ void TDataSet::AppendRecord(const std::vector<Variant>& values) {
     restore();
     CursorPosChanged();
     Resync(false);
+    DoAfterPost();
     Fire(AfterInsert);
     Fire(AfterScroll);
 }
@@ -664,7 +691,7 @@ TField& TDataSet::FieldByName(std::string_view name) const {
 }
 
 std::vector<TField*> TDataSet::GetFieldList(std::string_view names) const {
-    std::vector<TField*> fields;
+    std::vector<TField*> list;
     std::size_t start = 0;
     while (start <= names.size()) {
         std::size_t end = names.find(';', start);
@@ -672,16 +699,70 @@ std::vector<TField*> TDataSet::GetFieldList(std::string_view names) const {
         std::string_view name = names.substr(start, end - start);
         while (!name.empty() && name.front() == ' ') name.remove_prefix(1);
         while (!name.empty() && name.back() == ' ') name.remove_suffix(1);
-        if (!name.empty()) fields.push_back(&FieldByName(name));
+        if (!name.empty()) list.push_back(&FieldByName(name));
         start = end + 1;
     }
-    return fields;
+    return list;
 }
 
 std::vector<Variant> TDataSet::FieldValues(std::string_view names) const {
     std::vector<Variant> values;
-    for (TField* field : GetFieldList(names)) values.push_back(field->Value());
+    for (const TField* field : GetFieldList(names)) values.push_back(field->Value());
     return values;
+}
+
+void TDataSet::SetFieldValues(std::string_view names, const std::vector<Variant>& values) {
+    const std::vector<TField*> fields = GetFieldList(names);
+    if (fields.size() != values.size())
+        throw EDatabaseError(Format("%d values given for %d fields", {values.size(), fields.size()}));
+    for (std::size_t i = 0; i < fields.size(); ++i) fields[i]->SetValue(values[i]);
+}
+
+namespace {
+
+// Key comparison of Lookup: texts as they are, anything else by its numeric value.
+bool SameKeyValue(const Variant& value, const Variant& key) {
+    if (value.IsAbsent() || key.IsAbsent()) return false;
+    if (value.IsText() || key.IsText()) return value.IsText() && key.IsText() && value.ToString() == key.ToString();
+    try {
+        return value.ToDouble() == key.ToDouble();
+    } catch (const EVariantError&) {
+        return value == key;
+    }
+}
+
+}  // namespace
+
+std::vector<Variant> TDataSet::Lookup(std::string_view keyFields, const std::vector<Variant>& keyValues,
+                                      std::string_view resultFields) {
+    const std::vector<TField*> keys = GetFieldList(keyFields);
+    const std::vector<TField*> results = GetFieldList(resultFields);
+    std::vector<Variant> found(results.size(), Variant::Null());
+    if (keys.empty() || keys.size() != keyValues.size()) return found;
+    CheckBrowseMode();
+    const TBookmark start = GetBookmark();
+    DisableControls();
+    auto restore = [&] {
+        if (start.empty())
+            First();
+        else
+            GotoBookmark(start);
+    };
+    try {
+        for (First(); !Eof(); Next()) {
+            bool match = true;
+            for (std::size_t i = 0; i < keys.size() && match; ++i) match = SameKeyValue(keys[i]->Value(), keyValues[i]);
+            if (!match) continue;
+            for (std::size_t i = 0; i < results.size(); ++i) found[i] = results[i]->Value();
+            break;
+        }
+        restore();
+    } catch (...) {
+        EnableControls();
+        throw;
+    }
+    EnableControls();
+    return found;
 }
 
 bool TDataSet::IsLinkedTo(const TDataSource* source) const {
@@ -698,35 +779,8 @@ bool TDataSet::IsLinkedTo(const TDataSource* source) const {
     return false;
 }
 
-// Filtering and searching ---------------------------------------------------------------------
-
-void TDataSet::SetFilterText(const std::string& text) { filterText_ = text; }
-
-void TDataSet::SetFiltered(bool filtered) {
-    if (filtered == filtered_) return;
-    if (!Active() || IsReading()) {
-        filtered_ = filtered;
-        return;
-    }
-    CheckBrowseMode();
-    filtered_ = filtered;
-    First();
-}
-
 bool TDataSet::Locate(std::string_view, const std::vector<Variant>&, TLocateOptions) {
     throw EDatabaseError("Operation not supported");
-}
-
-std::vector<Variant> TDataSet::LookupValues(std::string_view, const std::vector<Variant>&, std::string_view) {
-    throw EDatabaseError("Operation not supported");
-}
-
-Variant TDataSet::Lookup(std::string_view keyFields, const std::vector<Variant>& keyValues,
-                         std::string_view resultField) {
-    if (GetFieldList(resultField).size() > 1)
-        throw EDatabaseError("Lookup gives the value of one field; LookupValues gives several");
-    std::vector<Variant> values = LookupValues(keyFields, keyValues, resultField);
-    return values.empty() ? Variant::Null() : std::move(values.front());
 }
 
 std::unique_ptr<TStream> TDataSet::CreateBlobStream(TField&, TBlobStreamMode) {

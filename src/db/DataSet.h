@@ -63,6 +63,7 @@ enum class TDataEvent {
     deUpdateRecord,
     deUpdateState,
     deCheckBrowseMode,
+    dePropertyChange,
 };
 // What an error handler of post, edit or delete decides: raise the error, drop it silently,
 // or try the operation again.
@@ -111,7 +112,8 @@ public:
     void Post();
     void Cancel();
     void Delete();
-    // Appends a record whose fields take `values` in field order (Empty ones stay unset).
+    // Appends a record whose fields take `values` in field order (Empty ones stay unset); the
+    // before-post and after-post notifications run around the append as for a posted insert.
     void AppendRecord(const std::vector<Variant>& values);
     // Re-reads the records from the derived dataset.
     void Refresh();
@@ -127,31 +129,13 @@ public:
     // 0 equal, negative when `a` comes first, positive after; empty bookmarks come last.
     virtual int CompareBookmarks(const TBookmark& a, const TBookmark& b) const;
 
-    // Filtering. The text is a condition in the derived dataset's own syntax, handed to it
-    // unchanged; while the dataset is filtered, `OnFilterRecord` (when set) also judges every
-    // record fetched. Here both setters only store, and a change of Filtered on an open
-    // dataset moves to the first record; derived datasets apply the text themselves.
-    const std::string& Filter() const { return filterText_; }
-    virtual void SetFilterText(const std::string& text);
-    bool Filtered() const { return filtered_; }
-    virtual void SetFiltered(bool filtered);
-
-    // Searching by key: `keyFields` names fields separated by ";", `keyValues` holds one
-    // value per named field. Locate makes the first matching record current and gives
-    // whether there was one; LookupValues gives the `resultFields` values of that record
-    // without moving (empty when none matches), Lookup the value of one result field (Null
-    // when none matches). Datasets without a search of their own fail with EDatabaseError
-    // "Operation not supported".
+    // Locate makes the first record whose `keyFields` (";"-separated) equal `keyValues` (one
+    // value per key field) current and gives whether there was one. `OnFilterRecord`, while
+    // the dataset is filtered, judges every record a dataset that supports it fetches.
+    // Datasets without a search of their own fail with EDatabaseError "Operation not supported".
     virtual bool Locate(std::string_view keyFields, const std::vector<Variant>& keyValues, TLocateOptions options);
     bool Locate(std::string_view keyFields, const Variant& keyValue, TLocateOptions options = {}) {
         return Locate(keyFields, std::vector<Variant>{keyValue}, options);
-    }
-    virtual std::vector<Variant> LookupValues(std::string_view keyFields, const std::vector<Variant>& keyValues,
-                                              std::string_view resultFields);
-    // Fails with EDatabaseError when `resultField` names more than one field.
-    Variant Lookup(std::string_view keyFields, const std::vector<Variant>& keyValues, std::string_view resultField);
-    Variant Lookup(std::string_view keyFields, const Variant& keyValue, std::string_view resultField) {
-        return Lookup(keyFields, std::vector<Variant>{keyValue}, resultField);
     }
 
     // A stream over the value of a blob or memo field of the active record, which the caller
@@ -164,19 +148,37 @@ public:
     // Whether `source` leads, through the masters of its datasets, back to this dataset.
     bool IsLinkedTo(const TDataSource* source) const;
 
-    // The fields named in `names` (";"-separated, blanks around names ignored), in order;
-    // an unknown name fails with EDatabaseError "Field '%s' not found".
-    std::vector<TField*> GetFieldList(std::string_view names) const;
-
     // Fields.
     TFieldDefs& FieldDefs() { return fieldDefs_; }
     const TFields& Fields() const { return fields_; }
     TField* FindField(std::string_view name) const { return fields_.FindField(name); }
     // Fails with EDatabaseError "Field '%s' not found".
     TField& FieldByName(std::string_view name) const;
-    // One field's value, or for a ";"-separated list an array-less vector of values.
+    // The fields named in a ";"-separated list, in its order (blanks around names ignored);
+    // fails with "Field '%s' not found" for a name the dataset lacks.
+    std::vector<TField*> GetFieldList(std::string_view names) const;
+    // The values of the fields named in a ";"-separated list: one for one name, one per name
+    // for several.
     std::vector<Variant> FieldValues(std::string_view names) const;
+    // Writes one value per named field; fails with EDatabaseError when the counts differ
+    // (before any field is written).
+    void SetFieldValues(std::string_view names, const std::vector<Variant>& values);
+    // The values of `resultFields` in the first record whose `keyFields` equal `keyValues`
+    // (one value per key field; numbers compare by value, texts exactly, a null key matches
+    // nothing); one Null per result field when none does. The base scans the records from
+    // the first under DisableControls and returns to the record it stood on, running the
+    // scroll events as it goes; datasets that can search faster override it.
+    virtual std::vector<Variant> Lookup(std::string_view keyFields, const std::vector<Variant>& keyValues,
+                                        std::string_view resultFields);
     bool DefaultFields() const { return defaultFields_; }
+
+    // The filter: an expression in the derived dataset's own syntax, applied by it while
+    // Filtered is true. The base only keeps both (empty and false by default); a dataset that
+    // filters overrides the setters and calls these to store the new values.
+    const std::string& Filter() const { return filterText_; }
+    virtual void SetFilterText(std::string text) { filterText_ = std::move(text); }
+    bool Filtered() const { return filtered_; }
+    virtual void SetFiltered(bool filtered) { filtered_ = filtered; }
 
     // Data sources are told of every change until DisableControls; EnableControls (as many
     // times as DisableControls ran) tells them the whole dataset changed.
@@ -241,6 +243,17 @@ protected:
     // An exception escaped a notification handler; the default passes it on.
     virtual void InternalHandleException() { throw; }
 
+    // Notifications around opening, closing and changing records. Each runs its event;
+    // a derived class that extends one calls the base first.
+    virtual void DoAfterClose() { Fire(AfterClose); }
+    virtual void DoAfterDelete() { Fire(AfterDelete); }
+    virtual void DoAfterOpen() { Fire(AfterOpen); }
+    virtual void DoAfterPost() { Fire(AfterPost); }
+    virtual void DoBeforeDelete() { Fire(BeforeDelete); }
+    virtual void DoBeforeEdit() { Fire(BeforeEdit); }
+    virtual void DoBeforeInsert() { Fire(BeforeInsert); }
+    virtual void DoBeforePost() { Fire(BeforePost); }
+
     virtual int GetRecordCount() const { return -1; }
     virtual int GetRecNo() const { return -1; }
     virtual void SetRecNoValue(int) {}
@@ -251,16 +264,13 @@ protected:
     // Bytes of the calculated-field area (1 flag byte plus the data of each calculated field).
     std::size_t CalcFieldsSize() const { return calcFieldsSize_; }
     bool HasRecords() const { return recordCount_ > 0; }
-    // Computes the calculated fields of `buffer` through OnCalcFields.
+    // Computes the lookup fields of `buffer`, then its calculated fields through OnCalcFields.
     void GetCalcFields(TRecordBuffer& buffer);
     // Forgets which buffer the derived cursor stands on (after it moved on its own).
     void CursorPosChanged() { currentRecord_ = -1; }
     // Puts the derived cursor on the active record.
     void UpdateCursorPos();
     void SetTempState(TDataSetState state) { state_ = state; }
-    // Store the filter settings without further action (for derived setters).
-    void StoreFilterText(const std::string& text) { filterText_ = text; }
-    void StoreFiltered(bool filtered) { filtered_ = filtered; }
     // A record buffer of the dataset's own that no window position uses (searches fill it).
     TRecordBuffer& TempBuffer() { return *tempBuffer_; }
     // Runs `read` in the calculated-fields state over `buffer`, whose calculated fields are
@@ -298,6 +308,8 @@ private:
         if (event) event(*this);
     }
     void BindFields(bool binding);
+    void CheckLookupField(const TField& field) const;
+    void CalculateLookupFields();
     void AddDataSource(TDataSource& source);
     void RemoveDataSource(TDataSource& source);
     void UpdateBufferCount();
@@ -306,6 +318,8 @@ private:
     bool streamedActive_ = false;
     TFieldDefs fieldDefs_;
     TFields fields_;
+    std::string filterText_;
+    bool filtered_ = false;
     bool defaultFields_ = false;
     std::vector<std::unique_ptr<TRecordBuffer>> buffers_;  // window plus one spare at the end
     int bufferCount_ = 0;
@@ -315,8 +329,6 @@ private:
     bool bof_ = true;
     bool eof_ = true;
     bool modified_ = false;
-    std::string filterText_;
-    bool filtered_ = false;
     int disableCount_ = 0;
     TRecordBuffer* calcBuffer_ = nullptr;
     std::size_t calcFieldsSize_ = 0;

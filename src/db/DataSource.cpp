@@ -109,6 +109,7 @@ void TDataLink::DataEvent(TDataEvent event, TField* field) {
         case TDataEvent::deUpdateRecord: UpdateData(); break;
         case TDataEvent::deCheckBrowseMode: CheckBrowseMode(); break;
         case TDataEvent::deUpdateState: UpdateState(); break;
+        case TDataEvent::dePropertyChange: DataSetPropertyChanged(); break;
     }
 }
 

@@ -78,6 +78,8 @@ protected:
     // The dataset is about to post or leave the record: write pending edits into the fields.
     virtual void UpdateData() {}
     virtual void CheckBrowseMode() {}
+    // A property that shapes the dataset's rows changed (a query's text, for one).
+    virtual void DataSetPropertyChanged() {}
 
 private:
     friend class TDataSource;

@@ -26,6 +26,27 @@ void StoreValue(void* data, T value) {
     std::memcpy(data, &value, sizeof value);
 }
 
+// Room for one value's native data, zeroed: on the stack for every type but long texts.
+class NativeData {
+public:
+    explicit NativeData(std::size_t size) {
+        if (size > sizeof local_) {
+            heap_.assign(size, 0);
+        } else {
+            std::memset(local_, 0, size);
+        }
+        bytes_ = size > sizeof local_ ? heap_.data() : local_;
+    }
+    NativeData(const NativeData&) = delete;
+    NativeData& operator=(const NativeData&) = delete;
+    std::uint8_t* Bytes() { return bytes_; }
+
+private:
+    alignas(8) std::uint8_t local_[512];
+    std::vector<std::uint8_t> heap_;
+    std::uint8_t* bytes_;
+};
+
 std::string BytesText(const std::vector<std::uint8_t>& bytes) { return std::string(bytes.begin(), bytes.end()); }
 
 }  // namespace
@@ -112,7 +133,21 @@ void TField::Change() {
     if (OnChange) OnChange(*this);
 }
 
+void TField::SetLookupDataSet(TDataSet* dataSet) {
+    if (dataSet == lookupDataSet_) return;
+    if (lookupDataSet_ != nullptr) RemoveFreeNotification(lookupDataSet_);
+    lookupDataSet_ = dataSet;
+    if (lookupDataSet_ != nullptr) FreeNotification(lookupDataSet_);
+}
+
+void TField::Notification(TComponent* component, TOperation operation) {
+    TComponent::Notification(component, operation);
+    if (operation == TOperation::opRemove && component == lookupDataSet_) lookupDataSet_ = nullptr;
+}
+
 void TField::CheckCanModify() const {
+    // Calculated values are the dataset's own work, also on a dataset that cannot be changed.
+    if (Calculated() && dataSet_ != nullptr && dataSet_->State() == dsCalcFields) return;
     if (readOnly_ || dataSet_ == nullptr || !dataSet_->CanModify())
         throw EDatabaseError(Format("Field '%s' cannot be modified", {DisplayName()}));
 }
@@ -136,9 +171,9 @@ Variant TField::Value() const {
         if (!GetData(&data) || data.IsAbsent()) return Variant::Null();
         return NativeToVariant(&data);
     }
-    std::vector<std::uint8_t> data(DataSize());
-    if (!GetData(data.data())) return Variant::Null();
-    return NativeToVariant(data.data());
+    NativeData data(DataSize());
+    if (!GetData(data.Bytes())) return Variant::Null();
+    return NativeToVariant(data.Bytes());
 }
 
 void TField::SetValue(const Variant& value) {
@@ -194,8 +229,9 @@ void TField::SetAsDateTime(TDateTime value) { SetValue(Variant::FromDate(value))
 // Text ----------------------------------------------------------------------------------------
 
 std::string TStringField::AsString() const {
-    Variant v = Value();
-    return v.IsNull() ? std::string() : v.ToString();
+    NativeData data(DataSize());
+    if (!GetData(data.Bytes())) return {};
+    return std::string(reinterpret_cast<const char*>(data.Bytes()));
 }
 
 Variant TStringField::NativeToVariant(const void* data) const {

@@ -44,7 +44,9 @@ namespace pavana {
 
 class TDataSet;
 
-enum class TFieldKind { fkData, fkCalculated };
+// Data fields read the dataset's columns; calculated fields get their values from
+// OnCalcFields; lookup fields from a record of another dataset (see TField::LookupDataSet).
+enum class TFieldKind { fkData, fkCalculated, fkLookup };
 
 // Bytes of a field's native data for a type and declared size; 0 for types without data.
 std::size_t NativeDataSize(TFieldType type, int size);
@@ -74,7 +76,21 @@ public:
     int FieldNo() const { return fieldNo_; }
     TFieldKind FieldKind() const { return fieldKind_; }
     void SetFieldKind(TFieldKind kind) { fieldKind_ = kind; }
-    bool Calculated() const { return fieldKind_ == TFieldKind::fkCalculated; }
+    // Calculated and lookup fields: their values live in the dataset's calculated-field area.
+    bool Calculated() const { return fieldKind_ != TFieldKind::fkData; }
+    bool Lookup() const { return fieldKind_ == TFieldKind::fkLookup; }
+    // A lookup field shows `LookupResultField` of the first record of `LookupDataSet` whose
+    // `LookupKeyFields` equal this record's `KeyFields` (";"-separated lists of one length);
+    // it has no value while a key field is null or the lookup dataset is closed. The lookup
+    // dataset is borrowed: when it is freed the field forgets it.
+    TDataSet* LookupDataSet() const { return lookupDataSet_; }
+    void SetLookupDataSet(TDataSet* dataSet);
+    const std::string& KeyFields() const { return keyFields_; }
+    void SetKeyFields(std::string names) { keyFields_ = std::move(names); }
+    const std::string& LookupKeyFields() const { return lookupKeyFields_; }
+    void SetLookupKeyFields(std::string names) { lookupKeyFields_ = std::move(names); }
+    const std::string& LookupResultField() const { return lookupResultField_; }
+    void SetLookupResultField(std::string name) { lookupResultField_ = std::move(name); }
     bool ReadOnly() const { return readOnly_; }
     void SetReadOnly(bool readOnly) { readOnly_ = readOnly; }
     bool Required() const { return required_; }
@@ -121,6 +137,7 @@ public:
     void Change();
 
 protected:
+    void Notification(TComponent* component, TOperation operation) override;
     // The value of non-null native data, and native data from a non-absent value.
     virtual Variant NativeToVariant(const void* data) const = 0;
     virtual void VariantToNative(const Variant& value, void* data) const = 0;
@@ -141,6 +158,10 @@ private:
     bool readOnly_ = false;
     bool required_ = false;
     std::string displayLabel_;
+    TDataSet* lookupDataSet_ = nullptr;
+    std::string keyFields_;
+    std::string lookupKeyFields_;
+    std::string lookupResultField_;
     const void* validating_ = nullptr;  // the data being validated, read in place of the record's
 };
 

@@ -119,6 +119,15 @@ public:
     // The current record's bookmark, a byte array of at least 4 bytes; setting one makes
     // its record current (3159 "Not a valid bookmark." for anything else).
     virtual Variant Bookmark() const = 0;
+    // The first 4 bytes of Bookmark() as a little-endian signed integer, with the same
+    // failures; an engine that can tell it without building the array overrides this.
+    virtual std::int32_t BookmarkKey() const {
+        const Variant bookmark = Bookmark();
+        const std::vector<std::uint8_t>& b = bookmark.Bytes();
+        std::uint32_t key = 0;
+        for (std::size_t i = 0; i < 4 && i < b.size(); ++i) key |= static_cast<std::uint32_t>(b[i]) << (8 * i);
+        return static_cast<std::int32_t>(key);
+    }
     virtual void SetBookmark(const Variant& bookmark) = 0;
     virtual Variant LastModified() const = 0;
 

@@ -299,6 +299,37 @@ TEST_F(DAODatasetTest, SortTextAndRefresh) {
     EXPECT_EQ(Names(), "Zeca;Carla;Bruno;Ana;");
 }
 
+TEST_F(DAODatasetTest, FilterAppliesWhenFilteredAndTogetherWithTheSort) {
+    query_.SetFilterText("nota > 5");
+    OpenSql("SELECT * FROM aluno");
+    EXPECT_EQ(Names(), "Ana;Bruno;Carla;");
+    query_.Close();
+    query_.SetFiltered(true);
+    query_.SetSortText("nome DESC");
+    query_.Open();
+    EXPECT_EQ(Names(), "Carla;Ana;");
+    query_.Close();
+    query_.SetFilterText("nota >");
+    EXPECT_THROW(query_.Open(), EOleException);
+    EXPECT_FALSE(query_.Active());
+    EXPECT_TRUE(database_.OpenDatasets().empty());
+}
+
+TEST_F(DAODatasetTest, EditingTheTextInPlaceTellsTheLinks) {
+    struct Link : TDataLink {
+        int changes = 0;
+        void DataSetPropertyChanged() override { ++changes; }
+    } link;
+    TDataSource source(nullptr);
+    source.SetDataSet(&query_);
+    link.SetDataSource(&source);
+    OpenSql("SELECT * FROM aluno");
+    EXPECT_EQ(link.changes, 0);
+    query_.SQL().Add("WHERE id = 1");
+    EXPECT_EQ(link.changes, 1);
+    EXPECT_TRUE(query_.Active());
+}
+
 TEST_F(DAODatasetTest, RecordsetTooWideForItsBuffersIsRefused) {
     database_.Connect();
     std::string columns = "c0 TEXT(255)";

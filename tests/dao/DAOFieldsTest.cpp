@@ -71,7 +71,18 @@ TEST(DAOFieldsTest, EngineValuesIntoSlots) {
     EXPECT_TRUE(bytes.Guarded());
     EXPECT_EQ(SlotToEngineValue(bytes.Data(), ftVarBytes, 4).Bytes(), (std::vector<std::uint8_t>{1, 2, 3, 4}));
 
+    // Values of another kind than the slot's are converted by value, or leave it untouched.
+    Slot widened(ftInteger), floated(ftFloat), texted(ftString, 8);
+    EngineValueToSlot(Variant(std::int16_t{-3}), widened.Data(), ftInteger);
+    EngineValueToSlot(Variant(std::int32_t{7}), floated.Data(), ftFloat);
+    EngineValueToSlot(Variant(std::int32_t{42}), texted.Data(), ftString);
+    EXPECT_EQ(widened.As<std::int32_t>(), -3);
+    EXPECT_DOUBLE_EQ(floated.As<double>(), 7.0);
+    EXPECT_EQ(SlotToEngineValue(texted.Data(), ftString, 8).ToString(), "42");
+
     Slot untouched(ftInteger);
+    EngineValueToSlot(Variant("abc"), untouched.Data(), ftInteger);
+    EngineValueToSlot(Variant(3e9), untouched.Data(), ftInteger);
     EngineValueToSlot(Variant::Null(), untouched.Data(), ftInteger);
     EngineValueToSlot(Variant::FromError(5), untouched.Data(), ftInteger);
     EXPECT_EQ(untouched.As<std::int32_t>(), 0);

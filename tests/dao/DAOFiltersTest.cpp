@@ -135,9 +135,9 @@ TEST_F(DAOFiltersTest, LookupReadsTheFoundRecordWithoutMoving) {
     Open(query_, "SELECT * FROM aluno ORDER BY id");
     int scrolls = 0;
     query_.AfterScroll = [&](TDataSet&) { ++scrolls; };
-    EXPECT_EQ(query_.Lookup("id", Variant(3), "nota").ToDouble(), 9.0);
-    EXPECT_EQ(query_.LookupValues("nome", {Variant("Bruno")}, "id;nota"), (std::vector<Variant>{Variant(2), Variant(4.0)}));
-    EXPECT_TRUE(query_.Lookup("id", Variant(7), "nome").IsNull());
+    EXPECT_EQ(query_.Lookup("id", {Variant(3)}, "nota"), std::vector<Variant>{Variant(9.0)});
+    EXPECT_EQ(query_.Lookup("nome", {Variant("Bruno")}, "id;nota"), (std::vector<Variant>{Variant(2), Variant(4.0)}));
+    EXPECT_EQ(query_.Lookup("id", {Variant(7)}, "nome;nota"), (std::vector<Variant>{Variant::Null(), Variant::Null()}));
     EXPECT_EQ(Current(), "Ana");
     query_.Next();
     EXPECT_EQ(Current(), "Bruno");
@@ -315,7 +315,7 @@ TEST_F(DAOFiltersTest, DetailFollowsItsMasterAndRefusesCircles) {
     detail.Edit();
     detail.FieldByName("valor").SetAsFloat(9);
     query_.Next();  // the master's move posts the detail's edit first
-    EXPECT_EQ(query_.Lookup("id", Variant(1), "id").ToInteger(), 1);
+    EXPECT_EQ(query_.Lookup("id", {Variant(1)}, "id")[0].ToInteger(), 1);
     query_.First();
     EXPECT_EQ(values(), "9;10;");
 

@@ -293,5 +293,53 @@ TEST_F(DataSetTest, PersistentAndCalculatedFields) {
     EXPECT_FALSE(data_.Active());
 }
 
+TEST_F(DataSetTest, LookupFieldsAndFieldValueLists) {
+    MemoryDataSet names({{"codigo", ftSmallint}, {"nome", ftString, 10}});
+    names.Open();
+    for (const auto& [code, name] : {std::pair{2, "dois"}, std::pair{3, "três"}}) {
+        names.Append();
+        names.SetFieldValues("codigo; nome", {Variant(std::int32_t{code}), Variant(name)});
+        names.Post();
+    }
+    EXPECT_THROW(names.SetFieldValues("codigo;nome", {Variant(1)}), EDatabaseError);
+    names.Last();
+    EXPECT_EQ(names.Lookup("codigo", {Variant(2.0)}, "nome")[0].ToString(), "dois");
+    EXPECT_TRUE(names.Lookup("codigo", {Variant("2")}, "nome")[0].IsNull());
+    EXPECT_TRUE(names.Lookup("codigo", {Variant::Null()}, "nome")[0].IsNull());
+    EXPECT_EQ(names.FieldByName("codigo").AsInteger(), 3);
+
+    TIntegerField n(nullptr);
+    n.SetFieldName("n");
+    TStringField extenso(nullptr, 10);
+    extenso.SetFieldName("extenso");
+    extenso.SetFieldKind(TFieldKind::fkLookup);
+    extenso.SetLookupDataSet(&names);
+    extenso.SetKeyFields("n");
+    extenso.SetLookupKeyFields("codigo");
+    extenso.SetLookupResultField("nome");
+    n.SetDataSet(&data_);
+    extenso.SetDataSet(&data_);
+    Fill(3);
+    // Looked-up values are the dataset's own work, also where records cannot be changed.
+    data_.canModify = false;
+    data_.Refresh();
+    std::string shown;
+    for (data_.First(); !data_.Eof(); data_.Next())
+        shown += extenso.IsNull() ? std::string("-;") : extenso.AsString() + ";";
+    EXPECT_EQ(shown, "-;dois;três;");
+    EXPECT_EQ(data_.FieldValues("extenso;n")[1].ToInteger(), 3);
+    EXPECT_EQ(names.FieldByName("codigo").AsInteger(), 3);
+    data_.Close();
+
+    extenso.SetLookupResultField("");
+    EXPECT_THROW(data_.Open(), EDatabaseError);
+    extenso.SetLookupResultField("nome");
+    {
+        MemoryDataSet gone({{"codigo", ftSmallint}});
+        extenso.SetLookupDataSet(&gone);
+    }
+    EXPECT_EQ(extenso.LookupDataSet(), nullptr);
+}
+
 }  // namespace
 }  // namespace pavana

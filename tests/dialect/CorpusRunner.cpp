@@ -1,5 +1,6 @@
 // Runs the dialect corpus: every corpus/*.test file is one test, run on a fresh in-memory
-// SQLite connection with the dialect's functions registered and the clock fixed at
+// SQLite connection set up as the engine sets up its own (foreign keys on, double-quoted
+// names never taken as strings), the dialect's functions registered and the clock fixed at
 // 2024-03-15 10:30:00. A file is a sequence of records separated by blank lines:
 //
 //   statement ok                    the statement translates and runs
@@ -9,6 +10,9 @@
 //                                   " | "; NULL is Null, (empty) the zero-length text
 //   translate                       a statement, then "----", then the SQLite text it becomes
 //
+// "statement ok" and "query" may end in "with v1 | v2 ...": the values of the statement's
+// parameters in the order of its PARAMETERS clause ('text', a number, or Null).
+// Failures of SQLite are reported the way the engine reports them (its message and number).
 // Lines starting with "#" are comments. Statement texts may span lines.
 #include <gtest/gtest.h>
 #include <sqlite3.h>
@@ -23,9 +27,11 @@
 #include <string>
 #include <vector>
 
+#include "engine/EngineError.h"
 #include "engine/dialect/JetDate.h"
 #include "engine/dialect/JetFunctions.h"
 #include "engine/dialect/Translator.h"
+#include "engine/sqlite/SqliteErrors.h"
 
 namespace pavana::engine::dialect {
 namespace {
@@ -37,7 +43,22 @@ struct Record {
     std::string directive;
     std::string text;
     std::vector<std::string> expected;
+    std::vector<std::string> values;  // parameter values, as written after "with"
 };
+
+// Splits "query with 1 | 'a'" into the directive and its values.
+void SplitValues(Record& r) {
+    const std::size_t at = r.directive.find(" with ");
+    if (at == std::string::npos || r.directive.rfind("statement error", 0) == 0) return;
+    std::string rest = r.directive.substr(at + 6);
+    r.directive.erase(at);
+    for (std::size_t from = 0;;) {
+        const std::size_t bar = rest.find(" | ", from);
+        r.values.push_back(rest.substr(from, bar == std::string::npos ? std::string::npos : bar - from));
+        if (bar == std::string::npos) break;
+        from = bar + 3;
+    }
+}
 
 std::vector<Record> ReadRecords(const fs::path& file) {
     std::ifstream in(file);
@@ -47,6 +68,7 @@ std::vector<Record> ReadRecords(const fs::path& file) {
     Record current;
     bool inExpected = false;
     auto flush = [&] {
+        SplitValues(current);
         if (!current.directive.empty()) records.push_back(current);
         current = Record{};
         inExpected = false;
@@ -117,15 +139,41 @@ struct Outcome {
     std::vector<std::string> rows;
 };
 
-Outcome Execute(sqlite3* db, const std::string& sql, bool collect) {
+void Bind(sqlite3_stmt* stmt, int slot, const std::string& value) {
+    if (value == "Null") {
+        sqlite3_bind_null(stmt, slot);
+    } else if (value.size() >= 2 && value.front() == '\'' && value.back() == '\'') {
+        const std::string text = value.substr(1, value.size() - 2);
+        sqlite3_bind_text(stmt, slot, text.c_str(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
+    } else if (value.find_first_of(".eE") == std::string::npos) {
+        sqlite3_bind_int64(stmt, slot, std::stoll(value));
+    } else {
+        sqlite3_bind_double(stmt, slot, std::stod(value));
+    }
+}
+
+// The engine's number and message of SQLite's failure of `sql`.
+void TranslateFailure(sqlite3* db, const std::string& sql, Outcome& outcome) {
+    try {
+        sqlite::RaiseStatementError(sqlite::SqliteFailure(sqlite3_extended_errcode(db), outcome.message), sql,
+                                    "corpus");
+    } catch (const EOleException& e) {
+        outcome.number = EngineErrorNumber(e.ErrorCode());
+        outcome.message = e.Message();
+    }
+}
+
+Outcome Execute(sqlite3* db, const std::string& sql, bool collect, const std::vector<std::string>& values = {}) {
     Outcome outcome;
     sqlite3_stmt* raw = nullptr;
     if (sqlite3_prepare_v2(db, sql.c_str(), -1, &raw, nullptr) != SQLITE_OK) {
         outcome.failed = true;
         outcome.message = sqlite3_errmsg(db);
+        TranslateFailure(db, sql, outcome);
         return outcome;
     }
     std::unique_ptr<sqlite3_stmt, StmtFinalizer> stmt(raw);
+    for (std::size_t i = 0; i < values.size(); ++i) Bind(stmt.get(), static_cast<int>(i) + 1, values[i]);
     int rc;
     while ((rc = sqlite3_step(stmt.get())) == SQLITE_ROW) {
         if (!collect) continue;
@@ -139,11 +187,12 @@ Outcome Execute(sqlite3* db, const std::string& sql, bool collect) {
     if (rc != SQLITE_DONE) {
         outcome.failed = true;
         outcome.message = sqlite3_errmsg(db);
+        TranslateFailure(db, sql, outcome);
     }
     return outcome;
 }
 
-Outcome Run(sqlite3* db, const std::string& jet, bool collect) {
+Outcome Run(sqlite3* db, const std::string& jet, bool collect, const std::vector<std::string>& values = {}) {
     Outcome outcome;
     Translation t;
     try {
@@ -155,13 +204,16 @@ Outcome Run(sqlite3* db, const std::string& jet, bool collect) {
         return outcome;
     }
     sqlite3_exec(db, "SAVEPOINT corpus", nullptr, nullptr, nullptr);
-    outcome = Execute(db, t.sql, collect);
+    outcome = Execute(db, t.sql, collect, values);
     for (std::size_t i = 0; !outcome.failed && i < t.followUp.size(); ++i) {
         Outcome more = Execute(db, t.followUp[i], false);
         if (more.failed) outcome = more;
     }
+    for (std::size_t i = 0; !outcome.failed && i < t.metadata.size(); ++i) {
+        Outcome more = Execute(db, t.metadata[i], false);
+        if (more.failed) outcome = more;
+    }
     if (outcome.failed) {
-        outcome.number = FunctionErrorNumber(outcome.message).value_or(0);
         sqlite3_exec(db, "ROLLBACK TO corpus", nullptr, nullptr, nullptr);
     }
     sqlite3_exec(db, "RELEASE corpus", nullptr, nullptr, nullptr);
@@ -178,6 +230,9 @@ void RunFile(const fs::path& file) {
     sqlite3* raw = nullptr;
     ASSERT_EQ(sqlite3_open(":memory:", &raw), SQLITE_OK);
     std::unique_ptr<sqlite3, DbCloser> db(raw);
+    // The connection is set up as the engine sets up its own.
+    sqlite3_exec(db.get(), "PRAGMA foreign_keys = ON", nullptr, nullptr, nullptr);
+    sqlite3_db_config(db.get(), SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
     const double now = DateValueOf({2024, 3, 15, 10, 30, 0});
     RegisterJetFunctions(db.get(), [now] { return now; });
     const std::vector<Record> records = ReadRecords(file);
@@ -194,7 +249,7 @@ void RunFile(const fs::path& file) {
             ASSERT_EQ(r.expected.size(), 1u) << where << "translate needs one expected line";
             EXPECT_EQ(actual, r.expected[0]) << where << r.text;
         } else if (r.directive == "statement ok") {
-            Outcome o = Run(db.get(), r.text, false);
+            Outcome o = Run(db.get(), r.text, false, r.values);
             EXPECT_FALSE(o.failed) << where << r.text << "\n  failed: " << o.number << " " << o.message;
         } else if (r.directive == "statement fails") {
             Outcome o = Run(db.get(), r.text, false);
@@ -210,7 +265,7 @@ void RunFile(const fs::path& file) {
             EXPECT_EQ(o.number, number) << where << r.text << "\n  message: " << o.message;
             EXPECT_EQ(o.message, message) << where << r.text;
         } else if (r.directive == "query") {
-            Outcome o = Run(db.get(), r.text, true);
+            Outcome o = Run(db.get(), r.text, true, r.values);
             EXPECT_FALSE(o.failed) << where << r.text << "\n  failed: " << o.number << " " << o.message;
             EXPECT_EQ(o.rows, r.expected) << where << r.text << "\n  rows:\n" << Joined(o.rows);
         } else {

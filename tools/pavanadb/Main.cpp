@@ -11,6 +11,8 @@
 
 #include "StatementReader.h"
 #include "ValueText.h"
+#include "dao/DAODatabase.h"
+#include "dao/DAOQuery.h"
 #include "engine/ClassRegistry.h"
 #include "engine/DBEngine.h"
 #include "engine/EngineError.h"
@@ -122,25 +124,49 @@ int ChangePassword(const Arguments& a) {
     return 0;
 }
 
-void PrintRows(engine::Database& db, const std::string& statement) {
-    auto rs = db.OpenRecordset(statement, Variant(engine::dbOpenForwardOnly));
-    auto fields = rs->GetFields();
-    const std::int32_t count = fields->Count();
+// Query results are read the way a program using the DAO layer reads them: through a
+// forward-only TDAOQuery and its field objects. The statement goes to the engine as written
+// (no parameters or macros are taken from it). A column of a type that has no field object
+// (binary, GUID, big integer) is read from the engine record the dataset stands on.
+void PrintRows(TDAODatabase& connection, const std::string& statement) {
+    TDAOQuery query(nullptr);
+    query.SetDatabase(&connection);
+    query.SetOpenType(TDAOQueryOpenType::db_OpenForwardOnly);
+    query.SQL().SetText(statement);
+    query.Params().Clear();
+    query.Macros().Clear();
+    query.Open();
+    const TDAOFieldDescs& descs = query.FieldDescs();
+    const TFieldDefs& defs = query.FieldDefs();
+    std::vector<const TField*> fieldOfColumn(static_cast<std::size_t>(descs.Count()), nullptr);
+    for (int i = 0; i < query.Fields().Count(); ++i) {
+        const TField& field = query.Fields()[i];
+        if (field.FieldNo() >= 1) fieldOfColumn[static_cast<std::size_t>(field.FieldNo() - 1)] = &field;
+    }
     std::string line;
-    for (std::int32_t i = 0; i < count; ++i) {
+    for (int i = 0; i < defs.Count(); ++i) {
         if (i > 0) line += '\t';
-        line += EscapedText(fields->Item(i)->Name());
+        line += EscapedText(defs.Items(i).Name);
     }
     std::cout << line << '\n';
-    for (; !rs->IsEOF(); rs->MoveNext()) {
+    for (; !query.Eof(); query.Next()) {
         line.clear();
-        for (std::int32_t i = 0; i < count; ++i) {
+        for (int i = 0; i < descs.Count(); ++i) {
             if (i > 0) line += '\t';
-            line += ValueText(fields->Item(i)->Value());
+            const TField* field = fieldOfColumn[static_cast<std::size_t>(i)];
+            if (field == nullptr) {
+                line += ValueText(query.Recordset()->GetFields()->Item(i)->Value());
+                continue;
+            }
+            Variant value = field->Value();
+            // A Single travels in the dataset as a double; it is printed in its own shortest form.
+            if (descs.Items(i).DAOType == engine::dbSingle && !value.IsNull())
+                value = Variant(static_cast<float>(value.ToDouble()));
+            line += ValueText(value);
         }
         std::cout << line << '\n';
     }
-    rs->Close();
+    query.Close();
 }
 
 // The kind of statement; a text the dialect cannot read is run as an action, so that the
@@ -153,13 +179,14 @@ engine::dialect::StatementKind KindOf(const std::string& statement) {
     }
 }
 
-void Run(engine::Database& db, const std::string& statement) {
+void Run(TDAODatabase& connection, const std::string& statement) {
     using engine::dialect::StatementKind;
     const StatementKind kind = KindOf(statement);
     if (kind == StatementKind::Query) {
-        PrintRows(db, statement);
+        PrintRows(connection, statement);
         return;
     }
+    engine::Database& db = *connection.EngineDatabase();
     db.Execute(statement, Variant(engine::dbFailOnError));
     if (kind == StatementKind::Action) std::cout << "records affected: " << db.RecordsAffected() << '\n';
 }
@@ -171,13 +198,16 @@ int Sql(const Arguments& a) {
         std::string input{std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>()};
         statements = CutStatements(DecodeTextFile(std::move(input)));
     }
-    auto db = Engine()->OpenDatabase(a.positional[0], Variant(false), Variant(false),
-                                     Variant(ConnectText(a.password)));
+    TDAODatabase connection(nullptr);
+    connection.SetDAOVersion(TDAOVersion::Dao36);
+    connection.SetDatabaseName(a.positional[0]);
+    connection.SetPassword(a.password.value_or(std::string()));
+    connection.Connect();
     for (const std::string& statement : statements) {
-        Run(*db, statement);
+        Run(connection, statement);
         std::cout.flush();
     }
-    db->Close();
+    connection.Disconnect();
     return 0;
 }
 

@@ -142,6 +142,10 @@ struct ColumnDef {
     ColumnType type;
     bool notNull = false;
     std::vector<Constraint> constraints;  // column constraints, in order written
+    // DEFAULT: a constant expression, and its text as `Field.DefaultValue` reports it (as
+    // written, except that Yes/No words read True/False and dates read #m/d/yyyy#).
+    ExprPtr defaultValue;
+    std::string defaultText;
 };
 
 struct CreateTable {

@@ -55,24 +55,10 @@ std::int64_t FloorDiv(std::int64_t a, std::int64_t b) {
     return q;
 }
 
-// The first day of the week, 1 (Sunday) to 7 (Saturday); 0 means the system's, Sunday.
-int FirstDay(int argc, sqlite3_value** argv, int index) {
-    if (argc <= index || IsNull(argv[index])) return 1;
-    const std::int64_t v = ToInteger(argv[index]);
-    if (v < 0 || v > 7) throw FunctionError{kInvalidCall};
-    return v == 0 ? 1 : static_cast<int>(v);
-}
-
 std::int64_t DayOf(double date) { return static_cast<std::int64_t>(std::floor(DateToLinear(date))); }
 
-// Weekday of a day number: 1 for `firstDay`. Day 1 (1899-12-31) was a Sunday.
-int WeekdayOf(std::int64_t day, int firstDay) {
-    const std::int64_t sundayBased = ((day - 1) % 7 + 7) % 7;  // 0 = Sunday
-    return static_cast<int>((sundayBased - (firstDay - 1) + 7) % 7) + 1;
-}
-
 void Weekday(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
-    const int firstDay = FirstDay(argc, argv, 1);
+    const int firstDay = FirstDayArgument(argc, argv, 1);
     if (IsNull(argv[0])) return sqlite3_result_null(ctx);
     sqlite3_result_int(ctx, WeekdayOf(DayOf(ToDate(argv[0])), firstDay));
 }
@@ -95,7 +81,7 @@ void MonthName(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
 void WeekdayName(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     const std::int64_t w = ToInteger(argv[0]);
     if (w < 1 || w > 7) throw FunctionError{kInvalidCall};
-    const int firstDay = FirstDay(argc, argv, 2);
+    const int firstDay = FirstDayArgument(argc, argv, 2);
     std::string name = kDays[(w - 1 + firstDay - 1) % 7];
     ResultText(ctx, Abbreviate(argc, argv, 1) ? name.substr(0, 3) : name);
 }
@@ -203,7 +189,7 @@ std::int64_t WeekIndex(std::int64_t day, int firstDay) {
 // DateDiff counts the boundaries of the interval crossed between the two dates.
 void DateDiff(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     const Interval interval = ParseInterval(argv[0]);
-    const int firstDay = FirstDay(argc, argv, 3);
+    const int firstDay = FirstDayArgument(argc, argv, 3);
     if (IsNull(argv[1]) || IsNull(argv[2])) return sqlite3_result_null(ctx);
     const double d1 = ToDate(argv[1]), d2 = ToDate(argv[2]);
     const DateParts a = SplitDate(d1), b = SplitDate(d2);
@@ -226,10 +212,10 @@ void DateDiff(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     sqlite3_result_int64(ctx, r);
 }
 
-// The week of the year: week 1 holds 1 January (the default first week of the year).
 void DatePart(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     const Interval interval = ParseInterval(argv[0]);
-    const int firstDay = FirstDay(argc, argv, 2);
+    const int firstDay = FirstDayArgument(argc, argv, 2);
+    const int firstWeek = FirstWeekArgument(argc, argv, 3);
     if (IsNull(argv[1])) return sqlite3_result_null(ctx);
     const double date = ToDate(argv[1]);
     const DateParts p = SplitDate(date);
@@ -242,7 +228,7 @@ void DatePart(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
         case Interval::DayOfYear: r = day - DayNumber(p.year, 1, 1) + 1; break;
         case Interval::Day: r = p.day; break;
         case Interval::Weekday: r = WeekdayOf(day, firstDay); break;
-        case Interval::Week: r = WeekIndex(day, firstDay) - WeekIndex(DayNumber(p.year, 1, 1), firstDay) + 1; break;
+        case Interval::Week: r = WeekOfYear(day, firstDay, firstWeek); break;
         case Interval::Hour: r = p.hour; break;
         case Interval::Minute: r = p.minute; break;
         case Interval::Second: r = p.second; break;

@@ -275,7 +275,13 @@ constexpr const char* kDays[] = {"Sunday", "Monday", "Tuesday", "Wednesday", "Th
 
 std::string Two(int v) { return (v < 10 ? "0" : "") + std::to_string(v); }
 
-std::string FormatDate(double date, const std::string& f);
+// The week rule of the w and ww symbols: Format's third and fourth arguments.
+struct WeekRule {
+    int firstDay = 1;
+    int firstWeek = 1;
+};
+
+std::string FormatDate(double date, const std::string& f, WeekRule week = {});
 
 std::string ShortDate(double date) { return FormatDate(date, "m/d/yyyy"); }
 std::string LongDate(double date) { return FormatDate(date, "dddd, mmmm d, yyyy"); }
@@ -290,7 +296,7 @@ std::string GeneralDate(double date) {
     return ShortDate(date) + " " + LongTime(date);
 }
 
-std::string FormatDate(double date, const std::string& f) {
+std::string FormatDate(double date, const std::string& f, WeekRule week) {
     const DateParts p = SplitDate(date);
     const double linear = DateToLinear(date);
     const std::int64_t day = static_cast<std::int64_t>(std::floor(linear));
@@ -399,10 +405,8 @@ std::string FormatDate(double date, const std::string& f) {
                 continue;
             case 'w':
                 n = std::min<std::size_t>(run('w'), 2);
-                if (n == 1) out += std::to_string(weekday + 1);
-                else
-                    out += std::to_string((day - 1 - ((day - 1) % 7 + 7) % 7 - (DayNumber(p.year, 1, 1) - 1 -
-                                          ((DayNumber(p.year, 1, 1) - 1) % 7 + 7) % 7)) / 7 + 1);
+                out += std::to_string(n == 1 ? WeekdayOf(day, week.firstDay)
+                                             : WeekOfYear(day, week.firstDay, week.firstWeek));
                 i += n;
                 continue;
             case 'c':
@@ -539,7 +543,8 @@ void Format(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     if (kind == FormatKind::Date) {
         if (!date) return ResultText(ctx, text);
         if (!InDateRange(*date)) throw FunctionError{kInvalidCall};
-        return ResultText(ctx, FormatDate(*date, format));
+        const WeekRule week{FirstDayArgument(argc, argv, 2), FirstWeekArgument(argc, argv, 3)};
+        return ResultText(ctx, FormatDate(*date, format, week));
     }
     if (!number) return ResultText(ctx, text);
     ResultText(ctx, FormatNumber(*number, format));

@@ -37,11 +37,34 @@ bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
 bool IsNull(sqlite3_value* v) { return sqlite3_value_type(v) == SQLITE_NULL; }
 
+std::optional<double> ParseRadix(std::string_view s, std::size_t& used) {
+    if (s.size() < 3 || s[0] != '&') return std::nullopt;
+    const char kind = static_cast<char>(std::toupper(static_cast<unsigned char>(s[1])));
+    if (kind != 'H' && kind != 'O') return std::nullopt;
+    const int base = kind == 'H' ? 16 : 8;
+    std::uint64_t value = 0;
+    std::size_t i = 2;
+    for (; i < s.size() && i < 18; ++i) {
+        const char c = static_cast<char>(std::toupper(static_cast<unsigned char>(s[i])));
+        const int digit = c >= '0' && c <= '9' ? c - '0' : c >= 'A' && c <= 'F' ? c - 'A' + 10 : 99;
+        if (digit >= base) break;
+        value = value * static_cast<std::uint64_t>(base) + static_cast<std::uint64_t>(digit);
+    }
+    if (i == 2) return std::nullopt;
+    used = i;
+    std::int64_t result = static_cast<std::int64_t>(value);
+    if (value <= 0xFFFF && (base == 16 ? i - 2 <= 4 : value <= 0177777)) result = static_cast<std::int16_t>(value);
+    else if (value <= 0xFFFFFFFFu) result = static_cast<std::int32_t>(value);
+    return static_cast<double>(result);
+}
+
 std::optional<double> ParseNumber(std::string_view text) {
     std::size_t b = 0, e = text.size();
     while (b < e && IsSpace(text[b])) ++b;
     while (e > b && IsSpace(text[e - 1])) --e;
     if (b == e) return std::nullopt;
+    std::size_t used = 0;
+    if (auto radix = ParseRadix(text.substr(b, e - b), used); radix && used == e - b) return radix;
     std::string s(text.substr(b, e - b));
     // Thousands separators are accepted between digits, as CDbl("1,234.5") reads them.
     std::string clean;
@@ -147,6 +170,20 @@ double ToDate(sqlite3_value* v) {
     // Out of the engine's date range (also infinities) a value is no date.
     if (!InDateRange(d)) throw FunctionError{kOverflow};
     return d;
+}
+
+int FirstDayArgument(int argc, sqlite3_value** argv, int index) {
+    if (argc <= index || IsNull(argv[index])) return 1;
+    const std::int64_t v = ToInteger(argv[index]);
+    if (v < 0 || v > 7) throw FunctionError{kInvalidCall};
+    return v == 0 ? 1 : static_cast<int>(v);
+}
+
+int FirstWeekArgument(int argc, sqlite3_value** argv, int index) {
+    if (argc <= index || IsNull(argv[index])) return 1;
+    const std::int64_t v = ToInteger(argv[index]);
+    if (v < 0 || v > 3) throw FunctionError{kInvalidCall};
+    return v == 0 ? 1 : static_cast<int>(v);
 }
 
 double DateToLinear(double date) {

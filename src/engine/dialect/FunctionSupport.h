@@ -28,8 +28,14 @@ struct FunctionError {
 
 bool IsNull(sqlite3_value* v);
 
-// Text that reads as a number (spaces around it allowed), as VBA's numeric conversion reads it.
+// Text that reads as a number (spaces around it allowed, "&H" and "&O" numbers too), as the
+// platform's numeric conversion reads it.
 std::optional<double> ParseNumber(std::string_view text);
+
+// "&H1F" or "&O17" at the start of `text`: a hex or octal number, `used` the characters
+// read. Up to four hex digits (octal up to 177777) make a 16-bit Integer, up to eight a
+// 32-bit Long, so "&HFFFF" is -1. nullopt when the text starts with no such number.
+std::optional<double> ParseRadix(std::string_view text, std::size_t& used);
 
 // The value as a number; text must read as one (else kTypeMismatch); Null raises kInvalidNull.
 double ToNumber(sqlite3_value* v);
@@ -44,6 +50,13 @@ std::int64_t ToInteger(sqlite3_value* v);  // ToNumber, rounded half to even, Ov
 
 // The value as a date (a day number): numbers as they stand, text parsed as a date.
 double ToDate(sqlite3_value* v);
+
+// The optional first-day-of-week argument at `index`: 1 (Sunday) to 7 (Saturday), 0 or
+// absent for the system's, Sunday. The first-week-of-year argument: 1 (the week of
+// 1 January), 2 (the first week of four days) or 3 (the first full week), 0 or absent for 1.
+// Other values raise kInvalidCall.
+int FirstDayArgument(int argc, sqlite3_value** argv, int index);
+int FirstWeekArgument(int argc, sqlite3_value** argv, int index);
 
 // Dates as a straight line of days (the stored form counts the time forwards from midnight
 // also before 1899-12-30, so it is not linear there).

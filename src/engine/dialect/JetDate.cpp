@@ -225,7 +225,8 @@ std::optional<double> Parse(std::string_view text, bool names) {
         }
         double fraction = 0;
         if (!ParseTime(p, i, fraction) || i != p.size()) return std::nullopt;
-        return day + fraction;
+        // Before 12/30/1899 the time still counts forwards from midnight.
+        return day < 0 ? day - fraction : day + fraction;
     }
     if (!haveDate) return std::nullopt;
     return day;
@@ -263,6 +264,35 @@ DateParts SplitDate(double value) {
     parts.minute = static_cast<int>(seconds / 60 % 60);
     parts.second = static_cast<int>(seconds % 60);
     return parts;
+}
+
+int WeekdayOf(std::int64_t day, int firstDay) {
+    // Day 1 (12/31/1899) was a Sunday.
+    const std::int64_t sundayBased = ((day - 1) % 7 + 7) % 7;
+    return static_cast<int>((sundayBased - (firstDay - 1) + 7) % 7) + 1;
+}
+
+namespace {
+
+// The first day of week 1 of `year`.
+std::int64_t FirstWeekStart(std::int64_t year, int firstDay, int firstWeek) {
+    const std::int64_t jan1 = DayNumber(year, 1, 1);
+    const std::int64_t weekStart = jan1 - (WeekdayOf(jan1, firstDay) - 1);
+    if (firstWeek == 2) return jan1 - weekStart <= 3 ? weekStart : weekStart + 7;
+    if (firstWeek == 3) return jan1 == weekStart ? weekStart : weekStart + 7;
+    return weekStart;
+}
+
+}  // namespace
+
+int WeekOfYear(std::int64_t day, int firstDay, int firstWeek) {
+    int year = 0, month = 0, dayOfMonth = 0;
+    CivilFromDays(day + kEpoch, year, month, dayOfMonth);
+    if (firstWeek == 2 && day >= FirstWeekStart(year + 1, firstDay, firstWeek)) return 1;
+    std::int64_t start = FirstWeekStart(year, firstDay, firstWeek);
+    if (day < start) start = FirstWeekStart(year - 1, firstDay, firstWeek);
+    // Both are whole days and start <= day: the division needs no flooring.
+    return static_cast<int>((day - start) / 7) + 1;
 }
 
 bool InDateRange(double value) {

@@ -24,6 +24,15 @@ double DateValueOf(const DateParts& parts);
 // The calendar parts of a day number, the time rounded to the second.
 DateParts SplitDate(double value);
 
+// The weekday of a day number, 1 for `firstDay` (1 = Sunday ... 7 = Saturday).
+int WeekdayOf(std::int64_t day, int firstDay);
+
+// The week of the year of a day number: week 1 holds 1 January (`firstWeek` 1), or is the
+// first week with four days of the year (2) or the first full week (3). With 2 and 3 the
+// first days of January may belong to the last week of the year before, and with 2 the last
+// days of December to week 1 of the next year.
+int WeekOfYear(std::int64_t day, int firstDay, int firstWeek);
+
 // Whether a year lies in the range the engine accepts (100..9999).
 bool InDateRange(double value);
 

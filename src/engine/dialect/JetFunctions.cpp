@@ -108,9 +108,11 @@ void IsNumeric(sqlite3_context* ctx, int, sqlite3_value** argv) {
     }
 }
 
-// Dates are stored as REAL day numbers, so a REAL in the date range counts as a date.
+// Dates are stored as day numbers (a whole day may be kept as an INTEGER), so a number in
+// the date range counts as a date.
 void IsDate(sqlite3_context* ctx, int, sqlite3_value** argv) {
     switch (sqlite3_value_type(argv[0])) {
+        case SQLITE_INTEGER:
         case SQLITE_FLOAT: return sqlite3_result_int(ctx, InDateRange(sqlite3_value_double(argv[0])) ? -1 : 0);
         case SQLITE_TEXT: return sqlite3_result_int(ctx, ParseDateText(ToText(argv[0])) ? -1 : 0);
         default: return sqlite3_result_int(ctx, 0);
@@ -178,12 +180,15 @@ void ChooseIndex(sqlite3_context* ctx, int, sqlite3_value** argv) {
 
 // ---- numbers ----------------------------------------------------------------------------
 
+// A result that rounds to zero is 0, never the -0 that would print as "-0".
+double Unsigned0(double v) { return v == 0 ? 0.0 : v; }
+
 // Int and Fix keep the type of their argument: whole numbers stay whole.
 template <double (*F)(double)>
 void Integral(sqlite3_context* ctx, int, sqlite3_value** argv) {
     if (IsNull(argv[0])) return sqlite3_result_null(ctx);
     if (sqlite3_value_type(argv[0]) == SQLITE_INTEGER) return sqlite3_result_int64(ctx, sqlite3_value_int64(argv[0]));
-    const double r = F(ToNumber(argv[0]));
+    const double r = Unsigned0(F(ToNumber(argv[0])));
     if (sqlite3_value_type(argv[0]) == SQLITE_FLOAT) return sqlite3_result_double(ctx, r);
     ResultNumber(ctx, r);
 }
@@ -201,7 +206,7 @@ void Round(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     if (sqlite3_value_type(argv[0]) == SQLITE_INTEGER) return sqlite3_result_int64(ctx, sqlite3_value_int64(argv[0]));
     const double v = ToNumber(argv[0]);
     const double scale = std::pow(10.0, static_cast<double>(digits));
-    double r = RoundHalfEven(v * scale) / scale;
+    double r = Unsigned0(RoundHalfEven(v * scale) / scale);
     if (!std::isfinite(v * scale)) r = v;
     if (sqlite3_value_type(argv[0]) == SQLITE_FLOAT) return sqlite3_result_double(ctx, r);
     ResultNumber(ctx, r);

@@ -47,6 +47,7 @@ constexpr KeywordSpelling kKeywords[] = {
     {"CONSTRAINT", Keyword::Constraint},
     {"CREATE", Keyword::Create},
     {"CROSS", Keyword::Cross},
+    {"DEFAULT", Keyword::Default},
     {"DELETE", Keyword::Delete},
     {"DESC", Keyword::Desc},
     {"DISALLOW", Keyword::Disallow},

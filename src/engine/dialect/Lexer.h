@@ -24,7 +24,7 @@ enum class TokenKind : std::uint8_t { Word, Name, String, Number, Date, Symbol, 
 enum class Keyword : std::uint8_t {
     None,
     Add, All, Alter, And, Any, As, Asc, Between, By, Column, Comp, Compression, Constraint, Create,
-    Cross, Delete, Desc, Disallow, Distinct, DistinctRow, Drop, Eqv, Exists, False, Foreign, From,
+    Cross, Default, Delete, Desc, Disallow, Distinct, DistinctRow, Drop, Eqv, Exists, False, Foreign, From,
     Full, Group, Having, Ignore, Imp, In, Index, Inner, Insert, Into, Is, Join, Key, Left, Like,
     Mod, No, Not, Null, Off, On, Or, Order, Outer, Parameters, Percent, Primary, References,
     Right, Select, Set, Some, Table, Temporary, Top, True, Union, Unique, Update, Value, Values,

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <charconv>
+#include <cstdio>
 #include <cstring>
 #include <initializer_list>
 
@@ -229,6 +230,8 @@ private:
 
     // An expression that makes up a clause item: a following operand means a missing operator.
     ExprPtr ParseClauseExpr() {
+        // A clause that ends before its expression begins is the clause's own error.
+        if (Peek().kind == TokenKind::End || IsSymbol(Symbol::Semicolon)) Fail();
         const std::size_t saved = exprStart_;
         exprStart_ = pos_;
         ExprPtr e = ParseExpr();
@@ -885,6 +888,10 @@ private:
                 Next();
                 Next();
                 column.notNull = true;
+            } else if (IsWord(Keyword::Default)) {
+                if (column.defaultValue) Fail();
+                Next();
+                ParseDefault(column);
             } else if (IsWord(Keyword::With)) {
                 Next();
                 if (!AcceptWord(Keyword::Compression) && !AcceptWord(Keyword::Comp)) Fail();
@@ -900,6 +907,53 @@ private:
         }
         clause_ = saved;
         return column;
+    }
+
+    // DEFAULT takes a constant: literals, operators and functions, no fields or sub-queries.
+    // It is parsed above the comparisons, so that a following NOT NULL stays a constraint.
+    void ParseDefault(ColumnDef& column) {
+        const std::size_t first = pos_;
+        const std::size_t saved = exprStart_;
+        exprStart_ = pos_;
+        column.defaultValue = ParseBinary(kConcat);
+        exprStart_ = saved;
+        if (!IsConstant(*column.defaultValue)) Fail();
+        const Expr& e = *column.defaultValue;
+        if (e.kind == Expr::Kind::Boolean) {
+            column.defaultText = e.integer ? "True" : "False";
+        } else if (e.kind == Expr::Kind::Date) {
+            column.defaultText = DateDefaultText(e.real);
+        } else {
+            const std::size_t begin = tokens_[first].begin;
+            column.defaultText = std::string(text_.substr(begin, tokens_[pos_ - 1].end - begin));
+        }
+    }
+
+    static bool IsConstant(const Expr& e) {
+        using K = Expr::Kind;
+        if (e.kind == K::Column || e.kind == K::Star || e.kind == K::Parameter || e.query) return false;
+        for (const auto& a : e.args)
+            if (!IsConstant(*a)) return false;
+        return true;
+    }
+
+    // #m/d/yyyy#, with the time when there is one; a time alone is #h:nn:ss AM#.
+    static std::string DateDefaultText(double value) {
+        const DateParts p = SplitDate(value);
+        char buffer[64];
+        std::string out = "#";
+        const bool timeOnly = value >= 0 && value < 1;
+        if (!timeOnly) {
+            std::snprintf(buffer, sizeof buffer, "%d/%d/%d", p.month, p.day, p.year);
+            out += buffer;
+        }
+        if (p.hour || p.minute || p.second || timeOnly) {
+            const int hour12 = p.hour % 12 == 0 ? 12 : p.hour % 12;
+            std::snprintf(buffer, sizeof buffer, "%s%d:%02d:%02d %s", timeOnly ? "" : " ", hour12, p.minute,
+                          p.second, p.hour < 12 ? "AM" : "PM");
+            out += buffer;
+        }
+        return out + "#";
     }
 
     void ParseReferences(Constraint& c) {

@@ -1,5 +1,6 @@
 #include "engine/dialect/SqlitePrinter.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdlib>
 #include <set>
@@ -107,7 +108,7 @@ public:
         if (s.dropTable) {
             Put("DROP TABLE ");
             PutName(s.dropTable->name);
-            return;
+            return DropMetadata(s.dropTable->name, nullptr, out);
         }
         if (s.createIndex) return CreateIndex(*s.createIndex, out);
         const auto& drop = *s.dropIndex;
@@ -173,6 +174,7 @@ private:
             case K::InList:
                 OpenValue(mode);
                 Expr(*e.args[0], Mode::Value);
+                if (CaseBlind(*e.args[0], e.args[1].get())) Put(" COLLATE NOCASE");
                 Put(e.negated ? " NOT IN (" : " IN (");
                 for (std::size_t i = 1; i < e.args.size(); ++i) {
                     if (i > 1) Put(", ");
@@ -199,16 +201,17 @@ private:
                 return Put(")");
             case K::Quantified: {
                 // SQLite has no ANY/ALL: the sub-query's one column is named and tested row by row.
+                // ALL holds when no row fails the comparison or leaves it unknown (Null).
                 const bool all = e.text == "ALL";
                 OpenValue(mode);
                 Put(all ? "NOT EXISTS (SELECT 1 FROM (" : "EXISTS (SELECT 1 FROM (");
                 Query(*e.query, "pavana_value");
-                Put(all ? ") WHERE NOT (" : ") WHERE ");
+                Put(all ? ") WHERE (" : ") WHERE ");
                 Expr(*e.args[0], Mode::Value);
                 Put(" ");
                 Put(e.op);
                 Put(" \"pavana_value\"");
-                Put(all ? "))" : ")");
+                Put(all ? ") IS NOT 1)" : ")");
                 return CloseValue(mode);
             }
             case K::Function: return Function(e);
@@ -246,6 +249,7 @@ private:
             const Mode operands = comparison ? Mode::Value : Mode::Condition;
             OpenValue(mode);
             Expr(a, operands);
+            if (comparison && CaseBlind(a, &b)) Put(" COLLATE NOCASE");
             Put(" ");
             Put(op);
             Put(" ");
@@ -270,6 +274,25 @@ private:
         Put(")");
     }
 
+    // Text compares without regard to case. A column brings its own collation (text columns
+    // are NOCASE), so only comparisons with no column on either side, and no operand that
+    // is plainly not text, name the collation; columns keep the use of their indexes.
+    static bool CaseBlind(const ast::Expr& a, const ast::Expr* b) {
+        using K = ast::Expr::Kind;
+        auto plain = [](const ast::Expr& e) {
+            return e.kind == K::Column || e.kind == K::Integer || e.kind == K::Real || e.kind == K::Date ||
+                   e.kind == K::Boolean || e.kind == K::Null;
+        };
+        return !plain(a) && !(b && plain(*b));
+    }
+
+    // A sort or grouping key: text sorts and groups without regard to case, also when it is
+    // computed (a column brings its own collation; a number is a column's position).
+    void SortKey(const ast::Expr& e) {
+        Expr(e, Mode::Value);
+        if (CaseBlind(e, nullptr)) Put(" COLLATE NOCASE");
+    }
+
     static bool NumericLiteral(const ast::Expr& e, double& value) {
         using K = ast::Expr::Kind;
         if (e.kind == K::Integer) value = static_cast<double>(e.integer);
@@ -287,6 +310,7 @@ private:
         if (NumericLiteral(*low, l) && NumericLiteral(*high, h) && l > h) std::swap(low, high);
         OpenValue(mode);
         Expr(*e.args[0], Mode::Value);
+        if (CaseBlind(*e.args[0], low)) Put(" COLLATE NOCASE");
         Put(e.negated ? " NOT BETWEEN " : " BETWEEN ");
         Expr(*low, Mode::Value);
         Put(" AND ");
@@ -370,11 +394,44 @@ private:
             Put(" ORDER BY ");
             for (std::size_t i = 0; i < q.orderBy.size(); ++i) {
                 if (i) Put(", ");
-                Expr(*q.orderBy[i].expr, Mode::Value);
+                SortKey(*q.orderBy[i].expr);
                 if (q.orderBy[i].descending) Put(" DESC");
             }
         }
-        if (single && q.cores[0].top) Limit(q.cores[0], firstAlias);
+        if (single && q.cores[0].top) {
+            if (TiesCount(q)) return TopWithTies(q);
+            Limit(q.cores[0], firstAlias);
+        }
+    }
+
+    // TOP n of an ordered query returns the rows that tie with the n-th row too. The
+    // sort keys are ranked inside the query itself, so they must be expressions of its
+    // fields: a sort by a column number or by a name the SELECT list gives is limited plainly.
+    static bool TiesCount(const ast::Query& q) {
+        const SelectCore& core = q.cores.front();
+        if (q.orderBy.empty() || core.topPercent || core.distinct == Distinct::Distinct) return false;
+        for (const auto& key : q.orderBy) {
+            const ast::Expr& e = *key.expr;
+            if (e.kind == ast::Expr::Kind::Integer) return false;
+            if (e.kind == ast::Expr::Kind::Column && e.table.empty())
+                for (const auto& item : core.items)
+                    if (SameName(item.alias, e.name)) return false;
+        }
+        return true;
+    }
+
+    void TopWithTies(const ast::Query& q) {
+        Put(" LIMIT (SELECT count(*) FROM (SELECT rank() OVER (ORDER BY ");
+        for (std::size_t i = 0; i < q.orderBy.size(); ++i) {
+            if (i) Put(", ");
+            SortKey(*q.orderBy[i].expr);
+            if (q.orderBy[i].descending) Put(" DESC");
+        }
+        Put(") AS \"pavana_rank\"");
+        CoreBody(q.cores.front());
+        Put(") WHERE \"pavana_rank\" <= ");
+        AppendInteger(sql_, *q.cores.front().top);
+        Put(")");
     }
 
     void Limit(const SelectCore& core, const char* firstAlias) {
@@ -410,6 +467,11 @@ private:
                 Put("\"");
             }
         }
+        CoreBody(core);
+    }
+
+    // FROM, WHERE, GROUP BY and HAVING of a core.
+    void CoreBody(const SelectCore& core) {
         if (!core.from.empty()) {
             Put(" FROM ");
             FromList(core.from);
@@ -418,16 +480,81 @@ private:
             Put(" WHERE ");
             Expr(*core.where, Mode::Condition);
         }
+        if (core.distinct == Distinct::DistinctRow) DistinctRows(core);
         if (!core.groupBy.empty()) {
             Put(" GROUP BY ");
             for (std::size_t i = 0; i < core.groupBy.size(); ++i) {
                 if (i) Put(", ");
-                Expr(*core.groupBy[i], Mode::Value);
+                SortKey(*core.groupBy[i]);
             }
         }
         if (core.having) {
             Put(" HAVING ");
             Expr(*core.having, Mode::Condition);
+        }
+    }
+
+    // ---- DISTINCTROW --------------------------------------------------------------------
+
+    static void Tables(const TableRef& t, std::vector<const TableRef*>& out) {
+        if (t.kind == TableRef::Kind::Join) {
+            Tables(*t.left, out);
+            Tables(*t.right, out);
+        } else {
+            out.push_back(&t);
+        }
+    }
+
+    static bool HasAggregate(const ast::Expr& e) {
+        if (e.kind == ast::Expr::Kind::Function) {
+            const FunctionInfo* info = FindFunction(e.name);
+            if (info && info->aggregate) return true;
+        }
+        for (const auto& a : e.args)
+            if (HasAggregate(*a)) return true;
+        return false;
+    }
+
+    // The names (alias or table name) the expression takes fields from; false when a field
+    // names no table, so that its table is unknown.
+    static bool FieldTables(const ast::Expr& e, std::vector<std::string>& names) {
+        using K = ast::Expr::Kind;
+        if (e.kind == K::Column || e.kind == K::Star) {
+            if (e.table.empty()) return false;
+            names.push_back(e.table);
+        }
+        for (const auto& a : e.args)
+            if (!FieldTables(*a, names)) return false;
+        return true;
+    }
+
+    // DISTINCTROW keeps each combination of the records of the tables whose fields are
+    // selected once, however many records of the other tables join them: the query is
+    // grouped by those records. With fields of every table, an aggregate or a GROUP BY it
+    // changes nothing.
+    void DistinctRows(const SelectCore& core) {
+        if (!core.groupBy.empty() || core.having) return;
+        std::vector<const TableRef*> tables;
+        for (const auto& item : core.from) Tables(*item, tables);
+        if (tables.size() < 2) return;
+        std::vector<std::string> names;
+        for (const auto& item : core.items)
+            if (HasAggregate(*item.expr) || !FieldTables(*item.expr, names)) return;
+        std::vector<const TableRef*> selected;
+        for (const TableRef* t : tables) {
+            const std::string& reference = t->alias.empty() ? t->name : t->alias;
+            bool used = false;
+            for (const auto& n : names) used = used || SameName(n, reference);
+            if (!used) continue;
+            if (t->kind != TableRef::Kind::Table) return;
+            selected.push_back(t);
+        }
+        if (selected.empty() || selected.size() == tables.size()) return;
+        Put(" GROUP BY ");
+        for (std::size_t i = 0; i < selected.size(); ++i) {
+            if (i) Put(", ");
+            PutName(selected[i]->alias.empty() ? selected[i]->name : selected[i]->alias);
+            Put(".rowid");
         }
     }
 
@@ -622,19 +749,15 @@ private:
         PutName(c.name);
         Put(" ");
         if (rowidCounter) {
+            if (c.defaultValue) messages::Raise(messages::kFieldDefinition);
             Put("INTEGER PRIMARY KEY AUTOINCREMENT");
         } else {
-            Put(SqliteDeclaredType(c.type));
-            if (IsText(c.type)) Put(" COLLATE NOCASE");
-            // SQLite does not limit a declared length; the check makes a longer text fail as
-            // Jet's field-too-small does (SqliteErrors.cpp knows the constraint's name).
-            if (c.type.type == JetType::Text && c.type.size > 0) {
-                Put(" CONSTRAINT \"pavana_size\" CHECK (length(");
-                PutName(c.name);
-                Put(") <= ");
-                AppendInteger(sql_, c.type.size);
-                Put(")");
-            }
+            DeclaredType(c);
+        }
+        if (c.defaultValue) {
+            Put(" DEFAULT (");
+            Expr(*c.defaultValue, Mode::Value);
+            Put(")");
         }
         if (c.notNull || forceNotNull) Put(" NOT NULL");
         for (const Constraint& k : c.constraints) {
@@ -647,6 +770,7 @@ private:
                 const std::string name = k.name.empty() ? c.name : k.name;
                 out.followUp.push_back("CREATE UNIQUE INDEX " + Quote(SqliteIndexName(table, name)) + " ON " +
                                        Quote(table) + " (" + Quote(c.name) + ")");
+                if (k.kind == ConstraintKind::PrimaryKey) NullTriggers(table, name, {c.name}, out);
                 continue;
             }
             if (!k.name.empty()) {
@@ -657,6 +781,73 @@ private:
             else if (k.kind == ConstraintKind::Unique) Put(" UNIQUE");
             else References(k);
         }
+    }
+
+    // The declared type of a column that is not the rowid counter, with what keeps its values
+    // in shape: the collation of text and the length check of sized text.
+    void DeclaredType(const ColumnDef& c) {
+        Put(SqliteDeclaredType(c.type));
+        if (IsText(c.type)) Put(" COLLATE NOCASE");
+        // SQLite does not limit a declared length; the check makes a longer text fail as
+        // Jet's field-too-small does (SqliteErrors.cpp knows the constraint's name).
+        if (c.type.type == JetType::Text && c.type.size > 0) {
+            Put(" CONSTRAINT \"pavana_size\" CHECK (length(");
+            PutName(c.name);
+            Put(") <= ");
+            AppendInteger(sql_, c.type.size);
+            Put(")");
+        }
+    }
+
+    // Triggers that keep Null out of the columns of index `index` (WITH PRIMARY, DISALLOW NULL).
+    static void NullTriggers(const std::string& table, const std::string& index,
+                             const std::vector<std::string>& columns, Translation& out) {
+        const std::string name = SqliteIndexName(table, index);
+        std::string anyNull;
+        for (std::size_t i = 0; i < columns.size(); ++i) {
+            if (i) anyNull += " OR ";
+            anyNull += "NEW." + Quote(columns[i]) + " IS NULL";
+        }
+        for (const char* event : {"insert", "update"})
+            out.followUp.push_back("CREATE TRIGGER " + Quote(name + "." + event) + " BEFORE " + Upper(event) +
+                                   " ON " + Quote(table) + " WHEN " + anyNull +
+                                   " BEGIN SELECT RAISE(ABORT, 'Index or primary key cannot contain a Null "
+                                   "value.'); END");
+    }
+
+    // ---- column metadata ----------------------------------------------------------------
+
+    static std::string DefaultLiteral(const ColumnDef& c) {
+        return c.defaultValue ? QuoteString(c.defaultText) : std::string("NULL");
+    }
+
+    // The metadata rows of a new table replace whatever rows an earlier table of that name left.
+    static void CreateTableMetadata(const ast::CreateTable& create, Translation& out) {
+        out.metadata.push_back(kCreateColumnMetadata);
+        out.metadata.push_back("DELETE FROM pavana_columns WHERE table_name = " + QuoteString(create.name));
+        for (const ColumnDef& c : create.columns)
+            out.metadata.push_back("INSERT INTO pavana_columns (table_name, column_name, default_value) VALUES (" +
+                                   QuoteString(create.name) + ", " + QuoteString(c.name) + ", " +
+                                   DefaultLiteral(c) + ")");
+    }
+
+    // A column added or altered: its default is set when the statement gives one (an altered
+    // column keeps its default otherwise); its zero-length rule stays.
+    static void ColumnMetadata(const std::string& table, const ColumnDef& c, bool altered, Translation& out) {
+        out.metadata.push_back(kCreateColumnMetadata);
+        std::string upsert = "INSERT INTO pavana_columns (table_name, column_name, default_value) VALUES (" +
+                             QuoteString(table) + ", " + QuoteString(c.name) + ", " + DefaultLiteral(c) +
+                             ") ON CONFLICT (table_name, column_name) DO ";
+        if (altered && !c.defaultValue) upsert += "NOTHING";
+        else upsert += "UPDATE SET default_value = excluded.default_value";
+        out.metadata.push_back(std::move(upsert));
+    }
+
+    static void DropMetadata(const std::string& table, const std::string* column, Translation& out) {
+        out.metadata.push_back(kCreateColumnMetadata);
+        std::string del = "DELETE FROM pavana_columns WHERE table_name = " + QuoteString(table);
+        if (column) del += " AND column_name = " + QuoteString(*column);
+        out.metadata.push_back(std::move(del));
     }
 
     void NameList(const std::vector<std::string>& names) {
@@ -741,42 +932,96 @@ private:
         if (counter && counter->type.seed != 1)
             out.followUp.push_back("INSERT INTO sqlite_sequence (name, seq) VALUES (" + QuoteString(create.name) +
                                    ", " + std::to_string(counter->type.seed - 1) + ")");
+        // A temporary table lives only as long as the connection: it keeps no metadata.
+        if (!create.temporary) CreateTableMetadata(create, out);
+    }
+
+    // A column definition printed on its own, for a table the engine rebuilds.
+    std::string RebuiltColumn(const ColumnDef& c, const std::string& table, Translation& out) {
+        std::string text;
+        Printer printer(text);
+        printer.Column(c, false, false, false, table, out);
+        return text;
     }
 
     void AlterTable(const ast::AlterTable& alter, Translation& out) {
         using A = ast::AlterTable::Action;
+        using R = TableRebuild::Kind;
+        auto rebuild = [&](R kind, std::string column, std::string definition) {
+            out.rebuild.emplace();
+            out.rebuild->kind = kind;
+            out.rebuild->table = alter.table;
+            out.rebuild->column = std::move(column);
+            out.rebuild->definition = std::move(definition);
+        };
         switch (alter.action) {
-            case A::AddColumn:
-                CheckCounter(alter.column.type);
-                if (alter.column.type.counter) messages::Raise(messages::kAlterTable);
+            case A::AddColumn: {
+                const ColumnDef& c = alter.column;
+                CheckCounter(c.type);
+                if (c.type.counter) messages::Raise(messages::kAlterTable);
+                ColumnMetadata(alter.table, c, false, out);
+                // SQLite adds a column in place only when the rows need not be written: a
+                // NOT NULL column without a default, or a default computed at insert time
+                // (Date()), takes a rebuild.
+                const bool notNull = c.notNull || std::any_of(c.constraints.begin(), c.constraints.end(),
+                                                              [](const Constraint& k) {
+                                                                  return k.kind == ConstraintKind::NotNull ||
+                                                                         k.kind == ConstraintKind::PrimaryKey;
+                                                              });
+                const bool computed = c.defaultValue && HasFunction(*c.defaultValue);
+                if ((notNull && !c.defaultValue) || computed)
+                    return rebuild(R::AddColumn, c.name, RebuiltColumn(c, alter.table, out));
                 Put("ALTER TABLE ");
                 PutName(alter.table);
                 Put(" ADD COLUMN ");
-                return Column(alter.column, false, false, false, alter.table, out);
+                return Column(c, false, false, false, alter.table, out);
+            }
+            case A::AlterColumn: {
+                const ColumnDef& c = alter.column;
+                CheckCounter(c.type);
+                if (c.type.counter) messages::Raise(messages::kAlterTable);
+                ColumnMetadata(alter.table, c, true, out);
+                rebuild(R::ReplaceColumn, c.name, RebuiltColumn(c, alter.table, out));
+                out.rebuild->type = static_cast<int>(c.type.type);
+                out.rebuild->size = FieldSize(c.type);
+                return;
+            }
             case A::DropColumn:
                 Put("ALTER TABLE ");
                 PutName(alter.table);
                 Put(" DROP COLUMN ");
-                return PutName(alter.name);
+                PutName(alter.name);
+                return DropMetadata(alter.table, &alter.name, out);
             case A::AddConstraint: {
                 const Constraint& k = alter.constraint;
-                if (k.kind != ConstraintKind::PrimaryKey && k.kind != ConstraintKind::Unique)
-                    messages::Raise(messages::kAlterTable);
                 const std::string name = k.name.empty() ? k.columns.front() : k.name;
+                if (k.kind == ConstraintKind::ForeignKey) {
+                    std::string text;
+                    Printer printer(text);
+                    printer.Put("CONSTRAINT ");
+                    printer.PutName(name);
+                    printer.Put(" FOREIGN KEY ");
+                    printer.NameList(k.columns);
+                    printer.References(k);
+                    return rebuild(R::AddConstraint, name, std::move(text));
+                }
+                if (k.kind == ConstraintKind::NotNull) messages::Raise(messages::kAlterTable);
                 Put("CREATE UNIQUE INDEX ");
                 PutName(SqliteIndexName(alter.table, name));
                 Put(" ON ");
                 PutName(alter.table);
                 Put(" ");
-                return NameList(k.columns);
+                NameList(k.columns);
+                if (k.kind == ConstraintKind::PrimaryKey) NullTriggers(alter.table, name, k.columns, out);
+                return;
             }
-            case A::DropConstraint:
-                Put("DROP INDEX ");
-                return PutName(SqliteIndexName(alter.table, alter.name));
-            case A::AlterColumn: break;
+            case A::DropConstraint: return rebuild(R::DropConstraint, alter.name, "");
         }
-        // Changing a column's type rebuilds the table; the engine does that from the schema it holds.
-        messages::Raise(messages::kAlterTable);
+    }
+
+    static bool HasFunction(const ast::Expr& e) {
+        if (e.kind == ast::Expr::Kind::Function) return true;
+        return std::any_of(e.args.begin(), e.args.end(), [](const ExprPtr& a) { return HasFunction(*a); });
     }
 
     void CreateIndex(const ast::CreateIndex& index, Translation& out) {
@@ -786,24 +1031,15 @@ private:
         Put(" ON ");
         PutName(index.table);
         Put(" (");
-        std::string anyNull;
+        std::vector<std::string> columns;
         for (std::size_t i = 0; i < index.columns.size(); ++i) {
-            if (i) {
-                Put(", ");
-                anyNull += " OR ";
-            }
+            if (i) Put(", ");
             PutName(index.columns[i].name);
             if (index.columns[i].descending) Put(" DESC");
-            anyNull += "NEW." + Quote(index.columns[i].name) + " IS NULL";
+            columns.push_back(index.columns[i].name);
         }
         Put(")");
-        if (index.primary || index.disallowNull) {
-            for (const char* event : {"insert", "update"})
-                out.followUp.push_back("CREATE TRIGGER " + Quote(name + "." + event) + " BEFORE " +
-                                       Upper(event) + " ON " + Quote(index.table) + " WHEN " + anyNull +
-                                       " BEGIN SELECT RAISE(ABORT, 'Index or primary key cannot contain a "
-                                       "Null value.'); END");
-        }
+        if (index.primary || index.disallowNull) NullTriggers(index.table, index.name, columns, out);
     }
 
     std::string& sql_;

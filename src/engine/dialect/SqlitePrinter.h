@@ -12,7 +12,19 @@
 
 namespace pavana::engine::dialect {
 
-// Fills `sql`, `kind` and `followUp` of `out` from `statement`.
+// The engine's table of column metadata that the SQLite schema cannot hold: one row per
+// column of a table the engine made, keyed by table and column name (any case).
+//   default_value      the DEFAULT text as Field.DefaultValue reports it; Null when none
+//   allow_zero_length  the AllowZeroLength property, -1 or 0
+//   zero_length_rule   -1 when AllowZeroLength was set explicitly and so is enforced
+inline constexpr const char* kColumnMetadataTable = "pavana_columns";
+inline constexpr const char* kCreateColumnMetadata =
+    "CREATE TABLE IF NOT EXISTS pavana_columns (table_name TEXT NOT NULL COLLATE NOCASE, "
+    "column_name TEXT NOT NULL COLLATE NOCASE, default_value TEXT, allow_zero_length INTEGER NOT NULL "
+    "DEFAULT 0, zero_length_rule INTEGER NOT NULL DEFAULT 0, PRIMARY KEY (table_name, column_name)) "
+    "WITHOUT ROWID";
+
+// Fills `sql`, `kind`, `followUp`, `metadata` and `rebuild` of `out` from `statement`.
 void PrintForSqlite(const ast::Statement& statement, Translation& out);
 
 // The SQLite name of index `index` of table `table`.

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "engine/dialect/FunctionSupport.h"
+#include "rtl/Encoding.h"
 
 namespace pavana::engine::dialect::support {
 namespace {
@@ -199,17 +200,39 @@ void StrReverse(sqlite3_context* ctx, int, sqlite3_value** argv) {
     ResultChars(ctx, std::u32string(s.rbegin(), s.rend()));
 }
 
+// Chr and Asc speak the Windows character set the scripts were written in (Chr(128) is the
+// euro sign); ChrW and AscW speak Unicode.
 void Chr(sqlite3_context* ctx, int, sqlite3_value** argv) {
     const std::int64_t code = Count(argv[0]);
-    if (code < 0 || code > 0xFFFF) throw FunctionError{kInvalidCall};
+    if (code < 0 || code > 255) throw FunctionError{kInvalidCall};
+    ResultText(ctx, Cp1252ToUtf8(std::string(1, static_cast<char>(code))));
+}
+
+void ChrW(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    std::int64_t code = Count(argv[0]);
+    if (code < -32768 || code > 0xFFFF) throw FunctionError{kInvalidCall};
+    if (code < 0) code += 0x10000;
     ResultChars(ctx, std::u32string(1, static_cast<char32_t>(code)));
 }
 
-void Asc(sqlite3_context* ctx, int, sqlite3_value** argv) {
-    if (IsNull(argv[0])) throw FunctionError{kInvalidNull};
-    const std::u32string s = Chars(argv[0]);
+char32_t FirstChar(sqlite3_value* v) {
+    if (IsNull(v)) throw FunctionError{kInvalidNull};
+    const std::u32string s = Chars(v);
     if (s.empty()) throw FunctionError{kInvalidCall};
-    sqlite3_result_int64(ctx, static_cast<sqlite3_int64>(s[0]));
+    return s[0];
+}
+
+// A character outside the Windows set keeps its Unicode number.
+void Asc(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    const char32_t c = FirstChar(argv[0]);
+    if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) return sqlite3_result_int64(ctx, c);
+    for (int b = 0x80; b < 0xA0; ++b)
+        if (Decode(Cp1252ToUtf8(std::string(1, static_cast<char>(b))))[0] == c) return sqlite3_result_int(ctx, b);
+    sqlite3_result_int64(ctx, static_cast<sqlite3_int64>(c));
+}
+
+void AscW(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    sqlite3_result_int64(ctx, static_cast<sqlite3_int64>(FirstChar(argv[0])));
 }
 
 // Val: the number at the start of the text; blanks are skipped, &H and &O read hex and octal.
@@ -218,22 +241,8 @@ void Val(sqlite3_context* ctx, int, sqlite3_value** argv) {
     std::string s;
     for (char c : ToText(argv[0]))
         if (c != ' ' && c != '\t' && c != '\n' && c != '\r') s += c;
-    if (s.size() > 2 && s[0] == '&' && (s[1] == 'H' || s[1] == 'h' || s[1] == 'O' || s[1] == 'o')) {
-        const int base = (s[1] == 'H' || s[1] == 'h') ? 16 : 8;
-        std::uint64_t value = 0;
-        std::size_t i = 2;
-        for (; i < s.size() && i < 18; ++i) {
-            const char c = static_cast<char>(std::toupper(static_cast<unsigned char>(s[i])));
-            int digit = c >= '0' && c <= '9' ? c - '0' : c >= 'A' && c <= 'F' ? c - 'A' + 10 : 99;
-            if (digit >= base) break;
-            value = value * static_cast<std::uint64_t>(base) + static_cast<std::uint64_t>(digit);
-        }
-        // Up to four hex digits make a 16-bit Integer, more a 32-bit Long (&HFFFF is -1).
-        std::int64_t result = static_cast<std::int64_t>(value);
-        if (value <= 0xFFFF && (base == 16 ? i - 2 <= 4 : value <= 0177777)) result = static_cast<std::int16_t>(value);
-        else if (value <= 0xFFFFFFFFu) result = static_cast<std::int32_t>(value);
-        return sqlite3_result_double(ctx, static_cast<double>(result));
-    }
+    std::size_t used = 0;
+    if (auto radix = ParseRadix(s, used)) return sqlite3_result_double(ctx, *radix);
     std::size_t i = 0;
     std::string number;
     if (i < s.size() && (s[i] == '-' || s[i] == '+')) number += s[i++];
@@ -265,11 +274,14 @@ void Val(sqlite3_context* ctx, int, sqlite3_value** argv) {
     sqlite3_result_double(ctx, value);
 }
 
-// Str: the number as text with a leading blank for a positive number.
+// Str: the number as text with a leading blank for a positive number, and no zero before
+// the decimal point (Str(0.5) is " .5").
 void Str(sqlite3_context* ctx, int, sqlite3_value** argv) {
     if (IsNull(argv[0])) return sqlite3_result_null(ctx);
     const double v = ToNumber(argv[0]);
-    ResultText(ctx, (v >= 0 ? " " : "") + NumberText(v));
+    std::string digits = NumberText(std::fabs(v));
+    if (digits.rfind("0.", 0) == 0) digits.erase(0, 1);
+    ResultText(ctx, (v >= 0 ? " " : "-") + digits);
 }
 
 template <int Base>
@@ -407,7 +419,9 @@ void RegisterTextFunctions(sqlite3* db) {
     Define(db, "JetStrComp", -1, StrComp);
     Define(db, "JetStrReverse", 1, StrReverse);
     Define(db, "JetChr", 1, Chr);
+    Define(db, "JetChrW", 1, ChrW);
     Define(db, "JetAsc", 1, Asc);
+    Define(db, "JetAscW", 1, AscW);
     Define(db, "JetVal", 1, Val);
     Define(db, "JetStr", 1, Str);
     Define(db, "JetHex", 1, Radix<16>);

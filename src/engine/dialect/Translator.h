@@ -6,6 +6,7 @@
 // the engine's own (for example 3134 "Syntax error in INSERT INTO statement.").
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -24,6 +25,23 @@ struct DeclaredParameter {
     std::string typeWord;  // the type word upper-cased ("LONG", "TEXT", ...); empty when none
 };
 
+// A change of a table that SQLite's ALTER TABLE cannot make: the engine rebuilds the table
+// from its stored definition, keeping its rows, indexes, triggers and counter.
+struct TableRebuild {
+    enum class Kind {
+        ReplaceColumn,   // ALTER COLUMN: `column` gets `definition`; values become `type`
+        AddColumn,       // ADD COLUMN that needs the rows rewritten (NOT NULL, a computed default)
+        AddConstraint,   // ADD CONSTRAINT ... FOREIGN KEY: `definition` is the table constraint
+        DropConstraint,  // DROP CONSTRAINT `column` (an index of that name, or a key of the table)
+    };
+    Kind kind = Kind::ReplaceColumn;
+    std::string table;
+    std::string column;      // the column, or the constraint's name for DropConstraint
+    std::string definition;  // SQLite text of the column definition or table constraint
+    int type = 0;            // ReplaceColumn: the DAO type code of the new column
+    int size = 0;            // ReplaceColumn: its Field.Size (Text: the length limit)
+};
+
 struct Translation {
     StatementKind kind = StatementKind::Action;
     // One SQLite statement. The parameter declared at position i (0-based) appears as ?(i+1),
@@ -33,6 +51,11 @@ struct Translation {
     // Statements to run after `sql`, in order and in the same transaction (the first value
     // of a counter, the triggers that keep Null out of a DISALLOW NULL index, ...).
     std::vector<std::string> followUp;
+    // Statements that keep the engine's column metadata (default texts, zero-length rules)
+    // in step with a definition; run after `followUp`, in the same transaction.
+    std::vector<std::string> metadata;
+    // Set for a definition the engine carries out itself; `sql` is then empty.
+    std::optional<TableRebuild> rebuild;
 };
 
 // The text could not be parsed; `Number()` is the engine's error number of the message.

@@ -164,6 +164,9 @@ Variant ReadColumn(sqlite3_stmt* st, int col, std::int32_t type) {
             if (storage == SQLITE_INTEGER || storage == SQLITE_FLOAT)
                 return Variant(static_cast<float>(sqlite3_column_double(st, col)));
             break;
+        case dbDouble:
+            if (storage == SQLITE_INTEGER || storage == SQLITE_FLOAT) return Variant(sqlite3_column_double(st, col));
+            break;
         case dbDate:
             if (storage == SQLITE_INTEGER || storage == SQLITE_FLOAT)
                 return Variant::FromDate(sqlite3_column_double(st, col));

@@ -19,6 +19,8 @@
 #include "engine/sqlite/SqliteErrors.h"
 #include "engine/sqlite/SqliteQueryDef.h"
 #include "engine/sqlite/SqliteRecordset.h"
+#include "engine/sqlite/TableRebuild.h"
+#include "engine/dialect/SqlitePrinter.h"
 
 namespace pavana::engine::sqlite {
 namespace {
@@ -131,7 +133,10 @@ int Authorize(void* user, int action, const char* a1, const char* a2, const char
         case SQLITE_DROP_INDEX: table = a2; break;
         default: break;
     }
-    return table != nullptr && strcasecmp(table, kMetadataTable) == 0 ? SQLITE_DENY : SQLITE_OK;
+    return table != nullptr && (strcasecmp(table, kMetadataTable) == 0 ||
+                                strcasecmp(table, dialect::kColumnMetadataTable) == 0)
+               ? SQLITE_DENY
+               : SQLITE_OK;
 }
 
 // The file's first 16 bytes must be SQLite's header; an empty file is not a database here
@@ -246,6 +251,10 @@ std::int32_t RunAction(DatabaseState& state, const dialect::Translation& transla
     if (translation.kind == dialect::StatementKind::Query)
         RaiseEngineError(jetCannotExecuteSelect, "Cannot execute a select query.", source);
     Connection& connection = state.Live(source);
+    if (translation.rebuild) {
+        RunRebuild(state, translation, source);
+        return 0;
+    }
     try {
         // Definitions change the schema and are seldom repeated: they are not kept.
         Statement definition;
@@ -268,7 +277,7 @@ std::int32_t RunAction(DatabaseState& state, const dialect::Translation& transla
         // One SQLite statement is atomic on its own; a savepoint is needed only to make the
         // statement and its follow-ups one unit.
         std::optional<Savepoint> savepoint;
-        if (!translation.followUp.empty()) savepoint.emplace(connection);
+        if (!translation.followUp.empty() || !translation.metadata.empty()) savepoint.emplace(connection);
         while (statement.Step()) {
         }
         std::int64_t changes = 0;
@@ -278,6 +287,18 @@ std::int32_t RunAction(DatabaseState& state, const dialect::Translation& transla
         for (const std::string& more : translation.followUp) {
             Statement next(connection, more.c_str());
             while (next && next.Step()) {
+            }
+        }
+        if (!translation.metadata.empty()) {
+            state.metadataWrites = true;
+            struct Restore {
+                DatabaseState& s;
+                ~Restore() { s.metadataWrites = false; }
+            } restore{state};
+            for (const std::string& more : translation.metadata) {
+                Statement next(connection, more.c_str());
+                while (next && next.Step()) {
+                }
             }
         }
         if (savepoint) savepoint->Release();

@@ -194,8 +194,39 @@ void RaiseStatementError(const SqliteFailure& failure, const std::string& sql,
                              name + "'. Make sure it exists and that its name is spelled correctly.",
                          source);
     }
-    if (StartsWith(m, "no such column: ") || StartsWith(m, "no such column"))
+    // SQLite refuses to drop a column that an index, a key or a relationship needs.
+    if (m.find(" after drop column") != std::string::npos || StartsWith(m, "cannot drop "))
+        RaiseEngineError(jetFieldInIndex,
+                         "Cannot delete a field that is part of an index or is needed by the system.", source);
+    if (StartsWith(m, "table ") && m.find(" has no column named ") != std::string::npos) {
+        const std::string field = m.substr(m.find(" has no column named ") + 21);
+        RaiseEngineError(jetUnknownInsertField,
+                         "The INSERT INTO statement contains the following unknown field name: '" + field +
+                             "'. Make sure you have typed the name correctly, and try the operation again.",
+                         source);
+    }
+    // "3 values for 2 columns", "table t has 4 columns but 2 values were supplied".
+    if ((m.find(" values for ") != std::string::npos && m.find(" columns") != std::string::npos) ||
+        m.find(" values were supplied") != std::string::npos)
+        RaiseEngineError(jetValueCountMismatch, "Number of query values and destination fields are not the same.",
+                         source);
+    if (StartsWith(m, "ambiguous column name: ")) {
+        std::string field = NameAfter(m, "ambiguous column name: ");
+        if (field.find('.') != std::string::npos) field.erase(0, field.rfind('.') + 1);
+        RaiseEngineError(jetAmbiguousField,
+                         "The specified field '" + field +
+                             "' could refer to more than one table listed in the FROM clause of your SQL statement.",
+                         source);
+    }
+    if (m.find("do not have the same number of result columns") != std::string::npos)
+        RaiseEngineError(jetUnionColumnsMismatch,
+                         "The number of columns in the two selected tables or queries of a union query do not match.",
+                         source);
+    if (StartsWith(m, "no such column")) {
+        if (StartsWith(Lead(sql, 2), "ALTER TABLE"))
+            RaiseEngineError(jetItemNotFound, "Item not found in this collection.", source);
         RaiseEngineError(jetTooFewParameters, "Too few parameters. Expected 1.", source);
+    }
     if (StartsWith(m, "no such function: "))
         RaiseEngineError(jetUndefinedFunction,
                          "Undefined function '" + NameAfter(m, "no such function: ") + "' in expression.",
@@ -210,8 +241,16 @@ void RaiseStatementError(const SqliteFailure& failure, const std::string& sql,
     }
     if (StartsWith(m, "index ") && m.find(" already exists") != std::string::npos)
         RaiseEngineError(jetIndexExists, "Index already exists.", source);
-    if (StartsWith(m, "no such index: "))
-        RaiseEngineError(jetNoTableOrConstraint, "Cannot find table or constraint.", source);
+    // Index names are "<table>.<index>" in SQLite.
+    if (StartsWith(m, "no such index: ")) {
+        const std::string name = NameAfter(m, "no such index: ");
+        const std::size_t dot = name.find('.');
+        if (dot == std::string::npos)
+            RaiseEngineError(jetNoTableOrConstraint, "Cannot find table or constraint.", source);
+        RaiseEngineError(jetNoSuchIndex,
+                         "No such index '" + name.substr(dot + 1) + "' on table '" + name.substr(0, dot) + "'.",
+                         source);
+    }
     if (m.find("syntax error") != std::string::npos || StartsWith(m, "incomplete input") ||
         StartsWith(m, "unrecognized token")) {
         std::int32_t number = 0;

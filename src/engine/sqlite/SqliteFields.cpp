@@ -67,9 +67,9 @@ std::shared_ptr<Properties> FieldImpl::GetProperties() const {
     add("Attributes", Variant(static_cast<std::int32_t>(c.attributes)));
     add("DefaultValue", DefaultValue());
     add("Required", Variant(c.required));
-    // False, as for the text fields CREATE TABLE makes: the DAO layer then stores an empty
-    // text as Null.
-    add("AllowZeroLength", Variant(false));
+    // False unless set on the column, as for the text fields CREATE TABLE makes: the DAO
+    // layer then stores an empty text as Null.
+    add("AllowZeroLength", Variant(c.allowZeroLength));
     add("OrdinalPosition", Variant(static_cast<std::int16_t>(index_)));
     add("SourceTable", Variant(c.table));
     add("SourceField", Variant(c.origin));

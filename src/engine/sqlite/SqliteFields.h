@@ -23,6 +23,9 @@ struct ColumnInfo {
     std::int32_t size = 0;
     std::int32_t attributes = 0;
     bool required = false;
+    bool allowZeroLength = false;  // the AllowZeroLength property (false unless set on the column)
+    bool hasMetadata = false;      // the engine's column metadata holds a row for it
+    std::string defaultText;       // its DefaultValue text there, empty when none
     bool writable = false;  // a column of the base table that may be set
     std::string table;   // source table, empty for an expression
     std::string origin;  // source column

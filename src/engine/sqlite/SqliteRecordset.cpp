@@ -210,6 +210,32 @@ void RecordsetImpl::DescribeColumns() {
                      strcasecmp(c.table.c_str(), source_->BaseTable().c_str()) == 0;
         columns_.push_back(std::move(c));
     }
+    ReadColumnMetadata();
+}
+
+// Default texts and zero-length rules of the columns that come from tables the engine made.
+void RecordsetImpl::ReadColumnMetadata() {
+    Connection& connection = Live();
+    bool any = false;
+    for (const ColumnInfo& c : columns_) any = any || !c.origin.empty();
+    if (!any) return;
+    Statement exists(connection, "SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = 'pavana_columns'");
+    if (!exists.Step()) return;
+    Statement read(connection,
+                   "SELECT default_value, allow_zero_length FROM pavana_columns WHERE table_name = ?1 AND "
+                   "column_name = ?2");
+    for (ColumnInfo& c : columns_) {
+        if (c.origin.empty()) continue;
+        sqlite3_bind_text(read.Handle(), 1, c.table.c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_text(read.Handle(), 2, c.origin.c_str(), -1, SQLITE_TRANSIENT);
+        if (read.Step()) {
+            c.hasMetadata = true;
+            if (sqlite3_column_type(read.Handle(), 0) != SQLITE_NULL)
+                c.defaultText = reinterpret_cast<const char*>(sqlite3_column_text(read.Handle(), 0));
+            c.allowZeroLength = sqlite3_column_int(read.Handle(), 1) != 0;
+        }
+        read.Reset();
+    }
 }
 
 bool RecordsetImpl::StepScan() {
@@ -222,6 +248,9 @@ bool RecordsetImpl::StepScan() {
                 for (std::size_t i = 0; i < columns_.size(); ++i) {
                     if (columns_[i].type != 0) continue;
                     ColumnType t = TypeOfStorageClass(sqlite3_column_type(st, static_cast<int>(i)));
+                    // A whole number beyond 32 bits is a Double, as Jet types such a literal.
+                    const std::int64_t whole = sqlite3_column_int64(st, static_cast<int>(i));
+                    if (t.type == dbLong && (whole < INT32_MIN || whole > INT32_MAX)) t = {dbDouble, 8, false};
                     columns_[i].type = t.type;
                     columns_[i].size = t.size;
                 }
@@ -422,8 +451,12 @@ void RecordsetImpl::MovePrevious() {
 
 namespace {
 
+std::uint32_t MarkOf(bool added, std::int64_t index) {
+    return static_cast<std::uint32_t>(added ? -(index + 1) : index + 1);
+}
+
 Variant BookmarkOf(bool added, std::int64_t index) {
-    const auto mark = static_cast<std::uint32_t>(added ? -(index + 1) : index + 1);
+    const std::uint32_t mark = MarkOf(added, index);
     return Variant(std::vector<std::uint8_t>{static_cast<std::uint8_t>(mark), static_cast<std::uint8_t>(mark >> 8),
                                              static_cast<std::uint8_t>(mark >> 16),
                                              static_cast<std::uint8_t>(mark >> 24)});
@@ -436,6 +469,13 @@ Variant RecordsetImpl::Bookmark() const {
     if (at_ != At::OnRecord) NoCurrentRecord();
     if (IsDeleted(current_)) RecordDeleted();
     return BookmarkOf(current_.added, current_.index);
+}
+
+std::int32_t RecordsetImpl::BookmarkKey() const {
+    CheckOpen();
+    if (at_ != At::OnRecord) NoCurrentRecord();
+    if (IsDeleted(current_)) RecordDeleted();
+    return static_cast<std::int32_t>(MarkOf(current_.added, current_.index));
 }
 
 std::optional<RecordsetImpl::Ref> RecordsetImpl::RefOfBookmark(const Variant& bookmark) {
@@ -551,6 +591,8 @@ Variant RecordsetImpl::ColumnDefault(std::size_t column) const {
     CheckOpen();
     const ColumnInfo& c = columns_[column];
     if (c.table.empty()) return Variant();
+    if (c.hasMetadata) return c.defaultText.empty() ? Variant() : Variant(c.defaultText);
+    // A table another program made: SQLite's own default text.
     Connection& connection = state_->Live(kFieldSource);
     try {
         Statement query(connection, "SELECT dflt_value FROM pragma_table_info(?1) WHERE name = ?2");

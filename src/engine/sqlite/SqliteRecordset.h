@@ -60,6 +60,7 @@ public:
     void MovePrevious() override;
 
     Variant Bookmark() const override;
+    std::int32_t BookmarkKey() const override;
     void SetBookmark(const Variant& bookmark) override;
     Variant LastModified() const override;
 
@@ -112,6 +113,7 @@ private:
                   std::shared_ptr<const RecordsetSource> source, std::int32_t type);
     void Start(std::int32_t options);
     void DescribeColumns();
+    void ReadColumnMetadata();
     void CheckOpen() const;
     void CheckScrollable() const;
     void CheckUpdatable() const;

@@ -1,0 +1,560 @@
+#include "engine/sqlite/TableRebuild.h"
+
+#include <strings.h>
+
+#include <optional>
+#include <string_view>
+#include <vector>
+
+#include "engine/Constants.h"
+#include "engine/EngineError.h"
+#include "engine/dialect/SqlitePrinter.h"
+#include "engine/sqlite/Columns.h"
+#include "engine/sqlite/QuoteIdentifier.h"
+#include "engine/sqlite/SqliteErrors.h"
+#include "rtl/FormatSettings.h"
+
+namespace pavana::engine::sqlite {
+namespace {
+
+using dialect::TableRebuild;
+
+constexpr const char* kNewTable = "pavana_rebuild";
+
+bool Same(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && strncasecmp(a.data(), b.data(), a.size()) == 0;
+}
+
+// ---- the stored CREATE TABLE text ---------------------------------------------------------
+//
+// SQLite keeps a table's definition as the text that created it. The rebuild reads it as a
+// list of items (column definitions, then table constraints) separated by commas at the top
+// level, and a column definition as units: words, quoted names and literals, parenthesised
+// groups and single punctuation marks. Nothing is interpreted beyond what the change needs.
+
+struct Unit {
+    std::size_t begin = 0, end = 0;  // in the item text
+    bool word = false;               // an unquoted word
+};
+
+// The end of the quoted run or group starting at `i`.
+std::size_t SkipUnit(std::string_view s, std::size_t i) {
+    const char c = s[i];
+    if (c == '"' || c == '\'' || c == '`') {
+        for (std::size_t j = i + 1; j < s.size(); ++j)
+            if (s[j] == c) {
+                if (j + 1 < s.size() && s[j + 1] == c) ++j;
+                else return j + 1;
+            }
+        return s.size();
+    }
+    if (c == '[') {
+        const std::size_t close = s.find(']', i);
+        return close == std::string_view::npos ? s.size() : close + 1;
+    }
+    if (c == '(') {
+        int depth = 0;
+        for (std::size_t j = i; j < s.size();) {
+            if (s[j] == '(') ++depth;
+            else if (s[j] == ')' && --depth == 0) return j + 1;
+            if (s[j] == '"' || s[j] == '\'' || s[j] == '`' || s[j] == '[') j = SkipUnit(s, j);
+            else ++j;
+        }
+        return s.size();
+    }
+    return i + 1;
+}
+
+bool IsWordChar(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' ||
+           static_cast<unsigned char>(c) >= 0x80;
+}
+
+std::vector<Unit> Units(std::string_view s) {
+    std::vector<Unit> units;
+    for (std::size_t i = 0; i < s.size();) {
+        const char c = s[i];
+        if (c == ' ' || c == '\t' || c == '\r' || c == '\n') {
+            ++i;
+            continue;
+        }
+        Unit u;
+        u.begin = i;
+        if (IsWordChar(c)) {
+            while (i < s.size() && IsWordChar(s[i])) ++i;
+            u.word = true;
+        } else {
+            i = SkipUnit(s, i);
+        }
+        u.end = i;
+        units.push_back(u);
+    }
+    return units;
+}
+
+std::string UnitName(std::string_view s, const Unit& u) {
+    std::string_view t = s.substr(u.begin, u.end - u.begin);
+    if (t.size() >= 2 && (t.front() == '"' || t.front() == '`' || t.front() == '[')) {
+        const char close = t.front() == '[' ? ']' : t.front();
+        std::string out;
+        for (std::size_t i = 1; i + 1 < t.size(); ++i) {
+            out += t[i];
+            if (t[i] == close && t[i + 1] == close) ++i;
+        }
+        return out;
+    }
+    return std::string(t);
+}
+
+bool IsWord(std::string_view s, const Unit& u, std::string_view word) {
+    return u.word && Same(s.substr(u.begin, u.end - u.begin), word);
+}
+
+struct CreateText {
+    std::vector<std::string> items;
+    std::string tail;  // after the closing parenthesis ("WITHOUT ROWID", ...)
+};
+
+CreateText SplitCreate(const std::string& sql) {
+    CreateText out;
+    std::size_t i = 0;
+    while (i < sql.size() && sql[i] != '(') i = sql[i] == '"' || sql[i] == '[' || sql[i] == '`' ? SkipUnit(sql, i) : i + 1;
+    const std::size_t close = SkipUnit(sql, i);
+    const std::string_view body = std::string_view(sql).substr(i + 1, close - i - 2);
+    out.tail = sql.substr(close);
+    std::size_t start = 0;
+    for (std::size_t j = 0; j <= body.size();) {
+        if (j == body.size() || body[j] == ',') {
+            std::string item(body.substr(start, j - start));
+            const std::size_t a = item.find_first_not_of(" \t\r\n");
+            const std::size_t b = item.find_last_not_of(" \t\r\n");
+            if (a != std::string::npos) out.items.push_back(item.substr(a, b - a + 1));
+            start = ++j;
+            continue;
+        }
+        const char c = body[j];
+        j = c == '"' || c == '\'' || c == '`' || c == '[' || c == '(' ? SkipUnit(body, j) : j + 1;
+    }
+    return out;
+}
+
+bool IsTableConstraint(const std::string& item) {
+    const auto units = Units(item);
+    if (units.empty()) return false;
+    for (const char* word : {"CONSTRAINT", "PRIMARY", "UNIQUE", "CHECK", "FOREIGN"})
+        if (IsWord(item, units[0], word)) return true;
+    return false;
+}
+
+// A column definition: its name, the text of its name and type, and its constraint
+// segments (each "[CONSTRAINT name] KIND ...") with the kind upper-cased.
+struct ColumnItem {
+    std::string name;
+    std::string head;
+    struct Segment {
+        std::string kind;
+        std::string name;  // of a named constraint
+        std::string text;
+    };
+    std::vector<Segment> segments;
+};
+
+bool StartsSegment(std::string_view s, const std::vector<Unit>& u, std::size_t i) {
+    for (const char* word : {"CONSTRAINT", "PRIMARY", "NULL", "UNIQUE", "CHECK", "DEFAULT", "COLLATE",
+                             "REFERENCES", "GENERATED", "AS"})
+        if (IsWord(s, u[i], word)) return true;
+    return IsWord(s, u[i], "NOT") && i + 1 < u.size() && IsWord(s, u[i + 1], "NULL");
+}
+
+ColumnItem ReadColumnItem(const std::string& item) {
+    ColumnItem c;
+    const auto u = Units(item);
+    if (u.empty()) return c;
+    c.name = UnitName(item, u[0]);
+    std::size_t i = 1;
+    while (i < u.size() && !StartsSegment(item, u, i)) ++i;
+    c.head = item.substr(0, i < u.size() ? u[i - 1].end : item.size());
+    while (i < u.size()) {
+        ColumnItem::Segment segment;
+        const std::size_t first = i;
+        if (IsWord(item, u[i], "CONSTRAINT") && i + 1 < u.size()) {
+            segment.name = UnitName(item, u[i + 1]);
+            i += 2;
+        }
+        if (i < u.size()) {
+            segment.kind = item.substr(u[i].begin, u[i].end - u[i].begin);
+            for (char& ch : segment.kind)
+                if (ch >= 'a' && ch <= 'z') ch = static_cast<char>(ch - 'a' + 'A');
+            // The words that belong to the kind: NOT NULL, and the value of DEFAULT (with its sign).
+            if (segment.kind == "NOT" || segment.kind == "COLLATE") ++i;
+            if (segment.kind == "DEFAULT" && i + 1 < u.size() &&
+                (item[u[i + 1].begin] == '-' || item[u[i + 1].begin] == '+'))
+                ++i;
+            if (segment.kind == "DEFAULT") ++i;
+            ++i;
+        }
+        while (i < u.size() && !StartsSegment(item, u, i)) ++i;
+        const std::size_t last = std::min(i, u.size()) - 1;
+        segment.text = item.substr(u[first].begin, u[last].end - u[first].begin);
+        c.segments.push_back(std::move(segment));
+    }
+    return c;
+}
+
+bool HasKind(const ColumnItem& c, std::string_view kind) {
+    for (const auto& s : c.segments)
+        if (s.kind == kind) return true;
+    return false;
+}
+
+// The segments of `old` that still hold for the column once it is defined as `fresh`:
+// its keys, references and own checks; not its collation and length check, which follow
+// the new type, nor a default or NOT NULL the new definition gives again. A counter stops
+// counting: the new type is never a counter.
+std::string KeptSegments(const ColumnItem& old, const ColumnItem& fresh) {
+    std::string out;
+    for (const auto& s : old.segments) {
+        if (s.kind == "COLLATE" || s.name == "pavana_size") continue;
+        if ((s.kind == "DEFAULT" || s.kind == "NOT" || s.kind == "NULL") && HasKind(fresh, s.kind)) continue;
+        std::string text = s.text;
+        if (s.kind == "PRIMARY") {
+            const auto u = Units(text);
+            std::string kept;
+            for (const Unit& unit : u)
+                if (!IsWord(text, unit, "AUTOINCREMENT")) kept += (kept.empty() ? "" : " ") + text.substr(unit.begin, unit.end - unit.begin);
+            text = kept;
+        }
+        out += " " + text;
+    }
+    return out;
+}
+
+// ---- errors ------------------------------------------------------------------------------
+
+[[noreturn]] void NotFound(const std::string& table, const std::string& source) {
+    RaiseEngineError(jetCannotFindInput,
+                     "The database engine cannot find the input table or query '" + table +
+                         "'. Make sure it exists and that its name is spelled correctly.",
+                     source);
+}
+
+// ---- SQLite state around the change ------------------------------------------------------
+
+// Switches foreign-key enforcement off for the life of the guard (outside any transaction,
+// where SQLite allows it) so that dropping the old table does not touch related rows.
+class ForeignKeysOff {
+public:
+    ForeignKeysOff(Connection& c, bool active) : c_(c), active_(active) {
+        if (active_) c_.Exec("PRAGMA foreign_keys = OFF");
+    }
+    ~ForeignKeysOff() {
+        if (active_) sqlite3_exec(c_.Handle(), "PRAGMA foreign_keys = ON", nullptr, nullptr, nullptr);
+    }
+    ForeignKeysOff(const ForeignKeysOff&) = delete;
+    ForeignKeysOff& operator=(const ForeignKeysOff&) = delete;
+
+private:
+    Connection& c_;
+    bool active_;
+};
+
+class MetadataWrites {
+public:
+    explicit MetadataWrites(DatabaseState& s) : s_(s) { s_.metadataWrites = true; }
+    ~MetadataWrites() { s_.metadataWrites = false; }
+    MetadataWrites(const MetadataWrites&) = delete;
+    MetadataWrites& operator=(const MetadataWrites&) = delete;
+
+private:
+    DatabaseState& s_;
+};
+
+std::string Text(sqlite3_stmt* st, int column) {
+    const auto* t = reinterpret_cast<const char*>(sqlite3_column_text(st, column));
+    return t ? std::string(t, static_cast<std::size_t>(sqlite3_column_bytes(st, column))) : std::string();
+}
+
+void Run(Connection& c, const std::string& sql) {
+    Statement st(c, sql.c_str());
+    while (st && st.Step()) {
+    }
+}
+
+bool Exists(Connection& c, const char* sql, const std::string& name) {
+    Statement st(c, sql);
+    sqlite3_bind_text(st.Handle(), 1, name.c_str(), -1, SQLITE_TRANSIENT);
+    return st.Step();
+}
+
+struct SourceColumn {
+    std::string name;
+    std::int32_t type = 0;  // DAO type of its declaration, 0 when unknown
+};
+
+class Rebuilder {
+public:
+    Rebuilder(Connection& c, const TableRebuild& r, const std::string& source) : c_(c), r_(r), source_(source) {}
+
+    void Run() {
+        ReadTable();
+        if (r_.kind == TableRebuild::Kind::DropConstraint && DropIndexConstraint()) return;
+        const std::string created = NewDefinition();
+        if (Exists(c_, "SELECT 1 FROM sqlite_master WHERE name = ?1 COLLATE NOCASE", kNewTable))
+            RaiseEngineError(jetTableExists, std::string("Table '") + kNewTable + "' already exists.", source_);
+        SaveSchema();
+        sqlite::Run(c_, created);
+        CopyRows();
+        sqlite::Run(c_, "DROP TABLE " + QuoteIdentifier(table_));
+        {
+            // The new table takes the old name without SQLite re-reading views that named it.
+            c_.Exec("PRAGMA legacy_alter_table = ON");
+            struct Restore {
+                Connection& c;
+                ~Restore() { sqlite3_exec(c.Handle(), "PRAGMA legacy_alter_table = OFF", nullptr, nullptr, nullptr); }
+            } restore{c_};
+            sqlite::Run(c_, std::string("ALTER TABLE ") + QuoteIdentifier(kNewTable) + " RENAME TO " +
+                                QuoteIdentifier(table_));
+        }
+        for (const std::string& sql : schema_) sqlite::Run(c_, sql);
+        CarrySequence(created);
+        CheckRelationships();
+    }
+
+private:
+    void ReadTable() {
+        Statement st(c_, "SELECT name, sql FROM sqlite_master WHERE type = 'table' AND name = ?1 COLLATE NOCASE");
+        sqlite3_bind_text(st.Handle(), 1, r_.table.c_str(), -1, SQLITE_TRANSIENT);
+        if (!st.Step()) NotFound(r_.table, source_);
+        table_ = Text(st.Handle(), 0);
+        createSql_ = Text(st.Handle(), 1);
+        Statement info(c_, "SELECT name, type, hidden FROM pragma_table_xinfo(?1)");
+        sqlite3_bind_text(info.Handle(), 1, table_.c_str(), -1, SQLITE_TRANSIENT);
+        while (info.Step()) {
+            if (sqlite3_column_int(info.Handle(), 2) != 0) continue;
+            SourceColumn col;
+            col.name = Text(info.Handle(), 0);
+            if (auto t = TypeOfDeclaration(Text(info.Handle(), 1))) col.type = t->type;
+            columns_.push_back(std::move(col));
+        }
+        rowid_ = createSql_.find("WITHOUT ROWID") == std::string::npos &&
+                 createSql_.find("without rowid") == std::string::npos;
+    }
+
+    // A constraint added as an index ("t.name") is dropped with its triggers.
+    bool DropIndexConstraint() {
+        const std::string index = dialect::SqliteIndexName(table_, r_.column);
+        if (!Exists(c_, "SELECT 1 FROM sqlite_master WHERE type = 'index' AND name = ?1 COLLATE NOCASE", index))
+            return false;
+        sqlite::Run(c_, "DROP INDEX " + QuoteIdentifier(index));
+        for (const char* event : {".insert", ".update"})
+            sqlite::Run(c_, "DROP TRIGGER IF EXISTS " + QuoteIdentifier(index + event));
+        return true;
+    }
+
+    std::string NewDefinition() {
+        CreateText text = SplitCreate(createSql_);
+        std::size_t lastColumn = 0;
+        bool found = false;
+        for (std::size_t i = 0; i < text.items.size(); ++i) {
+            std::string& item = text.items[i];
+            if (IsTableConstraint(item)) {
+                if (r_.kind == TableRebuild::Kind::DropConstraint && !found) {
+                    const auto u = Units(item);
+                    if (u.size() > 1 && IsWord(item, u[0], "CONSTRAINT") && Same(UnitName(item, u[1]), r_.column)) {
+                        item.clear();
+                        found = true;
+                    }
+                }
+                continue;
+            }
+            lastColumn = i;
+            ColumnItem column = ReadColumnItem(item);
+            if (r_.kind == TableRebuild::Kind::ReplaceColumn && Same(column.name, r_.column)) {
+                item = r_.definition + KeptSegments(column, ReadColumnItem(r_.definition));
+                changed_ = column.name;
+                found = true;
+            } else if (r_.kind == TableRebuild::Kind::AddColumn && Same(column.name, r_.column)) {
+                RaiseEngineError(jetFieldExists,
+                                 "Field '" + r_.column + "' already exists in table '" + table_ + "'.", source_);
+            } else if (r_.kind == TableRebuild::Kind::DropConstraint && !found) {
+                std::string kept = column.head;
+                for (const auto& s : column.segments) {
+                    if (!found && !s.name.empty() && Same(s.name, r_.column)) {
+                        found = true;
+                        continue;
+                    }
+                    kept += " " + s.text;
+                }
+                item = kept;
+            }
+        }
+        switch (r_.kind) {
+            case TableRebuild::Kind::ReplaceColumn:
+                if (!found) RaiseEngineError(jetItemNotFound, "Item not found in this collection.", source_);
+                break;
+            case TableRebuild::Kind::AddColumn:
+                text.items.insert(text.items.begin() + static_cast<std::ptrdiff_t>(lastColumn) + 1, r_.definition);
+                break;
+            case TableRebuild::Kind::AddConstraint: text.items.push_back(r_.definition); break;
+            case TableRebuild::Kind::DropConstraint:
+                if (!found) RaiseEngineError(jetNoTableOrConstraint, "Cannot find table or constraint.", source_);
+                break;
+        }
+        std::string sql = std::string("CREATE TABLE ") + QuoteIdentifier(kNewTable) + " (";
+        bool first = true;
+        for (const std::string& item : text.items) {
+            if (item.empty()) continue;
+            if (!first) sql += ", ";
+            sql += item;
+            first = false;
+        }
+        return sql + ")" + text.tail;
+    }
+
+    // The indexes and triggers of the old table, which go with it when it is dropped.
+    void SaveSchema() {
+        Statement st(c_,
+                     "SELECT sql FROM sqlite_master WHERE tbl_name = ?1 COLLATE NOCASE AND type IN ('index', "
+                     "'trigger') AND sql IS NOT NULL ORDER BY type = 'trigger', rowid");
+        sqlite3_bind_text(st.Handle(), 1, table_.c_str(), -1, SQLITE_TRANSIENT);
+        while (st.Step()) schema_.push_back(Text(st.Handle(), 0));
+        if (Exists(c_, "SELECT 1 FROM sqlite_master WHERE name = ?1", "sqlite_sequence")) {
+            Statement seq(c_, "SELECT seq FROM sqlite_sequence WHERE name = ?1 COLLATE NOCASE");
+            sqlite3_bind_text(seq.Handle(), 1, table_.c_str(), -1, SQLITE_TRANSIENT);
+            if (seq.Step()) sequence_ = sqlite3_column_int64(seq.Handle(), 0);
+        }
+    }
+
+    void CopyRows() {
+        std::string names;
+        std::string slots;
+        int n = 0;
+        if (rowid_) {
+            names = "rowid";
+            slots = "?1";
+            n = 1;
+        }
+        for (const SourceColumn& col : columns_) {
+            if (n) {
+                names += ", ";
+                slots += ", ";
+            }
+            names += QuoteIdentifier(col.name);
+            slots += "?" + std::to_string(++n);
+        }
+        Statement read(c_, ("SELECT " + names + " FROM " + QuoteIdentifier(table_)).c_str());
+        Statement write(c_, (std::string("INSERT INTO ") + QuoteIdentifier(kNewTable) + " (" + names +
+                             ") VALUES (" + slots + ")").c_str());
+        const int offset = rowid_ ? 1 : 0;
+        while (read.Step()) {
+            if (rowid_) sqlite3_bind_value(write.Handle(), 1, sqlite3_column_value(read.Handle(), 0));
+            for (std::size_t i = 0; i < columns_.size(); ++i) {
+                const int at = static_cast<int>(i) + offset;
+                if (!changed_.empty() && Same(columns_[i].name, changed_)) {
+                    BindVariant(write.Handle(), at + 1, Converted(read.Handle(), at, columns_[i].type));
+                } else {
+                    sqlite3_bind_value(write.Handle(), at + 1, sqlite3_column_value(read.Handle(), at));
+                }
+            }
+            try {
+                write.Step();
+            } catch (const SqliteFailure& failure) {
+                if (failure.Code() == SQLITE_CONSTRAINT_NOTNULL)
+                    RaiseEngineError(jetFieldRequired,
+                                     "The field '" + table_ + "." + r_.column +
+                                         "' cannot contain a Null value because the Required property for "
+                                         "this field is set to True. Enter a value in this field.",
+                                     source_);
+                throw;
+            }
+            write.Reset();
+            sqlite3_clear_bindings(write.Handle());
+        }
+    }
+
+    Variant Converted(sqlite3_stmt* st, int column, std::int32_t oldType) {
+        const Variant value = ReadColumn(st, column, oldType);
+        try {
+            return ConvertToFieldType(value, r_.type, FormatSettings::Current());
+        } catch (const EConvertError& e) {
+            if (e.Message().find("verflow") != std::string::npos)
+                RaiseEngineError(jetNumericOverflow, "Numeric field overflow.", source_);
+            RaiseEngineError(jetConversionError, "Data type conversion error.", source_);
+        }
+    }
+
+    // A counter keeps its next value: rows deleted before the change are not numbered again.
+    void CarrySequence(const std::string& created) {
+        if (!sequence_) return;
+        bool counter = false;
+        for (const std::string& item : SplitCreate(created).items)
+            for (const Unit& u : Units(item))
+                if (IsWord(item, u, "AUTOINCREMENT")) counter = true;
+        if (!counter) return;
+        Statement update(c_, "UPDATE sqlite_sequence SET seq = max(seq, ?2) WHERE name = ?1");
+        sqlite3_bind_text(update.Handle(), 1, table_.c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_int64(update.Handle(), 2, *sequence_);
+        update.Step();
+        if (sqlite3_changes(c_.Handle()) == 0) {
+            Statement insert(c_, "INSERT INTO sqlite_sequence (name, seq) VALUES (?1, ?2)");
+            sqlite3_bind_text(insert.Handle(), 1, table_.c_str(), -1, SQLITE_TRANSIENT);
+            sqlite3_bind_int64(insert.Handle(), 2, *sequence_);
+            insert.Step();
+        }
+    }
+
+    void CheckRelationships() {
+        Statement check(c_, "PRAGMA foreign_key_check");
+        if (check.Step())
+            RaiseEngineError(3201,
+                             "You cannot add or change a record because a related record is required in table '" +
+                                 Text(check.Handle(), 2) + "'.",
+                             source_);
+    }
+
+    Connection& c_;
+    const TableRebuild& r_;
+    const std::string& source_;
+    std::string table_;
+    std::string createSql_;
+    std::vector<SourceColumn> columns_;
+    bool rowid_ = true;
+    std::string changed_;
+    std::vector<std::string> schema_;
+    std::optional<std::int64_t> sequence_;
+};
+
+bool IsReferenced(Connection& c, const std::string& table) {
+    return Exists(c,
+                  "SELECT 1 FROM sqlite_master AS m, pragma_foreign_key_list(m.name) AS f "
+                  "WHERE m.type = 'table' AND f.\"table\" = ?1 COLLATE NOCASE",
+                  table);
+}
+
+}  // namespace
+
+void RunRebuild(DatabaseState& state, const dialect::Translation& translation, const std::string& source) {
+    Connection& c = state.Live(source);
+    const TableRebuild& r = *translation.rebuild;
+    try {
+        // Inside a transaction SQLite keeps foreign keys on; the old table can then be dropped
+        // only when no other table's rows refer to it.
+        const bool inTransaction = sqlite3_get_autocommit(c.Handle()) == 0;
+        if (inTransaction && IsReferenced(c, r.table))
+            RaiseEngineError(3211,
+                             "The database engine could not lock table '" + r.table +
+                                 "' because it is already in use by another person or process.",
+                             source);
+        ForeignKeysOff foreignKeysOff(c, !inTransaction);
+        Savepoint savepoint(c);
+        Rebuilder(c, r, source).Run();
+        for (const std::string& sql : translation.followUp) Run(c, sql);
+        MetadataWrites writes(state);
+        for (const std::string& sql : translation.metadata) Run(c, sql);
+        savepoint.Release();
+    } catch (const SqliteFailure& failure) {
+        RaiseStatementError(failure, "ALTER TABLE " + QuoteIdentifier(r.table), source);
+    }
+}
+
+}  // namespace pavana::engine::sqlite

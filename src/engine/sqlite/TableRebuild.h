@@ -1,0 +1,28 @@
+// Changes of a table that SQLite's ALTER TABLE cannot make in place (a column's type, a NOT
+// NULL column added to rows, a key added or dropped), made by rebuilding the table.
+//
+// The rebuild edits the table's stored CREATE TABLE text item by item (the column being
+// changed, the constraint being added or dropped; every other column and constraint stays
+// as it was written), creates the new table beside the old one, copies every row with its
+// rowid (converting the values of a changed column to its new type), drops the old table,
+// gives the new one its name, and then recreates the old table's indexes and triggers and
+// carries its counter's next value over. Foreign keys are switched off around the work and
+// checked after it.
+//
+// The whole change is one savepoint: a value that cannot take the new type (3421 "Data type
+// conversion error."), a number out of its range (3349), a text too long (3163), a Null in a
+// required field (3314) or a broken relationship (3201) leaves the table as it was.
+#pragma once
+
+#include <string>
+
+#include "engine/dialect/Translator.h"
+#include "engine/sqlite/SqliteDatabase.h"
+
+namespace pavana::engine::sqlite {
+
+// Runs `translation` (whose `rebuild` is set), its follow-up and metadata statements as one
+// unit; raises the engine's error with `source`.
+void RunRebuild(DatabaseState& state, const dialect::Translation& translation, const std::string& source);
+
+}  // namespace pavana::engine::sqlite
