@@ -572,9 +572,10 @@ void RecordsetImpl::SetCurrentValue(std::size_t column, const Variant& value) {
     if (editMode_ == dbEditNone) WithoutEdit(kFieldSource);
     const ColumnInfo& c = columns_[column];
     if (!c.writable) RaiseEngineError(jetFieldNotUpdatable, "Field cannot be updated.", kFieldSource);
-    Variant v = value.IsAbsent() ? Variant::Null() : value;
+    Variant v;
     try {
-        v = ConvertToFieldType(v, c.type, FormatSettings::Current());
+        // One conversion, straight from the caller's value: a blob is copied once, not twice.
+        v = value.IsAbsent() ? Variant::Null() : ConvertToFieldType(value, c.type, FormatSettings::Current());
     } catch (const EConvertError&) {
         RaiseEngineError(jetConversionError, "Data type conversion error.", kFieldSource);
     }
@@ -671,8 +672,16 @@ void RecordsetImpl::Update(std::int32_t type, bool) {
     std::int64_t changes = 0;
     try {
         Statement statement(connection, sql.c_str());
-        for (std::size_t k = 0; k < set.size(); ++k)
-            BindVariant(statement.Handle(), static_cast<int>(k + 1), editValues_[set[k]]);
+        for (std::size_t k = 0; k < set.size(); ++k) {
+            const Variant& value = editValues_[set[k]];
+            // The edit values outlive the statement, so SQLite reads a blob in place rather
+            // than taking a copy of it first.
+            if (value.IsByteArray())
+                sqlite3_bind_blob64(statement.Handle(), static_cast<int>(k + 1), value.Bytes().data(),
+                                    value.Bytes().size(), SQLITE_STATIC);
+            else
+                BindVariant(statement.Handle(), static_cast<int>(k + 1), value);
+        }
         if (editMode_ == dbEditInProgress)
             sqlite3_bind_int64(statement.Handle(), static_cast<int>(set.size() + 1), KeyOf(current_));
         statement.Step();  // one statement: SQLite makes it atomic
