@@ -569,6 +569,12 @@ bool TDAODataset::ReadProperty(std::string_view name, const StoredValue& value, 
             if (component != nullptr && database == nullptr) throw EReadError("Invalid property value");
             SetDatabase(database);
         });
+    } else if (name == "DataSource") {
+        reader.ResolveReference(value.AsIdentifier(), [this](TComponent* component) {
+            auto* source = dynamic_cast<TDataSource*>(component);
+            if (component != nullptr && source == nullptr) throw EReadError("Invalid property value");
+            SetDataSource(source);
+        });
     } else if (name == "LockType") {
         const std::string& text = value.AsIdentifier();
         bool found = false;

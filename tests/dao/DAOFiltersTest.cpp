@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "classes/ApplicationException.h"
+#include "classes/DefinitionReader.h"
 #include "dao/DAOBlobStream.h"
 #include "dao/DAODatabase.h"
 #include "dao/DAOLocate.h"
@@ -330,6 +331,34 @@ TEST_F(DAOFiltersTest, DetailFollowsItsMasterAndRefusesCircles) {
     EXPECT_THROW(detail.SetDataSource(&detailSource), EDAODatabaseError);
     EXPECT_EQ(detail.DataSource(), &masterSource);
     detail.Close();
+}
+
+class TModule : public TComponent {
+public:
+    TModule() : TComponent(nullptr) {}
+    std::string_view ClassName() const override { return "TModule"; }
+};
+
+TEST(StoredDetail, DataSourceAndFilterComeFromTheDefinition) {
+    ComponentClasses classes;
+    classes.Register<TDataSource>("TDataSource");
+    classes.Register<TDAOQuery>("TDAOQuery");
+    TModule module;
+    LoadDefinition(module,
+                   "object modulo: TModule\n"
+                   "  object detalhe: TDAOQuery\n"
+                   "    DataSource = fonte\n"
+                   "    Filter = 'nota > 5'\n"
+                   "    Filtered = True\n"
+                   "  end\n"
+                   "  object fonte: TDataSource\n"
+                   "  end\n"
+                   "end\n",
+                   classes);
+    auto& detail = dynamic_cast<TDAOQuery&>(*module.FindComponent("detalhe"));
+    EXPECT_EQ(detail.DataSource(), module.FindComponent("fonte"));
+    EXPECT_EQ(detail.Filter(), "nota > 5");
+    EXPECT_TRUE(detail.Filtered());
 }
 
 }  // namespace
