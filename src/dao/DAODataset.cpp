@@ -371,12 +371,16 @@ void TDAODataset::FetchFieldValue(TRecordBuffer& buffer, int index, TFieldType t
     };
     try {
         if (OnFetchField) OnFetchField(index);
-        const Variant value = engineFields_[static_cast<std::size_t>(index)]->Value();
+        Variant value = engineFields_[static_cast<std::size_t>(index)]->Value();
         std::uint8_t* header = buffer.Bytes.data() + fieldDescs_.Items(index).Offset;
         header[shFetched] = 1;
         header[shPresent] = value.IsNull() ? 0 : 1;
         header[shModified] = 0;
-        if (!value.IsNull()) EngineValueToSlot(value, Slot(buffer, index), type);
+        // A blob or memo value becomes the slot's own without another copy.
+        if (!value.IsNull() && (type == ftBlob || type == ftMemo))
+            buffer.Objects[static_cast<std::size_t>(index)] = std::move(value);
+        else if (!value.IsNull())
+            EngineValueToSlot(value, Slot(buffer, index), type);
     } catch (...) {
         // The read failed (a deleted record, a lost connection): the cursor still goes back
         // where the window expects it, as far as it can.
@@ -475,9 +479,15 @@ void TDAODataset::WriteModifiedFields(TRecordBuffer& buffer) {
         const TDAOFieldDesc& desc = fieldDescs_.Items(n - 1);
         const std::uint8_t* header = buffer.Bytes.data() + desc.Offset;
         if (header[shModified] == 0) continue;
+        const SlotData slot = Slot(buffer, n - 1);
+        // A blob goes to the engine straight from its slot; the engine keeps its own copy.
+        if (header[shPresent] != 0 && field.DataType() == ftBlob && slot.Object->IsByteArray()) {
+            engineFields_[static_cast<std::size_t>(n - 1)]->SetValue(*slot.Object);
+            continue;
+        }
         Variant value = Variant::Null();
         if (header[shPresent] != 0) {
-            value = SlotToEngineValue(Slot(buffer, n - 1), field.DataType(), desc.Size);
+            value = SlotToEngineValue(slot, field.DataType(), desc.Size);
             if (value.IsEmpty()) value = Variant::Null();
             if (field.DataType() == ftString && !desc.AllowZeroLength && value.IsText() && value.ToString().empty())
                 value = Variant::Null();
@@ -559,6 +569,12 @@ bool TDAODataset::ReadProperty(std::string_view name, const StoredValue& value, 
             auto* database = dynamic_cast<TDAODatabase*>(component);
             if (component != nullptr && database == nullptr) throw EReadError("Invalid property value");
             SetDatabase(database);
+        });
+    } else if (name == "DataSource") {
+        reader.ResolveReference(value.AsIdentifier(), [this](TComponent* component) {
+            auto* source = dynamic_cast<TDataSource*>(component);
+            if (component != nullptr && source == nullptr) throw EReadError("Invalid property value");
+            SetDataSource(source);
         });
     } else if (name == "LockType") {
         const std::string& text = value.AsIdentifier();
