@@ -1,7 +1,9 @@
 #include "engine/sqlite/MakeTable.h"
 
 #include <memory>
-#include <vector>
+#include <new>
+#include <optional>
+#include <string_view>
 
 #include "engine/Constants.h"
 #include "engine/sqlite/Columns.h"
@@ -54,7 +56,9 @@ std::string Quoted(const char* name) {
 
 // The declaration of the new field that takes column `i` of the prepared query.
 std::string FieldDeclaration(sqlite3_stmt* query, int i) {
-    const std::string name = Quoted(sqlite3_column_name(query, i));
+    const char* column = sqlite3_column_name(query, i);
+    if (!column) throw std::bad_alloc();
+    const std::string name = Quoted(column);
     const char* declared = sqlite3_column_decltype(query, i);
     if (!declared || !*declared) return name;
     std::string out = name + " " + declared;
