@@ -12,8 +12,7 @@
 //
 // "statement ok" and "query" may end in "with v1 | v2 ...": the values of the statement's
 // parameters in the order of its PARAMETERS clause ('text', a number, or Null).
-// Failures of SQLite are reported the way the engine reports them (its message and number),
-// and make-table queries run as the engine runs them.
+// Failures of SQLite are reported the way the engine reports them (its message and number).
 // Lines starting with "#" are comments. Statement texts may span lines.
 #include <gtest/gtest.h>
 #include <sqlite3.h>
@@ -32,7 +31,6 @@
 #include "engine/dialect/JetDate.h"
 #include "engine/dialect/JetFunctions.h"
 #include "engine/dialect/Translator.h"
-#include "engine/sqlite/MakeTable.h"
 #include "engine/sqlite/SqliteErrors.h"
 
 namespace pavana::engine::dialect {
@@ -155,9 +153,10 @@ void Bind(sqlite3_stmt* stmt, int slot, const std::string& value) {
 }
 
 // The engine's number and message of SQLite's failure of `sql`.
-void TranslateFailure(int code, const std::string& sql, Outcome& outcome) {
+void TranslateFailure(sqlite3* db, const std::string& sql, Outcome& outcome) {
     try {
-        sqlite::RaiseStatementError(sqlite::SqliteFailure(code, outcome.message), sql, "corpus");
+        sqlite::RaiseStatementError(sqlite::SqliteFailure(sqlite3_extended_errcode(db), outcome.message), sql,
+                                    "corpus");
     } catch (const EOleException& e) {
         outcome.number = EngineErrorNumber(e.ErrorCode());
         outcome.message = e.Message();
@@ -170,7 +169,7 @@ Outcome Execute(sqlite3* db, const std::string& sql, bool collect, const std::ve
     if (sqlite3_prepare_v2(db, sql.c_str(), -1, &raw, nullptr) != SQLITE_OK) {
         outcome.failed = true;
         outcome.message = sqlite3_errmsg(db);
-        TranslateFailure(sqlite3_extended_errcode(db), sql, outcome);
+        TranslateFailure(db, sql, outcome);
         return outcome;
     }
     std::unique_ptr<sqlite3_stmt, StmtFinalizer> stmt(raw);
@@ -188,7 +187,7 @@ Outcome Execute(sqlite3* db, const std::string& sql, bool collect, const std::ve
     if (rc != SQLITE_DONE) {
         outcome.failed = true;
         outcome.message = sqlite3_errmsg(db);
-        TranslateFailure(sqlite3_extended_errcode(db), sql, outcome);
+        TranslateFailure(db, sql, outcome);
     }
     return outcome;
 }
@@ -205,19 +204,7 @@ Outcome Run(sqlite3* db, const std::string& jet, bool collect, const std::vector
         return outcome;
     }
     sqlite3_exec(db, "SAVEPOINT corpus", nullptr, nullptr, nullptr);
-    if (sqlite::MakesTable(t.sql)) {
-        try {
-            sqlite::RunMakeTable(db, t.sql, [&values](sqlite3_stmt* stmt) {
-                for (std::size_t i = 0; i < values.size(); ++i) Bind(stmt, static_cast<int>(i) + 1, values[i]);
-            });
-        } catch (const sqlite::SqliteFailure& e) {
-            outcome.failed = true;
-            outcome.message = e.Message();
-            TranslateFailure(e.Code(), t.sql, outcome);
-        }
-    } else {
-        outcome = Execute(db, t.sql, collect, values);
-    }
+    outcome = Execute(db, t.sql, collect, values);
     for (std::size_t i = 0; !outcome.failed && i < t.followUp.size(); ++i) {
         Outcome more = Execute(db, t.followUp[i], false);
         if (more.failed) outcome = more;

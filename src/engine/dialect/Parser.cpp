@@ -934,6 +934,7 @@ private:
     // DEFAULT takes a constant: literals, operators and functions, no fields or sub-queries.
     // It is parsed above the comparisons, so that a following NOT NULL stays a constraint.
     void ParseDefault(ColumnDef& column) {
+        if (IsSymbol(Symbol::Comma) || IsSymbol(Symbol::RightParen) || Peek().kind == TokenKind::End) Fail();
         const std::size_t first = pos_;
         const std::size_t saved = exprStart_;
         exprStart_ = pos_;

@@ -88,7 +88,10 @@ public:
                 Put("CREATE TABLE ");
                 PutName(first.into);
                 Put(" AS ");
+                const std::size_t query = sql_.size();
                 Query(*s.select);
+                out.makeTable = first.into;
+                out.makeTableQuery = sql_.substr(query);
                 return;
             }
             out.kind = StatementKind::Query;

@@ -15,7 +15,6 @@
 #include "engine/EngineError.h"
 #include "engine/dialect/JetFunctions.h"
 #include "engine/sqlite/Columns.h"
-#include "engine/sqlite/MakeTable.h"
 #include "engine/sqlite/Password.h"
 #include "engine/sqlite/SqliteErrors.h"
 #include "engine/sqlite/SqliteQueryDef.h"
@@ -187,8 +186,8 @@ std::string BracketedName(const std::string& source) {
 
 }  // namespace
 
-Connection& DatabaseState::Live(const std::string& source) {
-    if (!connection) RaiseEngineError(jetObjectInvalid, "Object invalid or no longer set.", source);
+Connection& DatabaseState::Live(std::string_view source) {
+    if (!connection) RaiseEngineError(jetObjectInvalid, "Object invalid or no longer set.", std::string(source));
     return *connection;
 }
 
@@ -244,13 +243,34 @@ std::int32_t RunAction(DatabaseState& state, const dialect::Translation& transla
         RunRebuild(state, translation, source);
         return 0;
     }
-    const auto bind = [&values](sqlite3_stmt* statement) {
-        const int slots = sqlite3_bind_parameter_count(statement);
+    if (!translation.makeTable.empty()) return RunMakeTable(state, translation, values, source);
+    try {
+        // Definitions change the schema and are seldom repeated: they are not kept.
+        Statement definition;
+        if (translation.kind == dialect::StatementKind::Definition)
+            definition = Statement(connection, translation.sql.c_str());
+        Statement& statement = translation.kind == dialect::StatementKind::Definition
+                                   ? definition
+                                   : state.PreparedAction(translation.sql);
+        if (!statement) return 0;
+        struct Rewind {
+            Statement& statement;
+            ~Rewind() {
+                statement.Reset();
+                sqlite3_clear_bindings(statement.Handle());
+            }
+        } rewind{statement};
+        const int slots = sqlite3_bind_parameter_count(statement.Handle());
         for (int i = 0; i < slots && i < static_cast<int>(values.size()); ++i)
-            BindVariant(statement, i + 1, values[static_cast<std::size_t>(i)]);
-    };
-    // The follow-up statements, then the engine's own records of the statement.
-    const auto followUp = [&] {
+            BindVariant(statement.Handle(), i + 1, values[static_cast<std::size_t>(i)]);
+        // One SQLite statement is atomic on its own; a savepoint is needed only to make the
+        // statement and its follow-ups one unit.
+        std::optional<Savepoint> savepoint;
+        if (!translation.followUp.empty() || !translation.metadata.empty()) savepoint.emplace(connection);
+        while (statement.Step()) {
+        }
+        std::int64_t changes = 0;
+        if (translation.kind == dialect::StatementKind::Action) changes = sqlite3_changes64(connection.Handle());
         for (const std::string& more : translation.followUp) {
             Statement next(connection, more.c_str());
             while (next && next.Step()) {
@@ -268,41 +288,6 @@ std::int32_t RunAction(DatabaseState& state, const dialect::Translation& transla
                 }
             }
         }
-    };
-    try {
-        if (MakesTable(translation.sql)) {
-            std::optional<Savepoint> savepoint;
-            if (!translation.followUp.empty() || !translation.metadata.empty()) savepoint.emplace(connection);
-            const std::int64_t rows = RunMakeTable(connection.Handle(), translation.sql, bind);
-            followUp();
-            if (savepoint) savepoint->Release();
-            return static_cast<std::int32_t>(rows);
-        }
-        // Definitions change the schema and are seldom repeated: they are not kept.
-        Statement definition;
-        if (translation.kind == dialect::StatementKind::Definition)
-            definition = Statement(connection, translation.sql.c_str());
-        Statement& statement = translation.kind == dialect::StatementKind::Definition
-                                   ? definition
-                                   : state.PreparedAction(translation.sql);
-        if (!statement) return 0;
-        struct Rewind {
-            Statement& statement;
-            ~Rewind() {
-                statement.Reset();
-                sqlite3_clear_bindings(statement.Handle());
-            }
-        } rewind{statement};
-        bind(statement.Handle());
-        // One SQLite statement is atomic on its own; a savepoint is needed only to make the
-        // statement and its follow-ups one unit.
-        std::optional<Savepoint> savepoint;
-        if (!translation.followUp.empty() || !translation.metadata.empty()) savepoint.emplace(connection);
-        while (statement.Step()) {
-        }
-        std::int64_t changes = 0;
-        if (translation.kind == dialect::StatementKind::Action) changes = sqlite3_changes64(connection.Handle());
-        followUp();
         if (savepoint) savepoint->Release();
         return static_cast<std::int32_t>(changes);
     } catch (const SqliteFailure& failure) {
