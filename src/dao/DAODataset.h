@@ -175,6 +175,8 @@ protected:
 
 private:
     void DescribeFields();
+    // Fills `buffer` as the fetched record of `bookmark`; 0 (no record) answers `atEnd`.
+    TGetResult FillFetched(TRecordBuffer& buffer, std::int32_t bookmark, TGetResult atEnd);
     void FetchFieldValue(TRecordBuffer& buffer, int index, TFieldType type);
     void WriteModifiedFields(TRecordBuffer& buffer);
     void ApplyDefaultValue(TRecordBuffer& buffer, int index, const std::string& text);
