@@ -229,7 +229,7 @@ void TDAODataset::GoToBookmark(std::int32_t bookmark) {
     recordset_->SetBookmark(Variant(std::move(bytes)));
 }
 
-TGetResult TDAODataset::GetRecord(TRecordBuffer& buffer, TGetMode mode) {
+TGetResult TDAODataset::FetchRecord(TRecordBuffer& buffer, TGetMode mode) {
     switch (mode) {
         case TGetMode::gmCurrent:
             if (recordset_->IsBOF() || recordset_->IsEOF()) return TGetResult::grError;
@@ -367,12 +367,16 @@ void TDAODataset::FetchFieldValue(TRecordBuffer& buffer, int index, TFieldType t
     };
     try {
         if (OnFetchField) OnFetchField(index);
-        const Variant value = engineFields_[static_cast<std::size_t>(index)]->Value();
+        Variant value = engineFields_[static_cast<std::size_t>(index)]->Value();
         std::uint8_t* header = buffer.Bytes.data() + fieldDescs_.Items(index).Offset;
         header[shFetched] = 1;
         header[shPresent] = value.IsNull() ? 0 : 1;
         header[shModified] = 0;
-        if (!value.IsNull()) EngineValueToSlot(value, Slot(buffer, index), type);
+        // A blob or memo value becomes the slot's own without another copy.
+        if (!value.IsNull() && (type == ftBlob || type == ftMemo))
+            buffer.Objects[static_cast<std::size_t>(index)] = std::move(value);
+        else if (!value.IsNull())
+            EngineValueToSlot(value, Slot(buffer, index), type);
     } catch (...) {
         // The read failed (a deleted record, a lost connection): the cursor still goes back
         // where the window expects it, as far as it can.
@@ -386,8 +390,12 @@ void TDAODataset::FetchFieldValue(TRecordBuffer& buffer, int index, TFieldType t
     putBack();
 }
 
+TRecordBuffer* TDAODataset::StateBuffer() const {
+    return State() == dsFilter ? filterBuffer_ : ActiveBuffer();
+}
+
 bool TDAODataset::GetFieldData(TField& field, void* destination) {
-    TRecordBuffer* buffer = ActiveBuffer();
+    TRecordBuffer* buffer = StateBuffer();
     if (buffer == nullptr) return false;
     if (field.FieldNo() < 1) {
         const TDataSetState state = State();
@@ -419,12 +427,21 @@ bool TDAODataset::GetFieldData(TField& field, void* destination) {
     return true;
 }
 
-void TDAODataset::SetFieldData(TField& field, const void* source) {
+void TDAODataset::SetFieldData(TField& field, const void* source) { WriteField(field, source, nullptr); }
+
+void TDAODataset::StoreBlobValue(TField& field, Variant value) {
+    if (value.IsAbsent())
+        WriteField(field, nullptr, nullptr);
+    else
+        WriteField(field, &value, &value);
+}
+
+void TDAODataset::WriteField(TField& field, const void* source, Variant* movable) {
     const TDataSetState state = State();
     if (state != dsEdit && state != dsInsert && state != dsSetKey && state != dsCalcFields && state != dsFilter &&
         state != dsNewValue && state != dsInternalCalc)
         throw EDAODatabaseError("Dataset not in edit or insert mode");
-    TRecordBuffer* buffer = ActiveBuffer();
+    TRecordBuffer* buffer = StateBuffer();
     if (buffer == nullptr) return;
     if (field.FieldNo() < 1) {
         std::uint8_t* place = buffer->Bytes.data() + dataAreaSize_ + field.Offset();
@@ -442,7 +459,9 @@ void TDAODataset::SetFieldData(TField& field, const void* source) {
             field.Validate(source);
             header[shPresent] = 1;
             header[shModified] = 1;
-            if (field.IsBlob())
+            if (field.IsBlob() && movable != nullptr)
+                buffer->Objects[static_cast<std::size_t>(index)] = std::move(*movable);
+            else if (field.IsBlob())
                 buffer->Objects[static_cast<std::size_t>(index)] = *static_cast<const Variant*>(source);
             else
                 std::memcpy(header + kSlotHeaderSize, source,
@@ -460,9 +479,15 @@ void TDAODataset::WriteModifiedFields(TRecordBuffer& buffer) {
         const TDAOFieldDesc& desc = fieldDescs_.Items(n - 1);
         const std::uint8_t* header = buffer.Bytes.data() + desc.Offset;
         if (header[shModified] == 0) continue;
+        const SlotData slot = Slot(buffer, n - 1);
+        // A blob goes to the engine straight from its slot; the engine keeps its own copy.
+        if (header[shPresent] != 0 && field.DataType() == ftBlob && slot.Object->IsByteArray()) {
+            engineFields_[static_cast<std::size_t>(n - 1)]->SetValue(*slot.Object);
+            continue;
+        }
         Variant value = Variant::Null();
         if (header[shPresent] != 0) {
-            value = SlotToEngineValue(Slot(buffer, n - 1), field.DataType(), desc.Size);
+            value = SlotToEngineValue(slot, field.DataType(), desc.Size);
             if (value.IsEmpty()) value = Variant::Null();
             if (field.DataType() == ftString && !desc.AllowZeroLength && value.IsText() && value.ToString().empty())
                 value = Variant::Null();
@@ -516,8 +541,16 @@ void TDAODataset::InternalCancel() {
 }
 
 void TDAODataset::InternalRefresh() {
+    ReleaseRecordset();
+    CreateRecordsetAgain();
+}
+
+void TDAODataset::ReleaseRecordset() {
     recordset_->Close();
     recordset_.reset();
+}
+
+void TDAODataset::CreateRecordsetAgain() {
     CreateRecordset();
     firstPending_ = false;
     std::shared_ptr<engine::Fields> fields = recordset_->GetFields();
@@ -536,6 +569,12 @@ bool TDAODataset::ReadProperty(std::string_view name, const StoredValue& value, 
             auto* database = dynamic_cast<TDAODatabase*>(component);
             if (component != nullptr && database == nullptr) throw EReadError("Invalid property value");
             SetDatabase(database);
+        });
+    } else if (name == "DataSource") {
+        reader.ResolveReference(value.AsIdentifier(), [this](TComponent* component) {
+            auto* source = dynamic_cast<TDataSource*>(component);
+            if (component != nullptr && source == nullptr) throw EReadError("Invalid property value");
+            SetDataSource(source);
         });
     } else if (name == "LockType") {
         const std::string& text = value.AsIdentifier();

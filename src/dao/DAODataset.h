@@ -20,6 +20,13 @@
 // Edit, post and delete turn the engine's EOleException into EDAOError (ErrorCode = the
 // engine's error number); elsewhere the engine's error arrives unchanged.
 //
+// Filters, searches and blob streams (DAODatasetFilters.cpp). The filter text is a condition
+// in the engine's syntax and reaches the engine when the recordset is built; while the
+// dataset is filtered, `OnFilterRecord` also judges every record fetched. Locate and Lookup
+// hand the engine one search text (DAOLocate.h) and let its FindFirst find the record; the
+// dataset never scans records itself. Blob streams are TDAOBlobStream. A detail dataset
+// follows its master through `DataSource` (DAODataLink.h).
+//
 // The connection is borrowed: when it is freed, `Database` becomes null.
 #pragma once
 
@@ -29,6 +36,7 @@
 #include <vector>
 #include <string>
 
+#include "dao/DAODataLink.h"
 #include "dao/DAOFields.h"
 #include "db/DataSet.h"
 #include "db/DataSource.h"
@@ -120,8 +128,32 @@ public:
     const TDAOFieldDescs& FieldDescs() const { return fieldDescs_; }
     // The link to a master dataset's data source; none by default.
     TDataLink& DataLink() { return dataLink_; }
-    TDataSource* DataSource() const { return dataLink_.DataSource(); }
-    void SetDataSource(TDataSource* source) { dataLink_.SetDataSource(source); }
+    TDataSource* DataSource() const override { return dataLink_.DataSource(); }
+    // Fails with EDAODatabaseError "Circular datalinks are not allowed" when `source` leads
+    // back to this dataset.
+    void SetDataSource(TDataSource* source);
+
+    // Fail with EDAODatabaseError "Filter only valid if OpenType <> db_OpenTable" for a
+    // filter text on a table-type recordset. On an open dataset a change rebuilds the
+    // recordset (a pending edit is finished first); a change of Filtered, and of the text
+    // while filtered, then shows the first record. When the recordset cannot be built again
+    // the dataset is closed and the engine's error raised.
+    void SetFilterText(std::string text) override;
+    void SetFiltered(bool filtered) override;
+    // The buffer `OnFilterRecord` is judging (null outside the filter state).
+    TRecordBuffer* FilterBuffer() const { return filterBuffer_; }
+
+    // Not found is a result, never an exception; a search text the engine cannot evaluate
+    // (an unknown or calculated field) raises the engine's error. Locate leaves the engine
+    // cursor on the record found, sends the scroll events and re-reads the window around
+    // it; Lookup (one Null per result field when nothing is found) sends no events and leaves
+    // the window as it was.
+    bool Locate(std::string_view keyFields, const std::vector<Variant>& keyValues, TLocateOptions options) override;
+    using TDataSet::Locate;
+    std::vector<Variant> Lookup(std::string_view keyFields, const std::vector<Variant>& keyValues,
+                                std::string_view resultFields) override;
+    // A TDAOBlobStream (see there for its failures).
+    std::unique_ptr<TStream> CreateBlobStream(TField& field, TBlobStreamMode mode) override;
 
     bool GetFieldData(TField& field, void* buffer) override;
     void SetFieldData(TField& field, const void* buffer) override;
@@ -174,6 +206,26 @@ protected:
     std::shared_ptr<engine::Recordset> recordset_;
 
 private:
+    friend class TDAOBlobStream;
+
+    // A fetch without the filter handler.
+    TGetResult FetchRecord(TRecordBuffer& buffer, TGetMode mode);
+    // Makes the engine's first record that meets the keys current and checks it into the
+    // temporary buffer; false when none does.
+    bool FindRecord(std::string_view keyFields, const std::vector<Variant>& keyValues, bool partialKey);
+    // Releases the recordset, runs `between`, and builds the recordset again for the open
+    // dataset; a failure to build it closes the dataset.
+    void RebuildRecordset(const std::function<void()>& between);
+    void ReleaseRecordset();
+    // CreateRecordset on an open dataset, whose field objects stay bound.
+    void CreateRecordsetAgain();
+    // The buffer field reads and writes use in the current state; null when there is none.
+    TRecordBuffer* StateBuffer() const;
+    bool HasActiveRecordBuffer() const { return StateBuffer() != nullptr; }
+    // Writes a field; a blob value given in `movable` is moved into its slot, not copied.
+    void WriteField(TField& field, const void* source, Variant* movable);
+    // Writes a blob or memo value without copying it; an absent value writes no value.
+    void StoreBlobValue(TField& field, Variant value);
     void DescribeFields();
     // Fills `buffer` as the fetched record of `bookmark`; 0 (no record) answers `atEnd`.
     TGetResult FillFetched(TRecordBuffer& buffer, std::int32_t bookmark, TGetResult atEnd);
@@ -199,7 +251,8 @@ private:
     // the first fetch of the next record answers with that one.
     bool firstPending_ = false;
     TDAOFieldDescs fieldDescs_;
-    TDataLink dataLink_;
+    TDAODataLink dataLink_{*this};
+    TRecordBuffer* filterBuffer_ = nullptr;
     std::vector<std::shared_ptr<engine::Field>> engineFields_;  // by position, cached at open
     std::size_t dataAreaSize_ = 0;
     std::size_t recordInfoOffset_ = 0;

@@ -63,4 +63,14 @@ enum TDataSetState : std::uint8_t {
     dsOpening,
 };
 
+// How a blob stream is opened on a field.
+enum class TBlobStreamMode : std::uint8_t { bmRead, bmWrite, bmReadWrite };
+
+// Options of a search by key: compare text without regard to case, and accept a text key
+// that is only the start of the field's value.
+struct TLocateOptions {
+    bool CaseInsensitive = false;
+    bool PartialKey = false;
+};
+
 }  // namespace pavana

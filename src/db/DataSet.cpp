@@ -765,6 +765,45 @@ std::vector<Variant> TDataSet::Lookup(std::string_view keyFields, const std::vec
     return found;
 }
 
+bool TDataSet::IsLinkedTo(const TDataSource* source) const {
+    std::vector<const TDataSet*> visited;
+    while (source != nullptr) {
+        const TDataSet* dataSet = source->DataSet();
+        if (dataSet == nullptr) return false;
+        if (dataSet == this) return true;
+        // A chain that meets itself without reaching this dataset ends there.
+        if (std::find(visited.begin(), visited.end(), dataSet) != visited.end()) return false;
+        visited.push_back(dataSet);
+        source = dataSet->DataSource();
+    }
+    return false;
+}
+
+bool TDataSet::Locate(std::string_view, const std::vector<Variant>&, TLocateOptions) {
+    throw EDatabaseError("Operation not supported");
+}
+
+std::unique_ptr<TStream> TDataSet::CreateBlobStream(TField&, TBlobStreamMode) {
+    throw EDatabaseError("Operation not supported");
+}
+
+void TDataSet::WithCalcFieldsOf(TRecordBuffer& buffer, const std::function<void()>& read) {
+    GetCalcFields(buffer);
+    const TDataSetState saved = state_;
+    TRecordBuffer* const savedBuffer = calcBuffer_;
+    state_ = dsCalcFields;
+    calcBuffer_ = &buffer;
+    try {
+        read();
+    } catch (...) {
+        state_ = saved;
+        calcBuffer_ = savedBuffer;
+        throw;
+    }
+    state_ = saved;
+    calcBuffer_ = savedBuffer;
+}
+
 void TDataSet::EnableControls() {
     if (disableCount_ == 0) return;
     if (--disableCount_ == 0) DataEvent(TDataEvent::deDataSetChange);

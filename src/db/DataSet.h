@@ -35,6 +35,7 @@
 #include "classes/Component.h"
 #include "db/DBTypes.h"
 #include "db/Field.h"
+#include "rtl/Streams.h"
 
 namespace pavana {
 
@@ -72,6 +73,8 @@ class TDataSet : public TComponent {
 public:
     using TDataSetNotifyEvent = std::function<void(TDataSet& DataSet)>;
     using TDataSetErrorEvent = std::function<void(TDataSet& DataSet, const Exception& E, TDataAction& Action)>;
+    // Judges the record the fields show; sets Accept to false to leave it out.
+    using TFilterRecordEvent = std::function<void(TDataSet& DataSet, bool& Accept)>;
 
     explicit TDataSet(TComponent* owner);
     // Derived classes close the dataset in their own destructor, while they are whole.
@@ -126,6 +129,25 @@ public:
     // 0 equal, negative when `a` comes first, positive after; empty bookmarks come last.
     virtual int CompareBookmarks(const TBookmark& a, const TBookmark& b) const;
 
+    // Locate makes the first record whose `keyFields` (";"-separated) equal `keyValues` (one
+    // value per key field) current and gives whether there was one. `OnFilterRecord`, while
+    // the dataset is filtered, judges every record a dataset that supports it fetches.
+    // Datasets without a search of their own fail with EDatabaseError "Operation not supported".
+    virtual bool Locate(std::string_view keyFields, const std::vector<Variant>& keyValues, TLocateOptions options);
+    bool Locate(std::string_view keyFields, const Variant& keyValue, TLocateOptions options = {}) {
+        return Locate(keyFields, std::vector<Variant>{keyValue}, options);
+    }
+
+    // A stream over the value of a blob or memo field of the active record, which the caller
+    // frees; what it writes reaches the field when it is freed. Datasets without blob streams
+    // fail with EDatabaseError "Operation not supported".
+    virtual std::unique_ptr<TStream> CreateBlobStream(TField& field, TBlobStreamMode mode);
+
+    // The data source of the master this dataset follows; none here.
+    virtual TDataSource* DataSource() const { return nullptr; }
+    // Whether `source` leads, through the masters of its datasets, back to this dataset.
+    bool IsLinkedTo(const TDataSource* source) const;
+
     // Fields.
     TFieldDefs& FieldDefs() { return fieldDefs_; }
     const TFields& Fields() const { return fields_; }
@@ -179,6 +201,7 @@ public:
     TDataSetNotifyEvent BeforeDelete, AfterDelete, BeforeScroll, AfterScroll;
     TDataSetNotifyEvent OnNewRecord, OnCalcFields;
     TDataSetErrorEvent OnEditError, OnPostError, OnDeleteError;
+    TFilterRecordEvent OnFilterRecord;
 
 protected:
     void Loaded() override;
@@ -248,6 +271,16 @@ protected:
     // Puts the derived cursor on the active record.
     void UpdateCursorPos();
     void SetTempState(TDataSetState state) { state_ = state; }
+    // A record buffer of the dataset's own that no window position uses (searches fill it).
+    TRecordBuffer& TempBuffer() { return *tempBuffer_; }
+    // Runs `read` in the calculated-fields state over `buffer`, whose calculated fields are
+    // computed first; the previous state returns afterwards, also when `read` fails.
+    void WithCalcFieldsOf(TRecordBuffer& buffer, const std::function<void()>& read);
+    // Re-reads the window around the derived cursor's record; `exact` fails with
+    // EDatabaseError "Record not found" when the cursor stands on no record.
+    void Resync(bool exact);
+    void FireBeforeScroll() { Fire(BeforeScroll); }
+    void FireAfterScroll() { Fire(AfterScroll); }
 
 private:
     friend class TDataSource;
@@ -262,7 +295,6 @@ private:
     bool GetPriorRecord();
     void GetNextRecords();
     void GetPriorRecords();
-    void Resync(bool exact);
     void MoveBuffer(int from, int to);
     int BufferCount() const;
     void CheckActive() const;

@@ -84,6 +84,12 @@ public:
     using Exception::Exception;
 };
 
+// An object was not of the class an operation needs ("Invalid class typecast").
+class EInvalidCast : public Exception {
+public:
+    using Exception::Exception;
+};
+
 // An error reported by the database engine, in the shape of an automation error:
 // `ErrorCode()` is the status (0x800A0000 + the engine's error number), `Source()` names the
 // reporting component; help file and context are empty unless the engine gave them.

@@ -362,6 +362,16 @@ const std::vector<std::uint8_t>& Variant::Bytes() const {
     return std::get<std::vector<std::uint8_t>>(value_);
 }
 
+std::vector<std::uint8_t>& Variant::MutableBytes() {
+    if (!IsByteArray()) CannotConvert(varArray | varByte);
+    return std::get<std::vector<std::uint8_t>>(value_);
+}
+
+std::string& Variant::MutableText() {
+    if (!IsText()) CannotConvert(varOleStr);
+    return std::get<std::string>(value_);
+}
+
 Variant Variant::ConvertTo(std::uint16_t type, const FormatSettings& settings) const {
     if (type == type_) return *this;
     if (type == varEmpty) return Variant();

@@ -114,6 +114,10 @@ public:
     TDateTime ToDateTime(const FormatSettings& settings = FormatSettings::Current()) const;
     std::int32_t ErrorCode() const;  // varError only
     const std::vector<std::uint8_t>& Bytes() const;  // byte arrays only
+    // The bytes of a byte array, or the characters of a text, in place: for code that fills
+    // a large value without copying it. Raise EVariantError for values of other types.
+    std::vector<std::uint8_t>& MutableBytes();
+    std::string& MutableText();
 
     // A new variant of type `type` holding this value converted (varOleStr from a number is
     // its text; varDate from text is read with the settings; ...).

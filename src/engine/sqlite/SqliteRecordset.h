@@ -139,6 +139,12 @@ private:
     void UpdateAnyLive();
     std::optional<Ref> RefOfBookmark(const Variant& bookmark);
     bool RowMatches(const Ref& r, Statement& test);
+    // The position of `key` in the keyset, reading the keyset on as far as it (nothing when
+    // the keyset does not hold it).
+    std::optional<Ref> KeysetRecord(std::int64_t key);
+    // Reads the keyset on up to `key` by keys alone and restarts the scan after it; only for
+    // a keyset read in key order, with no change made on the connection since it started.
+    std::optional<Ref> CatchUpTo(std::int64_t key);
 
     std::shared_ptr<DatabaseState> state_;
     std::string name_;
@@ -160,6 +166,9 @@ private:
     std::unordered_set<std::int64_t> seen_;  // keys met, while deduplicating
     Ref scanHolds_;                        // the record the scan statement stands on
     std::int64_t scanChanges_ = 0;         // the connection's changes when it got there
+    // The scan reads the base table in key (rowid) order: the query has no order of its own
+    // and SQLite scans the table itself.
+    bool keyOrder_ = false;
 
     // Keyset holding.
     std::vector<std::int64_t> keys_;
