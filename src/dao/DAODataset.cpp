@@ -242,19 +242,23 @@ TGetResult TDAODataset::FetchRecord(TRecordBuffer& buffer, TGetMode mode) {
             }
             if (recordset_->IsEOF()) return TGetResult::grError;
             recordset_->MoveNext();
-            if (recordset_->IsEOF()) return TGetResult::grEOF;
-            break;
+            return FillFetched(buffer, recordset_->PositionKey(), TGetResult::grEOF);
         case TGetMode::gmPrior:
             if (recordset_->IsBOF()) return TGetResult::grError;
             recordset_->MovePrevious();
             if (recordset_->IsBOF()) return TGetResult::grBOF;
             break;
     }
+    return FillFetched(buffer, CurrentBookmark(), TGetResult::grOK);
+}
+
+TGetResult TDAODataset::FillFetched(TRecordBuffer& buffer, std::int32_t bookmark, TGetResult atEnd) {
+    if (bookmark == 0) return atEnd;
     ClearBuffer(buffer);
     RecordInfo& info = Info(buffer);
     info.RecordNumber = -1;
     info.BookmarkFlag = static_cast<std::uint8_t>(TBookmarkFlag::bfCurrent);
-    SetBufferBookmark(buffer, CurrentBookmark());
+    SetBufferBookmark(buffer, bookmark);
     return TGetResult::grOK;
 }
 
@@ -344,23 +348,15 @@ int TDAODataset::GetRecNo() const {
 // Field values --------------------------------------------------------------------------------
 
 void TDAODataset::FetchFieldValue(TRecordBuffer& buffer, int index, TFieldType type) {
+    // A buffer without a record (bookmark 0) has nothing to fetch.
     const std::int32_t target = BufferBookmark(buffer);
-    const bool wasBOF = recordset_->IsBOF();
-    const bool wasEOF = recordset_->IsEOF();
-    bool moved = false;
-    std::int32_t saved = 0;
-    if (wasBOF || wasEOF) {
-        if (target == 0) return;
-        GoToBookmark(target);
-        moved = true;
-    } else {
-        saved = CurrentBookmark();
-        if (saved != target) {
-            if (target == 0) return;
-            GoToBookmark(target);
-            moved = true;
-        }
-    }
+    if (target == 0) return;
+    // Bookmarks are never 0: a 0 position is the cursor before the first or after the last.
+    const std::int32_t saved = recordset_->PositionKey();
+    const bool wasBOF = saved == 0 && recordset_->IsBOF();
+    const bool wasEOF = saved == 0 && !wasBOF;
+    const bool moved = saved != target;
+    if (moved) GoToBookmark(target);
     auto putBack = [&] {
         if (wasBOF)
             InternalFirst();
@@ -418,11 +414,15 @@ bool TDAODataset::GetFieldData(TField& field, void* destination) {
         FetchFieldValue(*buffer, index, field.DataType());
     if (header[shPresent] == 0) return false;
     if (destination != nullptr) {
+        const std::uint8_t* data = header + kSlotHeaderSize;
+        const std::size_t room = std::min<std::size_t>(static_cast<std::size_t>(desc.DataSize), field.DataSize());
         if (field.IsBlob())
             *static_cast<Variant*>(destination) = buffer->Objects[static_cast<std::size_t>(index)];
+        else if (field.DataType() == ftString)
+            // A text goes up to its terminator; the rest of its slot holds nothing.
+            std::memcpy(destination, data, std::min(::strnlen(reinterpret_cast<const char*>(data), room) + 1, room));
         else
-            std::memcpy(destination, header + kSlotHeaderSize,
-                        std::min<std::size_t>(static_cast<std::size_t>(desc.DataSize), field.DataSize()));
+            std::memcpy(destination, data, room);
     }
     return true;
 }

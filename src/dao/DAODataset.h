@@ -227,6 +227,8 @@ private:
     // Writes a blob or memo value without copying it; an absent value writes no value.
     void StoreBlobValue(TField& field, Variant value);
     void DescribeFields();
+    // Fills `buffer` as the fetched record of `bookmark`; 0 (no record) answers `atEnd`.
+    TGetResult FillFetched(TRecordBuffer& buffer, std::int32_t bookmark, TGetResult atEnd);
     void FetchFieldValue(TRecordBuffer& buffer, int index, TFieldType type);
     void WriteModifiedFields(TRecordBuffer& buffer);
     void ApplyDefaultValue(TRecordBuffer& buffer, int index, const std::string& text);

@@ -47,6 +47,12 @@ private:
     std::uint8_t* bytes_;
 };
 
+// The zero-terminated text of native string data, never read past its `size` bytes.
+std::string BoundedText(const void* data, std::size_t size) {
+    const auto* text = static_cast<const char*>(data);
+    return std::string(text, ::strnlen(text, size));
+}
+
 std::string BytesText(const std::vector<std::uint8_t>& bytes) { return std::string(bytes.begin(), bytes.end()); }
 
 }  // namespace
@@ -232,11 +238,11 @@ void TField::SetAsDateTime(TDateTime value) { SetValue(Variant::FromDate(value))
 std::string TStringField::AsString() const {
     NativeData data(DataSize());
     if (!GetData(data.Bytes())) return {};
-    return std::string(reinterpret_cast<const char*>(data.Bytes()));
+    return BoundedText(data.Bytes(), DataSize());
 }
 
 Variant TStringField::NativeToVariant(const void* data) const {
-    return Variant::FromAnsiString(std::string(static_cast<const char*>(data)));
+    return Variant::FromAnsiString(BoundedText(data, DataSize()));
 }
 
 void TStringField::VariantToNative(const Variant& value, void* data) const {

@@ -478,6 +478,13 @@ std::int32_t RecordsetImpl::BookmarkKey() const {
     return static_cast<std::int32_t>(MarkOf(current_.added, current_.index));
 }
 
+std::int32_t RecordsetImpl::PositionKey() const {
+    CheckOpen();
+    if (at_ != At::OnRecord) return 0;
+    if (IsDeleted(current_)) RecordDeleted();
+    return static_cast<std::int32_t>(MarkOf(current_.added, current_.index));
+}
+
 std::optional<RecordsetImpl::Ref> RecordsetImpl::RefOfBookmark(const Variant& bookmark) {
     if (!bookmark.IsByteArray() || bookmark.Bytes().size() < 4) return std::nullopt;
     const auto& b = bookmark.Bytes();

@@ -61,6 +61,7 @@ public:
 
     Variant Bookmark() const override;
     std::int32_t BookmarkKey() const override;
+    std::int32_t PositionKey() const override;
     void SetBookmark(const Variant& bookmark) override;
     Variant LastModified() const override;
 
