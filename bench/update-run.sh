@@ -4,6 +4,9 @@
 # (WAL, synchronous=NORMAL: every statement is committed when it returns), on the same tables.
 #   bench/update-run.sh [build] [inserts] [updates]
 # Prints wall time, statements per second, peak memory and the ratio for each workload.
+# The "jet" workload is the insert workload written as update scripts write it (bracketed
+# names, #m/d/yyyy# dates, True/False); the shell runs the same rows in SQLite's own form
+# (quoted names, day numbers, -1/0).
 set -euo pipefail
 build=${1:-build}
 inserts=${2:-100000}
@@ -16,17 +19,28 @@ trap 'rm -rf "$work"' EXIT
 cd "$work"
 
 schema="CREATE TABLE Notas (Id INTEGER PRIMARY KEY, Aluno INTEGER, Nome TEXT(50), Nota DOUBLE);
-CREATE INDEX ixAluno ON Notas (Aluno);"
+CREATE INDEX ixAluno ON Notas (Aluno);
+CREATE TABLE [Notas finais] ([Código] INTEGER PRIMARY KEY, [Nome do aluno] TEXT(50), Nota DOUBLE, [Lançada em] DATETIME, Aprovado YESNO);
+CREATE INDEX [ix Nome] ON [Notas finais] ([Nome do aluno]);"
 
 awk -v n="$inserts" 'BEGIN { for (i = 1; i <= n; i++)
   printf "INSERT INTO Notas (Id, Aluno, Nome, Nota) VALUES (%d, %d, '"'"'aluno %d'"'"', %d.5);\n", i, (i * 7919) % n, i, i % 10 }' > inserts.sql
 awk -v n="$updates" -v m="$inserts" 'BEGIN { for (i = 1; i <= n; i++)
   printf "UPDATE Notas SET Nota = %d WHERE Id = %d;\n", i % 10, (i * 104729) % m + 1 }' > updates.sql
 
+# Day k of 2024 (0-based) as m/d/2024; 2024-01-01 is day number 45292.
+awk -v n="$inserts" 'BEGIN {
+  split("31 29 31 30 31 30 31 31 30 31 30 31", len, " ")
+  for (i = 1; i <= n; i++) {
+    k = i % 366; m = 1; while (k >= len[m]) { k -= len[m]; m++ }
+    printf "INSERT INTO [Notas finais] ([Código], [Nome do aluno], Nota, [Lançada em], Aprovado) VALUES (%d, '"'"'aluno %d'"'"', %d.5, #%d/%d/2024#, %s);\n", i, i, i % 10, m, k + 1, (i % 3 ? "True" : "False")
+    printf "INSERT INTO \"Notas finais\" (\"Código\", \"Nome do aluno\", \"Nota\", \"Lançada em\", \"Aprovado\") VALUES (%d, '"'"'aluno %d'"'"', %d.5, %d.0, %d);\n", i, i, i % 10, 45292 + i % 366, (i % 3 ? -1 : 0) > "jet-shell.sql"
+  } }' > jet.sql
+
 now() { date +%s.%N; }
 
 run_pair() {
-  local name=$1 script=$2 count=$3
+  local name=$1 script=$2 count=$3 shell=${4:-$2}
   rm -f p.db* s.db* script.log
   "$pavanadb" create p.db >/dev/null
   echo "$schema" | "$pavanadb" sql p.db >/dev/null
@@ -43,7 +57,7 @@ run_pair() {
   t0=$(now)
   /usr/bin/time -f '%M' -o pavana.mem "$pavana" --console p.db . "$script" >/dev/null 2>&1
   t1=$(now)
-  (echo "PRAGMA synchronous=NORMAL;"; cat "$script") > shell.sql
+  (echo "PRAGMA synchronous=NORMAL;"; cat "$shell") > shell.sql
   t2=$(now)
   sqlite3 s.db < shell.sql >/dev/null
   t3=$(now)
@@ -59,6 +73,7 @@ run_pair() {
 }
 
 run_pair inserts inserts.sql "$inserts"
+run_pair jet jet.sql "$inserts" jet-shell.sql
 run_pair updates updates.sql "$updates"
 
 echo "UPDATE Notas SET Nota = 1 WHERE Id = 1;" > one.sql

@@ -1,6 +1,7 @@
 // Fuzzes the Jet front: any input either translates or raises SyntaxError. What translates
-// is then prepared and run (a bounded number of steps) on a fresh in-memory database with
-// the dialect's functions, so the printed SQL and the functions are exercised as well.
+// (the statement, its follow-up and metadata statements) is then prepared and run (a
+// bounded number of steps) on a fresh in-memory database with the dialect's functions, so
+// the printed SQL and the functions are exercised as well.
 #include <sqlite3.h>
 
 #include <cstddef>
@@ -14,7 +15,7 @@ namespace {
 
 int StopLongRuns(void* counter) { return ++*static_cast<int*>(counter) > 2000; }
 
-void Run(const std::string& sql) {
+void Run(const pavana::engine::dialect::Translation& t) {
     sqlite3* db = nullptr;
     if (sqlite3_open(":memory:", &db) != SQLITE_OK) {
         sqlite3_close(db);
@@ -29,12 +30,18 @@ void Run(const std::string& sql) {
                  nullptr, nullptr, nullptr);
     int counter = 0;
     sqlite3_progress_handler(db, 100, StopLongRuns, &counter);
-    sqlite3_stmt* stmt = nullptr;
-    if (sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt, nullptr) == SQLITE_OK) {
-        for (int i = 0; i < 100 && sqlite3_step(stmt) == SQLITE_ROW; ++i) {
+    auto step = [db](const std::string& sql) {
+        sqlite3_stmt* stmt = nullptr;
+        if (sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt, nullptr) == SQLITE_OK) {
+            for (int i = 0; i < 100 && sqlite3_step(stmt) == SQLITE_ROW; ++i) {
+            }
         }
-    }
-    sqlite3_finalize(stmt);
+        sqlite3_finalize(stmt);
+    };
+    step(t.sql);
+    for (const auto& sql : t.followUp) step(sql);
+    for (const auto& sql : t.metadata) step(sql);
+    if (t.rebuild) step("CREATE TABLE pavana_rebuild (" + t.rebuild->definition + ")");
     sqlite3_close(db);
 }
 
@@ -44,7 +51,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string text(reinterpret_cast<const char*>(data), size);
     try {
         const pavana::engine::dialect::Translation t = pavana::engine::dialect::Translate(text);
-        Run(t.sql);
+        Run(t);
     } catch (const pavana::engine::dialect::SyntaxError&) {
     }
     return 0;

@@ -188,7 +188,8 @@ std::unique_ptr<TRecordBuffer> TDAODataset::AllocRecordBuffer() {
 }
 
 void TDAODataset::ClearBlobSlots(TRecordBuffer& buffer) {
-    for (Variant& object : buffer.Objects) object = Variant();
+    for (Variant& object : buffer.Objects)
+        if (!object.IsEmpty()) object = Variant();
 }
 
 void TDAODataset::ClearBuffer(TRecordBuffer& buffer) {

@@ -148,8 +148,9 @@ void TDAOQuery::CreateRecordset() {
 void TDAOQuery::ReopenFilteredAndSorted(const Variant& type, const Variant& options) {
     // The engine applies a filter or a sort only to the recordsets opened from a recordset
     // after they were set; the new one replaces the first, which is released.
-    if (!Filtered() && sortText_.empty()) return;
-    if (Filtered()) recordset_->SetFilter(Filter());
+    const bool filtered = Filtered() && !Filter().empty();
+    if (!filtered && sortText_.empty()) return;
+    if (filtered) recordset_->SetFilter(Filter());
     if (!sortText_.empty()) recordset_->SetSort(sortText_);
     std::shared_ptr<engine::Recordset> reopened = recordset_->OpenRecordset(type, options);
     recordset_->Close();

@@ -15,14 +15,14 @@ namespace pavana::engine::dialect {
 // The engine's table of column metadata that the SQLite schema cannot hold: one row per
 // column of a table the engine made, keyed by table and column name (any case).
 //   default_value      the DEFAULT text as Field.DefaultValue reports it; Null when none
-//   allow_zero_length  the AllowZeroLength property, -1 or 0
-//   zero_length_rule   -1 when AllowZeroLength was set explicitly and so is enforced
+//   allow_zero_length  the AllowZeroLength property, -1 or 0 (0 for every column a statement
+//                      defines, as Jet reports for them; Jet does not enforce that 0, and
+//                      neither does the engine)
 inline constexpr const char* kColumnMetadataTable = "pavana_columns";
 inline constexpr const char* kCreateColumnMetadata =
     "CREATE TABLE IF NOT EXISTS pavana_columns (table_name TEXT NOT NULL COLLATE NOCASE, "
     "column_name TEXT NOT NULL COLLATE NOCASE, default_value TEXT, allow_zero_length INTEGER NOT NULL "
-    "DEFAULT 0, zero_length_rule INTEGER NOT NULL DEFAULT 0, PRIMARY KEY (table_name, column_name)) "
-    "WITHOUT ROWID";
+    "DEFAULT 0, PRIMARY KEY (table_name, column_name)) WITHOUT ROWID";
 
 // Fills `sql`, `kind`, `followUp`, `metadata` and `rebuild` of `out` from `statement`.
 void PrintForSqlite(const ast::Statement& statement, Translation& out);

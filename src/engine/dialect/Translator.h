@@ -56,6 +56,11 @@ struct Translation {
     std::vector<std::string> metadata;
     // Set for a definition the engine carries out itself; `sql` is then empty.
     std::optional<TableRebuild> rebuild;
+    // A make-table query (SELECT ... INTO): the new table's name and the SQLite query that
+    // fills it. The engine declares the new columns with the types of the query's columns,
+    // so that text keeps its size and its comparison rule; `sql` is the plain SQLite form.
+    std::string makeTable;
+    std::string makeTableQuery;
 };
 
 // The text could not be parsed; `Number()` is the engine's error number of the message.

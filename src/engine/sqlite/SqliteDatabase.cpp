@@ -99,18 +99,6 @@ bool FolderExists(const std::string& full) {
     }
 }
 
-// A make-table query (SELECT ... INTO) arrives as CREATE TABLE "name" AS SELECT ..., whose
-// rows SQLite does not count as changes.
-bool MakesTable(const std::string& sql) { return sql.rfind("CREATE TABLE \"", 0) == 0; }
-
-std::int64_t MadeTableRows(Connection& connection, const std::string& sql) {
-    std::size_t end = 14;  // just after the opening quote
-    while (end < sql.size() && !(sql[end] == '"' && (end + 1 == sql.size() || sql[end + 1] != '"')))
-        end += sql[end] == '"' ? 2 : 1;
-    Statement count(connection, ("SELECT count(*) FROM " + sql.substr(13, end - 12)).c_str());
-    return count.Step() ? sqlite3_column_int64(count.Handle(), 0) : 0;
-}
-
 int Progress(void*) {
     ReportActivity();
     return 0;
@@ -198,8 +186,8 @@ std::string BracketedName(const std::string& source) {
 
 }  // namespace
 
-Connection& DatabaseState::Live(const std::string& source) {
-    if (!connection) RaiseEngineError(jetObjectInvalid, "Object invalid or no longer set.", source);
+Connection& DatabaseState::Live(std::string_view source) {
+    if (!connection) RaiseEngineError(jetObjectInvalid, "Object invalid or no longer set.", std::string(source));
     return *connection;
 }
 
@@ -255,6 +243,7 @@ std::int32_t RunAction(DatabaseState& state, const dialect::Translation& transla
         RunRebuild(state, translation, source);
         return 0;
     }
+    if (!translation.makeTable.empty()) return RunMakeTable(state, translation, values, source);
     try {
         // Definitions change the schema and are seldom repeated: they are not kept.
         Statement definition;
@@ -281,9 +270,7 @@ std::int32_t RunAction(DatabaseState& state, const dialect::Translation& transla
         while (statement.Step()) {
         }
         std::int64_t changes = 0;
-        if (translation.kind == dialect::StatementKind::Action)
-            changes = MakesTable(translation.sql) ? MadeTableRows(connection, translation.sql)
-                                                  : sqlite3_changes64(connection.Handle());
+        if (translation.kind == dialect::StatementKind::Action) changes = sqlite3_changes64(connection.Handle());
         for (const std::string& more : translation.followUp) {
             Statement next(connection, more.c_str());
             while (next && next.Step()) {

@@ -557,4 +557,50 @@ void RunRebuild(DatabaseState& state, const dialect::Translation& translation, c
     }
 }
 
+std::int32_t RunMakeTable(DatabaseState& state, const dialect::Translation& translation,
+                          const std::vector<Variant>& values, const std::string& source) {
+    Connection& c = state.Live(source);
+    const std::string& table = translation.makeTable;
+    std::string failing = "CREATE TABLE " + QuoteIdentifier(table);
+    try {
+        if (Exists(c, "SELECT 1 FROM sqlite_master WHERE type IN ('table', 'view') AND name = ?1 COLLATE NOCASE",
+                   table))
+            RaiseEngineError(jetTableExists, "Table '" + table + "' already exists.", source);
+        std::string create = failing + " (";
+        {
+            Statement query(c, translation.makeTableQuery.c_str());
+            const int count = sqlite3_column_count(query.Handle());
+            for (int i = 0; i < count; ++i) {
+                const std::string name = sqlite3_column_name(query.Handle(), i);
+                const char* declared = sqlite3_column_decltype(query.Handle(), i);
+                if (i) create += ", ";
+                create += QuoteIdentifier(name);
+                const auto type = declared ? TypeOfDeclaration(declared) : std::nullopt;
+                if (!type) continue;
+                // A counter's values are copied as they are; the new column does not count.
+                create += " " + (type->counter ? std::string("INTEGER") : std::string(declared));
+                if (type->type == dbText || type->type == dbMemo) create += " COLLATE NOCASE";
+                if (type->type == dbText && std::string_view(declared).find('(') != std::string_view::npos)
+                    create += " CONSTRAINT \"pavana_size\" CHECK (length(" + QuoteIdentifier(name) +
+                              ") <= " + std::to_string(type->size) + ")";
+            }
+        }
+        create += ")";
+        Savepoint savepoint(c);
+        Run(c, create);
+        failing = "INSERT INTO " + QuoteIdentifier(table) + " " + translation.makeTableQuery;
+        Statement fill(c, failing.c_str());
+        const int slots = sqlite3_bind_parameter_count(fill.Handle());
+        for (int i = 0; i < slots && i < static_cast<int>(values.size()); ++i)
+            BindVariant(fill.Handle(), i + 1, values[static_cast<std::size_t>(i)]);
+        while (fill.Step()) {
+        }
+        const auto rows = static_cast<std::int32_t>(sqlite3_changes64(c.Handle()));
+        savepoint.Release();
+        return rows;
+    } catch (const SqliteFailure& failure) {
+        RaiseStatementError(failure, failing, source);
+    }
+}
+
 }  // namespace pavana::engine::sqlite

@@ -1,4 +1,5 @@
-// Changes of a table that SQLite's ALTER TABLE cannot make in place (a column's type, a NOT
+// Definitions the engine carries out itself. Changes of a table that SQLite's ALTER TABLE
+// cannot make in place (a column's type, a NOT
 // NULL column added to rows, a key added or dropped), made by rebuilding the table.
 //
 // The rebuild edits the table's stored CREATE TABLE text item by item (the column being
@@ -14,7 +15,9 @@
 // required field (3314) or a broken relationship (3201) leaves the table as it was.
 #pragma once
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "engine/dialect/Translator.h"
 #include "engine/sqlite/SqliteDatabase.h"
@@ -24,5 +27,13 @@ namespace pavana::engine::sqlite {
 // Runs `translation` (whose `rebuild` is set), its follow-up and metadata statements as one
 // unit; raises the engine's error with `source`.
 void RunRebuild(DatabaseState& state, const dialect::Translation& translation, const std::string& source);
+
+// Runs a make-table query (`translation.makeTable` is set) with `values` bound to its
+// parameters: creates the table with the declared types of the query's columns (text with
+// its size, its length check and the engine's case-insensitive comparison; an expression
+// without a declared type takes its values' types) and fills it. Returns the rows added.
+// An existing table fails with 3010 "Table 'x' already exists.".
+std::int32_t RunMakeTable(DatabaseState& state, const dialect::Translation& translation,
+                          const std::vector<Variant>& values, const std::string& source);
 
 }  // namespace pavana::engine::sqlite
