@@ -324,6 +324,22 @@ TEST_F(RecordsetTest, FindFirstAheadOfTheKeysetFindsTheFirstInTableOrder) {
     std::string expected;
     for (int i = 1; i <= 50; ++i) expected += std::to_string(i) + ",";
     EXPECT_EQ(ids, expected);
+
+    // A record found ahead can be changed and deleted before the keyset reaches it.
+    auto fresh = Open("SELECT * FROM fila");
+    fresh->FindFirst("[id] = 45");
+    fresh->Edit();
+    fresh->GetFields()->Item("ordem")->SetValue(Variant(1));
+    fresh->Update();
+    fresh->SetBookmark(fresh->LastModified());
+    EXPECT_EQ(Value(fresh, "ordem"), Variant(1));
+    fresh->FindFirst("[id] = 46");
+    fresh->Delete();
+    fresh->MoveNext();
+    EXPECT_EQ(Value(fresh, "id"), Variant(47));
+    ids.clear();
+    for (fresh->MoveFirst(); !fresh->IsEOF(); fresh->MoveNext()) ids += Value(fresh, "id").ToString() + ",";
+    EXPECT_EQ(ids, expected.substr(0, expected.find("46,")) + expected.substr(expected.find("47,")));
 }
 
 TEST_F(RecordsetTest, ForwardOnlyRecordsetsOnlyMoveForward) {

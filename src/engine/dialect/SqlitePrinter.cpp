@@ -269,7 +269,13 @@ private:
         if (op == "XOR") return Call("JetXor", a, b);
         if (op == "EQV") return Call("JetEqv", a, b);
         if (op == "IMP") return Call("JetImp", a, b);
-        if (op == "&") return Call("JetConcat", a, b);
+        if (op == "&") {
+            Put("JetConcat(");
+            TextOperand(a);
+            Put(", ");
+            TextOperand(b);
+            return Put(")");
+        }
         if (op == "+") return Call("JetAdd", a, b);
         if (op == "/") return Call("JetDivide", a, b);
         if (op == "\\") return Call("JetIntDivide", a, b);
@@ -301,6 +307,28 @@ private:
     void SortKey(const ast::Expr& e) {
         Expr(e, Mode::Value);
         if (CaseBlind(e, nullptr)) Put(" COLLATE NOCASE");
+    }
+
+    // Whether the expression is plainly a date: a date literal or a built-in that gives one.
+    // A stored date is a number, so only such expressions can be written as dates.
+    static bool IsDate(const ast::Expr& e) {
+        if (e.kind == ast::Expr::Kind::Date) return true;
+        if (e.kind != ast::Expr::Kind::Function) return false;
+        const FunctionInfo* info = FindFunction(e.name);
+        if (!info) return false;
+        for (const char* name : {"Now", "Date", "Time", "DateAdd", "DateSerial", "TimeSerial", "DateValue",
+                                 "TimeValue", "CDate", "CVDate"})
+            if (std::string_view(info->jetName) == name) return true;
+        return false;
+    }
+
+    // An operand that becomes text: a date is written as the platform writes it (1/15/2024,
+    // 1/15/2024 8:30:00 PM, 8:30:00 PM).
+    void TextOperand(const ast::Expr& e) {
+        if (!IsDate(e)) return Expr(e, Mode::Value);
+        Put("JetFormat(");
+        Expr(e, Mode::Value);
+        Put(", 'General Date')");
     }
 
     static bool NumericLiteral(const ast::Expr& e, double& value) {
@@ -372,6 +400,11 @@ private:
                 Expr(*e.args[i], Mode::Value);
             }
             return Put(" END)");
+        }
+        if ((name == "CStr" || (name == "Format" && e.args.size() == 1)) && IsDate(*e.args[0])) {
+            Put(name == "CStr" ? "JetCStr(" : "(");
+            TextOperand(*e.args[0]);
+            return Put(")");
         }
         Put(info->sqliteName);
         if (e.star) return Put("(*)");

@@ -293,6 +293,7 @@ bool RecordsetImpl::StepScan() {
 
 bool RecordsetImpl::Exists(const Ref& r) {
     if (r.index < 0) return false;
+    if (r.sought) return r.index < static_cast<std::int64_t>(sought_.size());
     if (r.added) return r.index < static_cast<std::int64_t>(added_.size());
     if (holding_ == Holding::Keyset) {
         while (r.index >= static_cast<std::int64_t>(keys_.size()) && StepScan()) {
@@ -309,6 +310,7 @@ bool RecordsetImpl::IsDeleted(const Ref& r) const {
 }
 
 std::optional<RecordsetImpl::Ref> RecordsetImpl::NextLive(std::optional<Ref> from) {
+    if (from && from->sought && !(from = Placed(*from))) return std::nullopt;
     Ref r = from ? *from : Ref{false, -1};
     for (;;) {
         ++r.index;
@@ -326,6 +328,7 @@ std::optional<RecordsetImpl::Ref> RecordsetImpl::PreviousLive(std::optional<Ref>
         while (StepScan()) {
         }
     };
+    if (from && from->sought && !(from = Placed(*from))) return std::nullopt;
     Ref r;
     if (from) {
         r = *from;
@@ -451,12 +454,16 @@ void RecordsetImpl::MovePrevious() {
 
 namespace {
 
-std::uint32_t MarkOf(bool added, std::int64_t index) {
+// Bookmarks below -kSoughtBase name records found ahead of the keyset.
+constexpr std::int64_t kSoughtBase = std::int64_t{1} << 30;
+
+std::uint32_t MarkOf(bool added, bool sought, std::int64_t index) {
+    if (sought) return static_cast<std::uint32_t>(-(kSoughtBase + index + 1));
     return static_cast<std::uint32_t>(added ? -(index + 1) : index + 1);
 }
 
-Variant BookmarkOf(bool added, std::int64_t index) {
-    const std::uint32_t mark = MarkOf(added, index);
+Variant BookmarkOf(bool added, bool sought, std::int64_t index) {
+    const std::uint32_t mark = MarkOf(added, sought, index);
     return Variant(std::vector<std::uint8_t>{static_cast<std::uint8_t>(mark), static_cast<std::uint8_t>(mark >> 8),
                                              static_cast<std::uint8_t>(mark >> 16),
                                              static_cast<std::uint8_t>(mark >> 24)});
@@ -468,14 +475,14 @@ Variant RecordsetImpl::Bookmark() const {
     CheckOpen();
     if (at_ != At::OnRecord) NoCurrentRecord();
     if (IsDeleted(current_)) RecordDeleted();
-    return BookmarkOf(current_.added, current_.index);
+    return BookmarkOf(current_.added, current_.sought, current_.index);
 }
 
 std::int32_t RecordsetImpl::BookmarkKey() const {
     CheckOpen();
     if (at_ != At::OnRecord) NoCurrentRecord();
     if (IsDeleted(current_)) RecordDeleted();
-    return static_cast<std::int32_t>(MarkOf(current_.added, current_.index));
+    return static_cast<std::int32_t>(MarkOf(current_.added, current_.sought, current_.index));
 }
 
 std::int32_t RecordsetImpl::PositionKey() const {
@@ -494,7 +501,7 @@ std::optional<RecordsetImpl::Ref> RecordsetImpl::RefOfBookmark(const Variant& bo
                                                 static_cast<std::uint32_t>(b[3]) << 24);
     if (mark == 0 || (mark < 0 && holding_ != Holding::Keyset)) return std::nullopt;
     const std::int64_t m = mark;
-    Ref r = m > 0 ? Ref{false, m - 1} : Ref{true, -m - 1};
+    Ref r = m > 0 ? Ref{false, m - 1} : m < -kSoughtBase ? Ref{false, -m - kSoughtBase - 1, true} : Ref{true, -m - 1};
     if (!Exists(r)) return std::nullopt;
     return r;
 }
@@ -512,7 +519,7 @@ void RecordsetImpl::SetBookmark(const Variant& bookmark) {
 Variant RecordsetImpl::LastModified() const {
     CheckOpen();
     if (!lastModified_) NoCurrentRecord();
-    return BookmarkOf(lastModified_->added, lastModified_->index);
+    return BookmarkOf(lastModified_->added, lastModified_->sought, lastModified_->index);
 }
 
 std::shared_ptr<Fields> RecordsetImpl::GetFields() const {
@@ -809,7 +816,7 @@ void RecordsetImpl::FindFirst(const std::string& criteria) {
                 if (query.Step()) key = sqlite3_column_int64(query.Handle(), static_cast<int>(columns_.size()));
                 query = Statement();
                 if (key) {
-                    found = KeysetRecord(*key);
+                    found = FoundRecord(*key);
                     if (found && IsDeleted(*found)) found.reset();
                     searched = found.has_value();
                 } else {
@@ -849,7 +856,7 @@ void RecordsetImpl::FindFirst(const std::string& criteria) {
     }
 }
 
-std::optional<RecordsetImpl::Ref> RecordsetImpl::KeysetRecord(std::int64_t key) {
+std::optional<RecordsetImpl::Ref> RecordsetImpl::HeldRecord(std::int64_t key) const {
     // A keyset read in key order is sorted; one that met changes of the connection on its way
     // may not be, and is searched whole.
     if (keyOrder_) {
@@ -858,6 +865,30 @@ std::optional<RecordsetImpl::Ref> RecordsetImpl::KeysetRecord(std::int64_t key) 
     }
     auto it = std::find(keys_.begin(), keys_.end(), key);
     if (it != keys_.end()) return Ref{false, it - keys_.begin()};
+    return std::nullopt;
+}
+
+// A record the keyset has not reached is taken by its key alone while the keyset is still
+// being read, unchanged, and may hold it: reaching its place can wait until the cursor moves
+// on from it, and a search need not read every key before it.
+std::optional<RecordsetImpl::Ref> RecordsetImpl::FoundRecord(std::int64_t key) {
+    if (std::optional<Ref> held = HeldRecord(key)) return held;
+    if (!scanDone_ && !deduplicate_ && (!keyOrder_ || keys_.empty() || key > keys_.back()) &&
+        sqlite3_total_changes64(Live().Handle()) == scanStartChanges_) {
+        auto it = std::find(sought_.begin(), sought_.end(), key);
+        if (it == sought_.end()) it = sought_.insert(sought_.end(), key);
+        return Ref{false, it - sought_.begin(), true};
+    }
+    return KeysetRecord(key);
+}
+
+std::optional<RecordsetImpl::Ref> RecordsetImpl::Placed(const Ref& r) {
+    if (!r.sought) return r;
+    return KeysetRecord(sought_[static_cast<std::size_t>(r.index)]);
+}
+
+std::optional<RecordsetImpl::Ref> RecordsetImpl::KeysetRecord(std::int64_t key) {
+    if (std::optional<Ref> held = HeldRecord(key)) return held;
     if (keyOrder_ && !scanDone_ && !deduplicate_ && (keys_.empty() || key > keys_.back()) &&
         sqlite3_total_changes64(Live().Handle()) == scanStartChanges_)
         return CatchUpTo(key);
@@ -911,6 +942,7 @@ void RecordsetImpl::CloseCursor() {
     rows_.clear();
     keys_.clear();
     added_.clear();
+    sought_.clear();
     seen_.clear();
     DropEdit();
     closed_ = true;
