@@ -489,7 +489,7 @@ std::int32_t RecordsetImpl::PositionKey() const {
     CheckOpen();
     if (at_ != At::OnRecord) return 0;
     if (IsDeleted(current_)) RecordDeleted();
-    return static_cast<std::int32_t>(MarkOf(current_.added, current_.index));
+    return static_cast<std::int32_t>(MarkOf(current_.added, current_.sought, current_.index));
 }
 
 std::optional<RecordsetImpl::Ref> RecordsetImpl::RefOfBookmark(const Variant& bookmark) {
