@@ -194,22 +194,6 @@ void RaiseStatementError(const SqliteFailure& failure, const std::string& sql,
                              name + "'. Make sure it exists and that its name is spelled correctly.",
                          source);
     }
-    if (StartsWith(m, "table ") && m.find(" has no column named ") != std::string::npos) {
-        const std::string field = m.substr(m.find(" has no column named ") + 21);
-        RaiseEngineError(jetUnknownInsertField,
-                         "The INSERT INTO statement contains the following unknown field name: '" + field +
-                             "'. Make sure you have typed the name correctly, and try the operation again.",
-                         source);
-    }
-    if ((m.find(" values for ") != std::string::npos && m.find(" columns") != std::string::npos) ||
-        m.find(" values were supplied") != std::string::npos)
-        RaiseEngineError(jetValueCountMismatch, "Number of query values and destination fields are not the same.",
-                         source);
-    if (StartsWith(m, "ambiguous column name: "))
-        RaiseEngineError(jetAmbiguousField,
-                         "The specified field '" + NameAfter(m, "ambiguous column name: ") +
-                             "' could refer to more than one table listed in the FROM clause of your SQL statement.",
-                         source);
     // SQLite refuses to drop a column that an index, a key or a relationship needs.
     if (m.find(" after drop column") != std::string::npos || StartsWith(m, "cannot drop "))
         RaiseEngineError(jetFieldInIndex,
