@@ -116,6 +116,9 @@ int main(int argc, char** argv) {
     FormatSettings::SetCurrent(FormatSettings::FromEnvironment());
     SetApplicationTitle("PavanaScript");
     std::unique_ptr<WindowFront> windowFront;
-    if (!commandLine.console && QtFront::DisplayReachable()) windowFront = std::make_unique<WindowFront>(argv[0]);
+    if (!commandLine.console) {
+        const DisplayProbe display;
+        if (display.Reachable()) windowFront = std::make_unique<WindowFront>(argv[0]);
+    }
     return Run(commandLine);
 }

@@ -20,7 +20,7 @@ class TPersistent;
 class TStream;
 
 class TFiler {
-public:
+  public:
     using TStreamProc = std::function<void(TStream& stream)>;
 
     explicit TFiler(const TPersistent* ancestor) : ancestor_(ancestor) {}
@@ -37,7 +37,7 @@ public:
     virtual void DefineBinaryProperty(std::string_view name, const TStreamProc& readData,
                                       const TStreamProc& writeData, bool hasData) = 0;
 
-private:
+  private:
     const TPersistent* ancestor_;
 };
 

@@ -188,7 +188,8 @@ std::unique_ptr<TRecordBuffer> TDAODataset::AllocRecordBuffer() {
 }
 
 void TDAODataset::ClearBlobSlots(TRecordBuffer& buffer) {
-    for (Variant& object : buffer.Objects) object = Variant();
+    for (Variant& object : buffer.Objects)
+        if (!object.IsEmpty()) object = Variant();
 }
 
 void TDAODataset::ClearBuffer(TRecordBuffer& buffer) {
@@ -241,19 +242,23 @@ TGetResult TDAODataset::FetchRecord(TRecordBuffer& buffer, TGetMode mode) {
             }
             if (recordset_->IsEOF()) return TGetResult::grError;
             recordset_->MoveNext();
-            if (recordset_->IsEOF()) return TGetResult::grEOF;
-            break;
+            return FillFetched(buffer, recordset_->PositionKey(), TGetResult::grEOF);
         case TGetMode::gmPrior:
             if (recordset_->IsBOF()) return TGetResult::grError;
             recordset_->MovePrevious();
             if (recordset_->IsBOF()) return TGetResult::grBOF;
             break;
     }
+    return FillFetched(buffer, CurrentBookmark(), TGetResult::grOK);
+}
+
+TGetResult TDAODataset::FillFetched(TRecordBuffer& buffer, std::int32_t bookmark, TGetResult atEnd) {
+    if (bookmark == 0) return atEnd;
     ClearBuffer(buffer);
     RecordInfo& info = Info(buffer);
     info.RecordNumber = -1;
     info.BookmarkFlag = static_cast<std::uint8_t>(TBookmarkFlag::bfCurrent);
-    SetBufferBookmark(buffer, CurrentBookmark());
+    SetBufferBookmark(buffer, bookmark);
     return TGetResult::grOK;
 }
 
@@ -343,23 +348,15 @@ int TDAODataset::GetRecNo() const {
 // Field values --------------------------------------------------------------------------------
 
 void TDAODataset::FetchFieldValue(TRecordBuffer& buffer, int index, TFieldType type) {
+    // A buffer without a record (bookmark 0) has nothing to fetch.
     const std::int32_t target = BufferBookmark(buffer);
-    const bool wasBOF = recordset_->IsBOF();
-    const bool wasEOF = recordset_->IsEOF();
-    bool moved = false;
-    std::int32_t saved = 0;
-    if (wasBOF || wasEOF) {
-        if (target == 0) return;
-        GoToBookmark(target);
-        moved = true;
-    } else {
-        saved = CurrentBookmark();
-        if (saved != target) {
-            if (target == 0) return;
-            GoToBookmark(target);
-            moved = true;
-        }
-    }
+    if (target == 0) return;
+    // Bookmarks are never 0: a 0 position is the cursor before the first or after the last.
+    const std::int32_t saved = recordset_->PositionKey();
+    const bool wasBOF = saved == 0 && recordset_->IsBOF();
+    const bool wasEOF = saved == 0 && !wasBOF;
+    const bool moved = saved != target;
+    if (moved) GoToBookmark(target);
     auto putBack = [&] {
         if (wasBOF)
             InternalFirst();
@@ -370,12 +367,16 @@ void TDAODataset::FetchFieldValue(TRecordBuffer& buffer, int index, TFieldType t
     };
     try {
         if (OnFetchField) OnFetchField(index);
-        const Variant value = engineFields_[static_cast<std::size_t>(index)]->Value();
+        Variant value = engineFields_[static_cast<std::size_t>(index)]->Value();
         std::uint8_t* header = buffer.Bytes.data() + fieldDescs_.Items(index).Offset;
         header[shFetched] = 1;
         header[shPresent] = value.IsNull() ? 0 : 1;
         header[shModified] = 0;
-        if (!value.IsNull()) EngineValueToSlot(value, Slot(buffer, index), type);
+        // A blob or memo value becomes the slot's own without another copy.
+        if (!value.IsNull() && (type == ftBlob || type == ftMemo))
+            buffer.Objects[static_cast<std::size_t>(index)] = std::move(value);
+        else if (!value.IsNull())
+            EngineValueToSlot(value, Slot(buffer, index), type);
     } catch (...) {
         // The read failed (a deleted record, a lost connection): the cursor still goes back
         // where the window expects it, as far as it can.
@@ -413,11 +414,15 @@ bool TDAODataset::GetFieldData(TField& field, void* destination) {
         FetchFieldValue(*buffer, index, field.DataType());
     if (header[shPresent] == 0) return false;
     if (destination != nullptr) {
+        const std::uint8_t* data = header + kSlotHeaderSize;
+        const std::size_t room = std::min<std::size_t>(static_cast<std::size_t>(desc.DataSize), field.DataSize());
         if (field.IsBlob())
             *static_cast<Variant*>(destination) = buffer->Objects[static_cast<std::size_t>(index)];
+        else if (field.DataType() == ftString)
+            // A text goes up to its terminator; the rest of its slot holds nothing.
+            std::memcpy(destination, data, std::min(::strnlen(reinterpret_cast<const char*>(data), room) + 1, room));
         else
-            std::memcpy(destination, header + kSlotHeaderSize,
-                        std::min<std::size_t>(static_cast<std::size_t>(desc.DataSize), field.DataSize()));
+            std::memcpy(destination, data, room);
     }
     return true;
 }
@@ -474,9 +479,15 @@ void TDAODataset::WriteModifiedFields(TRecordBuffer& buffer) {
         const TDAOFieldDesc& desc = fieldDescs_.Items(n - 1);
         const std::uint8_t* header = buffer.Bytes.data() + desc.Offset;
         if (header[shModified] == 0) continue;
+        const SlotData slot = Slot(buffer, n - 1);
+        // A blob goes to the engine straight from its slot; the engine keeps its own copy.
+        if (header[shPresent] != 0 && field.DataType() == ftBlob && slot.Object->IsByteArray()) {
+            engineFields_[static_cast<std::size_t>(n - 1)]->SetValue(*slot.Object);
+            continue;
+        }
         Variant value = Variant::Null();
         if (header[shPresent] != 0) {
-            value = SlotToEngineValue(Slot(buffer, n - 1), field.DataType(), desc.Size);
+            value = SlotToEngineValue(slot, field.DataType(), desc.Size);
             if (value.IsEmpty()) value = Variant::Null();
             if (field.DataType() == ftString && !desc.AllowZeroLength && value.IsText() && value.ToString().empty())
                 value = Variant::Null();
@@ -558,6 +569,12 @@ bool TDAODataset::ReadProperty(std::string_view name, const StoredValue& value, 
             auto* database = dynamic_cast<TDAODatabase*>(component);
             if (component != nullptr && database == nullptr) throw EReadError("Invalid property value");
             SetDatabase(database);
+        });
+    } else if (name == "DataSource") {
+        reader.ResolveReference(value.AsIdentifier(), [this](TComponent* component) {
+            auto* source = dynamic_cast<TDataSource*>(component);
+            if (component != nullptr && source == nullptr) throw EReadError("Invalid property value");
+            SetDataSource(source);
         });
     } else if (name == "LockType") {
         const std::string& text = value.AsIdentifier();

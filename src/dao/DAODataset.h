@@ -138,7 +138,7 @@ public:
     // recordset (a pending edit is finished first); a change of Filtered, and of the text
     // while filtered, then shows the first record. When the recordset cannot be built again
     // the dataset is closed and the engine's error raised.
-    void SetFilterText(const std::string& text) override;
+    void SetFilterText(std::string text) override;
     void SetFiltered(bool filtered) override;
     // The buffer `OnFilterRecord` is judging (null outside the filter state).
     TRecordBuffer* FilterBuffer() const { return filterBuffer_; }
@@ -146,11 +146,12 @@ public:
     // Not found is a result, never an exception; a search text the engine cannot evaluate
     // (an unknown or calculated field) raises the engine's error. Locate leaves the engine
     // cursor on the record found, sends the scroll events and re-reads the window around
-    // it; Lookup sends no events and leaves the window as it was.
+    // it; Lookup (one Null per result field when nothing is found) sends no events and leaves
+    // the window as it was.
     bool Locate(std::string_view keyFields, const std::vector<Variant>& keyValues, TLocateOptions options) override;
     using TDataSet::Locate;
-    std::vector<Variant> LookupValues(std::string_view keyFields, const std::vector<Variant>& keyValues,
-                                      std::string_view resultFields) override;
+    std::vector<Variant> Lookup(std::string_view keyFields, const std::vector<Variant>& keyValues,
+                                std::string_view resultFields) override;
     // A TDAOBlobStream (see there for its failures).
     std::unique_ptr<TStream> CreateBlobStream(TField& field, TBlobStreamMode mode) override;
 
@@ -226,6 +227,8 @@ private:
     // Writes a blob or memo value without copying it; an absent value writes no value.
     void StoreBlobValue(TField& field, Variant value);
     void DescribeFields();
+    // Fills `buffer` as the fetched record of `bookmark`; 0 (no record) answers `atEnd`.
+    TGetResult FillFetched(TRecordBuffer& buffer, std::int32_t bookmark, TGetResult atEnd);
     void FetchFieldValue(TRecordBuffer& buffer, int index, TFieldType type);
     void WriteModifiedFields(TRecordBuffer& buffer);
     void ApplyDefaultValue(TRecordBuffer& buffer, int index, const std::string& text);

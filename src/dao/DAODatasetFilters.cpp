@@ -20,24 +20,24 @@ void TDAODataset::SetFiltered(bool filtered) {
         throw EDAODatabaseError("Filter only valid if OpenType <> db_OpenTable");
     if (filtered == Filtered()) return;
     if (!Active()) {
-        StoreFiltered(filtered);
+        TDataSet::SetFiltered(filtered);
         return;
     }
     CheckBrowseMode();
-    RebuildRecordset([&] { StoreFiltered(filtered); });
+    RebuildRecordset([&] { TDataSet::SetFiltered(filtered); });
     First();
 }
 
-void TDAODataset::SetFilterText(const std::string& text) {
+void TDAODataset::SetFilterText(std::string text) {
     if (!text.empty() && Filtered() && openType_ == kTableOpenType)
         throw EDAODatabaseError("Filter only valid if OpenType <> db_OpenTable");
     if (text == Filter()) return;
     if (!Active()) {
-        StoreFilterText(text);
+        TDataSet::SetFilterText(text);
         return;
     }
     CheckBrowseMode();
-    RebuildRecordset([&] { StoreFilterText(text); });
+    RebuildRecordset([&] { TDataSet::SetFilterText(text); });
     if (Filtered()) First();
 }
 
@@ -105,9 +105,9 @@ bool TDAODataset::Locate(std::string_view keyFields, const std::vector<Variant>&
     return found;
 }
 
-std::vector<Variant> TDAODataset::LookupValues(std::string_view keyFields, const std::vector<Variant>& keyValues,
-                                               std::string_view resultFields) {
-    std::vector<Variant> values;
+std::vector<Variant> TDAODataset::Lookup(std::string_view keyFields, const std::vector<Variant>& keyValues,
+                                         std::string_view resultFields) {
+    std::vector<Variant> values(GetFieldList(resultFields).size(), Variant::Null());
     if (!FindRecord(keyFields, keyValues, false)) return values;
     // The result fields are read from the found record lazily, through the temporary buffer.
     WithCalcFieldsOf(TempBuffer(), [&] { values = FieldValues(resultFields); });

@@ -15,7 +15,7 @@ namespace {
 
 // Copies up to `count` bytes of `value` into the slot: a narrow slot takes only what fits.
 template <class T>
-void Put(SlotData& data, T value) {
+void Put(const SlotData& data, T value) {
     std::memcpy(data.Bytes, &value, std::min(sizeof value, data.Size));
 }
 
@@ -28,8 +28,14 @@ T Get(const SlotData& data) {
 
 // A text zero-terminated into the slot: at most 8192 characters, cut to the slot's room at a
 // character boundary.
-void PutText(SlotData& data, std::string_view text) {
+void PutText(const SlotData& data, std::string_view text) {
     if (data.Size == 0) return;
+    // A text that fits whole needs no cutting: it has no more characters than bytes.
+    if (text.size() < data.Size && text.size() <= 8192) {
+        std::memcpy(data.Bytes, text.data(), text.size());
+        data.Bytes[text.size()] = 0;
+        return;
+    }
     std::string_view cut = text;
     std::size_t characters = 0, at = 0;
     while (at < cut.size() && characters < 8192) {
@@ -127,9 +133,8 @@ void TDAOFieldDescs::Clear() {
     while (!items_.empty()) items_.pop_back();
 }
 
-TDAOFieldDesc& TDAOFieldDescs::Items(int index) const {
-    if (index < 0 || index >= Count()) throw EListError(Format("List index out of bounds (%d)", {index}));
-    return *items_[static_cast<std::size_t>(index)];
+void TDAOFieldDescs::OutOfBounds(int index) {
+    throw EListError(Format("List index out of bounds (%d)", {index}));
 }
 
 TFieldType DAOTypeToFieldType(std::int32_t daoType) {
@@ -156,7 +161,7 @@ TFieldType DAOTypeToFieldType(std::int32_t daoType) {
 
 std::size_t SlotDataSize(TFieldType type, std::uint16_t size) { return NativeDataSize(type, size); }
 
-void EngineValueToSlot(const Variant& given, SlotData data, TFieldType type) {
+void EngineValueToSlot(const Variant& given, const SlotData& data, TFieldType type) {
     if (type == ftBlob || type == ftMemo) {
         if (data.Object != nullptr) *data.Object = given;
         return;
@@ -176,9 +181,9 @@ void EngineValueToSlot(const Variant& given, SlotData data, TFieldType type) {
         std::memcpy(out, bytes.data(), std::min(bytes.size(), room));
         return;
     }
-    Variant converted;
-    if (NeedsConversion(given, type)) converted = ConvertedForSlot(given, type);
-    const Variant& value = NeedsConversion(given, type) ? converted : given;
+    const bool convert = NeedsConversion(given, type);
+    const Variant converted = convert ? ConvertedForSlot(given, type) : Variant();
+    const Variant& value = convert ? converted : given;
     switch (value.VarType()) {
         case varSmallint: Put(data, static_cast<std::int16_t>(value.ToInteger())); break;
         case varInteger: Put(data, value.ToInteger()); break;

@@ -67,9 +67,15 @@ public:
     // Frees the descriptors, the last first.
     void Clear();
     int Count() const { return static_cast<int>(items_.size()); }
-    TDAOFieldDesc& Items(int index) const;
+    // Fails with EListError "List index out of bounds (%d)".
+    TDAOFieldDesc& Items(int index) const {
+        if (index < 0 || index >= Count()) OutOfBounds(index);
+        return *items_[static_cast<std::size_t>(index)];
+    }
 
 private:
+    [[noreturn]] static void OutOfBounds(int index);
+
     std::vector<std::unique_ptr<TDAOFieldDesc>> items_;
 };
 
@@ -89,7 +95,7 @@ struct SlotData {
 // format (a whole number for a double slot, a 16-bit number for a 32-bit one) is converted
 // by value first; one that cannot be held there, values of types it does not know, Empty and
 // Null leave the data as it was.
-void EngineValueToSlot(const Variant& value, SlotData data, TFieldType type);
+void EngineValueToSlot(const Variant& value, const SlotData& data, TFieldType type);
 // The engine value of slot data of `type` and declared size; Empty for types without one.
 Variant SlotToEngineValue(const SlotData& data, TFieldType type, int declaredSize);
 // Fills slot data from an engine default text, by the field's engine type. Never fails:

@@ -404,7 +404,8 @@ void TParam::AssignField(const TField* field) {
         isNull_ = false;
         // Blobs are held as text values of their bytes, as AsBlob holds them.
         if (value.IsByteArray())
-            value = Variant::FromAnsiString(std::string(value.Bytes().begin(), value.Bytes().end()));
+            value =
+                Variant::FromAnsiString(std::string(value.Bytes().begin(), value.Bytes().end()));
         value_ = std::move(value);
     }
     bound_ = true;
@@ -600,7 +601,8 @@ bool TParams::ShouldStoreData(const TParams* ancestor) const {
 
 void TParams::DefineProperties(TFiler& filer) {
     filer.DefineBinaryProperty(
-        "Data", [this](TStream& stream) { ReadData(stream); }, [this](TStream& stream) { WriteData(stream); },
+        "Data", [this](TStream& stream) { ReadData(stream); },
+        [this](TStream& stream) { WriteData(stream); },
         ShouldStoreData(dynamic_cast<const TParams*>(filer.Ancestor())));
 }
 

@@ -11,23 +11,27 @@ constexpr const char* kLogIndex = "idxBMK";
 
 }  // namespace
 
-TvrxDataSet::TvrxDataSet(TComponent* owner) : TDAOQuery(owner), changeLog_(std::make_unique<TMemoryTable>(nullptr)) {}
+TvrxDataSet::TvrxDataSet(TComponent* owner)
+    : TDAOQuery(owner), changeLog_(std::make_unique<TMemoryTable>(nullptr)) {}
 
 TvrxDataSet::~TvrxDataSet() = default;
 
 std::string TvrxDataSet::ValueFields() const {
     const TFieldDefs& defs = changeLog_->FieldDefs();
     std::string names;
-    if (defs.Count() < 3) return names;
+    if (defs.Count() < 3)
+        return names;
     for (int i = 0; i < defs.Count() - 2; ++i) {
-        if (i > 0) names += ';';
+        if (i > 0)
+            names += ';';
         names += defs.Items(i).Name;
     }
     return names;
 }
 
 void TvrxDataSet::PrepareChangeLog() {
-    if (changeLog_->Active()) return;
+    if (changeLog_->Active())
+        return;
     TFieldDefs& defs = changeLog_->FieldDefs();
     defs.Clear();
     for (int i = 0; i < FieldDefs().Count(); ++i) {
@@ -38,10 +42,19 @@ void TvrxDataSet::PrepareChangeLog() {
     defs.Add("BMK", ftInteger, 0, true);
     changeLog_->CreateTable();
     ResetChangeLog();
+    // The fields are looked up once: they stay the same while the dataset is open.
+    valueFields_.clear();
+    logValueFields_.clear();
+    const TFieldDefs& logDefs = changeLog_->FieldDefs();
+    for (int i = 0; i < logDefs.Count() - 2; ++i) {
+        valueFields_.push_back(FindField(logDefs.Items(i).Name));
+        logValueFields_.push_back(changeLog_->FindField(logDefs.Items(i).Name));
+    }
 }
 
 void TvrxDataSet::ResetChangeLog() {
-    if (!changeLog_->Active()) return;
+    if (!changeLog_->Active())
+        return;
     changeLog_->EmptyTable();
     changeLog_->Close();
     changeLog_->SetIndexName({});
@@ -52,19 +65,23 @@ void TvrxDataSet::ResetChangeLog() {
     statusField_ = &changeLog_->FieldByName("STATUS");
 }
 
-bool TvrxDataSet::FindLogEntry(std::int32_t bookmark) { return changeLog_->FindKey({Variant(bookmark)}); }
-
-// A log of one value field takes the single saved value; otherwise value field i takes
-// saved value i.
-void TvrxDataSet::WriteSavedValues() {
-    const TFields& fields = changeLog_->Fields();
-    const int valueFields = fields.Count() < 4 ? 1 : fields.Count() - 2;
-    for (int i = 0; i < valueFields; ++i)
-        fields[i].SetValue(static_cast<std::size_t>(i) < savedValues_.size() ? savedValues_[static_cast<std::size_t>(i)]
-                                                                             : Variant());
+bool TvrxDataSet::FindLogEntry(std::int32_t bookmark) {
+    return changeLog_->FindKey({Variant(bookmark)});
 }
 
-void TvrxDataSet::SaveCurrentValues() { savedValues_ = FieldValues(ValueFields()); }
+// Value field i of the log takes saved value i; with one value field that is the single
+// value saved.
+void TvrxDataSet::WriteSavedValues() {
+    for (std::size_t i = 0; i < logValueFields_.size() && i < savedValues_.size(); ++i)
+        if (logValueFields_[i] != nullptr)
+            logValueFields_[i]->SetValue(savedValues_[i]);
+}
+
+void TvrxDataSet::SaveCurrentValues() {
+    savedValues_.clear();
+    for (const TField* field : valueFields_)
+        savedValues_.push_back(field != nullptr ? field->Value() : Variant());
+}
 
 std::int32_t TvrxDataSet::CurrentBookmarkNumber() const {
     const TBookmark bookmark = GetBookmark();
@@ -76,7 +93,8 @@ std::int32_t TvrxDataSet::CurrentBookmarkNumber() const {
 // Ends the log work of one change. When writing the log fails, the hooks cancel the
 // half-written entry instead, so that the next lookup in the log does not post it.
 void TvrxDataSet::PostLogEntry() {
-    if (changeLog_->State() == dsEdit || changeLog_->State() == dsInsert) changeLog_->Post();
+    if (changeLog_->State() == dsEdit || changeLog_->State() == dsInsert)
+        changeLog_->Post();
     savedValues_.clear();
 }
 
@@ -88,6 +106,8 @@ void TvrxDataSet::DoAfterClose() {
     changeLog_->SetIndexName({});
     bmkField_ = nullptr;
     statusField_ = nullptr;
+    valueFields_.clear();
+    logValueFields_.clear();
 }
 
 void TvrxDataSet::DoAfterOpen() {
@@ -97,12 +117,15 @@ void TvrxDataSet::DoAfterOpen() {
 
 void TvrxDataSet::DoBeforeEdit() {
     TDAOQuery::DoBeforeEdit();
-    if (!trackChanges_) return;
+    if (!trackChanges_)
+        return;
     PrepareChangeLog();
     SaveCurrentValues();
 }
 
-void TvrxDataSet::DoBeforeInsert() { TDAOQuery::DoBeforeInsert(); }
+void TvrxDataSet::DoBeforeInsert() {
+    TDAOQuery::DoBeforeInsert();
+}
 
 void TvrxDataSet::DoBeforePost() {
     TDAOQuery::DoBeforePost();
@@ -111,7 +134,8 @@ void TvrxDataSet::DoBeforePost() {
 
 void TvrxDataSet::DoBeforeDelete() {
     TDAOQuery::DoBeforeDelete();
-    if (!trackChanges_) return;
+    if (!trackChanges_)
+        return;
     PrepareChangeLog();
     SaveCurrentValues();
     deletedBookmark_ = CurrentBookmarkNumber();
@@ -119,7 +143,8 @@ void TvrxDataSet::DoBeforeDelete() {
 
 void TvrxDataSet::DoAfterPost() {
     TDAOQuery::DoAfterPost();
-    if (!trackChanges_) return;
+    if (!trackChanges_)
+        return;
     try {
         // Tracking may have been switched on after the dataset opened.
         PrepareChangeLog();
@@ -129,7 +154,8 @@ void TvrxDataSet::DoAfterPost() {
             changeLog_->Append();
             bmkField_->SetValue(Variant(bookmark));
             statusField_->SetValue(Variant(static_cast<std::int16_t>(postState_)));
-            if (postState_ == dsInsert) SaveCurrentValues();
+            if (postState_ == dsInsert)
+                SaveCurrentValues();
             WriteSavedValues();
         } else if (statusField_->AsInteger() == dsInsert) {
             changeLog_->Edit();
@@ -146,7 +172,8 @@ void TvrxDataSet::DoAfterPost() {
 
 void TvrxDataSet::DoAfterDelete() {
     TDAOQuery::DoAfterDelete();
-    if (!trackChanges_) return;
+    if (!trackChanges_)
+        return;
     try {
         PrepareChangeLog();
         if (FindLogEntry(deletedBookmark_)) {

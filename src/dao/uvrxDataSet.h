@@ -14,6 +14,9 @@
 // A record inserted and then deleted leaves no entry. Closing the dataset empties and
 // closes the log and drops its fields; reopening builds it anew.
 //
+// A column of a type that has no field object (an engine type the layer does not map) is
+// listed in ValueFields but logged without a value.
+//
 // While `TrackChanges` is false (it is true from creation) the dataset behaves as a plain
 // TDAOQuery. An error while the log is written propagates from the post or delete that
 // caused it; the change in the database stays made.
@@ -30,7 +33,7 @@
 namespace pavana {
 
 class TvrxDataSet : public TDAOQuery {
-public:
+  public:
     explicit TvrxDataSet(TComponent* owner);
     ~TvrxDataSet() override;
 
@@ -47,7 +50,7 @@ public:
     TMemoryTable& ChangeLog() { return *changeLog_; }
     const TMemoryTable& ChangeLog() const { return *changeLog_; }
 
-protected:
+  protected:
     void DoAfterClose() override;
     void DoAfterDelete() override;
     void DoAfterOpen() override;
@@ -57,7 +60,7 @@ protected:
     void DoBeforeInsert() override;
     void DoBeforePost() override;
 
-private:
+  private:
     void PrepareChangeLog();
     void ResetChangeLog();
     bool FindLogEntry(std::int32_t bookmark);
@@ -68,6 +71,10 @@ private:
 
     TDataSetState postState_ = dsInactive;
     std::vector<Variant> savedValues_;  // empty between changes
+    // The fields of ValueFields in the dataset and in the log, while the log is built; null
+    // for a column of a type without a field object, which is logged without a value.
+    std::vector<TField*> valueFields_;
+    std::vector<TField*> logValueFields_;
     std::int32_t deletedBookmark_ = 0;
     TField* bmkField_ = nullptr;
     TField* statusField_ = nullptr;

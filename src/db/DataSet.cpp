@@ -357,7 +357,8 @@ void TDataSet::CalculateLookupFields() {
         if (source == nullptr || !source->Active()) continue;
         std::vector<Variant> keys = FieldValues(field->KeyFields());
         if (std::any_of(keys.begin(), keys.end(), [](const Variant& key) { return key.IsAbsent(); })) continue;
-        field->SetValue(source->Lookup(field->LookupKeyFields(), keys, field->LookupResultField()));
+        std::vector<Variant> found = source->Lookup(field->LookupKeyFields(), keys, field->LookupResultField());
+        if (!found.empty()) field->SetValue(found.front());
     }
 }
 
@@ -732,11 +733,11 @@ bool SameKeyValue(const Variant& value, const Variant& key) {
 
 }  // namespace
 
-std::vector<Variant> TDataSet::LookupValues(std::string_view keyFields, const std::vector<Variant>& keyValues,
-                                            std::string_view resultFields) {
+std::vector<Variant> TDataSet::Lookup(std::string_view keyFields, const std::vector<Variant>& keyValues,
+                                      std::string_view resultFields) {
     const std::vector<TField*> keys = GetFieldList(keyFields);
     const std::vector<TField*> results = GetFieldList(resultFields);
-    std::vector<Variant> found;
+    std::vector<Variant> found(results.size(), Variant::Null());
     if (keys.empty() || keys.size() != keyValues.size()) return found;
     CheckBrowseMode();
     const TBookmark start = GetBookmark();
@@ -752,7 +753,7 @@ std::vector<Variant> TDataSet::LookupValues(std::string_view keyFields, const st
             bool match = true;
             for (std::size_t i = 0; i < keys.size() && match; ++i) match = SameKeyValue(keys[i]->Value(), keyValues[i]);
             if (!match) continue;
-            for (const TField* result : results) found.push_back(result->Value());
+            for (std::size_t i = 0; i < results.size(); ++i) found[i] = results[i]->Value();
             break;
         }
         restore();
@@ -778,31 +779,8 @@ bool TDataSet::IsLinkedTo(const TDataSource* source) const {
     return false;
 }
 
-// Filtering and searching ---------------------------------------------------------------------
-
-void TDataSet::SetFilterText(const std::string& text) { filterText_ = text; }
-
-void TDataSet::SetFiltered(bool filtered) {
-    if (filtered == filtered_) return;
-    if (!Active() || IsReading()) {
-        filtered_ = filtered;
-        return;
-    }
-    CheckBrowseMode();
-    filtered_ = filtered;
-    First();
-}
-
 bool TDataSet::Locate(std::string_view, const std::vector<Variant>&, TLocateOptions) {
     throw EDatabaseError("Operation not supported");
-}
-
-Variant TDataSet::Lookup(std::string_view keyFields, const std::vector<Variant>& keyValues,
-                         std::string_view resultField) {
-    if (GetFieldList(resultField).size() > 1)
-        throw EDatabaseError("Lookup gives the value of one field; LookupValues gives several");
-    std::vector<Variant> values = LookupValues(keyFields, keyValues, resultField);
-    return values.empty() ? Variant::Null() : std::move(values.front());
 }
 
 std::unique_ptr<TStream> TDataSet::CreateBlobStream(TField&, TBlobStreamMode) {

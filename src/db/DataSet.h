@@ -129,33 +129,13 @@ public:
     // 0 equal, negative when `a` comes first, positive after; empty bookmarks come last.
     virtual int CompareBookmarks(const TBookmark& a, const TBookmark& b) const;
 
-    // Filtering. The text is a condition in the derived dataset's own syntax, handed to it
-    // unchanged; while the dataset is filtered, `OnFilterRecord` (when set) also judges every
-    // record fetched. Here both setters only store, and a change of Filtered on an open
-    // dataset moves to the first record; derived datasets apply the text themselves.
-    const std::string& Filter() const { return filterText_; }
-    virtual void SetFilterText(const std::string& text);
-    bool Filtered() const { return filtered_; }
-    virtual void SetFiltered(bool filtered);
-
-    // Searching by key: `keyFields` names fields separated by ";", `keyValues` holds one
-    // value per named field. Locate makes the first matching record current and gives
-    // whether there was one; LookupValues gives the `resultFields` values of that record
-    // without moving (empty when none matches), Lookup the value of one result field (Null
-    // when none matches). The base has no Locate (EDatabaseError "Operation not supported");
-    // its LookupValues scans the records from the first under DisableControls and returns to
-    // the record it stood on (numbers compare by value, texts exactly, a null key matches
-    // nothing). Datasets that can search override both.
+    // Locate makes the first record whose `keyFields` (";"-separated) equal `keyValues` (one
+    // value per key field) current and gives whether there was one. `OnFilterRecord`, while
+    // the dataset is filtered, judges every record a dataset that supports it fetches.
+    // Datasets without a search of their own fail with EDatabaseError "Operation not supported".
     virtual bool Locate(std::string_view keyFields, const std::vector<Variant>& keyValues, TLocateOptions options);
     bool Locate(std::string_view keyFields, const Variant& keyValue, TLocateOptions options = {}) {
         return Locate(keyFields, std::vector<Variant>{keyValue}, options);
-    }
-    virtual std::vector<Variant> LookupValues(std::string_view keyFields, const std::vector<Variant>& keyValues,
-                                              std::string_view resultFields);
-    // Fails with EDatabaseError when `resultField` names more than one field.
-    Variant Lookup(std::string_view keyFields, const std::vector<Variant>& keyValues, std::string_view resultField);
-    Variant Lookup(std::string_view keyFields, const Variant& keyValue, std::string_view resultField) {
-        return Lookup(keyFields, std::vector<Variant>{keyValue}, resultField);
     }
 
     // A stream over the value of a blob or memo field of the active record, which the caller
@@ -168,24 +148,37 @@ public:
     // Whether `source` leads, through the masters of its datasets, back to this dataset.
     bool IsLinkedTo(const TDataSource* source) const;
 
-    // The fields named in `names` (";"-separated, blanks around names ignored), in order;
-    // an unknown name fails with EDatabaseError "Field '%s' not found".
-    std::vector<TField*> GetFieldList(std::string_view names) const;
-
     // Fields.
     TFieldDefs& FieldDefs() { return fieldDefs_; }
     const TFields& Fields() const { return fields_; }
     TField* FindField(std::string_view name) const { return fields_.FindField(name); }
     // Fails with EDatabaseError "Field '%s' not found".
     TField& FieldByName(std::string_view name) const;
+    // The fields named in a ";"-separated list, in its order (blanks around names ignored);
+    // fails with "Field '%s' not found" for a name the dataset lacks.
+    std::vector<TField*> GetFieldList(std::string_view names) const;
     // The values of the fields named in a ";"-separated list: one for one name, one per name
     // for several.
     std::vector<Variant> FieldValues(std::string_view names) const;
     // Writes one value per named field; fails with EDatabaseError when the counts differ
     // (before any field is written).
     void SetFieldValues(std::string_view names, const std::vector<Variant>& values);
+    // The values of `resultFields` in the first record whose `keyFields` equal `keyValues`
+    // (one value per key field; numbers compare by value, texts exactly, a null key matches
+    // nothing); one Null per result field when none does. The base scans the records from
+    // the first under DisableControls and returns to the record it stood on, running the
+    // scroll events as it goes; datasets that can search faster override it.
+    virtual std::vector<Variant> Lookup(std::string_view keyFields, const std::vector<Variant>& keyValues,
+                                        std::string_view resultFields);
     bool DefaultFields() const { return defaultFields_; }
 
+    // The filter: an expression in the derived dataset's own syntax, applied by it while
+    // Filtered is true. The base only keeps both (empty and false by default); a dataset that
+    // filters overrides the setters and calls these to store the new values.
+    const std::string& Filter() const { return filterText_; }
+    virtual void SetFilterText(std::string text) { filterText_ = std::move(text); }
+    bool Filtered() const { return filtered_; }
+    virtual void SetFiltered(bool filtered) { filtered_ = filtered; }
 
     // Data sources are told of every change until DisableControls; EnableControls (as many
     // times as DisableControls ran) tells them the whole dataset changed.
@@ -278,9 +271,6 @@ protected:
     // Puts the derived cursor on the active record.
     void UpdateCursorPos();
     void SetTempState(TDataSetState state) { state_ = state; }
-    // Store the filter settings without further action (for derived setters).
-    void StoreFilterText(const std::string& text) { filterText_ = text; }
-    void StoreFiltered(bool filtered) { filtered_ = filtered; }
     // A record buffer of the dataset's own that no window position uses (searches fill it).
     TRecordBuffer& TempBuffer() { return *tempBuffer_; }
     // Runs `read` in the calculated-fields state over `buffer`, whose calculated fields are

@@ -47,6 +47,12 @@ private:
     std::uint8_t* bytes_;
 };
 
+// The zero-terminated text of native string data, never read past its `size` bytes.
+std::string BoundedText(const void* data, std::size_t size) {
+    const auto* text = static_cast<const char*>(data);
+    return std::string(text, ::strnlen(text, size));
+}
+
 std::string BytesText(const std::vector<std::uint8_t>& bytes) { return std::string(bytes.begin(), bytes.end()); }
 
 }  // namespace
@@ -76,7 +82,8 @@ std::size_t NativeDataSize(TFieldType type, int size) {
     }
 }
 
-TField::TField(TComponent* owner, TFieldType type, int size) : TComponent(owner), dataType_(type), size_(size) {}
+TField::TField(TComponent* owner, TFieldType type, int size)
+    : TComponent(owner), dataType_(type), size_(size), dataSize_(NativeDataSize(type, size)) {}
 
 TField::~TField() {
     if (dataSet_ != nullptr) dataSet_->fields_.Remove(*this);
@@ -231,11 +238,11 @@ void TField::SetAsDateTime(TDateTime value) { SetValue(Variant::FromDate(value))
 std::string TStringField::AsString() const {
     NativeData data(DataSize());
     if (!GetData(data.Bytes())) return {};
-    return std::string(reinterpret_cast<const char*>(data.Bytes()));
+    return BoundedText(data.Bytes(), DataSize());
 }
 
 Variant TStringField::NativeToVariant(const void* data) const {
-    return Variant::FromAnsiString(std::string(static_cast<const char*>(data)));
+    return Variant::FromAnsiString(BoundedText(data, DataSize()));
 }
 
 void TStringField::VariantToNative(const Variant& value, void* data) const {
@@ -303,6 +310,13 @@ void TBooleanField::VariantToNative(const Variant& value, void* data) const {
 
 Variant TFloatField::NativeToVariant(const void* data) const { return Variant(Load<double>(data)); }
 
+double TFloatField::AsFloat() const {
+    // A currency amount reads as its value rounded to 4 decimals.
+    if (DataType() == ftCurrency) return TField::AsFloat();
+    double value = 0.0;
+    return GetData(&value) ? value : 0.0;
+}
+
 void TFloatField::VariantToNative(const Variant& value, void* data) const { StoreValue(data, value.ToDouble()); }
 
 Variant TCurrencyField::NativeToVariant(const void* data) const {
@@ -333,14 +347,21 @@ void TDateTimeField::SetAsString(std::string_view text) {
     }
 }
 
-Variant TDateTimeField::NativeToVariant(const void* data) const {
+TDateTime TDateTimeField::NativeToDateTime(const void* data) const {
     TTimeStamp stamp;
     switch (DataType()) {
         case ftDate: stamp = {0, Load<std::int32_t>(data)}; break;
         case ftTime: stamp = {Load<std::int32_t>(data), kDateDelta}; break;
         default: stamp = MSecsToTimeStamp(Load<double>(data)); break;
     }
-    return Variant::FromDate(TimeStampToDateTime(stamp));
+    return TimeStampToDateTime(stamp);
+}
+
+Variant TDateTimeField::NativeToVariant(const void* data) const { return Variant::FromDate(NativeToDateTime(data)); }
+
+TDateTime TDateTimeField::AsDateTime() const {
+    NativeData data(DataSize());
+    return GetData(data.Bytes()) ? NativeToDateTime(data.Bytes()) : 0.0;
 }
 
 void TDateTimeField::VariantToNative(const Variant& value, void* data) const {

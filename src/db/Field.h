@@ -71,7 +71,10 @@ public:
     void SetFieldName(std::string name) { fieldName_ = std::move(name); }
     TFieldType DataType() const { return dataType_; }
     int Size() const { return size_; }
-    void SetSize(int size) { size_ = size; }
+    void SetSize(int size) {
+        size_ = size;
+        dataSize_ = NativeDataSize(dataType_, size_);
+    }
     // 1-based position among the dataset's data columns; 0 for a calculated field.
     int FieldNo() const { return fieldNo_; }
     TFieldKind FieldKind() const { return fieldKind_; }
@@ -100,7 +103,7 @@ public:
     // The label when one is set, else the field name.
     const std::string& DisplayName() const { return displayLabel_.empty() ? fieldName_ : displayLabel_; }
     // Bytes of native data (a Variant for blobs and memos).
-    std::size_t DataSize() const { return NativeDataSize(dataType_, size_); }
+    std::size_t DataSize() const { return dataSize_; }
     bool IsBlob() const { return dataType_ == ftBlob || dataType_ == ftMemo; }
     // Position of this calculated field's place in the dataset's calculated-field area.
     std::size_t Offset() const { return offset_; }
@@ -152,6 +155,7 @@ private:
     std::string fieldName_;
     TFieldType dataType_;
     int size_;
+    std::size_t dataSize_;
     int fieldNo_ = 0;
     std::size_t offset_ = 0;
     TFieldKind fieldKind_ = TFieldKind::fkData;
@@ -238,6 +242,7 @@ class TFloatField : public TField {
 public:
     explicit TFloatField(TComponent* owner) : TField(owner, ftFloat) {}
     std::string_view ClassName() const override { return "TFloatField"; }
+    double AsFloat() const override;
 
 protected:
     TFloatField(TComponent* owner, TFieldType type) : TField(owner, type) {}
@@ -263,9 +268,11 @@ public:
     // The date (ftDate), the time (ftTime) or both, in the format settings' short forms.
     std::string AsString() const override;
     void SetAsString(std::string_view text) override;
+    TDateTime AsDateTime() const override;
 
 protected:
     TDateTimeField(TComponent* owner, TFieldType type) : TField(owner, type) {}
+    TDateTime NativeToDateTime(const void* data) const;
     Variant NativeToVariant(const void* data) const override;
     void VariantToNative(const Variant& value, void* data) const override;
 };

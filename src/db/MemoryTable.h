@@ -4,9 +4,9 @@
 // Structure. The columns are the field definitions (`FieldDefs`) at the time the table is
 // created: `CreateTable` builds an empty table from them and opens it; `Open` on a table
 // never created does the same. A column whose type has no field object (see
-// CreateFieldOfType) fails the creation with "Field '%s' is of an unsupported type".
-// Closing keeps the rows; `EmptyTable` removes them all. `CreateTable` on an existing table
-// replaces it, rows and all.
+// CreateFieldOfType) is kept in the definitions but gets no field and never holds a value,
+// as in any dataset of the framework. Closing keeps the rows; `EmptyTable` removes them all.
+// `CreateTable` on an existing table replaces it, rows and all.
 //
 // Indexes. `AddIndex` adds an index on one or more columns (";"-separated names) while the
 // table is open; an index lasts until the table closes. `SetIndexName` chooses the index
@@ -44,20 +44,22 @@ enum class TIndexOption : std::uint8_t { ixPrimary, ixUnique, ixDescending, ixCa
 
 // A set of index options.
 class TIndexOptions {
-public:
+  public:
     TIndexOptions() = default;
     TIndexOptions(std::initializer_list<TIndexOption> members) {
         for (TIndexOption m : members) bits_ |= Bit(m);
     }
     bool Contains(TIndexOption member) const { return (bits_ & Bit(member)) != 0; }
 
-private:
-    static std::uint8_t Bit(TIndexOption m) { return static_cast<std::uint8_t>(1u << static_cast<int>(m)); }
+  private:
+    static std::uint8_t Bit(TIndexOption m) {
+        return static_cast<std::uint8_t>(1u << static_cast<int>(m));
+    }
     std::uint8_t bits_ = 0;
 };
 
 class TMemoryTable : public TDataSet {
-public:
+  public:
     explicit TMemoryTable(TComponent* owner);
     ~TMemoryTable() override;
 
@@ -75,10 +77,11 @@ public:
     // compare ignoring case; the options ixDescending and ixCaseInsensitive make every column
     // so. Fails when the table is closed ("Cannot perform this operation on a closed
     // dataset"), the name is taken ("Duplicate index name '%s'"), a column is missing
-    // ("Field '%s' not found") or is a blob ("Cannot index field '%s'"), or, for a unique
-    // index, rows already share a key ("Key violation").
+    // ("Field '%s' not found") or is a blob or has no field ("Cannot index field '%s'"), or, for a
+    // unique index, rows already share a key ("Key violation").
     void AddIndex(std::string name, std::string_view fields, TIndexOptions options,
-                  std::string_view descendingFields = {}, std::string_view caseInsensitiveFields = {});
+                  std::string_view descendingFields = {},
+                  std::string_view caseInsensitiveFields = {});
     // The index ordering the rows; empty for the order of adding. Setting it keeps the
     // current row when there is one. An unknown name fails with "Index '%s' not found".
     const std::string& IndexName() const { return indexName_; }
@@ -96,7 +99,7 @@ public:
     bool BookmarkValid(const TBookmark& bookmark) override;
     int CompareBookmarks(const TBookmark& a, const TBookmark& b) const override;
 
-protected:
+  protected:
     void InternalOpen() override;
     void InternalClose() override;
     bool IsCursorOpen() const override { return open_; }
@@ -119,7 +122,7 @@ protected:
     int GetRecordCount() const override;
     int GetRecNo() const override;
 
-private:
+  private:
     struct Store;
     // One column of a key: no value, a number, or bytes of text.
     using KeyPart = std::variant<std::monostate, std::int64_t, double, std::string>;
@@ -138,6 +141,7 @@ private:
     struct Index {
         std::string name;
         std::vector<int> columns;
+        std::vector<TField*> fields;  // the field objects of the columns, while open
         std::vector<bool> caseInsensitive;
         bool unique = false;
         Order order;

@@ -128,6 +128,9 @@ public:
         for (std::size_t i = 0; i < 4 && i < b.size(); ++i) key |= static_cast<std::uint32_t>(b[i]) << (8 * i);
         return static_cast<std::int32_t>(key);
     }
+    // BookmarkKey() of the current record, or 0 when the cursor stands before the first or
+    // after the last record: in one call what IsBOF, IsEOF and BookmarkKey tell.
+    virtual std::int32_t PositionKey() const { return IsBOF() || IsEOF() ? 0 : BookmarkKey(); }
     virtual void SetBookmark(const Variant& bookmark) = 0;
     virtual Variant LastModified() const = 0;
 

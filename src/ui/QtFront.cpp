@@ -48,18 +48,24 @@ bool WaylandReachable() {
     return connected;
 }
 
-bool X11Reachable() {
-    const char* name = std::getenv("DISPLAY");
-    if (!name || !*name) return false;
-    xcb_connection_t* connection = xcb_connect(name, nullptr);
-    const bool reachable = xcb_connection_has_error(connection) == 0;
-    xcb_disconnect(connection);
-    return reachable;
-}
-
 }  // namespace
 
-bool QtFront::DisplayReachable() { return WaylandReachable() || X11Reachable(); }
+DisplayProbe::DisplayProbe() {
+    if (WaylandReachable()) {
+        reachable_ = true;
+        return;
+    }
+    const char* name = std::getenv("DISPLAY");
+    if (!name || !*name) return;
+    x11_ = xcb_connect(name, nullptr);
+    reachable_ = xcb_connection_has_error(x11_) == 0;
+}
+
+DisplayProbe::~DisplayProbe() {
+    if (x11_ != nullptr) xcb_disconnect(x11_);
+}
+
+bool QtFront::DisplayReachable() { return DisplayProbe().Reachable(); }
 
 QtFront::QtFront() : helpHandler_(OpenHelpFile) {}
 

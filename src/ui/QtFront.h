@@ -10,8 +10,8 @@
 //
 // The front needs the QApplication for its whole life and must be used on the application's
 // thread. It does not own the application object. Creating a QApplication with no display to
-// connect to ends the process, so the entry asks `DisplayReachable` first and takes the
-// terminal front when it answers false.
+// connect to ends the process, so the entry holds a `DisplayProbe` while it creates the
+// application and takes the terminal front when the probe found no display.
 //
 // The activity handler is for the database engine, which calls it on the run's thread at each
 // statement and often while a statement runs: it paints a due frame of the progress window's
@@ -26,15 +26,35 @@
 #include "ui/MessageForm.h"
 #include "ui/UserFront.h"
 
+struct xcb_connection_t;
+
 namespace pavana {
+
+// Asks whether a window system answers: the Wayland socket named by WAYLAND_DISPLAY accepts a
+// connection, or the X server named by DISPLAY does. Needs no QApplication. The X connection
+// stays open for the probe's life: an X server whose last client leaves resets, and one
+// started just for this program (xvfb-run's) would refuse the QApplication that connects
+// right after the probe. Hold the probe until the QApplication exists.
+class DisplayProbe {
+public:
+    DisplayProbe();
+    ~DisplayProbe();
+    DisplayProbe(const DisplayProbe&) = delete;
+    DisplayProbe& operator=(const DisplayProbe&) = delete;
+
+    bool Reachable() const { return reachable_; }
+
+private:
+    bool reachable_ = false;
+    xcb_connection_t* x11_ = nullptr;  // open while the probe lives
+};
 
 class QtFront : public UserFront {
 public:
     QtFront();
     ~QtFront() override;
 
-    // Whether a window system answers: the Wayland socket named by WAYLAND_DISPLAY accepts a
-    // connection, or the X server named by DISPLAY does. Needs no QApplication.
+    // Whether a window system answers (see DisplayProbe), asked and let go at once.
     static bool DisplayReachable();
 
     // Builds the dialog (CreateMessageForm), places it, runs it modally and answers its modal

@@ -15,7 +15,35 @@ namespace {
 struct EngineReads {
     int bookmarks = 0;
     int values = 0;
-    bool textSizeZero = false;  // report every text column with Size 0
+    bool textSizeZero = false;      // report every text column with Size 0
+    bool zeroLengthAllowed = false;  // report every text column as allowing zero-length texts
+};
+
+class FixedProperty : public engine::Property {
+public:
+    FixedProperty(std::string name, Variant value) : name_(std::move(name)), value_(std::move(value)) {}
+    std::string Name() const override { return name_; }
+    Variant Value() const override { return value_; }
+    void SetValue(const Variant& value) override { value_ = value; }
+
+private:
+    std::string name_;
+    Variant value_;
+};
+
+// The engine's properties of a field, with AllowZeroLength reported as true.
+class ZeroLengthProperties : public engine::Properties {
+public:
+    explicit ZeroLengthProperties(std::shared_ptr<engine::Properties> inner) : inner_(std::move(inner)) {}
+    std::int32_t Count() const override { return inner_->Count(); }
+    std::shared_ptr<engine::Property> Item(std::int32_t index) const override { return inner_->Item(index); }
+    std::shared_ptr<engine::Property> Item(const std::string& name) const override {
+        if (name == "AllowZeroLength") return std::make_shared<FixedProperty>(name, Variant(true));
+        return inner_->Item(name);
+    }
+
+private:
+    std::shared_ptr<engine::Properties> inner_;
 };
 
 class CountingField : public engine::Field {
@@ -33,7 +61,11 @@ public:
         return inner_->Value();
     }
     void SetValue(const Variant& value) override { inner_->SetValue(value); }
-    std::shared_ptr<engine::Properties> GetProperties() const override { return inner_->GetProperties(); }
+    std::shared_ptr<engine::Properties> GetProperties() const override {
+        if (reads_.zeroLengthAllowed && inner_->Type() == engine::dbText)
+            return std::make_shared<ZeroLengthProperties>(inner_->GetProperties());
+        return inner_->GetProperties();
+    }
 
 private:
     std::shared_ptr<engine::Field> inner_;
@@ -172,6 +204,23 @@ TEST_F(DAODatasetCostTest, TextColumnReportedWithoutSizeHoldsTwoHundredFiftyFive
     EXPECT_EQ(query_.FieldDefs().Items(1).Size, 255);
     EXPECT_EQ(query_.FieldDescs().Items(1).DataSize, static_cast<std::int32_t>(SlotDataSize(ftString, 255)));
     EXPECT_EQ(query_.FieldByName("nome").AsString(), "n1");
+}
+
+TEST_F(DAODatasetCostTest, EmptyTextIsPostedAsItselfOnlyWhereBothConnectionAndFieldAllowIt) {
+    query_.reads.zeroLengthAllowed = true;
+    auto postEmptyName = [&] {
+        query_.Open();
+        query_.Edit();
+        query_.FieldByName("nome").SetAsString("");
+        query_.Post();
+        query_.Close();
+        auto rs = database_.EngineDatabase()->OpenRecordset("SELECT nome FROM aluno WHERE id = 1");
+        return rs->GetFields()->Item(0)->Value();
+    };
+    EXPECT_TRUE(postEmptyName().IsNull());
+    database_.Disconnect();
+    database_.SetAllowZeroLength(true);
+    EXPECT_EQ(postEmptyName(), Variant(""));
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "classes/ApplicationException.h"
+#include "classes/DefinitionReader.h"
 #include "dao/DAOBlobStream.h"
 #include "dao/DAODatabase.h"
 #include "dao/DAOLocate.h"
@@ -135,9 +136,9 @@ TEST_F(DAOFiltersTest, LookupReadsTheFoundRecordWithoutMoving) {
     Open(query_, "SELECT * FROM aluno ORDER BY id");
     int scrolls = 0;
     query_.AfterScroll = [&](TDataSet&) { ++scrolls; };
-    EXPECT_EQ(query_.Lookup("id", Variant(3), "nota").ToDouble(), 9.0);
-    EXPECT_EQ(query_.LookupValues("nome", {Variant("Bruno")}, "id;nota"), (std::vector<Variant>{Variant(2), Variant(4.0)}));
-    EXPECT_TRUE(query_.Lookup("id", Variant(7), "nome").IsNull());
+    EXPECT_EQ(query_.Lookup("id", {Variant(3)}, "nota"), std::vector<Variant>{Variant(9.0)});
+    EXPECT_EQ(query_.Lookup("nome", {Variant("Bruno")}, "id;nota"), (std::vector<Variant>{Variant(2), Variant(4.0)}));
+    EXPECT_EQ(query_.Lookup("id", {Variant(7)}, "nome;nota"), (std::vector<Variant>{Variant::Null(), Variant::Null()}));
     EXPECT_EQ(Current(), "Ana");
     query_.Next();
     EXPECT_EQ(Current(), "Bruno");
@@ -315,7 +316,7 @@ TEST_F(DAOFiltersTest, DetailFollowsItsMasterAndRefusesCircles) {
     detail.Edit();
     detail.FieldByName("valor").SetAsFloat(9);
     query_.Next();  // the master's move posts the detail's edit first
-    EXPECT_EQ(query_.Lookup("id", Variant(1), "id").ToInteger(), 1);
+    EXPECT_EQ(query_.Lookup("id", {Variant(1)}, "id")[0].ToInteger(), 1);
     query_.First();
     EXPECT_EQ(values(), "9;10;");
 
@@ -330,6 +331,34 @@ TEST_F(DAOFiltersTest, DetailFollowsItsMasterAndRefusesCircles) {
     EXPECT_THROW(detail.SetDataSource(&detailSource), EDAODatabaseError);
     EXPECT_EQ(detail.DataSource(), &masterSource);
     detail.Close();
+}
+
+class TModule : public TComponent {
+public:
+    TModule() : TComponent(nullptr) {}
+    std::string_view ClassName() const override { return "TModule"; }
+};
+
+TEST(StoredDetail, DataSourceAndFilterComeFromTheDefinition) {
+    ComponentClasses classes;
+    classes.Register<TDataSource>("TDataSource");
+    classes.Register<TDAOQuery>("TDAOQuery");
+    TModule module;
+    LoadDefinition(module,
+                   "object modulo: TModule\n"
+                   "  object detalhe: TDAOQuery\n"
+                   "    DataSource = fonte\n"
+                   "    Filter = 'nota > 5'\n"
+                   "    Filtered = True\n"
+                   "  end\n"
+                   "  object fonte: TDataSource\n"
+                   "  end\n"
+                   "end\n",
+                   classes);
+    auto& detail = dynamic_cast<TDAOQuery&>(*module.FindComponent("detalhe"));
+    EXPECT_EQ(detail.DataSource(), module.FindComponent("fonte"));
+    EXPECT_EQ(detail.Filter(), "nota > 5");
+    EXPECT_TRUE(detail.Filtered());
 }
 
 }  // namespace

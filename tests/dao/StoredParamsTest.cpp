@@ -9,13 +9,13 @@ namespace pavana {
 namespace {
 
 class TModule : public TComponent {
-public:
+  public:
     TModule() : TComponent(nullptr) {}
     std::string_view ClassName() const override { return "TModule"; }
 };
 
 class StoredParamsTest : public ::testing::Test {
-protected:
+  protected:
     StoredParamsTest() {
         classes_.Register<TvrxDataSet>("TvrxDataSet");
         TParam& id = params_.CreateParam(ftInteger, "id", ptInput);

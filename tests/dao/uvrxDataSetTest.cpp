@@ -1,5 +1,3 @@
-#include "dao/uvrxDataSet.h"
-
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -7,13 +5,14 @@
 #include <filesystem>
 
 #include "dao/DAODatabase.h"
+#include "dao/uvrxDataSet.h"
 #include "engine/ClassRegistry.h"
 
 namespace pavana {
 namespace {
 
 class vrxDataSetTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         dir_ = std::filesystem::temp_directory_path() /
                ("pavana-vrx-" + std::to_string(::getpid()) + "-" +
@@ -21,7 +20,10 @@ protected:
         std::filesystem::remove_all(dir_);
         std::filesystem::create_directories(dir_);
         const std::string path = (dir_ / "d.mdb").string();
-        auto db = engine::ClassRegistry::Default().Create(engine::kDao35ClassId)->DefaultWorkspace()->CreateDatabase(path);
+        auto db = engine::ClassRegistry::Default()
+                      .Create(engine::kDao35ClassId)
+                      ->DefaultWorkspace()
+                      ->CreateDatabase(path);
         db->Execute("CREATE TABLE curso (Codigo LONG PRIMARY KEY, Nome TEXT(20))");
         db->Execute("INSERT INTO curso VALUES (1, 'Artes')");
         db->Execute("INSERT INTO curso VALUES (2, 'Biologia')");
@@ -41,7 +43,8 @@ protected:
     }
     void GoTo(int codigo) {
         for (data_.First(); !data_.Eof(); data_.Next())
-            if (data_.FieldByName("Codigo").AsInteger() == codigo) return;
+            if (data_.FieldByName("Codigo").AsInteger() == codigo)
+                return;
         FAIL() << "no record " << codigo;
     }
     void SetName(const char* nome) {
@@ -66,7 +69,8 @@ protected:
         std::string out;
         for (log.First(); !log.Eof(); log.Next()) {
             out += log.FieldByName("STATUS").AsString() + ":";
-            for (int i = 0; i < log.Fields().Count() - 2; ++i) out += log.Fields()[i].AsString() + ",";
+            for (int i = 0; i < log.Fields().Count() - 2; ++i)
+                out += log.Fields()[i].AsString() + ",";
             out += ";";
         }
         return out;
@@ -129,6 +133,19 @@ TEST_F(vrxDataSetTest, ASingleFieldDatasetLogsItsOneValue) {
     EXPECT_EQ(data_.ChangeLog().Fields().Count(), 3);
     SetName("Arte");
     EXPECT_EQ(Log(), "2:Artes,;");
+}
+
+TEST_F(vrxDataSetTest, ColumnsWithoutAFieldAreListedButLoggedWithoutAValue) {
+    database_.SetConnected(true);
+    database_.EngineDatabase()->Execute(
+        "CREATE TABLE grande (Codigo LONG PRIMARY KEY, Nome TEXT(20), Grande BINARY(4))");
+    database_.EngineDatabase()->Execute("INSERT INTO grande (Codigo, Nome) VALUES (1, 'Artes')");
+    Open("SELECT * FROM grande");
+    EXPECT_EQ(data_.ValueFields(), "Codigo;Nome;Grande");
+    EXPECT_EQ(data_.FindField("Grande"), nullptr);
+    SetName("Arte");
+    data_.Delete();
+    EXPECT_EQ(Log(), "4:1,Artes,;");
 }
 
 TEST_F(vrxDataSetTest, ReopeningExecSQLAndTrackingOffLeaveTheLogEmpty) {

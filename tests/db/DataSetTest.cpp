@@ -303,9 +303,9 @@ TEST_F(DataSetTest, LookupFieldsAndFieldValueLists) {
     }
     EXPECT_THROW(names.SetFieldValues("codigo;nome", {Variant(1)}), EDatabaseError);
     names.Last();
-    EXPECT_EQ(names.Lookup("codigo", Variant(2.0), "nome").ToString(), "dois");
-    EXPECT_TRUE(names.Lookup("codigo", Variant("2"), "nome").IsNull());
-    EXPECT_TRUE(names.Lookup("codigo", Variant::Null(), "nome").IsNull());
+    EXPECT_EQ(names.Lookup("codigo", {Variant(2.0)}, "nome")[0].ToString(), "dois");
+    EXPECT_TRUE(names.Lookup("codigo", {Variant("2")}, "nome")[0].IsNull());
+    EXPECT_TRUE(names.Lookup("codigo", {Variant::Null()}, "nome")[0].IsNull());
     EXPECT_EQ(names.FieldByName("codigo").AsInteger(), 3);
 
     TIntegerField n(nullptr);

@@ -296,6 +296,52 @@ TEST_F(RecordsetTest, FindFirstFindsTheFirstRecordInOrder) {
     EXPECT_EQ(NumberOf([&] { forward->FindFirst("nota > 1"); }), 3251);
 }
 
+TEST_F(RecordsetTest, FindFirstAheadOfTheKeysetFindsTheFirstInTableOrder) {
+    // An index whose order is the reverse of the table's: the first match in the table's
+    // order is not the first the index gives.
+    db_->Execute("CREATE TABLE fila (id COUNTER PRIMARY KEY, ordem LONG)");
+    db_->Execute("CREATE INDEX fila_ordem ON fila (ordem)");
+    for (int i = 1; i <= 50; ++i) db_->Execute("INSERT INTO fila (ordem) VALUES (" + std::to_string(100 - i) + ")");
+    auto rs = Open("SELECT * FROM fila");
+    EXPECT_EQ(rs->RecordCount(), 1);
+    rs->FindFirst("ordem < 60");
+    ASSERT_FALSE(rs->NoMatch());
+    EXPECT_EQ(Value(rs, "id"), Variant(41));
+    const Variant found = rs->Bookmark();
+    rs->MoveNext();
+    EXPECT_EQ(Value(rs, "id"), Variant(42));
+    rs->MovePrevious();
+    rs->MovePrevious();
+    EXPECT_EQ(Value(rs, "id"), Variant(40));
+    rs->FindFirst("[id] = 7");
+    EXPECT_EQ(Value(rs, "id"), Variant(7));
+    rs->SetBookmark(found);
+    EXPECT_EQ(Value(rs, "ordem"), Variant(59));
+    rs->MoveLast();
+    EXPECT_EQ(rs->RecordCount(), 50);
+    std::string ids;
+    for (rs->MoveFirst(); !rs->IsEOF(); rs->MoveNext()) ids += Value(rs, "id").ToString() + ",";
+    std::string expected;
+    for (int i = 1; i <= 50; ++i) expected += std::to_string(i) + ",";
+    EXPECT_EQ(ids, expected);
+
+    // A record found ahead can be changed and deleted before the keyset reaches it.
+    auto fresh = Open("SELECT * FROM fila");
+    fresh->FindFirst("[id] = 45");
+    fresh->Edit();
+    fresh->GetFields()->Item("ordem")->SetValue(Variant(1));
+    fresh->Update();
+    fresh->SetBookmark(fresh->LastModified());
+    EXPECT_EQ(Value(fresh, "ordem"), Variant(1));
+    fresh->FindFirst("[id] = 46");
+    fresh->Delete();
+    fresh->MoveNext();
+    EXPECT_EQ(Value(fresh, "id"), Variant(47));
+    ids.clear();
+    for (fresh->MoveFirst(); !fresh->IsEOF(); fresh->MoveNext()) ids += Value(fresh, "id").ToString() + ",";
+    EXPECT_EQ(ids, expected.substr(0, expected.find("46,")) + expected.substr(expected.find("47,")));
+}
+
 TEST_F(RecordsetTest, ForwardOnlyRecordsetsOnlyMoveForward) {
     auto rs = Open("SELECT nome FROM aluno ORDER BY nome", dbOpenForwardOnly);
     EXPECT_EQ(rs->Type(), dbOpenForwardOnly);

@@ -178,7 +178,9 @@ Symbol ReadSymbol(std::string_view text, std::size_t i, std::size_t& length) {
         case ')': return Symbol::RightParen;
         case ',': return Symbol::Comma;
         case ';': return Symbol::Semicolon;
-        case '.': return Symbol::Dot;
+        // Table!Field is the older spelling of Table.Field.
+        case '.':
+        case '!': return Symbol::Dot;
         case '*': return Symbol::Star;
         case '+': return Symbol::Plus;
         case '-': return Symbol::Minus;

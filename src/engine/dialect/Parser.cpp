@@ -118,6 +118,15 @@ public:
         } else {
             messages::Raise(messages::kInvalidStatement);
         }
+        // WITH OWNERACCESS OPTION runs a query with its owner's permissions; the engine knows
+        // no permissions but the file's.
+        const bool query = statement.select || statement.insert || statement.update || statement.del;
+        if (query && IsWord(Keyword::With) && EqualsIgnoreCase(Peek(1).text, "OWNERACCESS") &&
+            EqualsIgnoreCase(Peek(2).text, "OPTION")) {
+            Next();
+            Next();
+            Next();
+        }
         if (AcceptSymbol(Symbol::Semicolon)) {
             if (Peek().kind != TokenKind::End) messages::Raise(messages::kAfterEnd);
         } else if (Peek().kind != TokenKind::End) {
@@ -797,7 +806,20 @@ private:
         clause_ = messages::kUpdate;
         Next();
         auto update = std::make_unique<Update>();
+        // Access writes UPDATE DISTINCTROW; an update changes each record once anyway.
+        AcceptWord(Keyword::DistinctRow);
         update->source = ParseJoinTree();
+        // UPDATE a, b SET ... WHERE ...: the tables of a list join on every pair of records
+        // and the WHERE clause picks the pairs.
+        while (AcceptSymbol(Symbol::Comma)) {
+            auto join = std::make_unique<TableRef>();
+            join->kind = TableRef::Kind::Join;
+            join->left = std::move(update->source);
+            join->right = ParseJoinTree();
+            join->on = Make(Expr::Kind::Boolean);
+            join->on->integer = -1;
+            update->source = std::move(join);
+        }
         clause_ = messages::kUpdate;
         ExpectWord(Keyword::Set);
         do {

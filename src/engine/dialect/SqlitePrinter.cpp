@@ -189,18 +189,18 @@ private:
                 OpenValue(mode);
                 Expr(*e.args[0], Mode::Value);
                 Put(e.negated ? " NOT IN (" : " IN (");
-                Query(*e.query);
+                SubQuery(*e.query);
                 Put(")");
                 return CloseValue(mode);
             case K::Exists:
                 OpenValue(mode);
                 Put("EXISTS (");
-                Query(*e.query);
+                SubQuery(*e.query);
                 Put(")");
                 return CloseValue(mode);
             case K::Subquery:
                 Put("(");
-                Query(*e.query);
+                SubQuery(*e.query);
                 return Put(")");
             case K::Quantified: {
                 // SQLite has no ANY/ALL: the sub-query's one column is named and tested row by row.
@@ -208,7 +208,7 @@ private:
                 const bool all = e.text == "ALL";
                 OpenValue(mode);
                 Put(all ? "NOT EXISTS (SELECT 1 FROM (" : "EXISTS (SELECT 1 FROM (");
-                Query(*e.query, "pavana_value");
+                SubQuery(*e.query, "pavana_value");
                 Put(all ? ") WHERE (" : ") WHERE ");
                 Expr(*e.args[0], Mode::Value);
                 Put(" ");
@@ -220,6 +220,13 @@ private:
             case K::Function: return Function(e);
         }
         Put("NULL");
+    }
+
+    // A query inside an expression, which may refer to the fields of the query around it.
+    void SubQuery(const ast::Query& q, const char* firstAlias = nullptr) {
+        ++subQueries_;
+        Query(q, firstAlias);
+        --subQueries_;
     }
 
     // A truth value of SQLite (1/0/NULL) where a value is wanted becomes the engine's -1/0/NULL:
@@ -262,7 +269,13 @@ private:
         if (op == "XOR") return Call("JetXor", a, b);
         if (op == "EQV") return Call("JetEqv", a, b);
         if (op == "IMP") return Call("JetImp", a, b);
-        if (op == "&") return Call("JetConcat", a, b);
+        if (op == "&") {
+            Put("JetConcat(");
+            TextOperand(a);
+            Put(", ");
+            TextOperand(b);
+            return Put(")");
+        }
         if (op == "+") return Call("JetAdd", a, b);
         if (op == "/") return Call("JetDivide", a, b);
         if (op == "\\") return Call("JetIntDivide", a, b);
@@ -294,6 +307,28 @@ private:
     void SortKey(const ast::Expr& e) {
         Expr(e, Mode::Value);
         if (CaseBlind(e, nullptr)) Put(" COLLATE NOCASE");
+    }
+
+    // Whether the expression is plainly a date: a date literal or a built-in that gives one.
+    // A stored date is a number, so only such expressions can be written as dates.
+    static bool IsDate(const ast::Expr& e) {
+        if (e.kind == ast::Expr::Kind::Date) return true;
+        if (e.kind != ast::Expr::Kind::Function) return false;
+        const FunctionInfo* info = FindFunction(e.name);
+        if (!info) return false;
+        for (const char* name : {"Now", "Date", "Time", "DateAdd", "DateSerial", "TimeSerial", "DateValue",
+                                 "TimeValue", "CDate", "CVDate"})
+            if (std::string_view(info->jetName) == name) return true;
+        return false;
+    }
+
+    // An operand that becomes text: a date is written as the platform writes it (1/15/2024,
+    // 1/15/2024 8:30:00 PM, 8:30:00 PM).
+    void TextOperand(const ast::Expr& e) {
+        if (!IsDate(e)) return Expr(e, Mode::Value);
+        Put("JetFormat(");
+        Expr(e, Mode::Value);
+        Put(", 'General Date')");
     }
 
     static bool NumericLiteral(const ast::Expr& e, double& value) {
@@ -366,6 +401,11 @@ private:
             }
             return Put(" END)");
         }
+        if ((name == "CStr" || (name == "Format" && e.args.size() == 1)) && IsDate(*e.args[0])) {
+            Put(name == "CStr" ? "JetCStr(" : "(");
+            TextOperand(*e.args[0]);
+            return Put(")");
+        }
         Put(info->sqliteName);
         if (e.star) return Put("(*)");
         Put("(");
@@ -381,16 +421,18 @@ private:
     // `firstAlias` names the first column of every core (used for ANY/ALL sub-queries).
     void Query(const ast::Query& q, const char* firstAlias = nullptr) {
         const bool single = q.cores.size() == 1;
+        bool unionDistinct = false;
+        for (const bool all : q.unionAll) unionDistinct = unionDistinct || !all;
         for (std::size_t i = 0; i < q.cores.size(); ++i) {
             if (i) Put(q.unionAll[i - 1] ? " UNION ALL " : " UNION ");
             const SelectCore& core = q.cores[i];
             if (!single && core.top) {
                 Put("SELECT * FROM (");
-                Core(core, firstAlias);
+                Core(core, firstAlias, unionDistinct);
                 Limit(core, "");
                 Put(")");
             } else {
-                Core(core, firstAlias);
+                Core(core, firstAlias, unionDistinct);
             }
         }
         if (!q.orderBy.empty()) {
@@ -402,14 +444,16 @@ private:
             }
         }
         if (single && q.cores[0].top) {
-            if (TiesCount(q)) return TopWithTies(q);
+            if (subQueries_ == 0 && TiesCount(q)) return TopWithTies(q);
             Limit(q.cores[0], firstAlias);
         }
     }
 
     // TOP n of an ordered query returns the rows that tie with the n-th row too. The
     // sort keys are ranked inside the query itself, so they must be expressions of its
-    // fields: a sort by a column number or by a name the SELECT list gives is limited plainly.
+    // fields: a sort by a column number or by a name the SELECT list gives is limited plainly,
+    // and so is a query inside an expression, whose LIMIT could not see the fields of the
+    // query around it.
     static bool TiesCount(const ast::Query& q) {
         const SelectCore& core = q.cores.front();
         if (q.orderBy.empty() || core.topPercent || core.distinct == Distinct::Distinct) return false;
@@ -450,13 +494,18 @@ private:
         Put("))");
     }
 
-    void Core(const SelectCore& core, const char* firstAlias) {
+    // `unionDistinct`: the core's rows are compared with those of the other cores of a UNION.
+    void Core(const SelectCore& core, const char* firstAlias, bool unionDistinct = false) {
         Put("SELECT ");
         if (core.distinct == Distinct::Distinct) Put("DISTINCT ");
+        // Rows that are told apart by their values tell computed text apart without regard
+        // to case, as they do text columns.
+        const bool distinctRows = unionDistinct || core.distinct == Distinct::Distinct;
         for (std::size_t i = 0; i < core.items.size(); ++i) {
             if (i) Put(", ");
             const SelectItem& item = core.items[i];
             Expr(*item.expr, Mode::Value);
+            if (distinctRows && CaseBlind(*item.expr, nullptr)) Put(" COLLATE NOCASE");
             using K = ast::Expr::Kind;
             if (i == 0 && firstAlias) {
                 Put(" AS ");
@@ -1046,6 +1095,7 @@ private:
     }
 
     std::string& sql_;
+    int subQueries_ = 0;  // depth of queries inside expressions being printed
     std::string renameFrom_;
     std::string renameTo_;
     const TableRef* renamedTable_ = nullptr;

@@ -92,15 +92,17 @@ std::optional<TDateTime> ParseIsoDate(std::string_view s) {
     return *date + *time;
 }
 
-std::string ColumnText(sqlite3_stmt* st, int col) {
-    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(st, col));
-    return text != nullptr ? std::string(text, static_cast<std::size_t>(sqlite3_column_bytes(st, col)))
-                           : std::string();
+// The column's value is read through its value object: one lookup of the column for all
+// the calls on it. The statement belongs to the calling thread's connection, the only one
+// that touches it.
+std::string ValueText(sqlite3_value* v) {
+    const auto* text = reinterpret_cast<const char*>(sqlite3_value_text(v));
+    return text != nullptr ? std::string(text, static_cast<std::size_t>(sqlite3_value_bytes(v))) : std::string();
 }
 
-std::vector<std::uint8_t> ColumnBytes(sqlite3_stmt* st, int col) {
-    const auto* data = static_cast<const std::uint8_t*>(sqlite3_column_blob(st, col));
-    auto n = static_cast<std::size_t>(sqlite3_column_bytes(st, col));
+std::vector<std::uint8_t> ValueBytes(sqlite3_value* v) {
+    const auto* data = static_cast<const std::uint8_t*>(sqlite3_value_blob(v));
+    auto n = static_cast<std::size_t>(sqlite3_value_bytes(v));
     return data != nullptr ? std::vector<std::uint8_t>(data, data + n) : std::vector<std::uint8_t>();
 }
 
@@ -140,57 +142,58 @@ std::int32_t TypeOfParameterWord(std::string_view word) {
 }
 
 Variant ReadColumn(sqlite3_stmt* st, int col, std::int32_t type) {
-    const int storage = sqlite3_column_type(st, col);
+    sqlite3_value* v = sqlite3_column_value(st, col);
+    const int storage = sqlite3_value_type(v);
     if (storage == SQLITE_NULL) return Variant::Null();
     switch (type) {
         case dbBoolean:
             if (storage == SQLITE_INTEGER || storage == SQLITE_FLOAT)
-                return Variant(sqlite3_column_double(st, col) != 0);
+                return Variant(sqlite3_value_double(v) != 0);
             break;
         case dbByte:
         case dbInteger:
         case dbLong:
         case dbBigInt:
-            if (storage == SQLITE_INTEGER) return IntegerOf(sqlite3_column_int64(st, col), type);
+            if (storage == SQLITE_INTEGER) return IntegerOf(sqlite3_value_int64(v), type);
             break;
         case dbCurrency:
             if (storage == SQLITE_INTEGER || storage == SQLITE_FLOAT) {
-                double v = sqlite3_column_double(st, col);
-                if (std::fabs(v) < 9.2e14) return Variant(Currency::FromDouble(v));
-                return Variant(v);
+                const double amount = sqlite3_value_double(v);
+                if (std::fabs(amount) < 9.2e14) return Variant(Currency::FromDouble(amount));
+                return Variant(amount);
             }
             break;
         case dbSingle:
             if (storage == SQLITE_INTEGER || storage == SQLITE_FLOAT)
-                return Variant(static_cast<float>(sqlite3_column_double(st, col)));
+                return Variant(static_cast<float>(sqlite3_value_double(v)));
             break;
         case dbDouble:
-            if (storage == SQLITE_INTEGER || storage == SQLITE_FLOAT) return Variant(sqlite3_column_double(st, col));
+            if (storage == SQLITE_INTEGER || storage == SQLITE_FLOAT) return Variant(sqlite3_value_double(v));
             break;
         case dbDate:
             if (storage == SQLITE_INTEGER || storage == SQLITE_FLOAT)
-                return Variant::FromDate(sqlite3_column_double(st, col));
+                return Variant::FromDate(sqlite3_value_double(v));
             if (storage == SQLITE_TEXT)
-                if (auto d = ParseIsoDate(ColumnText(st, col))) return Variant::FromDate(*d);
+                if (auto d = ParseIsoDate(ValueText(v))) return Variant::FromDate(*d);
             break;
         case dbText:
         case dbMemo:
-            if (storage != SQLITE_BLOB) return Variant(ColumnText(st, col));
+            if (storage != SQLITE_BLOB) return Variant(ValueText(v));
             break;
         case dbBinary:
         case dbLongBinary:
         case dbGUID:
         case dbVarBinary:
-            if (storage == SQLITE_BLOB || storage == SQLITE_TEXT) return Variant(ColumnBytes(st, col));
+            if (storage == SQLITE_BLOB || storage == SQLITE_TEXT) return Variant(ValueBytes(v));
             break;
         default:
             break;
     }
     switch (storage) {
-        case SQLITE_INTEGER: return IntegerOf(sqlite3_column_int64(st, col), dbLong);
-        case SQLITE_FLOAT: return Variant(sqlite3_column_double(st, col));
-        case SQLITE_BLOB: return Variant(ColumnBytes(st, col));
-        default: return Variant(ColumnText(st, col));
+        case SQLITE_INTEGER: return IntegerOf(sqlite3_value_int64(v), dbLong);
+        case SQLITE_FLOAT: return Variant(sqlite3_value_double(v));
+        case SQLITE_BLOB: return Variant(ValueBytes(v));
+        default: return Variant(ValueText(v));
     }
 }
 

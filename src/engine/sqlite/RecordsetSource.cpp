@@ -216,6 +216,30 @@ std::string RecordsetSource::KeysetSql() const {
     return Print(*q);
 }
 
+std::string RecordsetSource::KeyRangeSql() const {
+    auto q = Clone(*statement_->select);
+    SelectCore& core = q->cores.front();
+    core.items.clear();
+    core.items.push_back({MakeColumn(baseReference_, "rowid"), kKeyColumn});
+    ExprPtr range = MakeBinary("AND", MakeBinary(">", MakeColumn(baseReference_, "rowid"), MakeParameter(ParameterCount())),
+                               MakeBinary("<=", MakeColumn(baseReference_, "rowid"), MakeParameter(ParameterCount() + 1)));
+    core.where = Both(std::move(core.where), std::move(range));
+    q->orderBy.clear();
+    q->orderBy.push_back({MakeColumn(baseReference_, "rowid"), false});
+    return Print(*q);
+}
+
+std::string RecordsetSource::KeysetAfterSql() const {
+    auto q = Clone(*statement_->select);
+    SelectCore& core = q->cores.front();
+    core.items.push_back({MakeColumn(baseReference_, "rowid"), kKeyColumn});
+    core.where = Both(std::move(core.where),
+                      MakeBinary(">", MakeColumn(baseReference_, "rowid"), MakeParameter(ParameterCount())));
+    q->orderBy.clear();
+    q->orderBy.push_back({MakeColumn(baseReference_, "rowid"), false});
+    return Print(*q);
+}
+
 std::string RecordsetSource::RowSql() const {
     auto q = Clone(*statement_->select);
     SelectCore& core = q->cores.front();
@@ -256,13 +280,14 @@ ExprPtr RecordsetSource::ParseCriteria(const std::string& criteria) {
     return std::move(fragment->select->cores.front().where);
 }
 
-std::optional<std::string> RecordsetSource::FirstMatchSql(const Expr& condition) const {
+std::optional<std::string> RecordsetSource::FirstMatchSql(const Expr& condition, bool inKeyOrder) const {
     if (statement_->select->cores.front().top) return std::nullopt;
     auto q = Clone(*statement_->select);
     SelectCore& core = q->cores.front();
     core.items.push_back({MakeColumn(baseReference_, "rowid"), kKeyColumn});
     core.where = Both(std::move(core.where), Clone(condition));
     core.top = 1;
+    if (inKeyOrder && q->orderBy.empty()) q->orderBy.push_back({MakeColumn(baseReference_, "rowid"), false});
     return Print(*q);
 }
 

@@ -43,6 +43,13 @@ public:
     // Keyset and row statements; only for a source with a base table.
     std::string KeysetSql() const;
     std::string RowSql() const;
+    // Whether the query gives its own order (ORDER BY).
+    bool HasOrder() const { return !statement_->select->orderBy.empty(); }
+    // For a keyset read in key order: the keys of the rows whose key lies in
+    // (?(ParameterCount + 1), ?(ParameterCount + 2)], in key order, and the keyset statement
+    // for the rows after key ?(ParameterCount + 1).
+    std::string KeyRangeSql() const;
+    std::string KeysetAfterSql() const;
 
     // A source restricted by `filter` and ordered by `sort` (either may be empty): the
     // filter joins the query's own condition and the sort replaces its order when the
@@ -53,8 +60,10 @@ public:
     static dialect::ast::ExprPtr ParseCriteria(const std::string& criteria);
     // The key of the first row, in the query's order, of the rows that meet `condition`
     // (key as the last column); nothing for a query with TOP, where adding a condition
-    // would change which rows take part.
-    std::optional<std::string> FirstMatchSql(const dialect::ast::Expr& condition) const;
+    // would change which rows take part. `inKeyOrder` asks for the first in key order, for a
+    // query without an order of its own that is read in key order: the condition could
+    // otherwise lead SQLite to an index that gives the rows in another order.
+    std::optional<std::string> FirstMatchSql(const dialect::ast::Expr& condition, bool inKeyOrder) const;
     // A statement giving a row when the row of key ?(ParameterCount + 1) meets `condition`.
     std::string RowMatchSql(const dialect::ast::Expr& condition) const;
     // A statement giving a row when the values bound to ?1..?n, named `columns` (text ones

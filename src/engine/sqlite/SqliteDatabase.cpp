@@ -186,8 +186,8 @@ std::string BracketedName(const std::string& source) {
 
 }  // namespace
 
-Connection& DatabaseState::Live(const std::string& source) {
-    if (!connection) RaiseEngineError(jetObjectInvalid, "Object invalid or no longer set.", source);
+Connection& DatabaseState::Live(std::string_view source) {
+    if (!connection) RaiseEngineError(jetObjectInvalid, "Object invalid or no longer set.", std::string(source));
     return *connection;
 }
 

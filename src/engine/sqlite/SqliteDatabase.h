@@ -11,6 +11,7 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -45,7 +46,7 @@ struct DatabaseState {
     std::unordered_map<std::string, Statement> actions;
 
     // The open connection; raises 3420 "Object invalid or no longer set." once closed.
-    Connection& Live(const std::string& source);
+    Connection& Live(std::string_view source);
     // The prepared action statement of `sql`, reset, from `actions` or prepared now.
     Statement& PreparedAction(const std::string& sql);
     void Close();

@@ -14,8 +14,10 @@
 //   a copy of each row as the cursor first reaches it, kept from then on (forward-only keeps
 //   only the current row). Not updatable.
 //
-// A bookmark is 4 bytes, little-endian: n + 1 for the n-th record of the query (0-based), and
-// -(n + 1) for the n-th record added through this recordset; never 0.
+// A bookmark is 4 bytes, little-endian: n + 1 for the n-th record of the query (0-based),
+// -(n + 1) for the n-th record added through this recordset, and -(2^30 + n + 1) for the n-th
+// record that FindFirst found ahead of the keyset; never 0. A record found ahead is reached by
+// its key at once; only moving on from it reads the keyset up to it.
 //
 // Moving, setting a bookmark or finding a record while an edit is pending drops the edit, as
 // Jet does. Every failure raises EOleException with Jet's number and message.
@@ -61,6 +63,7 @@ public:
 
     Variant Bookmark() const override;
     std::int32_t BookmarkKey() const override;
+    std::int32_t PositionKey() const override;
     void SetBookmark(const Variant& bookmark) override;
     Variant LastModified() const override;
 
@@ -100,6 +103,7 @@ private:
     struct Ref {
         bool added = false;
         std::int64_t index = -1;
+        bool sought = false;  // found ahead of the keyset: index into sought_
         bool operator==(const Ref&) const = default;
     };
     // What changes to the database have been made since a row was read.
@@ -127,7 +131,12 @@ private:
     // True when record `r` exists, stepping the scan as far as needed.
     bool Exists(const Ref& r);
     bool IsDeleted(const Ref& r) const;
-    std::int64_t KeyOf(const Ref& r) const { return r.added ? added_[r.index] : keys_[r.index]; }
+    std::int64_t KeyOf(const Ref& r) const {
+        return r.sought ? sought_[r.index] : r.added ? added_[r.index] : keys_[r.index];
+    }
+    // The keyset's own reference of a record found ahead (reading the keyset up to it); the
+    // reference itself for any other. Nothing when the keyset does not hold the record.
+    std::optional<Ref> Placed(const Ref& r);
     // The first live record after `r` (from the start when none) or before it (from the end).
     std::optional<Ref> NextLive(std::optional<Ref> r);
     std::optional<Ref> PreviousLive(std::optional<Ref> r);
@@ -138,6 +147,16 @@ private:
     void UpdateAnyLive();
     std::optional<Ref> RefOfBookmark(const Variant& bookmark);
     bool RowMatches(const Ref& r, Statement& test);
+    // The position of `key` in the keyset, reading the keyset on as far as it (nothing when
+    // the keyset does not hold it).
+    std::optional<Ref> KeysetRecord(std::int64_t key);
+    // The keyset's record of `key` among the keys read so far.
+    std::optional<Ref> HeldRecord(std::int64_t key) const;
+    // The record of `key` that FindFirst found: the keyset's, or one found ahead of it.
+    std::optional<Ref> FoundRecord(std::int64_t key);
+    // Reads the keyset on up to `key` by keys alone and restarts the scan after it; only for
+    // a keyset read in key order, with no change made on the connection since it started.
+    std::optional<Ref> CatchUpTo(std::int64_t key);
 
     std::shared_ptr<DatabaseState> state_;
     std::string name_;
@@ -159,10 +178,14 @@ private:
     std::unordered_set<std::int64_t> seen_;  // keys met, while deduplicating
     Ref scanHolds_;                        // the record the scan statement stands on
     std::int64_t scanChanges_ = 0;         // the connection's changes when it got there
+    // The scan reads the base table in key (rowid) order: the query has no order of its own
+    // and SQLite scans the table itself.
+    bool keyOrder_ = false;
 
     // Keyset holding.
     std::vector<std::int64_t> keys_;
     std::vector<std::int64_t> added_;
+    std::vector<std::int64_t> sought_;  // keys FindFirst found before the keyset reached them
     std::unordered_set<std::int64_t> deletedKeys_;  // deleted through this recordset
     mutable Statement rowStatement_;
     mutable std::vector<Variant> cache_;
