@@ -131,4 +131,27 @@ std::string SqliteDeclaredType(const ColumnType& type) {
     return "";
 }
 
+std::string SqliteTypeChecks(JetType type, std::string_view quotedColumn) {
+    const std::string c(quotedColumn);
+    const std::string integral = " CONSTRAINT \"pavana_type\" CHECK (typeof(" + c + ") IN ('integer', 'null'))";
+    const std::string numeric =
+        " CONSTRAINT \"pavana_type\" CHECK (typeof(" + c + ") IN ('integer', 'real', 'null'))";
+    auto range = [&c](const std::string& condition) {
+        return " CONSTRAINT \"pavana_range\" CHECK (" + c + condition + ")";
+    };
+    switch (type) {
+        case JetType::Boolean: return " CONSTRAINT \"pavana_type\" CHECK (" + c + " IN (-1, 0))";
+        case JetType::Byte: return integral + range(" BETWEEN 0 AND 255");
+        case JetType::Integer: return integral + range(" BETWEEN -32768 AND 32767");
+        case JetType::Long: return integral + range(" BETWEEN -2147483648 AND 2147483647");
+        case JetType::Single: return numeric + range(" BETWEEN -3.402823466e38 AND 3.402823466e38");
+        case JetType::Double: return numeric;
+        case JetType::Currency: return numeric + range(" BETWEEN -922337203685477.5808 AND 922337203685477.5807");
+        // 1 January 100 to the last second of 31 December 9999; before 30 December 1899 the
+        // time is a negative fraction of the (negative) day.
+        case JetType::Date: return numeric + range(" > -657435 AND " + c + " < 2958466");
+        default: return "";
+    }
+}
+
 }  // namespace pavana::engine::dialect

@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <charconv>
 #include <cstdlib>
+#include <functional>
 #include <set>
+#include <string>
 
 #include "engine/dialect/FunctionCatalog.h"
 #include "engine/dialect/Messages.h"
@@ -676,7 +678,34 @@ private:
 
     // ---- INSERT, UPDATE, DELETE ---------------------------------------------------------
 
+    // A value written into column `column` (a quoted name or a position) of `table` passes
+    // through the engine's conversion to the column's stored form (StoreConversion.h).
+    void Stored(const std::function<void()>& value, const std::string& table, const std::string& column) {
+        Put("pavana_store(");
+        value();
+        Put(", ");
+        Put(QuoteString(table));
+        Put(", ");
+        Put(column);
+        Put(")");
+    }
+
     void Insert(const ast::Insert& insert) {
+        // INSERT ... SELECT into named columns takes the query's rows through a common table
+        // expression, so that each value can be converted on its way in.
+        const bool convertQuery = insert.query && !insert.columns.empty();
+        if (convertQuery) {
+            Put("WITH \"pavana_source\" (");
+            for (std::size_t i = 0; i < insert.columns.size(); ++i) {
+                if (i) Put(", ");
+                Put("\"c");
+                AppendInteger(sql_, static_cast<std::int64_t>(i));
+                Put("\"");
+            }
+            Put(") AS (");
+            Query(*insert.query);
+            Put(") ");
+        }
         Put("INSERT INTO ");
         PutName(insert.table);
         if (!insert.columns.empty()) {
@@ -687,6 +716,19 @@ private:
             }
             Put(")");
         }
+        if (convertQuery) {
+            Put(" SELECT ");
+            for (std::size_t i = 0; i < insert.columns.size(); ++i) {
+                if (i) Put(", ");
+                Stored([&] {
+                    Put("\"c");
+                    AppendInteger(sql_, static_cast<std::int64_t>(i));
+                    Put("\"");
+                }, insert.table, QuoteString(insert.columns[i]));
+            }
+            Put(" FROM \"pavana_source\"");
+            return;
+        }
         if (insert.query) {
             Put(" ");
             return Query(*insert.query);
@@ -694,17 +736,20 @@ private:
         Put(" VALUES (");
         for (std::size_t i = 0; i < insert.values.size(); ++i) {
             if (i) Put(", ");
-            Expr(*insert.values[i], Mode::Value);
+            const auto value = [&] { Expr(*insert.values[i], Mode::Value); };
+            if (insert.columns.empty()) Stored(value, insert.table, std::to_string(i));
+            else if (i < insert.columns.size()) Stored(value, insert.table, QuoteString(insert.columns[i]));
+            else value();
         }
         Put(")");
     }
 
-    void Sets(const ast::Update& update) {
+    void Sets(const ast::Update& update, const std::string& table) {
         for (std::size_t i = 0; i < update.sets.size(); ++i) {
             if (i) Put(", ");
             PutName(update.sets[i].column);
             Put(" = ");
-            Expr(*update.sets[i].value, Mode::Value);
+            Stored([&] { Expr(*update.sets[i].value, Mode::Value); }, table, QuoteString(update.sets[i].column));
         }
     }
 
@@ -714,7 +759,7 @@ private:
             Put("UPDATE ");
             Table(source);
             Put(" SET ");
-            Sets(update);
+            Sets(update, source.name);
             if (update.where) {
                 Put(" WHERE ");
                 Expr(*update.where, Mode::Condition);
@@ -741,7 +786,7 @@ private:
             PutName(target->alias);
         }
         Put(" SET ");
-        Sets(update);
+        Sets(update, target->name);
         renameFrom_ = reference;
         renameTo_ = "pavana_target";
         renamedTable_ = target;
@@ -849,6 +894,8 @@ private:
             AppendInteger(sql_, c.type.size);
             Put(")");
         }
+        // Likewise the type checks make a value of another kind fail as Jet's conversion does.
+        Put(SqliteTypeChecks(c.type.type, Quote(c.name)));
     }
 
     // Triggers that keep Null out of the columns of index `index` (WITH PRIMARY, DISALLOW NULL).
