@@ -291,7 +291,7 @@ std::int32_t RunAction(DatabaseState& state, const dialect::Translation& transla
         if (savepoint) savepoint->Release();
         return static_cast<std::int32_t>(changes);
     } catch (const SqliteFailure& failure) {
-        RaiseStatementError(failure, translation.sql, source);
+        RaiseStatementError(failure, translation.sql, source, connection.Handle());
     }
 }
 

@@ -5,6 +5,7 @@
 
 #include "engine/EngineError.h"
 #include "engine/dialect/JetFunctions.h"
+#include "engine/sqlite/UnknownNames.h"
 
 namespace pavana::engine::sqlite {
 namespace {
@@ -106,7 +107,7 @@ std::string SyntaxMessage(const std::string& sql, std::int32_t& number) {
 }  // namespace
 
 void RaiseStatementError(const SqliteFailure& failure, const std::string& sql,
-                         const std::string& source) {
+                         const std::string& source, sqlite3* db) {
     const std::string& m = failure.Message();
     const int code = failure.Code();
     switch (failure.Primary()) {
@@ -225,7 +226,9 @@ void RaiseStatementError(const SqliteFailure& failure, const std::string& sql,
     if (StartsWith(m, "no such column")) {
         if (StartsWith(Lead(sql, 2), "ALTER TABLE"))
             RaiseEngineError(jetItemNotFound, "Item not found in this collection.", source);
-        RaiseEngineError(jetTooFewParameters, "Too few parameters. Expected 1.", source);
+        const int expected = db ? CountUnknownNames(db, sql, NameAfter(m, "no such column: ")) : 1;
+        RaiseEngineError(jetTooFewParameters, "Too few parameters. Expected " + std::to_string(expected) + ".",
+                         source);
     }
     if (StartsWith(m, "no such function: "))
         RaiseEngineError(jetUndefinedFunction,
