@@ -19,7 +19,8 @@ using support::FunctionError;
 
 // The type of the column, from the type word its declaration starts with ("TEXT(12)" is
 // Text, SQLite's own "INTEGER" and "REAL" the Jet words' Long and Single); nullopt when the
-// table has no such column or its declaration names no type. Looked up once per statement: SQLite keeps it with the constant column argument.
+// table has no such column or its declaration names no type. Looked up once per statement:
+// SQLite keeps the answer with the constant column argument.
 std::optional<JetType> ColumnTypeOf(sqlite3_context* ctx, sqlite3_value* tableArg, sqlite3_value* columnArg) {
     if (auto* cached = static_cast<std::optional<JetType>*>(sqlite3_get_auxdata(ctx, 2))) return *cached;
     sqlite3* db = sqlite3_context_db_handle(ctx);
