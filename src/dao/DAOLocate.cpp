@@ -31,13 +31,16 @@ std::string Condition(const TField& field, const Variant& value, bool partialKey
 }  // namespace
 
 std::string FormatLocateValue(const Variant& value) {
+    // The engine reads literals in one form whatever the user's locale: a locale's decimal
+    // comma or date dash would make the search text unreadable ("7,5", "#01-02-2000#").
+    const FormatSettings& literal = FormatSettings::Invariant();
     if (value.VarType() == varDate) {
         const TDateTime date = value.ToDateTime();
         double whole = 0;
-        if (std::modf(date, &whole) == 0) return FormatDateTime("#mm/dd/yyyy#", date);
-        return FormatDateTime("#mm/dd/yyyy hh:mm:ss am/pm#", date);
+        if (std::modf(date, &whole) == 0) return FormatDateTime("#mm/dd/yyyy#", date, literal);
+        return FormatDateTime("#mm/dd/yyyy hh:mm:ss am/pm#", date, literal);
     }
-    return value.ToString();
+    return value.ToString(literal);
 }
 
 bool BuildLocateCriteria(const std::vector<TField*>& fields, const std::vector<Variant>& values, bool partialKey,

@@ -18,8 +18,8 @@
 namespace pavana {
 
 // The text of a key value: a date at midnight as "#mm/dd/yyyy#", any other date as
-// "#mm/dd/yyyy hh:mm:ss am/pm#" ("/" and ":" being the format settings' separators), any
-// other value in its text form with the format settings.
+// "#mm/dd/yyyy hh:mm:ss am/pm#", any other value in its text form; always with the invariant
+// separators ("/", ":", "."), which the engine reads, never the locale's.
 std::string FormatLocateValue(const Variant& value);
 
 // Builds the search text for `fields` (value i of `values` for field i) into `text` and

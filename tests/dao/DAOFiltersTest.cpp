@@ -91,13 +91,30 @@ TEST(LocateCriteria, ConditionsPerFieldTypeAndValue) {
     EXPECT_EQ(text, "");
     EXPECT_THROW(BuildLocateCriteria({&id, &name}, {Variant(2)}, false, text), EVariantError);
 
-    FormatSettings dotted = FormatSettings::Invariant();
-    dotted.DateSeparator = "-";
-    dotted.TimeSeparator = ".";
-    FormatSettings::SetCurrent(dotted);
+    FormatSettings local = FormatSettings::Invariant();
+    local.DateSeparator = "-";
+    local.TimeSeparator = ".";
+    local.DecimalSeparator = ",";
+    FormatSettings::SetCurrent(local);
     EXPECT_EQ(FormatLocateValue(Variant::FromDate(EncodeDate(2000, 1, 2) + EncodeTime(9, 4, 5, 0))),
-              "#01-02-2000 09.04.05 am#");
+              "#01/02/2000 09:04:05 am#");
+    EXPECT_EQ(FormatLocateValue(Variant(7.5)), "7.5");
     FormatSettings::SetCurrent(FormatSettings::Invariant());
+}
+
+TEST_F(DAOFiltersTest, LocateFindsFractionsAndDatesUnderALocaleWithOtherSeparators) {
+    FormatSettings local = FormatSettings::Invariant();
+    local.DecimalSeparator = ",";
+    local.DateSeparator = "-";
+    FormatSettings::SetCurrent(local);
+    Open(query_, "SELECT * FROM aluno ORDER BY id");
+    query_.Last();
+    const bool fraction = query_.Locate("nota", Variant(7.5));
+    const bool date = fraction && query_.Locate("nascido", Variant::FromDate(EncodeDate(2001, 3, 4)));
+    FormatSettings::SetCurrent(FormatSettings::Invariant());
+    ASSERT_TRUE(fraction);
+    ASSERT_TRUE(date);
+    EXPECT_EQ(Current(), "Bruno");
 }
 
 TEST_F(DAOFiltersTest, LocateFindsThroughTheEngineAndMovesTheWindow) {

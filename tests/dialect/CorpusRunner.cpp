@@ -32,70 +32,15 @@
 #include "engine/dialect/JetFunctions.h"
 #include "engine/dialect/Translator.h"
 #include "engine/sqlite/SqliteErrors.h"
+#include "CorpusFile.h"
 
 namespace pavana::engine::dialect {
 namespace {
 
 namespace fs = std::filesystem;
 
-struct Record {
-    int line = 0;
-    std::string directive;
-    std::string text;
-    std::vector<std::string> expected;
-    std::vector<std::string> values;  // parameter values, as written after "with"
-};
-
-// Splits "query with 1 | 'a'" into the directive and its values.
-void SplitValues(Record& r) {
-    const std::size_t at = r.directive.find(" with ");
-    if (at == std::string::npos || r.directive.rfind("statement error", 0) == 0) return;
-    std::string rest = r.directive.substr(at + 6);
-    r.directive.erase(at);
-    for (std::size_t from = 0;;) {
-        const std::size_t bar = rest.find(" | ", from);
-        r.values.push_back(rest.substr(from, bar == std::string::npos ? std::string::npos : bar - from));
-        if (bar == std::string::npos) break;
-        from = bar + 3;
-    }
-}
-
-std::vector<Record> ReadRecords(const fs::path& file) {
-    std::ifstream in(file);
-    std::vector<Record> records;
-    std::string line;
-    int number = 0;
-    Record current;
-    bool inExpected = false;
-    auto flush = [&] {
-        SplitValues(current);
-        if (!current.directive.empty()) records.push_back(current);
-        current = Record{};
-        inExpected = false;
-    };
-    while (std::getline(in, line)) {
-        ++number;
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (line.empty()) {
-            flush();
-            continue;
-        }
-        if (line[0] == '#' && current.directive.empty()) continue;
-        if (current.directive.empty()) {
-            current.directive = line;
-            current.line = number;
-        } else if (line == "----") {
-            inExpected = true;
-        } else if (inExpected) {
-            current.expected.push_back(line);
-        } else {
-            if (!current.text.empty()) current.text += "\n";
-            current.text += line;
-        }
-    }
-    flush();
-    return records;
-}
+using corpus::Record;
+using corpus::ReadRecords;
 
 struct DbCloser {
     void operator()(sqlite3* db) const { sqlite3_close_v2(db); }
@@ -280,22 +225,7 @@ const fs::path kCorpus = fs::path(PAVANA_SOURCE_DIR) / "tests" / "dialect" / "co
 
 TEST_P(Corpus, File) { RunFile(kCorpus / GetParam()); }
 
-std::vector<std::string> CorpusFiles() {
-    std::vector<std::string> files;
-    for (const auto& entry : fs::directory_iterator(kCorpus))
-        if (entry.path().extension() == ".test") files.push_back(entry.path().filename().string());
-    std::sort(files.begin(), files.end());
-    return files;
-}
-
-std::string FileName(const ::testing::TestParamInfo<std::string>& info) {
-    std::string name = info.param.substr(0, info.param.size() - 5);
-    for (auto& c : name)
-        if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
-    return name;
-}
-
-INSTANTIATE_TEST_SUITE_P(Dialect, Corpus, ::testing::ValuesIn(CorpusFiles()), FileName);
+INSTANTIATE_TEST_SUITE_P(Dialect, Corpus, ::testing::ValuesIn(corpus::CorpusFiles(kCorpus)), corpus::FileName);
 
 }  // namespace
 }  // namespace pavana::engine::dialect

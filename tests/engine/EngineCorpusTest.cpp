@@ -13,6 +13,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "../dialect/CorpusFile.h"
 #include "EngineFixture.h"
 #include "rtl/FormatSettings.h"
 
@@ -21,48 +22,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct Record {
-    int line = 0;
-    std::string directive;
-    std::string text;
-    std::vector<std::string> expected;
-};
-
-std::vector<Record> ReadRecords(const fs::path& file) {
-    std::ifstream in(file);
-    std::vector<Record> records;
-    std::string line;
-    int number = 0;
-    Record current;
-    bool inExpected = false;
-    auto flush = [&] {
-        if (!current.directive.empty()) records.push_back(current);
-        current = Record{};
-        inExpected = false;
-    };
-    while (std::getline(in, line)) {
-        ++number;
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (line.empty()) {
-            flush();
-            continue;
-        }
-        if (line[0] == '#' && current.directive.empty()) continue;
-        if (current.directive.empty()) {
-            current.directive = line;
-            current.line = number;
-        } else if (line == "----") {
-            inExpected = true;
-        } else if (inExpected) {
-            current.expected.push_back(line);
-        } else {
-            if (!current.text.empty()) current.text += "\n";
-            current.text += line;
-        }
-    }
-    flush();
-    return records;
-}
+using corpus::Record;
+using corpus::ReadRecords;
 
 std::string ValueText(const Variant& v) {
     if (v.IsNull()) return "NULL";
@@ -132,6 +93,10 @@ TEST_P(EngineCorpus, File) {
     ASSERT_FALSE(records.empty()) << file;
     for (const Record& r : records) {
         const std::string where = GetParam() + ":" + std::to_string(r.line) + ": ";
+        if (!r.values.empty()) {
+            ADD_FAILURE() << where << "parameter values are not taken here";
+            continue;
+        }
         if (r.directive == "reopen") {
             db->Close();
             db = engine_->DefaultWorkspace()->OpenDatabase(Path("corpus.db"), Variant(false), Variant(false), Variant(std::string()));
@@ -160,23 +125,8 @@ TEST_P(EngineCorpus, File) {
     }
 }
 
-std::vector<std::string> CorpusFiles() {
-    std::vector<std::string> files;
-    const fs::path dir = fs::path(PAVANA_SOURCE_DIR) / "tests" / "dialect" / "corpus" / "engine";
-    for (const auto& entry : fs::directory_iterator(dir))
-        if (entry.path().extension() == ".test") files.push_back(entry.path().filename().string());
-    std::sort(files.begin(), files.end());
-    return files;
-}
-
-std::string FileName(const ::testing::TestParamInfo<std::string>& info) {
-    std::string name = info.param.substr(0, info.param.size() - 5);
-    for (auto& c : name)
-        if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
-    return name;
-}
-
-INSTANTIATE_TEST_SUITE_P(Engine, EngineCorpus, ::testing::ValuesIn(CorpusFiles()), FileName);
+INSTANTIATE_TEST_SUITE_P(Engine, EngineCorpus, ::testing::ValuesIn(corpus::CorpusFiles(fs::path(PAVANA_SOURCE_DIR) / "tests" / "dialect" / "corpus" / "engine")),
+                         corpus::FileName);
 
 }  // namespace
 }  // namespace pavana::engine
