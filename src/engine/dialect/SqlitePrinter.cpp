@@ -80,7 +80,7 @@ enum class Mode { Value, Condition };
 // Prints into one buffer, `sql_`; follow-up statements are built on their own.
 class Printer {
 public:
-    explicit Printer(std::string& sql) : sql_(sql) {}
+    Printer(std::string& sql, const ColumnTypeLookup& columnTypes) : sql_(sql), columnTypes_(columnTypes) {}
 
     void Statement(const ast::Statement& s, Translation& out) {
         if (s.select) {
@@ -680,6 +680,48 @@ private:
 
     // A value written into column `column` (a quoted name or a position) of `table` passes
     // through the engine's conversion to the column's stored form (StoreConversion.h).
+    // A constant already in the stored form of its column's known type needs no conversion.
+    bool Unconverted(const ast::Expr& e, const std::string& table, const std::string& column) const {
+        using K = ast::Expr::Kind;
+        if (!columnTypes_) return false;
+        if (e.kind == K::Null) return true;
+        const std::optional<JetType> type = columnTypes_(table, column);
+        if (!type) return true;
+        const bool negative = e.kind == K::Unary && e.op == "-" && e.args.size() == 1 && e.args[0]->kind == K::Integer;
+        const ast::Expr& literal = negative ? *e.args[0] : e;
+        switch (*type) {
+            case JetType::Text:
+            case JetType::Memo:
+            case JetType::Binary:
+            case JetType::LongBinary:
+            case JetType::Guid:
+            case JetType::Decimal: return true;
+            default: break;
+        }
+        if (literal.kind == K::Integer || literal.kind == K::Boolean) {
+            const double v = static_cast<double>(negative ? -literal.integer : literal.integer);
+            switch (*type) {
+                case JetType::Boolean: return v == -1 || v == 0;
+                case JetType::Byte: return v >= 0 && v <= 255;
+                case JetType::Integer: return v >= -32768 && v <= 32767;
+                case JetType::Long: return v >= -2147483648.0 && v <= 2147483647.0;
+                case JetType::Date: return v > -657435 && v < 2958466;
+                case JetType::Single:
+                case JetType::Double:
+                case JetType::Currency: return true;
+                default: return false;
+            }
+        }
+        if (literal.kind == K::Real && !negative) return *type == JetType::Double;
+        if (literal.kind == K::Date && !negative) return *type == JetType::Date || *type == JetType::Double;
+        return false;
+    }
+
+    void StoredExpr(const ast::Expr& e, const std::string& table, const std::string& column) {
+        if (Unconverted(e, table, column)) return Expr(e, Mode::Value);
+        Stored([&] { Expr(e, Mode::Value); }, table, QuoteString(column));
+    }
+
     void Stored(const std::function<void()>& value, const std::string& table, const std::string& column) {
         Put("pavana_store(");
         value();
@@ -736,10 +778,9 @@ private:
         Put(" VALUES (");
         for (std::size_t i = 0; i < insert.values.size(); ++i) {
             if (i) Put(", ");
-            const auto value = [&] { Expr(*insert.values[i], Mode::Value); };
-            if (insert.columns.empty()) Stored(value, insert.table, std::to_string(i));
-            else if (i < insert.columns.size()) Stored(value, insert.table, QuoteString(insert.columns[i]));
-            else value();
+            if (insert.columns.empty()) Stored([&] { Expr(*insert.values[i], Mode::Value); }, insert.table, std::to_string(i));
+            else if (i < insert.columns.size()) StoredExpr(*insert.values[i], insert.table, insert.columns[i]);
+            else Expr(*insert.values[i], Mode::Value);
         }
         Put(")");
     }
@@ -749,7 +790,7 @@ private:
             if (i) Put(", ");
             PutName(update.sets[i].column);
             Put(" = ");
-            Stored([&] { Expr(*update.sets[i].value, Mode::Value); }, table, QuoteString(update.sets[i].column));
+            StoredExpr(*update.sets[i].value, table, update.sets[i].column);
         }
     }
 
@@ -1038,7 +1079,7 @@ private:
     // A column definition printed on its own, for a table the engine rebuilds.
     std::string RebuiltColumn(const ColumnDef& c, const std::string& table, Translation& out) {
         std::string text;
-        Printer printer(text);
+        Printer printer(text, columnTypes_);
         printer.Column(c, false, false, false, table, out);
         return text;
     }
@@ -1096,7 +1137,7 @@ private:
                 const std::string name = k.name.empty() ? k.columns.front() : k.name;
                 if (k.kind == ConstraintKind::ForeignKey) {
                     std::string text;
-                    Printer printer(text);
+                    Printer printer(text, columnTypes_);
                     printer.Put("CONSTRAINT ");
                     printer.PutName(name);
                     printer.Put(" FOREIGN KEY ");
@@ -1142,6 +1183,7 @@ private:
     }
 
     std::string& sql_;
+    const ColumnTypeLookup& columnTypes_;
     int subQueries_ = 0;  // depth of queries inside expressions being printed
     std::string renameFrom_;
     std::string renameTo_;
@@ -1159,11 +1201,11 @@ std::string SqliteIndexName(std::string_view table, std::string_view index) {
     return name;
 }
 
-void PrintForSqlite(const ast::Statement& statement, Translation& out) {
+void PrintForSqlite(const ast::Statement& statement, Translation& out, const ColumnTypeLookup& columnTypes) {
     // The printed text is a little longer than the statement text; one reservation covers it.
     std::string sql;
     sql.reserve(256);
-    Printer(sql).Statement(statement, out);
+    Printer(sql, columnTypes).Statement(statement, out);
     out.sql = std::move(sql);
 }
 

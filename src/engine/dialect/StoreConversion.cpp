@@ -17,40 +17,34 @@ namespace {
 namespace support = dialect::support;
 using support::FunctionError;
 
-// The type of the column, from the type word its declaration starts with ("TEXT(12)" is
-// Text, SQLite's own "INTEGER" and "REAL" the Jet words' Long and Single); nullopt when the
-// table has no such column or its declaration names no type. Looked up once per statement:
-// SQLite keeps the answer with the constant column argument.
+std::optional<JetType> TypeOfDeclaration(const std::string& declared) {
+    const auto type = TypeFromWord(declared.substr(0, declared.find_first_of(" (\t")));
+    return type ? std::optional<JetType>(type->type) : std::nullopt;
+}
+
+// The column's type, looked up once per statement: SQLite keeps the answer with the constant
+// column argument. `column` is a name or a 0-based position.
 std::optional<JetType> ColumnTypeOf(sqlite3_context* ctx, sqlite3_value* tableArg, sqlite3_value* columnArg) {
     if (auto* cached = static_cast<std::optional<JetType>*>(sqlite3_get_auxdata(ctx, 2))) return *cached;
     sqlite3* db = sqlite3_context_db_handle(ctx);
-    const std::string table = reinterpret_cast<const char*>(sqlite3_value_text(tableArg));
-    std::string declared;
+    const auto* table = reinterpret_cast<const char*>(sqlite3_value_text(tableArg));
+    std::optional<JetType> type;
     if (sqlite3_value_type(columnArg) == SQLITE_INTEGER) {
         sqlite3_stmt* st = nullptr;
         if (sqlite3_prepare_v2(db, "SELECT type FROM pragma_table_info(?1) WHERE cid = ?2", -1, &st, nullptr) ==
             SQLITE_OK) {
-            sqlite3_bind_text(st, 1, table.c_str(), -1, SQLITE_TRANSIENT);
+            sqlite3_bind_text(st, 1, table, -1, SQLITE_TRANSIENT);
             sqlite3_bind_int64(st, 2, sqlite3_value_int64(columnArg));
             if (sqlite3_step(st) == SQLITE_ROW)
-                if (auto* text = sqlite3_column_text(st, 0)) declared = reinterpret_cast<const char*>(text);
+                if (auto* text = sqlite3_column_text(st, 0)) type = TypeOfDeclaration(reinterpret_cast<const char*>(text));
         }
         sqlite3_finalize(st);
     } else {
-        const char* type = nullptr;
-        const auto* column = reinterpret_cast<const char*>(sqlite3_value_text(columnArg));
-        if (sqlite3_table_column_metadata(db, nullptr, table.c_str(), column, &type, nullptr, nullptr, nullptr,
-                                          nullptr) == SQLITE_OK &&
-            type)
-            declared = type;
+        type = DeclaredColumnType(db, table, reinterpret_cast<const char*>(sqlite3_value_text(columnArg)));
     }
-    const std::string word = declared.substr(0, declared.find_first_of(" (\t"));
-    const auto type = TypeFromWord(word);
-    auto found = std::make_unique<std::optional<JetType>>();
-    if (type) *found = type->type;
-    const std::optional<JetType> result = *found;
+    auto found = std::make_unique<std::optional<JetType>>(type);
     sqlite3_set_auxdata(ctx, 2, found.release(), [](void* p) { delete static_cast<std::optional<JetType>*>(p); });
-    return result;
+    return type;
 }
 
 std::string_view Trimmed(std::string_view text) {
@@ -154,5 +148,14 @@ void Store(sqlite3_context* ctx, int, sqlite3_value** argv) {
 }  // namespace
 
 void RegisterStoreConversion(sqlite3* db) { support::Define(db, "pavana_store", 3, Store); }
+
+std::optional<JetType> DeclaredColumnType(sqlite3* db, const char* table, const char* column) {
+    const char* declared = nullptr;
+    if (sqlite3_table_column_metadata(db, nullptr, table, column, &declared, nullptr, nullptr, nullptr, nullptr) !=
+            SQLITE_OK ||
+        !declared)
+        return std::nullopt;
+    return TypeOfDeclaration(declared);
+}
 
 }  // namespace pavana::engine::dialect

@@ -18,9 +18,18 @@
 
 #include <sqlite3.h>
 
+#include <optional>
+
+#include "engine/dialect/JetTypes.h"
+
 namespace pavana::engine::dialect {
 
 // Throws Exception when SQLite refuses the registration.
 void RegisterStoreConversion(sqlite3* db);
+
+// The type of column `column` of `table` on `db`, from the type word its declaration starts
+// with ("TEXT(12)" is Text, SQLite's own "INTEGER" and "REAL" the Jet words' Long and
+// Single); nullopt when the table has no such column or its declaration names no type.
+std::optional<JetType> DeclaredColumnType(sqlite3* db, const char* table, const char* column);
 
 }  // namespace pavana::engine::dialect

@@ -167,6 +167,11 @@ void RaiseStatementError(const SqliteFailure& failure, const std::string& sql,
                                  "The field is too small to accept the amount of data you attempted to "
                                  "add. Try inserting or pasting less data.",
                                  source);
+            // The type checks of number, date and Yes/No columns (JetTypes.h).
+            if (code == SQLITE_CONSTRAINT_CHECK && m.find("pavana_type") != std::string::npos)
+                RaiseEngineError(jetDataTypeMismatch, "Data type mismatch in criteria expression.", source);
+            if (code == SQLITE_CONSTRAINT_CHECK && m.find("pavana_range") != std::string::npos)
+                RaiseEngineError(jetNumericOverflow, "Numeric field overflow.", source);
             if (code == SQLITE_CONSTRAINT_FOREIGNKEY)
                 RaiseEngineError(3201,
                                  "You cannot add or change a record because a related record is "
