@@ -52,7 +52,11 @@ std::shared_ptr<Parameter> ParametersImpl::Item(const std::string& name) const {
 
 QueryDefImpl::QueryDefImpl(std::shared_ptr<DatabaseState> state, std::string name, std::string sql)
     : state_(std::move(state)), name_(std::move(name)), sql_(std::move(sql)) {
-    translation_ = TranslateStatement(sql_, kSource);
+    // A temporary definition runs on the schema it was made on, so constants that already fit
+    // their columns can skip the conversion on the way in (the columns' checks still guard
+    // them); a saved one may outlive schema changes and converts every value.
+    translation_ = name_.empty() ? TranslateStatement(sql_, kSource, state_->Live(kSource).Handle())
+                                 : TranslateStatement(sql_, kSource);
     parameters_.reserve(translation_.parameters.size());
     for (const auto& p : translation_.parameters)
         parameters_.push_back(std::make_shared<ParameterImpl>(p.name, p.typeWord));
