@@ -230,7 +230,13 @@ private:
     // Fills `buffer` as the fetched record of `bookmark`; 0 (no record) answers `atEnd`.
     TGetResult FillFetched(TRecordBuffer& buffer, std::int32_t bookmark, TGetResult atEnd);
     void FetchFieldValue(TRecordBuffer& buffer, int index, TFieldType type);
-    void WriteModifiedFields(TRecordBuffer& buffer);
+    // Sets the engine record's fields from the slots of `buffer` marked modified; the slots
+    // whose blob value moved into the engine are added to `moved`.
+    void WriteModifiedFields(TRecordBuffer& buffer, std::vector<int>& moved);
+    // WriteModifiedFields and the engine's Update. A failure puts the moved blob values back
+    // into their slots, so that posting again writes them; after success those slots are
+    // left unfetched, to be read from the record.
+    void UpdateRecord(TRecordBuffer& buffer);
     void ApplyDefaultValue(TRecordBuffer& buffer, int index, const std::string& text);
     void ClearBlobSlots(TRecordBuffer& buffer);
     void ClearBuffer(TRecordBuffer& buffer);

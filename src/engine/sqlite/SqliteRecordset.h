@@ -93,6 +93,8 @@ public:
     Variant CurrentValue(std::size_t column) const;
     // Sets a column of the record being edited or added.
     void SetCurrentValue(std::size_t column, const Variant& value);
+    // The same, taking over a byte array for a binary column instead of copying it.
+    void TakeCurrentValue(std::size_t column, Variant&& value);
     Variant ColumnDefault(std::size_t column) const;
     std::shared_ptr<Field> FieldAt(std::size_t column) const;
 
@@ -145,6 +147,13 @@ private:
     // Reads the current keyset row again; false when the row is gone.
     bool LoadRow(const Ref& r) const;
     void UpdateAnyLive();
+    void CheckColumnSettable(std::size_t column) const;
+    // Runs the INSERT or UPDATE `sql` over the edit values of `set`; the number of rows it
+    // changed. With `streamBlobs`, long binary values are written after the statement
+    // through SQLite's incremental blob I/O; false then when a column cannot be written
+    // that way (an indexed or key column), with nothing changed.
+    std::optional<std::int64_t> RunUpdate(const std::string& sql, const std::vector<std::size_t>& set,
+                                          bool streamBlobs);
     std::optional<Ref> RefOfBookmark(const Variant& bookmark);
     bool RowMatches(const Ref& r, Statement& test);
     // The position of `key` in the keyset, reading the keyset on as far as it (nothing when
@@ -191,6 +200,8 @@ private:
     mutable std::vector<Variant> cache_;
     mutable Ref cacheRef_;
     mutable Stamp cacheStamp_;
+    // Columns whose long binary value a reader took out of the cache; read again when asked.
+    mutable std::vector<bool> cacheTaken_;
 
     // Rows holding.
     std::vector<std::vector<Variant>> rows_;
