@@ -429,6 +429,23 @@ bool TDAODataset::GetFieldData(TField& field, void* destination) {
 
 void TDAODataset::SetFieldData(TField& field, const void* source) { WriteField(field, source, nullptr); }
 
+bool TDAODataset::TakeBlobValue(TField& field, Variant& destination) {
+    TRecordBuffer* buffer = StateBuffer();
+    const int index = field.FieldNo() - 1;
+    if (buffer == nullptr || index < 0 || index >= fieldDescs_.Count()) return GetFieldData(field, &destination);
+    std::uint8_t* header = buffer->Bytes.data() + fieldDescs_.Items(index).Offset;
+    if (header[shFetched] != 0 || header[shModified] != 0 ||
+        Info(*buffer).BookmarkFlag == static_cast<std::uint8_t>(TBookmarkFlag::bfInserted))
+        return GetFieldData(field, &destination);
+    FetchFieldValue(*buffer, index, field.DataType());
+    const bool present = header[shPresent] != 0;
+    if (present) destination = std::move(buffer->Objects[static_cast<std::size_t>(index)]);
+    buffer->Objects[static_cast<std::size_t>(index)] = Variant::Null();
+    header[shFetched] = 0;
+    header[shPresent] = 0;
+    return present;
+}
+
 void TDAODataset::StoreBlobValue(TField& field, Variant value) {
     if (value.IsAbsent())
         WriteField(field, nullptr, nullptr);

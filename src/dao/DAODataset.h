@@ -226,6 +226,10 @@ private:
     void WriteField(TField& field, const void* source, Variant* movable);
     // Writes a blob or memo value without copying it; an absent value writes no value.
     void StoreBlobValue(TField& field, Variant value);
+    // Reads a blob or memo field as GetFieldData does, for a blob stream to take over. A
+    // value fetched from the engine for this read is handed over rather than copied, and the
+    // slot fetches it again when it is next read; a value the slot held already is copied.
+    bool TakeBlobValue(TField& field, Variant& destination);
     void DescribeFields();
     // Fills `buffer` as the fetched record of `bookmark`; 0 (no record) answers `atEnd`.
     TGetResult FillFetched(TRecordBuffer& buffer, std::int32_t bookmark, TGetResult atEnd);

@@ -78,6 +78,13 @@ std::string StreamingSchema(Connection& connection, const std::string& table) {
     return schema;
 }
 
+// The schema SQLite finds `table` in by its name alone: "temp" before "main".
+std::string SchemaOf(Connection& connection, const std::string& table) {
+    Statement query(connection, "SELECT 1 FROM sqlite_temp_schema WHERE type = 'table' AND name = ?1 COLLATE NOCASE");
+    sqlite3_bind_text(query.Handle(), 1, table.c_str(), -1, SQLITE_TRANSIENT);
+    return query.Step() ? "temp" : "main";
+}
+
 // Writes `bytes` over the zero blob of the same length that column `column` of row `key`
 // holds. False when SQLite refuses to open that column for writing (an indexed, key or
 // generated column); a failure while writing raises SqliteFailure.
@@ -650,8 +657,10 @@ Variant RecordsetImpl::CurrentValue(std::size_t column) const {
     if (scan_ && scanHolds_ == current_ &&
         scanChanges_ == sqlite3_total_changes64(Live().Handle()))
         return ReadColumn(scan_.Handle(), static_cast<int>(column), columns_[column].type);
-    if (!(cacheRef_ == current_ && cacheStamp_ == CurrentStamp() && !cacheTaken_[column]) && !LoadRow(current_))
-        RecordDeleted();
+    const bool cached = cacheRef_ == current_ && cacheStamp_ == CurrentStamp() && !cacheTaken_[column];
+    if (!cached && columns_[column].writable && IsBinary(columns_[column].type))
+        if (std::optional<Variant> whole = ReadLongBinary(column)) return std::move(*whole);
+    if (!cached && !LoadRow(current_)) RecordDeleted();
     // A long binary value goes to the reader itself rather than as a copy, and is read again
     // when asked for again.
     if (IsStreamedBlob(cache_[column])) {
@@ -676,6 +685,42 @@ void RecordsetImpl::TakeCurrentValue(std::size_t column, Variant&& value) {
     }
     editValues_[column] = std::move(value);
     editSet_[column] = true;
+}
+
+// Reading the row through its statement would have SQLite hold a whole copy of the value
+// while it is copied out; the blob handle reads it straight into the value's own memory.
+// Nothing when the stored value is not a blob that long (or the row is gone): the row's
+// statement then reads it, and reports what went wrong.
+std::optional<Variant> RecordsetImpl::ReadLongBinary(std::size_t column) const {
+    Connection& connection = Live();
+    const std::string& table = source_->BaseTable();
+    const ColumnInfo& c = columns_[column];
+    try {
+        Statement probe(connection, ("SELECT typeof(" + QuoteIdentifier(c.origin) + ") = 'blob' AND length(" +
+                                     QuoteIdentifier(c.origin) + ") >= ?2 FROM " + QuoteIdentifier(table) +
+                                     " WHERE rowid = ?1")
+                                        .c_str());
+        sqlite3_bind_int64(probe.Handle(), 1, KeyOf(current_));
+        sqlite3_bind_int64(probe.Handle(), 2, static_cast<std::int64_t>(kStreamedBlobSize));
+        if (!probe.Step() || sqlite3_column_int(probe.Handle(), 0) == 0) return std::nullopt;
+        if (baseSchema_.empty()) baseSchema_ = SchemaOf(connection, table);
+    } catch (const SqliteFailure&) {
+        return std::nullopt;
+    }
+    sqlite3_blob* blob = nullptr;
+    std::optional<Variant> value;
+    if (sqlite3_blob_open(connection.Handle(), baseSchema_.c_str(), table.c_str(), c.origin.c_str(), KeyOf(current_),
+                          0, &blob) == SQLITE_OK) {
+        std::vector<std::uint8_t> bytes(static_cast<std::size_t>(sqlite3_blob_bytes(blob)));
+        int rc = SQLITE_OK;
+        for (std::size_t offset = 0; rc == SQLITE_OK && offset < bytes.size(); offset += kBlobChunk) {
+            const std::size_t n = std::min(kBlobChunk, bytes.size() - offset);
+            rc = sqlite3_blob_read(blob, bytes.data() + offset, static_cast<int>(n), static_cast<int>(offset));
+        }
+        if (rc == SQLITE_OK) value = Variant(std::move(bytes));
+    }
+    sqlite3_blob_close(blob);
+    return value;
 }
 
 void RecordsetImpl::SetCurrentValue(std::size_t column, const Variant& value) {

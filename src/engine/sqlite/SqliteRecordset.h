@@ -148,6 +148,9 @@ private:
     bool LoadRow(const Ref& r) const;
     void UpdateAnyLive();
     void CheckColumnSettable(std::size_t column) const;
+    // The current record's value of a binary column of the base table, read through a blob
+    // handle, when it is a long one; nothing otherwise.
+    std::optional<Variant> ReadLongBinary(std::size_t column) const;
     // Runs the INSERT or UPDATE `sql` over the edit values of `set`; the number of rows it
     // changed. With `streamBlobs`, long binary values are written after the statement
     // through SQLite's incremental blob I/O; false then when a column cannot be written
@@ -202,6 +205,7 @@ private:
     mutable Stamp cacheStamp_;
     // Columns whose long binary value a reader took out of the cache; read again when asked.
     mutable std::vector<bool> cacheTaken_;
+    mutable std::string baseSchema_;  // the schema of the base table, once a blob handle needs it
 
     // Rows holding.
     std::vector<std::vector<Variant>> rows_;
