@@ -41,11 +41,31 @@ const char* VersionText(TDAOVersion version) { return version == TDAOVersion::Da
 
 std::string ConnectText(const std::string& password) { return ";PWD=" + password; }
 
+// One counted use of this thread's engine, given back on leaving the scope unless `Keep`
+// hands it to the connection that now holds it: a connection that fails to open never
+// keeps the engine alive.
+class EngineHold {
+public:
+    EngineHold(TDAOVersion version, const std::string& systemDB)
+        : version_(version), engine_(&AcquireEngine(version, systemDB)) {}
+    ~EngineHold() {
+        if (engine_ != nullptr) ReleaseEngine(version_, false);
+    }
+    EngineHold(const EngineHold&) = delete;
+    EngineHold& operator=(const EngineHold&) = delete;
+
+    engine::DBEngine& Engine() const { return *engine_; }
+    void Keep() { engine_ = nullptr; }
+
+private:
+    TDAOVersion version_;
+    engine::DBEngine* engine_;
+};
+
 }  // namespace
 
 engine::DBEngine& AcquireEngine(TDAOVersion version, const std::string& systemDB) {
     EngineSlot& slot = SlotOf(version);
-    ++slot.useCount;
     if (slot.engine == nullptr) {
         std::shared_ptr<engine::DBEngine> created = engine::ClassRegistry::Default().Create(ClassIdOf(version));
         if (created == nullptr)
@@ -53,6 +73,7 @@ engine::DBEngine& AcquireEngine(TDAOVersion version, const std::string& systemDB
         if (!systemDB.empty()) created->SetSystemDB(systemDB);
         slot.engine = std::move(created);
     }
+    ++slot.useCount;
     return *slot.engine;
 }
 
@@ -96,17 +117,27 @@ void TDAODatabase::Connect() {
     if (engineDatabase_ != nullptr) return;
     try {
         if (OnConnect) OnConnect(*this);
-        engine::DBEngine& dbEngine = AcquireEngine(daoVersion_, systemDB_);
+        EngineHold hold(daoVersion_, systemDB_);
         Variant options(exclusive_);
         Variant readOnly(readOnly_);
         Variant connect(ConnectText(password_));
+        std::shared_ptr<engine::Workspace> workspace;
+        std::shared_ptr<engine::Database> database;
         if (createWorkspace_) {
-            engineWorkspace_ = dbEngine.CreateWorkspace(Name(), workspace_.UserName(), workspace_.Password(),
-                                                        Variant(std::int32_t{engine::dbUseJet}));
-            engineDatabase_ = engineWorkspace_->OpenDatabase(databaseName_, options, readOnly, connect);
+            workspace = hold.Engine().CreateWorkspace(Name(), workspace_.UserName(), workspace_.Password(),
+                                                      Variant(std::int32_t{engine::dbUseJet}));
+            try {
+                database = workspace->OpenDatabase(databaseName_, options, readOnly, connect);
+            } catch (...) {
+                workspace->Close();
+                throw;
+            }
         } else {
-            engineDatabase_ = dbEngine.OpenDatabase(databaseName_, options, readOnly, connect);
+            database = hold.Engine().OpenDatabase(databaseName_, options, readOnly, connect);
         }
+        engineWorkspace_ = std::move(workspace);
+        engineDatabase_ = std::move(database);
+        hold.Keep();
     } catch (const Exception& error) {
         if (!IsDesigning()) throw;
         DesignMessage(error.Message());

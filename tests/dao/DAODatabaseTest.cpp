@@ -56,6 +56,9 @@ protected:
         auto real = ClassRegistry::Default().Create(engine::kDao35ClassId);
         real->DefaultWorkspace()->CreateDatabase(Path("plain.mdb"))->Close();
         real->DefaultWorkspace()->CreateDatabase(Path("secret.mdb"), ";PWD=qorvimband")->Close();
+        RegisterRecordingEngine();
+    }
+    void RegisterRecordingEngine() {
         ClassRegistry::Default().Register(engine::kDao36ClassId, [this] {
             auto made = std::make_shared<RecordingEngine>(
                 ClassRegistry::Default().Create(engine::kDao35ClassId));
@@ -158,6 +161,25 @@ TEST_F(DAODatabaseTest, ConnectionsOfOneThreadShareOneEngine) {
     EXPECT_NE(HeldEngine(TDAOVersion::Dao36), nullptr);
     second->Disconnect();
     EXPECT_EQ(HeldEngine(TDAOVersion::Dao36), nullptr);
+}
+
+TEST_F(DAODatabaseTest, FailedConnectsGiveTheEngineBack) {
+    auto guarded = Connection("secret.mdb");
+    guarded->SetPassword("wrong");
+    EXPECT_THROW(guarded->Connect(), EOleException);
+    EXPECT_EQ(HeldEngine(TDAOVersion::Dao36), nullptr);
+    guarded->SetCreateWorkspace(true);
+    EXPECT_THROW(guarded->Connect(), EOleException);
+    EXPECT_EQ(HeldEngine(TDAOVersion::Dao36), nullptr);
+
+    ClassRegistry::Default().Unregister(engine::kDao36ClassId);
+    EXPECT_THROW(Connection("plain.mdb")->Connect(), EDAODatabaseError);
+    RegisterRecordingEngine();
+    auto plain = Connection("plain.mdb");
+    plain->Connect();
+    plain->Disconnect();
+    EXPECT_EQ(HeldEngine(TDAOVersion::Dao36), nullptr);
+    EXPECT_EQ(created, 3);
 }
 
 TEST_F(DAODatabaseTest, SystemDBReachesTheEngineWhenCreatedAndAtOnceWhileHeld) {

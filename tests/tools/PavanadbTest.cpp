@@ -104,6 +104,9 @@ TEST_F(PavanadbTest, QueryValuesArePrintedInOneLocaleIndependentForm) {
               "3\tNULL\t2024-01-03\tNULL\t0.0001\t-1234567.125\tNULL\tNULL\tNULL\n"
               "4\tNULL\t1899-12-29 06:00:00\tNULL\tNULL\tNULL\tNULL\tNULL\t0x00FF7A\n");
     EXPECT_EQ(Sql(db, "segredo", {"SELECT id FROM v WHERE id > 9"}).out, "id\n");
+    // An expression whose first value is whole keeps the fractions of later rows.
+    EXPECT_EQ(Sql(db, "segredo", {"SELECT IIf(id > 1, id / 4, 1) AS x, id * 2 AS y FROM v ORDER BY id"}).out,
+              "x\ty\n1\t2\n0.5\t4\n0.75\t6\n1\t8\n");
 }
 
 TEST_F(PavanadbTest, StandardInputIsCutAtLinesWithASemicolon) {

@@ -6,10 +6,11 @@
 namespace pavana::engine::dialect {
 
 Translation Translate(std::string_view jetSql) {
-    const ast::Statement statement = Parse(jetSql);
+    auto statement = std::make_shared<const ast::Statement>(Parse(jetSql));
     Translation out;
-    for (const auto& p : statement.parameters) out.parameters.push_back({p.name, p.typeWord});
-    PrintForSqlite(statement, out);
+    for (const auto& p : statement->parameters) out.parameters.push_back({p.name, p.typeWord});
+    PrintForSqlite(*statement, out);
+    if (!out.makeTable.empty()) out.makeTableStatement = std::move(statement);
     return out;
 }
 

@@ -6,6 +6,7 @@
 // the engine's own (for example 3134 "Syntax error in INSERT INTO statement.").
 #pragma once
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -14,6 +15,10 @@
 #include "rtl/Exceptions.h"
 
 namespace pavana::engine::dialect {
+
+namespace ast {
+struct Statement;
+}
 
 // What kind of statement was translated; the engine executes action and definition
 // statements and opens recordsets on queries.
@@ -61,6 +66,8 @@ struct Translation {
     // so that text keeps its size and its comparison rule; `sql` is the plain SQLite form.
     std::string makeTable;
     std::string makeTableQuery;
+    // The parsed make-table statement, for what its tree tells of the columns' types.
+    std::shared_ptr<const ast::Statement> makeTableStatement;
 };
 
 // The text could not be parsed; `Number()` is the engine's error number of the message.

@@ -34,6 +34,8 @@ public:
     // The number of declared parameters: the row statement's key is parameter Count + 1.
     int ParameterCount() const { return static_cast<int>(statement_->parameters.size()); }
 
+    // The parsed query.
+    const dialect::ast::Statement& Parsed() const { return *statement_; }
     // The query as SQLite SQL.
     std::string Sql() const;
     // The single table the rows come from, as written; empty when there is none.

@@ -27,6 +27,7 @@ struct ColumnInfo {
     bool hasMetadata = false;      // the engine's column metadata holds a row for it
     std::string defaultText;       // its DefaultValue text there, empty when none
     bool writable = false;  // a column of the base table that may be set
+    bool wholeNumbers = false;  // an expression known to give only whole numbers of Long range
     std::string table;   // source table, empty for an expression
     std::string origin;  // source column
 };

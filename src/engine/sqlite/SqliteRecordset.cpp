@@ -10,6 +10,7 @@
 #include "engine/sqlite/QuoteIdentifier.h"
 #include "engine/sqlite/Columns.h"
 #include "engine/sqlite/SqliteErrors.h"
+#include "engine/sqlite/WholeNumberColumns.h"
 
 namespace pavana::engine::sqlite {
 namespace {
@@ -289,7 +290,16 @@ void RecordsetImpl::DescribeColumns() {
                      strcasecmp(c.table.c_str(), source_->BaseTable().c_str()) == 0;
         columns_.push_back(std::move(c));
     }
+    MarkWholeNumberColumns();
     ReadColumnMetadata();
+}
+
+void RecordsetImpl::MarkWholeNumberColumns() {
+    bool anyUntyped = false;
+    for (const ColumnInfo& c : columns_) anyUntyped = anyUntyped || c.type == 0;
+    if (!anyUntyped) return;
+    const std::vector<bool> whole = WholeNumberColumns(source_->Parsed(), columns_.size(), DeclaredTypesOf(Live().Handle()));
+    for (std::size_t i = 0; i < columns_.size(); ++i) columns_[i].wholeNumbers = whole[i];
 }
 
 // Default texts and zero-length rules of the columns that come from tables the engine made.
@@ -323,13 +333,16 @@ bool RecordsetImpl::StepScan() {
         while (scan_.Step()) {
             sqlite3_stmt* st = scan_.Handle();
             if (keys_.empty() && rows_.empty() && firstKept_ == 0) {
-                // Columns without a declared type take the type of their first value.
+                // Columns without a declared type take the type of their first value. A whole
+                // first value makes a Long only of an expression that gives no other kind, and
+                // only within 32 bits (Jet types a longer literal as a Double).
                 for (std::size_t i = 0; i < columns_.size(); ++i) {
                     if (columns_[i].type != 0) continue;
                     ColumnType t = TypeOfStorageClass(sqlite3_column_type(st, static_cast<int>(i)));
-                    // A whole number beyond 32 bits is a Double, as Jet types such a literal.
                     const std::int64_t whole = sqlite3_column_int64(st, static_cast<int>(i));
-                    if (t.type == dbLong && (whole < INT32_MIN || whole > INT32_MAX)) t = {dbDouble, 8, false};
+                    if (t.type == dbLong &&
+                        (!columns_[i].wholeNumbers || whole < INT32_MIN || whole > INT32_MAX))
+                        t = {dbDouble, 8, false};
                     columns_[i].type = t.type;
                     columns_[i].size = t.size;
                 }

@@ -120,6 +120,8 @@ private:
     void Start(std::int32_t options);
     void DescribeColumns();
     void ReadColumnMetadata();
+    // Marks the expression columns known to give only whole numbers (see WholeNumberColumns).
+    void MarkWholeNumberColumns();
     void CheckOpen() const;
     void CheckScrollable() const;
     void CheckUpdatable() const;
