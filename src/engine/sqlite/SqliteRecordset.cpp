@@ -104,7 +104,8 @@ bool WriteBlob(Connection& connection, const std::string& schema, const std::str
     }
     const int closed = sqlite3_blob_close(blob);
     if (rc == SQLITE_OK) rc = closed;
-    if (rc != SQLITE_OK) throw SqliteFailure(sqlite3_extended_errcode(connection.Handle()), sqlite3_errmsg(connection.Handle()));
+    if (rc != SQLITE_OK)
+        throw SqliteFailure(sqlite3_extended_errcode(connection.Handle()), sqlite3_errmsg(connection.Handle()));
     return true;
 }
 
@@ -671,7 +672,7 @@ Variant RecordsetImpl::CurrentValue(std::size_t column) const {
         scanChanges_ == sqlite3_total_changes64(Live().Handle()))
         return ReadColumn(scan_.Handle(), static_cast<int>(column), columns_[column].type);
     const bool cached = cacheRef_ == current_ && cacheStamp_ == CurrentStamp() && !cacheTaken_[column];
-    if (!cached && columns_[column].writable && IsBinary(columns_[column].type))
+    if (!cached && columns_[column].writable && columns_[column].type == dbLongBinary)
         if (std::optional<Variant> whole = ReadLongBinary(column)) return std::move(*whole);
     if (!cached && !LoadRow(current_)) RecordDeleted();
     // A long binary value goes to the reader itself rather than as a copy, and is read again

@@ -150,8 +150,8 @@ private:
     bool LoadRow(const Ref& r) const;
     void UpdateAnyLive();
     void CheckColumnSettable(std::size_t column) const;
-    // The current record's value of a binary column of the base table, read through a blob
-    // handle, when it is a long one; nothing otherwise.
+    // The current record's value of a long binary column of the base table, read through a
+    // blob handle, when it is a blob of at least a megabyte; nothing otherwise.
     std::optional<Variant> ReadLongBinary(std::size_t column) const;
     // Runs the INSERT or UPDATE `sql` over the edit values of `set`; the number of rows it
     // changed. With `streamBlobs`, long binary values are written after the statement
