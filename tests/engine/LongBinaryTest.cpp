@@ -79,6 +79,7 @@ TEST_F(LongBinaryTest, LongValuesRoundTripThroughAddNewAndEdit) {
     EXPECT_EQ(Dados(*rs).Bytes(), first);
     // Read twice, and a short field after the long one, from the same record.
     EXPECT_EQ(Dados(*rs).Bytes(), first);
+    EXPECT_EQ(rs->GetFields()->Item("id")->Value(), Variant(1));
     rs->Edit();
     EXPECT_EQ(Dados(*rs).Bytes(), first);
     rs->GetFields()->Item("dados")->MoveValue(Variant(second));
@@ -132,6 +133,15 @@ TEST_F(LongBinaryTest, TablesThatCheckOrCopyTheValueGetItWhole) {
     }
     auto copy = Open("SELECT * FROM copia");
     EXPECT_EQ(Dados(*copy).Bytes(), bytes);
+}
+
+TEST_F(LongBinaryTest, ALongTextInABinaryColumnReadsAsItsBytes) {
+    RunOutsideTheEngine("INSERT INTO doc (id, dados) VALUES (1, printf('%.*c', 2000000, 'x'))");
+    auto rs = Open("SELECT * FROM doc");
+    rs->Edit();
+    EXPECT_EQ(Dados(*rs).Bytes(), std::vector<std::uint8_t>(2000000, 'x'));
+    rs->CancelUpdate();
+    EXPECT_EQ(Dados(*rs).Bytes(), std::vector<std::uint8_t>(2000000, 'x'));
 }
 
 TEST_F(LongBinaryTest, UpdatingADeletedRecordKeepsTheEditPending) {

@@ -630,7 +630,7 @@ std::shared_ptr<Field> RecordsetImpl::FieldAt(std::size_t column) const {
 bool RecordsetImpl::LoadRow(const Ref& r) const {
     Connection& connection = Live();
     try {
-        if (!rowStatement_) rowStatement_ = Statement(connection, source_->RowSql().c_str());
+        if (!rowStatement_) rowStatement_ = Statement(connection, RowSqlLeavingLongBlobs().c_str());
         sqlite3_stmt* st = rowStatement_.Handle();
         rowStatement_.Reset();
         sqlite3_clear_bindings(st);
@@ -640,8 +640,16 @@ bool RecordsetImpl::LoadRow(const Ref& r) const {
         const bool found = rowStatement_.Step();
         if (found) {
             cache_.resize(columns_.size());
-            for (std::size_t i = 0; i < columns_.size(); ++i)
-                cache_[i] = ReadColumn(st, static_cast<int>(i), columns_[i].type);
+            cacheTaken_.assign(columns_.size(), false);
+            int flag = static_cast<int>(columns_.size());
+            for (std::size_t i = 0; i < columns_.size(); ++i) {
+                if (LeavesOut(i) && sqlite3_column_int(st, flag++) != 0) {
+                    cache_[i] = Variant::Null();
+                    cacheTaken_[i] = true;
+                } else {
+                    cache_[i] = ReadColumn(st, static_cast<int>(i), columns_[i].type);
+                }
+            }
         }
         rowStatement_.Reset();
         if (!found) {
@@ -650,7 +658,6 @@ bool RecordsetImpl::LoadRow(const Ref& r) const {
         }
         cacheRef_ = r;
         cacheStamp_ = CurrentStamp();
-        cacheTaken_.assign(columns_.size(), false);
         return true;
     } catch (const SqliteFailure& failure) {
         RaiseStatementError(failure, "", kSource);
@@ -671,16 +678,8 @@ Variant RecordsetImpl::CurrentValue(std::size_t column) const {
     if (scan_ && scanHolds_ == current_ &&
         scanChanges_ == sqlite3_total_changes64(Live().Handle()))
         return ReadColumn(scan_.Handle(), static_cast<int>(column), columns_[column].type);
-    const bool cached = cacheRef_ == current_ && cacheStamp_ == CurrentStamp() && !cacheTaken_[column];
-    if (!cached && columns_[column].writable && columns_[column].type == dbLongBinary)
-        if (std::optional<Variant> whole = ReadLongBinary(column)) return std::move(*whole);
-    if (!cached && !LoadRow(current_)) RecordDeleted();
-    // A long binary value goes to the reader itself rather than as a copy, and is read again
-    // when asked for again.
-    if (IsStreamedBlob(cache_[column])) {
-        cacheTaken_[column] = true;
-        return std::move(cache_[column]);
-    }
+    if (!(cacheRef_ == current_ && cacheStamp_ == CurrentStamp()) && !LoadRow(current_)) RecordDeleted();
+    if (cacheTaken_[column]) return LongBinaryOfCurrent(column);
     return cache_[column];
 }
 
@@ -699,6 +698,34 @@ void RecordsetImpl::TakeCurrentValue(std::size_t column, Variant&& value) {
     }
     editValues_[column] = std::move(value);
     editSet_[column] = true;
+}
+
+std::string RecordsetImpl::RowSqlLeavingLongBlobs() const {
+    const std::string sql = source_->RowSql();
+    std::string names, items, flags;
+    for (std::size_t i = 0; i < columns_.size(); ++i) {
+        const std::string name = "c" + std::to_string(i);
+        names += (i ? ", " : "") + name;
+        items += i ? ", " : "";
+        if (!LeavesOut(i)) {
+            items += name;
+            continue;
+        }
+        // typeof() and length() of a column are answered without reading its value.
+        const std::string large = "(typeof(" + name + ") = 'blob' AND length(" + name +
+                                  ") >= " + std::to_string(kStreamedBlobSize) + ")";
+        items += "CASE WHEN " + large + " THEN NULL ELSE " + name + " END";
+        flags += ", " + large;
+    }
+    if (flags.empty()) return sql;
+    return "WITH pavana_row_values (" + names + ") AS (" + sql + ") SELECT " + items + flags +
+           " FROM pavana_row_values";
+}
+
+Variant RecordsetImpl::LongBinaryOfCurrent(std::size_t column) const {
+    std::optional<Variant> whole = ReadLongBinary(column);
+    if (!whole) RecordDeleted();
+    return std::move(*whole);
 }
 
 // Reading the row through its statement would have SQLite hold a whole copy of the value
@@ -793,6 +820,8 @@ void RecordsetImpl::Edit() {
     if (IsDeleted(current_)) RecordDeleted();
     DropEdit();
     if (!LoadRow(current_)) RecordDeleted();
+    for (std::size_t i = 0; i < columns_.size(); ++i)
+        if (cacheTaken_[i]) cache_[i] = LongBinaryOfCurrent(i);
     // The row read becomes the edit values; the cache is read afresh when next asked for.
     editValues_ = std::move(cache_);
     cacheRef_ = Ref{};

@@ -153,6 +153,16 @@ private:
     // The current record's value of a long binary column of the base table, read through a
     // blob handle, when it is a blob of at least a megabyte; nothing otherwise.
     std::optional<Variant> ReadLongBinary(std::size_t column) const;
+    // ReadLongBinary, failing with "Record is deleted." when the value is gone.
+    Variant LongBinaryOfCurrent(std::size_t column) const;
+    // Whether the row statement leaves a long value of this column out, for the blob handle
+    // to read: a long binary column of the base table.
+    bool LeavesOut(std::size_t column) const {
+        return columns_[column].writable && columns_[column].type == dbLongBinary;
+    }
+    // The statement that reads one row by its key; long blobs of the columns LeavesOut names
+    // read as Null, with one flag column each after the row's columns saying so.
+    std::string RowSqlLeavingLongBlobs() const;
     // Runs the INSERT or UPDATE `sql` over the edit values of `set`; the number of rows it
     // changed. With `streamBlobs`, long binary values are written after the statement
     // through SQLite's incremental blob I/O; false then when a column cannot be written
@@ -205,7 +215,7 @@ private:
     mutable std::vector<Variant> cache_;
     mutable Ref cacheRef_;
     mutable Stamp cacheStamp_;
-    // Columns whose long binary value a reader took out of the cache; read again when asked.
+    // Columns whose long binary value the row read left out, to be read when asked for.
     mutable std::vector<bool> cacheTaken_;
     mutable std::string baseSchema_;  // the schema of the base table, once a blob handle needs it
 
