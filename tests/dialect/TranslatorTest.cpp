@@ -18,7 +18,8 @@ TEST(Translator, DeclaredParametersBecomeNumberedInDeclarationOrder) {
     EXPECT_EQ(t.parameters[1].typeWord, "LONG");
     EXPECT_EQ(t.parameters[2].typeWord, "TEXT");
     EXPECT_EQ(t.sql,
-              "UPDATE \"Alunos\" SET \"Nome\" = ?3, \"Inicio\" = ?1 WHERE ((\"Codigo\" = ?2) OR (\"Pai\" = ?2))");
+              "UPDATE \"Alunos\" SET \"Nome\" = pavana_store(?3, 'Alunos', 'Nome'), \"Inicio\" = "
+              "pavana_store(?1, 'Alunos', 'Inicio') WHERE ((\"Codigo\" = ?2) OR (\"Pai\" = ?2))");
     EXPECT_EQ(t.kind, StatementKind::Action);
 }
 

@@ -68,8 +68,10 @@ protected:
             if (std::filesystem::exists(LockFile(number)) || std::filesystem::exists(SocketFile(number))) continue;
             auto server = std::make_unique<BackgroundProcess>(
                 kXvfb,
+                // -noreset: the xdotool and xwd clients come and go, and a server that resets when
+                // its last client leaves could refuse the program connecting at that moment.
                 std::vector<std::string>{":" + std::to_string(number), "-screen", "0", "1024x768x24", "-nolisten",
-                                         "tcp"},
+                                         "tcp", "-noreset"},
                 ProcessOptions{});
             for (int i = 0; i < 200 && !std::filesystem::exists(SocketFile(number)); ++i)
                 std::this_thread::sleep_for(std::chrono::milliseconds(50));

@@ -17,6 +17,7 @@ namespace pavana::engine::dialect::support {
 inline constexpr const char* kTypeMismatch = "Data type mismatch in criteria expression.";
 inline constexpr const char* kDivisionByZero = "Division by zero.";
 inline constexpr const char* kOverflow = "Overflow.";
+inline constexpr const char* kFieldOverflow = "Numeric field overflow.";  // a value beyond a column's type
 inline constexpr const char* kInvalidCall = "Invalid procedure call or argument.";
 inline constexpr const char* kInvalidNull = "Invalid use of Null.";
 inline constexpr const char* kInvalidPattern = "Invalid pattern string.";

@@ -8,6 +8,7 @@
 
 #include "engine/dialect/FunctionSupport.h"
 #include "engine/dialect/JetDate.h"
+#include "engine/dialect/StoreConversion.h"
 #include "rtl/Exceptions.h"
 
 namespace pavana::engine::dialect {
@@ -348,6 +349,7 @@ void DefineAggregate(sqlite3* db, const char* name, void (*step)(sqlite3_context
 }  // namespace
 
 void RegisterJetFunctions(sqlite3* db, LocalClock clock) {
+    RegisterStoreConversion(db);
     Define(db, "JetConcat", 2, Concat);
     Define(db, "JetAdd", 2, Add);
     Define(db, "JetDivide", 2, Divide);
@@ -402,7 +404,7 @@ std::optional<int> FunctionErrorNumber(std::string_view message) {
     };
     static constexpr Entry kEntries[] = {
         {kTypeMismatch, 3464}, {kDivisionByZero, 11}, {kOverflow, 6},  {kInvalidCall, 5},
-        {kInvalidNull, 94},    {kInvalidPattern, 93}, {"Index or primary key cannot contain a Null value.", 3058},
+        {kInvalidNull, 94},    {kInvalidPattern, 93}, {"Index or primary key cannot contain a Null value.", 3058}, {kFieldOverflow, 3349},
     };
     for (const auto& e : kEntries)
         if (message == e.text) return e.number;

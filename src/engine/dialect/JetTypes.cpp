@@ -131,4 +131,30 @@ std::string SqliteDeclaredType(const ColumnType& type) {
     return "";
 }
 
+std::string SqliteTypeChecks(JetType type, std::string_view quotedColumn) {
+    // Every statement that writes the table compiles these checks anew, so they are kept to
+    // plain comparisons. A value equals its whole-number form only if it is a whole number
+    // (text and blobs compare unequal to numbers), and equals itself plus 0 only if it is a
+    // number; Null passes, as CHECK lets Null through.
+    const std::string c(quotedColumn);
+    const std::string whole = " CONSTRAINT \"pavana_type\" CHECK (" + c + " = CAST(" + c + " AS INTEGER))";
+    const std::string number = " CONSTRAINT \"pavana_type\" CHECK (" + c + " + 0 = " + c + ")";
+    auto range = [&c](const std::string& condition) {
+        return " CONSTRAINT \"pavana_range\" CHECK (" + c + condition + ")";
+    };
+    switch (type) {
+        case JetType::Boolean: return " CONSTRAINT \"pavana_type\" CHECK (" + c + " = -1 OR " + c + " = 0)";
+        case JetType::Byte: return whole + range(" BETWEEN 0 AND 255");
+        case JetType::Integer: return whole + range(" BETWEEN -32768 AND 32767");
+        case JetType::Long: return whole + range(" BETWEEN -2147483648 AND 2147483647");
+        case JetType::Single: return number + range(" BETWEEN -3.402823466e38 AND 3.402823466e38");
+        case JetType::Double: return number;
+        case JetType::Currency: return number + range(" BETWEEN -922337203685477.5808 AND 922337203685477.5807");
+        // 1 January 100 to the last second of 31 December 9999; before 30 December 1899 the
+        // time is a negative fraction of the (negative) day.
+        case JetType::Date: return number + range(" > -657435 AND " + c + " < 2958466");
+        default: return "";
+    }
+}
+
 }  // namespace pavana::engine::dialect

@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <charconv>
 #include <cstdlib>
+#include <functional>
 #include <set>
+#include <string>
 
 #include "engine/dialect/FunctionCatalog.h"
 #include "engine/dialect/Messages.h"
@@ -78,7 +80,7 @@ enum class Mode { Value, Condition };
 // Prints into one buffer, `sql_`; follow-up statements are built on their own.
 class Printer {
 public:
-    explicit Printer(std::string& sql) : sql_(sql) {}
+    Printer(std::string& sql, const ColumnTypeLookup& columnTypes) : sql_(sql), columnTypes_(columnTypes) {}
 
     void Statement(const ast::Statement& s, Translation& out) {
         if (s.select) {
@@ -676,7 +678,76 @@ private:
 
     // ---- INSERT, UPDATE, DELETE ---------------------------------------------------------
 
+    // A value written into column `column` (a quoted name or a position) of `table` passes
+    // through the engine's conversion to the column's stored form (StoreConversion.h).
+    // A constant already in the stored form of its column's known type needs no conversion.
+    bool Unconverted(const ast::Expr& e, const std::string& table, const std::string& column) const {
+        using K = ast::Expr::Kind;
+        if (!columnTypes_) return false;
+        if (e.kind == K::Null) return true;
+        const std::optional<JetType> type = columnTypes_(table, column);
+        if (!type) return true;
+        const bool negative = e.kind == K::Unary && e.op == "-" && e.args.size() == 1 && e.args[0]->kind == K::Integer;
+        const ast::Expr& literal = negative ? *e.args[0] : e;
+        switch (*type) {
+            case JetType::Text:
+            case JetType::Memo:
+            case JetType::Binary:
+            case JetType::LongBinary:
+            case JetType::Guid:
+            case JetType::Decimal: return true;
+            default: break;
+        }
+        if (literal.kind == K::Integer || literal.kind == K::Boolean) {
+            const double v = static_cast<double>(negative ? -literal.integer : literal.integer);
+            switch (*type) {
+                case JetType::Boolean: return v == -1 || v == 0;
+                case JetType::Byte: return v >= 0 && v <= 255;
+                case JetType::Integer: return v >= -32768 && v <= 32767;
+                case JetType::Long: return v >= -2147483648.0 && v <= 2147483647.0;
+                case JetType::Date: return v > -657435 && v < 2958466;
+                case JetType::Single:
+                case JetType::Double:
+                case JetType::Currency: return true;
+                default: return false;
+            }
+        }
+        if (literal.kind == K::Real && !negative) return *type == JetType::Double;
+        if (literal.kind == K::Date && !negative) return *type == JetType::Date || *type == JetType::Double;
+        return false;
+    }
+
+    void StoredExpr(const ast::Expr& e, const std::string& table, const std::string& column) {
+        if (Unconverted(e, table, column)) return Expr(e, Mode::Value);
+        Stored([&] { Expr(e, Mode::Value); }, table, QuoteString(column));
+    }
+
+    void Stored(const std::function<void()>& value, const std::string& table, const std::string& column) {
+        Put("pavana_store(");
+        value();
+        Put(", ");
+        Put(QuoteString(table));
+        Put(", ");
+        Put(column);
+        Put(")");
+    }
+
     void Insert(const ast::Insert& insert) {
+        // INSERT ... SELECT into named columns takes the query's rows through a common table
+        // expression, so that each value can be converted on its way in.
+        const bool convertQuery = insert.query && !insert.columns.empty();
+        if (convertQuery) {
+            Put("WITH \"pavana_source\" (");
+            for (std::size_t i = 0; i < insert.columns.size(); ++i) {
+                if (i) Put(", ");
+                Put("\"c");
+                AppendInteger(sql_, static_cast<std::int64_t>(i));
+                Put("\"");
+            }
+            Put(") AS (");
+            Query(*insert.query);
+            Put(") ");
+        }
         Put("INSERT INTO ");
         PutName(insert.table);
         if (!insert.columns.empty()) {
@@ -687,6 +758,19 @@ private:
             }
             Put(")");
         }
+        if (convertQuery) {
+            Put(" SELECT ");
+            for (std::size_t i = 0; i < insert.columns.size(); ++i) {
+                if (i) Put(", ");
+                Stored([&] {
+                    Put("\"c");
+                    AppendInteger(sql_, static_cast<std::int64_t>(i));
+                    Put("\"");
+                }, insert.table, QuoteString(insert.columns[i]));
+            }
+            Put(" FROM \"pavana_source\"");
+            return;
+        }
         if (insert.query) {
             Put(" ");
             return Query(*insert.query);
@@ -694,17 +778,19 @@ private:
         Put(" VALUES (");
         for (std::size_t i = 0; i < insert.values.size(); ++i) {
             if (i) Put(", ");
-            Expr(*insert.values[i], Mode::Value);
+            if (insert.columns.empty()) Stored([&] { Expr(*insert.values[i], Mode::Value); }, insert.table, std::to_string(i));
+            else if (i < insert.columns.size()) StoredExpr(*insert.values[i], insert.table, insert.columns[i]);
+            else Expr(*insert.values[i], Mode::Value);
         }
         Put(")");
     }
 
-    void Sets(const ast::Update& update) {
+    void Sets(const ast::Update& update, const std::string& table) {
         for (std::size_t i = 0; i < update.sets.size(); ++i) {
             if (i) Put(", ");
             PutName(update.sets[i].column);
             Put(" = ");
-            Expr(*update.sets[i].value, Mode::Value);
+            StoredExpr(*update.sets[i].value, table, update.sets[i].column);
         }
     }
 
@@ -714,7 +800,7 @@ private:
             Put("UPDATE ");
             Table(source);
             Put(" SET ");
-            Sets(update);
+            Sets(update, source.name);
             if (update.where) {
                 Put(" WHERE ");
                 Expr(*update.where, Mode::Condition);
@@ -741,7 +827,7 @@ private:
             PutName(target->alias);
         }
         Put(" SET ");
-        Sets(update);
+        Sets(update, target->name);
         renameFrom_ = reference;
         renameTo_ = "pavana_target";
         renamedTable_ = target;
@@ -849,6 +935,8 @@ private:
             AppendInteger(sql_, c.type.size);
             Put(")");
         }
+        // Likewise the type checks make a value of another kind fail as Jet's conversion does.
+        Put(SqliteTypeChecks(c.type.type, Quote(c.name)));
     }
 
     // Triggers that keep Null out of the columns of index `index` (WITH PRIMARY, DISALLOW NULL).
@@ -991,7 +1079,7 @@ private:
     // A column definition printed on its own, for a table the engine rebuilds.
     std::string RebuiltColumn(const ColumnDef& c, const std::string& table, Translation& out) {
         std::string text;
-        Printer printer(text);
+        Printer printer(text, columnTypes_);
         printer.Column(c, false, false, false, table, out);
         return text;
     }
@@ -1049,7 +1137,7 @@ private:
                 const std::string name = k.name.empty() ? k.columns.front() : k.name;
                 if (k.kind == ConstraintKind::ForeignKey) {
                     std::string text;
-                    Printer printer(text);
+                    Printer printer(text, columnTypes_);
                     printer.Put("CONSTRAINT ");
                     printer.PutName(name);
                     printer.Put(" FOREIGN KEY ");
@@ -1095,6 +1183,7 @@ private:
     }
 
     std::string& sql_;
+    const ColumnTypeLookup& columnTypes_;
     int subQueries_ = 0;  // depth of queries inside expressions being printed
     std::string renameFrom_;
     std::string renameTo_;
@@ -1112,11 +1201,11 @@ std::string SqliteIndexName(std::string_view table, std::string_view index) {
     return name;
 }
 
-void PrintForSqlite(const ast::Statement& statement, Translation& out) {
+void PrintForSqlite(const ast::Statement& statement, Translation& out, const ColumnTypeLookup& columnTypes) {
     // The printed text is a little longer than the statement text; one reservation covers it.
     std::string sql;
     sql.reserve(256);
-    Printer(sql).Statement(statement, out);
+    Printer(sql, columnTypes).Statement(statement, out);
     out.sql = std::move(sql);
 }
 

@@ -24,8 +24,9 @@ inline constexpr const char* kCreateColumnMetadata =
     "column_name TEXT NOT NULL COLLATE NOCASE, default_value TEXT, allow_zero_length INTEGER NOT NULL "
     "DEFAULT 0, PRIMARY KEY (table_name, column_name)) WITHOUT ROWID";
 
-// Fills `sql`, `kind`, `followUp`, `metadata` and `rebuild` of `out` from `statement`.
-void PrintForSqlite(const ast::Statement& statement, Translation& out);
+// Fills `sql`, `kind`, `followUp`, `metadata` and `rebuild` of `out` from `statement`;
+// `columnTypes` as for Translate.
+void PrintForSqlite(const ast::Statement& statement, Translation& out, const ColumnTypeLookup& columnTypes = {});
 
 // The SQLite name of index `index` of table `table`.
 std::string SqliteIndexName(std::string_view table, std::string_view index);

@@ -5,11 +5,11 @@
 
 namespace pavana::engine::dialect {
 
-Translation Translate(std::string_view jetSql) {
+Translation Translate(std::string_view jetSql, const ColumnTypeLookup& columnTypes) {
     auto statement = std::make_shared<const ast::Statement>(Parse(jetSql));
     Translation out;
     for (const auto& p : statement->parameters) out.parameters.push_back({p.name, p.typeWord});
-    PrintForSqlite(*statement, out);
+    PrintForSqlite(*statement, out, columnTypes);
     if (!out.makeTable.empty()) out.makeTableStatement = std::move(statement);
     return out;
 }

@@ -7,11 +7,13 @@
 #pragma once
 
 #include <memory>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "engine/dialect/JetTypes.h"
 #include "rtl/Exceptions.h"
 
 namespace pavana::engine::dialect {
@@ -80,6 +82,14 @@ private:
     int number_;
 };
 
-Translation Translate(std::string_view jetSql);
+// The declared type of column `column` of table `table`, nullopt when the table has no such
+// column or its declaration names no type.
+using ColumnTypeLookup = std::function<std::optional<JetType>(const std::string& table, const std::string& column)>;
+
+// With `columnTypes`, a constant that an INSERT or UPDATE writes is printed without the
+// conversion to its column's type (StoreConversion.h) when it already has that type's stored
+// form; without it every written value is converted. A translation made with it belongs to
+// the schema of that moment.
+Translation Translate(std::string_view jetSql, const ColumnTypeLookup& columnTypes = {});
 
 }  // namespace pavana::engine::dialect

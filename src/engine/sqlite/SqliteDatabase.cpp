@@ -21,6 +21,7 @@
 #include "engine/sqlite/SqliteRecordset.h"
 #include "engine/sqlite/TableRebuild.h"
 #include "engine/dialect/SqlitePrinter.h"
+#include "engine/dialect/StoreConversion.h"
 
 namespace pavana::engine::sqlite {
 namespace {
@@ -226,9 +227,12 @@ std::string PasswordOfConnect(const std::string& connect) {
     return {};
 }
 
-dialect::Translation TranslateStatement(const std::string& jetSql, const std::string& source) {
+dialect::Translation TranslateStatement(const std::string& jetSql, const std::string& source, sqlite3* db) {
     try {
-        return dialect::Translate(jetSql);
+        if (!db) return dialect::Translate(jetSql);
+        return dialect::Translate(jetSql, [db](const std::string& table, const std::string& column) {
+            return dialect::DeclaredColumnType(db, table.c_str(), column.c_str());
+        });
     } catch (const dialect::SyntaxError& e) {
         RaiseEngineError(e.Number(), e.Message(), source);
     }
@@ -291,7 +295,7 @@ std::int32_t RunAction(DatabaseState& state, const dialect::Translation& transla
         if (savepoint) savepoint->Release();
         return static_cast<std::int32_t>(changes);
     } catch (const SqliteFailure& failure) {
-        RaiseStatementError(failure, translation.sql, source);
+        RaiseStatementError(failure, translation.sql, source, connection.Handle());
     }
 }
 
@@ -395,9 +399,9 @@ std::shared_ptr<QueryDef> DatabaseImpl::CreateQueryDef(const std::string& name, 
 }
 
 void DatabaseImpl::Execute(const std::string& sql, const Variant&) {
-    state_->Live(kSource);
+    Connection& connection = state_->Live(kSource);
     ReportActivity();
-    dialect::Translation translation = TranslateStatement(sql, kSource);
+    dialect::Translation translation = TranslateStatement(sql, kSource, connection.Handle());
     if (!translation.parameters.empty())
         RaiseEngineError(jetTooFewParameters,
                          "Too few parameters. Expected " + std::to_string(translation.parameters.size()) + ".",

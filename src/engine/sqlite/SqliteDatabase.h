@@ -59,8 +59,11 @@ struct DatabaseState {
 std::int32_t RunAction(DatabaseState& state, const dialect::Translation& translation,
                        const std::vector<Variant>& values, const std::string& source);
 
-// The dialect's translation of `jetSql`; a syntax error becomes the engine's error.
-dialect::Translation TranslateStatement(const std::string& jetSql, const std::string& source);
+// The dialect's translation of `jetSql`; a syntax error becomes the engine's error. With
+// `db`, constants written into columns of its current schema are left unconverted when they
+// already have the column's stored form (a translation run once, at once).
+dialect::Translation TranslateStatement(const std::string& jetSql, const std::string& source,
+                                        sqlite3* db = nullptr);
 
 class DatabaseImpl : public Database, public std::enable_shared_from_this<DatabaseImpl> {
 public:

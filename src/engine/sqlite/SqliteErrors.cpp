@@ -5,6 +5,7 @@
 
 #include "engine/EngineError.h"
 #include "engine/dialect/JetFunctions.h"
+#include "engine/sqlite/UnknownNames.h"
 
 namespace pavana::engine::sqlite {
 namespace {
@@ -106,7 +107,7 @@ std::string SyntaxMessage(const std::string& sql, std::int32_t& number) {
 }  // namespace
 
 void RaiseStatementError(const SqliteFailure& failure, const std::string& sql,
-                         const std::string& source) {
+                         const std::string& source, sqlite3* db) {
     const std::string& m = failure.Message();
     const int code = failure.Code();
     switch (failure.Primary()) {
@@ -166,6 +167,11 @@ void RaiseStatementError(const SqliteFailure& failure, const std::string& sql,
                                  "The field is too small to accept the amount of data you attempted to "
                                  "add. Try inserting or pasting less data.",
                                  source);
+            // The type checks of number, date and Yes/No columns (JetTypes.h).
+            if (code == SQLITE_CONSTRAINT_CHECK && m.find("pavana_type") != std::string::npos)
+                RaiseEngineError(jetDataTypeMismatch, "Data type mismatch in criteria expression.", source);
+            if (code == SQLITE_CONSTRAINT_CHECK && m.find("pavana_range") != std::string::npos)
+                RaiseEngineError(jetNumericOverflow, "Numeric field overflow.", source);
             if (code == SQLITE_CONSTRAINT_FOREIGNKEY)
                 RaiseEngineError(3201,
                                  "You cannot add or change a record because a related record is "
@@ -225,7 +231,9 @@ void RaiseStatementError(const SqliteFailure& failure, const std::string& sql,
     if (StartsWith(m, "no such column")) {
         if (StartsWith(Lead(sql, 2), "ALTER TABLE"))
             RaiseEngineError(jetItemNotFound, "Item not found in this collection.", source);
-        RaiseEngineError(jetTooFewParameters, "Too few parameters. Expected 1.", source);
+        const int expected = db ? CountUnknownNames(db, sql, NameAfter(m, "no such column: ")) : 1;
+        RaiseEngineError(jetTooFewParameters, "Too few parameters. Expected " + std::to_string(expected) + ".",
+                         source);
     }
     if (StartsWith(m, "no such function: "))
         RaiseEngineError(jetUndefinedFunction,

@@ -8,8 +8,10 @@
 namespace pavana::engine::sqlite {
 
 // Raises the engine error for a failure of the statement `sql` (the SQLite text that ran;
-// it tells a DROP TABLE from other statements and names the table of an ALTER TABLE).
+// it tells a DROP TABLE from other statements and names the table of an ALTER TABLE). With
+// `db`, the connection `sql` failed on, "Too few parameters" counts every unknown name of
+// `sql`; without it the count is the one name SQLite reported.
 [[noreturn]] void RaiseStatementError(const SqliteFailure& failure, const std::string& sql,
-                                      const std::string& source);
+                                      const std::string& source, sqlite3* db = nullptr);
 
 }  // namespace pavana::engine::sqlite

@@ -241,7 +241,7 @@ void RecordsetImpl::Start(std::int32_t options) {
             StepScan();
         }
     } catch (const SqliteFailure& failure) {
-        RaiseStatementError(failure, scanSql_, kSource);
+        RaiseStatementError(failure, scanSql_, kSource, connection.Handle());
     }
     for (ColumnInfo& c : columns_) {
         if (c.type == 0) {

@@ -8,6 +8,7 @@
 
 #include "engine/Constants.h"
 #include "engine/EngineError.h"
+#include "engine/dialect/JetTypes.h"
 #include "engine/dialect/SqlitePrinter.h"
 #include "engine/sqlite/Columns.h"
 #include "engine/sqlite/QuoteIdentifier.h"
@@ -209,13 +210,14 @@ bool HasKind(const ColumnItem& c, std::string_view kind) {
 }
 
 // The segments of `old` that still hold for the column once it is defined as `fresh`:
-// its keys, references and own checks; not its collation and length check, which follow
+// its keys, references and own checks; not its collation, length and type checks, which follow
 // the new type, nor a default or NOT NULL the new definition gives again. A counter stops
 // counting: the new type is never a counter.
 std::string KeptSegments(const ColumnItem& old, const ColumnItem& fresh) {
     std::string out;
     for (const auto& s : old.segments) {
-        if (s.kind == "COLLATE" || s.name == "pavana_size") continue;
+        if (s.kind == "COLLATE" || s.name == "pavana_size" || s.name == "pavana_type" || s.name == "pavana_range")
+            continue;
         if ((s.kind == "DEFAULT" || s.kind == "NOT" || s.kind == "NULL") && HasKind(fresh, s.kind)) continue;
         std::string text = s.text;
         if (s.kind == "PRIMARY") {
@@ -592,6 +594,7 @@ std::int32_t RunMakeTable(DatabaseState& state, const dialect::Translation& tran
                 if (type->type == dbText && std::string_view(declared).find('(') != std::string_view::npos)
                     create += " CONSTRAINT \"pavana_size\" CHECK (length(" + QuoteIdentifier(name) +
                               ") <= " + std::to_string(type->size) + ")";
+                create += dialect::SqliteTypeChecks(static_cast<dialect::JetType>(type->type), QuoteIdentifier(name));
             }
         }
         create += ")";

@@ -1,0 +1,161 @@
+#include "engine/dialect/StoreConversion.h"
+
+#include <strings.h>
+
+#include <cmath>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "engine/dialect/FunctionSupport.h"
+#include "engine/dialect/JetTypes.h"
+
+namespace pavana::engine::dialect {
+namespace {
+
+namespace support = dialect::support;
+using support::FunctionError;
+
+std::optional<JetType> TypeOfDeclaration(const std::string& declared) {
+    const auto type = TypeFromWord(declared.substr(0, declared.find_first_of(" (\t")));
+    return type ? std::optional<JetType>(type->type) : std::nullopt;
+}
+
+// The column's type, looked up once per statement: SQLite keeps the answer with the constant
+// column argument. `column` is a name or a 0-based position.
+std::optional<JetType> ColumnTypeOf(sqlite3_context* ctx, sqlite3_value* tableArg, sqlite3_value* columnArg) {
+    if (auto* cached = static_cast<std::optional<JetType>*>(sqlite3_get_auxdata(ctx, 2))) return *cached;
+    sqlite3* db = sqlite3_context_db_handle(ctx);
+    const auto* table = reinterpret_cast<const char*>(sqlite3_value_text(tableArg));
+    std::optional<JetType> type;
+    if (sqlite3_value_type(columnArg) == SQLITE_INTEGER) {
+        sqlite3_stmt* st = nullptr;
+        if (sqlite3_prepare_v2(db, "SELECT type FROM pragma_table_info(?1) WHERE cid = ?2", -1, &st, nullptr) ==
+            SQLITE_OK) {
+            sqlite3_bind_text(st, 1, table, -1, SQLITE_TRANSIENT);
+            sqlite3_bind_int64(st, 2, sqlite3_value_int64(columnArg));
+            if (sqlite3_step(st) == SQLITE_ROW)
+                if (auto* text = sqlite3_column_text(st, 0)) type = TypeOfDeclaration(reinterpret_cast<const char*>(text));
+        }
+        sqlite3_finalize(st);
+    } else {
+        type = DeclaredColumnType(db, table, reinterpret_cast<const char*>(sqlite3_value_text(columnArg)));
+    }
+    auto found = std::make_unique<std::optional<JetType>>(type);
+    sqlite3_set_auxdata(ctx, 2, found.release(), [](void* p) { delete static_cast<std::optional<JetType>*>(p); });
+    return type;
+}
+
+std::string_view Trimmed(std::string_view text) {
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
+    return text;
+}
+
+std::string_view TextOf(sqlite3_value* v) {
+    const auto* text = reinterpret_cast<const char*>(sqlite3_value_text(v));
+    return text ? std::string_view(text, static_cast<std::size_t>(sqlite3_value_bytes(v))) : std::string_view();
+}
+
+// The value as a number: a number as it is, text that reads as one; anything else (other
+// text, a blob) is no number.
+double NumberOf(sqlite3_value* v) {
+    switch (sqlite3_value_type(v)) {
+        case SQLITE_INTEGER: return static_cast<double>(sqlite3_value_int64(v));
+        case SQLITE_FLOAT: return sqlite3_value_double(v);
+        case SQLITE_TEXT:
+            if (auto n = support::ParseNumber(TextOf(v))) return *n;
+            break;
+        default: break;
+    }
+    throw FunctionError{support::kTypeMismatch};
+}
+
+void StoreWhole(sqlite3_context* ctx, sqlite3_value* v, double low, double high) {
+    if (sqlite3_value_type(v) == SQLITE_INTEGER) {
+        const sqlite3_int64 n = sqlite3_value_int64(v);
+        if (static_cast<double>(n) < low || static_cast<double>(n) > high) throw FunctionError{support::kFieldOverflow};
+        return sqlite3_result_int64(ctx, n);
+    }
+    const double rounded = support::RoundHalfEven(NumberOf(v));
+    if (!(rounded >= low && rounded <= high)) throw FunctionError{support::kFieldOverflow};
+    sqlite3_result_int64(ctx, static_cast<sqlite3_int64>(rounded));
+}
+
+void StoreReal(sqlite3_context* ctx, sqlite3_value* v, double limit) {
+    if (sqlite3_value_type(v) == SQLITE_INTEGER || sqlite3_value_type(v) == SQLITE_FLOAT) {
+        const double d = sqlite3_value_double(v);
+        if (!(std::fabs(d) <= limit)) throw FunctionError{support::kFieldOverflow};
+        return sqlite3_result_value(ctx, v);
+    }
+    const double d = NumberOf(v);
+    if (!(std::fabs(d) <= limit)) throw FunctionError{support::kFieldOverflow};
+    support::ResultNumber(ctx, d);
+}
+
+void StoreCurrency(sqlite3_context* ctx, sqlite3_value* v) {
+    if (sqlite3_value_type(v) == SQLITE_INTEGER) {
+        const sqlite3_int64 n = sqlite3_value_int64(v);
+        if (n < -922337203685477LL || n > 922337203685477LL) throw FunctionError{support::kFieldOverflow};
+        return sqlite3_result_int64(ctx, n);
+    }
+    const double amount = NumberOf(v);
+    if (!(std::fabs(amount) <= 922337203685477.5807)) throw FunctionError{support::kFieldOverflow};
+    support::ResultNumber(ctx, support::RoundHalfEven(amount * 10000.0) / 10000.0);
+}
+
+void StoreDate(sqlite3_context* ctx, sqlite3_value* v) {
+    if (sqlite3_value_type(v) == SQLITE_BLOB) throw FunctionError{support::kTypeMismatch};
+    double day = 0;
+    try {
+        day = support::ToDate(v);
+    } catch (const FunctionError& e) {
+        // A day number outside years 100..9999 is beyond the field, not of the wrong kind.
+        if (std::string_view(e.message) == support::kOverflow) throw FunctionError{support::kFieldOverflow};
+        throw;
+    }
+    support::ResultNumber(ctx, day);
+}
+
+void StoreYesNo(sqlite3_context* ctx, sqlite3_value* v) {
+    if (sqlite3_value_type(v) == SQLITE_TEXT) {
+        const std::string_view word = Trimmed(TextOf(v));
+        if (word.size() == 4 && strncasecmp(word.data(), "true", 4) == 0) return sqlite3_result_int(ctx, -1);
+        if (word.size() == 5 && strncasecmp(word.data(), "false", 5) == 0) return sqlite3_result_int(ctx, 0);
+    }
+    sqlite3_result_int(ctx, NumberOf(v) != 0 ? -1 : 0);
+}
+
+void Store(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    sqlite3_value* v = argv[0];
+    if (sqlite3_value_type(v) == SQLITE_NULL || sqlite3_value_type(argv[1]) != SQLITE_TEXT)
+        return sqlite3_result_value(ctx, v);
+    const auto type = ColumnTypeOf(ctx, argv[1], argv[2]);
+    switch (type.value_or(JetType::Memo)) {
+        case JetType::Byte: return StoreWhole(ctx, v, 0, 255);
+        case JetType::Integer: return StoreWhole(ctx, v, -32768, 32767);
+        case JetType::Long: return StoreWhole(ctx, v, -2147483648.0, 2147483647.0);
+        case JetType::Single: return StoreReal(ctx, v, 3.402823466e38);
+        case JetType::Double: return StoreReal(ctx, v, HUGE_VAL);
+        case JetType::Currency: return StoreCurrency(ctx, v);
+        case JetType::Date: return StoreDate(ctx, v);
+        case JetType::Boolean: return StoreYesNo(ctx, v);
+        default: return sqlite3_result_value(ctx, v);
+    }
+}
+
+}  // namespace
+
+void RegisterStoreConversion(sqlite3* db) { support::Define(db, "pavana_store", 3, Store); }
+
+std::optional<JetType> DeclaredColumnType(sqlite3* db, const char* table, const char* column) {
+    const char* declared = nullptr;
+    if (sqlite3_table_column_metadata(db, nullptr, table, column, &declared, nullptr, nullptr, nullptr, nullptr) !=
+            SQLITE_OK ||
+        !declared)
+        return std::nullopt;
+    return TypeOfDeclaration(declared);
+}
+
+}  // namespace pavana::engine::dialect

@@ -1,0 +1,35 @@
+// The conversion of a value written into a table column to the column's stored form, as Jet
+// converts what a statement writes into a field.
+//
+// `RegisterStoreConversion` installs the SQL function `pavana_store(value, table, column)`
+// on a connection (RegisterJetFunctions does it with the other functions); the dialect's INSERT and UPDATE statements pass every value they write
+// through it. `column` is the column's name or its 0-based position in the table. The
+// column's declared type decides (docs/storage.md, "Column types"):
+//   Byte, Integer, Long   a number, or text that reads as one, rounded half to even
+//   Single, Double        a number or numeric text
+//   Currency              the same, rounded half to even to 4 decimals
+//   Date                  a day number, or text that reads as a date or a number
+//   Yes/No                -1 for any non-zero number (or "True"), 0 for zero (or "False")
+// Null stays Null, and every other type (text, memo, binary, an unknown declaration) takes the
+// value as it is. A value that cannot convert fails the statement with "Data type mismatch in
+// criteria expression." (3464), a number beyond the type's range with "Numeric field
+// overflow." (3349); the row is then not written.
+#pragma once
+
+#include <sqlite3.h>
+
+#include <optional>
+
+#include "engine/dialect/JetTypes.h"
+
+namespace pavana::engine::dialect {
+
+// Throws Exception when SQLite refuses the registration.
+void RegisterStoreConversion(sqlite3* db);
+
+// The type of column `column` of `table` on `db`, from the type word its declaration starts
+// with ("TEXT(12)" is Text, SQLite's own "INTEGER" and "REAL" the Jet words' Long and
+// Single); nullopt when the table has no such column or its declaration names no type.
+std::optional<JetType> DeclaredColumnType(sqlite3* db, const char* table, const char* column);
+
+}  // namespace pavana::engine::dialect
