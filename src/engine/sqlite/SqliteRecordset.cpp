@@ -51,10 +51,13 @@ std::size_t CountCaseless(const std::string& text, const std::string& word) {
 
 // Whether a CHECK constraint or a trigger in `sql` (a table's or a trigger's) could tell a
 // zero blob from the value written into it afterwards. The engine's own are safe: the
-// length checks of sized text and the triggers that keep Null out of indexed columns.
+// checks it names, which test text lengths and the kind and range of numbers, and the
+// triggers that keep Null out of indexed columns.
 bool SeesBlobContents(const std::string& type, const std::string& sql) {
     if (type == "table")
-        return CountCaseless(sql, "CHECK") != CountCaseless(sql, "\"pavana_size\" CHECK (length(");
+        return CountCaseless(sql, "CHECK") != CountCaseless(sql, "\"pavana_size\" CHECK (") +
+                                                  CountCaseless(sql, "\"pavana_type\" CHECK (") +
+                                                  CountCaseless(sql, "\"pavana_range\" CHECK (");
     const std::string body = "BEGIN SELECT RAISE(ABORT, 'Index or primary key cannot contain a Null value.'); END";
     return sql.size() < body.size() || sql.compare(sql.size() - body.size(), body.size(), body) != 0;
 }
