@@ -50,9 +50,9 @@ TDAOBlobStream::~TDAOBlobStream() {
 }
 
 void TDAOBlobStream::ReadField() {
-    // The field's value is copied once, out of the record's slot, and then becomes the
-    // stream's memory without a further copy.
-    if (dataset_.GetFieldData(field_, &readValue_) && !readValue_.IsAbsent()) {
+    // The field's value comes from the record (copied only when its slot holds it already)
+    // and then becomes the stream's memory without a further copy.
+    if (dataset_.TakeBlobValue(field_, readValue_) && !readValue_.IsAbsent()) {
         if (readValue_.IsText()) {
             std::string text = std::move(readValue_.MutableText());
             if (field_.DataType() == ftMemo)

@@ -429,6 +429,23 @@ bool TDAODataset::GetFieldData(TField& field, void* destination) {
 
 void TDAODataset::SetFieldData(TField& field, const void* source) { WriteField(field, source, nullptr); }
 
+bool TDAODataset::TakeBlobValue(TField& field, Variant& destination) {
+    TRecordBuffer* buffer = StateBuffer();
+    const int index = field.FieldNo() - 1;
+    if (buffer == nullptr || index < 0 || index >= fieldDescs_.Count()) return GetFieldData(field, &destination);
+    std::uint8_t* header = buffer->Bytes.data() + fieldDescs_.Items(index).Offset;
+    if (header[shFetched] != 0 || header[shModified] != 0 ||
+        Info(*buffer).BookmarkFlag == static_cast<std::uint8_t>(TBookmarkFlag::bfInserted))
+        return GetFieldData(field, &destination);
+    FetchFieldValue(*buffer, index, field.DataType());
+    const bool present = header[shPresent] != 0;
+    if (present) destination = std::move(buffer->Objects[static_cast<std::size_t>(index)]);
+    buffer->Objects[static_cast<std::size_t>(index)] = Variant::Null();
+    header[shFetched] = 0;
+    header[shPresent] = 0;
+    return present;
+}
+
 void TDAODataset::StoreBlobValue(TField& field, Variant value) {
     if (value.IsAbsent())
         WriteField(field, nullptr, nullptr);
@@ -471,7 +488,7 @@ void TDAODataset::WriteField(TField& field, const void* source, Variant* movable
     if (state != dsCalcFields && state != dsFilter && state != dsNewValue) DataEvent(TDataEvent::deFieldChange, &field);
 }
 
-void TDAODataset::WriteModifiedFields(TRecordBuffer& buffer) {
+void TDAODataset::WriteModifiedFields(TRecordBuffer& buffer, std::vector<int>& moved) {
     for (int i = 0; i < Fields().Count(); ++i) {
         TField& field = Fields()[i];
         const int n = field.FieldNo();
@@ -480,9 +497,11 @@ void TDAODataset::WriteModifiedFields(TRecordBuffer& buffer) {
         const std::uint8_t* header = buffer.Bytes.data() + desc.Offset;
         if (header[shModified] == 0) continue;
         const SlotData slot = Slot(buffer, n - 1);
-        // A blob goes to the engine straight from its slot; the engine keeps its own copy.
+        // A blob moves from its slot into the engine: the record is re-read after the post,
+        // so the slot needs it again only when the post fails.
         if (header[shPresent] != 0 && field.DataType() == ftBlob && slot.Object->IsByteArray()) {
-            engineFields_[static_cast<std::size_t>(n - 1)]->SetValue(*slot.Object);
+            moved.push_back(n - 1);
+            engineFields_[static_cast<std::size_t>(n - 1)]->MoveValue(std::move(*slot.Object));
             continue;
         }
         Variant value = Variant::Null();
@@ -493,6 +512,32 @@ void TDAODataset::WriteModifiedFields(TRecordBuffer& buffer) {
                 value = Variant::Null();
         }
         engineFields_[static_cast<std::size_t>(n - 1)]->SetValue(value);
+    }
+}
+
+void TDAODataset::UpdateRecord(TRecordBuffer& buffer) {
+    std::vector<int> moved;
+    try {
+        WriteModifiedFields(buffer, moved);
+        recordset_->Update(engine::dbUpdateRegular, false);
+    } catch (...) {
+        // The engine keeps a failed update's values while the edit is pending; anything that
+        // fails while taking them back must not hide the post's own failure.
+        try {
+            if (recordset_->EditMode() != engine::dbEditNone)
+                for (int index : moved)
+                    buffer.Objects[static_cast<std::size_t>(index)] =
+                        engineFields_[static_cast<std::size_t>(index)]->Value();
+        } catch (const std::exception&) {
+        }
+        throw;
+    }
+    for (int index : moved) {
+        std::uint8_t* header = buffer.Bytes.data() + fieldDescs_.Items(index).Offset;
+        header[shFetched] = 0;
+        header[shModified] = 0;
+        header[shPresent] = 0;
+        buffer.Objects[static_cast<std::size_t>(index)] = Variant::Null();
     }
 }
 
@@ -515,16 +560,14 @@ void TDAODataset::InternalPost() {
             recordset_->Edit();
         else
             recordset_->AddNew();
-        WriteModifiedFields(*ActiveBuffer());
-        recordset_->Update(engine::dbUpdateRegular, false);
+        UpdateRecord(*ActiveBuffer());
         recordset_->SetBookmark(recordset_->LastModified());
     });
 }
 
 void TDAODataset::InternalAddRecord(TRecordBuffer& buffer, bool) {
     recordset_->AddNew();
-    WriteModifiedFields(buffer);
-    recordset_->Update(engine::dbUpdateRegular, false);
+    UpdateRecord(buffer);
     recordset_->SetBookmark(recordset_->LastModified());
 }
 

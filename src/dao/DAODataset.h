@@ -226,11 +226,21 @@ private:
     void WriteField(TField& field, const void* source, Variant* movable);
     // Writes a blob or memo value without copying it; an absent value writes no value.
     void StoreBlobValue(TField& field, Variant value);
+    // Reads a blob or memo field as GetFieldData does, for a blob stream to take over. A
+    // value fetched from the engine for this read is handed over rather than copied, and the
+    // slot fetches it again when it is next read; a value the slot held already is copied.
+    bool TakeBlobValue(TField& field, Variant& destination);
     void DescribeFields();
     // Fills `buffer` as the fetched record of `bookmark`; 0 (no record) answers `atEnd`.
     TGetResult FillFetched(TRecordBuffer& buffer, std::int32_t bookmark, TGetResult atEnd);
     void FetchFieldValue(TRecordBuffer& buffer, int index, TFieldType type);
-    void WriteModifiedFields(TRecordBuffer& buffer);
+    // Sets the engine record's fields from the slots of `buffer` marked modified; the slots
+    // whose blob value moved into the engine are added to `moved`.
+    void WriteModifiedFields(TRecordBuffer& buffer, std::vector<int>& moved);
+    // WriteModifiedFields and the engine's Update. A failure puts the moved blob values back
+    // into their slots, so that posting again writes them; after success those slots are
+    // left unfetched, to be read from the record.
+    void UpdateRecord(TRecordBuffer& buffer);
     void ApplyDefaultValue(TRecordBuffer& buffer, int index, const std::string& text);
     void ClearBlobSlots(TRecordBuffer& buffer);
     void ClearBuffer(TRecordBuffer& buffer);

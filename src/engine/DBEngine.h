@@ -62,6 +62,9 @@ public:
     // Sets the value in the record being edited or added (fails with 3020 "Update or
     // CancelUpdate without AddNew or Edit." when none is).
     virtual void SetValue(const Variant& value) = 0;
+    // As SetValue, taking over `value`'s contents where the field keeps them as they are (a
+    // long binary value is then not copied); `value` is left unspecified.
+    virtual void MoveValue(Variant&& value) { SetValue(value); }
     virtual std::shared_ptr<Properties> GetProperties() const = 0;
 };
 

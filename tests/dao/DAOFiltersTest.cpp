@@ -308,6 +308,37 @@ TEST_F(DAOFiltersTest, BlobStreamOfAnEmptyDatasetIsEmptyAndAFailedWriteBackIsRep
     EXPECT_EQ(query_.FieldByName("obs").AsString(), "longo texto");
 }
 
+TEST_F(DAOFiltersTest, ABlobWhosePostFailsStaysInTheRecordToPostAgain) {
+    Open(query_, "SELECT * FROM aluno ORDER BY id");
+    std::vector<std::uint8_t> bytes(3u << 20);
+    for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<std::uint8_t>(i * 7 + (i >> 10));
+    auto readPhoto = [&] {
+        std::unique_ptr<TStream> stream =
+            query_.CreateBlobStream(query_.FieldByName("foto"), TBlobStreamMode::bmRead);
+        std::vector<std::uint8_t> out(static_cast<std::size_t>(stream->Size()));
+        stream->ReadBuffer(out.data(), out.size());
+        return out;
+    };
+    query_.Append();
+    query_.FieldByName("id").SetAsInteger(1);  // taken
+    query_.FieldByName("nome").SetAsString("Davi");
+    query_.CreateBlobStream(query_.FieldByName("foto"), TBlobStreamMode::bmWrite)
+        ->WriteBuffer(bytes.data(), bytes.size());
+    EXPECT_THROW(query_.Post(), EDAOError);
+    EXPECT_EQ(query_.State(), dsInsert);
+    EXPECT_EQ(readPhoto(), bytes);
+    query_.FieldByName("id").SetAsInteger(4);
+    query_.Post();
+    EXPECT_EQ(readPhoto(), bytes);
+    query_.Edit();
+    query_.FieldByName("nome").SetAsString("Davi D");
+    query_.Post();
+    EXPECT_EQ(readPhoto(), bytes);
+    query_.Close();
+    Open(query_, "SELECT * FROM aluno WHERE id = 4");
+    EXPECT_EQ(readPhoto(), bytes);
+}
+
 TEST_F(DAOFiltersTest, DetailFollowsItsMasterAndRefusesCircles) {
     TDataSource masterSource(nullptr);
     masterSource.SetDataSet(&query_);

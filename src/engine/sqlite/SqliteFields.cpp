@@ -54,6 +54,7 @@ std::int32_t FieldImpl::Attributes() const { return Info().attributes; }
 Variant FieldImpl::DefaultValue() const { return recordset_->ColumnDefault(index_); }
 Variant FieldImpl::Value() const { return recordset_->CurrentValue(index_); }
 void FieldImpl::SetValue(const Variant& value) { recordset_->SetCurrentValue(index_, value); }
+void FieldImpl::MoveValue(Variant&& value) { recordset_->TakeCurrentValue(index_, std::move(value)); }
 
 std::shared_ptr<Properties> FieldImpl::GetProperties() const {
     const ColumnInfo& c = Info();

@@ -43,6 +43,7 @@ public:
     Variant DefaultValue() const override;
     Variant Value() const override;
     void SetValue(const Variant& value) override;
+    void MoveValue(Variant&& value) override;
     std::shared_ptr<Properties> GetProperties() const override;
 
 private:

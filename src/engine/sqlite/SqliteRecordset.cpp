@@ -29,6 +29,89 @@ const char* const kFieldSource = "DAO.Field";
 }
 [[noreturn]] void InvalidArgument() { RaiseEngineError(jetInvalidArgument, "Invalid argument.", kSource); }
 
+// From this size on a long binary value is handed over whole rather than copied out of the
+// row cache, and written after its statement through incremental blob I/O, so that SQLite
+// never builds a record holding a second copy of it.
+constexpr std::size_t kStreamedBlobSize = std::size_t{1} << 20;
+// The bytes written per sqlite3_blob_write call (its count is an int).
+constexpr std::size_t kBlobChunk = std::size_t{1} << 24;
+
+bool IsBinary(std::int32_t type) { return type == dbBinary || type == dbLongBinary || type == dbVarBinary; }
+
+bool IsStreamedBlob(const Variant& value) {
+    return value.IsByteArray() && value.Bytes().size() >= kStreamedBlobSize;
+}
+
+std::size_t CountCaseless(const std::string& text, const std::string& word) {
+    std::size_t n = 0;
+    for (std::size_t at = 0; at + word.size() <= text.size(); ++at)
+        if (strncasecmp(text.c_str() + at, word.c_str(), word.size()) == 0) ++n;
+    return n;
+}
+
+// Whether a CHECK constraint or a trigger in `sql` (a table's or a trigger's) could tell a
+// zero blob from the value written into it afterwards. The engine's own are safe: the
+// checks it names, which test text lengths and the kind and range of numbers, and the
+// triggers that keep Null out of indexed columns.
+bool SeesBlobContents(const std::string& type, const std::string& sql) {
+    if (type == "table")
+        return CountCaseless(sql, "CHECK") != CountCaseless(sql, "\"pavana_size\" CHECK (") +
+                                                  CountCaseless(sql, "\"pavana_type\" CHECK (") +
+                                                  CountCaseless(sql, "\"pavana_range\" CHECK (");
+    const std::string body = "BEGIN SELECT RAISE(ABORT, 'Index or primary key cannot contain a Null value.'); END";
+    return sql.size() < body.size() || sql.compare(sql.size() - body.size(), body.size(), body) != 0;
+}
+
+// The schema that holds `table`: "temp" for a temporary table, else "main". Empty when a
+// constraint or a trigger could see the row between its statement and the blob writes:
+// they would see zeros in place of the value.
+std::string StreamingSchema(Connection& connection, const std::string& table) {
+    Statement query(connection,
+                    "SELECT type, ifnull(sql, ''), 'temp' FROM sqlite_temp_schema "
+                    "WHERE tbl_name = ?1 COLLATE NOCASE AND type IN ('table', 'trigger') "
+                    "UNION ALL SELECT type, ifnull(sql, ''), 'main' FROM sqlite_schema "
+                    "WHERE tbl_name = ?1 COLLATE NOCASE AND type IN ('table', 'trigger')");
+    sqlite3_bind_text(query.Handle(), 1, table.c_str(), -1, SQLITE_TRANSIENT);
+    std::string schema;
+    while (query.Step()) {
+        const std::string type = reinterpret_cast<const char*>(sqlite3_column_text(query.Handle(), 0));
+        if (SeesBlobContents(type, reinterpret_cast<const char*>(sqlite3_column_text(query.Handle(), 1)))) return "";
+        if (type == "table" && schema.empty())
+            schema = reinterpret_cast<const char*>(sqlite3_column_text(query.Handle(), 2));
+    }
+    return schema;
+}
+
+// The schema SQLite finds `table` in by its name alone: "temp" before "main".
+std::string SchemaOf(Connection& connection, const std::string& table) {
+    Statement query(connection, "SELECT 1 FROM sqlite_temp_schema WHERE type = 'table' AND name = ?1 COLLATE NOCASE");
+    sqlite3_bind_text(query.Handle(), 1, table.c_str(), -1, SQLITE_TRANSIENT);
+    return query.Step() ? "temp" : "main";
+}
+
+// Writes `bytes` over the zero blob of the same length that column `column` of row `key`
+// holds. False when SQLite refuses to open that column for writing (an indexed, key or
+// generated column); a failure while writing raises SqliteFailure.
+bool WriteBlob(Connection& connection, const std::string& schema, const std::string& table,
+               const std::string& column, std::int64_t key, const std::vector<std::uint8_t>& bytes) {
+    sqlite3_blob* blob = nullptr;
+    if (sqlite3_blob_open(connection.Handle(), schema.c_str(), table.c_str(), column.c_str(), key, 1, &blob) !=
+        SQLITE_OK) {
+        sqlite3_blob_close(blob);
+        return false;
+    }
+    int rc = SQLITE_OK;
+    for (std::size_t offset = 0; rc == SQLITE_OK && offset < bytes.size(); offset += kBlobChunk) {
+        const std::size_t n = std::min(kBlobChunk, bytes.size() - offset);
+        rc = sqlite3_blob_write(blob, bytes.data() + offset, static_cast<int>(n), static_cast<int>(offset));
+    }
+    const int closed = sqlite3_blob_close(blob);
+    if (rc == SQLITE_OK) rc = closed;
+    if (rc != SQLITE_OK)
+        throw SqliteFailure(sqlite3_extended_errcode(connection.Handle()), sqlite3_errmsg(connection.Handle()));
+    return true;
+}
+
 bool IsVariableLength(std::int32_t type) {
     return type == dbText || type == dbMemo || type == dbBinary || type == dbLongBinary ||
            type == dbVarBinary;
@@ -550,7 +633,7 @@ std::shared_ptr<Field> RecordsetImpl::FieldAt(std::size_t column) const {
 bool RecordsetImpl::LoadRow(const Ref& r) const {
     Connection& connection = Live();
     try {
-        if (!rowStatement_) rowStatement_ = Statement(connection, source_->RowSql().c_str());
+        if (!rowStatement_) rowStatement_ = Statement(connection, RowSqlLeavingLongBlobs().c_str());
         sqlite3_stmt* st = rowStatement_.Handle();
         rowStatement_.Reset();
         sqlite3_clear_bindings(st);
@@ -560,8 +643,16 @@ bool RecordsetImpl::LoadRow(const Ref& r) const {
         const bool found = rowStatement_.Step();
         if (found) {
             cache_.resize(columns_.size());
-            for (std::size_t i = 0; i < columns_.size(); ++i)
-                cache_[i] = ReadColumn(st, static_cast<int>(i), columns_[i].type);
+            cacheTaken_.assign(columns_.size(), false);
+            int flag = static_cast<int>(columns_.size());
+            for (std::size_t i = 0; i < columns_.size(); ++i) {
+                if (LeavesOut(i) && sqlite3_column_int(st, flag++) != 0) {
+                    cache_[i] = Variant::Null();
+                    cacheTaken_[i] = true;
+                } else {
+                    cache_[i] = ReadColumn(st, static_cast<int>(i), columns_[i].type);
+                }
+            }
         }
         rowStatement_.Reset();
         if (!found) {
@@ -591,14 +682,94 @@ Variant RecordsetImpl::CurrentValue(std::size_t column) const {
         scanChanges_ == sqlite3_total_changes64(Live().Handle()))
         return ReadColumn(scan_.Handle(), static_cast<int>(column), columns_[column].type);
     if (!(cacheRef_ == current_ && cacheStamp_ == CurrentStamp()) && !LoadRow(current_)) RecordDeleted();
+    if (cacheTaken_[column]) return LongBinaryOfCurrent(column);
     return cache_[column];
 }
 
-void RecordsetImpl::SetCurrentValue(std::size_t column, const Variant& value) {
+void RecordsetImpl::CheckColumnSettable(std::size_t column) const {
     CheckOpen();
     if (editMode_ == dbEditNone) WithoutEdit(kFieldSource);
+    if (!columns_[column].writable) RaiseEngineError(jetFieldNotUpdatable, "Field cannot be updated.", kFieldSource);
+}
+
+void RecordsetImpl::TakeCurrentValue(std::size_t column, Variant&& value) {
+    CheckColumnSettable(column);
+    // A byte array is a binary column's stored form already: there is nothing to convert.
+    if (!value.IsByteArray() || !IsBinary(columns_[column].type)) {
+        SetCurrentValue(column, value);
+        return;
+    }
+    editValues_[column] = std::move(value);
+    editSet_[column] = true;
+}
+
+std::string RecordsetImpl::RowSqlLeavingLongBlobs() const {
+    const std::string sql = source_->RowSql();
+    std::string names, items, flags;
+    for (std::size_t i = 0; i < columns_.size(); ++i) {
+        const std::string name = "c" + std::to_string(i);
+        names += (i ? ", " : "") + name;
+        items += i ? ", " : "";
+        if (!LeavesOut(i)) {
+            items += name;
+            continue;
+        }
+        // typeof() and length() of a column are answered without reading its value.
+        const std::string large = "(typeof(" + name + ") = 'blob' AND length(" + name +
+                                  ") >= " + std::to_string(kStreamedBlobSize) + ")";
+        items += "CASE WHEN " + large + " THEN NULL ELSE " + name + " END";
+        flags += ", " + large;
+    }
+    if (flags.empty()) return sql;
+    return "WITH pavana_row_values (" + names + ") AS (" + sql + ") SELECT " + items + flags +
+           " FROM pavana_row_values";
+}
+
+Variant RecordsetImpl::LongBinaryOfCurrent(std::size_t column) const {
+    std::optional<Variant> whole = ReadLongBinary(column);
+    if (!whole) RecordDeleted();
+    return std::move(*whole);
+}
+
+// Reading the row through its statement would have SQLite hold a whole copy of the value
+// while it is copied out; the blob handle reads it straight into the value's own memory.
+// Nothing when the stored value is not a blob that long (or the row is gone): the row's
+// statement then reads it, and reports what went wrong.
+std::optional<Variant> RecordsetImpl::ReadLongBinary(std::size_t column) const {
+    Connection& connection = Live();
+    const std::string& table = source_->BaseTable();
     const ColumnInfo& c = columns_[column];
-    if (!c.writable) RaiseEngineError(jetFieldNotUpdatable, "Field cannot be updated.", kFieldSource);
+    try {
+        Statement probe(connection, ("SELECT typeof(" + QuoteIdentifier(c.origin) + ") = 'blob' AND length(" +
+                                     QuoteIdentifier(c.origin) + ") >= ?2 FROM " + QuoteIdentifier(table) +
+                                     " WHERE rowid = ?1")
+                                        .c_str());
+        sqlite3_bind_int64(probe.Handle(), 1, KeyOf(current_));
+        sqlite3_bind_int64(probe.Handle(), 2, static_cast<std::int64_t>(kStreamedBlobSize));
+        if (!probe.Step() || sqlite3_column_int(probe.Handle(), 0) == 0) return std::nullopt;
+        if (baseSchema_.empty()) baseSchema_ = SchemaOf(connection, table);
+    } catch (const SqliteFailure&) {
+        return std::nullopt;
+    }
+    sqlite3_blob* blob = nullptr;
+    std::optional<Variant> value;
+    if (sqlite3_blob_open(connection.Handle(), baseSchema_.c_str(), table.c_str(), c.origin.c_str(), KeyOf(current_),
+                          0, &blob) == SQLITE_OK) {
+        std::vector<std::uint8_t> bytes(static_cast<std::size_t>(sqlite3_blob_bytes(blob)));
+        int rc = SQLITE_OK;
+        for (std::size_t offset = 0; rc == SQLITE_OK && offset < bytes.size(); offset += kBlobChunk) {
+            const std::size_t n = std::min(kBlobChunk, bytes.size() - offset);
+            rc = sqlite3_blob_read(blob, bytes.data() + offset, static_cast<int>(n), static_cast<int>(offset));
+        }
+        if (rc == SQLITE_OK) value = Variant(std::move(bytes));
+    }
+    sqlite3_blob_close(blob);
+    return value;
+}
+
+void RecordsetImpl::SetCurrentValue(std::size_t column, const Variant& value) {
+    CheckColumnSettable(column);
+    const ColumnInfo& c = columns_[column];
     Variant v;
     try {
         // One conversion, straight from the caller's value: a blob is copied once, not twice.
@@ -652,7 +823,11 @@ void RecordsetImpl::Edit() {
     if (IsDeleted(current_)) RecordDeleted();
     DropEdit();
     if (!LoadRow(current_)) RecordDeleted();
-    editValues_ = cache_;
+    for (std::size_t i = 0; i < columns_.size(); ++i)
+        if (cacheTaken_[i]) cache_[i] = LongBinaryOfCurrent(i);
+    // The row read becomes the edit values; the cache is read afresh when next asked for.
+    editValues_ = std::move(cache_);
+    cacheRef_ = Ref{};
     editSet_.assign(columns_.size(), false);
     editMode_ = dbEditInProgress;
 }
@@ -696,31 +871,13 @@ void RecordsetImpl::Update(std::int32_t type, bool) {
         }
         sql = "INSERT INTO " + table + " (" + names + ") VALUES (" + slots + ")";
     }
-    std::int64_t changes = 0;
-    try {
-        Statement statement(connection, sql.c_str());
-        for (std::size_t k = 0; k < set.size(); ++k) {
-            const Variant& value = editValues_[set[k]];
-            // The edit values outlive the statement, so SQLite reads a blob in place rather
-            // than taking a copy of it first.
-            if (value.IsByteArray())
-                sqlite3_bind_blob64(statement.Handle(), static_cast<int>(k + 1), value.Bytes().data(),
-                                    value.Bytes().size(), SQLITE_STATIC);
-            else
-                BindVariant(statement.Handle(), static_cast<int>(k + 1), value);
-        }
-        if (editMode_ == dbEditInProgress)
-            sqlite3_bind_int64(statement.Handle(), static_cast<int>(set.size() + 1), KeyOf(current_));
-        statement.Step();  // one statement: SQLite makes it atomic
-        changes = sqlite3_changes64(connection.Handle());
-    } catch (const SqliteFailure& failure) {
-        RaiseStatementError(failure, sql, kSource);
-    }
+    const bool anyStreamed =
+        std::any_of(set.begin(), set.end(), [&](std::size_t i) { return IsStreamedBlob(editValues_[i]); });
+    std::optional<std::int64_t> changes = RunUpdate(sql, set, anyStreamed);
+    if (!changes) changes = RunUpdate(sql, set, false);
     if (editMode_ == dbEditInProgress) {
-        if (changes == 0) {
-            DropEdit();
-            RecordDeleted();
-        }
+        // Like any failed update, this one keeps the edit pending with its values.
+        if (*changes == 0) RecordDeleted();
         lastModified_ = current_;
     } else {
         const std::int64_t key = sqlite3_last_insert_rowid(connection.Handle());
@@ -730,6 +887,50 @@ void RecordsetImpl::Update(std::int32_t type, bool) {
         anyLive_ = true;
     }
     DropEdit();
+}
+
+std::optional<std::int64_t> RecordsetImpl::RunUpdate(const std::string& sql, const std::vector<std::size_t>& set,
+                                                     bool streamBlobs) {
+    Connection& connection = Live();
+    try {
+        const std::string table = source_->BaseTable();
+        const std::string schema = streamBlobs ? StreamingSchema(connection, table) : std::string();
+        if (schema.empty()) streamBlobs = false;
+        // The statement and the blob writes after it are one piece of work.
+        std::optional<Savepoint> savepoint;
+        if (streamBlobs) savepoint.emplace(connection);
+        Statement statement(connection, sql.c_str());
+        for (std::size_t k = 0; k < set.size(); ++k) {
+            const Variant& value = editValues_[set[k]];
+            const int slot = static_cast<int>(k + 1);
+            // The edit values outlive the statement, so SQLite reads a blob in place rather
+            // than taking a copy of it first.
+            if (streamBlobs && IsStreamedBlob(value))
+                sqlite3_bind_zeroblob64(statement.Handle(), slot, value.Bytes().size());
+            else if (value.IsByteArray())
+                sqlite3_bind_blob64(statement.Handle(), slot, value.Bytes().data(), value.Bytes().size(),
+                                    SQLITE_STATIC);
+            else
+                BindVariant(statement.Handle(), slot, value);
+        }
+        if (editMode_ == dbEditInProgress)
+            sqlite3_bind_int64(statement.Handle(), static_cast<int>(set.size() + 1), KeyOf(current_));
+        statement.Step();  // one statement: SQLite makes it atomic
+        const std::int64_t changes = sqlite3_changes64(connection.Handle());
+        if (streamBlobs && changes > 0) {
+            const std::int64_t key =
+                editMode_ == dbEditInProgress ? KeyOf(current_) : sqlite3_last_insert_rowid(connection.Handle());
+            statement = Statement();
+            for (std::size_t i : set)
+                if (IsStreamedBlob(editValues_[i]) &&
+                    !WriteBlob(connection, schema, table, columns_[i].origin, key, editValues_[i].Bytes()))
+                    return std::nullopt;  // the savepoint rolls the statement back
+        }
+        if (savepoint) savepoint->Release();
+        return changes;
+    } catch (const SqliteFailure& failure) {
+        RaiseStatementError(failure, sql, kSource);
+    }
 }
 
 void RecordsetImpl::CancelUpdate(std::int32_t type) {

@@ -93,6 +93,8 @@ public:
     Variant CurrentValue(std::size_t column) const;
     // Sets a column of the record being edited or added.
     void SetCurrentValue(std::size_t column, const Variant& value);
+    // The same, taking over a byte array for a binary column instead of copying it.
+    void TakeCurrentValue(std::size_t column, Variant&& value);
     Variant ColumnDefault(std::size_t column) const;
     std::shared_ptr<Field> FieldAt(std::size_t column) const;
 
@@ -147,6 +149,26 @@ private:
     // Reads the current keyset row again; false when the row is gone.
     bool LoadRow(const Ref& r) const;
     void UpdateAnyLive();
+    void CheckColumnSettable(std::size_t column) const;
+    // The current record's value of a long binary column of the base table, read through a
+    // blob handle, when it is a blob of at least a megabyte; nothing otherwise.
+    std::optional<Variant> ReadLongBinary(std::size_t column) const;
+    // ReadLongBinary, failing with "Record is deleted." when the value is gone.
+    Variant LongBinaryOfCurrent(std::size_t column) const;
+    // Whether the row statement leaves a long value of this column out, for the blob handle
+    // to read: a long binary column of the base table.
+    bool LeavesOut(std::size_t column) const {
+        return columns_[column].writable && columns_[column].type == dbLongBinary;
+    }
+    // The statement that reads one row by its key; long blobs of the columns LeavesOut names
+    // read as Null, with one flag column each after the row's columns saying so.
+    std::string RowSqlLeavingLongBlobs() const;
+    // Runs the INSERT or UPDATE `sql` over the edit values of `set`; the number of rows it
+    // changed. With `streamBlobs`, long binary values are written after the statement
+    // through SQLite's incremental blob I/O; false then when a column cannot be written
+    // that way (an indexed or key column), with nothing changed.
+    std::optional<std::int64_t> RunUpdate(const std::string& sql, const std::vector<std::size_t>& set,
+                                          bool streamBlobs);
     std::optional<Ref> RefOfBookmark(const Variant& bookmark);
     bool RowMatches(const Ref& r, Statement& test);
     // The position of `key` in the keyset, reading the keyset on as far as it (nothing when
@@ -193,6 +215,9 @@ private:
     mutable std::vector<Variant> cache_;
     mutable Ref cacheRef_;
     mutable Stamp cacheStamp_;
+    // Columns whose long binary value the row read left out, to be read when asked for.
+    mutable std::vector<bool> cacheTaken_;
+    mutable std::string baseSchema_;  // the schema of the base table, once a blob handle needs it
 
     // Rows holding.
     std::vector<std::vector<Variant>> rows_;
