@@ -1,10 +1,13 @@
 #include "ui/QtProgressWindow.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QProgressBar>
 #include <QScreen>
 #include <QStatusBar>
+#include <QTimer>
+#include <QWindow>
 #include <algorithm>
 #include <filesystem>
 
@@ -21,6 +24,25 @@ constexpr int kClientHeight = 95;
 QColor ToQColor(TColor color) {
     const TColor rgb = ColorToRGB(color);
     return QColor(int(rgb & 0xFF), int((rgb >> 8) & 0xFF), int((rgb >> 16) & 0xFF));
+}
+
+// How long showing waits for the window system to expose a new window.
+constexpr qint64 kExposeWaitMs = 1000;
+
+// The run's first statement may hold the thread for a long time, and only the animation is
+// painted while it runs: a window exposed after it started would stay black. So showing waits,
+// briefly, until the window is exposed, and paints it whole.
+void PaintOnceExposed(QWidget& window) {
+    QWindow* handle = window.windowHandle();
+    if (!handle) return;
+    QElapsedTimer clock;
+    clock.start();
+    QTimer wake;  // ends each wait below even when no window event comes
+    wake.start(20);
+    while (!handle->isExposed() && clock.elapsed() < kExposeWaitMs)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    window.repaint();
+    QCoreApplication::processEvents();
 }
 
 }  // namespace
@@ -109,6 +131,7 @@ void QtProgressWindow::ShowWindow() {
                       area.y() + area.height() / 2 - kClientHeight / 2);
     }
     window_->show();
+    PaintOnceExposed(*window_);
 }
 
 void QtProgressWindow::CloseWindow() {

@@ -171,7 +171,7 @@ TEST_F(GuiRunTest, LongScriptShowsTheMovingAnimationAndClosesTheWindowAtTheEnd) 
     QImage first = Screenshot(window, "progress-1");
     ASSERT_FALSE(first.isNull());
     bool moved = false;
-    for (int i = 2; i <= 6 && !moved; ++i) {
+    for (int i = 2; i <= 15 && !moved; ++i) {
         std::this_thread::sleep_for(std::chrono::milliseconds(400));
         QImage later = Screenshot(window, "progress-" + std::to_string(i));
         moved = !later.isNull() && later.size() == first.size() && later != first;
