@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <string>
 
+#include "../common/BenchDatabase.h"
 #include "dao/DAODatabase.h"
 #include "dao/uvrxDataSet.h"
 #include "engine/ClassRegistry.h"
@@ -21,39 +22,20 @@ using namespace pavana;
 constexpr int kRecords = 10000;
 
 // One database of kRecords rows for the whole run.
-class Fixture {
-  public:
-    Fixture() {
-        path_ = (std::filesystem::temp_directory_path() /
-                 ("pavana-bench-log-" + std::to_string(::getpid()) + ".mdb"))
-                    .string();
+bench::BenchDatabase& Shared() {
+    static bench::BenchDatabase database("log", [](const std::string& path) {
         auto db = engine::ClassRegistry::Default()
                       .Create(engine::kDao35ClassId)
                       ->DefaultWorkspace()
-                      ->CreateDatabase(path_);
+                      ->CreateDatabase(path);
         db->Execute("CREATE TABLE curso (Codigo LONG PRIMARY KEY, Nome TEXT(40), Valor DOUBLE)");
         db->Execute("INSERT INTO curso VALUES (1, 'curso', 1.5)");
         for (int have = 1; have < kRecords; have *= 2)
             db->Execute("INSERT INTO curso SELECT TOP " + std::to_string(kRecords - have) +
                         " Codigo + " + std::to_string(have) + ", Nome, Valor FROM curso");
         db->Close();
-        database_.SetDatabaseName(path_);
-        database_.SetConnected(true);
-    }
-    ~Fixture() {
-        database_.Disconnect();
-        for (const char* suffix : {"", "-wal", "-shm"}) std::filesystem::remove(path_ + suffix);
-    }
-    TDAODatabase& Database() { return database_; }
-
-  private:
-    std::string path_;
-    TDAODatabase database_{nullptr};
-};
-
-Fixture& Shared() {
-    static Fixture fixture;
-    return fixture;
+    });
+    return database;
 }
 
 void EditEveryRecord(benchmark::State& state, bool track) {

@@ -13,6 +13,7 @@
 #include <memory>
 #include <string>
 
+#include "../common/BenchDatabase.h"
 #include "dao/DAODatabase.h"
 #include "dao/DAOQuery.h"
 #include "engine/ClassRegistry.h"
@@ -23,50 +24,30 @@ using namespace pavana;
 
 constexpr int kRows = 1000000;
 
-class Fixture {
-public:
-    Fixture() {
-        path_ = (std::filesystem::temp_directory_path() / ("pavana-bench-locate-" + std::to_string(::getpid()) + ".mdb"))
-                    .string();
-        {
-            auto db = engine::ClassRegistry::Default().Create(engine::kDao35ClassId)->DefaultWorkspace()->CreateDatabase(path_);
-            db->Execute("CREATE TABLE linhas (id COUNTER PRIMARY KEY, codigo LONG, valor LONG, nome TEXT(40))");
-            db->Close();
-        }
+bench::BenchDatabase& Shared() {
+    static bench::BenchDatabase database("locate", [](const std::string& path) {
+        auto db = engine::ClassRegistry::Default().Create(engine::kDao35ClassId)->DefaultWorkspace()->CreateDatabase(path);
+        db->Execute("CREATE TABLE linhas (id COUNTER PRIMARY KEY, codigo LONG, valor LONG, nome TEXT(40))");
+        db->Close();
         // Filled with SQLite directly: a million rows through the engine would only slow the setup.
         sqlite3* raw = nullptr;
-        sqlite3_open(path_.c_str(), &raw);
+        sqlite3_open(path.c_str(), &raw);
         sqlite3_exec(raw,
                      "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 1000000) "
                      "INSERT INTO linhas (id, codigo, valor, nome) SELECT i, i * 3, i * 7, 'linha ' || i FROM n;"
                      "CREATE INDEX linhas_codigo ON linhas (codigo);",
                      nullptr, nullptr, nullptr);
         sqlite3_close(raw);
-        database_.SetDatabaseName(path_);
-        database_.Connect();
-    }
-    ~Fixture() {
-        database_.Disconnect();
-        for (const char* suffix : {"", "-wal", "-shm"}) std::filesystem::remove(path_ + suffix);
-    }
-    std::unique_ptr<TDAOQuery> OpenQuery() {
-        auto query = std::make_unique<TDAOQuery>(nullptr);
-        query->SetDatabase(&database_);
-        query->SQL().SetText("SELECT * FROM linhas");
-        query->Open();
-        return query;
-    }
-    TDAODatabase& Database() { return database_; }
-    const std::string& Path() const { return path_; }
+    });
+    return database;
+}
 
-private:
-    std::string path_;
-    TDAODatabase database_{nullptr};
-};
-
-Fixture& Shared() {
-    static Fixture fixture;
-    return fixture;
+std::unique_ptr<TDAOQuery> OpenQuery() {
+    auto query = std::make_unique<TDAOQuery>(nullptr);
+    query->SetDatabase(&Shared().Database());
+    query->SQL().SetText("SELECT * FROM linhas");
+    query->Open();
+    return query;
 }
 
 // The row searched for in iteration `i`: one of the last 10,000.
@@ -80,7 +61,7 @@ void BM_LocateIndexedFresh(benchmark::State& state) {
     std::int64_t i = 0;
     for (auto _ : state) {
         state.PauseTiming();
-        auto query = Shared().OpenQuery();
+        auto query = OpenQuery();
         const int row = TargetRow(i++);
         state.ResumeTiming();
         const bool found = query->Locate("codigo", Variant(row * 3));
@@ -95,7 +76,7 @@ void BM_LocateIndexedFreshThenNext(benchmark::State& state) {
     std::int64_t i = 0;
     for (auto _ : state) {
         state.PauseTiming();
-        auto query = Shared().OpenQuery();
+        auto query = OpenQuery();
         const int row = TargetRow(i++);
         state.ResumeTiming();
         Check(query->Locate("codigo", Variant(row * 3)), *query, row, state);
@@ -106,7 +87,7 @@ void BM_LocateIndexedFreshThenNext(benchmark::State& state) {
 BENCHMARK(BM_LocateIndexedFreshThenNext)->Unit(benchmark::kMillisecond);
 
 void BM_LocateIndexedOpen(benchmark::State& state) {
-    auto query = Shared().OpenQuery();
+    auto query = OpenQuery();
     std::int64_t i = 0;
     for (auto _ : state) {
         const int row = TargetRow(i++);
@@ -119,7 +100,7 @@ void BM_LocateUnindexedFresh(benchmark::State& state) {
     std::int64_t i = 0;
     for (auto _ : state) {
         state.PauseTiming();
-        auto query = Shared().OpenQuery();
+        auto query = OpenQuery();
         const int row = TargetRow(i++);
         state.ResumeTiming();
         Check(query->Locate("valor", Variant(row * 7)), *query, row, state);

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "../common/BenchDatabase.h"
 #include "dao/DAODatabase.h"
 #include "dao/DAOQuery.h"
 #include "engine/ClassRegistry.h"
@@ -23,13 +24,10 @@ constexpr int kRows = 1000000;
 constexpr int kJumps = 10000;
 
 // One database for the whole run, filled once, and one connection to it.
-class Fixture {
-public:
-    Fixture() {
-        path_ = (std::filesystem::temp_directory_path() / ("pavana-bench-ds-" + std::to_string(::getpid()) + ".mdb"))
-                    .string();
+bench::BenchDatabase& Shared() {
+    static bench::BenchDatabase database("ds", [](const std::string& path) {
         auto engine = engine::ClassRegistry::Default().Create(engine::kDao35ClassId);
-        auto db = engine->DefaultWorkspace()->CreateDatabase(path_);
+        auto db = engine->DefaultWorkspace()->CreateDatabase(path);
         db->Execute("CREATE TABLE linhas (id COUNTER PRIMARY KEY, nome TEXT(40), valor DOUBLE, dia DATETIME)");
         db->Execute("INSERT INTO linhas (nome, valor, dia) VALUES ('linha', 1.5, #1/2/2000#)");
         while (db->OpenRecordset("linhas", Variant(engine::dbOpenTable))->RecordCount() < kRows)
@@ -38,24 +36,8 @@ public:
         db->Execute("DELETE FROM linhas WHERE id > " + std::to_string(kRows));
         db->Execute("UPDATE linhas SET nome = 'linha ' & id");
         db->Close();
-        database_.SetDatabaseName(path_);
-        database_.Connect();
-    }
-    ~Fixture() {
-        database_.Disconnect();
-        for (const char* suffix : {"", "-wal", "-shm"}) std::filesystem::remove(path_ + suffix);
-    }
-    TDAODatabase& Database() { return database_; }
-    const std::string& Path() const { return path_; }
-
-private:
-    std::string path_;
-    TDAODatabase database_{nullptr};
-};
-
-Fixture& Shared() {
-    static Fixture fixture;
-    return fixture;
+    });
+    return database;
 }
 
 void OpenAll(TDAOQuery& query) {
