@@ -351,12 +351,14 @@ void TDAODataset::FetchFieldValue(TRecordBuffer& buffer, int index, TFieldType t
     // A buffer without a record (bookmark 0) has nothing to fetch.
     const std::int32_t target = BufferBookmark(buffer);
     if (target == 0) return;
-    // Bookmarks are never 0: a 0 position is the cursor before the first or after the last.
-    const std::int32_t saved = recordset_->PositionKey();
-    if (saved == target) {
-        StoreEngineValue(buffer, index, type);
+    // Mostly the engine cursor stands on the buffer's record already: one call reads it.
+    Variant value;
+    if (recordset_->ReadAtPosition(target, index, value)) {
+        StoreEngineValue(buffer, index, type, value);
         return;
     }
+    // Bookmarks are never 0: a 0 position is the cursor before the first or after the last.
+    const std::int32_t saved = recordset_->PositionKey();
     const bool wasBOF = saved == 0 && recordset_->IsBOF();
     const bool wasEOF = saved == 0 && !wasBOF;
     GoToBookmark(target);
@@ -369,7 +371,8 @@ void TDAODataset::FetchFieldValue(TRecordBuffer& buffer, int index, TFieldType t
             GoToBookmark(saved);
     };
     try {
-        StoreEngineValue(buffer, index, type);
+        value = engineFields_[static_cast<std::size_t>(index)]->Value();
+        StoreEngineValue(buffer, index, type, value);
     } catch (...) {
         // The read failed (a deleted record, a lost connection): the cursor still goes back
         // where the window expects it, as far as it can.
@@ -383,18 +386,20 @@ void TDAODataset::FetchFieldValue(TRecordBuffer& buffer, int index, TFieldType t
     putBack();
 }
 
-void TDAODataset::StoreEngineValue(TRecordBuffer& buffer, int index, TFieldType type) {
+void TDAODataset::StoreEngineValue(TRecordBuffer& buffer, int index, TFieldType type, Variant& value) {
     if (OnFetchField) OnFetchField(index);
-    Variant value = engineFields_[static_cast<std::size_t>(index)]->Value();
-    std::uint8_t* header = buffer.Bytes.data() + fieldDescs_.Items(index).Offset;
+    const TDAOFieldDesc& desc = fieldDescs_.Items(index);
+    std::uint8_t* header = buffer.Bytes.data() + desc.Offset;
     header[shFetched] = 1;
     header[shPresent] = value.IsNull() ? 0 : 1;
     header[shModified] = 0;
+    if (value.IsNull()) return;
+    Variant& object = buffer.Objects[static_cast<std::size_t>(index)];
     // A blob or memo value becomes the slot's own without another copy.
-    if (!value.IsNull() && (type == ftBlob || type == ftMemo))
-        buffer.Objects[static_cast<std::size_t>(index)] = std::move(value);
-    else if (!value.IsNull())
-        EngineValueToSlot(value, Slot(buffer, index), type);
+    if (type == ftBlob || type == ftMemo)
+        object = std::move(value);
+    else
+        EngineValueToSlot(value, {header + kSlotHeaderSize, static_cast<std::size_t>(desc.DataSize), &object}, type);
 }
 
 TRecordBuffer* TDAODataset::StateBuffer() const {

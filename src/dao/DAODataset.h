@@ -236,8 +236,9 @@ private:
     // Reads field `index` of the buffer's record from the engine into its slot; the engine
     // cursor is taken to the record and back when it stands elsewhere.
     void FetchFieldValue(TRecordBuffer& buffer, int index, TFieldType type);
-    // Reads field `index` of the engine's current record into the slot of `buffer`.
-    void StoreEngineValue(TRecordBuffer& buffer, int index, TFieldType type);
+    // Puts `value`, read from the engine for field `index`, into the slot of `buffer`; a
+    // blob or memo value is moved there.
+    void StoreEngineValue(TRecordBuffer& buffer, int index, TFieldType type, Variant& value);
     // Sets the engine record's fields from the slots of `buffer` marked modified; the slots
     // whose blob value moved into the engine are added to `moved`.
     void WriteModifiedFields(TRecordBuffer& buffer, std::vector<int>& moved);

@@ -117,7 +117,7 @@ Variant ConvertedForSlot(const Variant& value, TFieldType type) {
 }
 
 bool NeedsConversion(const Variant& value, TFieldType type) {
-    return SlotVarType(type) != varEmpty && !FitsSlotAsItIs(value.VarType(), type);
+    return !FitsSlotAsItIs(value.VarType(), type) && SlotVarType(type) != varEmpty;
 }
 
 // Stores a value already of the slot's own kind (or Empty, which stores nothing).
@@ -129,7 +129,8 @@ void PutInSlotFormat(const Variant& value, const SlotData& data, TFieldType type
         case varDouble: Put(data, value.ToDouble()); break;
         case varCurrency: Put(data, static_cast<double>(value.ToCurrency().Scaled) / 10000.0); break;
         case varDate: {
-            const TTimeStamp stamp = DateTimeToTimeStamp(value.ToDateTime());
+            // A date as it comes is its day number.
+            const TTimeStamp stamp = DateTimeToTimeStamp(value.ToDouble());
             if (type == ftDate)
                 Put(data, stamp.Date);
             else if (type == ftTime)

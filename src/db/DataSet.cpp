@@ -321,17 +321,6 @@ void TDataSet::Resync(bool exact) {
     DataEvent(TDataEvent::deDataSetChange);
 }
 
-TRecordBuffer* TDataSet::ActiveBuffer() const {
-    switch (state_) {
-        case dsBrowse:
-            return recordCount_ > 0 ? buffers_[static_cast<std::size_t>(activeRecord_)].get() : nullptr;
-        case dsEdit:
-        case dsInsert: return buffers_[static_cast<std::size_t>(activeRecord_)].get();
-        case dsCalcFields: return calcBuffer_;
-        default: return nullptr;
-    }
-}
-
 void TDataSet::GetCalcFields(TRecordBuffer& buffer) {
     if (calcFieldsSize_ == 0) return;
     const TDataSetState saved = state_;
@@ -820,7 +809,8 @@ void TDataSet::DataEvent(TDataEvent event, TField* field) {
             field->Change();
         }
     }
-    if (disableCount_ > 0 && event != TDataEvent::deUpdateState) return;
+    if (dataSources_.empty() || (disableCount_ > 0 && event != TDataEvent::deUpdateState)) return;
+    // A source may leave the dataset while it is told.
     for (TDataSource* source : std::vector<TDataSource*>(dataSources_)) source->DataEvent(event, field);
 }
 

@@ -259,7 +259,16 @@ protected:
     virtual void SetRecNoValue(int) {}
 
     // The buffer field reads and writes go to in the current state (null when none).
-    TRecordBuffer* ActiveBuffer() const;
+    TRecordBuffer* ActiveBuffer() const {
+        switch (state_) {
+            case dsBrowse:
+                return recordCount_ > 0 ? buffers_[static_cast<std::size_t>(activeRecord_)].get() : nullptr;
+            case dsEdit:
+            case dsInsert: return buffers_[static_cast<std::size_t>(activeRecord_)].get();
+            case dsCalcFields: return calcBuffer_;
+            default: return nullptr;
+        }
+    }
     TRecordBuffer* CalcBuffer() const { return calcBuffer_; }
     // Bytes of the calculated-field area (1 flag byte plus the data of each calculated field).
     std::size_t CalcFieldsSize() const { return calcFieldsSize_; }

@@ -134,6 +134,15 @@ public:
     // BookmarkKey() of the current record, or 0 when the cursor stands before the first or
     // after the last record: in one call what IsBOF, IsEOF and BookmarkKey tell.
     virtual std::int32_t PositionKey() const { return IsBOF() || IsEOF() ? 0 : BookmarkKey(); }
+    // Reads field `index` (by position, as GetFields) of the current record into `value`
+    // when PositionKey() is `positionKey`; false, with no field read and `value` untouched,
+    // when the cursor stands elsewhere. One call where a reader would otherwise ask
+    // PositionKey and then Value.
+    virtual bool ReadAtPosition(std::int32_t positionKey, std::int32_t index, Variant& value) const {
+        if (PositionKey() != positionKey) return false;
+        value = GetFields()->Item(index)->Value();
+        return true;
+    }
     virtual void SetBookmark(const Variant& bookmark) = 0;
     virtual Variant LastModified() const = 0;
 

@@ -371,33 +371,6 @@ bool ScanTime(Scanner& sc, const FormatSettings& s, TDateTime& out) {
 
 }  // namespace
 
-TTimeStamp DateTimeToTimeStamp(TDateTime value) {
-    double whole = std::trunc(value);
-    auto msecs = static_cast<std::int64_t>(std::llround(std::fabs(value - whole) * kMSecsPerDay));
-    auto day = static_cast<std::int64_t>(whole);
-    if (msecs >= kMSecsPerDay) {
-        msecs -= kMSecsPerDay;
-        day += value < 0 ? -1 : 1;
-    }
-    return {static_cast<std::int32_t>(msecs), static_cast<std::int32_t>(day + kDateDelta)};
-}
-
-TDateTime TimeStampToDateTime(const TTimeStamp& stamp) {
-    double days = static_cast<double>(stamp.Date) - kDateDelta;
-    double time = static_cast<double>(stamp.Time) / kMSecsPerDay;
-    return days >= 0 ? days + time : days - time;
-}
-
-double TimeStampToMSecs(const TTimeStamp& stamp) {
-    return static_cast<double>(stamp.Date) * kMSecsPerDay + stamp.Time;
-}
-
-TTimeStamp MSecsToTimeStamp(double msecs) {
-    auto total = static_cast<std::int64_t>(std::llround(msecs));
-    return {static_cast<std::int32_t>(total % kMSecsPerDay),
-            static_cast<std::int32_t>(total / kMSecsPerDay)};
-}
-
 bool IsLeapYear(int year) { return year % 4 == 0 && (year % 100 != 0 || year % 400 == 0); }
 
 int DaysInMonth(int year, int month) {

@@ -12,6 +12,7 @@
 // ("Invalid argument to date encode", "'%s' is not a valid date", ...).
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -32,11 +33,33 @@ struct TTimeStamp {
 inline constexpr std::int32_t kDateDelta = 693594;        // day number of TDateTime 0
 inline constexpr std::int32_t kMSecsPerDay = 86'400'000;
 
-TTimeStamp DateTimeToTimeStamp(TDateTime value);
-TDateTime TimeStampToDateTime(const TTimeStamp& stamp);
+// The stamp conversions are inline: every date a dataset reads goes through two of them.
+inline TTimeStamp DateTimeToTimeStamp(TDateTime value) {
+    const double whole = std::trunc(value);
+    auto msecs = static_cast<std::int64_t>(std::llround(std::fabs(value - whole) * kMSecsPerDay));
+    auto day = static_cast<std::int64_t>(whole);
+    if (msecs >= kMSecsPerDay) {
+        msecs -= kMSecsPerDay;
+        day += value < 0 ? -1 : 1;
+    }
+    return {static_cast<std::int32_t>(msecs), static_cast<std::int32_t>(day + kDateDelta)};
+}
+
+inline TDateTime TimeStampToDateTime(const TTimeStamp& stamp) {
+    const double days = static_cast<double>(stamp.Date) - kDateDelta;
+    const double time = static_cast<double>(stamp.Time) / kMSecsPerDay;
+    return days >= 0 ? days + time : days - time;
+}
+
 // A time stamp as one number: Date × 86 400 000 + Time.
-double TimeStampToMSecs(const TTimeStamp& stamp);
-TTimeStamp MSecsToTimeStamp(double msecs);
+inline double TimeStampToMSecs(const TTimeStamp& stamp) {
+    return static_cast<double>(stamp.Date) * kMSecsPerDay + stamp.Time;
+}
+
+inline TTimeStamp MSecsToTimeStamp(double msecs) {
+    const auto total = static_cast<std::int64_t>(std::llround(msecs));
+    return {static_cast<std::int32_t>(total % kMSecsPerDay), static_cast<std::int32_t>(total / kMSecsPerDay)};
+}
 
 bool IsLeapYear(int year);
 int DaysInMonth(int year, int month);

@@ -155,12 +155,17 @@ FormatSettings FormatSettings::FromLocale(const std::string& localeName) {
     return FromLocales(localeName, localeName);
 }
 
-const FormatSettings& FormatSettings::Current() {
+const FormatSettings& FormatSettings::FirstCurrent() {
     auto& slot = CurrentSlot();
     if (!slot) slot = FromEnvironment();
+    current_ = &*slot;
     return *slot;
 }
 
-void FormatSettings::SetCurrent(FormatSettings settings) { CurrentSlot() = std::move(settings); }
+void FormatSettings::SetCurrent(FormatSettings settings) {
+    auto& slot = CurrentSlot();
+    slot = std::move(settings);
+    current_ = &*slot;
+}
 
 }  // namespace pavana

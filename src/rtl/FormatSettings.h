@@ -39,9 +39,14 @@ struct FormatSettings {
     // Settings for a named locale ("pt_BR.UTF-8"); `Invariant()` when it cannot be loaded.
     static FormatSettings FromLocale(const std::string& localeName);
 
-    // The process-wide instance (initialised by `FromEnvironment` on first use).
-    static const FormatSettings& Current();
+    // The process-wide instance (initialised by `FromEnvironment` on first use). Every
+    // conversion asks for it, so after the first call it costs a load and a test.
+    static const FormatSettings& Current() { return current_ != nullptr ? *current_ : FirstCurrent(); }
     static void SetCurrent(FormatSettings settings);
+
+private:
+    static const FormatSettings& FirstCurrent();
+    static inline const FormatSettings* current_ = nullptr;
 };
 
 }  // namespace pavana

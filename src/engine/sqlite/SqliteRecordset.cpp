@@ -355,7 +355,8 @@ bool RecordsetImpl::StepScan() {
                 const std::int64_t key = sqlite3_column_int64(st, static_cast<int>(columns_.size()));
                 // Rows changed while the scan runs may come again (an updated row moving in an
                 // index, a row added through this recordset): from then on each key is kept once.
-                if (!deduplicate_ && sqlite3_total_changes64(Live().Handle()) != scanStartChanges_) {
+                const std::int64_t changes = sqlite3_total_changes64(Live().Handle());
+                if (!deduplicate_ && changes != scanStartChanges_) {
                     deduplicate_ = true;
                     seen_.insert(keys_.begin(), keys_.end());
                     seen_.insert(added_.begin(), added_.end());
@@ -363,7 +364,7 @@ bool RecordsetImpl::StepScan() {
                 if (deduplicate_ && !seen_.insert(key).second) continue;
                 keys_.push_back(key);
                 scanHolds_ = Ref{false, static_cast<std::int64_t>(keys_.size()) - 1};
-                scanChanges_ = sqlite3_total_changes64(Live().Handle());
+                scanChanges_ = changes;
             } else {
                 std::vector<Variant> row;
                 row.reserve(columns_.size());
@@ -402,7 +403,7 @@ bool RecordsetImpl::Exists(const Ref& r) {
 }
 
 bool RecordsetImpl::IsDeleted(const Ref& r) const {
-    return holding_ == Holding::Keyset && !deletedKeys_.empty() && deletedKeys_.count(KeyOf(r)) != 0;
+    return !deletedKeys_.empty() && holding_ == Holding::Keyset && deletedKeys_.count(KeyOf(r)) != 0;
 }
 
 std::optional<RecordsetImpl::Ref> RecordsetImpl::NextLive(std::optional<Ref> from) {
@@ -586,6 +587,14 @@ std::int32_t RecordsetImpl::PositionKey() const {
     if (at_ != At::OnRecord) return 0;
     if (IsDeleted(current_)) RecordDeleted();
     return static_cast<std::int32_t>(MarkOf(current_.added, current_.sought, current_.index));
+}
+
+bool RecordsetImpl::ReadAtPosition(std::int32_t positionKey, std::int32_t index, Variant& value) const {
+    if (RecordsetImpl::PositionKey() != positionKey) return false;
+    if (index < 0 || static_cast<std::size_t>(index) >= columns_.size())
+        RaiseEngineError(jetItemNotFound, "Item not found in this collection.", kSource);
+    value = CurrentValue(static_cast<std::size_t>(index));
+    return true;
 }
 
 std::optional<RecordsetImpl::Ref> RecordsetImpl::RefOfBookmark(const Variant& bookmark) {

@@ -23,6 +23,7 @@
 // Jet does. Every failure raises EOleException with Jet's number and message.
 #pragma once
 
+#include <deque>
 #include <memory>
 #include <optional>
 #include <string>
@@ -64,6 +65,7 @@ public:
     Variant Bookmark() const override;
     std::int32_t BookmarkKey() const override;
     std::int32_t PositionKey() const override;
+    bool ReadAtPosition(std::int32_t positionKey, std::int32_t index, Variant& value) const override;
     void SetBookmark(const Variant& bookmark) override;
     Variant LastModified() const override;
 
@@ -206,8 +208,8 @@ private:
     // and SQLite scans the table itself.
     bool keyOrder_ = false;
 
-    // Keyset holding.
-    std::vector<std::int64_t> keys_;
+    // Keyset holding. The keys grow in blocks: a long scan never moves those it has.
+    std::deque<std::int64_t> keys_;
     std::vector<std::int64_t> added_;
     std::vector<std::int64_t> sought_;  // keys FindFirst found before the keyset reached them
     std::unordered_set<std::int64_t> deletedKeys_;  // deleted through this recordset
