@@ -52,9 +52,8 @@ public:
                      DateClassifier& dates)
         : ResultColumnAnalysis(parameters, declaredType), dates_(dates) {}
 
-    Verdict OfExpression(const Expr& e, const Scope& scope) override;
-
 private:
+    Verdict OfExpression(const Expr& e, const Scope& scope) override;
     Verdict OfType(std::int32_t type) override {
         switch (type) {
             case dbBoolean:
@@ -83,6 +82,7 @@ public:
     DateClassifier(const std::vector<dialect::ast::Parameter>& parameters, const DeclaredColumnType& declaredType)
         : ResultColumnAnalysis(parameters, declaredType), numbers_(parameters, declaredType, *this) {}
 
+private:
     Verdict OfExpression(const Expr& e, const Scope& scope) override {
         using K = Expr::Kind;
         switch (e.kind) {
@@ -97,7 +97,6 @@ public:
         }
     }
 
-private:
     Verdict OfType(std::int32_t type) override { return type == dbDate ? Verdict::Yes : Verdict::No; }
 
     // A date moved by a number of days stays a date; the difference of two dates is a number.
@@ -106,7 +105,7 @@ private:
         const Expr& a = *e.args[0];
         const Expr& b = *e.args[1];
         auto moved = [&](const Expr& date, const Expr& days) {
-            return OfExpression(date, scope) == Verdict::Yes && numbers_.OfExpression(days, scope) != Verdict::No;
+            return Of(date, scope) == Verdict::Yes && numbers_.Of(days, scope) != Verdict::No;
         };
         if (e.op == "+" && (moved(a, b) || moved(b, a))) return Verdict::Yes;
         if (e.op == "-" && moved(a, b)) return Verdict::Yes;
@@ -121,8 +120,8 @@ private:
         if (OneOf(f->jetName, kDateResults)) return Verdict::Yes;
         static constexpr const char* kDateOfArgument[] = {"CVar", "Min", "Max", "First", "Last"};
         if (OneOf(f->jetName, kDateOfArgument))
-            return e.args.size() == 1 ? OfExpression(*e.args[0], scope) : Verdict::No;
-        return OfChoice(e, f->jetName, [&](const Expr& x) { return OfExpression(x, scope); }).value_or(Verdict::No);
+            return e.args.size() == 1 ? Of(*e.args[0], scope) : Verdict::No;
+        return OfChoice(e, f->jetName, [&](const Expr& x) { return Of(x, scope); }).value_or(Verdict::No);
     }
 
     NumberClassifier numbers_;
@@ -146,7 +145,7 @@ Verdict NumberClassifier::OfExpression(const Expr& e, const Scope& scope) {
         case K::Parameter: return OfParameter(e);
         case K::Unary:
             if (e.op == "NOT") return Verdict::Yes;
-            return e.args.size() == 1 ? OfExpression(*e.args[0], scope) : Verdict::No;
+            return e.args.size() == 1 ? Of(*e.args[0], scope) : Verdict::No;
         case K::Binary: return OfBinary(e, scope);
         case K::Subquery: return e.query != nullptr ? OfQuery(*e.query, 1)[0] : Verdict::No;
         case K::Function: return OfFunction(e, scope);
@@ -161,10 +160,10 @@ Verdict NumberClassifier::OfBinary(const Expr& e, const Scope& scope) {
     if (OneOf(e.op.c_str(), kAlwaysNumbers)) return Verdict::Yes;
     const Expr& a = *e.args[0];
     const Expr& b = *e.args[1];
-    if (e.op == "-" && dates_.OfExpression(a, scope) == Verdict::Yes && dates_.OfExpression(b, scope) == Verdict::Yes)
+    if (e.op == "-" && dates_.Of(a, scope) == Verdict::Yes && dates_.Of(b, scope) == Verdict::Yes)
         return Verdict::Yes;
     if (e.op == "+" || e.op == "-" || e.op == "*" || e.op == "/" || e.op == "^")
-        return Either(OfExpression(a, scope), OfExpression(b, scope));
+        return Either(Of(a, scope), Of(b, scope));
     return Verdict::No;
 }
 
@@ -183,8 +182,8 @@ Verdict NumberClassifier::OfFunction(const Expr& e, const Scope& scope) {
     static constexpr const char* kNumberOfArgument[] = {"Abs", "Int", "Fix",   "Round", "Sum", "Avg",
                                                         "Min", "Max", "First", "Last",  "CVar"};
     if (OneOf(f->jetName, kNumberOfArgument))
-        return !e.args.empty() ? OfExpression(*e.args[0], scope) : Verdict::No;
-    return OfChoice(e, f->jetName, [&](const Expr& x) { return OfExpression(x, scope); }).value_or(Verdict::No);
+        return !e.args.empty() ? Of(*e.args[0], scope) : Verdict::No;
+    return OfChoice(e, f->jetName, [&](const Expr& x) { return Of(x, scope); }).value_or(Verdict::No);
 }
 
 }  // namespace

@@ -67,13 +67,13 @@ std::vector<Verdict> ResultColumnAnalysis::OfCore(const SelectCore& core, std::s
         if (items[i].expr->kind == Expr::Kind::Star) stars.push_back(i);
     std::vector<Verdict> verdicts(count, Verdict::No);
     if (stars.empty()) {
-        for (std::size_t i = 0; i < items.size() && i < count; ++i) verdicts[i] = OfExpression(*items[i].expr, scope);
+        for (std::size_t i = 0; i < items.size() && i < count; ++i) verdicts[i] = Of(*items[i].expr, scope);
         return verdicts;
     }
     if (items.size() - stars.size() > count) return verdicts;
-    for (std::size_t i = 0; i < stars.front(); ++i) verdicts[i] = OfExpression(*items[i].expr, scope);
+    for (std::size_t i = 0; i < stars.front(); ++i) verdicts[i] = Of(*items[i].expr, scope);
     for (std::size_t i = stars.back() + 1; i < items.size(); ++i)
-        verdicts[count - (items.size() - i)] = OfExpression(*items[i].expr, scope);
+        verdicts[count - (items.size() - i)] = Of(*items[i].expr, scope);
     if (stars.size() == 1) {
         const Expr& star = *items[stars.front()].expr;
         const Source* only = nullptr;
@@ -86,6 +86,13 @@ std::vector<Verdict> ResultColumnAnalysis::OfCore(const SelectCore& core, std::s
         }
     }
     return verdicts;
+}
+
+Verdict ResultColumnAnalysis::Of(const Expr& e, const Scope& scope) {
+    if (const auto known = judged_.find(&e); known != judged_.end()) return known->second;
+    const Verdict verdict = OfExpression(e, scope);
+    judged_.emplace(&e, verdict);
+    return verdict;
 }
 
 Verdict ResultColumnAnalysis::OfColumn(const Expr& e, const Scope& scope) {
@@ -114,7 +121,7 @@ std::optional<Verdict> ResultColumnAnalysis::OfDerivedColumn(const Query& derive
         const Expr& e = *item.expr;
         const bool named = item.alias.empty() ? e.kind == Expr::Kind::Column && SameName(e.name, name)
                                               : SameName(item.alias, name);
-        if (named) return OfExpression(e, ScopeOf(core));
+        if (named) return Of(e, ScopeOf(core));
     }
     return std::nullopt;
 }

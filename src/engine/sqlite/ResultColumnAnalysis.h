@@ -14,6 +14,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "engine/dialect/Ast.h"
@@ -41,6 +42,15 @@ Verdict Either(Verdict a, Verdict b);
 // declared-type lookup are borrowed and must outlive the analysis.
 class ResultColumnAnalysis {
 public:
+    // A name a column reference may be qualified with: a table of the FROM clause (under its
+    // alias when it has one) or a derived table.
+    struct Source {
+        std::string name;
+        std::string table;
+        const dialect::ast::Query* derived = nullptr;
+    };
+    using Scope = std::vector<Source>;
+
     ResultColumnAnalysis(const std::vector<dialect::ast::Parameter>& parameters, const DeclaredColumnType& declaredType)
         : parameters_(parameters), declaredType_(declaredType) {}
     virtual ~ResultColumnAnalysis() = default;
@@ -52,18 +62,13 @@ public:
     // tell about (the expansion of a `*` over a table) is No.
     std::vector<Verdict> OfQuery(const dialect::ast::Query& query, std::size_t count);
 
-protected:
-    // A name a column reference may be qualified with: a table of the FROM clause (under its
-    // alias when it has one) or a derived table.
-    struct Source {
-        std::string name;
-        std::string table;
-        const dialect::ast::Query* derived = nullptr;
-    };
-    using Scope = std::vector<Source>;
-
-
     // The verdict of expression `e`, whose column references name the sources of `scope`.
+    // Each expression is judged once (its sources are those of its own place in the tree),
+    // so analyses that ask each other about the same operands stay linear in the tree.
+    Verdict Of(const dialect::ast::Expr& e, const Scope& scope);
+
+protected:
+    // Judges expression `e`, asking Of about its operands.
     virtual Verdict OfExpression(const dialect::ast::Expr& e, const Scope& scope) = 0;
     // The verdict of a table column or a parameter declared with field type `type`.
     virtual Verdict OfType(std::int32_t type) = 0;
@@ -82,6 +87,7 @@ private:
 
     const std::vector<dialect::ast::Parameter>& parameters_;
     const DeclaredColumnType& declaredType_;
+    std::unordered_map<const dialect::ast::Expr*, Verdict> judged_;
 };
 
 }  // namespace pavana::engine::sqlite
