@@ -353,30 +353,23 @@ void TDAODataset::FetchFieldValue(TRecordBuffer& buffer, int index, TFieldType t
     if (target == 0) return;
     // Bookmarks are never 0: a 0 position is the cursor before the first or after the last.
     const std::int32_t saved = recordset_->PositionKey();
+    if (saved == target) {
+        StoreEngineValue(buffer, index, type);
+        return;
+    }
     const bool wasBOF = saved == 0 && recordset_->IsBOF();
     const bool wasEOF = saved == 0 && !wasBOF;
-    const bool moved = saved != target;
-    if (moved) GoToBookmark(target);
+    GoToBookmark(target);
     auto putBack = [&] {
         if (wasBOF)
             InternalFirst();
         else if (wasEOF)
             InternalLast();
-        else if (moved)
+        else
             GoToBookmark(saved);
     };
     try {
-        if (OnFetchField) OnFetchField(index);
-        Variant value = engineFields_[static_cast<std::size_t>(index)]->Value();
-        std::uint8_t* header = buffer.Bytes.data() + fieldDescs_.Items(index).Offset;
-        header[shFetched] = 1;
-        header[shPresent] = value.IsNull() ? 0 : 1;
-        header[shModified] = 0;
-        // A blob or memo value becomes the slot's own without another copy.
-        if (!value.IsNull() && (type == ftBlob || type == ftMemo))
-            buffer.Objects[static_cast<std::size_t>(index)] = std::move(value);
-        else if (!value.IsNull())
-            EngineValueToSlot(value, Slot(buffer, index), type);
+        StoreEngineValue(buffer, index, type);
     } catch (...) {
         // The read failed (a deleted record, a lost connection): the cursor still goes back
         // where the window expects it, as far as it can.
@@ -388,6 +381,20 @@ void TDAODataset::FetchFieldValue(TRecordBuffer& buffer, int index, TFieldType t
         throw;
     }
     putBack();
+}
+
+void TDAODataset::StoreEngineValue(TRecordBuffer& buffer, int index, TFieldType type) {
+    if (OnFetchField) OnFetchField(index);
+    Variant value = engineFields_[static_cast<std::size_t>(index)]->Value();
+    std::uint8_t* header = buffer.Bytes.data() + fieldDescs_.Items(index).Offset;
+    header[shFetched] = 1;
+    header[shPresent] = value.IsNull() ? 0 : 1;
+    header[shModified] = 0;
+    // A blob or memo value becomes the slot's own without another copy.
+    if (!value.IsNull() && (type == ftBlob || type == ftMemo))
+        buffer.Objects[static_cast<std::size_t>(index)] = std::move(value);
+    else if (!value.IsNull())
+        EngineValueToSlot(value, Slot(buffer, index), type);
 }
 
 TRecordBuffer* TDAODataset::StateBuffer() const {

@@ -233,7 +233,11 @@ private:
     void DescribeFields();
     // Fills `buffer` as the fetched record of `bookmark`; 0 (no record) answers `atEnd`.
     TGetResult FillFetched(TRecordBuffer& buffer, std::int32_t bookmark, TGetResult atEnd);
+    // Reads field `index` of the buffer's record from the engine into its slot; the engine
+    // cursor is taken to the record and back when it stands elsewhere.
     void FetchFieldValue(TRecordBuffer& buffer, int index, TFieldType type);
+    // Reads field `index` of the engine's current record into the slot of `buffer`.
+    void StoreEngineValue(TRecordBuffer& buffer, int index, TFieldType type);
     // Sets the engine record's fields from the slots of `buffer` marked modified; the slots
     // whose blob value moved into the engine are added to `moved`.
     void WriteModifiedFields(TRecordBuffer& buffer, std::vector<int>& moved);

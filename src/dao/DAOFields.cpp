@@ -120,6 +120,37 @@ bool NeedsConversion(const Variant& value, TFieldType type) {
     return SlotVarType(type) != varEmpty && !FitsSlotAsItIs(value.VarType(), type);
 }
 
+// Stores a value already of the slot's own kind (or Empty, which stores nothing).
+void PutInSlotFormat(const Variant& value, const SlotData& data, TFieldType type) {
+    switch (value.VarType()) {
+        case varSmallint: Put(data, static_cast<std::int16_t>(value.ToInteger())); break;
+        case varInteger: Put(data, value.ToInteger()); break;
+        case varSingle:
+        case varDouble: Put(data, value.ToDouble()); break;
+        case varCurrency: Put(data, static_cast<double>(value.ToCurrency().Scaled) / 10000.0); break;
+        case varDate: {
+            const TTimeStamp stamp = DateTimeToTimeStamp(value.ToDateTime());
+            if (type == ftDate)
+                Put(data, stamp.Date);
+            else if (type == ftTime)
+                Put(data, stamp.Time);
+            else
+                Put(data, TimeStampToMSecs(stamp));
+            break;
+        }
+        case varOleStr:
+        case varString: PutText(data, value.Text()); break;
+        case varBoolean: Put<std::int16_t>(data, value.ToBoolean() ? -1 : 0); break;
+        // A signed byte keeps its sign: −1 is −1 in the 16-bit slot, not 255.
+        case varShortInt: Put(data, static_cast<std::int16_t>(value.ToInteger())); break;
+        case varByte: Put(data, static_cast<std::uint16_t>(value.ToInteger())); break;
+        case varWord: Put(data, static_cast<std::uint16_t>(value.ToInteger())); break;
+        case varLongWord: Put(data, static_cast<std::uint32_t>(value.ToInt64())); break;
+        case varInt64: Put(data, value.ToInt64()); break;
+        default: break;
+    }
+}
+
 }  // namespace
 
 TDAOFieldDesc& TDAOFieldDescs::Add(std::int32_t daoType, std::int32_t size, std::int32_t offset,
@@ -181,36 +212,10 @@ void EngineValueToSlot(const Variant& given, const SlotData& data, TFieldType ty
         std::memcpy(out, bytes.data(), std::min(bytes.size(), room));
         return;
     }
-    const bool convert = NeedsConversion(given, type);
-    const Variant converted = convert ? ConvertedForSlot(given, type) : Variant();
-    const Variant& value = convert ? converted : given;
-    switch (value.VarType()) {
-        case varSmallint: Put(data, static_cast<std::int16_t>(value.ToInteger())); break;
-        case varInteger: Put(data, value.ToInteger()); break;
-        case varSingle:
-        case varDouble: Put(data, value.ToDouble()); break;
-        case varCurrency: Put(data, static_cast<double>(value.ToCurrency().Scaled) / 10000.0); break;
-        case varDate: {
-            const TTimeStamp stamp = DateTimeToTimeStamp(value.ToDateTime());
-            if (type == ftDate)
-                Put(data, stamp.Date);
-            else if (type == ftTime)
-                Put(data, stamp.Time);
-            else
-                Put(data, TimeStampToMSecs(stamp));
-            break;
-        }
-        case varOleStr:
-        case varString: PutText(data, value.ToString()); break;
-        case varBoolean: Put<std::int16_t>(data, value.ToBoolean() ? -1 : 0); break;
-        // A signed byte keeps its sign: −1 is −1 in the 16-bit slot, not 255.
-        case varShortInt: Put(data, static_cast<std::int16_t>(value.ToInteger())); break;
-        case varByte: Put(data, static_cast<std::uint16_t>(value.ToInteger())); break;
-        case varWord: Put(data, static_cast<std::uint16_t>(value.ToInteger())); break;
-        case varLongWord: Put(data, static_cast<std::uint32_t>(value.ToInt64())); break;
-        case varInt64: Put(data, value.ToInt64()); break;
-        default: break;
-    }
+    if (NeedsConversion(given, type))
+        PutInSlotFormat(ConvertedForSlot(given, type), data, type);
+    else
+        PutInSlotFormat(given, data, type);
 }
 
 Variant SlotToEngineValue(const SlotData& data, TFieldType type, int declaredSize) {

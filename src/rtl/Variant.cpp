@@ -362,6 +362,11 @@ const std::vector<std::uint8_t>& Variant::Bytes() const {
     return std::get<std::vector<std::uint8_t>>(value_);
 }
 
+const std::string& Variant::Text() const {
+    if (!IsText()) CannotConvert(varOleStr);
+    return std::get<std::string>(value_);
+}
+
 std::vector<std::uint8_t>& Variant::MutableBytes() {
     if (!IsByteArray()) CannotConvert(varArray | varByte);
     return std::get<std::vector<std::uint8_t>>(value_);

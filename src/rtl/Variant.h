@@ -114,6 +114,7 @@ public:
     TDateTime ToDateTime(const FormatSettings& settings = FormatSettings::Current()) const;
     std::int32_t ErrorCode() const;  // varError only
     const std::vector<std::uint8_t>& Bytes() const;  // byte arrays only
+    const std::string& Text() const;                 // texts only
     // The bytes of a byte array, or the characters of a text, in place: for code that fills
     // a large value without copying it. Raise EVariantError for values of other types.
     std::vector<std::uint8_t>& MutableBytes();
