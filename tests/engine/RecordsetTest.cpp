@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -408,6 +409,35 @@ TEST_F(RecordsetTest, OptionsShapeTheRecordset) {
 TEST_F(RecordsetTest, UnknownNamesFailInsteadOfReadingAsText) {
     EXPECT_EQ(NumberOf([&] { db_->Execute("UPDATE aluno SET nome = [apelido]"); }), 3061);
     EXPECT_EQ(Names(Open("SELECT nome FROM aluno ORDER BY id")), "Ana Bruno Carla ");
+}
+
+// A parameter declared as a date, and a date column that holds the text form other programs
+// write, give dates also through expressions.
+TEST_F(RecordsetTest, ExpressionsOfDatesReadAsDates) {
+    auto q = db_->CreateQueryDef("", "PARAMETERS [dia] DATETIME; SELECT [dia] + 1 AS seguinte, nome FROM aluno");
+    q->GetParameters()->Item(0)->SetValue(Variant("1/31/2024"));
+    auto withParameter = q->OpenRecordset();
+    EXPECT_EQ(withParameter->GetFields()->Item(0)->Type(), dbDate);
+    EXPECT_EQ(Value(withParameter, "seguinte"), Variant::FromDate(45323.0));
+
+    db_->Close();
+    sqlite3* raw = nullptr;
+    ASSERT_EQ(sqlite3_open((dir_ / "r.mdb").string().c_str(), &raw), SQLITE_OK);
+    const char* outside = "CREATE TABLE fora (id INTEGER, quando DATETIME);"
+                          "INSERT INTO fora VALUES (1, '2024-01-31 08:30'), (2, '2023-12-25'), (3, NULL)";
+    const int rc = sqlite3_exec(raw, outside, nullptr, nullptr, nullptr);
+    sqlite3_close(raw);
+    ASSERT_EQ(rc, SQLITE_OK);
+    db_ = engine_->OpenDatabase((dir_ / "r.mdb").string());
+    auto rs = Open("SELECT Max(quando) AS ultimo, IIf(id > 1, quando, Null) AS talvez FROM fora GROUP BY id ORDER BY id",
+                   dbOpenSnapshot);
+    EXPECT_EQ(rs->GetFields()->Item(0)->Type(), dbDate);
+    EXPECT_EQ(rs->GetFields()->Item(1)->Type(), dbDate);
+    EXPECT_EQ(Value(rs, "ultimo"), Variant::FromDate(45322.0 + 8.5 / 24));
+    EXPECT_TRUE(Value(rs, "talvez").IsNull());
+    rs->MoveNext();
+    EXPECT_EQ(Value(rs, "ultimo").VarType(), varDate);
+    EXPECT_EQ(Value(rs, "talvez"), Variant::FromDate(45285.0));
 }
 
 TEST_F(RecordsetTest, ClosedDatabaseInvalidatesItsRecordsets) {

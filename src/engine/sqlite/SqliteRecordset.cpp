@@ -10,6 +10,7 @@
 #include "engine/sqlite/QuoteIdentifier.h"
 #include "engine/sqlite/Columns.h"
 #include "engine/sqlite/SqliteErrors.h"
+#include "engine/sqlite/DateColumns.h"
 #include "engine/sqlite/WholeNumberColumns.h"
 
 namespace pavana::engine::sqlite {
@@ -294,16 +295,29 @@ void RecordsetImpl::DescribeColumns() {
                      strcasecmp(c.table.c_str(), source_->BaseTable().c_str()) == 0;
         columns_.push_back(std::move(c));
     }
-    MarkWholeNumberColumns();
+    TypeExpressionColumns();
     ReadColumnMetadata();
 }
 
-void RecordsetImpl::MarkWholeNumberColumns() {
+// A date column is typed at once, whatever storage class its values have (a whole day may be
+// an INTEGER, a date from another program text); the others wait for their first value.
+void RecordsetImpl::TypeExpressionColumns() {
     bool anyUntyped = false;
     for (const ColumnInfo& c : columns_) anyUntyped = anyUntyped || c.type == 0;
     if (!anyUntyped) return;
-    const std::vector<bool> whole = WholeNumberColumns(source_->Parsed(), columns_.size(), DeclaredTypesOf(Live().Handle()));
-    for (std::size_t i = 0; i < columns_.size(); ++i) columns_[i].wholeNumbers = whole[i];
+    const dialect::ast::Statement& statement = source_->Parsed();
+    const DeclaredColumnType declaredType = DeclaredTypesOf(Live().Handle());
+    const std::vector<bool> dates = DateColumns(statement, columns_.size(), declaredType);
+    const std::vector<bool> whole = WholeNumberColumns(statement, columns_.size(), declaredType);
+    for (std::size_t i = 0; i < columns_.size(); ++i) {
+        ColumnInfo& c = columns_[i];
+        if (c.type != 0) continue;
+        if (dates[i]) {
+            c.type = dbDate;
+            c.size = 8;
+        }
+        c.wholeNumbers = whole[i];
+    }
 }
 
 // Default texts and zero-length rules of the columns that come from tables the engine made.

@@ -122,8 +122,9 @@ private:
     void Start(std::int32_t options);
     void DescribeColumns();
     void ReadColumnMetadata();
-    // Marks the expression columns known to give only whole numbers (see WholeNumberColumns).
-    void MarkWholeNumberColumns();
+    // Types the expression columns known to give only dates (see DateColumns) and marks those
+    // known to give only whole numbers (see WholeNumberColumns).
+    void TypeExpressionColumns();
     void CheckOpen() const;
     void CheckScrollable() const;
     void CheckUpdatable() const;

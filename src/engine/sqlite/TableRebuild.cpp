@@ -13,6 +13,7 @@
 #include "engine/sqlite/Columns.h"
 #include "engine/sqlite/QuoteIdentifier.h"
 #include "engine/sqlite/SqliteErrors.h"
+#include "engine/sqlite/DateColumns.h"
 #include "engine/sqlite/WholeNumberColumns.h"
 #include "rtl/FormatSettings.h"
 
@@ -573,20 +574,23 @@ std::int32_t RunMakeTable(DatabaseState& state, const dialect::Translation& tran
         {
             Statement query(c, translation.makeTableQuery.c_str());
             const int count = sqlite3_column_count(query.Handle());
-            const std::vector<bool> whole =
-                translation.makeTableStatement != nullptr
-                    ? WholeNumberColumns(*translation.makeTableStatement, static_cast<std::size_t>(count),
-                                         DeclaredTypesOf(c.Handle()))
-                    : std::vector<bool>(static_cast<std::size_t>(count), false);
+            const auto columns = static_cast<std::size_t>(count);
+            const DeclaredColumnType declaredType = DeclaredTypesOf(c.Handle());
+            const dialect::ast::Statement* statement = translation.makeTableStatement.get();
+            const std::vector<bool> whole = statement != nullptr ? WholeNumberColumns(*statement, columns, declaredType)
+                                                                 : std::vector<bool>(columns, false);
+            const std::vector<bool> dates = statement != nullptr ? DateColumns(*statement, columns, declaredType)
+                                                                 : std::vector<bool>(columns, false);
             for (int i = 0; i < count; ++i) {
                 const std::string name = sqlite3_column_name(query.Handle(), i);
                 const char* declared = sqlite3_column_decltype(query.Handle(), i);
                 if (i) create += ", ";
                 create += QuoteIdentifier(name);
                 const auto type = declared ? TypeOfDeclaration(declared) : std::nullopt;
-                // An expression that gives only whole numbers makes a Long column; any other
-                // keeps its values' own types.
-                if (!type && whole[static_cast<std::size_t>(i)]) create += " LONG";
+                // An expression that gives only dates makes a Date/Time column, one that gives
+                // only whole numbers a Long column; any other keeps its values' own types.
+                if (!type && dates[static_cast<std::size_t>(i)]) create += " DATETIME";
+                else if (!type && whole[static_cast<std::size_t>(i)]) create += " LONG";
                 if (!type) continue;
                 // A counter's values are copied as they are; the new column does not count.
                 create += " " + (type->counter ? std::string("INTEGER") : std::string(declared));

@@ -7,25 +7,13 @@
 // value is whole, and as a Double otherwise, so that no later value is rounded.
 #pragma once
 
-#include <sqlite3.h>
-
 #include <cstddef>
-#include <functional>
-#include <optional>
-#include <string>
 #include <vector>
 
 #include "engine/dialect/Ast.h"
-#include "engine/sqlite/Columns.h"
+#include "engine/sqlite/ResultColumnAnalysis.h"
 
 namespace pavana::engine::sqlite {
-
-// The declared type of column `column` of table `table`; nothing when there is no such
-// column (or no such table).
-using DeclaredColumnType = std::function<std::optional<ColumnType>(const std::string& table, const std::string& column)>;
-
-// The declared types of the tables of connection `db`, from its schema.
-DeclaredColumnType DeclaredTypesOf(sqlite3* db);
 
 // One flag per result column (`columnCount` of them, as SQLite reports for the query):
 // true when the column's expression is known to give whole numbers in Long range or Null.

@@ -1,0 +1,29 @@
+// Which result columns of a query give only dates, read from the query's tree before any row
+// is fetched.
+//
+// A date is stored as a day number, and SQLite gives a computed date as a plain number: the
+// first value of Max(Dt) or Dt + 1 cannot tell a date from a count of days. A recordset
+// reports a column this finds as a Date and reads its values as dates; a make-table query
+// declares it DATETIME.
+#pragma once
+
+#include <cstddef>
+#include <vector>
+
+#include "engine/dialect/Ast.h"
+#include "engine/sqlite/ResultColumnAnalysis.h"
+
+namespace pavana::engine::sqlite {
+
+// One flag per result column (`columnCount` of them, as SQLite reports for the query): true
+// when the column's expression is known to give dates or Null, and not only Null. Dates are:
+// date literals; table columns of the Date/Time type (`declaredType` says which) and
+// parameters declared with it; Now, Date, Time, DateAdd, DateSerial, TimeSerial, DateValue,
+// TimeValue, CDate and CVDate; CVar, Min, Max, First and Last of a date; IIf, Switch, Choose
+// and Nz with a value for Null whose results are all dates or Null; a date plus a number
+// (either way round) and a date minus a number. A date minus a date is a number of days, and
+// what this does not know of keeps the type of its first value.
+std::vector<bool> DateColumns(const dialect::ast::Statement& statement, std::size_t columnCount,
+                              const DeclaredColumnType& declaredType);
+
+}  // namespace pavana::engine::sqlite

@@ -1,0 +1,129 @@
+#include "engine/sqlite/ResultColumnAnalysis.h"
+
+#include <strings.h>
+
+namespace pavana::engine::sqlite {
+namespace {
+
+using dialect::ast::Expr;
+using dialect::ast::Query;
+using dialect::ast::SelectCore;
+using dialect::ast::TableRef;
+
+bool SameName(const std::string& a, const std::string& b) { return strcasecmp(a.c_str(), b.c_str()) == 0; }
+
+}  // namespace
+
+Verdict Either(Verdict a, Verdict b) {
+    if (a == Verdict::No || b == Verdict::No) return Verdict::No;
+    if (a == Verdict::Yes || b == Verdict::Yes) return Verdict::Yes;
+    return Verdict::NullOnly;
+}
+
+DeclaredColumnType DeclaredTypesOf(sqlite3* db) {
+    return [db](const std::string& table, const std::string& column) -> std::optional<ColumnType> {
+        const char* declared = nullptr;
+        if (sqlite3_table_column_metadata(db, nullptr, table.c_str(), column.c_str(), &declared, nullptr, nullptr,
+                                          nullptr, nullptr) != SQLITE_OK ||
+            declared == nullptr)
+            return std::nullopt;
+        return TypeOfDeclaration(declared);
+    };
+}
+
+std::vector<Verdict> ResultColumnAnalysis::OfQuery(const Query& query, std::size_t count) {
+    std::vector<Verdict> verdicts(count, query.cores.empty() ? Verdict::No : Verdict::NullOnly);
+    for (const SelectCore& core : query.cores) {
+        const std::vector<Verdict> part = OfCore(core, count);
+        for (std::size_t i = 0; i < count; ++i) verdicts[i] = Either(verdicts[i], part[i]);
+    }
+    return verdicts;
+}
+
+void ResultColumnAnalysis::AddSources(const TableRef& ref, Scope& scope) {
+    switch (ref.kind) {
+        case TableRef::Kind::Table: scope.push_back({ref.alias.empty() ? ref.name : ref.alias, ref.name, nullptr}); break;
+        case TableRef::Kind::Derived: scope.push_back({ref.alias, std::string(), ref.query.get()}); break;
+        case TableRef::Kind::Join:
+            if (ref.left) AddSources(*ref.left, scope);
+            if (ref.right) AddSources(*ref.right, scope);
+            break;
+    }
+}
+
+ResultColumnAnalysis::Scope ResultColumnAnalysis::ScopeOf(const SelectCore& core) {
+    Scope scope;
+    for (const auto& ref : core.from) AddSources(*ref, scope);
+    return scope;
+}
+
+// Items before the first `*` and after the last one have known positions; a single `*` over
+// a single derived table stands for that table's columns.
+std::vector<Verdict> ResultColumnAnalysis::OfCore(const SelectCore& core, std::size_t count) {
+    const Scope scope = ScopeOf(core);
+    const auto& items = core.items;
+    std::vector<std::size_t> stars;
+    for (std::size_t i = 0; i < items.size(); ++i)
+        if (items[i].expr->kind == Expr::Kind::Star) stars.push_back(i);
+    std::vector<Verdict> verdicts(count, Verdict::No);
+    if (stars.empty()) {
+        for (std::size_t i = 0; i < items.size() && i < count; ++i) verdicts[i] = Of(*items[i].expr, scope);
+        return verdicts;
+    }
+    if (items.size() - stars.size() > count) return verdicts;
+    for (std::size_t i = 0; i < stars.front(); ++i) verdicts[i] = Of(*items[i].expr, scope);
+    for (std::size_t i = stars.back() + 1; i < items.size(); ++i)
+        verdicts[count - (items.size() - i)] = Of(*items[i].expr, scope);
+    if (stars.size() == 1) {
+        const Expr& star = *items[stars.front()].expr;
+        const Source* only = nullptr;
+        for (const Source& s : scope)
+            if (star.table.empty() ? scope.size() == 1 : SameName(s.name, star.table)) only = &s;
+        if (only != nullptr && only->derived != nullptr) {
+            const std::size_t expanded = count - (items.size() - 1);
+            const std::vector<Verdict> inner = OfQuery(*only->derived, expanded);
+            for (std::size_t i = 0; i < expanded; ++i) verdicts[stars.front() + i] = inner[i];
+        }
+    }
+    return verdicts;
+}
+
+Verdict ResultColumnAnalysis::Of(const Expr& e, const Scope& scope) {
+    if (const auto known = judged_.find(&e); known != judged_.end()) return known->second;
+    const Verdict verdict = OfExpression(e, scope);
+    judged_.emplace(&e, verdict);
+    return verdict;
+}
+
+Verdict ResultColumnAnalysis::OfColumn(const Expr& e, const Scope& scope) {
+    for (const Source& s : scope) {
+        if (!e.table.empty() && !SameName(s.name, e.table)) continue;
+        if (s.derived != nullptr) {
+            if (auto verdict = OfDerivedColumn(*s.derived, e.name)) return *verdict;
+        } else if (auto type = declaredType_(s.table, e.name)) {
+            return OfType(type->type);
+        }
+    }
+    return Verdict::No;
+}
+
+Verdict ResultColumnAnalysis::OfParameter(const Expr& e) {
+    if (e.integer < 0 || static_cast<std::size_t>(e.integer) >= parameters_.size()) return Verdict::No;
+    return OfType(TypeOfParameterWord(parameters_[static_cast<std::size_t>(e.integer)].typeWord));
+}
+
+// A derived table's column of that name: an item with that alias or a plain column reference
+// of that name. A union is not looked into.
+std::optional<Verdict> ResultColumnAnalysis::OfDerivedColumn(const Query& derived, const std::string& name) {
+    if (derived.cores.size() != 1) return std::nullopt;
+    const SelectCore& core = derived.cores.front();
+    for (const auto& item : core.items) {
+        const Expr& e = *item.expr;
+        const bool named = item.alias.empty() ? e.kind == Expr::Kind::Column && SameName(e.name, name)
+                                              : SameName(item.alias, name);
+        if (named) return Of(e, ScopeOf(core));
+    }
+    return std::nullopt;
+}
+
+}  // namespace pavana::engine::sqlite

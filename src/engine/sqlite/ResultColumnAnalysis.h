@@ -1,0 +1,93 @@
+// What the analyses of a query's result columns share: finding, in the query's tree before
+// any row is fetched, the expressions behind each result column (through a `*` over a
+// derived table, the columns of derived tables and every part of a union) and combining
+// what an analysis finds of them.
+//
+// SQLite gives an expression column no declared type, and the first row alone cannot tell
+// what kind of values it holds; an analysis built on this class tells it from the tree.
+#pragma once
+
+#include <sqlite3.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "engine/dialect/Ast.h"
+#include "engine/sqlite/Columns.h"
+
+namespace pavana::engine::sqlite {
+
+// The declared type of column `column` of table `table`; nothing when there is no such
+// column (or no such table).
+using DeclaredColumnType = std::function<std::optional<ColumnType>(const std::string& table, const std::string& column)>;
+
+// The declared types of the tables of connection `db`, from its schema.
+DeclaredColumnType DeclaredTypesOf(sqlite3* db);
+
+// What an analysis finds of an expression: it gives only values of the kind looked for (or
+// Null), it gives nothing but Null, or it is not known to give only that kind.
+enum class Verdict { No, NullOnly, Yes };
+
+// The verdict of a value that comes from either of two expressions (the branches of an IIf,
+// the parts of a union): No when either is No, else Yes when either is Yes, else NullOnly.
+Verdict Either(Verdict a, Verdict b);
+
+// The base of one analysis. A subclass judges an expression and a declared type; this class
+// finds the expressions and the declared types behind the columns. The parameters and the
+// declared-type lookup are borrowed and must outlive the analysis.
+class ResultColumnAnalysis {
+public:
+    // A name a column reference may be qualified with: a table of the FROM clause (under its
+    // alias when it has one) or a derived table.
+    struct Source {
+        std::string name;
+        std::string table;
+        const dialect::ast::Query* derived = nullptr;
+    };
+    using Scope = std::vector<Source>;
+
+    ResultColumnAnalysis(const std::vector<dialect::ast::Parameter>& parameters, const DeclaredColumnType& declaredType)
+        : parameters_(parameters), declaredType_(declaredType) {}
+    virtual ~ResultColumnAnalysis() = default;
+    ResultColumnAnalysis(const ResultColumnAnalysis&) = delete;
+    ResultColumnAnalysis& operator=(const ResultColumnAnalysis&) = delete;
+
+    // One verdict per result column of `query` (`count` of them, as SQLite reports for the
+    // query), Either of its verdicts in every part of a union. A column the tree does not
+    // tell about (the expansion of a `*` over a table) is No.
+    std::vector<Verdict> OfQuery(const dialect::ast::Query& query, std::size_t count);
+
+    // The verdict of expression `e`, whose column references name the sources of `scope`.
+    // Each expression is judged once (its sources are those of its own place in the tree),
+    // so analyses that ask each other about the same operands stay linear in the tree.
+    Verdict Of(const dialect::ast::Expr& e, const Scope& scope);
+
+protected:
+    // Judges expression `e`, asking Of about its operands.
+    virtual Verdict OfExpression(const dialect::ast::Expr& e, const Scope& scope) = 0;
+    // The verdict of a table column or a parameter declared with field type `type`.
+    virtual Verdict OfType(std::int32_t type) = 0;
+
+    // A column reference: the column of the first source, among those the reference may
+    // name, that has it; No when none has.
+    Verdict OfColumn(const dialect::ast::Expr& e, const Scope& scope);
+    // A parameter reference: the type it is declared with in the PARAMETERS clause.
+    Verdict OfParameter(const dialect::ast::Expr& e);
+
+private:
+    static void AddSources(const dialect::ast::TableRef& ref, Scope& scope);
+    static Scope ScopeOf(const dialect::ast::SelectCore& core);
+    std::vector<Verdict> OfCore(const dialect::ast::SelectCore& core, std::size_t count);
+    std::optional<Verdict> OfDerivedColumn(const dialect::ast::Query& derived, const std::string& name);
+
+    const std::vector<dialect::ast::Parameter>& parameters_;
+    const DeclaredColumnType& declaredType_;
+    std::unordered_map<const dialect::ast::Expr*, Verdict> judged_;
+};
+
+}  // namespace pavana::engine::sqlite
