@@ -352,8 +352,9 @@ void TDAODataset::FetchFieldValue(TRecordBuffer& buffer, int index, TFieldType t
     const std::int32_t target = BufferBookmark(buffer);
     if (target == 0) return;
     // Mostly the engine cursor stands on the buffer's record already: one call reads it.
-    Variant value;
-    if (recordset_->ReadAtPosition(target, index, value)) {
+    bool read = false;
+    Variant value = recordset_->ValueAtPosition(target, index, read);
+    if (read) {
         StoreEngineValue(buffer, index, type, value);
         return;
     }

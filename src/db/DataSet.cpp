@@ -353,9 +353,7 @@ void TDataSet::CalculateLookupFields() {
 
 // Navigation ----------------------------------------------------------------------------------
 
-void TDataSet::CheckActive() const {
-    if (!Active()) throw EDatabaseError("Cannot perform this operation on a closed dataset");
-}
+void TDataSet::NotActive() { throw EDatabaseError("Cannot perform this operation on a closed dataset"); }
 
 void TDataSet::CheckInactive() const {
     if (Active()) throw EDatabaseError("Cannot perform this operation on an open dataset");

@@ -306,7 +306,10 @@ private:
     void GetPriorRecords();
     void MoveBuffer(int from, int to);
     int BufferCount() const;
-    void CheckActive() const;
+    void CheckActive() const {
+        if (!Active()) NotActive();
+    }
+    [[noreturn]] static void NotActive();
     void CheckCanModifyDataSet() const;
     void BeginInsertAppend();
     void EndInsertAppend();

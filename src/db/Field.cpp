@@ -114,12 +114,14 @@ bool TField::GetData(void* buffer) const {
         }
         return true;
     }
-    if (dataSet_ == nullptr) throw EDatabaseError(Format("Field '%s' has no dataset", {DisplayName()}));
+    if (dataSet_ == nullptr) NoDataSet();
     return dataSet_->GetFieldData(const_cast<TField&>(*this), buffer);
 }
 
+void TField::NoDataSet() const { throw EDatabaseError(Format("Field '%s' has no dataset", {DisplayName()})); }
+
 void TField::SetData(const void* buffer) {
-    if (dataSet_ == nullptr) throw EDatabaseError(Format("Field '%s' has no dataset", {DisplayName()}));
+    if (dataSet_ == nullptr) NoDataSet();
     dataSet_->SetFieldData(*this, buffer);
 }
 

@@ -150,6 +150,7 @@ private:
     friend class TDataSet;
     friend class TFields;
     void CheckCanModify() const;
+    [[noreturn]] void NoDataSet() const;
 
     TDataSet* dataSet_ = nullptr;
     std::string fieldName_;

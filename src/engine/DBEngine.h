@@ -134,14 +134,13 @@ public:
     // BookmarkKey() of the current record, or 0 when the cursor stands before the first or
     // after the last record: in one call what IsBOF, IsEOF and BookmarkKey tell.
     virtual std::int32_t PositionKey() const { return IsBOF() || IsEOF() ? 0 : BookmarkKey(); }
-    // Reads field `index` (by position, as GetFields) of the current record into `value`
-    // when PositionKey() is `positionKey`; false, with no field read and `value` untouched,
-    // when the cursor stands elsewhere. One call where a reader would otherwise ask
-    // PositionKey and then Value.
-    virtual bool ReadAtPosition(std::int32_t positionKey, std::int32_t index, Variant& value) const {
-        if (PositionKey() != positionKey) return false;
-        value = GetFields()->Item(index)->Value();
-        return true;
+    // The value of field `index` (by position, as GetFields) of the current record when
+    // PositionKey() is `positionKey`, with `read` set; when the cursor stands elsewhere,
+    // Empty with `read` cleared and no field read. One call where a reader would otherwise
+    // ask PositionKey and then Value.
+    virtual Variant ValueAtPosition(std::int32_t positionKey, std::int32_t index, bool& read) const {
+        read = PositionKey() == positionKey;
+        return read ? GetFields()->Item(index)->Value() : Variant();
     }
     virtual void SetBookmark(const Variant& bookmark) = 0;
     virtual Variant LastModified() const = 0;

@@ -369,7 +369,7 @@ bool RecordsetImpl::StepScan() {
                 const std::int64_t key = sqlite3_column_int64(st, static_cast<int>(columns_.size()));
                 // Rows changed while the scan runs may come again (an updated row moving in an
                 // index, a row added through this recordset): from then on each key is kept once.
-                const std::int64_t changes = sqlite3_total_changes64(Live().Handle());
+                const std::int64_t changes = sqlite3_total_changes64(sqlite3_db_handle(st));
                 if (!deduplicate_ && changes != scanStartChanges_) {
                     deduplicate_ = true;
                     seen_.insert(keys_.begin(), keys_.end());
@@ -414,10 +414,6 @@ bool RecordsetImpl::Exists(const Ref& r) {
     while (r.index >= firstKept_ + static_cast<std::int64_t>(rows_.size()) && StepScan()) {
     }
     return r.index >= firstKept_ && r.index < firstKept_ + static_cast<std::int64_t>(rows_.size());
-}
-
-bool RecordsetImpl::IsDeleted(const Ref& r) const {
-    return !deletedKeys_.empty() && holding_ == Holding::Keyset && deletedKeys_.count(KeyOf(r)) != 0;
 }
 
 std::optional<RecordsetImpl::Ref> RecordsetImpl::NextLive(std::optional<Ref> from) {
@@ -472,8 +468,8 @@ void RecordsetImpl::DropEdit() {
     editSet_.clear();
 }
 
-void RecordsetImpl::CheckOpen() const {
-    if (closed_) RaiseEngineError(jetObjectInvalid, "Object invalid or no longer set.", kSource);
+void RecordsetImpl::ObjectInvalid() const {
+    RaiseEngineError(jetObjectInvalid, "Object invalid or no longer set.", kSource);
 }
 
 void RecordsetImpl::CheckScrollable() const {
@@ -603,12 +599,12 @@ std::int32_t RecordsetImpl::PositionKey() const {
     return static_cast<std::int32_t>(MarkOf(current_.added, current_.sought, current_.index));
 }
 
-bool RecordsetImpl::ReadAtPosition(std::int32_t positionKey, std::int32_t index, Variant& value) const {
-    if (RecordsetImpl::PositionKey() != positionKey) return false;
+Variant RecordsetImpl::ValueAtPosition(std::int32_t positionKey, std::int32_t index, bool& read) const {
+    read = RecordsetImpl::PositionKey() == positionKey;
+    if (!read) return Variant();
     if (index < 0 || static_cast<std::size_t>(index) >= columns_.size())
         RaiseEngineError(jetItemNotFound, "Item not found in this collection.", kSource);
-    value = CurrentValue(static_cast<std::size_t>(index));
-    return true;
+    return CurrentValue(static_cast<std::size_t>(index));
 }
 
 std::optional<RecordsetImpl::Ref> RecordsetImpl::RefOfBookmark(const Variant& bookmark) {
@@ -702,7 +698,7 @@ Variant RecordsetImpl::CurrentValue(std::size_t column) const {
     // While the scan runs it holds the connection's read transaction, so only this
     // connection's own changes can make the row it stands on stale.
     if (scan_ && scanHolds_ == current_ &&
-        scanChanges_ == sqlite3_total_changes64(Live().Handle()))
+        scanChanges_ == sqlite3_total_changes64(sqlite3_db_handle(scan_.Handle())))
         return ReadColumn(scan_.Handle(), static_cast<int>(column), columns_[column].type);
     if (!(cacheRef_ == current_ && cacheStamp_ == CurrentStamp()) && !LoadRow(current_)) RecordDeleted();
     if (cacheTaken_[column]) return LongBinaryOfCurrent(column);

@@ -65,7 +65,7 @@ public:
     Variant Bookmark() const override;
     std::int32_t BookmarkKey() const override;
     std::int32_t PositionKey() const override;
-    bool ReadAtPosition(std::int32_t positionKey, std::int32_t index, Variant& value) const override;
+    Variant ValueAtPosition(std::int32_t positionKey, std::int32_t index, bool& read) const override;
     void SetBookmark(const Variant& bookmark) override;
     Variant LastModified() const override;
 
@@ -125,7 +125,11 @@ private:
     // Types the expression columns known to give only dates (see DateColumns) and marks those
     // known to give only whole numbers (see WholeNumberColumns).
     void TypeExpressionColumns();
-    void CheckOpen() const;
+    // Checked by every call: inline, with the failure out of line.
+    void CheckOpen() const {
+        if (closed_) ObjectInvalid();
+    }
+    [[noreturn]] void ObjectInvalid() const;
     void CheckScrollable() const;
     void CheckUpdatable() const;
     [[noreturn]] void NoCurrentRecord() const;
@@ -137,7 +141,9 @@ private:
     bool StepScan();
     // True when record `r` exists, stepping the scan as far as needed.
     bool Exists(const Ref& r);
-    bool IsDeleted(const Ref& r) const;
+    bool IsDeleted(const Ref& r) const {
+        return !deletedKeys_.empty() && holding_ == Holding::Keyset && deletedKeys_.count(KeyOf(r)) != 0;
+    }
     std::int64_t KeyOf(const Ref& r) const {
         return r.sought ? sought_[r.index] : r.added ? added_[r.index] : keys_[r.index];
     }
