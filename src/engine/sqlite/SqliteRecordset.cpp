@@ -545,6 +545,13 @@ void RecordsetImpl::MoveNext() {
     CheckOpen();
     if (IsEOF()) NoCurrentRecord();
     DropEdit();
+    // The common step, browsing a keyset nothing was deleted from: its next key, read from
+    // the scan when the keyset does not hold it yet.
+    if (at_ == At::OnRecord && holding_ == Holding::Keyset && !current_.added && !current_.sought &&
+        deletedKeys_.empty() && Exists(Ref{false, current_.index + 1})) {
+        ++current_.index;
+        return;
+    }
     std::optional<Ref> r = NextLive(at_ == At::OnRecord ? std::optional<Ref>(current_) : std::nullopt);
     if (r) GoTo(*r);
     else at_ = At::AfterLast;
