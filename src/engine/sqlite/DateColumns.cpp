@@ -190,12 +190,7 @@ Verdict NumberClassifier::OfFunction(const Expr& e, const Scope& scope) {
 
 std::vector<bool> DateColumns(const dialect::ast::Statement& statement, std::size_t columnCount,
                               const DeclaredColumnType& declaredType) {
-    std::vector<bool> dates(columnCount, false);
-    if (statement.select == nullptr) return dates;
-    const std::vector<Verdict> verdicts =
-        DateClassifier(statement.parameters, declaredType).OfQuery(*statement.select, columnCount);
-    for (std::size_t i = 0; i < columnCount; ++i) dates[i] = verdicts[i] == Verdict::Yes;
-    return dates;
+    return DateClassifier(statement.parameters, declaredType).ColumnsJudgedYes(statement, columnCount);
 }
 
 }  // namespace pavana::engine::sqlite

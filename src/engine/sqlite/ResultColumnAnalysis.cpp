@@ -40,6 +40,14 @@ std::vector<Verdict> ResultColumnAnalysis::OfQuery(const Query& query, std::size
     return verdicts;
 }
 
+std::vector<bool> ResultColumnAnalysis::ColumnsJudgedYes(const dialect::ast::Statement& statement, std::size_t count) {
+    std::vector<bool> yes(count, false);
+    if (statement.select == nullptr) return yes;
+    const std::vector<Verdict> verdicts = OfQuery(*statement.select, count);
+    for (std::size_t i = 0; i < count; ++i) yes[i] = verdicts[i] == Verdict::Yes;
+    return yes;
+}
+
 void ResultColumnAnalysis::AddSources(const TableRef& ref, Scope& scope) {
     switch (ref.kind) {
         case TableRef::Kind::Table: scope.push_back({ref.alias.empty() ? ref.name : ref.alias, ref.name, nullptr}); break;

@@ -61,6 +61,9 @@ public:
     // query), Either of its verdicts in every part of a union. A column the tree does not
     // tell about (the expansion of a `*` over a table) is No.
     std::vector<Verdict> OfQuery(const dialect::ast::Query& query, std::size_t count);
+    // One flag per result column of `statement` (`count` of them): true where OfQuery says
+    // Yes. All false for a statement that is no query.
+    std::vector<bool> ColumnsJudgedYes(const dialect::ast::Statement& statement, std::size_t count);
 
     // The verdict of expression `e`, whose column references name the sources of `scope`.
     // Each expression is judged once (its sources are those of its own place in the tree),

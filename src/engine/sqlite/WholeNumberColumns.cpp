@@ -93,12 +93,7 @@ private:
 
 std::vector<bool> WholeNumberColumns(const dialect::ast::Statement& statement, std::size_t columnCount,
                                      const DeclaredColumnType& declaredType) {
-    std::vector<bool> whole(columnCount, false);
-    if (statement.select == nullptr) return whole;
-    const std::vector<Verdict> verdicts =
-        Classifier(statement.parameters, declaredType).OfQuery(*statement.select, columnCount);
-    for (std::size_t i = 0; i < columnCount; ++i) whole[i] = verdicts[i] == Verdict::Yes;
-    return whole;
+    return Classifier(statement.parameters, declaredType).ColumnsJudgedYes(statement, columnCount);
 }
 
 }  // namespace pavana::engine::sqlite
