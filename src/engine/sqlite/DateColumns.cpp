@@ -132,15 +132,7 @@ Verdict NumberClassifier::OfExpression(const Expr& e, const Scope& scope) {
     switch (e.kind) {
         case K::Null: return Verdict::NullOnly;
         case K::Integer:
-        case K::Real:
-        case K::Boolean:
-        case K::Like:
-        case K::IsNull:
-        case K::Between:
-        case K::InList:
-        case K::InQuery:
-        case K::Exists:
-        case K::Quantified: return Verdict::Yes;
+        case K::Real: return Verdict::Yes;
         case K::Column: return OfColumn(e, scope);
         case K::Parameter: return OfParameter(e);
         case K::Unary:
@@ -149,15 +141,13 @@ Verdict NumberClassifier::OfExpression(const Expr& e, const Scope& scope) {
         case K::Binary: return OfBinary(e, scope);
         case K::Subquery: return e.query != nullptr ? OfQuery(*e.query, 1)[0] : Verdict::No;
         case K::Function: return OfFunction(e, scope);
-        default: return Verdict::No;
+        default: return GivesTruthValue(e.kind) ? Verdict::Yes : Verdict::No;
     }
 }
 
 Verdict NumberClassifier::OfBinary(const Expr& e, const Scope& scope) {
     if (e.args.size() != 2) return Verdict::No;
-    static constexpr const char* kAlwaysNumbers[] = {"\\", "MOD", "=",   "<>",  "<",   ">",  "<=",
-                                                     ">=", "AND", "OR", "XOR", "EQV", "IMP"};
-    if (OneOf(e.op.c_str(), kAlwaysNumbers)) return Verdict::Yes;
+    if (GivesWholeNumber(e.op)) return Verdict::Yes;
     const Expr& a = *e.args[0];
     const Expr& b = *e.args[1];
     if (e.op == "-" && dates_.Of(a, scope) == Verdict::Yes && dates_.Of(b, scope) == Verdict::Yes)

@@ -40,6 +40,29 @@ std::vector<Verdict> ResultColumnAnalysis::OfQuery(const Query& query, std::size
     return verdicts;
 }
 
+bool GivesTruthValue(Expr::Kind kind) {
+    using K = Expr::Kind;
+    switch (kind) {
+        case K::Boolean:
+        case K::Like:
+        case K::IsNull:
+        case K::Between:
+        case K::InList:
+        case K::InQuery:
+        case K::Exists:
+        case K::Quantified: return true;
+        default: return false;
+    }
+}
+
+bool GivesWholeNumber(const std::string& op) {
+    static constexpr const char* kOperators[] = {"\\", "MOD", "=", "<>", "<", ">", "<=", ">=",
+                                                 "AND", "OR", "XOR", "EQV", "IMP"};
+    for (const char* candidate : kOperators)
+        if (strcasecmp(op.c_str(), candidate) == 0) return true;
+    return false;
+}
+
 std::vector<bool> ResultColumnAnalysis::ColumnsJudgedYes(const dialect::ast::Statement& statement, std::size_t count) {
     std::vector<bool> yes(count, false);
     if (statement.select == nullptr) return yes;

@@ -37,6 +37,13 @@ enum class Verdict { No, NullOnly, Yes };
 // the parts of a union): No when either is No, else Yes when either is Yes, else NullOnly.
 Verdict Either(Verdict a, Verdict b);
 
+// Whether expressions of `kind` give only True, False or Null (literal truth values and the
+// predicates: Like, Is Null, Between, In, Exists, quantified comparisons).
+bool GivesTruthValue(dialect::ast::Expr::Kind kind);
+// Whether binary operator `op` always gives a whole number: integer division, Mod, the
+// comparisons and the logical operators (bitwise on whole numbers).
+bool GivesWholeNumber(const std::string& op);
+
 // The base of one analysis. A subclass judges an expression and a declared type; this class
 // finds the expressions and the declared types behind the columns. The parameters and the
 // declared-type lookup are borrowed and must outlive the analysis.

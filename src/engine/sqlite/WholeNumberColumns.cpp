@@ -32,15 +32,7 @@ private:
     bool Whole(const Expr& e, const Scope& scope) {
         using K = Expr::Kind;
         switch (e.kind) {
-            case K::Null:
-            case K::Boolean:
-            case K::Like:
-            case K::IsNull:
-            case K::Between:
-            case K::InList:
-            case K::InQuery:
-            case K::Exists:
-            case K::Quantified: return true;
+            case K::Null: return true;
             case K::Integer: return e.integer >= INT32_MIN && e.integer <= INT32_MAX;
             case K::Column: return OfColumn(e, scope) == Verdict::Yes;
             case K::Parameter: return OfParameter(e) == Verdict::Yes;
@@ -48,16 +40,13 @@ private:
             case K::Binary: return WholeBinary(e, scope);
             case K::Subquery: return e.query != nullptr && OfQuery(*e.query, 1)[0] == Verdict::Yes;
             case K::Function: return WholeFunction(e, scope);
-            default: return false;
+            default: return GivesTruthValue(e.kind);
         }
     }
 
     bool WholeBinary(const Expr& e, const Scope& scope) {
         if (e.args.size() != 2) return false;
-        static constexpr const char* kAlwaysWhole[] = {"\\", "MOD", "=", "<>", "<", ">", "<=", ">=",
-                                                       "AND", "OR", "XOR", "EQV", "IMP"};
-        for (const char* op : kAlwaysWhole)
-            if (SameName(e.op, op)) return true;
+        if (GivesWholeNumber(e.op)) return true;
         if (e.op == "+" || e.op == "-" || e.op == "*") return Whole(*e.args[0], scope) && Whole(*e.args[1], scope);
         return false;
     }
