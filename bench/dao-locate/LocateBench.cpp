@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -57,32 +58,34 @@ void Check(bool found, TDAOQuery& query, int row, benchmark::State& state) {
     if (!found || query.FieldByName("id").AsInteger() != row) state.SkipWithError("wrong record");
 }
 
-void BM_LocateIndexedFresh(benchmark::State& state) {
+// Runs `search` once an iteration on a dataset opened for it outside the timing, for the row
+// TargetRow gives.
+void ForEachFreshSearch(benchmark::State& state, const std::function<void(TDAOQuery& query, int row)>& search) {
     std::int64_t i = 0;
     for (auto _ : state) {
         state.PauseTiming();
         auto query = OpenQuery();
         const int row = TargetRow(i++);
         state.ResumeTiming();
-        const bool found = query->Locate("codigo", Variant(row * 3));
-        Check(found, *query, row, state);
+        search(*query, row);
     }
+}
+
+void BM_LocateIndexedFresh(benchmark::State& state) {
+    ForEachFreshSearch(state, [&](TDAOQuery& query, int row) {
+        Check(query.Locate("codigo", Variant(row * 3)), query, row, state);
+    });
 }
 BENCHMARK(BM_LocateIndexedFresh)->Unit(benchmark::kMillisecond);
 
 // The record found ahead of the keyset has no place among its neighbours yet: the first move
 // from it reads the keyset up to it.
 void BM_LocateIndexedFreshThenNext(benchmark::State& state) {
-    std::int64_t i = 0;
-    for (auto _ : state) {
-        state.PauseTiming();
-        auto query = OpenQuery();
-        const int row = TargetRow(i++);
-        state.ResumeTiming();
-        Check(query->Locate("codigo", Variant(row * 3)), *query, row, state);
-        query->Next();
-        if (query->FieldByName("id").AsInteger() != row + 1) state.SkipWithError("wrong next record");
-    }
+    ForEachFreshSearch(state, [&](TDAOQuery& query, int row) {
+        Check(query.Locate("codigo", Variant(row * 3)), query, row, state);
+        query.Next();
+        if (query.FieldByName("id").AsInteger() != row + 1) state.SkipWithError("wrong next record");
+    });
 }
 BENCHMARK(BM_LocateIndexedFreshThenNext)->Unit(benchmark::kMillisecond);
 
@@ -97,14 +100,9 @@ void BM_LocateIndexedOpen(benchmark::State& state) {
 BENCHMARK(BM_LocateIndexedOpen)->Unit(benchmark::kMillisecond);
 
 void BM_LocateUnindexedFresh(benchmark::State& state) {
-    std::int64_t i = 0;
-    for (auto _ : state) {
-        state.PauseTiming();
-        auto query = OpenQuery();
-        const int row = TargetRow(i++);
-        state.ResumeTiming();
-        Check(query->Locate("valor", Variant(row * 7)), *query, row, state);
-    }
+    ForEachFreshSearch(state, [&](TDAOQuery& query, int row) {
+        Check(query.Locate("valor", Variant(row * 7)), query, row, state);
+    });
 }
 BENCHMARK(BM_LocateUnindexedFresh)->Unit(benchmark::kMillisecond);
 

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "../common/BenchDatabase.h"
+#include "../common/SqliteStepReference.h"
 #include "dao/DAODatabase.h"
 #include "dao/DAOQuery.h"
 #include "engine/ClassRegistry.h"
@@ -102,24 +103,7 @@ void BM_RecordsetBrowseThreeFields(benchmark::State& state) {
 }
 BENCHMARK(BM_RecordsetBrowseThreeFields)->Unit(benchmark::kMillisecond);
 
-void BM_SqliteStepThreeColumns(benchmark::State& state) {
-    sqlite3* db = nullptr;
-    sqlite3_open_v2(Shared().Path().c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
-    for (auto _ : state) {
-        sqlite3_stmt* st = nullptr;
-        sqlite3_prepare_v2(db, "SELECT nome, valor, dia FROM linhas", -1, &st, nullptr);
-        int rows = 0;
-        while (sqlite3_step(st) == SQLITE_ROW) {
-            benchmark::DoNotOptimize(sqlite3_column_text(st, 0));
-            benchmark::DoNotOptimize(sqlite3_column_double(st, 1));
-            benchmark::DoNotOptimize(sqlite3_column_double(st, 2));
-            ++rows;
-        }
-        sqlite3_finalize(st);
-        if (rows != kRows) state.SkipWithError("the loop did not read every row");
-    }
-    sqlite3_close(db);
-}
+void BM_SqliteStepThreeColumns(benchmark::State& state) { bench::StepThreeColumns(state, Shared().Path(), kRows); }
 BENCHMARK(BM_SqliteStepThreeColumns)->Unit(benchmark::kMillisecond);
 
 void BM_QueryGotoRandomBookmarks(benchmark::State& state) {

@@ -2,12 +2,12 @@
 // every key (MoveLast) and against a plain sqlite3_step loop over the same rows; browsing the
 // whole dynaset reading three fields of each record.
 #include <benchmark/benchmark.h>
-#include <sqlite3.h>
 #include <unistd.h>
 
 #include <filesystem>
 #include <string>
 
+#include "../common/SqliteStepReference.h"
 #include "engine/ClassRegistry.h"
 
 namespace {
@@ -90,25 +90,7 @@ void BM_BrowseDynasetThreeFields(benchmark::State& state) {
 }
 BENCHMARK(BM_BrowseDynasetThreeFields)->Unit(benchmark::kMillisecond);
 
-void BM_SqliteStepThreeColumns(benchmark::State& state) {
-    Shared();
-    sqlite3* db = nullptr;
-    sqlite3_open_v2(Shared().Path().c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
-    for (auto _ : state) {
-        sqlite3_stmt* st = nullptr;
-        sqlite3_prepare_v2(db, "SELECT nome, valor, dia FROM linhas", -1, &st, nullptr);
-        int rows = 0;
-        while (sqlite3_step(st) == SQLITE_ROW) {
-            benchmark::DoNotOptimize(sqlite3_column_text(st, 0));
-            benchmark::DoNotOptimize(sqlite3_column_double(st, 1));
-            benchmark::DoNotOptimize(sqlite3_column_double(st, 2));
-            ++rows;
-        }
-        sqlite3_finalize(st);
-        if (rows != kRows) state.SkipWithError("the loop did not read every row");
-    }
-    sqlite3_close(db);
-}
+void BM_SqliteStepThreeColumns(benchmark::State& state) { bench::StepThreeColumns(state, Shared().Path(), kRows); }
 BENCHMARK(BM_SqliteStepThreeColumns)->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -13,6 +13,8 @@
 #include <cctype>
 #include <filesystem>
 #include <fstream>
+#include <optional>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -25,6 +27,21 @@ struct Record {
     std::vector<std::string> expected;
     std::vector<std::string> values;  // parameter values, as written after "with"
 };
+
+// The error a "statement error <number> <message>" directive expects; nothing for any other
+// directive.
+struct ExpectedError {
+    int number = 0;
+    std::string message;
+};
+inline std::optional<ExpectedError> ExpectedErrorOf(const std::string& directive) {
+    if (directive.rfind("statement error ", 0) != 0) return std::nullopt;
+    std::istringstream words(directive.substr(16));
+    ExpectedError expected;
+    words >> expected.number;
+    std::getline(words >> std::ws, expected.message);
+    return expected;
+}
 
 inline void SplitValues(Record& r) {
     const std::size_t at = r.directive.find(" with ");

@@ -23,7 +23,6 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -40,6 +39,7 @@ namespace {
 namespace fs = std::filesystem;
 
 using corpus::Record;
+using corpus::ExpectedErrorOf;
 using corpus::ReadRecords;
 
 struct DbCloser {
@@ -199,16 +199,11 @@ void RunFile(const fs::path& file) {
         } else if (r.directive == "statement fails") {
             Outcome o = Run(db.get(), r.text, false);
             EXPECT_TRUE(o.failed) << where << r.text;
-        } else if (r.directive.rfind("statement error ", 0) == 0) {
-            std::istringstream words(r.directive.substr(16));
-            int number = 0;
-            words >> number;
-            std::string message;
-            std::getline(words >> std::ws, message);
+        } else if (const auto expected = ExpectedErrorOf(r.directive)) {
             Outcome o = Run(db.get(), r.text, false);
             EXPECT_TRUE(o.failed) << where << r.text << "\n  succeeded";
-            EXPECT_EQ(o.number, number) << where << r.text << "\n  message: " << o.message;
-            EXPECT_EQ(o.message, message) << where << r.text;
+            EXPECT_EQ(o.number, expected->number) << where << r.text << "\n  message: " << o.message;
+            EXPECT_EQ(o.message, expected->message) << where << r.text;
         } else if (r.directive == "query") {
             Outcome o = Run(db.get(), r.text, true, r.values);
             EXPECT_FALSE(o.failed) << where << r.text << "\n  failed: " << o.number << " " << o.message;

@@ -11,7 +11,6 @@
 // Query rows show each value in its invariant text form.
 #include <algorithm>
 #include <fstream>
-#include <sstream>
 
 #include "../dialect/CorpusFile.h"
 #include "EngineFixture.h"
@@ -23,6 +22,7 @@ namespace {
 namespace fs = std::filesystem;
 
 using corpus::Record;
+using corpus::ExpectedErrorOf;
 using corpus::ReadRecords;
 
 std::string ValueText(const Variant& v) {
@@ -105,15 +105,10 @@ TEST_P(EngineCorpus, File) {
             EXPECT_EQ(e.number, 0) << where << r.text << "\n  failed: " << e.message;
         } else if (r.directive == "statement fails") {
             EXPECT_NE(NumberOf([&] { db->Execute(r.text, Variant(dbFailOnError)); }), 0) << where << r.text;
-        } else if (r.directive.rfind("statement error ", 0) == 0) {
-            std::istringstream words(r.directive.substr(16));
-            int number = 0;
-            words >> number;
-            std::string message;
-            std::getline(words >> std::ws, message);
+        } else if (const auto expected = ExpectedErrorOf(r.directive)) {
             RaisedError e = ErrorOf([&] { db->Execute(r.text, Variant(dbFailOnError)); });
-            EXPECT_EQ(e.number, number) << where << r.text << "\n  message: " << e.message;
-            EXPECT_EQ(e.message, message) << where << r.text;
+            EXPECT_EQ(e.number, expected->number) << where << r.text << "\n  message: " << e.message;
+            EXPECT_EQ(e.message, expected->message) << where << r.text;
         } else if (r.directive == "query" || r.directive == "fields") {
             std::vector<std::string> rows;
             RaisedError e = ErrorOf([&] { rows = r.directive == "query" ? Rows(*db, r.text) : Fields(*db, r.text); });
