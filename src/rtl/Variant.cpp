@@ -98,10 +98,22 @@ std::string FormatGeneral(double value, int precision, const FormatSettings& set
 
 }  // namespace
 
-Currency Currency::FromDouble(double value) {
-    double scaled = std::round(value * 10000.0);
-    if (!(std::fabs(scaled) < 9.2233720368547758e18)) throw EVariantError("Arithmetic overflow");
+long double Currency::ScaledValue(double value) {
+    const double product = value * 10000.0;
+    if (std::fabs(product) < 9007199254740992.0) return product;
+    // A double times 10 000 needs at most 63 significant bits: the long double product is exact.
+    return static_cast<long double>(value) * 10000.0L;
+}
+
+std::optional<Currency> Currency::TryFromDouble(double value) {
+    const long double scaled = std::round(ScaledValue(value));
+    if (!(scaled >= -9223372036854775808.0L && scaled <= 9223372036854775807.0L)) return std::nullopt;
     return Currency{static_cast<std::int64_t>(scaled)};
+}
+
+Currency Currency::FromDouble(double value) {
+    if (auto amount = TryFromDouble(value)) return *amount;
+    throw EVariantError("Arithmetic overflow");
 }
 
 bool TryStrToFloat(std::string_view text, double& out, const FormatSettings& settings) {

@@ -15,6 +15,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <variant>
@@ -59,8 +60,17 @@ public:
 // A currency amount: the value × 10 000 as a 64-bit integer.
 struct Currency {
     std::int64_t Scaled = 0;
-    static Currency FromDouble(double value);  // rounded to 4 decimals, half away from zero
-    double ToDouble() const { return static_cast<double>(Scaled) / 10000.0; }
+    // `value` rounded to 4 decimals, half away from zero; raises EVariantError beyond the
+    // currency range.
+    static Currency FromDouble(double value);
+    // The same, or nothing beyond the range.
+    static std::optional<Currency> TryFromDouble(double value);
+    // `value` × 10 000, before rounding: computed in double, as the platform's conversion does,
+    // while that holds every digit, and in extended precision beyond (where a double product
+    // would move 922337203685477 to 922337203685476.9664).
+    static long double ScaledValue(double value);
+    // The double nearest the amount (every amount of 15 digits or fewer reads back exactly).
+    double ToDouble() const { return static_cast<double>(static_cast<long double>(Scaled) / 10000.0L); }
     bool operator==(const Currency&) const = default;
 };
 

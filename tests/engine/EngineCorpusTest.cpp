@@ -7,6 +7,8 @@
 //                           name | Type | Size | Attributes | DefaultValue | Required |
 //                           AllowZeroLength
 //   reopen                  closes the database and opens it again
+//   open FILE               closes the database and opens, in its place, a copy of
+//                           tests/engine/data/FILE (a database written by an earlier build)
 //
 // Query rows show each value in its invariant text form.
 #include <algorithm>
@@ -97,8 +99,11 @@ TEST_P(EngineCorpus, File) {
             ADD_FAILURE() << where << "parameter values are not taken here";
             continue;
         }
-        if (r.directive == "reopen") {
+        if (r.directive == "reopen" || r.directive.rfind("open ", 0) == 0) {
             db->Close();
+            if (r.directive != "reopen")
+                fs::copy_file(fs::path(PAVANA_SOURCE_DIR) / "tests" / "engine" / "data" / r.directive.substr(5),
+                              Path("corpus.db"), fs::copy_options::overwrite_existing);
             db = engine_->DefaultWorkspace()->OpenDatabase(Path("corpus.db"), Variant(false), Variant(false), Variant(std::string()));
         } else if (r.directive == "statement ok") {
             RaisedError e = ErrorOf([&] { db->Execute(r.text, Variant(dbFailOnError)); });

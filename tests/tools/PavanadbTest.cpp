@@ -101,8 +101,8 @@ TEST_F(PavanadbTest, QueryValuesArePrintedInOneLocaleIndependentForm) {
               "id\tNome do aluno\td\tb\tc\tf\ts\ti\tblob\n"
               "1\ttab\\tlf\\ncr\\rbs\\\\\t2024-01-02 10:30:00\t-1\t12.5\t0.1\t0.1\t-7\tNULL\n"
               "2\tNULL\t2024-01-03\t0\t-3\t1e+20\t2.5e-07\tNULL\tNULL\n"
-              "3\tNULL\t2024-01-03\tNULL\t0.0001\t-1234567.125\tNULL\tNULL\tNULL\n"
-              "4\tNULL\t1899-12-29 06:00:00\tNULL\tNULL\tNULL\tNULL\tNULL\t0x00FF7A\n");
+              "3\tNULL\t2024-01-03\t0\t0.0001\t-1234567.125\tNULL\tNULL\tNULL\n"
+              "4\tNULL\t1899-12-29 06:00:00\t0\tNULL\tNULL\tNULL\tNULL\t0x00FF7A\n");
     EXPECT_EQ(Sql(db, "segredo", {"SELECT id FROM v WHERE id > 9"}).out, "id\n");
     // An expression whose first value is whole keeps the fractions of later rows.
     EXPECT_EQ(Sql(db, "segredo", {"SELECT IIf(id > 1, id / 4, 1) AS x, id * 2 AS y FROM v ORDER BY id"}).out,

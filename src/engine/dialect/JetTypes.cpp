@@ -116,7 +116,9 @@ std::string SqliteDeclaredType(const ColumnType& type) {
         case JetType::Boolean: return "BIT";
         case JetType::Byte: return "BYTE";
         case JetType::Integer: return "SMALLINT";
-        case JetType::Long: return "INTEGER";
+        // Never "INTEGER": SQLite makes an INTEGER primary key the rowid, which numbers itself
+        // when a row leaves it out, and in Jet only a counter does that.
+        case JetType::Long: return "INT";
         case JetType::Currency: return "CURRENCY";
         case JetType::Single: return "SINGLE";
         case JetType::Double: return "DOUBLE";

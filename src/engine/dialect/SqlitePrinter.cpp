@@ -684,8 +684,9 @@ private:
     bool Unconverted(const ast::Expr& e, const std::string& table, const std::string& column) const {
         using K = ast::Expr::Kind;
         if (!columnTypes_) return false;
-        if (e.kind == K::Null) return true;
         const std::optional<JetType> type = columnTypes_(table, column);
+        // A Null written into a Yes/No field is No: the conversion gives it.
+        if (e.kind == K::Null) return type != JetType::Boolean;
         if (!type) return true;
         const bool negative = e.kind == K::Unary && e.op == "-" && e.args.size() == 1 && e.args[0]->kind == K::Integer;
         const ast::Expr& literal = negative ? *e.args[0] : e;
@@ -892,16 +893,24 @@ private:
         } else {
             DeclaredType(c);
         }
+        const bool yesNo = c.type.type == JetType::Boolean;
         if (c.defaultValue) {
             Put(" DEFAULT (");
             Expr(*c.defaultValue, Mode::Value);
             Put(")");
+        } else if (yesNo) {
+            // Written without parentheses, unlike a default the statement gives, so that a
+            // rebuild that changes the type knows it for the engine's own.
+            Put(" DEFAULT 0");
         }
-        if (c.notNull || forceNotNull) Put(" NOT NULL");
+        // A Yes/No field holds no Null: one written into it is No (or its default), as a
+        // Jet record keeps the value in its null mask.
+        if (yesNo) Put(" NOT NULL ON CONFLICT REPLACE");
+        else if (c.notNull || forceNotNull) Put(" NOT NULL");
         for (const Constraint& k : c.constraints) {
             if (k.kind == ConstraintKind::PrimaryKey && rowidCounter) continue;
             if (k.kind == ConstraintKind::NotNull) {
-                if (!c.notNull && !forceNotNull) Put(" NOT NULL");
+                if (!c.notNull && !forceNotNull && !yesNo) Put(" NOT NULL");
                 continue;
             }
             if (!allowKeys && (k.kind == ConstraintKind::PrimaryKey || k.kind == ConstraintKind::Unique)) {
@@ -915,7 +924,8 @@ private:
                 Put(" CONSTRAINT ");
                 PutName(k.name);
             }
-            if (k.kind == ConstraintKind::PrimaryKey) Put(" PRIMARY KEY");
+            // With a counter as the rowid, another column's primary key is kept as a unique key.
+            if (k.kind == ConstraintKind::PrimaryKey) Put(counterIsRowid_ ? " UNIQUE" : " PRIMARY KEY");
             else if (k.kind == ConstraintKind::Unique) Put(" UNIQUE");
             else References(k);
         }
@@ -1044,11 +1054,13 @@ private:
         Put(create.temporary ? "CREATE TEMP TABLE " : "CREATE TABLE ");
         PutName(create.name);
         Put(" (");
+        counterIsRowid_ = counter != nullptr;
         for (std::size_t i = 0; i < create.columns.size(); ++i) {
             const ColumnDef& c = create.columns[i];
             if (i) Put(", ");
             Column(c, &c == counter, notNull.count(Upper(c.name)) > 0, true, create.name, out);
         }
+        counterIsRowid_ = false;
         for (const Constraint& k : create.constraints) {
             if (k.kind == ConstraintKind::NotNull) continue;
             // A counter that is the whole primary key is already the rowid.
@@ -1109,7 +1121,8 @@ private:
                                                                          k.kind == ConstraintKind::PrimaryKey;
                                                               });
                 const bool computed = c.defaultValue && HasFunction(*c.defaultValue);
-                if ((notNull && !c.defaultValue) || computed)
+                const bool anyDefault = c.defaultValue || c.type.type == JetType::Boolean;
+                if ((notNull && !anyDefault) || computed)
                     return rebuild(R::AddColumn, c.name, RebuiltColumn(c, alter.table, out));
                 Put("ALTER TABLE ");
                 PutName(alter.table);
@@ -1185,6 +1198,7 @@ private:
     std::string& sql_;
     const ColumnTypeLookup& columnTypes_;
     int subQueries_ = 0;  // depth of queries inside expressions being printed
+    bool counterIsRowid_ = false;  // while the columns of a table with a counter are printed
     std::string renameFrom_;
     std::string renameTo_;
     const TableRef* renamedTable_ = nullptr;

@@ -10,6 +10,7 @@
 
 #include "engine/dialect/FunctionSupport.h"
 #include "engine/dialect/JetTypes.h"
+#include "rtl/Variant.h"
 
 namespace pavana::engine::dialect {
 namespace {
@@ -100,9 +101,11 @@ void StoreCurrency(sqlite3_context* ctx, sqlite3_value* v) {
         if (n < -922337203685477LL || n > 922337203685477LL) throw FunctionError{support::kFieldOverflow};
         return sqlite3_result_int64(ctx, n);
     }
-    const double amount = NumberOf(v);
-    if (!(std::fabs(amount) <= 922337203685477.5807)) throw FunctionError{support::kFieldOverflow};
-    support::ResultNumber(ctx, support::RoundHalfEven(amount * 10000.0) / 10000.0);
+    // Rounded half to even (the default rounding mode) to 4 decimals.
+    const long double scaled = std::nearbyint(Currency::ScaledValue(NumberOf(v)));
+    if (!(scaled >= -9223372036854775808.0L && scaled <= 9223372036854775807.0L))
+        throw FunctionError{support::kFieldOverflow};
+    support::ResultNumber(ctx, static_cast<double>(scaled / 10000.0L));
 }
 
 void StoreDate(sqlite3_context* ctx, sqlite3_value* v) {
@@ -129,9 +132,10 @@ void StoreYesNo(sqlite3_context* ctx, sqlite3_value* v) {
 
 void Store(sqlite3_context* ctx, int, sqlite3_value** argv) {
     sqlite3_value* v = argv[0];
-    if (sqlite3_value_type(v) == SQLITE_NULL || sqlite3_value_type(argv[1]) != SQLITE_TEXT)
-        return sqlite3_result_value(ctx, v);
+    if (sqlite3_value_type(argv[1]) != SQLITE_TEXT) return sqlite3_result_value(ctx, v);
     const auto type = ColumnTypeOf(ctx, argv[1], argv[2]);
+    if (sqlite3_value_type(v) == SQLITE_NULL)
+        return type == JetType::Boolean ? sqlite3_result_int(ctx, 0) : sqlite3_result_null(ctx);
     switch (type.value_or(JetType::Memo)) {
         case JetType::Byte: return StoreWhole(ctx, v, 0, 255);
         case JetType::Integer: return StoreWhole(ctx, v, -32768, 32767);

@@ -159,7 +159,7 @@ Variant ReadColumn(sqlite3_stmt* st, int col, std::int32_t type) {
         case dbCurrency:
             if (storage == SQLITE_INTEGER || storage == SQLITE_FLOAT) {
                 const double amount = sqlite3_value_double(v);
-                if (std::fabs(amount) < 9.2e14) return Variant(Currency::FromDouble(amount));
+                if (auto currency = Currency::TryFromDouble(amount)) return Variant(*currency);
                 return Variant(amount);
             }
             break;

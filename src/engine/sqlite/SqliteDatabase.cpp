@@ -32,7 +32,9 @@ const char* const kWorkspaceSource = "DAO.Workspace";
 // locked; opening waits less, so that a file held exclusively elsewhere is reported soon.
 constexpr int kBusyTimeoutMs = 5000;
 constexpr int kOpenBusyTimeoutMs = 200;
-constexpr const char* kFormatVersion = "1";
+// The version of the storage conventions (docs/storage.md) this build writes; files of
+// earlier versions are brought up to it when opened for writing.
+constexpr const char* kFormatVersion = "2";
 constexpr int kMaxTransactions = 5;
 // Prepared action statements kept per database.
 constexpr std::size_t kPreparedActions = 32;
@@ -161,6 +163,33 @@ void WriteVerifier(Connection& connection, const std::string& password) {
     std::string verifier = MakePasswordVerifier(password);
     sqlite3_bind_text(write.Handle(), 1, verifier.c_str(), -1, SQLITE_TRANSIENT);
     write.Step();
+}
+
+// Brings a file the engine made under earlier storage conventions up to the current ones, in
+// one transaction; a file of another program (no engine table) is left as it is. Foreign keys
+// are switched off for it (tables others refer to are rebuilt); the caller switches them on.
+void UpgradeFormat(Connection& connection) {
+    {
+        Statement exists(connection,
+                         "SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = 'pavana_engine'");
+        if (!exists.Step()) return;
+        Statement format(connection, "SELECT value FROM pavana_engine WHERE key = 'format'");
+        if (format.Step() && sqlite3_column_int(format.Handle(), 0) >= std::atoi(kFormatVersion)) return;
+    }
+    connection.Exec("PRAGMA foreign_keys = OFF");
+    connection.Exec("BEGIN IMMEDIATE");
+    try {
+        UpgradeTables(connection);
+        Statement write(connection,
+                        "INSERT INTO pavana_engine (key, value) VALUES ('format', ?1) "
+                        "ON CONFLICT (key) DO UPDATE SET value = excluded.value");
+        sqlite3_bind_text(write.Handle(), 1, kFormatVersion, -1, SQLITE_STATIC);
+        write.Step();
+        connection.Exec("COMMIT");
+    } catch (...) {
+        sqlite3_exec(connection.Handle(), "ROLLBACK", nullptr, nullptr, nullptr);
+        throw;
+    }
 }
 
 // A statement text that names a table alone ("Alunos", "[Notas finais]").
@@ -336,10 +365,11 @@ std::shared_ptr<DatabaseImpl> DatabaseImpl::Open(const std::string& path, bool e
         }
         if (exclusive) c.Exec(fileWritable ? "BEGIN EXCLUSIVE; COMMIT"
                                            : "BEGIN; SELECT count(*) FROM sqlite_master; COMMIT");
+        sqlite3_busy_timeout(c.Handle(), kBusyTimeoutMs);
+        if (!readOnly && fileWritable) UpgradeFormat(c);
         if (readOnly) c.Exec("PRAGMA query_only = ON");
         // REFERENCES constraints are relationships the engine keeps, as Jet does.
         c.Exec("PRAGMA foreign_keys = ON");
-        sqlite3_busy_timeout(c.Handle(), kBusyTimeoutMs);
         sqlite3_set_authorizer(c.Handle(), Authorize, state.get());
         dialect::RegisterJetFunctions(c.Handle());
         sqlite3_progress_handler(c.Handle(), kActivitySteps, Progress, nullptr);
@@ -434,7 +464,9 @@ void DatabaseImpl::NewPassword(const std::string& oldPassword, const std::string
         Savepoint savepoint(c);
         c.Exec("CREATE TABLE IF NOT EXISTS pavana_engine (key TEXT PRIMARY KEY, value TEXT NOT NULL) "
                "WITHOUT ROWID");
-        c.Exec("INSERT OR IGNORE INTO pavana_engine (key, value) VALUES ('format', '1')");
+        c.Exec((std::string("INSERT OR IGNORE INTO pavana_engine (key, value) VALUES ('format', '") + kFormatVersion +
+                "')")
+                   .c_str());
         WriteVerifier(c, newPassword);
         savepoint.Release();
     } catch (const SqliteFailure& failure) {

@@ -10,6 +10,7 @@
 #include "engine/sqlite/QuoteIdentifier.h"
 #include "engine/sqlite/Columns.h"
 #include "engine/sqlite/SqliteErrors.h"
+#include "engine/sqlite/CurrencyColumns.h"
 #include "engine/sqlite/DateColumns.h"
 #include "engine/sqlite/WholeNumberColumns.h"
 
@@ -291,6 +292,9 @@ void RecordsetImpl::DescribeColumns() {
             counter = counter || type->counter;
         }
         if (counter) c.attributes |= dbAutoIncrField;
+        // The NOT NULL of a Yes/No column is the engine's own (Null is stored as No), not the
+        // Required property.
+        if (c.type == dbBoolean) c.required = false;
         c.writable = holding_ == Holding::Keyset && !counter && !c.origin.empty() &&
                      strcasecmp(c.table.c_str(), source_->BaseTable().c_str()) == 0;
         columns_.push_back(std::move(c));
@@ -309,11 +313,12 @@ void RecordsetImpl::TypeExpressionColumns() {
     const DeclaredColumnType declaredType = DeclaredTypesOf(Live().Handle());
     const std::vector<bool> dates = DateColumns(statement, columns_.size(), declaredType);
     const std::vector<bool> whole = WholeNumberColumns(statement, columns_.size(), declaredType);
+    const std::vector<bool> currency = CurrencyColumns(statement, columns_.size(), declaredType);
     for (std::size_t i = 0; i < columns_.size(); ++i) {
         ColumnInfo& c = columns_[i];
         if (c.type != 0) continue;
-        if (dates[i]) {
-            c.type = dbDate;
+        if (dates[i] || currency[i]) {
+            c.type = dates[i] ? dbDate : dbCurrency;
             c.size = 8;
         }
         c.wholeNumbers = whole[i];
@@ -800,6 +805,8 @@ void RecordsetImpl::SetCurrentValue(std::size_t column, const Variant& value) {
     try {
         // One conversion, straight from the caller's value: a blob is copied once, not twice.
         v = value.IsAbsent() ? Variant::Null() : ConvertToFieldType(value, c.type, FormatSettings::Current());
+        // A Yes/No field has no Null: the value lives in the record's null mask, where Null is No.
+        if (c.type == dbBoolean && v.IsNull()) v = Variant(false);
     } catch (const EConvertError&) {
         RaiseEngineError(jetConversionError, "Data type conversion error.", kFieldSource);
     }
@@ -907,6 +914,7 @@ void RecordsetImpl::Update(std::int32_t type, bool) {
         lastModified_ = current_;
     } else {
         const std::int64_t key = sqlite3_last_insert_rowid(connection.Handle());
+        RetireDeletedKey(key);
         added_.push_back(key);
         if (deduplicate_) seen_.insert(key);
         lastModified_ = Ref{true, static_cast<std::int64_t>(added_.size()) - 1};
@@ -985,6 +993,16 @@ void RecordsetImpl::Delete() {
     if (changes == 0) RecordDeleted();
     deletedKeys_.insert(KeyOf(current_));
     anyLive_ = NextLive(std::nullopt).has_value();
+}
+
+void RecordsetImpl::RetireDeletedKey(std::int64_t key) {
+    if (deletedKeys_.erase(key) == 0) return;
+    // Keys no row has, from the bottom of the range up: SQLite never gives them.
+    const std::int64_t retired = std::numeric_limits<std::int64_t>::min() + static_cast<std::int64_t>(retiredKeys_++);
+    std::replace(keys_.begin(), keys_.end(), key, retired);
+    std::replace(added_.begin(), added_.end(), key, retired);
+    std::replace(sought_.begin(), sought_.end(), key, retired);
+    deletedKeys_.insert(retired);
 }
 
 std::string RecordsetImpl::Filter() const {

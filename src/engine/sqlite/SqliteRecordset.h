@@ -141,6 +141,10 @@ private:
     bool StepScan();
     // True when record `r` exists, stepping the scan as far as needed.
     bool Exists(const Ref& r);
+    // SQLite may give a new row the rowid of one deleted before it (a table's highest): the
+    // deleted record keeps its place under a retired key, so that the new one is not taken
+    // for it.
+    void RetireDeletedKey(std::int64_t key);
     bool IsDeleted(const Ref& r) const {
         return !deletedKeys_.empty() && holding_ == Holding::Keyset && deletedKeys_.count(KeyOf(r)) != 0;
     }
@@ -220,6 +224,7 @@ private:
     std::vector<std::int64_t> added_;
     std::vector<std::int64_t> sought_;  // keys FindFirst found before the keyset reached them
     std::unordered_set<std::int64_t> deletedKeys_;  // deleted through this recordset
+    std::uint64_t retiredKeys_ = 0;                  // see RetireDeletedKey
     mutable Statement rowStatement_;
     mutable std::vector<Variant> cache_;
     mutable Ref cacheRef_;

@@ -2,6 +2,7 @@
 
 #include <strings.h>
 
+#include <algorithm>
 #include <optional>
 #include <string_view>
 #include <vector>
@@ -13,6 +14,7 @@
 #include "engine/sqlite/Columns.h"
 #include "engine/sqlite/QuoteIdentifier.h"
 #include "engine/sqlite/SqliteErrors.h"
+#include "engine/sqlite/CurrencyColumns.h"
 #include "engine/sqlite/DateColumns.h"
 #include "engine/sqlite/WholeNumberColumns.h"
 #include "rtl/FormatSettings.h"
@@ -204,6 +206,13 @@ ColumnItem ReadColumnItem(const std::string& item) {
     return c;
 }
 
+// The segments the engine gives every Yes/No column ("DEFAULT 0", "NOT NULL ON CONFLICT
+// REPLACE"), which a default the statement gives ("DEFAULT (0)") is not.
+bool IsYesNoNullRule(const ColumnItem::Segment& s) {
+    if (s.kind == "DEFAULT") return s.text == "DEFAULT 0";
+    return s.kind == "NOT" && s.text.find("REPLACE") != std::string::npos;
+}
+
 bool HasKind(const ColumnItem& c, std::string_view kind) {
     for (const auto& s : c.segments)
         if (s.kind == kind) return true;
@@ -212,13 +221,14 @@ bool HasKind(const ColumnItem& c, std::string_view kind) {
 
 // The segments of `old` that still hold for the column once it is defined as `fresh`:
 // its keys, references and own checks; not its collation, length and type checks, which follow
-// the new type, nor a default or NOT NULL the new definition gives again. A counter stops
-// counting: the new type is never a counter.
+// the new type, nor a default or NOT NULL the new definition gives again, nor the No that
+// stands for Null in a Yes/No column. A counter stops counting: the new type is never a counter.
 std::string KeptSegments(const ColumnItem& old, const ColumnItem& fresh) {
     std::string out;
     for (const auto& s : old.segments) {
         if (s.kind == "COLLATE" || s.name == "pavana_size" || s.name == "pavana_type" || s.name == "pavana_range")
             continue;
+        if (IsYesNoNullRule(s)) continue;
         if ((s.kind == "DEFAULT" || s.kind == "NOT" || s.kind == "NULL") && HasKind(fresh, s.kind)) continue;
         std::string text = s.text;
         if (s.kind == "PRIMARY") {
@@ -302,7 +312,25 @@ public:
     void Run() {
         ReadTable();
         if (r_.kind == TableRebuild::Kind::DropConstraint && DropIndexConstraint()) return;
-        const std::string created = NewDefinition();
+        Rebuild(NewDefinition());
+        CheckRelationships();
+    }
+
+    // Rebuilds the table under the current storage conventions when its definition is of an
+    // earlier one. Its rows and relationships stay as they are.
+    void Upgrade() {
+        ReadTable();
+        std::vector<std::string> yesNo;
+        const std::string created = UpgradedDefinition(yesNo);
+        if (created.empty()) return;
+        for (const std::string& column : yesNo)
+            sqlite::Run(c_, "UPDATE " + QuoteIdentifier(table_) + " SET " + QuoteIdentifier(column) + " = 0 WHERE " +
+                                QuoteIdentifier(column) + " IS NULL");
+        Rebuild(created);
+    }
+
+private:
+    void Rebuild(const std::string& created) {
         if (Exists(c_, "SELECT 1 FROM sqlite_master WHERE name = ?1 COLLATE NOCASE", kNewTable))
             RaiseEngineError(jetTableExists, std::string("Table '") + kNewTable + "' already exists.", source_);
         SaveSchema();
@@ -321,10 +349,8 @@ public:
         }
         for (const std::string& sql : schema_) sqlite::Run(c_, sql);
         CarrySequence(created);
-        CheckRelationships();
     }
 
-private:
     void ReadTable() {
         Statement st(c_, "SELECT name, sql FROM sqlite_master WHERE type = 'table' AND name = ?1 COLLATE NOCASE");
         sqlite3_bind_text(st.Handle(), 1, r_.table.c_str(), -1, SQLITE_TRANSIENT);
@@ -404,6 +430,53 @@ private:
                 if (!found) RaiseEngineError(jetNoTableOrConstraint, "Cannot find table or constraint.", source_);
                 break;
         }
+        return Joined(text);
+    }
+
+    // The definition of the table under the current conventions, or nothing when it is
+    // already under them. Earlier builds declared a Long column INTEGER, which SQLite makes
+    // the rowid of a table whose whole primary key it is, and left Null into Yes/No columns;
+    // `yesNo` receives the Yes/No columns whose Nulls must become No.
+    std::string UpgradedDefinition(std::vector<std::string>& yesNo) const {
+        CreateText text = SplitCreate(createSql_);
+        std::string tableKey;  // the column of a one-column table-level primary key
+        for (const std::string& item : text.items) {
+            if (!IsTableConstraint(item)) continue;
+            const auto u = Units(item);
+            for (std::size_t i = 0; i + 2 < u.size(); ++i)
+                if (IsWord(item, u[i], "PRIMARY") && item[u[i + 2].begin] == '(') {
+                    const std::string group = item.substr(u[i + 2].begin + 1, u[i + 2].end - u[i + 2].begin - 2);
+                    const auto names = Units(group);
+                    if (names.size() == 1) tableKey = UnitName(group, names[0]);
+                }
+        }
+        bool changed = false;
+        for (std::string& item : text.items) {
+            if (IsTableConstraint(item)) continue;
+            const ColumnItem column = ReadColumnItem(item);
+            const auto head = Units(column.head);
+            if (head.size() < 2) continue;
+            const Unit& type = head[1];
+            const bool key = HasKind(column, "PRIMARY") || (!tableKey.empty() && Same(column.name, tableKey));
+            if (IsWord(column.head, type, "INTEGER") && key && item.find("AUTOINCREMENT") == std::string::npos) {
+                item.replace(type.begin, type.end - type.begin, "INT");
+                changed = true;
+            } else if (IsWord(column.head, type, "BIT") && !std::any_of(column.segments.begin(), column.segments.end(),
+                                                                         IsYesNoNullRule)) {
+                std::string upgraded = column.head;
+                for (const auto& segment : column.segments)
+                    if (segment.kind != "NOT") upgraded += " " + segment.text;
+                if (!HasKind(column, "DEFAULT")) upgraded += " DEFAULT 0";
+                item = upgraded + " NOT NULL ON CONFLICT REPLACE";
+                yesNo.push_back(column.name);
+                changed = true;
+            }
+        }
+        if (!changed) return {};
+        return Joined(text);
+    }
+
+    static std::string Joined(const CreateText& text) {
         std::string sql = std::string("CREATE TABLE ") + QuoteIdentifier(kNewTable) + " (";
         bool first = true;
         for (const std::string& item : text.items) {
@@ -537,6 +610,21 @@ bool IsReferenced(Connection& c, const std::string& table) {
 
 }  // namespace
 
+void UpgradeTables(Connection& c) {
+    std::vector<std::string> tables;
+    {
+        Statement list(c, "SELECT name FROM sqlite_master WHERE type = 'table' AND name NOT LIKE 'sqlite%' "
+                          "AND name NOT IN ('pavana_engine', 'pavana_columns')");
+        while (list.Step()) tables.push_back(Text(list.Handle(), 0));
+    }
+    TableRebuild upgrade;
+    const std::string source = "DAO.Workspace";
+    for (const std::string& table : tables) {
+        upgrade.table = table;
+        Rebuilder(c, upgrade, source).Upgrade();
+    }
+}
+
 void RunRebuild(DatabaseState& state, const dialect::Translation& translation, const std::string& source) {
     Connection& c = state.Live(source);
     const TableRebuild& r = *translation.rebuild;
@@ -561,6 +649,24 @@ void RunRebuild(DatabaseState& state, const dialect::Translation& translation, c
     }
 }
 
+namespace {
+
+// The metadata rows of a table a make-table query made: as on the platform, no default and no
+// zero-length rule comes over with its columns (SQLite's default text, the No of a Yes/No
+// column, is the engine's own).
+void WriteNoMetadata(DatabaseState& state, const std::string& table) {
+    Connection& c = *state.connection;
+    MetadataWrites writes(state);
+    Run(c, dialect::kCreateColumnMetadata);
+    Statement rows(c,
+                   "INSERT OR REPLACE INTO pavana_columns (table_name, column_name) "
+                   "SELECT ?1, name FROM pragma_table_info(?1)");
+    sqlite3_bind_text(rows.Handle(), 1, table.c_str(), -1, SQLITE_TRANSIENT);
+    rows.Step();
+}
+
+}  // namespace
+
 std::int32_t RunMakeTable(DatabaseState& state, const dialect::Translation& translation,
                           const std::vector<Variant>& values, const std::string& source) {
     Connection& c = state.Live(source);
@@ -581,6 +687,9 @@ std::int32_t RunMakeTable(DatabaseState& state, const dialect::Translation& tran
                                                                  : std::vector<bool>(columns, false);
             const std::vector<bool> dates = statement != nullptr ? DateColumns(*statement, columns, declaredType)
                                                                  : std::vector<bool>(columns, false);
+            const std::vector<bool> currency = statement != nullptr
+                                                   ? CurrencyColumns(*statement, columns, declaredType)
+                                                   : std::vector<bool>(columns, false);
             for (int i = 0; i < count; ++i) {
                 const std::string name = sqlite3_column_name(query.Handle(), i);
                 const char* declared = sqlite3_column_decltype(query.Handle(), i);
@@ -588,12 +697,15 @@ std::int32_t RunMakeTable(DatabaseState& state, const dialect::Translation& tran
                 create += QuoteIdentifier(name);
                 const auto type = declared ? TypeOfDeclaration(declared) : std::nullopt;
                 // An expression that gives only dates makes a Date/Time column, one that gives
-                // only whole numbers a Long column; any other keeps its values' own types.
+                // Currency a Currency column, one that gives only whole numbers a Long column;
+                // any other keeps its values' own types.
                 if (!type && dates[static_cast<std::size_t>(i)]) create += " DATETIME";
+                else if (!type && currency[static_cast<std::size_t>(i)]) create += " CURRENCY";
                 else if (!type && whole[static_cast<std::size_t>(i)]) create += " LONG";
                 if (!type) continue;
                 // A counter's values are copied as they are; the new column does not count.
-                create += " " + (type->counter ? std::string("INTEGER") : std::string(declared));
+                create += " " + (type->counter ? std::string("INT") : std::string(declared));
+                if (type->type == dbBoolean) create += " DEFAULT 0 NOT NULL ON CONFLICT REPLACE";
                 if (type->type == dbText || type->type == dbMemo) create += " COLLATE NOCASE";
                 if (type->type == dbText && std::string_view(declared).find('(') != std::string_view::npos)
                     create += " CONSTRAINT \"pavana_size\" CHECK (length(" + QuoteIdentifier(name) +
@@ -604,6 +716,7 @@ std::int32_t RunMakeTable(DatabaseState& state, const dialect::Translation& tran
         create += ")";
         Savepoint savepoint(c);
         Run(c, create);
+        WriteNoMetadata(state, table);
         failing = "INSERT INTO " + QuoteIdentifier(table) + " " + translation.makeTableQuery;
         Statement fill(c, failing.c_str());
         const int slots = sqlite3_bind_parameter_count(fill.Handle());

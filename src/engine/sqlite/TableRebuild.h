@@ -28,6 +28,12 @@ namespace pavana::engine::sqlite {
 // unit; raises the engine's error with `source`.
 void RunRebuild(DatabaseState& state, const dialect::Translation& translation, const std::string& source);
 
+// Rebuilds every table of the file whose definition an earlier build wrote under earlier
+// storage conventions (docs/storage.md, "Files of earlier builds"), keeping its rows, indexes,
+// triggers, counter and relationships; the caller holds the write transaction and has
+// switched foreign keys off. A failure raises SqliteFailure or the engine's error.
+void UpgradeTables(Connection& c);
+
 // Runs a make-table query (`translation.makeTable` is set) with `values` bound to its
 // parameters: creates the table with the declared types of the query's columns (text with
 // its size, its length check and the engine's case-insensitive comparison; an expression
