@@ -146,8 +146,8 @@ TEST_F(ExecuteTest, RecordsAffectedCountsTheRowsOfEachKindOfStatement) {
 }
 
 TEST_F(ExecuteTest, SqliteFailuresBecomeTheEngineErrors) {
-    db_->Execute("CREATE TABLE Alunos (Codigo LONG PRIMARY KEY, Nome TEXT(20), Curso LONG REFERENCES Cursos (Id))");
     db_->Execute("CREATE TABLE Cursos (Id LONG PRIMARY KEY)");
+    db_->Execute("CREATE TABLE Alunos (Codigo LONG PRIMARY KEY, Nome TEXT(20), Curso LONG REFERENCES Cursos (Id))");
     db_->Execute("INSERT INTO Cursos VALUES (1)");
     db_->Execute("INSERT INTO Alunos VALUES (1, 'Ana', 1)");
     struct Case {
@@ -169,7 +169,7 @@ TEST_F(ExecuteTest, SqliteFailuresBecomeTheEngineErrors) {
          "name is spelled correctly."},
         {"DROP TABLE Turmas", 3376, "Table 'Turmas' does not exist."},
         {"INSERT INTO Alunos VALUES (2, 'Caio', 9)", 3201,
-         "You cannot add or change a record because a related record is required."},
+         "You cannot add or change a record because a related record is required in table 'Cursos'."},
         {"ALTER TABLE Alunos ADD COLUMN Nome TEXT(5)", 3380, "Field 'Nome' already exists in table 'Alunos'."},
         {"CREATE INDEX ix ON Alunos (Nome)", 0, ""},
         {"CREATE INDEX ix ON Alunos (Curso)", 3284, "Index already exists."},

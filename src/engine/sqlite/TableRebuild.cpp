@@ -12,6 +12,7 @@
 #include "engine/dialect/SqlitePrinter.h"
 #include "engine/sqlite/Columns.h"
 #include "engine/sqlite/QuoteIdentifier.h"
+#include "engine/sqlite/Relationships.h"
 #include "engine/sqlite/SqliteErrors.h"
 #include "engine/sqlite/DateColumns.h"
 #include "engine/sqlite/WholeNumberColumns.h"
@@ -321,6 +322,7 @@ public:
         }
         for (const std::string& sql : schema_) sqlite::Run(c_, sql);
         CarrySequence(created);
+        if (r_.definition.find(" REFERENCES ") != std::string::npos) CheckDeclaredRelationships(c_, table_, source_);
         CheckRelationships();
     }
 
