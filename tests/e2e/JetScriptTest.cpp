@@ -104,7 +104,8 @@ TEST_F(JetScriptTest, TermUpdateRunsWithoutALogEntryAndLeavesTheExpectedRows) {
                     "fields that contain duplicate data, remove the index, or redefine the index to permit "
                     "duplicate entries and try again.") +
                   Entry(" INSERT INTO Alunos (Nome, Curso) VALUES ('Eva', 9);",
-                        "You cannot add or change a record because a related record is required.") +
+                        "You cannot add or change a record because a related record is required in table "
+                        "'Cursos'.") +
                   Entry(" SELECT * FROM [Notas antigas];", "Cannot execute a select query."));
     EXPECT_EQ(Query("SELECT Id, Situacao FROM Alunos WHERE Nome = 'Eva'"), "Id\tSituacao\n5\tCursando\n");
 }

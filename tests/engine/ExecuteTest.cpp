@@ -1,5 +1,7 @@
 // Running statements: parameters converted to their declared types, each Execute all or
 // nothing, the records it affected, and SQLite's failures as the engine's errors.
+#include <sqlite3.h>
+
 #include "EngineFixture.h"
 #include "rtl/FormatSettings.h"
 
@@ -146,8 +148,8 @@ TEST_F(ExecuteTest, RecordsAffectedCountsTheRowsOfEachKindOfStatement) {
 }
 
 TEST_F(ExecuteTest, SqliteFailuresBecomeTheEngineErrors) {
-    db_->Execute("CREATE TABLE Alunos (Codigo LONG PRIMARY KEY, Nome TEXT(20), Curso LONG REFERENCES Cursos (Id))");
     db_->Execute("CREATE TABLE Cursos (Id LONG PRIMARY KEY)");
+    db_->Execute("CREATE TABLE Alunos (Codigo LONG PRIMARY KEY, Nome TEXT(20), Curso LONG REFERENCES Cursos (Id))");
     db_->Execute("INSERT INTO Cursos VALUES (1)");
     db_->Execute("INSERT INTO Alunos VALUES (1, 'Ana', 1)");
     struct Case {
@@ -169,7 +171,7 @@ TEST_F(ExecuteTest, SqliteFailuresBecomeTheEngineErrors) {
          "name is spelled correctly."},
         {"DROP TABLE Turmas", 3376, "Table 'Turmas' does not exist."},
         {"INSERT INTO Alunos VALUES (2, 'Caio', 9)", 3201,
-         "You cannot add or change a record because a related record is required."},
+         "You cannot add or change a record because a related record is required in table 'Cursos'."},
         {"ALTER TABLE Alunos ADD COLUMN Nome TEXT(5)", 3380, "Field 'Nome' already exists in table 'Alunos'."},
         {"CREATE INDEX ix ON Alunos (Nome)", 0, ""},
         {"CREATE INDEX ix ON Alunos (Curso)", 3284, "Index already exists."},
@@ -197,6 +199,47 @@ TEST_F(ExecuteTest, SqliteFailuresBecomeTheEngineErrors) {
         }
     }
     EXPECT_EQ(Count("Alunos"), 2);
+}
+
+// Recordset edits name the table of a broken relationship as statements do, and a file
+// whose relationships were never checked (written by an earlier build or another program)
+// reports what is wrong with them in the engine's words.
+TEST_F(ExecuteTest, RecordsetEditsAndUncheckedRelationshipsFailWithTheEngineMessages) {
+    db_->Execute("CREATE TABLE Cursos (Codigo LONG PRIMARY KEY, Nome TEXT(20))");
+    db_->Execute("CREATE TABLE Alunos (Nome TEXT(20), Curso LONG REFERENCES Cursos (Codigo))");
+    db_->Execute("INSERT INTO Cursos VALUES (1, 'Artes')");
+    db_->Execute("INSERT INTO Alunos VALUES ('Ana', 1)");
+    auto alunos = db_->OpenRecordset("Alunos", Variant(static_cast<std::int32_t>(dbOpenDynaset)));
+    alunos->AddNew();
+    alunos->GetFields()->Item("Nome")->SetValue(Variant("Bia"));
+    alunos->GetFields()->Item("Curso")->SetValue(Variant(static_cast<std::int32_t>(7)));
+    RaisedError added = ErrorOf([&] { alunos->Update(); });
+    EXPECT_EQ(added.number, 3201);
+    EXPECT_EQ(added.message, "You cannot add or change a record because a related record is required in table 'Cursos'.");
+    alunos->CancelUpdate();
+    auto cursos = db_->OpenRecordset("Cursos", Variant(static_cast<std::int32_t>(dbOpenDynaset)));
+    RaisedError deleted = ErrorOf([&] { cursos->Delete(); });
+    EXPECT_EQ(deleted.number, 3200);
+    EXPECT_EQ(deleted.message, "The record cannot be deleted or changed because table 'Alunos' includes related records.");
+    alunos->Close();
+    cursos->Close();
+    db_->Close();
+
+    sqlite3* raw = nullptr;
+    ASSERT_EQ(sqlite3_open(Path("e.mdb").c_str(), &raw), SQLITE_OK);
+    const char* unchecked =
+        "CREATE TABLE Pais (c INTEGER, d INTEGER);"
+        "CREATE TABLE Filhos (x INTEGER REFERENCES Pais (c));"
+        "CREATE TABLE Orfaos (x INTEGER REFERENCES Sumida (c));";
+    EXPECT_EQ(sqlite3_exec(raw, unchecked, nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(raw);
+    sqlite3_close(raw);
+    db_ = engine_->DefaultWorkspace()->OpenDatabase(Path("e.mdb"), Variant(false), Variant(false), Variant(std::string()));
+    RaisedError mismatch = ErrorOf([&] { db_->Execute("INSERT INTO Filhos VALUES (1)"); });
+    EXPECT_EQ(mismatch.number, 3374);
+    EXPECT_EQ(mismatch.message, "The specified fields are not uniquely indexed in table 'Pais'.");
+    EXPECT_EQ(NumberOf([&] { db_->Execute("INSERT INTO Orfaos VALUES (1)"); }), 3078);
+    EXPECT_EQ(NumberOf([&] { db_->Execute("DROP TABLE Pais"); }), 3281);
+    EXPECT_EQ(Count("Filhos") + Count("Orfaos"), 0);
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "engine/dialect/Translator.h"
 
+#include "engine/dialect/CriteriaTypes.h"
 #include "engine/dialect/Parser.h"
 #include "engine/dialect/SqlitePrinter.h"
 
@@ -9,6 +10,7 @@ Translation Translate(std::string_view jetSql, const ColumnTypeLookup& columnTyp
     auto statement = std::make_shared<const ast::Statement>(Parse(jetSql));
     Translation out;
     for (const auto& p : statement->parameters) out.parameters.push_back({p.name, p.typeWord});
+    if (columnTypes) CheckCriteriaTypes(*statement, columnTypes);
     PrintForSqlite(*statement, out, columnTypes);
     if (!out.makeTable.empty()) out.makeTableStatement = std::move(statement);
     return out;

@@ -89,7 +89,8 @@ using ColumnTypeLookup = std::function<std::optional<JetType>(const std::string&
 // With `columnTypes`, a constant that an INSERT or UPDATE writes is printed without the
 // conversion to its column's type (StoreConversion.h) when it already has that type's stored
 // form; without it every written value is converted. A translation made with it belongs to
-// the schema of that moment.
+// the schema of that moment. With it, a number or date column compared with text fails as
+// Jet's does (CriteriaTypes.h).
 Translation Translate(std::string_view jetSql, const ColumnTypeLookup& columnTypes = {});
 
 }  // namespace pavana::engine::dialect

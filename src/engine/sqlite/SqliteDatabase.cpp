@@ -16,6 +16,7 @@
 #include "engine/dialect/JetFunctions.h"
 #include "engine/sqlite/Columns.h"
 #include "engine/sqlite/Password.h"
+#include "engine/sqlite/Relationships.h"
 #include "engine/sqlite/SqliteErrors.h"
 #include "engine/sqlite/SqliteQueryDef.h"
 #include "engine/sqlite/SqliteRecordset.h"
@@ -296,12 +297,19 @@ std::int32_t RunAction(DatabaseState& state, const dialect::Translation& transla
         const int slots = sqlite3_bind_parameter_count(statement.Handle());
         for (int i = 0; i < slots && i < static_cast<int>(values.size()); ++i)
             BindVariant(statement.Handle(), i + 1, values[static_cast<std::size_t>(i)]);
+        const bool dropsTable = translation.kind == dialect::StatementKind::Definition &&
+                                translation.sql.compare(0, 11, "DROP TABLE ") == 0;
+        if (dropsTable) CheckDroppable(connection, StatementTable(translation.sql), source);
+        // A relationship is checked when it is declared, in the definition's transaction.
+        const bool declaresRelationship = translation.kind == dialect::StatementKind::Definition &&
+                                          translation.sql.find(" REFERENCES ") != std::string::npos;
         // One SQLite statement is atomic on its own; a savepoint is needed only to make the
         // statement and its follow-ups one unit.
         std::optional<Savepoint> savepoint;
-        if (!translation.followUp.empty() || !translation.metadata.empty()) savepoint.emplace(connection);
-        while (statement.Step()) {
-        }
+        if (!translation.followUp.empty() || !translation.metadata.empty() || declaresRelationship)
+            savepoint.emplace(connection);
+        RunWrite(connection, statement, source);
+        if (declaresRelationship) CheckDeclaredRelationships(connection, StatementTable(translation.sql), source);
         std::int64_t changes = 0;
         if (translation.kind == dialect::StatementKind::Action) changes = sqlite3_changes64(connection.Handle());
         for (const std::string& more : translation.followUp) {

@@ -10,6 +10,11 @@
 namespace pavana::engine::sqlite {
 namespace {
 
+constexpr std::int32_t kNullKey = 3058;
+constexpr std::int32_t kRelationshipFieldCount = 3368;
+constexpr std::int32_t kNotUniquelyIndexed = 3374;
+constexpr std::int32_t kInvalidRelationshipField = 3409;
+
 // SQLite quotes the names in some messages the way the statement wrote them; the dialect
 // prints every name double-quoted, with inner quotes doubled.
 std::string UnquotedName(const std::string& name) {
@@ -72,6 +77,26 @@ std::string AlteredTable(const std::string& sql) {
     for (char c : original)
         if (c != '"' && c != '[' && c != ']' && c != '`') out += c;
     return out;
+}
+
+// Whether `field`, "table.column" as SQLite names a column in its messages, is part of the
+// table's primary key (a name may hold dots itself: every split is tried).
+bool IsPrimaryKeyField(sqlite3* db, const std::string& field) {
+    sqlite3_stmt* raw = nullptr;
+    if (sqlite3_prepare_v2(db, "SELECT 1 FROM pragma_table_info(?1) WHERE name = ?2 AND pk > 0", -1, &raw,
+                           nullptr) != SQLITE_OK)
+        return false;
+    struct Finalize {
+        sqlite3_stmt* st;
+        ~Finalize() { sqlite3_finalize(st); }
+    } finalize{raw};
+    for (std::size_t dot = field.find('.'); dot != std::string::npos; dot = field.find('.', dot + 1)) {
+        sqlite3_reset(raw);
+        sqlite3_bind_text(raw, 1, field.c_str(), static_cast<int>(dot), SQLITE_TRANSIENT);
+        sqlite3_bind_text(raw, 2, field.c_str() + dot + 1, -1, SQLITE_TRANSIENT);
+        if (sqlite3_step(raw) == SQLITE_ROW) return true;
+    }
+    return false;
 }
 
 std::string SyntaxMessage(const std::string& sql, std::int32_t& number) {
@@ -153,6 +178,8 @@ void RaiseStatementError(const SqliteFailure& failure, const std::string& sql,
                                  source);
             if (code == SQLITE_CONSTRAINT_NOTNULL) {
                 std::string field = NameAfter(m, "NOT NULL constraint failed: ");
+                if (db && IsPrimaryKeyField(db, field))
+                    RaiseEngineError(kNullKey, "Index or primary key cannot contain a Null value.", source);
                 RaiseEngineError(jetFieldRequired,
                                  "The field '" + field +
                                      "' cannot contain a Null value because the Required property "
@@ -172,6 +199,7 @@ void RaiseStatementError(const SqliteFailure& failure, const std::string& sql,
                 RaiseEngineError(jetDataTypeMismatch, "Data type mismatch in criteria expression.", source);
             if (code == SQLITE_CONSTRAINT_CHECK && m.find("pavana_range") != std::string::npos)
                 RaiseEngineError(jetNumericOverflow, "Numeric field overflow.", source);
+            // Writes that can tell which relationship broke raise it themselves (RunWrite).
             if (code == SQLITE_CONSTRAINT_FOREIGNKEY)
                 RaiseEngineError(3201,
                                  "You cannot add or change a record because a related record is "
@@ -199,6 +227,24 @@ void RaiseStatementError(const SqliteFailure& failure, const std::string& sql,
                          "The database engine cannot find the input table or query '" +
                              name + "'. Make sure it exists and that its name is spelled correctly.",
                          source);
+    }
+    // Relationships are checked when declared; one a file brought from elsewhere does not
+    // keep is reported by what is wrong with it.
+    if (StartsWith(m, "foreign key mismatch - ")) {
+        const std::size_t referencing = m.rfind(" referencing ");
+        const std::string parent =
+            referencing == std::string::npos ? std::string() : UnquotedName(m.substr(referencing + 13));
+        RaiseEngineError(kNotUniquelyIndexed,
+                         "The specified fields are not uniquely indexed in table '" + parent + "'.", source);
+    }
+    if (StartsWith(m, "number of columns in foreign key does not match") ||
+        (StartsWith(m, "foreign key on ") && m.find(" should reference only one column") != std::string::npos))
+        RaiseEngineError(kRelationshipFieldCount,
+                         "Relationship must be on the same number of fields with the same data types.", source);
+    if (StartsWith(m, "unknown column ") && m.find(" in foreign key definition") != std::string::npos) {
+        const std::string field = UnquotedName(m.substr(15, m.find(" in foreign key definition") - 15));
+        RaiseEngineError(kInvalidRelationshipField,
+                         "Invalid field name '" + field + "' in definition of index or relationship.", source);
     }
     // SQLite refuses to drop a column that an index, a key or a relationship needs.
     if (m.find(" after drop column") != std::string::npos || StartsWith(m, "cannot drop "))

@@ -8,6 +8,7 @@
 
 #include "engine/EngineError.h"
 #include "engine/sqlite/QuoteIdentifier.h"
+#include "engine/sqlite/Relationships.h"
 #include "engine/sqlite/Columns.h"
 #include "engine/sqlite/SqliteErrors.h"
 #include "engine/sqlite/CurrencyColumns.h"
@@ -949,7 +950,7 @@ std::optional<std::int64_t> RecordsetImpl::RunUpdate(const std::string& sql, con
         }
         if (editMode_ == dbEditInProgress)
             sqlite3_bind_int64(statement.Handle(), static_cast<int>(set.size() + 1), KeyOf(current_));
-        statement.Step();  // one statement: SQLite makes it atomic
+        RunWrite(connection, statement, kSource);  // one statement: SQLite makes it atomic
         const std::int64_t changes = sqlite3_changes64(connection.Handle());
         if (streamBlobs && changes > 0) {
             const std::int64_t key =
@@ -963,7 +964,7 @@ std::optional<std::int64_t> RecordsetImpl::RunUpdate(const std::string& sql, con
         if (savepoint) savepoint->Release();
         return changes;
     } catch (const SqliteFailure& failure) {
-        RaiseStatementError(failure, sql, kSource);
+        RaiseStatementError(failure, sql, kSource, connection.Handle());
     }
 }
 
@@ -985,10 +986,10 @@ void RecordsetImpl::Delete() {
     try {
         Statement statement(connection, sql.c_str());
         sqlite3_bind_int64(statement.Handle(), 1, KeyOf(current_));
-        statement.Step();  // one statement: SQLite makes it atomic
+        RunWrite(connection, statement, kSource);  // one statement: SQLite makes it atomic
         changes = sqlite3_changes64(connection.Handle());
     } catch (const SqliteFailure& failure) {
-        RaiseStatementError(failure, sql, kSource);
+        RaiseStatementError(failure, sql, kSource, connection.Handle());
     }
     if (changes == 0) RecordDeleted();
     deletedKeys_.insert(KeyOf(current_));

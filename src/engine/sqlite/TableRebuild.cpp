@@ -13,6 +13,7 @@
 #include "engine/dialect/SqlitePrinter.h"
 #include "engine/sqlite/Columns.h"
 #include "engine/sqlite/QuoteIdentifier.h"
+#include "engine/sqlite/Relationships.h"
 #include "engine/sqlite/SqliteErrors.h"
 #include "engine/sqlite/CurrencyColumns.h"
 #include "engine/sqlite/DateColumns.h"
@@ -313,6 +314,7 @@ public:
         ReadTable();
         if (r_.kind == TableRebuild::Kind::DropConstraint && DropIndexConstraint()) return;
         Rebuild(NewDefinition());
+        if (r_.definition.find(" REFERENCES ") != std::string::npos) CheckDeclaredRelationships(c_, table_, source_);
         CheckRelationships();
     }
 
