@@ -200,7 +200,10 @@ public:
         : parameters_(parameters), db_(db), declaredType_(DeclaredTypesOf(db)) {}
 
     void InStatement(dialect::ast::Statement& s) {
-        if (s.select) return InQuery(*s.select, {});
+        if (s.select) {
+            InQuery(*s.select, {});
+            return InResultColumns(*s.select);
+        }
         if (s.insert) return InInsert(*s.insert);
         if (s.update) return InUpdate(*s.update);
         if (s.del) {
@@ -272,6 +275,47 @@ private:
         if (e.query) InQuery(*e.query, scope);
     }
 
+    // The results of IIf, Switch, Choose or Nz (nothing for another expression), and whether
+    // one of them is plainly text.
+    static std::vector<MutableExpr*> ChoiceResults(MutableExpr& e, bool& text) {
+        std::vector<MutableExpr*> results;
+        text = false;
+        const dialect::FunctionInfo* f = e.kind == MutableExpr::Kind::Function ? dialect::FindFunction(e.name) : nullptr;
+        if (f == nullptr) return results;
+        OfChoice(e, f->jetName, [&](const MutableExpr& x) {
+            for (auto& a : e.args)
+                if (a.get() == &x) results.push_back(a.get());
+            text = text || x.kind == MutableExpr::Kind::String || (x.kind == MutableExpr::Kind::Binary && x.op == "&");
+            return Verdict::NullOnly;
+        });
+        return results;
+    }
+
+    // `e` gives text: a date it gives, also as one result of a choice, is made text.
+    void MarkDateResults(MutableExpr& e, const Scope& scope) {
+        if (Dates().Of(e, scope) == Verdict::Yes) {
+            e.dateText = true;
+            return;
+        }
+        bool text = false;
+        for (MutableExpr* result : ChoiceResults(e, text)) MarkDateResults(*result, scope);
+    }
+
+    // A result column of the statement's query that chooses between text and dates is a text
+    // column, as Jet types it: its dates are made text. Elsewhere the choice keeps the date
+    // itself, which compares as a date.
+    void InResultColumns(Query& q) {
+        for (SelectCore& core : q.cores) {
+            const Scope scope = ResultColumnAnalysis::ScopeOf(core);
+            for (auto& item : core.items) {
+                bool text = false;
+                const std::vector<MutableExpr*> results = ChoiceResults(*item.expr, text);
+                if (text)
+                    for (MutableExpr* result : results) MarkDateResults(*result, scope);
+            }
+        }
+    }
+
     static bool MakesTextOfArgument(const MutableExpr& e) {
         const dialect::FunctionInfo* f = dialect::FindFunction(e.name);
         if (f == nullptr) return false;
@@ -283,7 +327,7 @@ private:
         if (Dates().Of(e, scope) == Verdict::Yes) e.dateText = true;
     }
 
-    // Whether value `e`, written into a column, gives dates.
+    // Whether value `e`, written into a column, gives dates, also as one result of a choice.
     bool WritesDate(MutableExpr& e, const Scope& scope) {
         using K = MutableExpr::Kind;
         switch (e.kind) {
@@ -293,14 +337,20 @@ private:
             case K::String:
             case K::Boolean:
             case K::Star: return false;
-            default: return Dates().Of(e, scope) == Verdict::Yes;
+            default: break;
         }
+        if (Dates().Of(e, scope) == Verdict::Yes) return true;
+        bool text = false;
+        for (MutableExpr* result : ChoiceResults(e, text))
+            if (WritesDate(*result, scope)) return true;
+        return false;
     }
 
-    // Date `e` is written into column `column` of `table`.
-    void MarkIfTextColumn(MutableExpr& e, const std::string& table, const std::string& column) {
+    // Value `e` is written into column `column` of `table`: into a Text or Memo column, the
+    // dates it gives are made text.
+    void Written(MutableExpr& e, const Scope& scope, const std::string& table, const std::string& column) {
         const std::optional<ColumnType> type = declaredType_(table, column);
-        if (type && (type->type == dbText || type->type == dbMemo)) e.dateText = true;
+        if (type && (type->type == dbText || type->type == dbMemo)) MarkDateResults(e, scope);
     }
 
     void InInsert(dialect::ast::Insert& insert) {
@@ -311,7 +361,7 @@ private:
             if (!WritesDate(e, scope)) return;
             if (insert.columns.empty() && !tableColumns) tableColumns = ColumnNames(db_, insert.table);
             const std::vector<std::string>& columns = insert.columns.empty() ? *tableColumns : insert.columns;
-            if (i < columns.size()) MarkIfTextColumn(e, insert.table, columns[i]);
+            if (i < columns.size()) Written(e, scope, insert.table, columns[i]);
         };
         for (std::size_t i = 0; i < insert.values.size(); ++i) {
             InExpr(*insert.values[i], {});
@@ -344,7 +394,7 @@ private:
             for (const auto& source : scope) {
                 const bool named = set.table.empty() || strcasecmp(source.name.c_str(), set.table.c_str()) == 0;
                 if (source.derived != nullptr || !named || !declaredType_(source.table, set.column)) continue;
-                MarkIfTextColumn(*set.value, source.table, set.column);
+                Written(*set.value, scope, source.table, set.column);
                 break;
             }
         }
