@@ -267,9 +267,9 @@ private:
     void InExpr(MutableExpr& e, const Scope& scope) {
         using K = MutableExpr::Kind;
         if (e.kind == K::Binary && e.op == "&") {
-            for (auto& operand : e.args) MarkIfDate(*operand, scope);
+            for (auto& operand : e.args) MarkDateResults(*operand, scope);
         } else if (e.kind == K::Function && !e.args.empty() && MakesTextOfArgument(e)) {
-            MarkIfDate(*e.args[0], scope);
+            MarkDateResults(*e.args[0], scope);
         }
         for (auto& a : e.args) InExpr(*a, scope);
         if (e.query) InQuery(*e.query, scope);
@@ -321,10 +321,6 @@ private:
         if (f == nullptr) return false;
         return strcasecmp(f->jetName, "CStr") == 0 || strcasecmp(f->jetName, "Str") == 0 ||
                (strcasecmp(f->jetName, "Format") == 0 && e.args.size() == 1);
-    }
-
-    void MarkIfDate(MutableExpr& e, const Scope& scope) {
-        if (Dates().Of(e, scope) == Verdict::Yes) e.dateText = true;
     }
 
     // Whether value `e`, written into a column, gives dates, also as one result of a choice.
