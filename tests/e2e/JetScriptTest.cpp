@@ -67,6 +67,10 @@ TEST_F(JetScriptTest, TermUpdateRunsWithoutALogEntryAndLeavesTheExpectedRows) {
         "  SET Alunos.Media = Nz(Notas.Nota, 0),\r\n"
         "      Alunos.Situacao = IIf(Nz(Notas.Nota, 0) >= 7, 'Aprovado', 'Recuperação'),\r\n"
         "      Alunos.Revisao = DateAdd('m', 1, Notas.Lancada) + 2;\r\n"
+        "ALTER TABLE Alunos ADD COLUMN Obs TEXT(60);\r\n"
+        "UPDATE Alunos SET Obs = 'date: ' & Nascimento & IIf(Revisao Is Null, '', ', revisão ' & Revisao)\r\n"
+        "  WHERE Nascimento Is Not Null;\r\n"
+        "INSERT INTO Cursos (Codigo, [Nome do curso]) SELECT 3, Max(Revisao) FROM Alunos;\r\n"
         "UPDATE Alunos SET Bolsista = False WHERE Bolsista Is Null;\r\n"
         "UPDATE Alunos SET Situacao = 'Sem nota' WHERE Media Is Null AND DateDiff('yyyy', Nascimento, #1/1/2024#) >= 13;\r\n"
         "DELETE * FROM [Notas antigas] WHERE Lancada < #2/11/2024#;\r\n"
@@ -88,6 +92,11 @@ TEST_F(JetScriptTest, TermUpdateRunsWithoutALogEntryAndLeavesTheExpectedRows) {
     EXPECT_EQ(Query("SELECT Nome, Situacao FROM [Resumo do termo] ORDER BY Nome"),
               "Nome\tSituacao\nAna\tAprovado\nBruno\tSem nota\nCarla\tAprovado\n");
     EXPECT_EQ(Query("SELECT Count(*) AS n FROM Cursos WHERE Ativo = True"), "n\n1\n");
+    // Dates written into text read as dates, not as day numbers.
+    EXPECT_EQ(Query("SELECT Id, Obs FROM Alunos ORDER BY Id"),
+              "Id\tObs\n1\tdate: 3/4/2010, revisão 3/12/2024\n2\tdate: 7/20/2011\n"
+              "3\tdate: 12/31/2009 10:30:00 PM, revisão 3/14/2024\n");
+    EXPECT_EQ(Query("SELECT [Nome do curso] FROM Cursos WHERE Codigo = 3"), "Nome do curso\n3/14/2024\n");
 
     // The script left its keys, indexes and relationships in force: a second run of the
     // same kind of statements fails where they say so, and the run goes on.

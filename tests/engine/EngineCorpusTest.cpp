@@ -10,6 +10,9 @@
 //   open FILE               closes the database and opens, in its place, a copy of
 //                           tests/engine/data/FILE (a database written by an earlier build)
 //
+// "statement ok" and "query" take parameter values ("with ...") through a temporary query
+// definition.
+//
 // Query rows show each value in its invariant text form.
 #include <algorithm>
 #include <fstream>
@@ -48,9 +51,26 @@ protected:
         EngineFixture::TearDown();
     }
 
-    std::vector<std::string> Rows(Database& db, const std::string& sql) {
+    // A temporary query definition of `sql` with its parameters set from `values` ('text',
+    // Null or a number).
+    static std::shared_ptr<QueryDef> WithValues(Database& db, const std::string& sql,
+                                                const std::vector<std::string>& values) {
+        auto q = db.CreateQueryDef("", sql);
+        for (std::size_t i = 0; i < values.size(); ++i) {
+            const std::string& v = values[i];
+            Variant value;
+            if (v == "Null") value = Variant::Null();
+            else if (v.size() >= 2 && v.front() == '\'') value = Variant(v.substr(1, v.size() - 2));
+            else value = Variant(std::stod(v));
+            q->GetParameters()->Item(static_cast<std::int32_t>(i))->SetValue(value);
+        }
+        return q;
+    }
+
+    std::vector<std::string> Rows(Database& db, const std::string& sql, const std::vector<std::string>& values) {
         std::vector<std::string> rows;
-        auto rs = db.OpenRecordset(sql, Variant(static_cast<std::int32_t>(dbOpenSnapshot)));
+        const Variant snapshot(static_cast<std::int32_t>(dbOpenSnapshot));
+        auto rs = values.empty() ? db.OpenRecordset(sql, snapshot) : WithValues(db, sql, values)->OpenRecordset(snapshot);
         auto fields = rs->GetFields();
         while (!rs->IsEOF()) {
             std::string row;
@@ -95,10 +115,10 @@ TEST_P(EngineCorpus, File) {
     ASSERT_FALSE(records.empty()) << file;
     for (const Record& r : records) {
         const std::string where = GetParam() + ":" + std::to_string(r.line) + ": ";
-        if (!r.values.empty()) {
-            ADD_FAILURE() << where << "parameter values are not taken here";
-            continue;
-        }
+        const auto execute = [&] {
+            if (r.values.empty()) db->Execute(r.text, Variant(dbFailOnError));
+            else WithValues(*db, r.text, r.values)->Execute(Variant(dbFailOnError));
+        };
         if (r.directive == "reopen" || r.directive.rfind("open ", 0) == 0) {
             db->Close();
             if (r.directive != "reopen")
@@ -106,7 +126,7 @@ TEST_P(EngineCorpus, File) {
                               Path("corpus.db"), fs::copy_options::overwrite_existing);
             db = engine_->DefaultWorkspace()->OpenDatabase(Path("corpus.db"), Variant(false), Variant(false), Variant(std::string()));
         } else if (r.directive == "statement ok") {
-            RaisedError e = ErrorOf([&] { db->Execute(r.text, Variant(dbFailOnError)); });
+            RaisedError e = ErrorOf(execute);
             EXPECT_EQ(e.number, 0) << where << r.text << "\n  failed: " << e.message;
         } else if (r.directive == "statement fails") {
             EXPECT_NE(NumberOf([&] { db->Execute(r.text, Variant(dbFailOnError)); }), 0) << where << r.text;
@@ -116,7 +136,7 @@ TEST_P(EngineCorpus, File) {
             EXPECT_EQ(e.message, expected->message) << where << r.text;
         } else if (r.directive == "query" || r.directive == "fields") {
             std::vector<std::string> rows;
-            RaisedError e = ErrorOf([&] { rows = r.directive == "query" ? Rows(*db, r.text) : Fields(*db, r.text); });
+            RaisedError e = ErrorOf([&] { rows = r.directive == "query" ? Rows(*db, r.text, r.values) : Fields(*db, r.text); });
             EXPECT_EQ(e.number, 0) << where << r.text << "\n  failed: " << e.message;
             EXPECT_EQ(rows, r.expected) << where << r.text << "\n  rows:\n" << Joined(rows);
         } else {

@@ -48,6 +48,11 @@ struct Expr {
     double real = 0;
     bool negated = false;
     bool star = false;
+    // The value is a date that is made text where it stands (an operand of &, the argument
+    // of CStr, a value written into a text column): it is printed as Jet's general date.
+    // Only the engine, which knows the schema, can tell a date column from a number; it
+    // marks these before the tree is printed.
+    bool dateText = false;
     std::vector<std::unique_ptr<Expr>> args;
     std::unique_ptr<Query> query;
 };

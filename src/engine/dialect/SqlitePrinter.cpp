@@ -131,6 +131,12 @@ private:
     // ---- expressions --------------------------------------------------------------------
 
     void Expr(const ast::Expr& e, Mode mode) {
+        if (e.dateText) return GeneralDate(e);
+        ExprItself(e, mode);
+    }
+
+    // The expression as it is, before a date it gives is made text.
+    void ExprItself(const ast::Expr& e, Mode mode) {
         using K = ast::Expr::Kind;
         switch (e.kind) {
             case K::Null: return Put("NULL");
@@ -312,7 +318,8 @@ private:
     }
 
     // Whether the expression is plainly a date: a date literal or a built-in that gives one.
-    // A stored date is a number, so only such expressions can be written as dates.
+    // Which other expressions give dates depends on the schema: the engine marks them
+    // (Expr::dateText) where they become text.
     static bool IsDate(const ast::Expr& e) {
         if (e.kind == ast::Expr::Kind::Date) return true;
         if (e.kind != ast::Expr::Kind::Function) return false;
@@ -327,9 +334,15 @@ private:
     // An operand that becomes text: a date is written as the platform writes it (1/15/2024,
     // 1/15/2024 8:30:00 PM, 8:30:00 PM).
     void TextOperand(const ast::Expr& e) {
-        if (!IsDate(e)) return Expr(e, Mode::Value);
-        Put("JetFormat(");
+        if (IsDate(e)) return GeneralDate(e);
         Expr(e, Mode::Value);
+    }
+
+    // A date as text: Jet's general date in the run's format settings (the date alone at
+    // midnight, the time alone on day 0). Null stays Null.
+    void GeneralDate(const ast::Expr& e) {
+        Put("JetFormat(");
+        ExprItself(e, Mode::Value);
         Put(", 'General Date')");
     }
 
@@ -403,7 +416,10 @@ private:
             }
             return Put(" END)");
         }
-        if ((name == "CStr" || (name == "Format" && e.args.size() == 1)) && IsDate(*e.args[0])) {
+        // CStr, Str and Format without a format give a date as its general date; CStr keeps
+        // refusing Null.
+        if ((name == "CStr" || name == "Str" || (name == "Format" && e.args.size() == 1)) &&
+            (IsDate(*e.args[0]) || e.args[0]->dateText)) {
             Put(name == "CStr" ? "JetCStr(" : "(");
             TextOperand(*e.args[0]);
             return Put(")");

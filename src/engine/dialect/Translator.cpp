@@ -6,8 +6,10 @@
 
 namespace pavana::engine::dialect {
 
-Translation Translate(std::string_view jetSql, const ColumnTypeLookup& columnTypes) {
-    auto statement = std::make_shared<const ast::Statement>(Parse(jetSql));
+Translation Translate(std::string_view jetSql, const ColumnTypeLookup& columnTypes, const SchemaMarks& marks) {
+    auto parsed = std::make_shared<ast::Statement>(Parse(jetSql));
+    if (marks) marks(*parsed);
+    std::shared_ptr<const ast::Statement> statement = std::move(parsed);
     Translation out;
     for (const auto& p : statement->parameters) out.parameters.push_back({p.name, p.typeWord});
     if (columnTypes) CheckCriteriaTypes(*statement, columnTypes);

@@ -86,11 +86,18 @@ private:
 // column or its declaration names no type.
 using ColumnTypeLookup = std::function<std::optional<JetType>(const std::string& table, const std::string& column)>;
 
+// Marks in a parsed statement what only the schema can tell (Expr::dateText), before it is
+// printed.
+using SchemaMarks = std::function<void(ast::Statement& statement)>;
+
 // With `columnTypes`, a constant that an INSERT or UPDATE writes is printed without the
 // conversion to its column's type (StoreConversion.h) when it already has that type's stored
-// form; without it every written value is converted. A translation made with it belongs to
-// the schema of that moment. With it, a number or date column compared with text fails as
-// Jet's does (CriteriaTypes.h).
-Translation Translate(std::string_view jetSql, const ColumnTypeLookup& columnTypes = {});
+// form; without it every written value is converted; with it, a number or date column
+// compared with text fails as Jet's does (CriteriaTypes.h). With `marks`, the dates that
+// become text are written as dates; without it only those the statement's text shows (date
+// literals, Now, DateAdd, ...). A translation made with either belongs to the schema of that
+// moment.
+Translation Translate(std::string_view jetSql, const ColumnTypeLookup& columnTypes = {},
+                      const SchemaMarks& marks = {});
 
 }  // namespace pavana::engine::dialect

@@ -2,8 +2,11 @@
 
 #include <strings.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <memory>
 #include <optional>
+#include <string>
 
 #include "engine/Constants.h"
 #include "engine/dialect/FunctionCatalog.h"
@@ -176,11 +179,243 @@ Verdict NumberClassifier::OfFunction(const Expr& e, const Scope& scope) {
     return OfChoice(e, f->jetName, [&](const Expr& x) { return Of(x, scope); }).value_or(Verdict::No);
 }
 
+// The names of the columns of `table` in their order; empty when there is no such table.
+std::vector<std::string> ColumnNames(sqlite3* db, const std::string& table) {
+    std::vector<std::string> names;
+    sqlite3_stmt* raw = nullptr;
+    if (sqlite3_prepare_v2(db, "SELECT name FROM pragma_table_info(?1) ORDER BY cid", -1, &raw, nullptr) != SQLITE_OK)
+        return names;
+    const std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> statement(raw, sqlite3_finalize);
+    sqlite3_bind_text(raw, 1, table.c_str(), -1, SQLITE_TRANSIENT);
+    while (sqlite3_step(raw) == SQLITE_ROW)
+        if (const auto* name = sqlite3_column_text(raw, 0)) names.emplace_back(reinterpret_cast<const char*>(name));
+    return names;
+}
+
+// Walks a statement and marks the dates that are made text (MarkDatesMadeText). The date
+// analysis is made only when the walk comes upon such a place.
+class DatesMadeText {
+public:
+    DatesMadeText(const std::vector<dialect::ast::Parameter>& parameters, sqlite3* db)
+        : parameters_(parameters), db_(db), declaredType_(DeclaredTypesOf(db)) {}
+
+    void InStatement(dialect::ast::Statement& s) {
+        if (s.select) {
+            InQuery(*s.select, {});
+            return InResultColumns(*s.select);
+        }
+        if (s.insert) return InInsert(*s.insert);
+        if (s.update) return InUpdate(*s.update);
+        if (s.del) {
+            Scope scope;
+            for (const auto& ref : s.del->from) {
+                InTable(*ref, {});
+                ResultColumnAnalysis::AddSources(*ref, scope);
+            }
+            if (s.del->where) InExpr(*s.del->where, scope);
+        }
+    }
+
+private:
+    using Scope = ResultColumnAnalysis::Scope;
+    using Query = dialect::ast::Query;
+    using SelectCore = dialect::ast::SelectCore;
+    using TableRef = dialect::ast::TableRef;
+    using MutableExpr = dialect::ast::Expr;
+
+    // The sources of `core` before those of the queries around it.
+    static Scope Inner(const SelectCore& core, const Scope& outer) {
+        Scope scope = ResultColumnAnalysis::ScopeOf(core);
+        scope.insert(scope.end(), outer.begin(), outer.end());
+        return scope;
+    }
+
+    void InQuery(Query& q, const Scope& outer) {
+        for (SelectCore& core : q.cores) InCore(core, outer);
+        if (q.orderBy.empty()) return;
+        const Scope scope = Inner(q.cores.front(), outer);
+        for (auto& key : q.orderBy) InExpr(*key.expr, scope);
+    }
+
+    void InCore(SelectCore& core, const Scope& outer) {
+        const Scope scope = Inner(core, outer);
+        for (auto& ref : core.from) InTable(*ref, outer);
+        for (auto& item : core.items) InExpr(*item.expr, scope);
+        if (core.where) InExpr(*core.where, scope);
+        for (auto& key : core.groupBy) InExpr(*key, scope);
+        if (core.having) InExpr(*core.having, scope);
+    }
+
+    // A join's condition sees the sources of the whole FROM tree; a derived table only those
+    // around the query it is part of.
+    void InTable(TableRef& t, const Scope& outer) {
+        switch (t.kind) {
+            case TableRef::Kind::Table: return;
+            case TableRef::Kind::Derived: return InQuery(*t.query, outer);
+            case TableRef::Kind::Join: {
+                InTable(*t.left, outer);
+                InTable(*t.right, outer);
+                Scope scope;
+                ResultColumnAnalysis::AddSources(t, scope);
+                scope.insert(scope.end(), outer.begin(), outer.end());
+                if (t.on) InExpr(*t.on, scope);
+                return;
+            }
+        }
+    }
+
+    void InExpr(MutableExpr& e, const Scope& scope) {
+        using K = MutableExpr::Kind;
+        if (e.kind == K::Binary && e.op == "&") {
+            for (auto& operand : e.args) MarkDateResults(*operand, scope);
+        } else if (e.kind == K::Function && !e.args.empty() && MakesTextOfArgument(e)) {
+            MarkDateResults(*e.args[0], scope);
+        }
+        for (auto& a : e.args) InExpr(*a, scope);
+        if (e.query) InQuery(*e.query, scope);
+    }
+
+    // The results of IIf, Switch, Choose or Nz (nothing for another expression), and whether
+    // one of them is plainly text.
+    static std::vector<MutableExpr*> ChoiceResults(MutableExpr& e, bool& text) {
+        std::vector<MutableExpr*> results;
+        text = false;
+        const dialect::FunctionInfo* f = e.kind == MutableExpr::Kind::Function ? dialect::FindFunction(e.name) : nullptr;
+        if (f == nullptr) return results;
+        OfChoice(e, f->jetName, [&](const MutableExpr& x) {
+            for (auto& a : e.args)
+                if (a.get() == &x) results.push_back(a.get());
+            text = text || x.kind == MutableExpr::Kind::String || (x.kind == MutableExpr::Kind::Binary && x.op == "&");
+            return Verdict::NullOnly;
+        });
+        return results;
+    }
+
+    // `e` gives text: a date it gives, also as one result of a choice, is made text.
+    void MarkDateResults(MutableExpr& e, const Scope& scope) {
+        if (Dates().Of(e, scope) == Verdict::Yes) {
+            e.dateText = true;
+            return;
+        }
+        bool text = false;
+        for (MutableExpr* result : ChoiceResults(e, text)) MarkDateResults(*result, scope);
+    }
+
+    // A result column of the statement's query that chooses between text and dates is a text
+    // column, as Jet types it: its dates are made text. Elsewhere the choice keeps the date
+    // itself, which compares as a date.
+    void InResultColumns(Query& q) {
+        for (SelectCore& core : q.cores) {
+            const Scope scope = ResultColumnAnalysis::ScopeOf(core);
+            for (auto& item : core.items) {
+                bool text = false;
+                const std::vector<MutableExpr*> results = ChoiceResults(*item.expr, text);
+                if (text)
+                    for (MutableExpr* result : results) MarkDateResults(*result, scope);
+            }
+        }
+    }
+
+    static bool MakesTextOfArgument(const MutableExpr& e) {
+        const dialect::FunctionInfo* f = dialect::FindFunction(e.name);
+        if (f == nullptr) return false;
+        return strcasecmp(f->jetName, "CStr") == 0 || strcasecmp(f->jetName, "Str") == 0 ||
+               (strcasecmp(f->jetName, "Format") == 0 && e.args.size() == 1);
+    }
+
+    // Whether value `e`, written into a column, gives dates, also as one result of a choice.
+    bool WritesDate(MutableExpr& e, const Scope& scope) {
+        using K = MutableExpr::Kind;
+        switch (e.kind) {
+            case K::Null:
+            case K::Integer:
+            case K::Real:
+            case K::String:
+            case K::Boolean:
+            case K::Star: return false;
+            default: break;
+        }
+        if (Dates().Of(e, scope) == Verdict::Yes) return true;
+        bool text = false;
+        for (MutableExpr* result : ChoiceResults(e, text))
+            if (WritesDate(*result, scope)) return true;
+        return false;
+    }
+
+    // Value `e` is written into column `column` of `table`: into a Text or Memo column, the
+    // dates it gives are made text.
+    void Written(MutableExpr& e, const Scope& scope, const std::string& table, const std::string& column) {
+        const std::optional<ColumnType> type = declaredType_(table, column);
+        if (type && (type->type == dbText || type->type == dbMemo)) MarkDateResults(e, scope);
+    }
+
+    void InInsert(dialect::ast::Insert& insert) {
+        // Without a column list the values go to the table's columns in order, looked up only
+        // when a date is written.
+        std::optional<std::vector<std::string>> tableColumns;
+        auto written = [&](MutableExpr& e, const Scope& scope, std::size_t i) {
+            if (!WritesDate(e, scope)) return;
+            if (insert.columns.empty() && !tableColumns) tableColumns = ColumnNames(db_, insert.table);
+            const std::vector<std::string>& columns = insert.columns.empty() ? *tableColumns : insert.columns;
+            if (i < columns.size()) Written(e, scope, insert.table, columns[i]);
+        };
+        for (std::size_t i = 0; i < insert.values.size(); ++i) {
+            InExpr(*insert.values[i], {});
+            written(*insert.values[i], {}, i);
+        }
+        if (!insert.query) return;
+        InQuery(*insert.query, {});
+        // Every part of a union gives the values of the same columns; a part with a `*` has
+        // no known positions.
+        for (SelectCore& core : insert.query->cores) {
+            const bool star = std::any_of(core.items.begin(), core.items.end(), [](const auto& item) {
+                return item.expr->kind == MutableExpr::Kind::Star;
+            });
+            if (star) continue;
+            const Scope scope = ResultColumnAnalysis::ScopeOf(core);
+            for (std::size_t i = 0; i < core.items.size(); ++i) written(*core.items[i].expr, scope, i);
+        }
+    }
+
+    // The column an assignment sets belongs to the table it is qualified with, else to the
+    // first table of the source that has it.
+    void InUpdate(dialect::ast::Update& update) {
+        Scope scope;
+        ResultColumnAnalysis::AddSources(*update.source, scope);
+        InTable(*update.source, {});
+        if (update.where) InExpr(*update.where, scope);
+        for (auto& set : update.sets) {
+            InExpr(*set.value, scope);
+            if (!WritesDate(*set.value, scope)) continue;
+            for (const auto& source : scope) {
+                const bool named = set.table.empty() || strcasecmp(source.name.c_str(), set.table.c_str()) == 0;
+                if (source.derived != nullptr || !named || !declaredType_(source.table, set.column)) continue;
+                Written(*set.value, scope, source.table, set.column);
+                break;
+            }
+        }
+    }
+
+    DateClassifier& Dates() {
+        if (!dates_) dates_.emplace(parameters_, declaredType_);
+        return *dates_;
+    }
+
+    const std::vector<dialect::ast::Parameter>& parameters_;
+    sqlite3* db_;
+    const DeclaredColumnType declaredType_;
+    std::optional<DateClassifier> dates_;
+};
+
 }  // namespace
 
 std::vector<bool> DateColumns(const dialect::ast::Statement& statement, std::size_t columnCount,
                               const DeclaredColumnType& declaredType) {
     return DateClassifier(statement.parameters, declaredType).ColumnsJudgedYes(statement, columnCount);
+}
+
+void MarkDatesMadeText(dialect::ast::Statement& statement, sqlite3* db) {
+    DatesMadeText(statement.parameters, db).InStatement(statement);
 }
 
 }  // namespace pavana::engine::sqlite

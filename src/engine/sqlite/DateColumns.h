@@ -7,6 +7,8 @@
 // declares it DATETIME.
 #pragma once
 
+#include <sqlite3.h>
+
 #include <cstddef>
 #include <vector>
 
@@ -25,5 +27,13 @@ namespace pavana::engine::sqlite {
 // what this does not know of keeps the type of its first value.
 std::vector<bool> DateColumns(const dialect::ast::Statement& statement, std::size_t columnCount,
                               const DeclaredColumnType& declaredType);
+
+// Marks (Expr::dateText) the expressions of `statement` that give dates by the rules above,
+// with the schema of `db`, where their value is made text: the operands of &, the argument of
+// CStr, Str and Format without a format, and a value that an INSERT (VALUES or SELECT) or an
+// UPDATE writes into a Text or Memo column. Each expression is judged with the sources of its
+// own place in the tree (a sub-query sees the sources of the queries around it); a statement
+// with no such place costs one walk of its tree.
+void MarkDatesMadeText(dialect::ast::Statement& statement, sqlite3* db);
 
 }  // namespace pavana::engine::sqlite

@@ -6,6 +6,7 @@
 #include "engine/dialect/FunctionCatalog.h"
 #include "engine/dialect/Parser.h"
 #include "engine/dialect/SqlitePrinter.h"
+#include "engine/sqlite/DateColumns.h"
 #include "engine/sqlite/QuoteIdentifier.h"
 
 namespace pavana::engine::sqlite {
@@ -38,6 +39,7 @@ ExprPtr Clone(const Expr& e) {
     c->real = e.real;
     c->negated = e.negated;
     c->star = e.star;
+    c->dateText = e.dateText;
     for (const auto& a : e.args) c->args.push_back(Clone(*a));
     if (e.query) c->query = Clone(*e.query);
     return c;
@@ -153,7 +155,7 @@ std::unique_ptr<Statement> ParseFragment(const std::string& filter, const std::s
 }  // namespace
 
 RecordsetSource::RecordsetSource(const std::string& jetSql, std::vector<Variant> values,
-                                 const std::string& errorSource)
+                                 const std::string& errorSource, sqlite3* db)
     : values_(std::move(values)) {
     try {
         statement_ = std::make_unique<Statement>(dialect::Parse(jetSql));
@@ -162,6 +164,7 @@ RecordsetSource::RecordsetSource(const std::string& jetSql, std::vector<Variant>
     }
     if (!statement_->select || !statement_->select->cores.front().into.empty())
         RaiseEngineError(jetInvalidOperation, "Invalid operation.", errorSource);
+    MarkDatesMadeText(*statement_, db);
     FindBaseTable();
 }
 

@@ -8,6 +8,8 @@
 // for SQLite, never spliced into SQL text. Failures to parse raise the engine's syntax error.
 #pragma once
 
+#include <sqlite3.h>
+
 #include <memory>
 #include <optional>
 #include <string>
@@ -24,8 +26,10 @@ inline constexpr const char* kKeyColumn = "pavana_key";
 class RecordsetSource {
 public:
     // Parses `jetSql`, which must be a query; `values` are the values of its PARAMETERS, in
-    // order. A statement that is not a query raises 3219 "Invalid operation.".
-    RecordsetSource(const std::string& jetSql, std::vector<Variant> values, const std::string& errorSource);
+    // order. A statement that is not a query raises 3219 "Invalid operation.". The schema of
+    // `db` tells which of its values are dates where they become text (MarkDatesMadeText).
+    RecordsetSource(const std::string& jetSql, std::vector<Variant> values, const std::string& errorSource,
+                    sqlite3* db);
     ~RecordsetSource();
     RecordsetSource(const RecordsetSource&) = delete;
     RecordsetSource& operator=(const RecordsetSource&) = delete;

@@ -77,6 +77,11 @@ public:
     // so analyses that ask each other about the same operands stay linear in the tree.
     Verdict Of(const dialect::ast::Expr& e, const Scope& scope);
 
+    // The sources a table reference brings into scope, added to `scope`.
+    static void AddSources(const dialect::ast::TableRef& ref, Scope& scope);
+    // The sources of a core's FROM clause.
+    static Scope ScopeOf(const dialect::ast::SelectCore& core);
+
 protected:
     // Judges expression `e`, asking Of about its operands.
     virtual Verdict OfExpression(const dialect::ast::Expr& e, const Scope& scope) = 0;
@@ -90,8 +95,6 @@ protected:
     Verdict OfParameter(const dialect::ast::Expr& e);
 
 private:
-    static void AddSources(const dialect::ast::TableRef& ref, Scope& scope);
-    static Scope ScopeOf(const dialect::ast::SelectCore& core);
     std::vector<Verdict> OfCore(const dialect::ast::SelectCore& core, std::size_t count);
     std::optional<Verdict> OfDerivedColumn(const dialect::ast::Query& derived, const std::string& name);
 

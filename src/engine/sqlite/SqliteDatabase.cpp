@@ -15,6 +15,7 @@
 #include "engine/EngineError.h"
 #include "engine/dialect/JetFunctions.h"
 #include "engine/sqlite/Columns.h"
+#include "engine/sqlite/DateColumns.h"
 #include "engine/sqlite/Password.h"
 #include "engine/sqlite/Relationships.h"
 #include "engine/sqlite/SqliteErrors.h"
@@ -257,12 +258,15 @@ std::string PasswordOfConnect(const std::string& connect) {
     return {};
 }
 
-dialect::Translation TranslateStatement(const std::string& jetSql, const std::string& source, sqlite3* db) {
+dialect::Translation TranslateStatement(const std::string& jetSql, const std::string& source, sqlite3* db,
+                                        bool fitConstants) {
     try {
         if (!db) return dialect::Translate(jetSql);
+        const auto marks = [db](dialect::ast::Statement& statement) { MarkDatesMadeText(statement, db); };
+        if (!fitConstants) return dialect::Translate(jetSql, {}, marks);
         return dialect::Translate(jetSql, [db](const std::string& table, const std::string& column) {
             return dialect::DeclaredColumnType(db, table.c_str(), column.c_str());
-        });
+        }, marks);
     } catch (const dialect::SyntaxError& e) {
         RaiseEngineError(e.Number(), e.Message(), source);
     }

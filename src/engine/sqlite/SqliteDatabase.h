@@ -60,10 +60,12 @@ std::int32_t RunAction(DatabaseState& state, const dialect::Translation& transla
                        const std::vector<Variant>& values, const std::string& source);
 
 // The dialect's translation of `jetSql`; a syntax error becomes the engine's error. With
-// `db`, constants written into columns of its current schema are left unconverted when they
-// already have the column's stored form (a translation run once, at once).
+// `db`, the dates its schema shows (Date/Time columns, expressions over them) are written as
+// dates where they become text, and, with `fitConstants`, constants written into columns of
+// its current schema are left unconverted when they already have the column's stored form
+// (a translation run once, at once).
 dialect::Translation TranslateStatement(const std::string& jetSql, const std::string& source,
-                                        sqlite3* db = nullptr);
+                                        sqlite3* db = nullptr, bool fitConstants = true);
 
 class DatabaseImpl : public Database, public std::enable_shared_from_this<DatabaseImpl> {
 public:
