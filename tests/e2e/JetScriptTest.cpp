@@ -71,6 +71,13 @@ TEST_F(JetScriptTest, TermUpdateRunsWithoutALogEntryAndLeavesTheExpectedRows) {
         "UPDATE Alunos SET Obs = 'date: ' & Nascimento & IIf(Revisao Is Null, '', ', revisão ' & Revisao)\r\n"
         "  WHERE Nascimento Is Not Null;\r\n"
         "INSERT INTO Cursos (Codigo, [Nome do curso]) SELECT 3, Max(Revisao) FROM Alunos;\r\n"
+        "ALTER TABLE Cursos ADD COLUMN Lotado YESNO;\r\n"
+        "UPDATE Cursos SET Lotado = True WHERE Not Lotado AND Codigo <> 2;\r\n"
+        "CREATE TABLE Taxas (Id COUNTER PRIMARY KEY, Aluno LONG, Valor CURRENCY);\r\n"
+        "INSERT INTO Taxas (Aluno, Valor) VALUES (1, 0.1);\r\n"
+        "INSERT INTO Taxas (Aluno, Valor) VALUES (1, '0.1');\r\n"
+        "INSERT INTO Taxas (Aluno, Valor) SELECT 1, 0.1 FROM Cursos WHERE Codigo = 1;\r\n"
+        "SELECT Aluno, Sum(Valor) AS Total INTO [Taxas do termo] FROM Taxas GROUP BY Aluno;\r\n"
         "UPDATE Alunos SET Bolsista = False WHERE Bolsista Is Null;\r\n"
         "UPDATE Alunos SET Situacao = 'Sem nota' WHERE Media Is Null AND DateDiff('yyyy', Nascimento, #1/1/2024#) >= 13;\r\n"
         "DELETE * FROM [Notas antigas] WHERE Lancada < #2/11/2024#;\r\n"
@@ -97,12 +104,16 @@ TEST_F(JetScriptTest, TermUpdateRunsWithoutALogEntryAndLeavesTheExpectedRows) {
               "Id\tObs\n1\tdate: 3/4/2010, revisão 3/12/2024\n2\tdate: 7/20/2011\n"
               "3\tdate: 12/31/2009 10:30:00 PM, revisão 3/14/2024\n");
     EXPECT_EQ(Query("SELECT [Nome do curso] FROM Cursos WHERE Codigo = 3"), "Nome do curso\n3/14/2024\n");
+    // A Yes/No column added to rows reads No, never Null; fees total exactly.
+    EXPECT_EQ(Query("SELECT Codigo, Lotado FROM Cursos ORDER BY Codigo"), "Codigo\tLotado\n1\t-1\n2\t0\n3\t-1\n");
+    EXPECT_EQ(Query("SELECT Aluno, Total FROM [Taxas do termo]"), "Aluno\tTotal\n1\t0.3\n");
 
     // The script left its keys, indexes and relationships in force: a second run of the
     // same kind of statements fails where they say so, and the run goes on.
     ProcessResult again = Run(
         "INSERT INTO Alunos (Nome, Curso) VALUES ('ANA', 1);\r\n"
         "INSERT INTO Alunos (Nome, Curso) VALUES ('Eva', 9);\r\n"
+        "INSERT INTO Cursos ([Nome do curso]) VALUES ('Sem código');\r\n"
         "SELECT * FROM [Notas antigas];\r\n"
         "INSERT INTO Alunos (Nome, Curso) VALUES ('Eva', 1);\r\n");
     ASSERT_EQ(again.exitCode, 0) << again.err;
@@ -115,6 +126,8 @@ TEST_F(JetScriptTest, TermUpdateRunsWithoutALogEntryAndLeavesTheExpectedRows) {
                   Entry(" INSERT INTO Alunos (Nome, Curso) VALUES ('Eva', 9);",
                         "You cannot add or change a record because a related record is required in table "
                         "'Cursos'.") +
+                  Entry(" INSERT INTO Cursos ([Nome do curso]) VALUES ('Sem código');",
+                        "Index or primary key cannot contain a Null value.") +
                   Entry(" SELECT * FROM [Notas antigas];", "Cannot execute a select query."));
     EXPECT_EQ(Query("SELECT Id, Situacao FROM Alunos WHERE Nome = 'Eva'"), "Id\tSituacao\n5\tCursando\n");
 }
