@@ -337,7 +337,7 @@ private:
         using K = ast::Expr::Kind;
         if (e.kind == K::Integer) value = static_cast<double>(e.integer);
         else if (e.kind == K::Date) value = e.real;
-        else if (e.kind == K::Real) value = std::strtod(e.text.c_str(), nullptr);
+        else if (e.kind == K::Real) std::from_chars(e.text.data(), e.text.data() + e.text.size(), value);
         else return false;
         return true;
     }
