@@ -1,5 +1,6 @@
 // Runs the engine corpus: every tests/dialect/corpus/engine/*.test file is one test, run
-// through the engine on a database file of its own, with invariant format settings. The
+// through the engine on a database file of its own, with invariant format settings unless a
+// "locale NAME" record says otherwise. The
 // records are those of the dialect corpus (see tests/dialect/CorpusRunner.cpp), run through
 // Database.Execute and OpenRecordset, so that messages are the engine's, plus:
 //
@@ -36,16 +37,6 @@ std::string ValueText(const Variant& v) {
 
 class EngineCorpus : public EngineFixture, public ::testing::WithParamInterface<std::string> {
 protected:
-    void SetUp() override {
-        EngineFixture::SetUp();
-        saved_ = FormatSettings::Current();
-        FormatSettings::SetCurrent(FormatSettings::Invariant());
-    }
-    void TearDown() override {
-        FormatSettings::SetCurrent(saved_);
-        EngineFixture::TearDown();
-    }
-
     std::vector<std::string> Rows(Database& db, const std::string& sql) {
         std::vector<std::string> rows;
         auto rs = db.OpenRecordset(sql, Variant(static_cast<std::int32_t>(dbOpenSnapshot)));
@@ -76,8 +67,6 @@ protected:
         }
         return lines;
     }
-
-    FormatSettings saved_;
 };
 
 std::string Joined(const std::vector<std::string>& lines) {
@@ -91,8 +80,13 @@ TEST_P(EngineCorpus, File) {
     std::shared_ptr<Database> db = Create("corpus.db");
     const std::vector<Record> records = ReadRecords(file);
     ASSERT_FALSE(records.empty()) << file;
+    corpus::CorpusSettings settings;
     for (const Record& r : records) {
         const std::string where = GetParam() + ":" + std::to_string(r.line) + ": ";
+        if (corpus::CorpusSettings::IsDirective(r)) {
+            if (!settings.Apply(r, where)) return;
+            continue;
+        }
         if (!r.values.empty()) {
             ADD_FAILURE() << where << "parameter values are not taken here";
             continue;

@@ -690,8 +690,10 @@ private:
         const bool negative = e.kind == K::Unary && e.op == "-" && e.args.size() == 1 && e.args[0]->kind == K::Integer;
         const ast::Expr& literal = negative ? *e.args[0] : e;
         switch (*type) {
+            // A number becomes text under the format settings; text and whole numbers are
+            // already written as they are stored.
             case JetType::Text:
-            case JetType::Memo:
+            case JetType::Memo: return literal.kind == K::String || literal.kind == K::Integer;
             case JetType::Binary:
             case JetType::LongBinary:
             case JetType::Guid:
