@@ -2,7 +2,6 @@
 
 #include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
 #include <limits>
 #include <memory>
@@ -82,8 +81,8 @@ std::optional<double> ParseNumber(std::string_view text, const FormatSettings& s
     std::string clean;
     clean.reserve(s.size());
     for (std::size_t i = 0; i < s.size();) {
-        if (!thousands.empty() && s.compare(i, thousands.size(), thousands) == 0 && IsDigitAt(s, i - 1) &&
-            i > 0 && IsDigitAt(s, i + thousands.size())) {
+        if (!thousands.empty() && i > 0 && s.compare(i, thousands.size(), thousands) == 0 &&
+            IsDigitAt(s, i - 1) && IsDigitAt(s, i + thousands.size())) {
             i += thousands.size();
         } else if (!point.empty() && s.compare(i, point.size(), point) == 0) {
             clean += '.';
@@ -134,9 +133,8 @@ std::string LocalDecimal(std::string_view digits, const std::string& point) {
     if (dot == std::string_view::npos) return std::string(digits);
     std::size_t end = digits.size();
     while (end > dot + 1 && digits[end - 1] == '0') --end;
-    if (end == dot + 1) --end;
-    std::string out(digits.substr(0, std::min(dot, end)));
-    if (end > dot) out.append(point).append(digits.substr(dot + 1, end - dot - 1));
+    std::string out(digits.substr(0, dot));
+    if (end > dot + 1) out.append(point).append(digits.substr(dot + 1, end - dot - 1));
     return out;
 }
 
