@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Creates a sample curriculum database and update script in demo-out/, runs PavanaScript on
-# them, then shows script.log and the rows the update changed.
+# them, then shows script.log and the rows the update changed. Everything runs under the
+# machine's locale: numbers and dates the script turns into text follow its regional
+# settings (LC_ALL=pt_BR.UTF-8 make demo shows what the users see, docs/locale.md).
 set -euo pipefail
 
 build=${1:-build}
@@ -38,6 +40,9 @@ SQL
 cat > "$out/atualizacao.sql" <<'SQL'
 UPDATE Cursos SET CargaHoraria = 3400
   WHERE Codigo = 1;
+ALTER TABLE Cursos ADD COLUMN Resumo TEXT(80);
+UPDATE Cursos SET Resumo = Format(CargaHoraria, '#,##0') & ' h, revisto em '
+  & Format(#3/15/2024 2:30:00 PM#, 'General Date') & ', taxa ' & Format(1234.5, 'Currency');
 INSERT INTO Disciplinas (Codigo, Curso, Nome, Creditos)
   VALUES (21, 2, 'Literatura Brasileira', 4);
 CREATE TABLE Cursos (Codigo INTEGER);
@@ -53,6 +58,7 @@ if [ -f "$examples/librecompute_averages.so" ]; then
     "$examples/libgrade_report.so" >> "$out/atualizacao.sql"
 fi
 
+echo "== Regional settings from the locale: ${LC_ALL:-${LC_NUMERIC:-${LANG:-C}}}"
 echo "== Running: PavanaScript curriculo.db anim atualizacao.sql"
 front=()
 [ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ] && front=(--console)
@@ -63,14 +69,15 @@ echo "== script.log (one entry per failing statement)"
 cat "$out/script.log"
 echo
 echo "== Cursos after the update"
-"$pavanadb" sql "$db" --password qorvimband "SELECT Codigo, Nome, CargaHoraria FROM Cursos ORDER BY Codigo"
+"$pavanadb" sql "$db" --password qorvimband "SELECT Codigo, Nome, CargaHoraria, Resumo FROM Cursos ORDER BY Codigo"
 echo
 echo "== Disciplinas after the update"
 "$pavanadb" sql "$db" --password qorvimband "SELECT Codigo, Curso, Nome, Creditos FROM Disciplinas ORDER BY Codigo"
 echo
 if [ -f "$examples/librecompute_averages.so" ]; then
   echo "== Notas, ResumoNotas and RelatorioNotas after the extensions ran"
-  "$pavanadb" sql "$db" --password qorvimband "SELECT aluno, nota1, nota2, media FROM Notas ORDER BY aluno"
+  "$pavanadb" sql "$db" --password qorvimband \
+    "SELECT aluno, CStr(nota1) AS nota1, CStr(nota2) AS nota2, Format(media, 'Fixed') AS media FROM Notas ORDER BY aluno"
   "$pavanadb" sql "$db" --password qorvimband "SELECT alunos, media_geral FROM ResumoNotas"
   "$pavanadb" sql "$db" --password qorvimband "SELECT alunos, aprovados FROM RelatorioNotas"
   echo

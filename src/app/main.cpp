@@ -75,12 +75,18 @@ int Run(const CommandLine& commandLine) {
     return EXIT_FAILURE;
 }
 
+// Numbers reach text through the format settings only; the C library's own conversions
+// (printf, strtod) keep the C form, so that no part of the run writes "7,5" by accident.
+void KeepNumbersOutOfCLocale() { std::setlocale(LC_NUMERIC, "C"); }
+
 // The window-system front for the length of one run: the application object, the front's
 // dialogs and progress window, and the engine's activity hook that keeps the animation moving.
 // Qt sees only the program's name, so that no argument of the run is taken as a Qt option.
 class WindowFront {
 public:
     explicit WindowFront(char* programName) : arguments_{programName, nullptr}, application_(argc_, arguments_) {
+        // Qt sets the C library's locale from the environment again.
+        KeepNumbersOutOfCLocale();
         auto front = std::make_unique<QtFront>();
         engine::SetActivityHandler(front->ActivityHandler());
         InstallFront(std::move(front));
@@ -113,6 +119,7 @@ int main(int argc, char** argv) {
         return EXIT_SUCCESS;
     }
     std::setlocale(LC_ALL, "");
+    KeepNumbersOutOfCLocale();
     FormatSettings::SetCurrent(FormatSettings::FromEnvironment());
     SetApplicationTitle("PavanaScript");
     std::unique_ptr<WindowFront> windowFront;

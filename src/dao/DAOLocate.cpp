@@ -20,12 +20,13 @@ std::string DoubledQuotes(const std::string& text) {
 std::string Condition(const TField& field, const Variant& value, bool partialKey) {
     std::string condition = "[" + field.FieldName() + "]";
     if (value.IsNull()) return condition + " IS NULL";
-    const std::string text = FormatLocateValue(value);
     if (field.DataType() == ftString || field.DataType() == ftMemo) {
+        // Text is compared with text as the user's settings write it, as it was stored.
+        const std::string text = value.ToString();
         if (partialKey) return condition + " LIKE \"" + DoubledQuotes(text) + "*\"";
         return condition + " = \"" + DoubledQuotes(text) + "\"";
     }
-    return condition + " = " + text;
+    return condition + " = " + FormatLocateValue(value);
 }
 
 }  // namespace

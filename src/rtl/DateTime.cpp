@@ -44,15 +44,6 @@ DateParts FromDayNumber(std::int64_t dayNumber) {
     return CivilFromDays(dayNumber - 1 + kDayOne);
 }
 
-const char* const kShortDayNames[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
-const char* const kLongDayNames[] = {"Sunday",   "Monday", "Tuesday", "Wednesday",
-                                     "Thursday", "Friday", "Saturday"};
-const char* const kShortMonthNames[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
-                                        "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
-const char* const kLongMonthNames[] = {"January", "February", "March",     "April",
-                                       "May",     "June",     "July",      "August",
-                                       "September", "October", "November", "December"};
-
 std::string Digits(int value, int width) {
     std::string s = std::to_string(value);
     while (static_cast<int>(s.size()) < width) s.insert(s.begin(), '0');
@@ -115,8 +106,8 @@ public:
                 case 'd':
                     if (n == 1) out += std::to_string(date_.Day);
                     else if (n == 2) out += Digits(date_.Day, 2);
-                    else if (n == 3) out += kShortDayNames[DayOfWeek()];
-                    else if (n == 4) out += kLongDayNames[DayOfWeek()];
+                    else if (n == 3) out += s_.ShortDayNames[DayOfWeek()];
+                    else if (n == 4) out += s_.LongDayNames[DayOfWeek()];
                     else if (depth == 0) out += Run(s_.ShortDateFormat, depth + 1);
                     i += n;
                     lastWasHour = false;
@@ -129,9 +120,9 @@ public:
                     } else if (n == 2) {
                         out += Digits(date_.Month, 2);
                     } else if (n == 3) {
-                        out += kShortMonthNames[date_.Month - 1];
+                        out += s_.ShortMonthNames[date_.Month - 1];
                     } else {
-                        out += kLongMonthNames[date_.Month - 1];
+                        out += s_.LongMonthNames[date_.Month - 1];
                     }
                     i += n;
                     lastWasHour = false;

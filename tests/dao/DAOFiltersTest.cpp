@@ -99,7 +99,10 @@ TEST(LocateCriteria, ConditionsPerFieldTypeAndValue) {
     EXPECT_EQ(FormatLocateValue(Variant::FromDate(EncodeDate(2000, 1, 2) + EncodeTime(9, 4, 5, 0))),
               "#01/02/2000 09:04:05 am#");
     EXPECT_EQ(FormatLocateValue(Variant(7.5)), "7.5");
+    // A number searched in a text column is the text the settings write.
+    EXPECT_TRUE(BuildLocateCriteria({&id, &name}, {Variant(7.5), Variant(7.5)}, false, text));
     FormatSettings::SetCurrent(FormatSettings::Invariant());
+    EXPECT_EQ(text, "[id] = 7.5 AND [nome] = \"7,5\"");
 }
 
 TEST_F(DAOFiltersTest, LocateFindsFractionsAndDatesUnderALocaleWithOtherSeparators) {

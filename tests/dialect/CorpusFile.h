@@ -5,7 +5,12 @@
 // "\n"; after a line "----", one expected line each. Lines starting with "#" before a
 // directive are comments. A directive other than "statement error" may end in
 // "with v1 | v2 ...": the statement's parameter values, taken off the directive into `values`.
+// A record "locale NAME" (no statement) makes the records after it run under the format
+// settings of locale NAME ("C" for the invariant ones) until the next such record; a file
+// starts under the invariant settings.
 #pragma once
+
+#include <locale.h>
 
 #include <gtest/gtest.h>
 
@@ -17,6 +22,8 @@
 #include <sstream>
 #include <string>
 #include <vector>
+
+#include "rtl/FormatSettings.h"
 
 namespace pavana::corpus {
 
@@ -92,6 +99,34 @@ inline std::vector<Record> ReadRecords(const std::filesystem::path& file) {
     flush();
     return records;
 }
+
+// The format settings of one corpus file: invariant at first, those of a "locale NAME"
+// record after it; the settings that were current before come back at the end of the file.
+class CorpusSettings {
+public:
+    CorpusSettings() : saved_(FormatSettings::Current()) { FormatSettings::SetCurrent(FormatSettings::Invariant()); }
+    ~CorpusSettings() { FormatSettings::SetCurrent(saved_); }
+    CorpusSettings(const CorpusSettings&) = delete;
+    CorpusSettings& operator=(const CorpusSettings&) = delete;
+
+    static bool IsDirective(const Record& r) { return r.directive.rfind("locale ", 0) == 0; }
+
+    // Applies a "locale NAME" record; false (and a test failure) when NAME is not installed.
+    bool Apply(const Record& r, const std::string& where) {
+        const std::string name = r.directive.substr(7);
+        locale_t probe = newlocale(LC_ALL_MASK, name.c_str(), nullptr);
+        if (probe == nullptr) {
+            ADD_FAILURE() << where << "locale " << name << " is not installed (scripts/install-deps.sh generates it)";
+            return false;
+        }
+        freelocale(probe);
+        FormatSettings::SetCurrent(FormatSettings::FromLocale(name));
+        return true;
+    }
+
+private:
+    FormatSettings saved_;
+};
 
 // The names of the *.test files in `dir`, sorted.
 inline std::vector<std::string> CorpusFiles(const std::filesystem::path& dir) {

@@ -9,6 +9,8 @@
 //   query                           a query, then "----", then its rows, columns joined by
 //                                   " | "; NULL is Null, (empty) the zero-length text
 //   translate                       a statement, then "----", then the SQLite text it becomes
+//   locale NAME                     the records after it run under the format settings of
+//                                   locale NAME (pt_BR.UTF-8, C); a file starts under C's
 //
 // "statement ok" and "query" may end in "with v1 | v2 ...": the values of the statement's
 // parameters in the order of its PARAMETERS clause ('text', a number, or Null).
@@ -182,9 +184,12 @@ void RunFile(const fs::path& file) {
     RegisterJetFunctions(db.get(), [now] { return now; });
     const std::vector<Record> records = ReadRecords(file);
     ASSERT_FALSE(records.empty()) << file;
+    corpus::CorpusSettings settings;
     for (const Record& r : records) {
         const std::string where = file.filename().string() + ":" + std::to_string(r.line) + ": ";
-        if (r.directive == "translate") {
+        if (corpus::CorpusSettings::IsDirective(r)) {
+            if (!settings.Apply(r, where)) return;
+        } else if (r.directive == "translate") {
             std::string actual;
             try {
                 actual = Translate(r.text).sql;

@@ -35,8 +35,8 @@ TEST(JetDate, LiteralsReadUsAndIsoOrder) {
     EXPECT_FALSE(ParseDateLiteral("13/13/2024"));
     EXPECT_FALSE(ParseDateLiteral("hello"));
     EXPECT_FALSE(ParseDateLiteral("25:00"));
-    EXPECT_EQ(ParseDateText("15 January 2024"), DayNumber(2024, 1, 15));
-    EXPECT_EQ(ParseDateText("Jan 15, 2024"), DayNumber(2024, 1, 15));
+    EXPECT_EQ(ParseDateText("15 January 2024", FormatSettings::Invariant()), DayNumber(2024, 1, 15));
+    EXPECT_EQ(ParseDateText("Jan 15, 2024", FormatSettings::Invariant()), DayNumber(2024, 1, 15));
 }
 
 }  // namespace

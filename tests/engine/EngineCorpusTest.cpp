@@ -1,5 +1,6 @@
 // Runs the engine corpus: every tests/dialect/corpus/engine/*.test file is one test, run
-// through the engine on a database file of its own, with invariant format settings. The
+// through the engine on a database file of its own, with invariant format settings unless a
+// "locale NAME" record says otherwise. The
 // records are those of the dialect corpus (see tests/dialect/CorpusRunner.cpp), run through
 // Database.Execute and OpenRecordset, so that messages are the engine's, plus:
 //
@@ -41,16 +42,6 @@ std::string ValueText(const Variant& v) {
 
 class EngineCorpus : public EngineFixture, public ::testing::WithParamInterface<std::string> {
 protected:
-    void SetUp() override {
-        EngineFixture::SetUp();
-        saved_ = FormatSettings::Current();
-        FormatSettings::SetCurrent(FormatSettings::Invariant());
-    }
-    void TearDown() override {
-        FormatSettings::SetCurrent(saved_);
-        EngineFixture::TearDown();
-    }
-
     // A temporary query definition of `sql` with its parameters set from `values` ('text',
     // Null or a number).
     static std::shared_ptr<QueryDef> WithValues(Database& db, const std::string& sql,
@@ -98,8 +89,6 @@ protected:
         }
         return lines;
     }
-
-    FormatSettings saved_;
 };
 
 std::string Joined(const std::vector<std::string>& lines) {
@@ -113,8 +102,13 @@ TEST_P(EngineCorpus, File) {
     std::shared_ptr<Database> db = Create("corpus.db");
     const std::vector<Record> records = ReadRecords(file);
     ASSERT_FALSE(records.empty()) << file;
+    corpus::CorpusSettings settings;
     for (const Record& r : records) {
         const std::string where = GetParam() + ":" + std::to_string(r.line) + ": ";
+        if (corpus::CorpusSettings::IsDirective(r)) {
+            if (!settings.Apply(r, where)) return;
+            continue;
+        }
         const auto execute = [&] {
             if (r.values.empty()) db->Execute(r.text, Variant(dbFailOnError));
             else WithValues(*db, r.text, r.values)->Execute(Variant(dbFailOnError));

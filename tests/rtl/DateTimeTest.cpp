@@ -1,6 +1,7 @@
 #include "rtl/DateTime.h"
 
 #include <gtest/gtest.h>
+#include <locale.h>
 
 #include "rtl/Exceptions.h"
 
@@ -102,6 +103,29 @@ TEST(FormatSettings, PlainCLocaleGivesTheInvariantSettings) {
     EXPECT_EQ(s.ShortDateFormat, "m/d/yyyy");
     FormatSettings c = FormatSettings::FromLocale("C.UTF-8");
     EXPECT_EQ(c.ShortDateFormat, "m/d/yyyy");
+}
+
+// The users' locale maps onto the platform's Brazilian settings: glibc's separators, currency
+// and names, with the platform's short date, long date and weekday names where glibc differs.
+TEST(FormatSettings, BrazilianLocaleGivesThePlatformsBrazilianSettings) {
+    locale_t installed = newlocale(LC_ALL_MASK, "pt_BR.UTF-8", nullptr);
+    ASSERT_NE(installed, nullptr) << "pt_BR.UTF-8 is not installed: scripts/install-deps.sh generates it";
+    freelocale(installed);
+    const FormatSettings br = FormatSettings::FromLocale("pt_BR.UTF-8");
+    EXPECT_EQ(br.DecimalSeparator + br.ThousandSeparator + br.DateSeparator + br.TimeSeparator, ",./:");
+    EXPECT_EQ(br.CurrencyString, "R$");
+    EXPECT_EQ(br.CurrencyFormat, 2);  // "$ 1"
+    EXPECT_EQ(br.NegCurrFormat, 9);   // "-$ 1"
+    const TDateTime t = EncodeDate(2024, 3, 15) + EncodeTime(14, 30, 5, 0);
+    EXPECT_EQ(DateTimeToStr(t, br), "15/03/2024 14:30:05");
+    EXPECT_EQ(FormatDateTime(br.LongDateFormat, t, br), "sexta-feira, 15 de março de 2024");
+    EXPECT_EQ(FormatDateTime("ddd d mmm, mmmm", t, br), "sex 15 mar, março");
+    EXPECT_EQ(StrToDateTime("15/03/2024 14:30:05", br), t);
+
+    // en_US keeps the platform's own forms where glibc's differ (01/02/2024, -$1).
+    const FormatSettings us = FormatSettings::FromLocale("en_US.UTF-8");
+    EXPECT_EQ(us.ShortDateFormat, "m/d/yyyy");
+    EXPECT_EQ(us.NegCurrFormat, 0);
 }
 
 }  // namespace

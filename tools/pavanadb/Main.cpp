@@ -58,6 +58,11 @@ locale-independent form:
   text          as stored, with tab, line feed, carriage return and backslash written
                 \t, \n, \r and \\ (column names too)
 
+Statements themselves are evaluated as PavanaScript evaluates them, under the user's
+regional settings taken from the locale (LC_NUMERIC, LC_MONETARY, LC_TIME): CStr(7.75),
+'8,5' written into a Double column or a number written into a text column give the same
+data through either program (docs/locale.md). Only the printed form above ignores them.
+
 The password is access control, not encryption: a SQLite reader can read the file.
 
 Exit status: 0 when every statement succeeded; 1 when a command fails (the engine's

@@ -63,27 +63,26 @@ void Weekday(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     sqlite3_result_int(ctx, WeekdayOf(DayOf(ToDate(argv[0])), firstDay));
 }
 
-constexpr const char* kMonths[] = {"January", "February", "March",     "April",   "May",      "June",
-                                   "July",    "August",   "September", "October", "November", "December"};
-constexpr const char* kDays[] = {"Sunday", "Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturday"};
-
 bool Abbreviate(int argc, sqlite3_value** argv, int index) {
     return argc > index && !IsNull(argv[index]) && ToNumber(argv[index]) != 0;
 }
 
+// MonthName and WeekdayName give the names of the format settings' language.
 void MonthName(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     const std::int64_t m = ToInteger(argv[0]);
     if (m < 1 || m > 12) throw FunctionError{kInvalidCall};
-    std::string name = kMonths[m - 1];
-    ResultText(ctx, Abbreviate(argc, argv, 1) ? name.substr(0, 3) : name);
+    const FormatSettings& s = Settings();
+    const auto index = static_cast<std::size_t>(m - 1);
+    ResultText(ctx, Abbreviate(argc, argv, 1) ? s.ShortMonthNames[index] : s.LongMonthNames[index]);
 }
 
 void WeekdayName(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     const std::int64_t w = ToInteger(argv[0]);
     if (w < 1 || w > 7) throw FunctionError{kInvalidCall};
     const int firstDay = FirstDayArgument(argc, argv, 2);
-    std::string name = kDays[(w - 1 + firstDay - 1) % 7];
-    ResultText(ctx, Abbreviate(argc, argv, 1) ? name.substr(0, 3) : name);
+    const FormatSettings& s = Settings();
+    const auto index = static_cast<std::size_t>((w - 1 + firstDay - 1) % 7);
+    ResultText(ctx, Abbreviate(argc, argv, 1) ? s.ShortDayNames[index] : s.LongDayNames[index]);
 }
 
 std::int64_t Part32(sqlite3_value* v) {

@@ -1,10 +1,13 @@
 // Format(value [, format]): the named formats and the custom number, date and text formats,
-// written for the en-US conventions the engine uses (. decimal, , thousands, m/d/yyyy).
+// written under the format settings: the . and , of a number format stand for the settings'
+// decimal and thousands separators, the / and : of a date format for their date and time
+// separators; names of months and days, the short and long date and the long time are theirs.
 //
 // Number formats: 0 # . , % E+ E- e+ e-, literals ("...", \x and the others), up to four
 // sections (positive;negative;zero;Null). Date formats: d dd ddd dddd ddddd dddddd w ww m mm
 // mmm mmmm q y yy yyyy h hh n nn s ss ttttt c AM/PM am/pm A/P a/p AMPM, / and :. Text
 // formats: @ & < > !.
+#include <charconv>
 #include <cmath>
 #include <string>
 #include <vector>
@@ -75,10 +78,11 @@ FormatKind KindOf(const std::string& f) {
 
 // `value` (>= 0) rounded half away from zero to `decimals` places, as digit strings.
 void Digits(double value, int decimals, std::string& integer, std::string& fraction) {
-    char buffer[400];
+    char buffer[720];
     // Print with extra places, then round the decimal string itself (half away from zero).
-    std::snprintf(buffer, sizeof buffer, "%.*f", std::min(decimals + 3, 340), value);
-    std::string s(buffer);
+    const auto written =
+        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, std::min(decimals + 3, 340));
+    std::string s(buffer, written.ptr);
     const std::size_t point = s.find('.');
     std::string whole = point == std::string::npos ? s : s.substr(0, point);
     std::string frac = point == std::string::npos ? "" : s.substr(point + 1);
@@ -96,13 +100,13 @@ void Digits(double value, int decimals, std::string& integer, std::string& fract
     while (integer.size() > 1 && integer[0] == '0') integer.erase(0, 1);
 }
 
-std::string Group(const std::string& digits) {
+std::string Group(const std::string& digits, const std::string& separator) {
     std::string out;
     const std::size_t n = digits.size();
     for (std::size_t i = 0; i < n; ++i) {
         out += digits[i];
         const std::size_t left = n - i - 1;
-        if (left > 0 && left % 3 == 0) out += ',';
+        if (left > 0 && left % 3 == 0) out += separator;
     }
     return out;
 }
@@ -113,7 +117,7 @@ struct NumberItem {
 };
 
 // Formats |value| with one section; `negative` adds the sign when the section has none.
-std::string FormatNumberSection(double value, const std::string& section, bool sign) {
+std::string FormatNumberSection(double value, const std::string& section, bool sign, const FormatSettings& settings) {
     std::vector<NumberItem> items;
     bool grouping = false;
     int scale = 0;
@@ -223,8 +227,7 @@ std::string FormatNumberSection(double value, const std::string& section, bool s
         }
         if (item.kind == NumberItem::Point) {
             afterPoint = true;
-            if (fracPlaces > 0 || !fraction.empty()) out += '.';
-            else out += '.';
+            out += settings.DecimalSeparator;
             continue;
         }
         if (item.kind == NumberItem::Literal) {
@@ -237,7 +240,7 @@ std::string FormatNumberSection(double value, const std::string& section, bool s
             continue;
         }
         if (grouping) {
-            if (placeIndex == 0) out += Group(integer);
+            if (placeIndex == 0) out += Group(integer, settings.ThousandSeparator);
             ++placeIndex;
             continue;
         }
@@ -257,21 +260,36 @@ std::string FormatNumberSection(double value, const std::string& section, bool s
     return out;
 }
 
-std::string FormatNumber(double value, const std::string& format) {
+std::string FormatNumber(double value, const std::string& format, const FormatSettings& settings) {
     if (!std::isfinite(value)) throw FunctionError{kOverflow};
     const std::vector<std::string> sections = Sections(format);
     if (value < 0 && sections.size() > 1 && !sections[1].empty())
-        return FormatNumberSection(-value, sections[1], false);
+        return FormatNumberSection(-value, sections[1], false, settings);
     if (value == 0 && sections.size() > 2 && !sections[2].empty())
-        return FormatNumberSection(0, sections[2], false);
-    return FormatNumberSection(std::fabs(value), sections[0], value < 0);
+        return FormatNumberSection(0, sections[2], false, settings);
+    return FormatNumberSection(std::fabs(value), sections[0], value < 0, settings);
+}
+
+// The named format Currency: the settings' symbol where they put it, their decimals, grouped
+// thousands, and a negative amount in their negative form ("R$ 1.234,50", "-R$ 1.234,50").
+std::string CurrencyPattern(const FormatSettings& settings) {
+    static constexpr const char* kPositive[] = {"$1", "1$", "$ 1", "1 $"};
+    static constexpr const char* kNegative[] = {"($1)", "-$1",  "$-1", "$1-",  "(1$)", "-1$",  "1-$",   "1$-",
+                                                "-1 $", "-$ 1", "1 $-", "$ 1-", "$ -1", "1- $", "($ 1)", "(1 $)"};
+    std::string number = "#,##0";
+    if (settings.CurrencyDecimals > 0) number += "." + std::string(static_cast<std::size_t>(settings.CurrencyDecimals), '0');
+    const std::string symbol = "\"" + settings.CurrencyString + "\"";
+    auto expand = [&](std::string_view form) {
+        std::string out;
+        for (char c : form) out += c == '$' ? symbol : c == '1' ? number : std::string(1, c);
+        return out;
+    };
+    const int positive = settings.CurrencyFormat >= 0 && settings.CurrencyFormat < 4 ? settings.CurrencyFormat : 0;
+    const int negative = settings.NegCurrFormat >= 0 && settings.NegCurrFormat < 16 ? settings.NegCurrFormat : 0;
+    return expand(kPositive[positive]) + ";" + expand(kNegative[negative]);
 }
 
 // ---- dates ------------------------------------------------------------------------------
-
-constexpr const char* kMonths[] = {"January", "February", "March",     "April",   "May",      "June",
-                                   "July",    "August",   "September", "October", "November", "December"};
-constexpr const char* kDays[] = {"Sunday", "Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturday"};
 
 std::string Two(int v) { return (v < 10 ? "0" : "") + std::to_string(v); }
 
@@ -281,22 +299,24 @@ struct WeekRule {
     int firstWeek = 1;
 };
 
-std::string FormatDate(double date, const std::string& f, WeekRule week = {});
+std::string FormatDate(double date, const std::string& f, const FormatSettings& s, WeekRule week = {});
 
-std::string ShortDate(double date) { return FormatDate(date, "m/d/yyyy"); }
-std::string LongDate(double date) { return FormatDate(date, "dddd, mmmm d, yyyy"); }
-std::string LongTime(double date) { return FormatDate(date, "h:nn:ss AM/PM"); }
+std::string ShortDate(double date, const FormatSettings& s) { return FormatDate(date, s.ShortDateFormat, s); }
+std::string LongDate(double date, const FormatSettings& s) { return FormatDate(date, s.LongDateFormat, s); }
+std::string LongTime(double date, const FormatSettings& s) { return FormatDate(date, s.LongTimeFormat, s); }
 
-std::string GeneralDate(double date) {
+// The general date: the short date, followed by the long time when the value has a time of
+// day; a time on day 0 alone.
+std::string GeneralDate(double date, const FormatSettings& s) {
     const double linear = DateToLinear(date);
     const double day = std::floor(linear);
     const bool hasTime = std::llround((linear - day) * 86400.0) % 86400 != 0;
-    if (!hasTime) return ShortDate(date);
-    if (day == 0) return LongTime(date);
-    return ShortDate(date) + " " + LongTime(date);
+    if (!hasTime) return ShortDate(date, s);
+    if (day == 0) return LongTime(date, s);
+    return ShortDate(date, s) + " " + LongTime(date, s);
 }
 
-std::string FormatDate(double date, const std::string& f, WeekRule week) {
+std::string FormatDate(double date, const std::string& f, const FormatSettings& s, WeekRule week) {
     const DateParts p = SplitDate(date);
     const double linear = DateToLinear(date);
     const std::int64_t day = static_cast<std::int64_t>(std::floor(linear));
@@ -342,7 +362,7 @@ std::string FormatDate(double date, const std::string& f, WeekRule week) {
             continue;
         }
         if (rest.rfind("ampm", 0) == 0) {
-            out += p.hour < 12 ? "AM" : "PM";
+            out += p.hour < 12 ? s.TimeAMString : s.TimePMString;
             i += 4;
             continue;
         }
@@ -352,10 +372,10 @@ std::string FormatDate(double date, const std::string& f, WeekRule week) {
                 n = run('d');
                 if (n == 1) out += std::to_string(p.day);
                 else if (n == 2) out += Two(p.day);
-                else if (n == 3) out += std::string(kDays[weekday]).substr(0, 3);
-                else if (n == 4) out += kDays[weekday];
-                else if (n == 5) out += ShortDate(date);
-                else out += LongDate(date);
+                else if (n == 3) out += s.ShortDayNames[static_cast<std::size_t>(weekday)];
+                else if (n == 4) out += s.LongDayNames[static_cast<std::size_t>(weekday)];
+                else if (n == 5) out += ShortDate(date, s);
+                else out += LongDate(date, s);
                 i += n;
                 lastWasHour = false;
                 continue;
@@ -365,8 +385,8 @@ std::string FormatDate(double date, const std::string& f, WeekRule week) {
                     out += n == 1 ? std::to_string(p.minute) : Two(p.minute);
                 } else if (n == 1) out += std::to_string(p.month);
                 else if (n == 2) out += Two(p.month);
-                else if (n == 3) out += std::string(kMonths[p.month - 1]).substr(0, 3);
-                else out += kMonths[p.month - 1];
+                else if (n == 3) out += s.ShortMonthNames[static_cast<std::size_t>(p.month - 1)];
+                else out += s.LongMonthNames[static_cast<std::size_t>(p.month - 1)];
                 i += n;
                 lastWasHour = false;
                 continue;
@@ -410,13 +430,13 @@ std::string FormatDate(double date, const std::string& f, WeekRule week) {
                 i += n;
                 continue;
             case 'c':
-                out += GeneralDate(date);
+                out += GeneralDate(date, s);
                 ++i;
                 continue;
             case 't':
                 n = run('t');
                 if (n == 5) {
-                    out += LongTime(date);
+                    out += LongTime(date, s);
                     i += 5;
                     continue;
                 }
@@ -424,7 +444,9 @@ std::string FormatDate(double date, const std::string& f, WeekRule week) {
             default: break;
         }
         if (c != ':') lastWasHour = lastWasHour && (c == ' ');
-        out += c;
+        if (c == '/') out += s.DateSeparator;
+        else if (c == ':') out += s.TimeSeparator;
+        else out += c;
         ++i;
     }
     return out;
@@ -479,20 +501,20 @@ std::string FormatText(const std::string& text, const std::string& f) {
 
 // ---- named formats ----------------------------------------------------------------------
 
-bool Named(const std::string& format, double number, bool isNumber, std::string& out) {
+bool Named(const std::string& format, double number, const FormatSettings& s, std::string& out) {
     const std::string f = Lower(format);
     if (f == "general number") {
-        out = NumberText(number);
+        out = NumberText(number, s);
     } else if (f == "currency") {
-        out = FormatNumber(number, "$#,##0.00;($#,##0.00)");
+        out = FormatNumber(number, CurrencyPattern(s), s);
     } else if (f == "fixed") {
-        out = FormatNumber(number, "0.00");
+        out = FormatNumber(number, "0.00", s);
     } else if (f == "standard") {
-        out = FormatNumber(number, "#,##0.00");
+        out = FormatNumber(number, "#,##0.00", s);
     } else if (f == "percent") {
-        out = FormatNumber(number, "0.00%");
+        out = FormatNumber(number, "0.00%", s);
     } else if (f == "scientific") {
-        out = FormatNumber(number, "0.00E+00");
+        out = FormatNumber(number, "0.00E+00", s);
     } else if (f == "yes/no") {
         out = number != 0 ? "Yes" : "No";
     } else if (f == "true/false") {
@@ -500,54 +522,54 @@ bool Named(const std::string& format, double number, bool isNumber, std::string&
     } else if (f == "on/off") {
         out = number != 0 ? "On" : "Off";
     } else if (f == "general date") {
-        out = GeneralDate(number);
+        out = GeneralDate(number, s);
     } else if (f == "long date") {
-        out = LongDate(number);
+        out = LongDate(number, s);
     } else if (f == "medium date") {
-        out = FormatDate(number, "dd-mmm-yy");
+        out = FormatDate(number, "dd-mmm-yy", s);
     } else if (f == "short date") {
-        out = ShortDate(number);
+        out = ShortDate(number, s);
     } else if (f == "long time") {
-        out = LongTime(number);
+        out = LongTime(number, s);
     } else if (f == "medium time") {
-        out = FormatDate(number, "hh:nn AM/PM");
+        out = FormatDate(number, "hh:nn AM/PM", s);
     } else if (f == "short time") {
-        out = FormatDate(number, "hh:nn");
+        out = FormatDate(number, "hh:nn", s);
     } else {
         return false;
     }
-    (void)isNumber;
     return true;
 }
 
 void Format(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
-    const std::string format = argc > 1 && !IsNull(argv[1]) ? ToText(argv[1]) : "";
+    const FormatSettings& s = Settings();
+    const std::string format = argc > 1 && !IsNull(argv[1]) ? ToText(argv[1], s) : "";
     if (IsNull(argv[0])) {
         const std::vector<std::string> sections = Sections(format);
         if (sections.size() > 3 && KindOf(format) == FormatKind::Number)
-            return ResultText(ctx, FormatNumberSection(0, sections[3], false));
+            return ResultText(ctx, FormatNumberSection(0, sections[3], false, s));
         return sqlite3_result_null(ctx);
     }
     const bool isText = sqlite3_value_type(argv[0]) == SQLITE_TEXT;
-    const std::string text = ToText(argv[0]);
+    const std::string text = ToText(argv[0], s);
     if (format.empty()) return ResultText(ctx, text);
     std::optional<double> number;
     if (!isText) number = ToNumber(argv[0]);
-    else if (auto n = ParseNumber(text)) number = *n;
+    else if (auto n = ParseNumber(text, s)) number = *n;
     const FormatKind kind = KindOf(format);
     if (kind == FormatKind::Text) return ResultText(ctx, FormatText(text, format));
     std::optional<double> date = number;
-    if (isText && !date) date = ParseDateText(text);
+    if (isText && !date) date = ParseDateText(text, s);
     std::string out;
-    if (date && Named(format, *date, number.has_value(), out)) return ResultText(ctx, out);
+    if (date && Named(format, *date, s, out)) return ResultText(ctx, out);
     if (kind == FormatKind::Date) {
         if (!date) return ResultText(ctx, text);
         if (!InDateRange(*date)) throw FunctionError{kInvalidCall};
         const WeekRule week{FirstDayArgument(argc, argv, 2), FirstWeekArgument(argc, argv, 3)};
-        return ResultText(ctx, FormatDate(*date, format, week));
+        return ResultText(ctx, FormatDate(*date, format, s, week));
     }
     if (!number) return ResultText(ctx, text);
-    ResultText(ctx, FormatNumber(*number, format));
+    ResultText(ctx, FormatNumber(*number, format, s));
 }
 
 }  // namespace

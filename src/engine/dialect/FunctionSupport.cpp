@@ -1,7 +1,7 @@
 #include "engine/dialect/FunctionSupport.h"
 
+#include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
 #include <limits>
 #include <memory>
@@ -58,29 +58,48 @@ std::optional<double> ParseRadix(std::string_view s, std::size_t& used) {
     return static_cast<double>(result);
 }
 
-std::optional<double> ParseNumber(std::string_view text) {
+namespace {
+
+bool IsDigitAt(std::string_view s, std::size_t i) {
+    return i < s.size() && std::isdigit(static_cast<unsigned char>(s[i]));
+}
+
+}  // namespace
+
+std::optional<double> ParseNumber(std::string_view text, const FormatSettings& settings) {
     std::size_t b = 0, e = text.size();
     while (b < e && IsSpace(text[b])) ++b;
     while (e > b && IsSpace(text[e - 1])) --e;
     if (b == e) return std::nullopt;
     std::size_t used = 0;
     if (auto radix = ParseRadix(text.substr(b, e - b), used); radix && used == e - b) return radix;
-    std::string s(text.substr(b, e - b));
-    // Thousands separators are accepted between digits, as CDbl("1,234.5") reads them.
+    const std::string_view s = text.substr(b, e - b);
+    const std::string& point = settings.DecimalSeparator;
+    const std::string& thousands = settings.ThousandSeparator;
+    // Thousands separators are accepted between digits, as CDbl("1,234.5") reads them; the
+    // decimal separator becomes the '.' that from_chars reads.
     std::string clean;
-    for (std::size_t i = 0; i < s.size(); ++i) {
-        if (s[i] == ',' && i > 0 && std::isdigit(static_cast<unsigned char>(s[i - 1])) && i + 1 < s.size() &&
-            std::isdigit(static_cast<unsigned char>(s[i + 1])))
-            continue;
-        clean += s[i];
+    clean.reserve(s.size());
+    for (std::size_t i = 0; i < s.size();) {
+        if (!thousands.empty() && i > 0 && s.compare(i, thousands.size(), thousands) == 0 &&
+            IsDigitAt(s, i - 1) && IsDigitAt(s, i + thousands.size())) {
+            i += thousands.size();
+        } else if (!point.empty() && s.compare(i, point.size(), point) == 0) {
+            clean += '.';
+            i += point.size();
+        } else {
+            const char c = s[i++];
+            if (!(std::isdigit(static_cast<unsigned char>(c)) || c == '-' || c == '+' || c == 'e' || c == 'E'))
+                return std::nullopt;
+            clean += c;
+        }
     }
-    for (char c : clean)
-        if (!(std::isdigit(static_cast<unsigned char>(c)) || c == '.' || c == '-' || c == '+' || c == 'e' ||
-              c == 'E'))
-            return std::nullopt;
-    char* end = nullptr;
-    double value = std::strtod(clean.c_str(), &end);
-    if (end != clean.c_str() + clean.size()) return std::nullopt;
+    const char* first = clean.data();
+    const char* last = first + clean.size();
+    if (first != last && *first == '+' && last - first > 1 && first[1] != '-') ++first;
+    double value = 0;
+    const auto [end, ec] = std::from_chars(first, last, value);
+    if (ec != std::errc() || end != last) return std::nullopt;
     if (!std::isfinite(value)) return std::nullopt;
     return value;
 }
@@ -94,7 +113,7 @@ double ToNumber(sqlite3_value* v) {
             const char* t = reinterpret_cast<const char*>(sqlite3_value_text(v));
             std::string_view text(t ? t : "");
             if (auto n = ParseNumber(text)) return *n;
-            if (auto d = ParseDateText(text)) return *d;
+            if (auto d = ParseDateText(text, Settings())) return *d;
             for (const char* word : {"TRUE", "FALSE"}) {
                 std::string upper;
                 for (char c : text) upper += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
@@ -105,7 +124,23 @@ double ToNumber(sqlite3_value* v) {
     }
 }
 
-std::string NumberText(double value) {
+namespace {
+
+// `digits` (as to_chars writes them) with the trailing zeros of the fraction dropped and the
+// decimal point written as `point`.
+std::string LocalDecimal(std::string_view digits, const std::string& point) {
+    const std::size_t dot = digits.find('.');
+    if (dot == std::string_view::npos) return std::string(digits);
+    std::size_t end = digits.size();
+    while (end > dot + 1 && digits[end - 1] == '0') --end;
+    std::string out(digits.substr(0, dot));
+    if (end > dot + 1) out.append(point).append(digits.substr(dot + 1, end - dot - 1));
+    return out;
+}
+
+}  // namespace
+
+std::string NumberText(double value, const FormatSettings& settings) {
     if (!std::isfinite(value)) throw FunctionError{kOverflow};
     if (value == 0) return "0";
     if (std::nearbyint(value) == value && std::fabs(value) < 1e15) {
@@ -114,33 +149,23 @@ std::string NumberText(double value) {
     char buffer[64];
     const int exponent = static_cast<int>(std::floor(std::log10(std::fabs(value))));
     if (exponent >= 15 || exponent < -5) {
-        std::snprintf(buffer, sizeof buffer, "%.14E", value);
-        std::string s(buffer);
-        std::size_t epos = s.find('E');
-        std::string mantissa = s.substr(0, epos);
-        std::string exp = s.substr(epos + 1);
-        if (mantissa.find('.') != std::string::npos) {
-            while (mantissa.back() == '0') mantissa.pop_back();
-            if (mantissa.back() == '.') mantissa.pop_back();
-        }
-        char sign = exp[0];
-        std::string digits = exp.substr(1);
-        while (digits.size() > 2 && digits[0] == '0') digits.erase(0, 1);
-        return mantissa + "E" + sign + digits;
+        const auto written = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::scientific, 14);
+        const std::string_view s(buffer, static_cast<std::size_t>(written.ptr - buffer));
+        const std::size_t epos = s.find('e');
+        std::string_view digits = s.substr(epos + 2);
+        while (digits.size() > 2 && digits[0] == '0') digits.remove_prefix(1);
+        return LocalDecimal(s.substr(0, epos), settings.DecimalSeparator) + "E" + s[epos + 1] + std::string(digits);
     }
-    std::snprintf(buffer, sizeof buffer, "%.*f", std::max(0, 14 - exponent), value);
-    std::string s(buffer);
-    if (s.find('.') != std::string::npos) {
-        while (s.back() == '0') s.pop_back();
-        if (s.back() == '.') s.pop_back();
-    }
-    return s;
+    const auto written =
+        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, std::max(0, 14 - exponent));
+    return LocalDecimal(std::string_view(buffer, static_cast<std::size_t>(written.ptr - buffer)),
+                        settings.DecimalSeparator);
 }
 
-std::string ToText(sqlite3_value* v) {
+std::string ToText(sqlite3_value* v, const FormatSettings& settings) {
     switch (sqlite3_value_type(v)) {
         case SQLITE_INTEGER: return std::to_string(sqlite3_value_int64(v));
-        case SQLITE_FLOAT: return NumberText(sqlite3_value_double(v));
+        case SQLITE_FLOAT: return NumberText(sqlite3_value_double(v), settings);
         case SQLITE_NULL: return "";
         default: {
             const char* t = reinterpret_cast<const char*>(sqlite3_value_text(v));
@@ -162,7 +187,7 @@ double ToDate(sqlite3_value* v) {
     if (sqlite3_value_type(v) == SQLITE_TEXT) {
         const char* t = reinterpret_cast<const char*>(sqlite3_value_text(v));
         std::string_view text(t ? t : "");
-        if (auto d = ParseDateText(text)) return *d;
+        if (auto d = ParseDateText(text, Settings())) return *d;
         if (auto n = ParseNumber(text)) return *n;
         throw FunctionError{kTypeMismatch};
     }

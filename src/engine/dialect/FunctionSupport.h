@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 
+#include "rtl/FormatSettings.h"
 
 namespace pavana::engine::dialect::support {
 
@@ -29,9 +30,15 @@ struct FunctionError {
 
 bool IsNull(sqlite3_value* v);
 
+// The settings every conversion between a value and text follows: the process-wide ones, read
+// from the locale once (rtl/FormatSettings.h). Literals of a statement never depend on them,
+// nor do Str and Val, which take `FormatSettings::Invariant()`.
+inline const FormatSettings& Settings() { return FormatSettings::Current(); }
+
 // Text that reads as a number (spaces around it allowed, "&H" and "&O" numbers too), as the
-// platform's numeric conversion reads it.
-std::optional<double> ParseNumber(std::string_view text);
+// platform's numeric conversion reads it: the decimal separator of `settings` and its
+// thousands separator between digits (skipped).
+std::optional<double> ParseNumber(std::string_view text, const FormatSettings& settings = Settings());
 
 // "&H1F" or "&O17" at the start of `text`: a hex or octal number, `used` the characters
 // read. Up to four hex digits (octal up to 177777) make a 16-bit Integer, up to eight a
@@ -41,15 +48,17 @@ std::optional<double> ParseRadix(std::string_view text, std::size_t& used);
 // The value as a number; text must read as one (else kTypeMismatch); Null raises kInvalidNull.
 double ToNumber(sqlite3_value* v);
 
-// The value as text, the way CStr writes numbers (up to 15 significant digits).
-std::string ToText(sqlite3_value* v);
-std::string NumberText(double value);
+// The value as text, the way CStr writes numbers: up to 15 significant digits, no trailing
+// zeros, the decimal separator of `settings` ("7,75" under pt_BR's).
+std::string ToText(sqlite3_value* v, const FormatSettings& settings = Settings());
+std::string NumberText(double value, const FormatSettings& settings = Settings());
 
 // Round half to even, the rounding of CInt, CLng, Round, \ and Mod.
 double RoundHalfEven(double value);
 std::int64_t ToInteger(sqlite3_value* v);  // ToNumber, rounded half to even, Overflow beyond int64
 
-// The value as a date (a day number): numbers as they stand, text parsed as a date.
+// The value as a date (a day number): numbers as they stand, text parsed as a date under
+// `Settings()`.
 double ToDate(sqlite3_value* v);
 
 // The optional first-day-of-week argument at `index`: 1 (Sunday) to 7 (Saturday), 0 or

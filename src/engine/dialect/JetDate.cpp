@@ -57,6 +57,9 @@ struct Piece {
 
 constexpr std::string_view kSpace = " ";
 
+// A letter, or a byte of a UTF-8 sequence (the accented letters of month names: "março").
+bool IsWordByte(unsigned char c) { return std::isalpha(c) || c >= 0x80; }
+
 std::vector<Piece> Pieces(std::string_view text) {
     std::vector<Piece> pieces;
     pieces.reserve(std::min<std::size_t>(text.size(), 16));
@@ -70,9 +73,9 @@ std::vector<Piece> Pieces(std::string_view text) {
             while (j < text.size() && std::isdigit(static_cast<unsigned char>(text[j]))) ++j;
             pieces.push_back({Piece::Number, text.substr(i, j - i)});
             i = j;
-        } else if (std::isalpha(c)) {
+        } else if (IsWordByte(c)) {
             std::size_t j = i;
-            while (j < text.size() && std::isalpha(static_cast<unsigned char>(text[j]))) ++j;
+            while (j < text.size() && IsWordByte(static_cast<unsigned char>(text[j]))) ++j;
             pieces.push_back({Piece::Word, text.substr(i, j - i)});
             i = j;
         } else {
@@ -105,14 +108,31 @@ int Digits(std::string_view digits) {
     return value;
 }
 
-int MonthFromName(std::string_view w) {
-    static constexpr std::array<const char*, 12> kNames{"JANUARY", "FEBRUARY", "MARCH",     "APRIL",
-                                                        "MAY",     "JUNE",     "JULY",      "AUGUST",
-                                                        "SEPTEMBER", "OCTOBER", "NOVEMBER", "DECEMBER"};
+// The month `w` names, 0 for none: a name of `names` written out or cut to three letters or
+// more, compared without regard to the case of ASCII letters.
+template <typename Names>
+int MonthIn(std::string_view w, const Names& names) {
     if (w.size() < 3) return 0;
-    for (std::size_t m = 0; m < kNames.size(); ++m)
-        if (UpperPrefix(w, kNames[m])) return static_cast<int>(m + 1);
+    for (std::size_t m = 0; m < names.size(); ++m) {
+        const std::string_view name = names[m];
+        if (w.size() > name.size()) continue;
+        bool same = true;
+        for (std::size_t i = 0; same && i < w.size(); ++i)
+            same = std::toupper(static_cast<unsigned char>(w[i])) == std::toupper(static_cast<unsigned char>(name[i]));
+        if (same) return static_cast<int>(m + 1);
+    }
     return 0;
+}
+
+// Month names: English, as the platform always reads them, or those of the settings.
+int MonthFromName(std::string_view w, const FormatSettings* settings) {
+    static constexpr std::array<std::string_view, 12> kNames{"January", "February", "March",     "April",
+                                                             "May",     "June",     "July",      "August",
+                                                             "September", "October", "November", "December"};
+    if (int m = MonthIn(w, kNames)) return m;
+    if (!settings) return 0;
+    if (int m = MonthIn(w, settings->LongMonthNames)) return m;
+    return MonthIn(w, settings->ShortMonthNames);
 }
 
 // Parses "h:mm[:ss] [AM|PM]" starting at pieces[i]; advances i.
@@ -149,7 +169,20 @@ bool ParseTime(const std::vector<Piece>& p, std::size_t& i, double& fraction) {
     return true;
 }
 
-std::optional<double> Parse(std::string_view text, bool names) {
+// Whether the settings' short date puts the day before the month.
+bool DayFirst(const FormatSettings& settings) {
+    for (char c : settings.ShortDateFormat) {
+        const char l = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        if (l == 'd') return true;
+        if (l == 'm' || l == 'y') return false;
+    }
+    return false;
+}
+
+// `settings` null: a literal (month first, English names only); otherwise text read under them.
+std::optional<double> Parse(std::string_view text, const FormatSettings* settings) {
+    const bool names = settings != nullptr;
+    const bool dayFirst = names && DayFirst(*settings);
     const std::vector<Piece> p = Pieces(text);
     if (p.empty()) return std::nullopt;
     std::size_t i = 0;
@@ -159,7 +192,10 @@ std::optional<double> Parse(std::string_view text, bool names) {
     auto sep = [&](std::size_t k, const char* s) {
         return k < p.size() && p[k].kind == Piece::Sep && p[k].text == s;
     };
-    auto dateSep = [&](std::size_t k) { return sep(k, "/") || sep(k, "-") || (names && sep(k, " ")); };
+    auto dateSep = [&](std::size_t k) {
+        return sep(k, "/") || sep(k, "-") ||
+               (names && (sep(k, " ") || sep(k, settings->DateSeparator.c_str())));
+    };
     if (num(0) && !sep(1, ":")) {
         // numeric date: a/b[/c]
         if (!(dateSep(1) && (num(2) || (names && 2 < p.size() && p[2].kind == Piece::Word)))) return std::nullopt;
@@ -168,7 +204,7 @@ std::optional<double> Parse(std::string_view text, bool names) {
         std::size_t yearDigits = 4;
         if (p[2].kind == Piece::Word) {
             // d-mmm[-yyyy]
-            m = MonthFromName(p[2].text);
+            m = MonthFromName(p[2].text, settings);
             if (m == 0) return std::nullopt;
             d = Digits(a.substr(0, 4));
             i = 3;
@@ -196,16 +232,17 @@ std::optional<double> Parse(std::string_view text, bool names) {
             } else {
                 return std::nullopt;
             }
-            // An impossible month/day order is read the other way round (13/1 is 13 January).
+            if (dayFirst) std::swap(m, d);
+            // An impossible order is read the other way round (13/1 is 13 January).
             if (m > 12 && d <= 12) std::swap(m, d);
         }
         y = ExpandYear(y, yearDigits);
         if (!ValidDay(y, m, d)) return std::nullopt;
         day = static_cast<double>(DayNumber(y, m, d));
         haveDate = true;
-    } else if (names && p[0].kind == Piece::Word && MonthFromName(p[0].text) != 0) {
+    } else if (names && p[0].kind == Piece::Word && MonthFromName(p[0].text, settings) != 0) {
         // mmm d[,] yyyy
-        int m = MonthFromName(p[0].text);
+        int m = MonthFromName(p[0].text, settings);
         if (!(sep(1, " ") && num(2))) return std::nullopt;
         int d = Digits(p[2].text.substr(0, 4));
         i = 3;
@@ -300,8 +337,10 @@ bool InDateRange(double value) {
            value < static_cast<double>(DayNumber(10000, 1, 1));
 }
 
-std::optional<double> ParseDateLiteral(std::string_view text) { return Parse(text, false); }
+std::optional<double> ParseDateLiteral(std::string_view text) { return Parse(text, nullptr); }
 
-std::optional<double> ParseDateText(std::string_view text) { return Parse(text, true); }
+std::optional<double> ParseDateText(std::string_view text, const FormatSettings& settings) {
+    return Parse(text, &settings);
+}
 
 }  // namespace pavana::engine::dialect

@@ -7,6 +7,8 @@
 #include <optional>
 #include <string_view>
 
+#include "rtl/FormatSettings.h"
+
 namespace pavana::engine::dialect {
 
 struct DateParts {
@@ -41,8 +43,10 @@ bool InDateRange(double value);
 // (h:mm[:ss] with optional AM/PM). nullopt when the text is no date.
 std::optional<double> ParseDateLiteral(std::string_view text);
 
-// Parses a date or time written in text the way DateValue and CDate read it: the literal
-// forms above plus month names ("5 January 2024", "Jan 5, 2024").
-std::optional<double> ParseDateText(std::string_view text);
+// Parses a date or time written in text the way DateValue and CDate read it under `settings`:
+// the literal forms above, with day and month in the order of the settings' short date
+// ("15/03/2024" under pt_BR's), its date separator, and month names in English or the settings'
+// language ("5 January 2024", "Jan 5, 2024", "15-mar-2024", "15 março 2024").
+std::optional<double> ParseDateText(std::string_view text, const FormatSettings& settings);
 
 }  // namespace pavana::engine::dialect

@@ -1,5 +1,6 @@
 #include "engine/dialect/JetFunctions.h"
 
+#include <charconv>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -115,7 +116,7 @@ void IsDate(sqlite3_context* ctx, int, sqlite3_value** argv) {
     switch (sqlite3_value_type(argv[0])) {
         case SQLITE_INTEGER:
         case SQLITE_FLOAT: return sqlite3_result_int(ctx, InDateRange(sqlite3_value_double(argv[0])) ? -1 : 0);
-        case SQLITE_TEXT: return sqlite3_result_int(ctx, ParseDateText(ToText(argv[0])) ? -1 : 0);
+        case SQLITE_TEXT: return sqlite3_result_int(ctx, ParseDateText(ToText(argv[0]), Settings()) ? -1 : 0);
         default: return sqlite3_result_int(ctx, 0);
     }
 }
@@ -147,8 +148,11 @@ void CSng(sqlite3_context* ctx, int, sqlite3_value** argv) {
     if (std::fabs(v) > std::numeric_limits<float>::max()) throw FunctionError{kOverflow};
     // Single precision keeps about 7 significant digits.
     char buffer[32];
-    std::snprintf(buffer, sizeof buffer, "%.7g", static_cast<double>(static_cast<float>(v)));
-    sqlite3_result_double(ctx, std::strtod(buffer, nullptr));
+    const auto written = std::to_chars(buffer, buffer + sizeof buffer, static_cast<double>(static_cast<float>(v)),
+                                       std::chars_format::general, 7);
+    double rounded = 0;
+    std::from_chars(buffer, written.ptr, rounded);
+    sqlite3_result_double(ctx, rounded);
 }
 void CDbl(sqlite3_context* ctx, int, sqlite3_value** argv) {
     if (IsNull(argv[0])) throw FunctionError{kInvalidNull};

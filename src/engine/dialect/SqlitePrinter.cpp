@@ -350,7 +350,7 @@ private:
         using K = ast::Expr::Kind;
         if (e.kind == K::Integer) value = static_cast<double>(e.integer);
         else if (e.kind == K::Date) value = e.real;
-        else if (e.kind == K::Real) value = std::strtod(e.text.c_str(), nullptr);
+        else if (e.kind == K::Real) std::from_chars(e.text.data(), e.text.data() + e.text.size(), value);
         else return false;
         return true;
     }
@@ -707,8 +707,10 @@ private:
         const bool negative = e.kind == K::Unary && e.op == "-" && e.args.size() == 1 && e.args[0]->kind == K::Integer;
         const ast::Expr& literal = negative ? *e.args[0] : e;
         switch (*type) {
+            // A number becomes text under the format settings; text and whole numbers are
+            // already written as they are stored.
             case JetType::Text:
-            case JetType::Memo:
+            case JetType::Memo: return literal.kind == K::String || literal.kind == K::Integer;
             case JetType::Binary:
             case JetType::LongBinary:
             case JetType::Guid:

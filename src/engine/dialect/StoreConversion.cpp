@@ -130,13 +130,22 @@ void StoreYesNo(sqlite3_context* ctx, sqlite3_value* v) {
     sqlite3_result_int(ctx, NumberOf(v) != 0 ? -1 : 0);
 }
 
+// A number written into a text column becomes the text CStr gives it under the format
+// settings ("7,75" under pt_BR's, "2" for 2.0), not SQLite's own form of it.
+void StoreText(sqlite3_context* ctx, sqlite3_value* v) {
+    if (sqlite3_value_type(v) == SQLITE_FLOAT)
+        return support::ResultText(ctx, support::NumberText(sqlite3_value_double(v)));
+    sqlite3_result_value(ctx, v);
+}
+
 void Store(sqlite3_context* ctx, int, sqlite3_value** argv) {
     sqlite3_value* v = argv[0];
     if (sqlite3_value_type(argv[1]) != SQLITE_TEXT) return sqlite3_result_value(ctx, v);
     const auto type = ColumnTypeOf(ctx, argv[1], argv[2]);
     if (sqlite3_value_type(v) == SQLITE_NULL)
         return type == JetType::Boolean ? sqlite3_result_int(ctx, 0) : sqlite3_result_null(ctx);
-    switch (type.value_or(JetType::Memo)) {
+    if (!type) return sqlite3_result_value(ctx, v);
+    switch (*type) {
         case JetType::Byte: return StoreWhole(ctx, v, 0, 255);
         case JetType::Integer: return StoreWhole(ctx, v, -32768, 32767);
         case JetType::Long: return StoreWhole(ctx, v, -2147483648.0, 2147483647.0);
@@ -145,6 +154,8 @@ void Store(sqlite3_context* ctx, int, sqlite3_value** argv) {
         case JetType::Currency: return StoreCurrency(ctx, v);
         case JetType::Date: return StoreDate(ctx, v);
         case JetType::Boolean: return StoreYesNo(ctx, v);
+        case JetType::Text:
+        case JetType::Memo: return StoreText(ctx, v);
         default: return sqlite3_result_value(ctx, v);
     }
 }

@@ -10,10 +10,11 @@
 //   Currency              the same, rounded half to even to 4 decimals
 //   Date                  a day number, or text that reads as a date or a number
 //   Yes/No                -1 for any non-zero number (or "True"), 0 for zero, "False" or Null
-// Null stays Null in the other types, and every other type (text, memo, binary, an unknown
-// declaration) takes the value as it is. A value that cannot convert fails the statement with "Data type mismatch in
-// criteria expression." (3464), a number beyond the type's range with "Numeric field
-// overflow." (3349); the row is then not written.
+//   Text, Memo            a real number as CStr writes it under the format settings
+// Null stays Null in the other types, and every other type (binary, an unknown declaration)
+// takes the value as it is. A value that cannot convert fails the statement with "Data type
+// mismatch in criteria expression." (3464), a number beyond the type's range with "Numeric
+// field overflow." (3349); the row is then not written.
 #pragma once
 
 #include <sqlite3.h>

@@ -1,6 +1,7 @@
 // The text built-ins and the Like operator. Positions and lengths count characters (code
 // points), not bytes. Comparisons inside InStr, InStrRev, Replace and StrComp ignore case
 // unless the compare argument is 0 (binary), as text comparison does everywhere in the engine.
+#include <charconv>
 #include <cmath>
 #include <string>
 #include <vector>
@@ -236,10 +237,11 @@ void AscW(sqlite3_context* ctx, int, sqlite3_value** argv) {
 }
 
 // Val: the number at the start of the text; blanks are skipped, &H and &O read hex and octal.
+// The decimal separator is always '.', whatever the settings.
 void Val(sqlite3_context* ctx, int, sqlite3_value** argv) {
     if (IsNull(argv[0])) throw FunctionError{kInvalidNull};
     std::string s;
-    for (char c : ToText(argv[0]))
+    for (char c : ToText(argv[0], FormatSettings::Invariant()))
         if (c != ' ' && c != '\t' && c != '\n' && c != '\r') s += c;
     std::size_t used = 0;
     if (auto radix = ParseRadix(s, used)) return sqlite3_result_double(ctx, *radix);
@@ -269,17 +271,26 @@ void Val(sqlite3_context* ctx, int, sqlite3_value** argv) {
         }
         if (any) number += exponent;
     }
-    const double value = digits ? std::strtod(number.c_str(), nullptr) : 0.0;
+    double value = 0.0;
+    if (digits) {
+        const char* first = number.data() + (number[0] == '+' ? 1 : 0);
+        const char* last = number.data() + number.size();
+        // Beyond the range of a Double: too small reads as 0, too large overflows.
+        long double wide = 0;
+        if (std::from_chars(first, last, value).ec == std::errc::result_out_of_range &&
+            !(std::from_chars(first, last, wide).ec == std::errc() && std::fabs(wide) < 1))
+            throw FunctionError{kOverflow};
+    }
     if (!std::isfinite(value)) throw FunctionError{kOverflow};
     sqlite3_result_double(ctx, value);
 }
 
 // Str: the number as text with a leading blank for a positive number, and no zero before
-// the decimal point (Str(0.5) is " .5").
+// the decimal point (Str(0.5) is " .5"); the decimal separator is always '.'.
 void Str(sqlite3_context* ctx, int, sqlite3_value** argv) {
     if (IsNull(argv[0])) return sqlite3_result_null(ctx);
     const double v = ToNumber(argv[0]);
-    std::string digits = NumberText(std::fabs(v));
+    std::string digits = NumberText(std::fabs(v), FormatSettings::Invariant());
     if (digits.rfind("0.", 0) == 0) digits.erase(0, 1);
     ResultText(ctx, (v >= 0 ? " " : "-") + digits);
 }
