@@ -1,6 +1,9 @@
 // The update run end to end: the real PavanaScript on databases made by pavanadb.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <algorithm>
 
 #include <chrono>
 #include <cstdlib>
@@ -214,9 +217,10 @@ TEST_F(UpdateRunTest, EntriesAccumulateAcrossRunsAndAnEmptyScriptLeavesAnEmptyLo
 TEST_F(UpdateRunTest, HostileScriptsNeverCrash) {
     std::string db = CreateDatabase("curriculo.db");
     std::string garbage;
-    for (int i = 1; i < 20000; ++i) garbage += static_cast<char>((i * 7919) % 256);
+    // NUL bytes make a script unreadable (ReadingRefusesWhatIsNotAScript).
+    for (int i = 1; i < 20000; ++i) garbage += static_cast<char>(std::max(1, (i * 7919) % 256));
     const std::vector<std::string> scripts = {
-        std::string("UPDATE Alunos SET Nome = 'N' WHERE Codigo = 1;\n\0UPDATE Alunos SET Nome = 'no';\n", 74),
+        "UPDATE Alunos SET Nome = 'N' WHERE Codigo = 1;\n",
         "UPDATE Alunos\rSET Nome = 'lone CR'\rWHERE Codigo = 2;\r",
         "SELECT '" + std::string(10 * 1024 * 1024, 'x') + "';\n",
         "UPDATE Alunos SET Nome = 'inv\xe1lido \xff\xfe' WHERE Codigo = 2;\n",
@@ -251,6 +255,38 @@ TEST_F(UpdateRunTest, KilledRunLeavesEveryStatementWhollyAppliedOrNot) {
     EXPECT_NE(rows, "Linhas\n0\n") << "nothing was applied before the kill";
     ProcessResult check = RunProcess("/usr/bin/sqlite3", {db, "PRAGMA integrity_check;"}, options_);
     EXPECT_EQ(check.out, "ok\n") << check.err;
+}
+
+TEST_F(UpdateRunTest, ReadingRefusesWhatIsNotAScriptOrADatabaseAtOnce) {
+    std::string db = CreateDatabase("curriculo.db");
+    ASSERT_EQ(::mkfifo(Path("fifo").c_str(), 0600), 0);
+    fs::create_directory(Path("pasta"));
+    for (const std::string& script : {Path("fifo"), std::string("/dev/zero"), Path("pasta")}) {
+        ProcessResult run = Pavana({db, Path("anim"), script});
+        EXPECT_EQ(run.exitCode, 1) << script;
+        EXPECT_NE(run.err.find("O roteiro " + script + " não pode ser lido: não é um arquivo comum."),
+                  std::string::npos)
+            << run.err;
+    }
+    for (const std::string& database : {Path("fifo"), Path("pasta")}) {
+        ProcessResult run = Pavana({database, Path("anim"), Script("UPDATE Alunos SET Nome = 'X';\n")});
+        EXPECT_EQ(run.exitCode, 0);
+        EXPECT_NE(run.err.find("Detalhes: Unrecognized database format '" + database + "'."), std::string::npos)
+            << run.err;
+    }
+    // A NUL outside UTF-16 text: nothing runs, the message names the line.
+    std::string nul = Script(std::string("UPDATE Alunos SET Nome = 'N' WHERE Codigo = 1;\n\nUPDATE\0;\n", 58));
+    ProcessResult run = Pavana({db, Path("anim"), nul});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.err.find("O roteiro " + nul + " não pode ser lido: a linha 3 contém um caractere NUL."),
+              std::string::npos)
+        << run.err;
+    // "executaDLL" inside a value is data; only a statement's first word makes a library step.
+    run = Pavana({db, Path("anim"), Script("INSERT INTO Alunos (Codigo, Nome) VALUES (3, 'veja executaDLL x');\n")});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(Log(), "");
+    EXPECT_EQ(Sql(db, "qorvimband", {"SELECT Codigo, Nome FROM Alunos ORDER BY Codigo"}),
+              "Codigo\tNome\n1\tAna\n2\tBruno\n3\tveja executaDLL x\n");
 }
 
 }  // namespace

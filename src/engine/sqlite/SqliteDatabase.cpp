@@ -309,7 +309,8 @@ std::shared_ptr<DatabaseImpl> DatabaseImpl::Open(const std::string& path, bool e
             InvalidPath(std::filesystem::path(full).parent_path().string());
         FileNotFound(full);
     }
-    if (S_ISDIR(info.st_mode)) Unrecognized(full);
+    // Only a regular file can be a database; reading a FIFO's header would wait for a writer.
+    if (!S_ISREG(info.st_mode)) Unrecognized(full);
     CheckHeader(path, full);
 
     auto state = std::make_shared<DatabaseState>();
