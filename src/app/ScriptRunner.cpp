@@ -9,6 +9,7 @@
 #include <cstring>
 #include <vector>
 
+#include "app/LibraryStep.h"
 #include "app/upavANMensagensHints.h"
 #include "engine/EngineError.h"
 #include "rtl/Exceptions.h"
@@ -123,7 +124,17 @@ void ScriptRunner::Run(const std::string& scriptPath) {
         if (observer_) observer_->Starting(script, static_cast<int>(steps.size()));
         for (const Step& step : steps) {
             if (observer_) observer_->BeforeStep(step);
+            std::optional<LibraryExitWatch> watch;
+            if (step.library)
+                watch.emplace([&](const std::string& message) {
+                    Failure failure = MakeFailure(step, message, 0);
+                    log.Write(failure.entry);
+                    if (!observer_) return;
+                    observer_->AfterStep(step, failure);
+                    observer_->ProcessEnding(message);
+                });
             std::optional<Failure> failure = Execute(step);
+            watch.reset();
             if (failure) log.Write(failure->entry);
             if (observer_) observer_->AfterStep(step, failure);
         }
@@ -131,8 +142,15 @@ void ScriptRunner::Run(const std::string& scriptPath) {
     log.Close();
 }
 
+ScriptRunner::Failure ScriptRunner::MakeFailure(const Step& step, std::string message, std::int32_t errorNumber) {
+    Failure failure{std::move(message), errorNumber, {}};
+    failure.entry = Format(kErroExecucaoComando, {step.text}) + " == " + failure.message + "\r\n";
+    return failure;
+}
+
 std::optional<ScriptRunner::Failure> ScriptRunner::Execute(const Step& step) {
-    Failure failure;
+    std::string message;
+    std::int32_t errorNumber = 0;
     try {
         if (step.library) {
             TStringList items;
@@ -145,15 +163,14 @@ std::optional<ScriptRunner::Failure> ScriptRunner::Execute(const Step& step) {
         }
         return std::nullopt;
     } catch (const EOleException& error) {
-        failure.message = error.Message();
-        failure.errorNumber = engine::EngineErrorNumber(error.ErrorCode());
+        message = error.Message();
+        errorNumber = engine::EngineErrorNumber(error.ErrorCode());
     } catch (const std::exception& error) {
-        failure.message = error.what();
+        message = error.what();
     } catch (...) {
-        failure.message = "Unknown error";
+        message = "Unknown error";
     }
-    failure.entry = Format(kErroExecucaoComando, {step.text}) + " == " + failure.message + "\r\n";
-    return failure;
+    return MakeFailure(step, std::move(message), errorNumber);
 }
 
 }  // namespace pavana

@@ -13,7 +13,8 @@
 // The log is appended to (created when missing) and written as UTF-8, each entry whole under
 // an exclusive lock of the file, so that runs sharing a log never interleave their entries.
 // A log that cannot be opened or written, and a script that cannot be read, raise out of
-// `Run`; so does any error of the observer, which ends the run.
+// `Run`; so does any error of the observer, which ends the run. A library that ends the
+// process during its step still leaves its entry (LibraryExitWatch).
 #pragma once
 
 #include <cstdint>
@@ -50,6 +51,9 @@ public:
         virtual void Starting(const ScriptText& /*script*/, int /*statements*/) {}
         virtual void BeforeStep(const Step& /*step*/) {}
         virtual void AfterStep(const Step& /*step*/, const std::optional<Failure>& /*failure*/) {}
+        // A library ended the process during its step (after AfterStep reported the step as
+        // failed with `message`); the process ends with exit code 1 when this returns.
+        virtual void ProcessEnding(const std::string& /*message*/) {}
     };
 
     // An empty `logPath` writes no log (the failures still reach the observer).
@@ -65,6 +69,7 @@ public:
 private:
     class Log;
     std::optional<Failure> Execute(const Step& step);
+    static Failure MakeFailure(const Step& step, std::string message, std::int32_t errorNumber);
 
     SqlStep sql_;
     LibraryStep library_;

@@ -15,6 +15,7 @@
 #include <QApplication>
 
 #include "app/CommandLine.h"
+#include "app/RunSession.h"
 #include "app/upavANMensagensHints.h"
 #include "app/upavANDMPrincipal.h"
 #include "engine/Activity.h"
@@ -59,9 +60,11 @@ void RunSequence(TfpavANDMPrincipal& module, const std::vector<std::string>& arg
 }
 
 int Run(const CommandLine& commandLine) {
+    RunSession session(commandLine);
     std::string message;
     try {
         fpavANDMPrincipal = std::make_unique<TfpavANDMPrincipal>(nullptr);
+        fpavANDMPrincipal->Session = &session;
         RunSequence(*fpavANDMPrincipal, commandLine.arguments);
         fpavANDMPrincipal.reset();
         return EXIT_SUCCESS;

@@ -1,6 +1,7 @@
 #include "app/upavANDMPrincipal.h"
 
 #include "app/LibraryStep.h"
+#include "app/RunSession.h"
 #include "app/ScriptRunner.h"
 #include "app/upavANMensagensHints.h"
 #include "app/upavANDMPrincipalDefinition.h"
@@ -69,7 +70,7 @@ void TfpavANDMPrincipal::RunScript(const std::string& scriptPath) {
             dstGeral_->SQL().SetText(statement);
             dstGeral_->ExecSQL();
         },
-        [this](const std::string& libraryPath) { RunLibrary(libraryPath); });
+        [this](const std::string& libraryPath) { RunLibrary(libraryPath); }, "script.log", Session);
     runner.Run(scriptPath);
 }
 

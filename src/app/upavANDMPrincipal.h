@@ -35,6 +35,8 @@ public:
     std::string AnimationFolder;
     std::string ScriptFile;
     std::string DatabasePassword;
+    // The run's options and record; none runs the script with no observer.
+    class RunSession* Session = nullptr;
 
     // `arguments` are the positional arguments, without the program's name.
     bool ReadParameters(const std::vector<std::string>& arguments);
