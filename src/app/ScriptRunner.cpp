@@ -116,6 +116,14 @@ bool ScriptRunner::IsLibraryStatement(const std::string& statement) {
     return static_cast<unsigned char>(next) <= 32 || next == ';' || next == ',' || next == '"';
 }
 
+std::string ScriptRunner::LibraryPath(const std::string& statement) {
+    TStringList items;
+    items.SetCommaText(statement);
+    std::string path = items.Strings(1);
+    DropLastCharacter(path);
+    return path;
+}
+
 void ScriptRunner::Run(const std::string& scriptPath) {
     Log log(logPath_);
     {
@@ -153,11 +161,7 @@ std::optional<ScriptRunner::Failure> ScriptRunner::Execute(const Step& step) {
     std::int32_t errorNumber = 0;
     try {
         if (step.library) {
-            TStringList items;
-            items.SetCommaText(step.text);
-            std::string path = items.Strings(1);
-            DropLastCharacter(path);
-            library_(path);
+            library_(LibraryPath(step.text));
         } else {
             sql_(step.text);
         }

@@ -65,6 +65,8 @@ public:
 
     // Whether `statement` is a library statement: its first word is "executaDLL".
     static bool IsLibraryStatement(const std::string& statement);
+    // The library path of a library statement; raises EListError when it names none.
+    static std::string LibraryPath(const std::string& statement);
 
 private:
     class Log;

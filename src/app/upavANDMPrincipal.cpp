@@ -1,5 +1,7 @@
 #include "app/upavANDMPrincipal.h"
 
+#include <cstdlib>
+
 #include "app/LibraryStep.h"
 #include "app/RunSession.h"
 #include "app/ScriptRunner.h"
@@ -48,7 +50,14 @@ bool TfpavANDMPrincipal::ReadParameters(const std::vector<std::string>& argument
     DatabaseFile = arguments[0];
     AnimationFolder = arguments[1];
     ScriptFile = arguments[2];
-    if (arguments.size() == 4) DatabasePassword = arguments[3];
+    if (arguments.size() == 4) {
+        DatabasePassword = arguments[3];
+    } else if (arguments.size() == 3) {
+        // The environment keeps the password out of the process list.
+        const char* environment = std::getenv("PAVANA_PASSWORD");
+        if (environment != nullptr) DatabasePassword = environment;
+    }
+    if (Session != nullptr) Session->SetPaths(DatabaseFile, ScriptFile);
     return true;
 }
 
@@ -57,7 +66,15 @@ bool TfpavANDMPrincipal::ConnectDatabase() {
         if (!DatabasePassword.empty()) dbsCurriculo_->SetPassword(DatabasePassword);
         dbsCurriculo_->SetDatabaseName(DatabaseFile);
         dbsCurriculo_->SetConnected(true);
+        if (Session != nullptr) Session->Connected(dbsCurriculo_->EngineDatabase());
     } catch (const std::exception& error) {
+        if (Session != nullptr) Session->ConnectionFailed(error.what());
+        if (dbsCurriculo_->Connected()) {
+            try {
+                dbsCurriculo_->Disconnect();
+            } catch (const std::exception&) {
+            }
+        }
         MessageDlgDetails(kErroConexao, error.what(), true);
         return false;
     }
@@ -69,9 +86,12 @@ void TfpavANDMPrincipal::RunScript(const std::string& scriptPath) {
         [this](const std::string& statement) {
             dstGeral_->SQL().SetText(statement);
             dstGeral_->ExecSQL();
+            if (Session != nullptr) Session->AddRecordsAffected(dstGeral_->RowsAffected());
         },
-        [this](const std::string& libraryPath) { RunLibrary(libraryPath); }, "script.log", Session);
+        [this](const std::string& libraryPath) { RunLibrary(libraryPath); },
+        Session != nullptr && Session->Options().mode == RunMode::DryRun ? "" : "script.log", Session);
     runner.Run(scriptPath);
+    if (Session != nullptr) Session->ScriptFinished();
 }
 
 void TfpavANDMPrincipal::RunLibrary(const std::string& libraryPath) {
@@ -81,7 +101,9 @@ void TfpavANDMPrincipal::RunLibrary(const std::string& libraryPath) {
 void TfpavANDMPrincipal::CloseDatabase() {
     try {
         dbsCurriculo_->Disconnect();
+        if (Session != nullptr) Session->Closed();
     } catch (const std::exception& error) {
+        if (Session != nullptr) Session->CloseFailed(error.what());
         MessageDlgDetails(kErroConexao, error.what(), true);
     }
 }
