@@ -59,6 +59,13 @@ protected:
 
     std::string Log() const { return ReadFile(Path("script.log")); }
 
+    // The rows and schema of a database file, as the sqlite3 shell dumps them.
+    std::string Dump(const std::string& db) {
+        ProcessResult dump = RunProcess("/usr/bin/sqlite3", {db, ".dump"}, options_);
+        EXPECT_EQ(dump.exitCode, 0) << dump.err;
+        return dump.out;
+    }
+
 };
 
 TEST_F(UpdateRunTest, TooFewArgumentsShowTheErrorAndExitZero) {
@@ -287,6 +294,164 @@ TEST_F(UpdateRunTest, ReadingRefusesWhatIsNotAScriptOrADatabaseAtOnce) {
     EXPECT_EQ(Log(), "");
     EXPECT_EQ(Sql(db, "qorvimband", {"SELECT Codigo, Nome FROM Alunos ORDER BY Codigo"}),
               "Codigo\tNome\n1\tAna\n2\tBruno\n3\tveja executaDLL x\n");
+}
+
+TEST_F(UpdateRunTest, MovedDeletedOrReplacedDatabaseStopsTheRunAndLeavesNothingToApplyElsewhere) {
+    std::string script;
+    for (int n = 0; n < 40000; ++n) script += "INSERT INTO Alunos (Codigo, Nome) VALUES (" + std::to_string(n + 10) + ", 'x');\n";
+    Script(script);
+    std::string other = CreateDatabase("outra.db");
+    const std::string otherDump = Dump(other);
+    for (bool replace : {false, true}) {
+        std::string db = CreateDatabase(replace ? "substituida.db" : "apagada.db");
+        BackgroundProcess run(PAVANASCRIPT_BIN, {"--console", db, Path("anim"), Path("script.sql")}, options_);
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        if (replace) fs::rename(other, db);
+        else fs::remove(db);
+        EXPECT_EQ(run.Wait(60), std::optional<int>(1)) << "the run did not stop with exit code 1";
+        EXPECT_TRUE(!fs::exists(db + "-wal") || fs::file_size(db + "-wal") == 0);
+        if (replace) EXPECT_EQ(Dump(db), otherDump) << "the replacing file was changed";
+    }
+    ProcessResult again = Pavana({Path("substituida.db"), Path("anim"), Script("UPDATE Alunos SET Nome = 'Z';\n")});
+    EXPECT_EQ(again.exitCode, 0) << again.err;
+    ProcessResult check = RunProcess("/usr/bin/sqlite3", {Path("substituida.db"), "PRAGMA integrity_check;"}, options_);
+    EXPECT_EQ(check.out, "ok\n");
+}
+
+TEST_F(UpdateRunTest, ALockHeldByAnotherProgramIsWaitedForUpToTheLimit) {
+    std::string db = CreateDatabase("curriculo.db");
+    std::string script = Script("UPDATE Alunos SET Nome = 'X' WHERE Codigo = 1;\nUPDATE Alunos SET Nome = 'Y' WHERE Codigo = 2;\n");
+    auto holdLock = [&](int seconds) {
+        return std::make_unique<BackgroundProcess>(
+            "/bin/sh",
+            std::vector<std::string>{"-c", "(echo 'BEGIN IMMEDIATE;'; sleep " + std::to_string(seconds) +
+                                               "; echo 'COMMIT;') | /usr/bin/sqlite3 " + db},
+            options_);
+    };
+    auto holder = holdLock(3);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    ProcessResult waited = Pavana({db, Path("anim"), script});
+    EXPECT_EQ(waited.exitCode, 0);
+    EXPECT_NE(waited.err.find("Aguardando a base de dados, bloqueada por outro programa: 1 s de 60 s."),
+              std::string::npos)
+        << waited.err;
+    EXPECT_EQ(Log(), "");
+    EXPECT_EQ(Sql(db, "qorvimband", {"SELECT Nome FROM Alunos ORDER BY Codigo"}), "Nome\nX\nY\n");
+    holder->Wait(10);
+
+    holder = holdLock(3);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    ProcessResult gaveUp = Pavana({"--wait", "1", db, Path("anim"), script});
+    EXPECT_EQ(gaveUp.exitCode, 0);
+    const std::string locked = "Could not update; currently locked.";
+    EXPECT_EQ(Log(), Entry(" UPDATE Alunos SET Nome = 'X' WHERE Codigo = 1;", locked) +
+                         Entry(" UPDATE Alunos SET Nome = 'Y' WHERE Codigo = 2;", locked));
+    holder->Wait(10);
+}
+
+TEST_F(UpdateRunTest, TrialAndAllOrNothingRunsFailWhereARealRunFails) {
+    std::string db = CreateDatabase("curriculo.db");
+    Sql(db, "qorvimband", {"CREATE TABLE Notas (Id LONG PRIMARY KEY, Aluno LONG REFERENCES Alunos (Codigo))",
+                           "INSERT INTO Notas (Id, Aluno) VALUES (1, 2)"});
+    std::string script = Script(
+        "INSERT INTO Alunos (Codigo, Nome) VALUES (3, 'Carla');\n"
+        "INSERT INTO Alunos (Codigo, Nome) VALUES (3, 'de novo');\n"
+        "ALTER TABLE Alunos ALTER COLUMN Nome TEXT(80);\n"
+        "DELETE FROM Alunos WHERE Codigo = 2;\n"
+        "CREATE TABLE Alunos (X LONG);\n"
+        "executaDLL /nao/existe.so;\n"
+        "UPDATE Alunos SET Nome = 'Ana Maria' WHERE Codigo = 1;\n"
+        "SELEC errado;\n");
+    for (const char* copy : {"real.db", "ensaio.db", "inteira.db"}) fs::copy_file(db, Path(copy));
+    const std::string before = Dump(Path("ensaio.db"));
+
+    ProcessResult real = Pavana({"--exit-code", Path("real.db"), Path("anim"), script});
+    EXPECT_EQ(real.exitCode, 3);
+    const std::string realLog = Log();
+    EXPECT_NE(realLog.find("CREATE TABLE Alunos (X LONG)"), std::string::npos) << realLog;
+    fs::remove(Path("script.log"));
+
+    ProcessResult trial = Pavana({"--dry-run", "--report", Path("ensaio.json"), Path("ensaio.db"), Path("anim"), script});
+    EXPECT_EQ(trial.exitCode, 0);
+    EXPECT_FALSE(fs::exists(Path("script.log")));
+    std::string shown = realLog;
+    for (std::size_t at; (at = shown.find("\r\n")) != std::string::npos;) shown.replace(at, 2, "\n");
+    EXPECT_NE(trial.err.find(shown), std::string::npos) << trial.err;
+    EXPECT_EQ(Dump(Path("ensaio.db")), before);
+    const std::string report = ReadFile(Path("ensaio.json"));
+    EXPECT_NE(report.find("\"mode\": \"dry-run\""), std::string::npos) << report;
+    EXPECT_NE(report.find("\"failed\": 5"), std::string::npos) << report;
+
+    ProcessResult whole = Pavana({"--one-transaction", Path("inteira.db"), Path("anim"), script});
+    EXPECT_EQ(whole.exitCode, 0);
+    EXPECT_EQ(Log(), realLog);
+    EXPECT_EQ(Dump(Path("inteira.db")), Dump(Path("real.db")));
+}
+
+TEST_F(UpdateRunTest, KilledAllOrNothingRunLeavesTheDatabaseAsItWas) {
+    std::string db = CreateDatabase("curriculo.db");
+    std::string script;
+    for (int n = 0; n < 200000; ++n) script += "INSERT INTO Alunos (Codigo, Nome) VALUES (" + std::to_string(n + 10) + ", 'x');\n";
+    Script(script);
+    const std::string before = Dump(db);
+    BackgroundProcess run(PAVANASCRIPT_BIN, {"--console", "--one-transaction", db, Path("anim"), Path("script.sql")},
+                          options_);
+    std::this_thread::sleep_for(std::chrono::milliseconds(700));
+    EXPECT_TRUE(run.Kill()) << "the run ended before it could be killed";
+    EXPECT_EQ(Dump(db), before);
+}
+
+TEST_F(UpdateRunTest, ExitCodesReportAndPasswordFromTheEnvironment) {
+    std::string db = CreateDatabase("curriculo.db", "do ambiente");
+    options_.environment["PAVANA_PASSWORD"] = "do ambiente";
+    ProcessResult good = Pavana({"--exit-code", "--report", Path("r.json"), db, Path("anim"),
+                                 Script("UPDATE Alunos SET Nome = 'X';\n")});
+    EXPECT_EQ(good.exitCode, 0) << good.err;
+    const std::string report = ReadFile(Path("r.json"));
+    for (const std::string& field :
+         {std::string("\"outcome\": \"completed\""), std::string("\"script_encoding\": \"UTF-8\""),
+          std::string("\"statements\": 1, \"run\": 1, \"succeeded\": 1, \"failed\": 0, \"records_affected\": 2"),
+          std::string("\"script_sha256\": \"") }) 
+        EXPECT_NE(report.find(field), std::string::npos) << report;
+    EXPECT_EQ(Pavana({"--exit-code", db, Path("anim"), Script("SELEC x;\n")}).exitCode, 3);
+    EXPECT_EQ(Pavana({"--exit-code", db, Path("anim"), Script("SELEC x;\n"), "errada"}).exitCode, 2);
+    EXPECT_EQ(Pavana({db, Path("anim"), Script("SELEC x;\n"), "errada"}).exitCode, 0);
+    ProcessResult missing = Pavana({"--exit-code", "--report", Path("r.json"), db, Path("anim"), Path("nada.sql")});
+    EXPECT_EQ(missing.exitCode, 1);
+    EXPECT_NE(ReadFile(Path("r.json")).find("\"outcome\": \"error\""), std::string::npos);
+    EXPECT_EQ(Pavana({"--wait", "x", db, Path("anim"), Path("nada.sql")}).exitCode, 1);
+}
+
+TEST_F(UpdateRunTest, CheckRefusesADamagedDatabaseAndAFullDiskNamesTheLogToKeep) {
+    std::string db = CreateDatabase("curriculo.db");
+    std::string rows;
+    for (int n = 0; n < 6000; ++n)
+        rows += "INSERT INTO Alunos (Codigo, Nome) VALUES (" + std::to_string(n + 10) + ", '" + std::string(40, 'n') + "');\n";
+    ASSERT_EQ(Pavana({db, Path("anim"), Script(rows)}).exitCode, 0);
+    fs::copy_file(db, Path("cheia.db"));
+
+    // A page in the middle of the table overwritten.
+    {
+        std::string bytes = ReadFile(db);
+        ASSERT_GT(bytes.size(), 200000u);
+        for (std::size_t i = 100000; i < 104096; ++i) bytes[i] = static_cast<char>(i * 31);
+        WriteFile(db, bytes);
+    }
+    ProcessResult checked = Pavana({"--check", "--exit-code", db, Path("anim"), Script("DELETE FROM Alunos;\n")});
+    EXPECT_EQ(checked.exitCode, 2);
+    EXPECT_NE(checked.err.find("Detalhes: A verificação da base de dados encontrou danos; nenhum comando foi executado."),
+              std::string::npos)
+        << checked.err;
+
+    // A file size limit below the database's size: the log can grow, the database cannot.
+    const std::string full = Path("cheia.db");
+    const std::string command = "trap '' XFSZ; exec /usr/bin/prlimit --fsize=100000 " PAVANASCRIPT_BIN
+                                " --console --exit-code " + full + " " + Path("anim") + " " +
+                                Script("UPDATE Alunos SET Nome = 'mudou' WHERE Codigo = 6000;\n");
+    ProcessResult limited = RunProcess("/bin/sh", {"-c", command}, options_);
+    EXPECT_EQ(limited.exitCode, 2) << limited.err;
+    EXPECT_NE(limited.err.find("they are kept in '" + full + "-wal'"), std::string::npos) << limited.err;
+    EXPECT_EQ(Sql(full, "qorvimband", {"SELECT Nome FROM Alunos WHERE Codigo = 6000"}), "Nome\nmudou\n");
 }
 
 }  // namespace
