@@ -503,6 +503,9 @@ void DatabaseImpl::Rollback() {
 }
 
 void DatabaseImpl::Close() {
+    markStep_ = Statement();
+    releaseStep_ = Statement();
+    undoStep_ = Statement();
     if (!state_->connection) return;
     sqlite3* db = state_->connection->Handle();
     // Closing writes the log back into the file; done first here, so a failure is heard.
@@ -527,6 +530,9 @@ bool DatabaseImpl::StillAtPath() {
     sqlite3* db = state_->connection->Handle();
     int moved = 0;
     if (sqlite3_file_control(db, "main", SQLITE_FCNTL_HAS_MOVED, &moved) != SQLITE_OK || moved == 0) return true;
+    markStep_ = Statement();
+    releaseStep_ = Statement();
+    undoStep_ = Statement();
     state_->ReleaseStatements();
     if (sqlite3_get_autocommit(db) == 0) sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
     sqlite3_wal_checkpoint_v2(db, "main", SQLITE_CHECKPOINT_TRUNCATE, nullptr, nullptr);
@@ -562,9 +568,17 @@ void DatabaseImpl::BeginBatch() {
 void DatabaseImpl::MarkStep() {
     Connection& c = state_->Live(kSource);
     if (sqlite3_get_autocommit(c.Handle()) != 0) BatchLost(kSource);
+    RunStepStatement(markStep_, "SAVEPOINT pavana_step");
+}
+
+void DatabaseImpl::RunStepStatement(Statement& statement, const char* sql) {
+    Connection& c = state_->Live(kSource);
     try {
-        c.Exec("SAVEPOINT pavana_step");
+        if (!statement) statement = Statement(c, sql);
+        statement.Reset();
+        statement.Step();
     } catch (const SqliteFailure& failure) {
+        statement.Reset();
         RaiseStatementError(failure, "", kSource);
     }
 }
@@ -572,11 +586,8 @@ void DatabaseImpl::MarkStep() {
 void DatabaseImpl::EndStep(bool keep) {
     Connection& c = state_->Live(kSource);
     if (sqlite3_get_autocommit(c.Handle()) != 0) BatchLost(kSource);
-    try {
-        c.Exec(keep ? "RELEASE pavana_step" : "ROLLBACK TO pavana_step; RELEASE pavana_step");
-    } catch (const SqliteFailure& failure) {
-        RaiseStatementError(failure, "", kSource);
-    }
+    if (!keep) RunStepStatement(undoStep_, "ROLLBACK TO pavana_step");
+    RunStepStatement(releaseStep_, "RELEASE pavana_step");
 }
 
 void DatabaseImpl::EndBatch(bool commit) {

@@ -104,8 +104,14 @@ public:
     void EndBatch(bool commit) override;
 
 private:
+    // Runs one of the batch's step statements, prepared once.
+    void RunStepStatement(Statement& statement, const char* sql);
+
     std::shared_ptr<DatabaseState> state_;
     std::int32_t recordsAffected_ = 0;
+    Statement markStep_;
+    Statement releaseStep_;
+    Statement undoStep_;
 };
 
 // The password given in a connect text (";PWD=secret;..."), empty when none.
