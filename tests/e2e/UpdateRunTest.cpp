@@ -296,6 +296,33 @@ TEST_F(UpdateRunTest, ReadingRefusesWhatIsNotAScriptOrADatabaseAtOnce) {
               "Codigo\tNome\n1\tAna\n2\tBruno\n3\tveja executaDLL x\n");
 }
 
+TEST_F(UpdateRunTest, TwoRunsSharingTheLogNeverMixTheirEntries) {
+    std::vector<std::string> entries;
+    for (const char* run : {"a", "b"}) {
+        std::string db = CreateDatabase(std::string(run) + ".db");
+        std::string script;
+        for (int n = 0; n < 150; ++n) {
+            const std::string statement = "UPDATE Falta SET Nome = '" + std::string(6000, run[0]) + std::to_string(n) + "';";
+            script += statement + "\n";
+            entries.push_back(Entry(" " + statement, "The database engine cannot find the input table or query 'Falta'. "
+                                                     "Make sure it exists and that its name is spelled correctly."));
+        }
+        WriteFile(Path(std::string(run) + ".sql"), script);
+    }
+    BackgroundProcess a(PAVANASCRIPT_BIN, {"--console", Path("a.db"), Path("anim"), Path("a.sql")}, options_);
+    BackgroundProcess b(PAVANASCRIPT_BIN, {"--console", Path("b.db"), Path("anim"), Path("b.sql")}, options_);
+    EXPECT_EQ(a.Wait(60), std::optional<int>(0));
+    EXPECT_EQ(b.Wait(60), std::optional<int>(0));
+    std::string log = Log();
+    std::size_t whole = 0;
+    for (const std::string& entry : entries)
+        if (log.find(entry) != std::string::npos) ++whole;
+    EXPECT_EQ(whole, entries.size());
+    std::size_t total = 0;
+    for (const std::string& entry : entries) total += entry.size();
+    EXPECT_EQ(log.size(), total);
+}
+
 TEST_F(UpdateRunTest, MovedDeletedOrReplacedDatabaseStopsTheRunAndLeavesNothingToApplyElsewhere) {
     std::string script;
     for (int n = 0; n < 40000; ++n) script += "INSERT INTO Alunos (Codigo, Nome) VALUES (" + std::to_string(n + 10) + ", 'x');\n";
