@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -24,6 +25,20 @@ constexpr milliseconds kProgressInterval{100};
 constexpr const char* kBaseMovida =
     "A base de dados %s foi movida, apagada ou substituída durante a execução; a execução foi "
     "interrompida. As alterações já gravadas estão no arquivo que foi aberto.";
+
+// The signal that asked a run with a report to stop, 0 while none did.
+volatile std::sig_atomic_t g_stopSignal = 0;
+
+// The first signal stops the run after the statement in progress; a second one ends the
+// process the signal's own way.
+void OnStopSignal(int signal) {
+    if (g_stopSignal != 0) {
+        std::signal(signal, SIG_DFL);
+        std::raise(signal);
+        return;
+    }
+    g_stopSignal = signal;
+}
 
 std::string JsonString(const std::string& text) {
     std::string out = "\"";
@@ -79,6 +94,9 @@ RunSession::RunSession(const CommandLine& commandLine)
       lastFileCheck_(started_) {
     engine::SetLockWaitLimit(std::chrono::seconds(options_.waitSeconds));
     engine::SetLockWaitHandler([this](milliseconds waited, milliseconds limit) { ShowWait(waited, limit); });
+    if (options_.report) {
+        for (int signal : {SIGINT, SIGTERM, SIGHUP}) std::signal(signal, OnStopSignal);
+    }
 }
 
 RunSession::~RunSession() { engine::SetLockWaitHandler({}); }
@@ -151,6 +169,9 @@ void RunSession::AfterStep(const ScriptRunner::Step& step, const std::optional<S
                             std::to_string(step.number) + "; nada foi gravado. " + error.what());
         }
     }
+    if (g_stopSignal != 0)
+        throw Exception(std::string("A execução foi interrompida pelo sinal SIG") + sigabbrev_np(g_stopSignal) +
+                        " após o comando " + std::to_string(step.number) + ".");
     const auto now = steady_clock::now();
     if (!InBatch() || now - lastFileCheck_ >= kFileCheckInterval) CheckDatabaseFile();
     if (now - lastProgress_ >= kProgressInterval) ShowProgress(false);

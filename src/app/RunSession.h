@@ -16,6 +16,9 @@
 //     engine made its connection harmless (DBEngine.h, StillAtPath).
 //   - Statements wait for a lock up to --wait seconds; the progress window's status says so
 //     while they wait.
+//   - With a report to write, SIGINT, SIGTERM and SIGHUP stop the run after the statement in
+//     progress (an error: exit code 1, the report written, a transaction rolled back); a
+//     second such signal ends the process at once.
 // Every error the session raises ends the run (it escapes to the entry, exit code 1).
 #pragma once
 

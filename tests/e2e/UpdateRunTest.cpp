@@ -1,5 +1,6 @@
 // The update run end to end: the real PavanaScript on databases made by pavanadb.
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -425,6 +426,19 @@ TEST_F(UpdateRunTest, KilledAllOrNothingRunLeavesTheDatabaseAsItWas) {
                           options_);
     std::this_thread::sleep_for(std::chrono::milliseconds(700));
     EXPECT_TRUE(run.Kill()) << "the run ended before it could be killed";
+    EXPECT_EQ(Dump(db), before);
+
+    // A run with a report stops at SIGTERM after the statement in progress and reports it.
+    BackgroundProcess stopped(PAVANASCRIPT_BIN, {"--console", "--one-transaction", "--report", Path("r.json"), db,
+                                                 Path("anim"), Path("script.sql")},
+                              options_);
+    std::this_thread::sleep_for(std::chrono::milliseconds(700));
+    ::kill(stopped.Pid(), SIGTERM);
+    EXPECT_EQ(stopped.Wait(30), std::optional<int>(1));
+    const std::string report = ReadFile(Path("r.json"));
+    EXPECT_NE(report.find("\"message\": \"A execução foi interrompida pelo sinal SIGTERM após o comando "),
+              std::string::npos)
+        << report;
     EXPECT_EQ(Dump(db), before);
 }
 
