@@ -63,6 +63,10 @@ bool TfpavANDMPrincipal::ReadParameters(const std::vector<std::string>& argument
 
 bool TfpavANDMPrincipal::ConnectDatabase() {
     try {
+        // The connect text ";PWD=..." would end the password at a ";" and open the database
+        // with a shorter one.
+        if (DatabasePassword.find(';') != std::string::npos)
+            throw Exception("A senha não pode conter \";\": o texto de conexão (;PWD=...) a cortaria ali.");
         if (!DatabasePassword.empty()) dbsCurriculo_->SetPassword(DatabasePassword);
         dbsCurriculo_->SetDatabaseName(DatabaseFile);
         dbsCurriculo_->SetConnected(true);

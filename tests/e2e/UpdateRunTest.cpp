@@ -457,6 +457,10 @@ TEST_F(UpdateRunTest, ExitCodesReportAndPasswordFromTheEnvironment) {
     EXPECT_EQ(Pavana({"--exit-code", db, Path("anim"), Script("SELEC x;\n")}).exitCode, 3);
     EXPECT_EQ(Pavana({"--exit-code", db, Path("anim"), Script("SELEC x;\n"), "errada"}).exitCode, 2);
     EXPECT_EQ(Pavana({db, Path("anim"), Script("SELEC x;\n"), "errada"}).exitCode, 0);
+    // "do ambiente;x" would reach the engine as "do ambiente" and open the database.
+    ProcessResult cut = Pavana({"--exit-code", db, Path("anim"), Script("SELEC x;\n"), "do ambiente;x"});
+    EXPECT_EQ(cut.exitCode, 2);
+    EXPECT_NE(cut.err.find("Detalhes: A senha não pode conter \";\""), std::string::npos) << cut.err;
     ProcessResult missing = Pavana({"--exit-code", "--report", Path("r.json"), db, Path("anim"), Path("nada.sql")});
     EXPECT_EQ(missing.exitCode, 1);
     EXPECT_NE(ReadFile(Path("r.json")).find("\"outcome\": \"error\""), std::string::npos);
