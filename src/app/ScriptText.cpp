@@ -114,8 +114,9 @@ std::string DecodeUtf16Units(const std::string& path, const std::u16string& unit
 
 }  // namespace
 
-ScriptText ReadScriptText(const std::string& path) {
-    std::string bytes = ReadRegularFile(path);
+ScriptText ReadScriptText(const std::string& path) { return DecodeScriptText(ReadRegularFile(path), path); }
+
+ScriptText DecodeScriptText(const std::string& bytes, const std::string& path) {
     ScriptText script;
     script.sha256 = Sha256Hex(bytes);
     std::string text;
@@ -130,7 +131,7 @@ ScriptText ReadScriptText(const std::string& path) {
     } else {
         if (nul != std::string::npos) HoldsNul(path, LineOf(bytes, nul));
         script.encoding = IsValidUtf8(bytes) ? "UTF-8" : "Windows-1252";
-        text = DecodeTextFile(std::move(bytes));
+        text = DecodeTextFile(std::string_view(bytes));
     }
     TStringList lines;
     lines.SetText(text);

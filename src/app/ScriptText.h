@@ -28,4 +28,7 @@ struct ScriptText {
 // a NUL.
 ScriptText ReadScriptText(const std::string& path);
 
+// Decodes and splits the bytes of the script named `path` (the name only goes into messages).
+ScriptText DecodeScriptText(const std::string& bytes, const std::string& path);
+
 }  // namespace pavana
