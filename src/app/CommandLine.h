@@ -25,11 +25,11 @@ struct CommandLine {
     bool help = false;
     bool version = false;
     RunMode mode = RunMode::Each;
-    bool exitCodes = false;           // --exit-code: 0, 3 (statements failed), 2 (database)
-    bool check = false;               // --check: refuse a damaged database
-    int waitSeconds = 60;             // --wait: longest wait for a lock, per statement
+    bool exitCodes = false;             // --exit-code: 0, 3 (statements failed), 2 (database)
+    bool check = false;                 // --check: refuse a damaged database
+    int waitSeconds = 60;               // --wait: longest wait for a lock, per statement
     std::optional<std::string> report;  // --report: path of the JSON report
-    std::string error;                // what is wrong with the options; empty when nothing
+    std::string error;                  // what is wrong with the options; empty when nothing
 };
 
 CommandLine ParseCommandLine(int argc, const char* const* argv);

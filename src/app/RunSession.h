@@ -36,7 +36,7 @@
 namespace pavana {
 
 class RunSession : public ScriptRunner::Observer {
-public:
+  public:
     explicit RunSession(const CommandLine& commandLine);
     ~RunSession() override;
     RunSession(const RunSession&) = delete;
@@ -60,7 +60,8 @@ public:
 
     void Starting(const ScriptText& script, int statements) override;
     void BeforeStep(const ScriptRunner::Step& step) override;
-    void AfterStep(const ScriptRunner::Step& step, const std::optional<ScriptRunner::Failure>& failure) override;
+    void AfterStep(const ScriptRunner::Step& step,
+                   const std::optional<ScriptRunner::Failure>& failure) override;
     void ProcessEnding(const std::string& message) override;
 
     // 1 after Failed; with --exit-code 2 when the database could not be opened or closed,
@@ -69,7 +70,7 @@ public:
     // Writes the report when --report asked for one (a temporary file renamed over it).
     void WriteReport() const;
 
-private:
+  private:
     struct LibraryStep {
         int number = 0;
         int line = 0;

@@ -334,11 +334,16 @@ TEST_F(UpdateRunTest, MovedDeletedOrReplacedDatabaseStopsTheRunAndLeavesNothingT
         std::string db = CreateDatabase(replace ? "substituida.db" : "apagada.db");
         BackgroundProcess run(PAVANASCRIPT_BIN, {"--console", db, Path("anim"), Path("script.sql")}, options_);
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
-        if (replace) fs::rename(other, db);
-        else fs::remove(db);
+        if (replace) {
+            fs::rename(other, db);
+        } else {
+            fs::remove(db);
+        }
         EXPECT_EQ(run.Wait(60), std::optional<int>(1)) << "the run did not stop with exit code 1";
         EXPECT_TRUE(!fs::exists(db + "-wal") || fs::file_size(db + "-wal") == 0);
-        if (replace) EXPECT_EQ(Dump(db), otherDump) << "the replacing file was changed";
+        if (replace) {
+            EXPECT_EQ(Dump(db), otherDump) << "the replacing file was changed";
+        }
     }
     ProcessResult again = Pavana({Path("substituida.db"), Path("anim"), Script("UPDATE Alunos SET Nome = 'Z';\n")});
     EXPECT_EQ(again.exitCode, 0) << again.err;
