@@ -60,6 +60,16 @@ protected:
 
     std::string Log() const { return ReadFile(Path("script.log")); }
 
+    // Polls `condition` for up to 20 seconds.
+    template <typename Condition>
+    static bool WaitFor(Condition condition) {
+        for (int i = 0; i < 2000; ++i) {
+            if (condition()) return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return false;
+    }
+
     // The rows and schema of a database file, as the sqlite3 shell dumps them.
     std::string Dump(const std::string& db) {
         ProcessResult dump = RunProcess("/usr/bin/sqlite3", {db, ".dump"}, options_);
@@ -333,7 +343,8 @@ TEST_F(UpdateRunTest, MovedDeletedOrReplacedDatabaseStopsTheRunAndLeavesNothingT
     for (bool replace : {false, true}) {
         std::string db = CreateDatabase(replace ? "substituida.db" : "apagada.db");
         BackgroundProcess run(PAVANASCRIPT_BIN, {"--console", db, Path("anim"), Path("script.sql")}, options_);
-        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        ASSERT_TRUE(WaitFor([&] { return fs::exists(db + "-wal") && fs::file_size(db + "-wal") > 0; }))
+            << "the run wrote nothing";
         if (replace) {
             fs::rename(other, db);
         } else {
@@ -357,12 +368,18 @@ TEST_F(UpdateRunTest, ALockHeldByAnotherProgramIsWaitedForUpToTheLimit) {
     auto holdLock = [&](int seconds) {
         return std::make_unique<BackgroundProcess>(
             "/bin/sh",
-            std::vector<std::string>{"-c", "(echo 'BEGIN IMMEDIATE;'; sleep " + std::to_string(seconds) +
+            std::vector<std::string>{"-c", "(echo 'BEGIN IMMEDIATE;'; echo '.shell touch " + Path("locked") +
+                                               "'; sleep " + std::to_string(seconds) +
                                                "; echo 'COMMIT;') | /usr/bin/sqlite3 " + db},
             options_);
     };
+    auto lockTaken = [&] {
+        const bool held = WaitFor([&] { return fs::exists(Path("locked")); });
+        fs::remove(Path("locked"));
+        return held;
+    };
     auto holder = holdLock(3);
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    ASSERT_TRUE(lockTaken());
     ProcessResult waited = Pavana({db, Path("anim"), script});
     EXPECT_EQ(waited.exitCode, 0);
     EXPECT_NE(waited.err.find("Aguardando a base de dados, bloqueada por outro programa: 1 s de 60 s."),
@@ -373,7 +390,7 @@ TEST_F(UpdateRunTest, ALockHeldByAnotherProgramIsWaitedForUpToTheLimit) {
     holder->Wait(10);
 
     holder = holdLock(3);
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    ASSERT_TRUE(lockTaken());
     ProcessResult gaveUp = Pavana({"--wait", "1", db, Path("anim"), script});
     EXPECT_EQ(gaveUp.exitCode, 0);
     const std::string locked = "Could not update; currently locked.";
