@@ -4,6 +4,8 @@
 # (WAL, synchronous=NORMAL: every statement is committed when it returns), on the same tables.
 #   bench/update-run.sh [build] [inserts] [updates]
 # Prints wall time, statements per second, peak memory and the ratio for each workload.
+# The "one-tx" workload runs the insert script with --one-transaction against the shell
+# running the same statements inside one BEGIN ... COMMIT.
 # The "jet" workload is the insert workload written as update scripts write it (bracketed
 # names, #m/d/yyyy# dates, True/False); the shell runs the same rows in SQLite's own form
 # (quoted names, day numbers, -1/0).
@@ -40,7 +42,7 @@ awk -v n="$inserts" 'BEGIN {
 now() { date +%s.%N; }
 
 run_pair() {
-  local name=$1 script=$2 count=$3 shell=${4:-$2}
+  local name=$1 script=$2 count=$3 shell=${4:-$2} options=${5:-}
   rm -f p.db* s.db* script.log
   "$pavanadb" create p.db >/dev/null
   echo "$schema" | "$pavanadb" sql p.db >/dev/null
@@ -55,9 +57,14 @@ run_pair() {
 
   local t0 t1 t2 t3
   t0=$(now)
-  /usr/bin/time -f '%M' -o pavana.mem "$pavana" --console p.db . "$script" >/dev/null 2>&1
+  # shellcheck disable=SC2086
+  /usr/bin/time -f '%M' -o pavana.mem "$pavana" --console $options p.db . "$script" >/dev/null 2>&1
   t1=$(now)
-  (echo "PRAGMA synchronous=NORMAL;"; cat "$shell") > shell.sql
+  if [ -n "$options" ]; then
+    (echo "PRAGMA synchronous=NORMAL;"; echo "BEGIN;"; cat "$shell"; echo "COMMIT;") > shell.sql
+  else
+    (echo "PRAGMA synchronous=NORMAL;"; cat "$shell") > shell.sql
+  fi
   t2=$(now)
   sqlite3 s.db < shell.sql >/dev/null
   t3=$(now)
@@ -73,6 +80,7 @@ run_pair() {
 }
 
 run_pair inserts inserts.sql "$inserts"
+run_pair one-tx inserts.sql "$inserts" inserts.sql --one-transaction
 run_pair jet jet.sql "$inserts" jet-shell.sql
 run_pair updates updates.sql "$updates"
 

@@ -2,6 +2,10 @@
 
 #include <dlfcn.h>
 #include <link.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
 
 #include <filesystem>
 #include <optional>
@@ -16,6 +20,38 @@ namespace pavana {
 namespace {
 
 constexpr const char* kEntryName = "pavana_extension_main";
+
+// The watch in force, and the library being called with the process that called it.
+const std::function<void(const std::string&)>* g_exitReport = nullptr;
+const std::string* g_callingPath = nullptr;
+pid_t g_callingProcess = 0;
+
+// Runs when the process ends through exit(); only an exit during a library's call is ours.
+void OnProcessExit(int status, void*) {
+    if (g_callingPath == nullptr || g_exitReport == nullptr || getpid() != g_callingProcess) return;
+    const std::string path = *g_callingPath;
+    g_callingPath = nullptr;
+    try {
+        (*g_exitReport)(Format("A biblioteca %s encerrou o processo (exit %s).", {path, std::to_string(status)}));
+    } catch (...) {
+    }
+    std::fflush(nullptr);
+    _exit(EXIT_FAILURE);
+}
+
+// Marks the library call in progress for OnProcessExit.
+class CallInProgress {
+public:
+    explicit CallInProgress(const std::string& path) {
+        static const bool registered = on_exit(OnProcessExit, nullptr) == 0;
+        (void)registered;
+        g_callingPath = &path;
+        g_callingProcess = getpid();
+    }
+    ~CallInProgress() { g_callingPath = nullptr; }
+    CallInProgress(const CallInProgress&) = delete;
+    CallInProgress& operator=(const CallInProgress&) = delete;
+};
 
 class LoadedLibrary {
 public:
@@ -79,11 +115,20 @@ void CallEntry(void* argument) {
 }
 
 // The failure of the call, if any; the library is still loaded.
-std::optional<std::string> CallLibrary(LoadedLibrary::Entry entry, const std::shared_ptr<engine::Database>& database) {
+std::optional<std::string> CallLibrary(const std::string& path, LoadedLibrary::Entry entry,
+                                       const std::shared_ptr<engine::Database>& database) {
     ExtensionSession session(database);
     Call call{entry, session.Object(), {}};
     std::optional<std::string> failure;
-    if (std::optional<Fault> fault = CallTrappingFaults(CallEntry, &call))
+    std::optional<Fault> fault;
+    {
+        const pid_t caller = getpid();
+        CallInProgress inProgress(path);
+        fault = CallTrappingFaults(CallEntry, &call);
+        // A child the library forked came back here: it must not go on with the run.
+        if (getpid() != caller) _exit(EXIT_SUCCESS);
+    }
+    if (fault)
         failure = DescribeFault(*fault);
     else if (call.thrown)
         failure = std::move(call.thrown);
@@ -95,6 +140,12 @@ std::optional<std::string> CallLibrary(LoadedLibrary::Entry entry, const std::sh
 }
 
 }  // namespace
+
+LibraryExitWatch::LibraryExitWatch(std::function<void(const std::string&)> report) : report_(std::move(report)) {
+    g_exitReport = &report_;
+}
+
+LibraryExitWatch::~LibraryExitWatch() { g_exitReport = nullptr; }
 
 std::string CleanLoaderReason(std::string reason) {
     while (!reason.empty() &&
@@ -118,7 +169,7 @@ void RunLibrary(const std::string& path, const std::shared_ptr<engine::Database>
     LoadedLibrary::Entry entry = library.FindEntry();
     if (entry == nullptr) return;
     if (!database) throw EInvalidOperation("A base de dados não está aberta.");
-    if (std::optional<std::string> failure = CallLibrary(entry, database)) throw Exception(*failure);
+    if (std::optional<std::string> failure = CallLibrary(path, entry, database)) throw Exception(*failure);
 }
 
 }  // namespace pavana

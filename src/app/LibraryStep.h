@@ -16,11 +16,14 @@
 //     violation at address ... in module '...'. Read of address ..." and the like
 //     (FaultTrap.h);
 //   - the entry returned with a transaction it began still open.
+// A library that forks and returns in the child: the child ends at once, silently (exit code
+// 0, no handler of the program runs), so that nothing after the step runs twice.
 // Whatever happened, query definitions and recordsets the library left open are closed and
 // its unfinished transactions rolled back; the database stays open, and what the library
 // committed (or executed outside a transaction) stays applied.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -32,6 +35,20 @@ namespace pavana {
 // directory (the file whose existence was checked), not one on the loader's search path.
 // `database` must be open.
 void RunLibrary(const std::string& path, const std::shared_ptr<engine::Database>& database);
+
+// While a watch lives, a library that ends the process (exit) during its call does not end it
+// unheard: `report` receives "A biblioteca <path> encerrou o processo (exit <status>)." and
+// the process then ends at once with exit code 1. One watch at a time, on the run's thread.
+class LibraryExitWatch {
+public:
+    explicit LibraryExitWatch(std::function<void(const std::string& message)> report);
+    ~LibraryExitWatch();
+    LibraryExitWatch(const LibraryExitWatch&) = delete;
+    LibraryExitWatch& operator=(const LibraryExitWatch&) = delete;
+
+private:
+    std::function<void(const std::string&)> report_;
+};
 
 // The loader's reason text for the last failed load, cleaned as the log shows it.
 std::string CleanLoaderReason(std::string reason);

@@ -1,11 +1,17 @@
 #include "ScriptRunner.h"
 
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
-#include <memory>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
 
+#include <cctype>
+#include <cerrno>
+#include <cstring>
+#include <vector>
+
+#include "app/LibraryStep.h"
 #include "app/upavANMensagensHints.h"
+#include "engine/EngineError.h"
 #include "rtl/Exceptions.h"
 #include "rtl/Format.h"
 #include "rtl/StringList.h"
@@ -20,34 +26,72 @@ void DropLastCharacter(std::string& text) {
     if (!text.empty()) text.pop_back();
 }
 
+// The script cut into statements (see the header).
+std::vector<ScriptRunner::Step> CutStatements(const ScriptText& script) {
+    std::vector<ScriptRunner::Step> steps;
+    std::string statement;
+    int start = 0;
+    const int count = static_cast<int>(script.lines.size());
+    for (int i = 0; i < count; ++i) {
+        const std::string& line = script.lines[static_cast<std::size_t>(i)];
+        if (line.empty()) continue;
+        if (statement.empty()) start = i + 1;
+        statement += ' ';
+        statement += Trim(line);
+        if (statement.find(';') == std::string::npos) continue;
+        const bool library = ScriptRunner::IsLibraryStatement(statement);
+        steps.push_back({static_cast<int>(steps.size()) + 1, start, std::move(statement), library});
+        statement.clear();
+    }
+    return steps;
+}
+
 }  // namespace
 
-// The log file, open while the script runs. Entries are flushed as they are written, so an
-// interrupted run keeps every entry it wrote.
+// The log file, open while the script runs. Each entry is appended whole under an exclusive
+// lock of the file and is in the file when Write returns, so an interrupted run keeps every
+// entry it wrote.
 class ScriptRunner::Log {
 public:
     explicit Log(const std::string& path) : path_(path) {
-        file_ = std::fopen(path.c_str(), "ab");
-        if (!file_) file_ = std::fopen(path.c_str(), "wb");
-        if (!file_) Fail("Cannot create file %s. %s");
+        if (path_.empty()) return;
+        fd_ = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+        if (fd_ < 0) Fail("Cannot create file %s. %s");
     }
     Log(const Log&) = delete;
     Log& operator=(const Log&) = delete;
     ~Log() {
-        if (file_) std::fclose(file_);
+        if (fd_ >= 0) ::close(fd_);
     }
 
     void Write(const std::string& entry) {
-        if (std::fwrite(entry.data(), 1, entry.size(), file_) != entry.size() ||
-            std::fflush(file_) != 0)
+        if (fd_ < 0) return;
+        while (::flock(fd_, LOCK_EX) != 0)
+            if (errno != EINTR) Fail("Cannot write file %s. %s");
+        std::size_t written = 0;
+        int error = 0;
+        while (written < entry.size()) {
+            ssize_t n = ::write(fd_, entry.data() + written, entry.size() - written);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) {
+                error = n < 0 ? errno : EIO;
+                break;
+            }
+            written += static_cast<std::size_t>(n);
+        }
+        ::flock(fd_, LOCK_UN);
+        if (error != 0) {
+            errno = error;
             Fail("Cannot write file %s. %s");
+        }
     }
 
     // Closing is part of the run: an error while closing escapes like one while writing.
     void Close() {
-        std::FILE* file = file_;
-        file_ = nullptr;
-        if (std::fclose(file) != 0) Fail("Cannot close file %s. %s");
+        if (fd_ < 0) return;
+        int fd = fd_;
+        fd_ = -1;
+        if (::close(fd) != 0) Fail("Cannot close file %s. %s");
     }
 
 private:
@@ -57,48 +101,80 @@ private:
     }
 
     std::string path_;
-    std::FILE* file_ = nullptr;
+    int fd_ = -1;
 };
+
+bool ScriptRunner::IsLibraryStatement(const std::string& statement) {
+    static constexpr std::string_view kWord = "executadll";
+    std::size_t i = 0;
+    while (i < statement.size() && static_cast<unsigned char>(statement[i]) <= 32) ++i;
+    if (statement.size() - i < kWord.size()) return false;
+    for (std::size_t k = 0; k < kWord.size(); ++k)
+        if (std::tolower(static_cast<unsigned char>(statement[i + k])) != kWord[k]) return false;
+    if (i + kWord.size() == statement.size()) return true;
+    const char next = statement[i + kWord.size()];
+    return static_cast<unsigned char>(next) <= 32 || next == ';' || next == ',' || next == '"';
+}
+
+std::string ScriptRunner::LibraryPath(const std::string& statement) {
+    TStringList items;
+    items.SetCommaText(statement);
+    std::string path = items.Strings(1);
+    DropLastCharacter(path);
+    return path;
+}
 
 void ScriptRunner::Run(const std::string& scriptPath) {
     Log log(logPath_);
     {
-        TStringList lines;
-        lines.LoadFromFile(scriptPath);
-        std::string statement;
-        const int count = lines.Count();
-        for (int i = 0; i < count; ++i) {
-            const std::string& line = lines.Strings(i);
-            if (line.empty()) continue;
-            statement += ' ';
-            statement += Trim(line);
-            if (statement.find(';') == std::string::npos) continue;
-            Execute(statement, log);
-            statement.clear();
+        const ScriptText script = ReadScriptText(scriptPath);
+        const std::vector<Step> steps = CutStatements(script);
+        if (observer_) observer_->Starting(script, static_cast<int>(steps.size()));
+        for (const Step& step : steps) {
+            if (observer_) observer_->BeforeStep(step);
+            std::optional<LibraryExitWatch> watch;
+            if (step.library)
+                watch.emplace([&](const std::string& message) {
+                    Failure failure = MakeFailure(step, message, 0);
+                    log.Write(failure.entry);
+                    if (!observer_) return;
+                    observer_->AfterStep(step, failure);
+                    observer_->ProcessEnding(message);
+                });
+            std::optional<Failure> failure = Execute(step);
+            watch.reset();
+            if (failure) log.Write(failure->entry);
+            if (observer_) observer_->AfterStep(step, failure);
         }
     }
     log.Close();
 }
 
-void ScriptRunner::Execute(const std::string& statement, Log& log) {
-    std::string failure;
+ScriptRunner::Failure ScriptRunner::MakeFailure(const Step& step, std::string message, std::int32_t errorNumber) {
+    Failure failure{std::move(message), errorNumber, {}};
+    failure.entry = Format(kErroExecucaoComando, {step.text}) + " == " + failure.message + "\r\n";
+    return failure;
+}
+
+std::optional<ScriptRunner::Failure> ScriptRunner::Execute(const Step& step) {
+    std::string message;
+    std::int32_t errorNumber = 0;
     try {
-        if (statement.find("executaDLL") != std::string::npos) {
-            TStringList items;
-            items.SetCommaText(statement);
-            std::string path = items.Strings(1);
-            DropLastCharacter(path);
-            library_(path);
+        if (step.library) {
+            library_(LibraryPath(step.text));
         } else {
-            sql_(statement);
+            sql_(step.text);
         }
-        return;
+        return std::nullopt;
+    } catch (const EOleException& error) {
+        message = error.Message();
+        errorNumber = engine::EngineErrorNumber(error.ErrorCode());
     } catch (const std::exception& error) {
-        failure = error.what();
+        message = error.what();
     } catch (...) {
-        failure = "Unknown error";
+        message = "Unknown error";
     }
-    log.Write(Format(kErroExecucaoComando, {statement}) + " == " + failure + "\r\n");
+    return MakeFailure(step, std::move(message), errorNumber);
 }
 
 }  // namespace pavana

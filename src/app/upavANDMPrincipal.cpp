@@ -1,6 +1,9 @@
 #include "app/upavANDMPrincipal.h"
 
+#include <cstdlib>
+
 #include "app/LibraryStep.h"
+#include "app/RunSession.h"
 #include "app/ScriptRunner.h"
 #include "app/upavANMensagensHints.h"
 #include "app/upavANDMPrincipalDefinition.h"
@@ -47,16 +50,35 @@ bool TfpavANDMPrincipal::ReadParameters(const std::vector<std::string>& argument
     DatabaseFile = arguments[0];
     AnimationFolder = arguments[1];
     ScriptFile = arguments[2];
-    if (arguments.size() == 4) DatabasePassword = arguments[3];
+    if (arguments.size() == 4) {
+        DatabasePassword = arguments[3];
+    } else if (arguments.size() == 3) {
+        // The environment keeps the password out of the process list.
+        const char* environment = std::getenv("PAVANA_PASSWORD");
+        if (environment != nullptr) DatabasePassword = environment;
+    }
+    if (Session != nullptr) Session->SetPaths(DatabaseFile, ScriptFile);
     return true;
 }
 
 bool TfpavANDMPrincipal::ConnectDatabase() {
     try {
+        // The connect text ";PWD=..." would end the password at a ";" and open the database
+        // with a shorter one.
+        if (DatabasePassword.find(';') != std::string::npos)
+            throw Exception("A senha não pode conter \";\": o texto de conexão (;PWD=...) a cortaria ali.");
         if (!DatabasePassword.empty()) dbsCurriculo_->SetPassword(DatabasePassword);
         dbsCurriculo_->SetDatabaseName(DatabaseFile);
         dbsCurriculo_->SetConnected(true);
+        if (Session != nullptr) Session->Connected(dbsCurriculo_->EngineDatabase());
     } catch (const std::exception& error) {
+        if (Session != nullptr) Session->ConnectionFailed(error.what());
+        if (dbsCurriculo_->Connected()) {
+            try {
+                dbsCurriculo_->Disconnect();
+            } catch (const std::exception&) {
+            }
+        }
         MessageDlgDetails(kErroConexao, error.what(), true);
         return false;
     }
@@ -68,9 +90,12 @@ void TfpavANDMPrincipal::RunScript(const std::string& scriptPath) {
         [this](const std::string& statement) {
             dstGeral_->SQL().SetText(statement);
             dstGeral_->ExecSQL();
+            if (Session != nullptr) Session->AddRecordsAffected(dstGeral_->RowsAffected());
         },
-        [this](const std::string& libraryPath) { RunLibrary(libraryPath); });
+        [this](const std::string& libraryPath) { RunLibrary(libraryPath); },
+        Session != nullptr && Session->Options().mode == RunMode::DryRun ? "" : "script.log", Session);
     runner.Run(scriptPath);
+    if (Session != nullptr) Session->ScriptFinished();
 }
 
 void TfpavANDMPrincipal::RunLibrary(const std::string& libraryPath) {
@@ -80,7 +105,9 @@ void TfpavANDMPrincipal::RunLibrary(const std::string& libraryPath) {
 void TfpavANDMPrincipal::CloseDatabase() {
     try {
         dbsCurriculo_->Disconnect();
+        if (Session != nullptr) Session->Closed();
     } catch (const std::exception& error) {
+        if (Session != nullptr) Session->CloseFailed(error.what());
         MessageDlgDetails(kErroConexao, error.what(), true);
     }
 }

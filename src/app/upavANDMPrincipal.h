@@ -4,7 +4,8 @@
 // from the module's stored definition when the module is created, the four values taken from
 // the command line, and the operations of the run. The module owns its two components.
 //
-//   ReadParameters   false (after an error dialog) for fewer than three arguments
+//   ReadParameters   false (after an error dialog) for fewer than three arguments; with
+//                    exactly three, PAVANA_PASSWORD (when set) stands for the fourth
 //   ConnectDatabase  false (after the connection dialog) when connecting raised
 //   RunScript        runs the update script, logging failing statements; raises when the
 //                    script or the log cannot be read or written
@@ -22,6 +23,8 @@
 
 namespace pavana {
 
+class RunSession;
+
 class TfpavANDMPrincipal : public TComponent {
 public:
     explicit TfpavANDMPrincipal(TComponent* owner);
@@ -35,6 +38,8 @@ public:
     std::string AnimationFolder;
     std::string ScriptFile;
     std::string DatabasePassword;
+    // The run's options and record; none runs the script with no observer.
+    RunSession* Session = nullptr;
 
     // `arguments` are the positional arguments, without the program's name.
     bool ReadParameters(const std::vector<std::string>& arguments);

@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "engine/Constants.h"
 #include "rtl/Variant.h"
@@ -225,8 +226,30 @@ public:
     virtual void CommitTrans() = 0;
     virtual void Rollback() = 0;
     // Closes the file; objects opened on it fail afterwards with 3420 "Object invalid or no
-    // longer set.". Closing a closed database does nothing.
+    // longer set.". Closing a closed database does nothing. When the changes saved in the
+    // write-ahead log cannot be written back into the file (a full disk), the database is
+    // closed all the same and 3043 says so, naming the log file that holds them.
     virtual void Close() = 0;
+
+    // For runs of many statements (an update script).
+    //
+    // Whether the file at the path the database was opened with is still the one open; one
+    // stat of the path. When it is not (moved, deleted or replaced), the connection is first
+    // made harmless: what is open is rolled back, the write-ahead log is written back into
+    // the file that is open and emptied, and the database is closed, so nothing left beside
+    // the path can change another file.
+    virtual bool StillAtPath() = 0;
+    // What a quick check of the file's structure finds wrong; empty when it is sound.
+    virtual std::vector<std::string> QuickCheck() = 0;
+    // One transaction around many steps. BeginBatch takes the write lock at once (waiting for
+    // it as statements do, Activity.h); MarkStep opens a savepoint for one step, EndStep keeps
+    // or undoes it; EndBatch commits or rolls back everything. Statements and BeginTrans nest
+    // inside as usual, and the batch does not count among BeginTrans's five levels. EndStep
+    // and EndBatch(true) fail with 3034 when the engine has already rolled the batch back.
+    virtual void BeginBatch() = 0;
+    virtual void MarkStep() = 0;
+    virtual void EndStep(bool keep) = 0;
+    virtual void EndBatch(bool commit) = 0;
 };
 
 // A session of one user in which databases are opened.

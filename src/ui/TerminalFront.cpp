@@ -1,5 +1,6 @@
 #include "TerminalFront.h"
 
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -8,6 +9,7 @@
 #include <string>
 #include <thread>
 
+#include "rtl/Encoding.h"
 #include "ui/uvrxEvolucao.h"
 
 namespace pavana {
@@ -43,6 +45,12 @@ public:
         if (animate_ && !spinner_.joinable()) spinner_ = std::jthread([this](std::stop_token stop) { Spin(stop); });
     }
 
+    void ShowProgress(const std::string& progress) {
+        std::lock_guard lock(mutex_);
+        progress_ = progress;
+    }
+    bool Animated() const { return animate_; }
+
     void HideStatus() {
         if (spinner_.joinable()) {
             spinner_.request_stop();
@@ -73,9 +81,15 @@ private:
         if (animate_ && shown_) std::fputs("\r\033[K", out_);
     }
 
+    // One line, cut to the terminal's width: a wrapped line could not be redrawn in place.
     void DrawStatusLine() {
         static constexpr char kMarks[] = {'|', '/', '-', '\\'};
-        if (animate_ && shown_) std::fprintf(out_, "%c %s", kMarks[frame_ % 4], status_.c_str());
+        if (!animate_ || !shown_) return;
+        std::string line = std::string(1, kMarks[frame_ % 4]) + " " + (progress_.empty() ? "" : progress_ + " - ") + status_;
+        winsize size{};
+        if (ioctl(fileno(out_), TIOCGWINSZ, &size) == 0 && size.ws_col > 1)
+            line = std::string(Utf8Prefix(line, static_cast<std::size_t>(size.ws_col) - 1));
+        std::fputs(line.c_str(), out_);
     }
 
     std::FILE* out_;
@@ -83,12 +97,24 @@ private:
     std::mutex mutex_;
     std::condition_variable_any wake_;
     std::string status_;
+    std::string progress_;
     bool shown_ = false;
     unsigned frame_ = 0;
     std::jthread spinner_;
 };
 
 namespace {
+
+// m:ss, or h:mm:ss from an hour on.
+std::string Duration(double seconds) {
+    const long total = static_cast<long>(seconds + 0.5);
+    char text[32];
+    if (total >= 3600)
+        std::snprintf(text, sizeof text, "%ld:%02ld:%02ld", total / 3600, total / 60 % 60, total % 60);
+    else
+        std::snprintf(text, sizeof text, "%ld:%02ld", total / 60, total % 60);
+    return text;
+}
 
 std::string ForTerminal(const std::string& text) {
     std::string out;
@@ -173,6 +199,24 @@ MessageAnswer TerminalFront::ShowMessage(const MessageRequest& request) {
 void TerminalFront::ShowFatalError(const std::string& message) {
     console_->PrintBlock(ApplicationTitle() + ": " + ForTerminal(message) + "\n");
 }
+
+void TerminalFront::ShowRunProgress(const RunProgress& p) {
+    if (p.finished) {
+        console_->ShowProgress("");
+        console_->PrintBlock("Concluído: " + std::to_string(p.done) + " de " + std::to_string(p.total) +
+                             " comandos, " + std::to_string(p.failed) + " com falha, em " +
+                             Duration(p.elapsedSeconds) + ".\n");
+        return;
+    }
+    if (!console_->Animated()) return;
+    std::string line = std::to_string(p.done) + "/" + std::to_string(p.total) + " comandos, " +
+                       std::to_string(p.failed) + " falhas, " + Duration(p.elapsedSeconds);
+    if (p.done > 0 && p.total > p.done)
+        line += ", faltam ~" + Duration(p.elapsedSeconds / p.done * (p.total - p.done));
+    console_->ShowProgress(line);
+}
+
+void TerminalFront::ShowText(const std::string& text) { console_->PrintBlock(ForTerminal(text)); }
 
 std::unique_ptr<TfvrxEvolucao> TerminalFront::CreateProgressWindow() {
     return std::make_unique<TerminalProgressWindow>(console_);

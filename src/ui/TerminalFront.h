@@ -5,7 +5,9 @@
 // default button (OK, else Yes, else Retry; 2 when there is none), as an unattended person
 // would; it never writes to the don't-show-again store, since nobody could tick the box. The
 // progress window is one status line; on a terminal it is redrawn with a turning mark by a
-// background thread (the run does not pause for it), elsewhere it is printed once.
+// background thread (the run does not pause for it), elsewhere it is printed once. A run's
+// progress (statements done of all, failures, time spent and an estimate of the time left)
+// joins the line on a terminal; elsewhere only its summary is printed, at the end.
 #pragma once
 
 #include <cstdio>
@@ -25,6 +27,8 @@ public:
     MessageAnswer ShowMessage(const MessageRequest& request) override;
     std::unique_ptr<TfvrxEvolucao> CreateProgressWindow() override;
     void ShowFatalError(const std::string& message) override;
+    void ShowRunProgress(const RunProgress& progress) override;
+    void ShowText(const std::string& text) override;
 
     class Console;
 

@@ -1,5 +1,7 @@
 #include "UserFront.h"
 
+#include <cstdio>
+
 #include "ui/TerminalFront.h"
 
 namespace pavana {
@@ -16,6 +18,11 @@ std::string& Title() {
 }
 
 }  // namespace
+
+void UserFront::ShowText(const std::string& text) {
+    std::fputs(text.c_str(), stderr);
+    std::fflush(stderr);
+}
 
 UserFront& CurrentFront() {
     if (!Installed()) Installed() = std::make_unique<TerminalFront>();

@@ -37,6 +37,15 @@ struct MessageAnswer {
     std::optional<bool> notAgainTicked;
 };
 
+// How far an update run has come, for fronts that show it.
+struct RunProgress {
+    int done = 0;
+    int total = 0;
+    int failed = 0;
+    double elapsedSeconds = 0;
+    bool finished = false;
+};
+
 class UserFront {
 public:
     virtual ~UserFront() = default;
@@ -53,6 +62,12 @@ public:
     // The last-chance report of an error that escaped the run, just before the process ends
     // with exit code 1.
     virtual void ShowFatalError(const std::string& message) = 0;
+
+    // The run's progress, after each statement (at most every 100 ms) and once finished.
+    virtual void ShowRunProgress(const RunProgress& /*progress*/) {}
+    // Text for the person running the program outside any dialog (a trial run's entries, the
+    // message that the database must be kept with its log); standard error by default.
+    virtual void ShowText(const std::string& text);
 };
 
 // The installed front; the terminal front until another is installed.

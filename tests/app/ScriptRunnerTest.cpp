@@ -83,9 +83,11 @@ TEST_F(ScriptRunnerTest, LibraryStatementsGoToTheLibraryStep) {
     Run("executaDLL /opt/lib/atualiza.so;\n"
         "executaDLL \"/opt/my libs/a.so;\"\n"
         "SELECT 'executaDLL' AS x, 2 FROM t;\n"
+        "  \tEXECUTAdll /x.so;\n"
+        "executaDLLs /y.so;\n"
         "executaDLL;\n");
-    EXPECT_EQ(libraries, (std::vector<std::string>{"/opt/lib/atualiza.so", "/opt/my libs/a.so", "'executaDLL"}));
-    EXPECT_TRUE(sql.empty());
+    EXPECT_EQ(libraries, (std::vector<std::string>{"/opt/lib/atualiza.so", "/opt/my libs/a.so", "/x.so"}));
+    EXPECT_EQ(sql, (std::vector<std::string>{" SELECT 'executaDLL' AS x, 2 FROM t;", " executaDLLs /y.so;"}));
     std::string log = Read("script.log");
     EXPECT_NE(log.find("comando  executaDLL /opt/lib/atualiza.so;.\r\nVerifique a opção detalhes para "
                        "maiores informações. == library /opt/lib/atualiza.so\r\n"),
@@ -102,9 +104,27 @@ TEST_F(ScriptRunnerTest, EmptyScriptCreatesAnEmptyLog) {
     EXPECT_TRUE(sql.empty());
 }
 
-TEST_F(ScriptRunnerTest, TextAfterANulIsNotRead) {
-    Run(std::string("UPDATE a SET b = 1;\n\0UPDATE c SET d = 1;\n", 41));
-    EXPECT_EQ(sql, (std::vector<std::string>{" UPDATE a SET b = 1;"}));
+TEST_F(ScriptRunnerTest, ANulMakesTheScriptUnreadableUnlessTheTextIsUtf16) {
+    try {
+        Run(std::string("UPDATE a SET b = 1;\r\n\r\nUPDATE c\0 SET d = 1;\n", 43));
+        FAIL() << "no error raised";
+    } catch (const EFOpenError& e) {
+        EXPECT_EQ(e.Message(), "O roteiro " + (dir_ / "script.sql").string() +
+                                   " não pode ser lido: a linha 3 contém um caractere NUL.");
+    }
+    EXPECT_TRUE(sql.empty());
+    // UTF-16 without a byte-order mark, in either byte order.
+    const std::u16string text = u"UPDATE a SET b = 'ç€';\nUPDATE c SET d = 1;\n";
+    for (bool bigEndian : {false, true}) {
+        std::string bytes;
+        for (char16_t u : text) {
+            const char high = static_cast<char>(u >> 8), low = static_cast<char>(u & 0xFF);
+            bytes += bigEndian ? std::string{high, low} : std::string{low, high};
+        }
+        sql.clear();
+        Run(bytes);
+        EXPECT_EQ(sql, (std::vector<std::string>{" UPDATE a SET b = 'ç€';", " UPDATE c SET d = 1;"}));
+    }
 }
 
 TEST_F(ScriptRunnerTest, MissingScriptRaisesAndLogsNothing) {

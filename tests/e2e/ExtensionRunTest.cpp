@@ -99,5 +99,20 @@ TEST_F(ExtensionRunTest, QuotedPathWithBlanks) {
     EXPECT_EQ(log, Entry(" executaDLL \"" + path + ";\"", "Falha na atualização: cálculo impossível")) << log;
 }
 
+TEST_F(ExtensionRunTest, ALibraryThatForksOrExitsNeitherRunsTheRestTwiceNorEndsTheRunUnheard) {
+    // The forked child ends as soon as the library returns in it: "depois" is inserted once.
+    EXPECT_EQ(Run("executaDLL " + Extension("ext_fork") + ";\nINSERT INTO Marcas VALUES ('depois');\n"), "");
+    EXPECT_EQ(Sql("SELECT texto FROM Marcas"), "texto\nantes\ndepois\n");
+
+    WriteFile(Path("script.sql"), "executaDLL " + Extension("ext_exit") + ";\nINSERT INTO Marcas VALUES ('nunca');\n");
+    ProcessResult run = RunProcess(PAVANASCRIPT_BIN, {"--console", db_, Path("anim"), Path("script.sql")}, options_);
+    const std::string message = "A biblioteca " + Extension("ext_exit") + " encerrou o processo (exit 7).";
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.err.find("PavanaScript: " + message), std::string::npos) << run.err;
+    EXPECT_EQ(ReadFile(Path("script.log")), Entry(" executaDLL " + Extension("ext_exit") + ";", message));
+    EXPECT_EQ(Sql("SELECT texto FROM Marcas"), "texto\nantes\ndepois\nantes\n");
+    ExpectIntact();
+}
+
 }  // namespace
 }  // namespace pavana::e2e

@@ -1,6 +1,9 @@
 // Update scripts in the Access/Jet dialect, run end to end by the real PavanaScript.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
+
 #include "RunFixture.h"
 
 namespace pavana::e2e {
@@ -20,9 +23,38 @@ protected:
         ASSERT_EQ(created.exitCode, 0) << created.err;
     }
 
+    // Runs the script three ways and answers the real run: a trial must change nothing and
+    // show the failures the real run logs, an all-or-nothing run (on a copy) must log them
+    // and leave the same database.
     ProcessResult Run(const std::string& script) {
         WriteFile(Path("script.sql"), script);
-        return RunProcess(PAVANASCRIPT_BIN, {"--console", db_, Path("anim"), Path("script.sql")}, options_);
+        const std::string before = Dump(db_);
+        std::filesystem::copy_file(db_, Path("inteira.db"), std::filesystem::copy_options::overwrite_existing);
+        ProcessResult trial = RunProcess(PAVANASCRIPT_BIN, {"--console", "--dry-run", db_, Path("anim"), Path("script.sql")},
+                                         options_);
+        EXPECT_EQ(Dump(db_), before) << "the trial changed the database";
+        ProcessResult whole = RunProcess(
+            PAVANASCRIPT_BIN, {"--console", "--one-transaction", Path("inteira.db"), Path("anim"), Path("script.sql")},
+            options_);
+        EXPECT_EQ(whole.exitCode, 0) << whole.err;
+        const std::string wholeLog = Log();
+        std::filesystem::remove(Path("script.log"));
+        ProcessResult real = RunProcess(PAVANASCRIPT_BIN, {"--console", db_, Path("anim"), Path("script.sql")}, options_);
+        const std::string log = Log();
+        EXPECT_EQ(wholeLog, log);
+        EXPECT_EQ(Dump(Path("inteira.db")), Dump(db_));
+        std::string shown = log;
+        for (std::size_t at; (at = shown.find("\r\n")) != std::string::npos;) shown.replace(at, 2, "\n");
+        EXPECT_NE(trial.err.find(shown), std::string::npos) << trial.err;
+        EXPECT_EQ(std::count(trial.err.begin(), trial.err.end(), '\n'), std::count(shown.begin(), shown.end(), '\n') + 2)
+            << "the trial showed other failures: " << trial.err;
+        return real;
+    }
+
+    std::string Dump(const std::string& db) {
+        ProcessResult dump = RunProcess("/usr/bin/sqlite3", {db, ".dump"}, options_);
+        EXPECT_EQ(dump.exitCode, 0) << dump.err;
+        return dump.out;
     }
 
     std::string Query(const std::string& sql) {

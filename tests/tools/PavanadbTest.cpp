@@ -80,6 +80,34 @@ TEST_F(PavanadbTest, PasswordIsChangedRemovedAndSetOnlyWithTheOldOne) {
     EXPECT_EQ(Sql(db, "qualquer", {"SELECT 1 AS x"}).err, "pavanadb: Not a valid password.\n");
 }
 
+TEST_F(PavanadbTest, PasswordsComeFromAFileOrTheEnvironmentAndMustFitTheConnectText) {
+    // A ";" would end the password in the connect text: refused, no file made or changed.
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"create", Path("c.db"), "--password", ";x"},
+          std::vector<std::string>{"create", Path("c.db"), "--password", "a;b"}}) {
+        ProcessResult refused = Run(args);
+        EXPECT_EQ(refused.exitCode, 2);
+        EXPECT_NE(refused.err.find("a password cannot contain \";\""), std::string::npos) << refused.err;
+        EXPECT_FALSE(fs::exists(Path("c.db")));
+    }
+    std::string db = Created("a.db", "velha");
+    EXPECT_EQ(Run({"password", db, "velha", "nova;"}).exitCode, 2);
+    EXPECT_EQ(Sql(db, "velha", {"SELECT 1 AS x"}).out, "x\n1\n");
+
+    WriteFile(Path("senha"), "do arquivo\r\nsegunda linha\n");
+    EXPECT_EQ(Run({"create", Path("f.db"), "--password-file", Path("senha")}).exitCode, 0);
+    EXPECT_EQ(Sql(Path("f.db"), "do arquivo", {"SELECT 1 AS x"}).exitCode, 0);
+    EXPECT_EQ(Sql(Path("f.db"), "outra", {"SELECT 1 AS x"}).exitCode, 1);
+    ProcessOptions environment = options_;
+    environment.environment["PAVANA_PASSWORD"] = "do ambiente";
+    EXPECT_EQ(RunProcess(PAVANADB_BIN, {"create", Path("e.db")}, environment).exitCode, 0);
+    EXPECT_EQ(RunProcess(PAVANADB_BIN, {"sql", Path("e.db"), "SELECT 1 AS x"}, environment).out, "x\n1\n");
+    EXPECT_EQ(Sql(Path("e.db"), "outra", {"SELECT 1 AS x"}).exitCode, 1);
+    // An argument wins over the environment.
+    EXPECT_EQ(RunProcess(PAVANADB_BIN, {"sql", Path("f.db"), "--password", "do arquivo", "SELECT 1 AS x"},
+                         environment).exitCode, 0);
+}
+
 TEST_F(PavanadbTest, QueryValuesArePrintedInOneLocaleIndependentForm) {
     std::string db = Created("a.db");
     ProcessResult made = Sql(db, "segredo",

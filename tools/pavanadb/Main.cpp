@@ -2,6 +2,8 @@
 // runs statements of the Access/Jet dialect on them, printing query results in one stable,
 // locale-independent text form (ValueText.h). The help text below is its documentation.
 #include <cstdio>
+#include <cstdlib>
+#include <fstream>
 #include <iostream>
 #include <iterator>
 #include <memory>
@@ -26,9 +28,9 @@ constexpr int kFailed = 1;
 constexpr int kUsage = 2;
 
 const char* const kHelp = R"(Usage:
-  pavanadb create FILE [--password PASSWORD]
+  pavanadb create FILE [--password PASSWORD | --password-file PATH]
   pavanadb password FILE OLD NEW
-  pavanadb sql FILE [--password PASSWORD] [STATEMENT...]
+  pavanadb sql FILE [--password PASSWORD | --password-file PATH] [STATEMENT...]
   pavanadb --help | --version
 
 create    makes a new, empty database file, with a password when one is given. An
@@ -63,6 +65,11 @@ regional settings taken from the locale (LC_NUMERIC, LC_MONETARY, LC_TIME): CStr
 '8,5' written into a Double column or a number written into a text column give the same
 data through either program (docs/locale.md). Only the printed form above ignores them.
 
+Without --password, the password is the first line of the file named by --password-file,
+else the value of the environment variable PAVANA_PASSWORD when it is set: unlike an
+argument, neither can be read by other local users through the process list. A password
+cannot contain ";", which would end it in the connect text (";PWD=...").
+
 The password is access control, not encryption: a SQLite reader can read the file.
 
 Exit status: 0 when every statement succeeded; 1 when a command fails (the engine's
@@ -79,14 +86,31 @@ private:
     std::string message_;
 };
 
-// The arguments after the command: positional ones and the value of --password.
+// The arguments after the command: positional ones and the password of --password,
+// --password-file or PAVANA_PASSWORD.
 struct Arguments {
     std::vector<std::string> positional;
     std::optional<std::string> password;
 };
 
+// A password the connect text can carry; one holding ";" would be cut there.
+const std::string& Carriable(const std::string& password) {
+    if (password.find(';') != std::string::npos)
+        throw UsageError("a password cannot contain \";\" (the connect text ;PWD=... would end there)");
+    return password;
+}
+
+std::string ReadPasswordFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::string line;
+    if (!in || !std::getline(in, line)) throw Exception("Cannot read the password file " + path);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    return line;
+}
+
 Arguments Parse(const std::vector<std::string>& args, bool passwordAllowed) {
     Arguments out;
+    std::optional<std::string> passwordFile;
     bool options = true;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
@@ -97,12 +121,26 @@ Arguments Parse(const std::vector<std::string>& args, bool passwordAllowed) {
             out.password = args[++i];
         } else if (options && passwordAllowed && a.rfind("--password=", 0) == 0) {
             out.password = a.substr(11);
+        } else if (options && passwordAllowed && a == "--password-file") {
+            if (i + 1 == args.size()) throw UsageError("--password-file needs a value");
+            passwordFile = args[++i];
+        } else if (options && passwordAllowed && a.rfind("--password-file=", 0) == 0) {
+            passwordFile = a.substr(16);
         } else if (options && a.size() > 2 && a.rfind("--", 0) == 0) {
             throw UsageError("unknown option " + a);
         } else {
             out.positional.push_back(a);
         }
     }
+    if (!passwordAllowed) {
+        for (std::size_t i = 1; i < out.positional.size(); ++i) Carriable(out.positional[i]);
+        return out;
+    }
+    if (!out.password && passwordFile) out.password = ReadPasswordFile(*passwordFile);
+    if (!out.password) {
+        if (const char* environment = std::getenv("PAVANA_PASSWORD")) out.password = environment;
+    }
+    if (out.password) Carriable(*out.password);
     return out;
 }
 

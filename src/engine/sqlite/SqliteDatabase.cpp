@@ -5,9 +5,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <filesystem>
+#include <thread>
 #include <fstream>
 #include <optional>
 
@@ -30,10 +32,10 @@ namespace {
 
 const char* const kSource = "DAO.Database";
 const char* const kWorkspaceSource = "DAO.Workspace";
-// How long a statement waits for another process's write to finish before it fails as
-// locked; opening waits less, so that a file held exclusively elsewhere is reported soon.
-constexpr int kBusyTimeoutMs = 5000;
-constexpr int kOpenBusyTimeoutMs = 200;
+// Opening waits for a lock only briefly, so that a file held exclusively elsewhere is
+// reported soon; statements wait up to the thread's lock-wait limit (Activity.h).
+constexpr std::chrono::milliseconds kOpenLockWait{200};
+constexpr std::chrono::milliseconds kLongestPause{50};
 // The version of the storage conventions (docs/storage.md) this build writes; files of
 // earlier versions are brought up to it when opened for writing.
 constexpr const char* kFormatVersion = "2";
@@ -108,6 +110,24 @@ int Progress(void*) {
     ReportActivity();
     return 0;
 }
+
+// SQLite's busy handler: pauses (1, 2, 4, ... up to 50 ms) until the lock is free or the
+// limit is reached, telling the thread's handlers meanwhile.
+int WaitForLock(void* user, int attempt) {
+    using namespace std::chrono;
+    auto* state = static_cast<DatabaseState*>(user);
+    const auto now = steady_clock::now();
+    if (attempt == 0) state->lockWaitStart = now;
+    const auto waited = duration_cast<milliseconds>(now - state->lockWaitStart);
+    const milliseconds limit = state->opening ? kOpenLockWait : LockWaitLimit();
+    if (waited >= limit) return 0;
+    if (!state->opening) ReportLockWait(waited, limit);
+    std::this_thread::sleep_for(std::min({milliseconds(1 << std::min(attempt, 6)), kLongestPause, limit - waited}));
+    ReportActivity();
+    return 1;
+}
+
+[[noreturn]] void BatchLost(const char* source) { NoTransaction(source); }
 
 // Refuses statements of users that would change the engine's own table.
 int Authorize(void* user, int action, const char* a1, const char* a2, const char*, const char*) {
@@ -223,11 +243,15 @@ Connection& DatabaseState::Live(std::string_view source) {
     return *connection;
 }
 
-void DatabaseState::Close() {
+void DatabaseState::ReleaseStatements() {
     auto open = cursors;
     for (OpenCursor* cursor : open) cursor->CloseCursor();
     cursors.clear();
     actions.clear();
+}
+
+void DatabaseState::Close() {
+    ReleaseStatements();
     connection.reset();
     transactions = 0;
 }
@@ -350,7 +374,8 @@ std::shared_ptr<DatabaseImpl> DatabaseImpl::Open(const std::string& path, bool e
             InvalidPath(std::filesystem::path(full).parent_path().string());
         FileNotFound(full);
     }
-    if (S_ISDIR(info.st_mode)) Unrecognized(full);
+    // Only a regular file can be a database; reading a FIFO's header would wait for a writer.
+    if (!S_ISREG(info.st_mode)) Unrecognized(full);
     CheckHeader(path, full);
 
     auto state = std::make_shared<DatabaseState>();
@@ -365,7 +390,7 @@ std::shared_ptr<DatabaseImpl> DatabaseImpl::Open(const std::string& path, bool e
         const int flags = (writable ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY) | SQLITE_OPEN_NOMUTEX;
         state->connection = std::make_unique<Connection>(path, flags);
         Connection& c = *state->connection;
-        sqlite3_busy_timeout(c.Handle(), kOpenBusyTimeoutMs);
+        sqlite3_busy_handler(c.Handle(), WaitForLock, state.get());
         if (exclusive) c.Exec("PRAGMA locking_mode = EXCLUSIVE");
         std::optional<std::string> verifier = ReadVerifier(c);
         if (verifier && !CheckPassword(*verifier, PasswordOfConnect(connect)))
@@ -377,7 +402,8 @@ std::shared_ptr<DatabaseImpl> DatabaseImpl::Open(const std::string& path, bool e
         }
         if (exclusive) c.Exec(fileWritable ? "BEGIN EXCLUSIVE; COMMIT"
                                            : "BEGIN; SELECT count(*) FROM sqlite_master; COMMIT");
-        sqlite3_busy_timeout(c.Handle(), kBusyTimeoutMs);
+        // From here on a lock is waited for as by any statement: the upgrade below writes.
+        state->opening = false;
         if (!readOnly && fileWritable) UpgradeFormat(c);
         if (readOnly) c.Exec("PRAGMA query_only = ON");
         // REFERENCES constraints are relationships the engine keeps, as Jet does.
@@ -521,6 +547,106 @@ void DatabaseImpl::Rollback() {
     --state_->transactions;
 }
 
-void DatabaseImpl::Close() { state_->Close(); }
+void DatabaseImpl::Close() {
+    markStep_ = Statement();
+    releaseStep_ = Statement();
+    undoStep_ = Statement();
+    if (!state_->connection) return;
+    sqlite3* db = state_->connection->Handle();
+    // Closing writes the log back into the file; done first here, so a failure is heard.
+    int rc = SQLITE_OK;
+    if (!state_->readOnly && sqlite3_db_readonly(db, "main") == 0) {
+        state_->ReleaseStatements();
+        rc = sqlite3_wal_checkpoint_v2(db, "main", SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr);
+    }
+    state_->Close();
+    const int primary = rc & 0xFF;
+    if (primary == SQLITE_FULL || primary == SQLITE_IOERR)
+        RaiseEngineError(jetDiskError,
+                         "Disk or network error. The saved changes could not be written back into '" +
+                             FullPath(state_->path) + "'; they are kept in '" + FullPath(state_->path) +
+                             "-wal'. Keep that file beside the database: it is read back when the "
+                             "database is opened again with room on the disk.",
+                         kSource);
+}
+
+bool DatabaseImpl::StillAtPath() {
+    if (!state_->connection) return true;
+    sqlite3* db = state_->connection->Handle();
+    int moved = 0;
+    if (sqlite3_file_control(db, "main", SQLITE_FCNTL_HAS_MOVED, &moved) != SQLITE_OK || moved == 0) return true;
+    markStep_ = Statement();
+    releaseStep_ = Statement();
+    undoStep_ = Statement();
+    state_->ReleaseStatements();
+    if (sqlite3_get_autocommit(db) == 0) sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_wal_checkpoint_v2(db, "main", SQLITE_CHECKPOINT_TRUNCATE, nullptr, nullptr);
+    state_->Close();
+    return false;
+}
+
+std::vector<std::string> DatabaseImpl::QuickCheck() {
+    Connection& c = state_->Live(kSource);
+    std::vector<std::string> problems;
+    try {
+        Statement check(c, "PRAGMA quick_check");
+        while (check.Step()) {
+            const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(check.Handle(), 0));
+            std::string line = text ? text : "";
+            if (line != "ok") problems.push_back(std::move(line));
+        }
+    } catch (const SqliteFailure& failure) {
+        problems.push_back(failure.Message());
+    }
+    return problems;
+}
+
+void DatabaseImpl::BeginBatch() {
+    Connection& c = state_->Live(kSource);
+    try {
+        c.Exec("BEGIN IMMEDIATE");
+    } catch (const SqliteFailure& failure) {
+        RaiseStatementError(failure, "", kSource);
+    }
+}
+
+void DatabaseImpl::MarkStep() {
+    Connection& c = state_->Live(kSource);
+    if (sqlite3_get_autocommit(c.Handle()) != 0) BatchLost(kSource);
+    RunStepStatement(markStep_, "SAVEPOINT pavana_step");
+}
+
+void DatabaseImpl::RunStepStatement(Statement& statement, const char* sql) {
+    Connection& c = state_->Live(kSource);
+    try {
+        if (!statement) statement = Statement(c, sql);
+        statement.Reset();
+        statement.Step();
+    } catch (const SqliteFailure& failure) {
+        statement.Reset();
+        RaiseStatementError(failure, "", kSource);
+    }
+}
+
+void DatabaseImpl::EndStep(bool keep) {
+    Connection& c = state_->Live(kSource);
+    if (sqlite3_get_autocommit(c.Handle()) != 0) BatchLost(kSource);
+    if (!keep) RunStepStatement(undoStep_, "ROLLBACK TO pavana_step");
+    RunStepStatement(releaseStep_, "RELEASE pavana_step");
+}
+
+void DatabaseImpl::EndBatch(bool commit) {
+    Connection& c = state_->Live(kSource);
+    if (sqlite3_get_autocommit(c.Handle()) != 0) {
+        if (commit) BatchLost(kSource);
+        return;
+    }
+    try {
+        c.Exec(commit ? "COMMIT" : "ROLLBACK");
+    } catch (const SqliteFailure& failure) {
+        RaiseStatementError(failure, "", kSource);
+    }
+    state_->transactions = 0;
+}
 
 }  // namespace pavana::engine::sqlite

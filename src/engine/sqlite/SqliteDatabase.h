@@ -7,6 +7,7 @@
 // invalid or no longer set.".
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <set>
@@ -41,6 +42,9 @@ struct DatabaseState {
     bool metadataWrites = false;
     std::set<OpenCursor*> cursors;
     int transactions = 0;  // BeginTrans not yet committed or rolled back
+    // While opening, a lock is waited for only briefly; the start of the current lock wait.
+    bool opening = true;
+    std::chrono::steady_clock::time_point lockWaitStart;
     // Action statements prepared once and run again by later runs of the same text (a query
     // definition executed in a loop); finalized on Close.
     std::unordered_map<std::string, Statement> actions;
@@ -49,6 +53,8 @@ struct DatabaseState {
     Connection& Live(std::string_view source);
     // The prepared action statement of `sql`, reset, from `actions` or prepared now.
     Statement& PreparedAction(const std::string& sql);
+    // Closes the cursors and finalizes the kept statements; the connection stays open.
+    void ReleaseStatements();
     void Close();
 };
 
@@ -92,10 +98,22 @@ public:
     void CommitTrans() override;
     void Rollback() override;
     void Close() override;
+    bool StillAtPath() override;
+    std::vector<std::string> QuickCheck() override;
+    void BeginBatch() override;
+    void MarkStep() override;
+    void EndStep(bool keep) override;
+    void EndBatch(bool commit) override;
 
 private:
+    // Runs one of the batch's step statements, prepared once.
+    void RunStepStatement(Statement& statement, const char* sql);
+
     std::shared_ptr<DatabaseState> state_;
     std::int32_t recordsAffected_ = 0;
+    Statement markStep_;
+    Statement releaseStep_;
+    Statement undoStep_;
 };
 
 // The password given in a connect text (";PWD=secret;..."), empty when none.
