@@ -101,9 +101,9 @@ AccessFile::AccessFile(const std::string& path) : path_(path) {
     if (mdb_read_catalog(handle_->mdb, MDB_ANY) == nullptr || handle_->mdb->num_catalog == 0) {
         const bool ace = handle_->mdb->f->jet_version >= MDB_VER_ACCDB_2007;
         if (ace)
-            throw AccessError("'" + path + "' cannot be read: it is an encrypted Access database "
-                              "(an .accdb with a database password), which mdbtools cannot decrypt. "
-                              "Remove the password in Access and import it again.");
+            throw AccessError("'" + path + "' cannot be read: its tables are encrypted (an .accdb with a "
+                              "database password, which mdbtools cannot decrypt) or damaged. Remove the "
+                              "password in Access (File > Info > Decrypt Database) and import it again.");
         throw AccessError("'" + path + "' cannot be read: its catalog of tables is damaged.");
     }
 }

@@ -1,0 +1,151 @@
+// pavanadb import on the sample Access files: the schema as the engine's recordsets report
+// it, the values against the raw values the files hold (day numbers, scaled amounts), the
+// queries, and the refusals.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "e2e/Process.h"
+#include "engine/ClassRegistry.h"
+#include "engine/Constants.h"
+#include "engine/DBEngine.h"
+
+namespace pavana::e2e {
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string kSamples = PAVANA_SOURCE_DIR "/tests/tools/data/access/";
+
+class AccessImportTest : public testing::Test {
+protected:
+    void SetUp() override {
+        dir_ = fs::path(testing::TempDir()) /
+               ("import_" + std::string(testing::UnitTest::GetInstance()->current_test_info()->name()));
+        fs::remove_all(dir_);
+        fs::create_directories(dir_);
+        options_.workingDirectory = dir_.string();
+        options_.environment = {{"LC_ALL", "pt_BR.UTF-8"}};
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+
+    std::string Path(const std::string& name) const { return (dir_ / name).string(); }
+    ProcessResult Run(const std::vector<std::string>& args) { return RunProcess(PAVANADB_BIN, args, options_); }
+    std::string Query(const std::string& db, const std::string& sql) {
+        ProcessResult r = Run({"sql", db, sql});
+        EXPECT_EQ(r.exitCode, 0) << r.err;
+        return r.out;
+    }
+    std::vector<std::string> Files() const {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(dir_)) names.push_back(entry.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+    // Type, Size, Required, AllowZeroLength and DefaultValue of each field of `table`, as a
+    // program using the engine reads them.
+    static std::string FieldProperties(const std::string& db, const std::string& table) {
+        auto engine = engine::ClassRegistry::Default().Create(engine::kDao36ClassId);
+        auto rs = engine->OpenDatabase(db)->OpenRecordset("SELECT * FROM [" + table + "]");
+        std::string out;
+        auto fields = rs->GetFields();
+        for (int i = 0; i < fields->Count(); ++i) {
+            auto f = fields->Item(i);
+            auto props = f->GetProperties();
+            out += f->Name() + " " + std::to_string(f->Type()) + "/" + std::to_string(f->Size()) +
+                   (props->Item("Required")->Value().ToBoolean() ? " required" : "") +
+                   (props->Item("AllowZeroLength")->Value().ToBoolean() ? " zero-length" : "") +
+                   (f->DefaultValue().IsEmpty() ? "" : " default " + f->DefaultValue().ToString()) + "\n";
+        }
+        return out;
+    }
+
+    fs::path dir_;
+    ProcessOptions options_;
+};
+
+TEST_F(AccessImportTest, Jet4DatesKeepTheirDayNumbersAcrossTheWholeRangeAndTextStaysWhole) {
+    ProcessResult r = Run({"import", kSamples + "DateTestDatabase.mdb", Path("datas.db")});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, "Imported from " + kSamples + "DateTestDatabase.mdb (Jet 4) into " + Path("datas.db") +
+                         ".\n  tables:        1 of 1, 6 rows\n  indexes:       0\n  relationships: 0 of 0\n"
+                         "  queries:       0 of 0\n");
+    EXPECT_EQ(Files(), std::vector<std::string>{"datas.db"});
+    // The day numbers the file holds (8-byte doubles): 2 Dec 2021, 1 Jan 9999, 1 Jan 1898,
+    // 1899 and 1900, and 1 Jan 632, 633 and 634.
+    EXPECT_EQ(Query(Path("datas.db"),
+                    "SELECT IDCol, CDbl(DateTimeCol) AS a, CDbl(DateCol) AS b, CDbl(TimeCol) AS c, "
+                    "Year(DateCol) AS y, LongTextCol, ShortTextCol FROM DateTest ORDER BY IDCol"),
+              "IDCol\ta\tb\tc\ty\tLongTextCol\tShortTextCol\n"
+              "1\t44532\t44532\t44532\t2021\tHello\tHello\n"
+              "2\t2958101\t2958101\t2958101\t9999\tYear 9999\tYear 1999\n"
+              "3\t-728\t-363\t2\t1899\tPre-1900 years\tPre-1900 years\n"
+              "4\t-463126\t-462760\t-462395\t633\tPre-1000 years\tPre-1000 years\n"
+              "5\t44532\t44532\t44532\t2021\tEscaped new line \\\\r\\\\n in field\tEscaped new line \\\\r\\\\n in field\n"
+              "6\t44532\t44532\t44532\t2021\tNew line\\r\\nin field\tNo new line\n");
+    EXPECT_EQ(FieldProperties(Path("datas.db"), "DateTest"),
+              "IDCol 4/4 default 0\nDateTimeCol 8/8\nDateCol 8/8\nTimeCol 8/8\n"
+              "LongTextCol 12/0 zero-length\nShortTextCol 10/255 zero-length\n");
+}
+
+TEST_F(AccessImportTest, AceCurrencyKeysAndSelectQueriesAreCarried) {
+    ProcessResult r = Run({"import", kSamples + "ASampleDatabase.accdb", Path("bens.db")});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, "Imported from " + kSamples + "ASampleDatabase.accdb (ACE) into " + Path("bens.db") +
+                         ".\n  tables:        1 of 1, 65 rows\n  indexes:       1\n  relationships: 0 of 0\n"
+                         "  queries:       3 of 3\n");
+    const std::string db = Path("bens.db");
+    // The amounts the file holds × 10 000: 19955000, 24500000 and 2440000; the total of all 65.
+    EXPECT_EQ(Query(db, "SELECT [Asset No], Cost, Acquired, Warranty, Comments FROM [Asset Items] "
+                        "WHERE [Asset No] IN ('30050', '30051', '30052') ORDER BY [Asset No]"),
+              "Asset No\tCost\tAcquired\tWarranty\tComments\n30050\t1995.5\t1997-09-02\t12\tNULL\n"
+              "30051\t2450\t1997-09-02\t12\tNULL\n30052\t244\t1997-09-02\t6\tNULL\n");
+    EXPECT_EQ(Query(db, "SELECT COUNT(*) AS n, SUM(Cost) AS total FROM [Asset Items]"), "n\ttotal\n65\t98164.5\n");
+    EXPECT_EQ(FieldProperties(db, "Asset Items").substr(0, 60),
+              "Asset No 10/5 required\nAsset Category 10/20\nMake 10/25\nModel");
+    EXPECT_NE(FieldProperties(db, "Asset Items").find("Cost 5/8 default 0\n"), std::string::npos);
+    // The primary key holds: a second asset of the same number is refused.
+    ProcessResult duplicate = Run({"sql", db, "INSERT INTO [Asset Items] ([Asset No]) VALUES ('30050')"});
+    EXPECT_EQ(duplicate.exitCode, 1);
+    EXPECT_NE(duplicate.err.find("duplicate values"), std::string::npos) << duplicate.err;
+    // Saved select queries are queries of the new database, joins of grouping and
+    // expressions included.
+    EXPECT_EQ(Query(db, "SELECT Owner, SumOfCost FROM qryCostsSummedByOwner WHERE [Asset Category] = 'Office Furniture' ORDER BY Owner"),
+              "Owner\tSumOfCost\nAdmin & Accounts\t1212\nMaintenance\t3504\nManagement\t3425.5\n"
+              "Production\t6861\nSales\t8919\n");
+    EXPECT_EQ(Query(db, "SELECT COUNT(*) AS n FROM qryComputerHardwareInOwnerOrder"), "n\n24\n");
+    EXPECT_EQ(Query(db, "SELECT [Ex Tax], GST FROM qryGSTCalculations WHERE [Asset No] = '30052'"),
+              "Ex Tax\tGST\n200\t44\n");
+}
+
+TEST_F(AccessImportTest, RefusalsSayWhyAndLeaveNothingBehind) {
+    ProcessResult missing = Run({"import", Path("nada.mdb"), Path("x.db")});
+    EXPECT_EQ(missing.exitCode, 1);
+    EXPECT_EQ(missing.err, "pavanadb: Could not find file '" + Path("nada.mdb") + "'.\n");
+
+    WriteFile(Path("texto.mdb"), "Standard text, not a database at all");
+    ProcessResult notAccess = Run({"import", Path("texto.mdb"), Path("x.db")});
+    EXPECT_EQ(notAccess.exitCode, 1);
+    EXPECT_EQ(notAccess.err, "pavanadb: '" + Path("texto.mdb") + "' is not an Access database (.mdb or .accdb).\n");
+
+    // An .accdb whose pages after the header cannot be read, as an encrypted one's cannot.
+    std::string accdb = ReadFile(kSamples + "ASampleDatabase.accdb");
+    for (std::size_t i = 4096; i < accdb.size(); ++i) accdb[i] = static_cast<char>(i * 7919 % 251);
+    WriteFile(Path("cifrado.accdb"), accdb);
+    ProcessResult encrypted = Run({"import", Path("cifrado.accdb"), Path("x.db")});
+    EXPECT_EQ(encrypted.exitCode, 1);
+    EXPECT_NE(encrypted.err.find("pavanadb: '" + Path("cifrado.accdb") + "' cannot be read: its tables are encrypted"),
+              std::string::npos)
+        << encrypted.err;
+
+    WriteFile(Path("existe.db"), "mine");
+    ProcessResult existing = Run({"import", kSamples + "DateTestDatabase.mdb", Path("existe.db")});
+    EXPECT_EQ(existing.exitCode, 1);
+    EXPECT_EQ(existing.err, "pavanadb: '" + Path("existe.db") + "' already exists; an import never replaces a file.\n");
+    EXPECT_EQ(ReadFile(Path("existe.db")), "mine");
+
+    EXPECT_EQ(Files(), (std::vector<std::string>{"cifrado.accdb", "existe.db", "texto.mdb"}));
+}
+
+}  // namespace
+}  // namespace pavana::e2e
