@@ -118,6 +118,32 @@ TEST_F(AccessImportTest, AceCurrencyKeysAndSelectQueriesAreCarried) {
               "Ex Tax\tGST\n200\t44\n");
 }
 
+// The sample's IDCol made an AutoNumber in a copy: the flags byte of its column descriptor
+// (the first on the table definition page 18, flags at offset 15 of the descriptor, after the
+// 63 bytes of the page's header) gains the auto-increment bit 0x04.
+TEST_F(AccessImportTest, AutoNumbersKeepTheirValuesAndTheCounterGoesOnAfterTheLargest) {
+    std::string mdb = ReadFile(kSamples + "DateTestDatabase.mdb");
+    const std::size_t flags = 18 * 4096 + 63 + 15;
+    ASSERT_EQ(mdb[18 * 4096 + 63], '\x04');  // a Long column
+    ASSERT_EQ(mdb[flags], '\x03');
+    mdb[flags] = '\x07';
+    WriteFile(Path("contador.mdb"), mdb);
+    ProcessResult r = Run({"import", Path("contador.mdb"), Path("contador.db")});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const std::string db = Path("contador.db");
+    EXPECT_EQ(FieldProperties(db, "DateTest").substr(0, 10), "IDCol 4/4\n");
+    {
+        auto engine = engine::ClassRegistry::Default().Create(engine::kDao36ClassId);
+        auto rs = engine->OpenDatabase(db)->OpenRecordset("SELECT IDCol FROM DateTest");
+        EXPECT_NE(rs->GetFields()->Item(0)->Attributes() & engine::dbAutoIncrField, 0);
+    }
+    EXPECT_EQ(Query(db, "SELECT IDCol FROM DateTest ORDER BY IDCol"), "IDCol\n1\n2\n3\n4\n5\n6\n");
+    ProcessResult added = Run({"sql", db, "DELETE FROM DateTest WHERE IDCol = 6",
+                               "INSERT INTO DateTest (ShortTextCol) VALUES ('novo')",
+                               "SELECT IDCol, ShortTextCol FROM DateTest WHERE IDCol > 4"});
+    EXPECT_EQ(added.out, "records affected: 1\nrecords affected: 1\nIDCol\tShortTextCol\n5\tEscaped new line \\\\r\\\\n in field\n7\tnovo\n");
+}
+
 TEST_F(AccessImportTest, RefusalsSayWhyAndLeaveNothingBehind) {
     ProcessResult missing = Run({"import", Path("nada.mdb"), Path("x.db")});
     EXPECT_EQ(missing.exitCode, 1);

@@ -208,7 +208,7 @@ bool Importer::MakeTable(engine::Database& db, const AccessTable& t) {
         }
         std::string item = Bracketed(c.name) + " " + type;
         if (c.required) item += " NOT NULL";
-        if (c.defaultValue) {
+        if (c.defaultValue && !c.autoNumber) {
             if (auto clause = DefaultClause(c, type)) item += *clause;
             else report_.lossy.push_back("default of " + t.name + "." + c.name + " (" + *c.defaultValue + ") left out: not a constant this engine reads");
         }
