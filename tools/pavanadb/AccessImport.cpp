@@ -12,10 +12,10 @@
 
 #include "AccessFile.h"
 #include "AccessQueries.h"
+#include "AccessRowWriter.h"
 #include "engine/ClassRegistry.h"
 #include "engine/DBEngine.h"
 #include "engine/dialect/Translator.h"
-#include "engine/sqlite/Columns.h"
 #include "engine/sqlite/QuoteIdentifier.h"
 #include "engine/sqlite/Sqlite.h"
 
@@ -28,12 +28,6 @@ using engine::sqlite::Statement;
 
 std::string Bracketed(const std::string& name) { return "[" + name + "]"; }
 std::string Quoted(const std::string& name) { return engine::sqlite::QuoteIdentifier(name); }
-
-// The one place where an amount is written: bound as the engine binds a currency value, so
-// that the stored form is exactly what the engine itself writes for one.
-void BindCurrency(sqlite3_stmt* statement, int index, std::int64_t scaled) {
-    engine::sqlite::BindVariant(statement, index, Variant(Currency{scaled}));
-}
 
 // The Jet type of an Access column in this engine's DDL; empty for a column it cannot hold.
 std::string JetTypeOf(const AccessColumn& c) {
@@ -293,53 +287,12 @@ void Importer::MakeSchema(engine::Database& db) {
 void Importer::LoadTable(Connection& c, const std::string& name, ProgressBar& bar, std::int64_t& done) {
     AccessFile::Rows reader(source_, name);
     const AccessTable& t = reader.Table();
-    std::vector<std::size_t> carried;
-    std::string columns, parameters;
-    for (std::size_t i = 0; i < t.columns.size(); ++i) {
-        if (t.columns[i].type == AccessType::Complex) continue;
-        carried.push_back(i);
-        columns += (columns.empty() ? "" : ", ") + Quoted(t.columns[i].name);
-        parameters += (parameters.empty() ? "?" : ", ?");
-    }
     c.Exec("SAVEPOINT import_table");
     std::int64_t rows = 0;
     try {
-        const std::string sql = "INSERT INTO " + Quoted(t.name) + " (" + columns + ") VALUES (" + parameters + ")";
-        Statement insert(c, sql.c_str());
-        sqlite3_stmt* st = insert.Handle();
+        AccessRowWriter writer(c, t, t.name);
         while (reader.Next()) {
-            const std::vector<AccessValue>& values = reader.Values();
-            for (std::size_t p = 0; p < carried.size(); ++p) {
-                const int index = static_cast<int>(p) + 1;
-                const AccessValue& v = values[carried[p]];
-                if (v.null) {
-                    sqlite3_bind_null(st, index);
-                    continue;
-                }
-                switch (t.columns[carried[p]].type) {
-                    case AccessType::Currency: BindCurrency(st, index, v.integer); break;
-                    case AccessType::YesNo:
-                    case AccessType::Byte:
-                    case AccessType::Integer:
-                    case AccessType::Long: sqlite3_bind_int64(st, index, v.integer); break;
-                    case AccessType::Single:
-                    case AccessType::Double:
-                    case AccessType::DateTime: sqlite3_bind_double(st, index, v.real); break;
-                    case AccessType::Text:
-                    case AccessType::Memo:
-                    case AccessType::Decimal:
-                        sqlite3_bind_text64(st, index, v.bytes.data(), v.bytes.size(), SQLITE_STATIC, SQLITE_UTF8);
-                        break;
-                    case AccessType::Binary:
-                    case AccessType::OleObject:
-                    case AccessType::Guid:
-                        sqlite3_bind_blob64(st, index, v.bytes.data(), v.bytes.size(), SQLITE_STATIC);
-                        break;
-                    case AccessType::Complex: break;
-                }
-            }
-            insert.Step();
-            insert.Reset();
+            writer.Write(reader.Values());
             ++rows;
             bar.Show(t.name, ++done);
         }
