@@ -279,6 +279,8 @@ AccessFile::Rows::~Rows() {
     if (def_ != nullptr) mdb_free_tabledef(def_);
 }
 
+void AccessFile::Rows::Rewind() { mdb_rewind_table(def_); }
+
 bool AccessFile::Rows::Next() {
     MdbHandle* mdb = file_.handle_->mdb;
     if (!mdb_fetch_row(def_)) return false;

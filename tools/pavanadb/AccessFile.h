@@ -139,6 +139,8 @@ public:
         // do not hold the length its header states raises AccessError.
         bool Next();
         const std::vector<AccessValue>& Values() const { return values_; }
+        // Starts again before the first row.
+        void Rewind();
 
     private:
         void ReadLongValue(std::size_t column, int start, int length);
