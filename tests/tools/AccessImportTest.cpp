@@ -118,29 +118,37 @@ TEST_F(AccessImportTest, AceCurrencyKeysAndSelectQueriesAreCarried) {
               "Ex Tax\tGST\n200\t44\n");
 }
 
-// The sample's IDCol made an AutoNumber in a copy: the flags byte of its column descriptor
-// (the first on the table definition page 18, flags at offset 15 of the descriptor, after the
-// 63 bytes of the page's header) gains the auto-increment bit 0x04.
-TEST_F(AccessImportTest, AutoNumbersKeepTheirValuesAndTheCounterGoesOnAfterTheLargest) {
+// A copy of the Jet 4 sample made into the case of a table with a non-ASCII name and an
+// AutoNumber: every UTF-16 "DateTest" (the catalog row and the navigation pane's) becomes
+// "Umsätzen", and IDCol's flags byte (its descriptor is the first on the table definition
+// page 18, after the page's 63 header bytes; flags at offset 15) gains the auto-increment bit.
+TEST_F(AccessImportTest, AutoNumbersAndNamesOutsideAsciiAreKept) {
     std::string mdb = ReadFile(kSamples + "DateTestDatabase.mdb");
     const std::size_t flags = 18 * 4096 + 63 + 15;
     ASSERT_EQ(mdb[18 * 4096 + 63], '\x04');  // a Long column
     ASSERT_EQ(mdb[flags], '\x03');
     mdb[flags] = '\x07';
-    WriteFile(Path("contador.mdb"), mdb);
-    ProcessResult r = Run({"import", Path("contador.mdb"), Path("contador.db")});
+    const std::string from("D\0a\0t\0e\0T\0e\0s\0t\0", 16);
+    const std::string to("U\0m\0s\0\xe4\0t\0z\0e\0n\0", 16);
+    int renamed = 0;
+    for (std::size_t at = mdb.find(from); at != std::string::npos; at = mdb.find(from, at + 1), ++renamed)
+        mdb.replace(at, from.size(), to);
+    ASSERT_GT(renamed, 0);
+    WriteFile(Path("umsätze.mdb"), mdb);
+    ProcessResult r = Run({"import", Path("umsätze.mdb"), Path("umsätze.db")});
     ASSERT_EQ(r.exitCode, 0) << r.err;
-    const std::string db = Path("contador.db");
-    EXPECT_EQ(FieldProperties(db, "DateTest").substr(0, 10), "IDCol 4/4\n");
+    EXPECT_NE(r.out.find("tables:        1 of 1, 6 rows"), std::string::npos) << r.out;
+    const std::string db = Path("umsätze.db");
+    EXPECT_EQ(FieldProperties(db, "Umsätzen").substr(0, 10), "IDCol 4/4\n");
     {
         auto engine = engine::ClassRegistry::Default().Create(engine::kDao36ClassId);
-        auto rs = engine->OpenDatabase(db)->OpenRecordset("SELECT IDCol FROM DateTest");
+        auto rs = engine->OpenDatabase(db)->OpenRecordset("SELECT IDCol FROM [Umsätzen]");
         EXPECT_NE(rs->GetFields()->Item(0)->Attributes() & engine::dbAutoIncrField, 0);
     }
-    EXPECT_EQ(Query(db, "SELECT IDCol FROM DateTest ORDER BY IDCol"), "IDCol\n1\n2\n3\n4\n5\n6\n");
-    ProcessResult added = Run({"sql", db, "DELETE FROM DateTest WHERE IDCol = 6",
-                               "INSERT INTO DateTest (ShortTextCol) VALUES ('novo')",
-                               "SELECT IDCol, ShortTextCol FROM DateTest WHERE IDCol > 4"});
+    EXPECT_EQ(Query(db, "SELECT IDCol FROM [Umsätzen] ORDER BY IDCol"), "IDCol\n1\n2\n3\n4\n5\n6\n");
+    ProcessResult added = Run({"sql", db, "DELETE FROM [Umsätzen] WHERE IDCol = 6",
+                               "INSERT INTO [Umsätzen] (ShortTextCol) VALUES ('novo')",
+                               "SELECT IDCol, ShortTextCol FROM [Umsätzen] WHERE IDCol > 4"});
     EXPECT_EQ(added.out, "records affected: 1\nrecords affected: 1\nIDCol\tShortTextCol\n5\tEscaped new line \\\\r\\\\n in field\n7\tnovo\n");
 }
 
