@@ -1,5 +1,6 @@
 #include "AccessFile.h"
 
+#include <iconv.h>
 #include <mdbtools.h>
 
 #include <cerrno>
@@ -72,6 +73,24 @@ std::string DecimalText(const unsigned char* p, int scale) {
     return digits;
 }
 
+// Jet 3 keeps text in the code page its header names; Windows-1252 when it names none.
+std::string CodePageText(int codePage, const unsigned char* bytes, std::size_t length) {
+    const std::string_view text(reinterpret_cast<const char*>(bytes), length);
+    if (codePage == 0 || codePage == 1252) return Cp1252ToUtf8(text);
+    iconv_t cd = iconv_open("UTF-8", ("CP" + std::to_string(codePage)).c_str());
+    if (cd == reinterpret_cast<iconv_t>(-1)) return Cp1252ToUtf8(text);
+    std::string out(length * 4, '\0');
+    char* in = const_cast<char*>(text.data());
+    std::size_t inLeft = length;
+    char* to = out.data();
+    std::size_t outLeft = out.size();
+    const std::size_t converted = iconv(cd, &in, &inLeft, &to, &outLeft);
+    iconv_close(cd);
+    if (converted == static_cast<std::size_t>(-1)) return Cp1252ToUtf8(text);
+    out.resize(out.size() - outLeft);
+    return out;
+}
+
 }  // namespace
 
 struct AccessFile::Handle {
@@ -118,7 +137,7 @@ std::string AccessFile::FormatName() const {
 bool AccessFile::Wide() const { return handle_->mdb->f->jet_version != MDB_VER_JET3; }
 
 std::string AccessFile::DecodeText(const unsigned char* bytes, std::size_t length) const {
-    if (!Wide()) return Cp1252ToUtf8(std::string_view(reinterpret_cast<const char*>(bytes), length));
+    if (!Wide()) return CodePageText(handle_->mdb->f->code_page, bytes, length);
     std::u16string units;
     units.reserve(length / 2);
     // Access's compression: after the mark FF FE, runs of characters below U+0100 are kept
@@ -150,6 +169,15 @@ std::vector<std::string> AccessFile::TableNames() const {
     for (unsigned i = 0; i < handle_->mdb->num_catalog; ++i) {
         auto* entry = static_cast<MdbCatalogEntry*>(g_ptr_array_index(handle_->mdb->catalog, i));
         if (entry->object_type == MDB_TABLE && mdb_is_user_table(entry)) names.emplace_back(entry->object_name);
+    }
+    return names;
+}
+
+std::vector<std::string> AccessFile::LinkedTableNames() const {
+    std::vector<std::string> names;
+    for (unsigned i = 0; i < handle_->mdb->num_catalog; ++i) {
+        auto* entry = static_cast<MdbCatalogEntry*>(g_ptr_array_index(handle_->mdb->catalog, i));
+        if (entry->object_type == MDB_LINKED_TABLE) names.emplace_back(entry->object_name);
     }
     return names;
 }
@@ -238,8 +266,10 @@ AccessFile::Rows::Rows(AccessFile& file, const std::string& table) : file_(file)
         column.name = col->name;
         column.type = TypeOf(col->col_type);
         column.size = column.type == AccessType::Text && file.Wide() ? col->col_size / 2 : col->col_size;
-        column.precision = col->col_prec;
-        column.scale = col->col_scale;
+        // The descriptor holds a Decimal's precision, then its scale; the library reads
+        // the first into col_scale and the second into col_prec.
+        column.precision = col->col_scale;
+        column.scale = col->col_prec;
         column.autoNumber = col->is_long_auto != 0;
         column.guidAutoNumber = col->is_uuid_auto != 0;
         column.required = PropertyIsYes(col, "Required");

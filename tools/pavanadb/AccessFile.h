@@ -121,6 +121,8 @@ public:
     std::string FormatName() const;
     // The user tables, in the catalog's order; system tables and linked tables are left out.
     std::vector<std::string> TableNames() const;
+    // The tables linked from other files (their rows are not in this one).
+    std::vector<std::string> LinkedTableNames() const;
     // The saved queries that are the database's own (not the hidden record sources of forms
     // and reports), in the catalog's order.
     std::vector<AccessQuery> Queries() const;

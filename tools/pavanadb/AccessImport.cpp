@@ -280,6 +280,8 @@ void Importer::MakeSchema(engine::Database& db) {
         AccessFile::Rows reader(source_, name);
         if (MakeTable(db, reader.Table())) tables_.push_back(reader.Table());
     }
+    for (const std::string& name : source_.LinkedTableNames())
+        report_.skipped.push_back("linked table " + name + ": its rows live in another file");
     MakeRelationships(db);
     for (const AccessTable& t : tables_) MakeIndexes(db, t);
 }
