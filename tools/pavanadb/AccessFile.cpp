@@ -260,6 +260,8 @@ AccessFile::Rows::Rows(AccessFile& file, const std::string& table) : file_(file)
     mdb_rewind_table(def_);
     table_.name = def_->name;
     table_.rowCount = def_->num_rows;
+    if (const char* rule = mdb_table_get_prop(def_, "ValidationRule"); rule != nullptr && *rule != '\0')
+        table_.validationRule = rule;
     for (unsigned c = 0; c < def_->num_cols; ++c) {
         auto* col = static_cast<MdbColumn*>(g_ptr_array_index(def_->columns, c));
         AccessColumn column;
@@ -276,6 +278,8 @@ AccessFile::Rows::Rows(AccessFile& file, const std::string& table) : file_(file)
         column.allowZeroLength = PropertyIsYes(col, "AllowZeroLength");
         if (const char* value = mdb_col_get_prop(col, "DefaultValue"); value != nullptr && *value != '\0')
             column.defaultValue = value;
+        if (const char* value = mdb_col_get_prop(col, "ValidationRule"); value != nullptr && *value != '\0')
+            column.validationRule = value;
         table_.columns.push_back(std::move(column));
         libraryColumn_.push_back(static_cast<int>(c));
     }

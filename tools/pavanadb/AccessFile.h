@@ -46,6 +46,7 @@ struct AccessColumn {
     bool required = false;
     bool allowZeroLength = false;
     std::optional<std::string> defaultValue;  // the DefaultValue expression as Access keeps it
+    std::optional<std::string> validationRule;
 };
 
 struct AccessIndex {
@@ -66,6 +67,7 @@ struct AccessTable {
     std::string name;
     std::vector<AccessColumn> columns;
     std::vector<AccessIndex> indexes;
+    std::optional<std::string> validationRule;
     std::uint32_t rowCount = 0;  // as the table definition states it
 };
 

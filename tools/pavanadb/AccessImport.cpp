@@ -206,10 +206,16 @@ bool Importer::MakeTable(engine::Database& db, const AccessTable& t) {
             if (auto clause = DefaultClause(c, type)) item += *clause;
             else report_.lossy.push_back("default of " + t.name + "." + c.name + " (" + *c.defaultValue + ") left out: not a constant this engine reads");
         }
+        if (c.validationRule)
+            report_.lossy.push_back("validation rule of " + t.name + "." + c.name + " (" + *c.validationRule +
+                                    ") left out: this engine keeps no validation rules");
         if (c.guidAutoNumber)
             report_.lossy.push_back("column " + t.name + "." + c.name + " is a GUID that new rows do not fill in (Replication ID AutoNumber)");
         items += (items.empty() ? "" : ", ") + item;
     }
+    if (t.validationRule)
+        report_.lossy.push_back("validation rule of " + t.name + " (" + *t.validationRule +
+                                ") left out: this engine keeps no validation rules");
     if (primary != nullptr) {
         items += ", CONSTRAINT " + Bracketed(primary->name) + " PRIMARY KEY " + KeyList(t, *primary, false);
         for (const AccessIndex::Key& k : primary->keys)
