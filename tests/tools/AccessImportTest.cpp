@@ -21,7 +21,8 @@ class AccessImportTest : public testing::Test {
 protected:
     void SetUp() override {
         dir_ = fs::path(testing::TempDir()) /
-               ("import_" + std::string(testing::UnitTest::GetInstance()->current_test_info()->name()));
+               ("import_" +
+                std::string(testing::UnitTest::GetInstance()->current_test_info()->name()));
         fs::remove_all(dir_);
         fs::create_directories(dir_);
         options_.workingDirectory = dir_.string();
@@ -30,7 +31,9 @@ protected:
     void TearDown() override { fs::remove_all(dir_); }
 
     std::string Path(const std::string& name) const { return (dir_ / name).string(); }
-    ProcessResult Run(const std::vector<std::string>& args) { return RunProcess(PAVANADB_BIN, args, options_); }
+    ProcessResult Run(const std::vector<std::string>& args) {
+        return RunProcess(PAVANADB_BIN, args, options_);
+    }
     std::string Query(const std::string& db, const std::string& sql) {
         ProcessResult r = Run({"sql", db, sql});
         EXPECT_EQ(r.exitCode, 0) << r.err;
@@ -38,7 +41,8 @@ protected:
     }
     std::vector<std::string> Files() const {
         std::vector<std::string> names;
-        for (const auto& entry : fs::directory_iterator(dir_)) names.push_back(entry.path().filename().string());
+        for (const auto& entry : fs::directory_iterator(dir_))
+            names.push_back(entry.path().filename().string());
         std::sort(names.begin(), names.end());
         return names;
     }
@@ -55,7 +59,8 @@ protected:
             out += f->Name() + " " + std::to_string(f->Type()) + "/" + std::to_string(f->Size()) +
                    (props->Item("Required")->Value().ToBoolean() ? " required" : "") +
                    (props->Item("AllowZeroLength")->Value().ToBoolean() ? " zero-length" : "") +
-                   (f->DefaultValue().IsEmpty() ? "" : " default " + f->DefaultValue().ToString()) + "\n";
+                   (f->DefaultValue().IsEmpty() ? "" : " default " + f->DefaultValue().ToString()) +
+                   "\n";
         }
         return out;
     }
@@ -67,9 +72,11 @@ protected:
 TEST_F(AccessImportTest, Jet4DatesKeepTheirDayNumbersAcrossTheWholeRangeAndTextStaysWhole) {
     ProcessResult r = Run({"import", kSamples + "DateTestDatabase.mdb", Path("datas.db")});
     ASSERT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_EQ(r.out, "Imported from " + kSamples + "DateTestDatabase.mdb (Jet 4) into " + Path("datas.db") +
-                         ".\n  tables:        1 of 1, 6 rows\n  indexes:       0\n  relationships: 0 of 0\n"
-                         "  queries:       0 of 0\n");
+    EXPECT_EQ(
+        r.out,
+        "Imported from " + kSamples + "DateTestDatabase.mdb (Jet 4) into " + Path("datas.db") +
+            ".\n  tables:        1 of 1, 6 rows\n  indexes:       0\n  relationships: 0 of 0\n"
+            "  queries:       0 of 0\n");
     EXPECT_EQ(Files(), std::vector<std::string>{"datas.db"});
     // The day numbers the file holds (8-byte doubles): 2 Dec 2021, 1 Jan 9999, 1 Jan 1898,
     // 1899 and 1900, and 1 Jan 632, 633 and 634.
@@ -81,7 +88,8 @@ TEST_F(AccessImportTest, Jet4DatesKeepTheirDayNumbersAcrossTheWholeRangeAndTextS
               "2\t2958101\t2958101\t2958101\t9999\tYear 9999\tYear 1999\n"
               "3\t-728\t-363\t2\t1899\tPre-1900 years\tPre-1900 years\n"
               "4\t-463126\t-462760\t-462395\t633\tPre-1000 years\tPre-1000 years\n"
-              "5\t44532\t44532\t44532\t2021\tEscaped new line \\\\r\\\\n in field\tEscaped new line \\\\r\\\\n in field\n"
+              "5\t44532\t44532\t44532\t2021\tEscaped new line \\\\r\\\\n in field\tEscaped new "
+              "line \\\\r\\\\n in field\n"
               "6\t44532\t44532\t44532\t2021\tNew line\\r\\nin field\tNo new line\n");
     EXPECT_EQ(FieldProperties(Path("datas.db"), "DateTest"),
               "IDCol 4/4 default 0\nDateTimeCol 8/8\nDateCol 8/8\nTimeCol 8/8\n"
@@ -91,26 +99,33 @@ TEST_F(AccessImportTest, Jet4DatesKeepTheirDayNumbersAcrossTheWholeRangeAndTextS
 TEST_F(AccessImportTest, AceCurrencyKeysAndSelectQueriesAreCarried) {
     ProcessResult r = Run({"import", kSamples + "ASampleDatabase.accdb", Path("bens.db")});
     ASSERT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_EQ(r.out, "Imported from " + kSamples + "ASampleDatabase.accdb (ACE) into " + Path("bens.db") +
-                         ".\n  tables:        1 of 1, 65 rows\n  indexes:       1\n  relationships: 0 of 0\n"
-                         "  queries:       3 of 3\n");
+    EXPECT_EQ(
+        r.out,
+        "Imported from " + kSamples + "ASampleDatabase.accdb (ACE) into " + Path("bens.db") +
+            ".\n  tables:        1 of 1, 65 rows\n  indexes:       1\n  relationships: 0 of 0\n"
+            "  queries:       3 of 3\n");
     const std::string db = Path("bens.db");
     // The amounts the file holds × 10 000: 19955000, 24500000 and 2440000; the total of all 65.
-    EXPECT_EQ(Query(db, "SELECT [Asset No], Cost, Acquired, Warranty, Comments FROM [Asset Items] "
-                        "WHERE [Asset No] IN ('30050', '30051', '30052') ORDER BY [Asset No]"),
+    EXPECT_EQ(Query(db,
+                    "SELECT [Asset No], Cost, Acquired, Warranty, Comments FROM [Asset Items] "
+                    "WHERE [Asset No] IN ('30050', '30051', '30052') ORDER BY [Asset No]"),
               "Asset No\tCost\tAcquired\tWarranty\tComments\n30050\t1995.5\t1997-09-02\t12\tNULL\n"
               "30051\t2450\t1997-09-02\t12\tNULL\n30052\t244\t1997-09-02\t6\tNULL\n");
-    EXPECT_EQ(Query(db, "SELECT COUNT(*) AS n, SUM(Cost) AS total FROM [Asset Items]"), "n\ttotal\n65\t98164.5\n");
+    EXPECT_EQ(Query(db, "SELECT COUNT(*) AS n, SUM(Cost) AS total FROM [Asset Items]"),
+              "n\ttotal\n65\t98164.5\n");
     EXPECT_EQ(FieldProperties(db, "Asset Items").substr(0, 60),
               "Asset No 10/5 required\nAsset Category 10/20\nMake 10/25\nModel");
     EXPECT_NE(FieldProperties(db, "Asset Items").find("Cost 5/8 default 0\n"), std::string::npos);
     // The primary key holds: a second asset of the same number is refused.
-    ProcessResult duplicate = Run({"sql", db, "INSERT INTO [Asset Items] ([Asset No]) VALUES ('30050')"});
+    ProcessResult duplicate =
+        Run({"sql", db, "INSERT INTO [Asset Items] ([Asset No]) VALUES ('30050')"});
     EXPECT_EQ(duplicate.exitCode, 1);
     EXPECT_NE(duplicate.err.find("duplicate values"), std::string::npos) << duplicate.err;
     // Saved select queries are queries of the new database, joins of grouping and
     // expressions included.
-    EXPECT_EQ(Query(db, "SELECT Owner, SumOfCost FROM qryCostsSummedByOwner WHERE [Asset Category] = 'Office Furniture' ORDER BY Owner"),
+    EXPECT_EQ(Query(db,
+                    "SELECT Owner, SumOfCost FROM qryCostsSummedByOwner WHERE [Asset Category] = "
+                    "'Office Furniture' ORDER BY Owner"),
               "Owner\tSumOfCost\nAdmin & Accounts\t1212\nMaintenance\t3504\nManagement\t3425.5\n"
               "Production\t6861\nSales\t8919\n");
     EXPECT_EQ(Query(db, "SELECT COUNT(*) AS n FROM qryComputerHardwareInOwnerOrder"), "n\n24\n");
@@ -131,7 +146,8 @@ TEST_F(AccessImportTest, AutoNumbersAndNamesOutsideAsciiAreKept) {
     const std::string from("D\0a\0t\0e\0T\0e\0s\0t\0", 16);
     const std::string to("U\0m\0s\0\xe4\0t\0z\0e\0n\0", 16);
     int renamed = 0;
-    for (std::size_t at = mdb.find(from); at != std::string::npos; at = mdb.find(from, at + 1), ++renamed)
+    for (std::size_t at = mdb.find(from); at != std::string::npos;
+         at = mdb.find(from, at + 1), ++renamed)
         mdb.replace(at, from.size(), to);
     ASSERT_GT(renamed, 0);
     WriteFile(Path("umsätze.mdb"), mdb);
@@ -145,11 +161,14 @@ TEST_F(AccessImportTest, AutoNumbersAndNamesOutsideAsciiAreKept) {
         auto rs = engine->OpenDatabase(db)->OpenRecordset("SELECT IDCol FROM [Umsätzen]");
         EXPECT_NE(rs->GetFields()->Item(0)->Attributes() & engine::dbAutoIncrField, 0);
     }
-    EXPECT_EQ(Query(db, "SELECT IDCol FROM [Umsätzen] ORDER BY IDCol"), "IDCol\n1\n2\n3\n4\n5\n6\n");
+    EXPECT_EQ(Query(db, "SELECT IDCol FROM [Umsätzen] ORDER BY IDCol"),
+              "IDCol\n1\n2\n3\n4\n5\n6\n");
     ProcessResult added = Run({"sql", db, "DELETE FROM [Umsätzen] WHERE IDCol = 6",
                                "INSERT INTO [Umsätzen] (ShortTextCol) VALUES ('novo')",
                                "SELECT IDCol, ShortTextCol FROM [Umsätzen] WHERE IDCol > 4"});
-    EXPECT_EQ(added.out, "records affected: 1\nrecords affected: 1\nIDCol\tShortTextCol\n5\tEscaped new line \\\\r\\\\n in field\n7\tnovo\n");
+    EXPECT_EQ(added.out,
+              "records affected: 1\nrecords affected: 1\nIDCol\tShortTextCol\n5\tEscaped new line "
+              "\\\\r\\\\n in field\n7\tnovo\n");
 }
 
 TEST_F(AccessImportTest, RefusalsSayWhyAndLeaveNothingBehind) {
@@ -160,7 +179,8 @@ TEST_F(AccessImportTest, RefusalsSayWhyAndLeaveNothingBehind) {
     WriteFile(Path("texto.mdb"), "Standard text, not a database at all");
     ProcessResult notAccess = Run({"import", Path("texto.mdb"), Path("x.db")});
     EXPECT_EQ(notAccess.exitCode, 1);
-    EXPECT_EQ(notAccess.err, "pavanadb: '" + Path("texto.mdb") + "' is not an Access database (.mdb or .accdb).\n");
+    EXPECT_EQ(notAccess.err, "pavanadb: '" + Path("texto.mdb") +
+                                 "' is not an Access database (.mdb or .accdb).\n");
 
     // An .accdb whose pages after the header cannot be read, as an encrypted one's cannot.
     std::string accdb = ReadFile(kSamples + "ASampleDatabase.accdb");
@@ -168,14 +188,16 @@ TEST_F(AccessImportTest, RefusalsSayWhyAndLeaveNothingBehind) {
     WriteFile(Path("cifrado.accdb"), accdb);
     ProcessResult encrypted = Run({"import", Path("cifrado.accdb"), Path("x.db")});
     EXPECT_EQ(encrypted.exitCode, 1);
-    EXPECT_NE(encrypted.err.find("pavanadb: '" + Path("cifrado.accdb") + "' cannot be read: its tables are encrypted"),
+    EXPECT_NE(encrypted.err.find("pavanadb: '" + Path("cifrado.accdb") +
+                                 "' cannot be read: its tables are encrypted"),
               std::string::npos)
         << encrypted.err;
 
     WriteFile(Path("existe.db"), "mine");
     ProcessResult existing = Run({"import", kSamples + "DateTestDatabase.mdb", Path("existe.db")});
     EXPECT_EQ(existing.exitCode, 1);
-    EXPECT_EQ(existing.err, "pavanadb: '" + Path("existe.db") + "' already exists; an import never replaces a file.\n");
+    EXPECT_EQ(existing.err, "pavanadb: '" + Path("existe.db") +
+                                "' already exists; an import never replaces a file.\n");
     EXPECT_EQ(ReadFile(Path("existe.db")), "mine");
 
     EXPECT_EQ(Files(), (std::vector<std::string>{"cifrado.accdb", "existe.db", "texto.mdb"}));

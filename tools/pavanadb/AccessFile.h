@@ -30,17 +30,29 @@ public:
 
 // A column's Jet type, as the file declares it.
 enum class AccessType {
-    YesNo, Byte, Integer, Long, Currency, Single, Double, DateTime, Binary, Text,
-    OleObject, Memo, Guid, Decimal,
+    YesNo,
+    Byte,
+    Integer,
+    Long,
+    Currency,
+    Single,
+    Double,
+    DateTime,
+    Binary,
+    Text,
+    OleObject,
+    Memo,
+    Guid,
+    Decimal,
     Complex,  // an attachment or multi-valued field of an .accdb (its values live elsewhere)
 };
 
 struct AccessColumn {
     std::string name;
     AccessType type = AccessType::Text;
-    int size = 0;       // characters for Text, bytes for Binary
-    int precision = 0;  // Decimal only
-    int scale = 0;      // Decimal only
+    int size = 0;                 // characters for Text, bytes for Binary
+    int precision = 0;            // Decimal only
+    int scale = 0;                // Decimal only
     bool autoNumber = false;      // a Long AutoNumber
     bool guidAutoNumber = false;  // a Replication ID AutoNumber
     bool required = false;

@@ -17,11 +17,13 @@ void BindCurrency(sqlite3_stmt* statement, int index, std::int64_t scaled) {
 std::string InsertStatement(const AccessTable& source, const std::string& target) {
     std::string columns, parameters;
     for (const AccessColumn& c : source.columns) {
-        if (c.type == AccessType::Complex) continue;
+        if (c.type == AccessType::Complex)
+            continue;
         columns += (columns.empty() ? "" : ", ") + QuoteIdentifier(c.name);
         parameters += parameters.empty() ? "?" : ", ?";
     }
-    return "INSERT INTO " + QuoteIdentifier(target) + " (" + columns + ") VALUES (" + parameters + ")";
+    return "INSERT INTO " + QuoteIdentifier(target) + " (" + columns + ") VALUES (" + parameters +
+           ")";
 }
 
 }  // namespace
@@ -30,7 +32,8 @@ AccessRowWriter::AccessRowWriter(engine::sqlite::Connection& connection, const A
                                  const std::string& target)
     : insert_(connection, InsertStatement(source, target).c_str()) {
     for (std::size_t i = 0; i < source.columns.size(); ++i) {
-        if (source.columns[i].type == AccessType::Complex) continue;
+        if (source.columns[i].type == AccessType::Complex)
+            continue;
         carried_.push_back(i);
         types_.push_back(source.columns[i].type);
     }
@@ -46,23 +49,33 @@ void AccessRowWriter::Write(const std::vector<AccessValue>& row) {
             continue;
         }
         switch (types_[p]) {
-            case AccessType::Currency: BindCurrency(st, index, v.integer); break;
+            case AccessType::Currency:
+                BindCurrency(st, index, v.integer);
+                break;
             case AccessType::YesNo:
             case AccessType::Byte:
             case AccessType::Integer:
-            case AccessType::Long: sqlite3_bind_int64(st, index, v.integer); break;
+            case AccessType::Long:
+                sqlite3_bind_int64(st, index, v.integer);
+                break;
             case AccessType::Single:
             case AccessType::Double:
-            case AccessType::DateTime: sqlite3_bind_double(st, index, v.real); break;
+            case AccessType::DateTime:
+                sqlite3_bind_double(st, index, v.real);
+                break;
             case AccessType::Text:
             case AccessType::Memo:
             case AccessType::Decimal:
-                sqlite3_bind_text64(st, index, v.bytes.data(), v.bytes.size(), SQLITE_STATIC, SQLITE_UTF8);
+                sqlite3_bind_text64(st, index, v.bytes.data(), v.bytes.size(), SQLITE_STATIC,
+                                    SQLITE_UTF8);
                 break;
             case AccessType::Binary:
             case AccessType::OleObject:
-            case AccessType::Guid: sqlite3_bind_blob64(st, index, v.bytes.data(), v.bytes.size(), SQLITE_STATIC); break;
-            case AccessType::Complex: break;
+            case AccessType::Guid:
+                sqlite3_bind_blob64(st, index, v.bytes.data(), v.bytes.size(), SQLITE_STATIC);
+                break;
+            case AccessType::Complex:
+                break;
         }
     }
     insert_.Step();
