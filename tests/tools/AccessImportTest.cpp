@@ -2,6 +2,7 @@
 // it, the values against the raw values the files hold (day numbers, scaled amounts), the
 // queries, and the refusals.
 #include <gtest/gtest.h>
+#include <mdbtools.h>
 
 #include <filesystem>
 
@@ -169,6 +170,77 @@ TEST_F(AccessImportTest, AutoNumbersAndNamesOutsideAsciiAreKept) {
     EXPECT_EQ(added.out,
               "records affected: 1\nrecords affected: 1\nIDCol\tShortTextCol\n5\tEscaped new line "
               "\\\\r\\\\n in field\n7\tnovo\n");
+}
+
+// Adds a one-column relationship to MSysRelationships of the Access file at `path`, through
+// the library's row writer: `table`.`column` refers to `referenced`.`referencedColumn`.
+void AddRelationship(const std::string& path, const std::string& name, std::int32_t grbit,
+                     const std::string& table, const std::string& column,
+                     const std::string& referenced, const std::string& referencedColumn) {
+    MdbHandle* mdb = mdb_open(path.c_str(), MDB_WRITABLE);
+    ASSERT_NE(mdb, nullptr);
+    mdb_read_catalog(mdb, MDB_ANY);
+    char tableName[] = "MSysRelationships";
+    MdbTableDef* def = mdb_read_table_by_name(mdb, tableName, MDB_TABLE);
+    ASSERT_NE(def, nullptr);
+    mdb_read_columns(def);
+    mdb_read_indices(def);
+    std::vector<std::string> texts;
+    auto unicode = [&](const std::string& text) {
+        std::string out(text.size() * 2 + 8, '\0');
+        out.resize(static_cast<std::size_t>(mdb_ascii2unicode(mdb, text.c_str(), 0, out.data(), out.size())));
+        texts.push_back(out);
+    };
+    for (const std::string& text : {name, table, column, referenced, referencedColumn}) unicode(text);
+    std::int32_t columns = 1, position = 0;
+    // szRelationship, grbit, ccolumn, icolumn, szObject, szColumn, szReferencedObject,
+    // szReferencedColumn
+    const std::pair<void*, int> values[] = {
+        {texts[0].data(), static_cast<int>(texts[0].size())}, {&grbit, 4}, {&columns, 4}, {&position, 4},
+        {texts[1].data(), static_cast<int>(texts[1].size())}, {texts[2].data(), static_cast<int>(texts[2].size())},
+        {texts[3].data(), static_cast<int>(texts[3].size())}, {texts[4].data(), static_cast<int>(texts[4].size())}};
+    MdbField fields[8] = {};
+    for (int i = 0; i < 8; ++i) {
+        auto* col = static_cast<MdbColumn*>(g_ptr_array_index(def->columns, i));
+        mdb_fill_temp_field(&fields[i], values[i].first, values[i].second, col->is_fixed, 0, 0, i);
+    }
+    EXPECT_EQ(mdb_insert_row(def, 8, fields), 1);
+    mdb_free_tabledef(def);
+    mdb_close(mdb);
+}
+
+// Relationships added to copies of the .accdb sample: an enforced one with cascading deletes
+// (each asset refers to itself), one Access did not enforce, and one whose rows break it
+// (supplier numbers are no asset numbers).
+TEST_F(AccessImportTest, RelationshipsBecomeForeignKeysAndRowsThatBreakOneStopTheImport) {
+    fs::copy_file(kSamples + "ASampleDatabase.accdb", Path("relacoes.accdb"));
+    AddRelationship(Path("relacoes.accdb"), "Proprio", 0x1000, "Asset Items", "Asset No", "Asset Items", "Asset No");
+    AddRelationship(Path("relacoes.accdb"), "Desenho", 0x2, "Asset Items", "Supplier No", "Asset Items", "Asset No");
+    ProcessResult r = Run({"import", Path("relacoes.accdb"), Path("relacoes.db")});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.out.find("  relationships: 1 of 2\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("Left out:\n  relationship Desenho (Asset Items to Asset Items): Access did not enforce it"),
+              std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find("Carried with a loss:\n  relationship Proprio kept without its cascading deletes"),
+              std::string::npos)
+        << r.out;
+    ProcessResult keys = RunProcess("/usr/bin/sqlite3",
+                                    {Path("relacoes.db"), "SELECT \"table\", \"from\", \"to\" FROM "
+                                                          "pragma_foreign_key_list('Asset Items')"},
+                                    options_);
+    EXPECT_EQ(keys.out, "Asset Items|Asset No|Asset No\n") << keys.err;
+
+    fs::copy_file(kSamples + "ASampleDatabase.accdb", Path("quebrada.accdb"));
+    AddRelationship(Path("quebrada.accdb"), "Fornecedor", 0, "Asset Items", "Supplier No", "Asset Items", "Asset No");
+    ProcessResult broken = Run({"import", Path("quebrada.accdb"), Path("quebrada.db")});
+    EXPECT_EQ(broken.exitCode, 1);
+    EXPECT_NE(broken.out.find("): no database was made.\n"), std::string::npos) << broken.out;
+    EXPECT_NE(broken.out.find("Not imported:\n  Asset Items: a row refers to a record missing from Asset Items"),
+              std::string::npos)
+        << broken.out;
+    EXPECT_FALSE(fs::exists(Path("quebrada.db")));
+    EXPECT_EQ(Files(), (std::vector<std::string>{"quebrada.accdb", "relacoes.accdb", "relacoes.db"}));
 }
 
 TEST_F(AccessImportTest, RefusalsSayWhyAndLeaveNothingBehind) {

@@ -385,8 +385,9 @@ void Importer::MakeSchema(engine::Database& db) {
     }
     for (const std::string& name : source_.LinkedTableNames())
         report_.skipped.push_back("linked table " + name + ": its rows live in another file");
-    MakeRelationships(db);
+    // A relationship needs the unique key it refers to.
     for (const AccessTable& t : tables_) MakeIndexes(db, t);
+    MakeRelationships(db);
 }
 
 void Importer::LoadTable(Connection& c, const std::string& name, ProgressBar& bar,
@@ -485,15 +486,18 @@ void Importer::DropUnusableQueries(const std::string& path) {
     for (const std::string& view : unusable) c.Exec(("DROP VIEW " + Quoted(view)).c_str());
 }
 
+// Access checked the rows of enforced relationships as they were written; the import writes
+// them without the checks, table after table, and checks them all at the end.
 void Importer::CheckRelationships(Connection& c) {
-    Statement check(c, "PRAGMA foreign_key_check");
-    while (check.Step()) {
+    try {
+        Statement check(c, "PRAGMA foreign_key_check");
+        if (!check.Step()) return;
         const auto* table = reinterpret_cast<const char*>(sqlite3_column_text(check.Handle(), 0));
         const auto* parent = reinterpret_cast<const char*>(sqlite3_column_text(check.Handle(), 2));
-        report_.failures.push_back(std::string(table ? table : "") +
-                                   ": a row refers to a record missing from " +
+        report_.failures.push_back(std::string(table ? table : "") + ": a row refers to a record missing from " +
                                    (parent ? parent : "") + ", which its relationship requires");
-        return;
+    } catch (const Exception& e) {
+        report_.failures.push_back("the relationships could not be checked: " + e.Message());
     }
 }
 
