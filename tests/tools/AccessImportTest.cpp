@@ -5,6 +5,7 @@
 #include <mdbtools.h>
 
 #include <filesystem>
+#include <map>
 
 #include "e2e/Process.h"
 #include "engine/ClassRegistry.h"
@@ -188,17 +189,23 @@ void AddRelationship(const std::string& path, const std::string& name, std::int3
     std::vector<std::string> texts;
     auto unicode = [&](const std::string& text) {
         std::string out(text.size() * 2 + 8, '\0');
-        out.resize(static_cast<std::size_t>(mdb_ascii2unicode(mdb, text.c_str(), 0, out.data(), out.size())));
+        out.resize(static_cast<std::size_t>(
+            mdb_ascii2unicode(mdb, text.c_str(), 0, out.data(), out.size())));
         texts.push_back(out);
     };
-    for (const std::string& text : {name, table, column, referenced, referencedColumn}) unicode(text);
+    for (const std::string& text : {name, table, column, referenced, referencedColumn})
+        unicode(text);
     std::int32_t columns = 1, position = 0;
     // szRelationship, grbit, ccolumn, icolumn, szObject, szColumn, szReferencedObject,
     // szReferencedColumn
-    const std::pair<void*, int> values[] = {
-        {texts[0].data(), static_cast<int>(texts[0].size())}, {&grbit, 4}, {&columns, 4}, {&position, 4},
-        {texts[1].data(), static_cast<int>(texts[1].size())}, {texts[2].data(), static_cast<int>(texts[2].size())},
-        {texts[3].data(), static_cast<int>(texts[3].size())}, {texts[4].data(), static_cast<int>(texts[4].size())}};
+    const std::pair<void*, int> values[] = {{texts[0].data(), static_cast<int>(texts[0].size())},
+                                            {&grbit, 4},
+                                            {&columns, 4},
+                                            {&position, 4},
+                                            {texts[1].data(), static_cast<int>(texts[1].size())},
+                                            {texts[2].data(), static_cast<int>(texts[2].size())},
+                                            {texts[3].data(), static_cast<int>(texts[3].size())},
+                                            {texts[4].data(), static_cast<int>(texts[4].size())}};
     MdbField fields[8] = {};
     for (int i = 0; i < 8; ++i) {
         auto* col = static_cast<MdbColumn*>(g_ptr_array_index(def->columns, i));
@@ -209,38 +216,108 @@ void AddRelationship(const std::string& path, const std::string& name, std::int3
     mdb_close(mdb);
 }
 
+// Appends a row to `table` of the Access file at `path` through the library's row writer:
+// the raw bytes of the named columns, Null in the others.
+void AppendRow(const std::string& path, const std::string& table,
+               const std::map<std::string, std::string>& bytes) {
+    MdbHandle* mdb = mdb_open(path.c_str(), MDB_WRITABLE);
+    ASSERT_NE(mdb, nullptr);
+    mdb_read_catalog(mdb, MDB_ANY);
+    std::string name = table;
+    MdbTableDef* def = mdb_read_table_by_name(mdb, name.data(), MDB_TABLE);
+    ASSERT_NE(def, nullptr);
+    mdb_read_columns(def);
+    mdb_read_indices(def);
+    std::vector<MdbField> fields(def->num_cols);
+    std::vector<std::string> values(def->num_cols);
+    for (unsigned i = 0; i < def->num_cols; ++i) {
+        auto* col = static_cast<MdbColumn*>(g_ptr_array_index(def->columns, i));
+        auto value = bytes.find(col->name);
+        if (value != bytes.end())
+            values[i] = value->second;
+        mdb_fill_temp_field(&fields[i], values[i].data(), static_cast<int>(values[i].size()),
+                            col->is_fixed, value == bytes.end(), 0, static_cast<int>(i));
+    }
+    EXPECT_EQ(mdb_insert_row(def, static_cast<int>(def->num_cols), fields.data()), 1);
+    mdb_free_tabledef(def);
+    mdb_close(mdb);
+}
+
+template <typename T>
+std::string Raw(T value) {
+    return std::string(reinterpret_cast<const char*>(&value), sizeof value);
+}
+
+// Rows with the values the sample lacks, written into a copy: an amount with all four
+// decimals beyond the range a double holds to the cent's hundredth part, a date before 30
+// December 1899 with its time, one with seconds, and the smallest Long.
+TEST_F(AccessImportTest, AmountsAndDatesWithTimesKeepTheirRawValues) {
+    fs::copy_file(kSamples + "ASampleDatabase.accdb", Path("valores.accdb"));
+    AppendRow(Path("valores.accdb"), "Asset Items",
+              {{"Asset No", std::string("Z\0"
+                                        "1\0",
+                                        4)},
+               {"Acquired", Raw(-1.25)},
+               {"Cost", Raw(std::int64_t{1234567891234})},
+               {"Warranty", Raw(std::int32_t{-2147483647 - 1})}});
+    AppendRow(Path("valores.accdb"), "Asset Items",
+              {{"Asset No", std::string("Z\0"
+                                        "2\0",
+                                        4)},
+               {"Acquired", Raw(36525.99998842592)},
+               {"Cost", Raw(std::int64_t{-1})}});
+    ProcessResult r = Run({"import", Path("valores.accdb"), Path("valores.db")});
+    ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
+    EXPECT_EQ(Query(Path("valores.db"),
+                    "SELECT [Asset No], Cost, CDbl(Acquired) AS dia, Acquired, Warranty "
+                    "FROM [Asset Items] WHERE [Asset No] LIKE 'Z*' ORDER BY [Asset No]"),
+              "Asset No\tCost\tdia\tAcquired\tWarranty\n"
+              "Z1\t123456789.1234\t-1.25\t1899-12-29 06:00:00\t-2147483648\n"
+              "Z2\t-0.0001\t36525.99998842592\t1999-12-31 23:59:59\tNULL\n");
+}
+
 // Relationships added to copies of the .accdb sample: an enforced one with cascading deletes
 // (each asset refers to itself), one Access did not enforce, and one whose rows break it
 // (supplier numbers are no asset numbers).
 TEST_F(AccessImportTest, RelationshipsBecomeForeignKeysAndRowsThatBreakOneStopTheImport) {
     fs::copy_file(kSamples + "ASampleDatabase.accdb", Path("relacoes.accdb"));
-    AddRelationship(Path("relacoes.accdb"), "Proprio", 0x1000, "Asset Items", "Asset No", "Asset Items", "Asset No");
-    AddRelationship(Path("relacoes.accdb"), "Desenho", 0x2, "Asset Items", "Supplier No", "Asset Items", "Asset No");
+    AddRelationship(Path("relacoes.accdb"), "Proprio", 0x1000, "Asset Items", "Asset No",
+                    "Asset Items", "Asset No");
+    AddRelationship(Path("relacoes.accdb"), "Desenho", 0x2, "Asset Items", "Supplier No",
+                    "Asset Items", "Asset No");
     ProcessResult r = Run({"import", Path("relacoes.accdb"), Path("relacoes.db")});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_NE(r.out.find("  relationships: 1 of 2\n"), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("Left out:\n  relationship Desenho (Asset Items to Asset Items): Access did not enforce it"),
+    EXPECT_NE(r.out.find("Left out:\n  relationship Desenho (Asset Items to Asset Items): Access "
+                         "did not enforce it"),
               std::string::npos)
         << r.out;
-    EXPECT_NE(r.out.find("Carried with a loss:\n  relationship Proprio kept without its cascading deletes"),
-              std::string::npos)
+    EXPECT_NE(
+        r.out.find(
+            "Carried with a loss:\n  relationship Proprio kept without its cascading deletes"),
+        std::string::npos)
         << r.out;
     ProcessResult keys = RunProcess("/usr/bin/sqlite3",
-                                    {Path("relacoes.db"), "SELECT \"table\", \"from\", \"to\" FROM "
-                                                          "pragma_foreign_key_list('Asset Items')"},
+                                    {Path("relacoes.db"),
+                                     "SELECT \"table\", \"from\", \"to\" FROM "
+                                     "pragma_foreign_key_list('Asset Items')"},
                                     options_);
     EXPECT_EQ(keys.out, "Asset Items|Asset No|Asset No\n") << keys.err;
 
     fs::copy_file(kSamples + "ASampleDatabase.accdb", Path("quebrada.accdb"));
-    AddRelationship(Path("quebrada.accdb"), "Fornecedor", 0, "Asset Items", "Supplier No", "Asset Items", "Asset No");
+    AddRelationship(Path("quebrada.accdb"), "Fornecedor", 0, "Asset Items", "Supplier No",
+                    "Asset Items", "Asset No");
     ProcessResult broken = Run({"import", Path("quebrada.accdb"), Path("quebrada.db")});
     EXPECT_EQ(broken.exitCode, 1);
     EXPECT_NE(broken.out.find("): no database was made.\n"), std::string::npos) << broken.out;
-    EXPECT_NE(broken.out.find("Not imported:\n  Asset Items: a row refers to a record missing from Asset Items"),
-              std::string::npos)
+    EXPECT_NE(
+        broken.out.find(
+            "Not imported:\n  Asset Items: a row refers to a record missing from Asset Items"),
+        std::string::npos)
         << broken.out;
     EXPECT_FALSE(fs::exists(Path("quebrada.db")));
-    EXPECT_EQ(Files(), (std::vector<std::string>{"quebrada.accdb", "relacoes.accdb", "relacoes.db"}));
+    EXPECT_EQ(Files(),
+              (std::vector<std::string>{"quebrada.accdb", "relacoes.accdb", "relacoes.db"}));
 }
 
 TEST_F(AccessImportTest, RefusalsSayWhyAndLeaveNothingBehind) {
