@@ -1,7 +1,9 @@
-// Saved Access queries rebuilt from their MSysQueries rows: each select statement must be
-// what the rows describe and read as a query of the engine's dialect; other kinds are refused.
+// Pieces of the Access import that work on values alone: saved queries rebuilt from their
+// MSysQueries rows (each select statement must be what the rows describe and read as a query
+// of the engine's dialect; other kinds are refused) and the text of Decimal values.
 #include <gtest/gtest.h>
 
+#include "AccessFile.h"
 #include "AccessQueries.h"
 #include "engine/dialect/Translator.h"
 
@@ -85,6 +87,31 @@ TEST(AccessQueriesTest, OnlySelectQueriesWithoutParametersAreKept) {
     std::vector<AccessQueryRow> remote = rows;
     remote.push_back({4, 0, "C:\\dados\\outro.mdb", "", ""});
     EXPECT_EQ(Rebuilt(Select(remote)), "refused: it reads another database");
+}
+
+// A Decimal as a row holds it: the sign byte, then the magnitude's four 32-bit words, most
+// significant first, each little-endian.
+std::string Decimal(bool negative, std::uint32_t w0, std::uint32_t w1, std::uint32_t w2,
+                    std::uint32_t w3, int scale) {
+    unsigned char bytes[17] = {static_cast<unsigned char>(negative ? 0x80 : 0)};
+    const std::uint32_t words[] = {w0, w1, w2, w3};
+    for (int w = 0; w < 4; ++w)
+        for (int b = 0; b < 4; ++b)
+            bytes[1 + 4 * w + b] = static_cast<unsigned char>(words[w] >> (8 * b));
+    return DecimalText(bytes, scale);
+}
+
+TEST(AccessValuesTest, DecimalsAreWrittenExactlyWithTheirScale) {
+    EXPECT_EQ(Decimal(false, 0, 0, 0, 12345678, 4), "1234.5678");
+    EXPECT_EQ(Decimal(true, 0, 0, 0, 125000, 4), "-12.5000");
+    EXPECT_EQ(Decimal(false, 0, 0, 0, 1, 4), "0.0001");
+    EXPECT_EQ(Decimal(true, 0, 0, 0, 0, 2), "0.00");
+    EXPECT_EQ(Decimal(false, 0, 0, 0, 42, 0), "42");
+    // 10^28 - 1, the largest magnitude of 28 digits: 0x204FCE5E_3E250261_0FFFFFFF.
+    EXPECT_EQ(Decimal(false, 0, 0x204FCE5E, 0x3E250261, 0x0FFFFFFF, 0),
+              "9999999999999999999999999999");
+    EXPECT_EQ(Decimal(false, 0, 0x204FCE5E, 0x3E250261, 0x0FFFFFFF, 28),
+              "0.9999999999999999999999999999");
 }
 
 }  // namespace

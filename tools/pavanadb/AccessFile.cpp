@@ -72,26 +72,6 @@ bool PropertyIsYes(const MdbColumn* col, const char* name) {
     return value != nullptr && std::strcmp(value, "yes") == 0;
 }
 
-// A Decimal: a sign byte, then a 128-bit magnitude as four little-endian 32-bit words, the
-// most significant first; the value is the magnitude divided by 10^scale.
-std::string DecimalText(const unsigned char* p, int scale) {
-    unsigned __int128 magnitude = 0;
-    for (int word = 0; word < 4; ++word) magnitude = magnitude << 32 | Le32(p + 1 + 4 * word);
-    std::string digits;
-    do {
-        digits.insert(digits.begin(), static_cast<char>('0' + static_cast<int>(magnitude % 10)));
-        magnitude /= 10;
-    } while (magnitude != 0);
-    if (scale > 0) {
-        if (static_cast<int>(digits.size()) <= scale)
-            digits.insert(0, static_cast<std::size_t>(scale + 1) - digits.size(), '0');
-        digits.insert(digits.size() - static_cast<std::size_t>(scale), 1, '.');
-    }
-    if ((p[0] & 0x80) != 0 && digits.find_first_not_of("0.") != std::string::npos)
-        digits.insert(0, 1, '-');
-    return digits;
-}
-
 // Jet 3 keeps text in the code page its header names; Windows-1252 when it names none.
 std::string CodePageText(int codePage, const unsigned char* bytes, std::size_t length) {
     const std::string_view text(reinterpret_cast<const char*>(bytes), length);
@@ -114,6 +94,27 @@ std::string CodePageText(int codePage, const unsigned char* bytes, std::size_t l
 }
 
 }  // namespace
+
+// A Decimal is a sign byte, then a 128-bit magnitude as four little-endian 32-bit words, the
+// most significant first; the value is the magnitude divided by 10^scale.
+std::string DecimalText(const unsigned char* p, int scale) {
+    unsigned __int128 magnitude = 0;
+    for (std::size_t word = 0; word < 4; ++word)
+        magnitude = magnitude << 32 | Le32(p + 1 + 4 * word);
+    std::string digits;
+    do {
+        digits.insert(digits.begin(), static_cast<char>('0' + static_cast<int>(magnitude % 10)));
+        magnitude /= 10;
+    } while (magnitude != 0);
+    if (scale > 0) {
+        if (static_cast<int>(digits.size()) <= scale)
+            digits.insert(0, static_cast<std::size_t>(scale + 1) - digits.size(), '0');
+        digits.insert(digits.size() - static_cast<std::size_t>(scale), 1, '.');
+    }
+    if ((p[0] & 0x80) != 0 && digits.find_first_not_of("0.") != std::string::npos)
+        digits.insert(0, 1, '-');
+    return digits;
+}
 
 struct AccessFile::Handle {
     MdbHandle* mdb = nullptr;

@@ -121,6 +121,10 @@ struct AccessValue {
     std::string bytes;
 };
 
+// The exact decimal text of a Decimal value as a row holds it (17 bytes), with `scale`
+// digits after the point ("-12.5000", "0.0001").
+std::string DecimalText(const unsigned char* bytes, int scale);
+
 class AccessFile {
 public:
     // Opens `path`. Refuses, with a message that says which, a missing or unreadable file,
