@@ -11,6 +11,7 @@
 #include "engine/ClassRegistry.h"
 #include "engine/Constants.h"
 #include "engine/DBEngine.h"
+#include "rtl/Encoding.h"
 
 namespace pavana::e2e {
 namespace {
@@ -274,6 +275,79 @@ TEST_F(AccessImportTest, AmountsAndDatesWithTimesKeepTheirRawValues) {
               "Asset No\tCost\tdia\tAcquired\tWarranty\n"
               "Z1\t123456789.1234\t-1.25\t1899-12-29 06:00:00\t-2147483648\n"
               "Z2\t-0.0001\t36525.99998842592\t1999-12-31 23:59:59\tNULL\n");
+}
+
+// Appends to the Access file at `path` long-value pages that hold `bytes` as a chain of rows
+// (one per page: the next row's page and number, then up to 4000 bytes) and returns the
+// 12-byte header a row keeps for such a value: its length, with no flags, and where the
+// chain starts.
+std::string AppendLongValue(const std::string& path, const std::string& bytes) {
+    constexpr std::size_t kPage = 4096, kChunk = 4000;
+    std::string file = ReadFile(path);
+    const std::uint32_t first = static_cast<std::uint32_t>(file.size() / kPage);
+    const std::size_t pages = (bytes.size() + kChunk - 1) / kChunk;
+    for (std::size_t k = 0; k < pages; ++k) {
+        const std::string chunk = bytes.substr(k * kChunk, kChunk);
+        std::string page(kPage, '\0');
+        page[0] = 1;
+        page[1] = 1;
+        page.replace(4, 4, "LVAL");
+        page[12] = 1;  // one row, which ends the page
+        const auto start = static_cast<std::uint16_t>(kPage - 4 - chunk.size());
+        page.replace(14, 2, Raw(start));
+        const std::uint32_t next =
+            k + 1 < pages ? (first + static_cast<std::uint32_t>(k) + 1) << 8 : 0;
+        page.replace(start, 4, Raw(next));
+        page.replace(start + 4u, chunk.size(), chunk);
+        file += page;
+    }
+    WriteFile(path, file);
+    return Raw(static_cast<std::uint32_t>(bytes.size())) + Raw(first << 8) + Raw(std::uint32_t{0});
+}
+
+// A memo of 24 000 bytes, over the 16 KB the library's text form keeps, in a chain of six
+// long-value pages added to a copy of the sample.
+TEST_F(AccessImportTest, MemosOfAnyLengthAreReadWhole) {
+    std::u16string text;
+    while (text.size() < 12000)
+        text += u"Avalia\u00e7\u00e3o do curr\u00edculo n\u00ba " +
+                std::u16string(1, u'0' + text.size() % 10);
+    text.resize(12000);
+    const std::string utf16(reinterpret_cast<const char*>(text.data()), text.size() * 2);
+    fs::copy_file(kSamples + "ASampleDatabase.accdb", Path("memo.accdb"));
+    const std::string header = AppendLongValue(Path("memo.accdb"), utf16);
+    AppendRow(Path("memo.accdb"), "Asset Items",
+              {{"Asset No", std::string("Z\0"
+                                        "9\0",
+                                        4)},
+               {"Comments", header}});
+    ProcessResult r = Run({"import", Path("memo.accdb"), Path("memo.db")});
+    ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
+    EXPECT_EQ(Query(Path("memo.db"),
+                    "SELECT Len(Comments) AS n FROM [Asset Items] WHERE [Asset No] = 'Z9'"),
+              "n\n12000\n");
+    EXPECT_EQ(Query(Path("memo.db"), "SELECT Comments FROM [Asset Items] WHERE [Asset No] = 'Z9'"),
+              "Comments\n" + Utf16ToUtf8(text) + "\n");
+
+    // A header that states more bytes than its chain holds is a damaged file, not a shorter memo.
+    fs::copy_file(kSamples + "ASampleDatabase.accdb", Path("curto.accdb"));
+    std::string stated = AppendLongValue(Path("curto.accdb"), utf16);
+    stated.replace(0, 4, Raw(std::uint32_t{30000}));
+    AppendRow(Path("curto.accdb"), "Asset Items",
+              {{"Asset No", std::string("Z\0"
+                                        "9\0",
+                                        4)},
+               {"Comments", stated}});
+    ProcessResult damaged = Run({"import", Path("curto.accdb"), Path("curto.db")});
+    EXPECT_EQ(damaged.exitCode, 1);
+    EXPECT_NE(
+        damaged.out.find(
+            "Not imported:\n  Asset Items: row 66 could not be imported: A value of the column "
+            "Comments of the table Asset Items holds 24000 of its 30000 bytes: the file is "
+            "damaged."),
+        std::string::npos)
+        << damaged.out;
+    EXPECT_FALSE(fs::exists(Path("curto.db")));
 }
 
 // Relationships added to copies of the .accdb sample: an enforced one with cascading deletes
