@@ -1,9 +1,11 @@
 #include "AccessImport.h"
 
+#include <fcntl.h>
 #include <sqlite3.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <memory>
@@ -172,21 +174,32 @@ public:
     WorkFile& operator=(const WorkFile&) = delete;
 
     const std::string& Path() const { return path_; }
-    // Puts the file in place as `target` without ever replacing a file of that name: a
-    // hard link fails when the name is taken.
+    // Puts the file in place as `target` without ever replacing a file of that name (a
+    // rename that refuses an existing name, or a hard link where the file system has no
+    // such rename), then makes the new name durable.
     void MoveTo(const std::string& target) {
-        if (link(path_.c_str(), target.c_str()) != 0) {
-            if (errno == EEXIST)
-                throw AccessError("'" + target +
-                                  "' already exists; an import never replaces a file.");
-            throw AccessError("Cannot create '" + target + "': " + std::strerror(errno) + ".");
+        if (renameat2(AT_FDCWD, path_.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) != 0) {
+            if (errno != EINVAL && errno != ENOSYS) Refuse(target);
+            if (link(path_.c_str(), target.c_str()) != 0) Refuse(target);
+            std::error_code ec;
+            fs::remove(path_, ec);
         }
-        std::error_code ec;
-        fs::remove(path_, ec);
         kept_ = true;
+        const fs::path folder = fs::absolute(target).parent_path();
+        const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY);
+        if (fd >= 0) {
+            fsync(fd);
+            close(fd);
+        }
     }
 
 private:
+    [[noreturn]] static void Refuse(const std::string& target) {
+        if (errno == EEXIST)
+            throw AccessError("'" + target + "' already exists; an import never replaces a file.");
+        throw AccessError("Cannot create '" + target + "': " + std::strerror(errno) + ".");
+    }
+
     std::string path_;
     bool kept_ = false;
 };
