@@ -179,8 +179,10 @@ public:
     // such rename), then makes the new name durable.
     void MoveTo(const std::string& target) {
         if (renameat2(AT_FDCWD, path_.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) != 0) {
-            if (errno != EINVAL && errno != ENOSYS) Refuse(target);
-            if (link(path_.c_str(), target.c_str()) != 0) Refuse(target);
+            if (errno != EINVAL && errno != ENOSYS)
+                Refuse(target);
+            if (link(path_.c_str(), target.c_str()) != 0)
+                Refuse(target);
             std::error_code ec;
             fs::remove(path_, ec);
         }
@@ -416,6 +418,11 @@ void Importer::LoadTable(Connection& c, const std::string& name, ProgressBar& ba
             ++rows;
             bar.Show(t.name, ++done);
         }
+        if (writer.RoundedAmounts() > 0)
+            report_.lossy.push_back(
+                std::to_string(writer.RoundedAmounts()) + " Currency amounts of " + t.name +
+                " beyond ±900719925474.0992 kept to 15 or 16 significant digits: this "
+                "engine stores an amount as a double");
     } catch (const Exception& e) {
         c.Exec("ROLLBACK TO import_table");
         c.Exec("RELEASE import_table");
@@ -504,10 +511,12 @@ void Importer::DropUnusableQueries(const std::string& path) {
 void Importer::CheckRelationships(Connection& c) {
     try {
         Statement check(c, "PRAGMA foreign_key_check");
-        if (!check.Step()) return;
+        if (!check.Step())
+            return;
         const auto* table = reinterpret_cast<const char*>(sqlite3_column_text(check.Handle(), 0));
         const auto* parent = reinterpret_cast<const char*>(sqlite3_column_text(check.Handle(), 2));
-        report_.failures.push_back(std::string(table ? table : "") + ": a row refers to a record missing from " +
+        report_.failures.push_back(std::string(table ? table : "") +
+                                   ": a row refers to a record missing from " +
                                    (parent ? parent : "") + ", which its relationship requires");
     } catch (const Exception& e) {
         report_.failures.push_back("the relationships could not be checked: " + e.Message());

@@ -9,9 +9,13 @@ namespace {
 using engine::sqlite::QuoteIdentifier;
 
 // The one place where an amount is written: bound as the engine binds a currency value, so
-// that the stored form is exactly what the engine itself writes for one.
-void BindCurrency(sqlite3_stmt* statement, int index, std::int64_t scaled) {
+// that the stored form is exactly what the engine itself writes for one. Returns whether that
+// form holds the amount exactly: the engine keeps an amount as a double, which holds every
+// amount of up to 2^53 ten-thousandths (±900 719 925 474.0992) to its last decimal.
+bool BindCurrency(sqlite3_stmt* statement, int index, std::int64_t scaled) {
     engine::sqlite::BindVariant(statement, index, Variant(Currency{scaled}));
+    constexpr std::int64_t kExactLimit = std::int64_t{1} << 53;
+    return scaled >= -kExactLimit && scaled <= kExactLimit;
 }
 
 std::string InsertStatement(const AccessTable& source, const std::string& target) {
@@ -50,7 +54,8 @@ void AccessRowWriter::Write(const std::vector<AccessValue>& row) {
         }
         switch (types_[p]) {
             case AccessType::Currency:
-                BindCurrency(st, index, v.integer);
+                if (!BindCurrency(st, index, v.integer))
+                    ++roundedAmounts_;
                 break;
             case AccessType::YesNo:
             case AccessType::Byte:
