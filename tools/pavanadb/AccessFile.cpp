@@ -62,8 +62,10 @@ AccessType TypeOf(int mdbType) {
             return AccessType::Guid;
         case MDB_NUMERIC:
             return AccessType::Decimal;
-        default:
+        case MDB_COMPLEX:
             return AccessType::Complex;
+        default:
+            return AccessType::Other;
     }
 }
 
@@ -319,6 +321,7 @@ AccessFile::Rows::Rows(AccessFile& file, const std::string& table)
         AccessColumn column;
         column.name = col->name;
         column.type = TypeOf(col->col_type);
+        column.typeCode = col->col_type;
         column.size =
             column.type == AccessType::Text && file.Wide() ? col->col_size / 2 : col->col_size;
         // The descriptor holds a Decimal's precision, then its scale; the library reads
@@ -452,6 +455,7 @@ bool AccessFile::Rows::Next() {
                               : longBytes_;
                 break;
             case AccessType::Complex:
+            case AccessType::Other:
                 v.null = true;
                 break;
             case AccessType::YesNo:

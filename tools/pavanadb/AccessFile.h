@@ -45,11 +45,13 @@ enum class AccessType {
     Guid,
     Decimal,
     Complex,  // an attachment or multi-valued field of an .accdb (its values live elsewhere)
+    Other,    // a type this import does not know (Large Number of Access 2016, ...)
 };
 
 struct AccessColumn {
     std::string name;
     AccessType type = AccessType::Text;
+    int typeCode = 0;             // the type as the file gives it
     int size = 0;                 // characters for Text, bytes for Binary
     int precision = 0;            // Decimal only
     int scale = 0;                // Decimal only

@@ -97,6 +97,7 @@ std::string JetTypeOf(const AccessColumn& c) {
         case AccessType::Decimal:
             return "DECIMAL(" + std::to_string(c.precision) + "," + std::to_string(c.scale) + ")";
         case AccessType::Complex:
+        case AccessType::Other:
             return {};
     }
     return {};
@@ -281,7 +282,10 @@ std::string Importer::TableItems(const AccessTable& t) {
         if (type.empty()) {
             report_.lossy.push_back(
                 "column " + t.name + "." + c.name +
-                " left out: an attachment or multi-valued field has no counterpart here");
+                (c.type == AccessType::Complex
+                     ? " left out: an attachment or multi-valued field has no counterpart here"
+                     : " left out: its type (" + std::to_string(c.typeCode) +
+                           ") has no counterpart here"));
             continue;
         }
         std::string item = Bracketed(c.name) + " " + type;

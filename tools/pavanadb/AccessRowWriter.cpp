@@ -21,7 +21,7 @@ bool BindCurrency(sqlite3_stmt* statement, int index, std::int64_t scaled) {
 std::string InsertStatement(const AccessTable& source, const std::string& target) {
     std::string columns, parameters;
     for (const AccessColumn& c : source.columns) {
-        if (c.type == AccessType::Complex)
+        if (c.type == AccessType::Complex || c.type == AccessType::Other)
             continue;
         columns += (columns.empty() ? "" : ", ") + QuoteIdentifier(c.name);
         parameters += parameters.empty() ? "?" : ", ?";
@@ -36,7 +36,8 @@ AccessRowWriter::AccessRowWriter(engine::sqlite::Connection& connection, const A
                                  const std::string& target)
     : insert_(connection, InsertStatement(source, target).c_str()) {
     for (std::size_t i = 0; i < source.columns.size(); ++i) {
-        if (source.columns[i].type == AccessType::Complex)
+        if (source.columns[i].type == AccessType::Complex ||
+            source.columns[i].type == AccessType::Other)
             continue;
         carried_.push_back(i);
         types_.push_back(source.columns[i].type);
@@ -80,6 +81,7 @@ void AccessRowWriter::Write(const std::vector<AccessValue>& row) {
                 sqlite3_bind_blob64(st, index, v.bytes.data(), v.bytes.size(), SQLITE_STATIC);
                 break;
             case AccessType::Complex:
+            case AccessType::Other:
                 break;
         }
     }
