@@ -229,6 +229,9 @@ void AppendRow(const std::string& path, const std::string& table,
     ASSERT_NE(def, nullptr);
     mdb_read_columns(def);
     mdb_read_indices(def);
+    // The row is read by scanning the table; its indexes are left as they were (the
+    // library cannot add keys of text columns to them).
+    def->num_idxs = 0;
     std::vector<MdbField> fields(def->num_cols);
     std::vector<std::string> values(def->num_cols);
     for (unsigned i = 0; i < def->num_cols; ++i) {
