@@ -11,6 +11,7 @@ packages=(
   xvfb xauth xdotool x11-apps fonts-liberation2
   clang libclang-rt-14-dev
   time bc locales
+  mdbtools-dev
 )
 
 missing=()

@@ -519,6 +519,35 @@ TEST_F(UpdateRunTest, CheckRefusesADamagedDatabaseAndAFullDiskNamesTheLogToKeep)
     EXPECT_EQ(limited.exitCode, 2) << limited.err;
     EXPECT_NE(limited.err.find("they are kept in '" + full + "-wal'"), std::string::npos) << limited.err;
     EXPECT_EQ(Sql(full, "qorvimband", {"SELECT Nome FROM Alunos WHERE Codigo = 6000"}), "Nome\nmudou\n");
+
+TEST_F(UpdateRunTest, AnImportedAccessDatabaseTakesTheUpdateScriptItsOriginalTook) {
+    options_.environment["LC_ALL"] = "pt_BR.UTF-8";
+    const std::string db = Path("bens.db");
+    ProcessResult imported = RunProcess(
+        PAVANADB_BIN, {"import", PAVANA_SOURCE_DIR "/tests/tools/data/access/ASampleDatabase.accdb", db}, options_);
+    ASSERT_EQ(imported.exitCode, 0) << imported.err;
+    std::string script = Script(
+        "UPDATE [Asset Items] SET Cost = Cost + 0.0125, Comments = 'revisado'\r\n"
+        "  WHERE [Asset No] = '30054';\r\n"
+        "INSERT INTO [Asset Items] ([Asset No], Owner, [Asset Category], Acquired, Cost)\r\n"
+        "  VALUES ('90001', 'Escola', 'Office Furniture', #3/15/1890 10:30:00#, 1234.5678);\r\n"
+        "INSERT INTO [Asset Items] ([Asset No]) VALUES ('30051');\r\n"
+        "DELETE FROM [Asset Items] WHERE Owner = 'Sales';\r\n");
+    ProcessResult run = Pavana({db, Path("anim"), script});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(Log(), Entry(" INSERT INTO [Asset Items] ([Asset No]) VALUES ('30051');",
+                           "The changes you requested to the table were not successful because they would create "
+                           "duplicate values in the index, primary key, or relationship. Change the data in the field "
+                           "or fields that contain duplicate data, remove the index, or redefine the index to permit "
+                           "duplicate entries and try again."));
+    // 65 assets, 25 of them of Sales, one added.
+    EXPECT_EQ(Sql(db, "", {"SELECT [Asset No], Cost, Comments, Acquired FROM [Asset Items] "
+                           "WHERE [Asset No] IN ('30050', '30054', '90001') ORDER BY [Asset No]",
+                           "SELECT COUNT(*) AS n FROM [Asset Items]",
+                           "SELECT SumOfCost FROM qryCostsSummedByOwner WHERE Owner = 'Escola'"}),
+              "Asset No\tCost\tComments\tAcquired\n"
+              "30054\t2560.0125\trevisado\t1998-11-10\n90001\t1234.5678\tNULL\t1890-03-15 10:30:00\n"
+              "n\n41\nSumOfCost\n1234.5678\n");
 }
 
 }  // namespace

@@ -1,6 +1,9 @@
-// pavanadb: the engine's command-line tool. It creates databases, changes their password and
+// pavanadb: the engine's command-line tool. It creates databases, changes their password,
 // runs statements of the Access/Jet dialect on them, printing query results in one stable,
-// locale-independent text form (ValueText.h). The help text below is its documentation.
+// locale-independent text form (ValueText.h), and imports Access files (AccessImport.h).
+// The help text below is its documentation.
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -11,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "AccessFile.h"
+#include "AccessImport.h"
 #include "StatementReader.h"
 #include "ValueText.h"
 #include "dao/DAODatabase.h"
@@ -31,6 +36,7 @@ const char* const kHelp = R"(Usage:
   pavanadb create FILE [--password PASSWORD | --password-file PATH]
   pavanadb password FILE OLD NEW
   pavanadb sql FILE [--password PASSWORD | --password-file PATH] [STATEMENT...]
+  pavanadb import SOURCE.mdb|SOURCE.accdb TARGET [--password PASSWORD]
   pavanadb --help | --version
 
 create    makes a new, empty database file, with a password when one is given. An
@@ -43,6 +49,13 @@ sql       opens FILE with PASSWORD (a database without a password opens with any
           arguments the statements are read from standard input: the lines of a statement
           are joined with one blank and the first line that contains a ";" ends it, as in
           an update script; text after the last ";" runs as a last statement.
+import    makes the new database TARGET (with PASSWORD, when one is given) from an Access
+          file: its user tables with their columns, keys, indexes and rows, its
+          relationships, and its select queries as queries of the new database. The
+          import works in a temporary file beside TARGET and renames it when every table
+          is in; an existing TARGET is never replaced. A summary ends the import: tables,
+          rows, indexes, relationships and queries carried, what was left out and why,
+          and what was carried with a loss. docs/import.md says what is carried.
 
 Each statement is committed as soon as it has run. An action statement (INSERT, UPDATE,
 DELETE, SELECT ... INTO) prints "records affected: N"; a definition (CREATE, ALTER, DROP)
@@ -73,8 +86,8 @@ cannot contain ";", which would end it in the connect text (";PWD=...").
 The password is access control, not encryption: a SQLite reader can read the file.
 
 Exit status: 0 when every statement succeeded; 1 when a command fails (the engine's
-message is printed as "pavanadb: MESSAGE" on standard error and no later statement runs);
-2 for a usage error.
+message is printed as "pavanadb: MESSAGE" on standard error and no later statement runs),
+or when a table could not be imported (no TARGET is made then); 2 for a usage error.
 )";
 
 class UsageError {
@@ -254,6 +267,12 @@ int Sql(const Arguments& a) {
     return 0;
 }
 
+int Import(const Arguments& a) {
+    if (a.positional.size() != 2) throw UsageError("import needs SOURCE and TARGET");
+    ImportRequest request{a.positional[0], a.positional[1], a.password, isatty(STDERR_FILENO) != 0};
+    return ImportAccess(request, std::cout, std::cerr);
+}
+
 int Main(const std::vector<std::string>& args) {
     if (args.empty()) throw UsageError("a command is needed");
     const std::string& command = args[0];
@@ -269,6 +288,7 @@ int Main(const std::vector<std::string>& args) {
     if (command == "create") return Create(Parse(rest, true));
     if (command == "password") return ChangePassword(Parse(rest, false));
     if (command == "sql") return Sql(Parse(rest, true));
+    if (command == "import") return Import(Parse(rest, true));
     throw UsageError("unknown command " + command);
 }
 
