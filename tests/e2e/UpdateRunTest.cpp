@@ -519,6 +519,7 @@ TEST_F(UpdateRunTest, CheckRefusesADamagedDatabaseAndAFullDiskNamesTheLogToKeep)
     EXPECT_EQ(limited.exitCode, 2) << limited.err;
     EXPECT_NE(limited.err.find("they are kept in '" + full + "-wal'"), std::string::npos) << limited.err;
     EXPECT_EQ(Sql(full, "qorvimband", {"SELECT Nome FROM Alunos WHERE Codigo = 6000"}), "Nome\nmudou\n");
+}
 
 TEST_F(UpdateRunTest, AnImportedAccessDatabaseTakesTheUpdateScriptItsOriginalTook) {
     options_.environment["LC_ALL"] = "pt_BR.UTF-8";
