@@ -1101,15 +1101,19 @@ private:
                 if (c.type.counter) messages::Raise(messages::kAlterTable);
                 ColumnMetadata(alter.table, c, false, out);
                 // SQLite adds a column in place only when the rows need not be written: a
-                // NOT NULL column without a default, or a default computed at insert time
-                // (Date()), takes a rebuild.
+                // NOT NULL column without a default, a default computed at insert time
+                // (Date()), or a relationship whose rows would get a default, takes a rebuild.
                 const bool notNull = c.notNull || std::any_of(c.constraints.begin(), c.constraints.end(),
                                                               [](const Constraint& k) {
                                                                   return k.kind == ConstraintKind::NotNull ||
                                                                          k.kind == ConstraintKind::PrimaryKey;
                                                               });
                 const bool computed = c.defaultValue && HasFunction(*c.defaultValue);
-                if ((notNull && !c.defaultValue) || computed)
+                const bool relatedDefault =
+                    c.defaultValue && std::any_of(c.constraints.begin(), c.constraints.end(), [](const Constraint& k) {
+                        return k.kind == ConstraintKind::ForeignKey;
+                    });
+                if ((notNull && !c.defaultValue) || computed || relatedDefault)
                     return rebuild(R::AddColumn, c.name, RebuiltColumn(c, alter.table, out));
                 Put("ALTER TABLE ");
                 PutName(alter.table);
