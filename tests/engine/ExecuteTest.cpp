@@ -1,7 +1,5 @@
 // Running statements: parameters converted to their declared types, each Execute all or
 // nothing, the records it affected, and SQLite's failures as the engine's errors.
-#include <sqlite3.h>
-
 #include "EngineFixture.h"
 #include "rtl/FormatSettings.h"
 
@@ -202,8 +200,9 @@ TEST_F(ExecuteTest, SqliteFailuresBecomeTheEngineErrors) {
 }
 
 // Recordset edits name the table of a broken relationship as statements do, and a file
-// whose relationships were never checked (written by an earlier build or another program)
-// reports what is wrong with them in the engine's words.
+// whose relationships were never checked (data/unchecked-relationships.db, written before
+// relationships were checked when declared) keeps working and reports what is wrong with
+// them in the engine's words.
 TEST_F(ExecuteTest, RecordsetEditsAndUncheckedRelationshipsFailWithTheEngineMessages) {
     db_->Execute("CREATE TABLE Cursos (Codigo LONG PRIMARY KEY, Nome TEXT(20))");
     db_->Execute("CREATE TABLE Alunos (Nome TEXT(20), Curso LONG REFERENCES Cursos (Codigo))");
@@ -225,20 +224,23 @@ TEST_F(ExecuteTest, RecordsetEditsAndUncheckedRelationshipsFailWithTheEngineMess
     cursos->Close();
     db_->Close();
 
-    sqlite3* raw = nullptr;
-    ASSERT_EQ(sqlite3_open(Path("e.mdb").c_str(), &raw), SQLITE_OK);
-    const char* unchecked =
-        "CREATE TABLE Pais (c INTEGER, d INTEGER);"
-        "CREATE TABLE Filhos (x INTEGER REFERENCES Pais (c));"
-        "CREATE TABLE Orfaos (x INTEGER REFERENCES Sumida (c));";
-    EXPECT_EQ(sqlite3_exec(raw, unchecked, nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(raw);
-    sqlite3_close(raw);
-    db_ = engine_->DefaultWorkspace()->OpenDatabase(Path("e.mdb"), Variant(false), Variant(false), Variant(std::string()));
+    // Cursos (1 Artes) and Alunos (Ana in course 1) as above; Filhos refers to a column of Pais
+    // that no unique index covers, and Orfaos to a table that does not exist.
+    std::filesystem::copy_file(std::filesystem::path(PAVANA_SOURCE_DIR) / "tests/engine/data/unchecked-relationships.db",
+                               Path("old.mdb"));
+    db_ = engine_->DefaultWorkspace()->OpenDatabase(Path("old.mdb"), Variant(false), Variant(false), Variant(std::string()));
+    RaisedError missing = ErrorOf([&] { db_->Execute("INSERT INTO Alunos VALUES ('Bia', 9)"); });
+    EXPECT_EQ(missing.message, "You cannot add or change a record because a related record is required in table 'Cursos'.");
+    RaisedError related = ErrorOf([&] { db_->Execute("DELETE FROM Cursos"); });
+    EXPECT_EQ(related.message, "The record cannot be deleted or changed because table 'Alunos' includes related records.");
     RaisedError mismatch = ErrorOf([&] { db_->Execute("INSERT INTO Filhos VALUES (1)"); });
     EXPECT_EQ(mismatch.number, 3374);
     EXPECT_EQ(mismatch.message, "The specified fields are not uniquely indexed in table 'Pais'.");
     EXPECT_EQ(NumberOf([&] { db_->Execute("INSERT INTO Orfaos VALUES (1)"); }), 3078);
     EXPECT_EQ(NumberOf([&] { db_->Execute("DROP TABLE Pais"); }), 3281);
+    EXPECT_EQ(NumberOf([&] { db_->Execute("DROP TABLE Cursos"); }), 3281);
+    db_->Execute("INSERT INTO Alunos VALUES ('Bia', 1)");
+    EXPECT_EQ(Count("Alunos"), 2);
     EXPECT_EQ(Count("Filhos") + Count("Orfaos"), 0);
 }
 

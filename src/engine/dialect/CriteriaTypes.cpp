@@ -16,9 +16,9 @@ using ast::TableRef;
 // A name a column reference may be qualified with: a table (under its alias when it has
 // one) or a derived table.
 struct Source {
-    std::string name;
-    std::string table;             // empty for a derived table
-    const Query* derived = nullptr;
+    const std::string* name;
+    const std::string* table;  // nullptr for a derived table
+    const Query* derived;
 };
 
 // The sources of one query level; `outer` is the level around it, for correlated names.
@@ -51,8 +51,10 @@ bool TakesNoText(JetType type) {
 
 void AddSources(const TableRef& ref, Scope& scope) {
     switch (ref.kind) {
-        case TableRef::Kind::Table: scope.sources.push_back({ref.alias.empty() ? ref.name : ref.alias, ref.name}); return;
-        case TableRef::Kind::Derived: scope.sources.push_back({ref.alias, "", ref.query.get()}); return;
+        case TableRef::Kind::Table:
+            scope.sources.push_back({ref.alias.empty() ? &ref.name : &ref.alias, &ref.name, nullptr});
+            return;
+        case TableRef::Kind::Derived: scope.sources.push_back({&ref.alias, nullptr, ref.query.get()}); return;
         case TableRef::Kind::Join:
             AddSources(*ref.left, scope);
             AddSources(*ref.right, scope);
@@ -142,10 +144,10 @@ private:
     std::optional<JetType> TypeOf(const std::string& qualifier, const std::string& name, const Scope& scope) const {
         for (const Scope* level = &scope; level; level = level->outer) {
             for (const Source& s : level->sources) {
-                if (!qualifier.empty() && !SameName(s.name, qualifier)) continue;
+                if (!qualifier.empty() && !SameName(*s.name, qualifier)) continue;
                 std::optional<JetType> type;
                 if (s.derived) type = DerivedColumnType(*s.derived, name);
-                else type = columnTypes_(s.table, name);
+                else type = columnTypes_(*s.table, name);
                 if (type || !qualifier.empty()) return type;
             }
         }

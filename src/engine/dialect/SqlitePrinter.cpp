@@ -1131,16 +1131,21 @@ private:
                 if (c.type.counter) messages::Raise(messages::kAlterTable);
                 ColumnMetadata(alter.table, c, false, out);
                 // SQLite adds a column in place only when the rows need not be written: a
-                // NOT NULL column without a default, or a default computed at insert time
-                // (Date()), takes a rebuild.
+                // NOT NULL column without a default, a default computed at insert time
+                // (Date()), or a relationship whose rows would get a default, takes a rebuild.
                 const bool notNull = c.notNull || std::any_of(c.constraints.begin(), c.constraints.end(),
                                                               [](const Constraint& k) {
                                                                   return k.kind == ConstraintKind::NotNull ||
                                                                          k.kind == ConstraintKind::PrimaryKey;
                                                               });
                 const bool computed = c.defaultValue && HasFunction(*c.defaultValue);
+                // A Yes/No column always has one: No.
                 const bool anyDefault = c.defaultValue || c.type.type == JetType::Boolean;
-                if ((notNull && !anyDefault) || computed)
+                const bool relatedDefault =
+                    anyDefault && std::any_of(c.constraints.begin(), c.constraints.end(), [](const Constraint& k) {
+                        return k.kind == ConstraintKind::ForeignKey;
+                    });
+                if ((notNull && !anyDefault) || computed || relatedDefault)
                     return rebuild(R::AddColumn, c.name, RebuiltColumn(c, alter.table, out));
                 Put("ALTER TABLE ");
                 PutName(alter.table);

@@ -12,7 +12,9 @@ Translation Translate(std::string_view jetSql, const ColumnTypeLookup& columnTyp
     std::shared_ptr<const ast::Statement> statement = std::move(parsed);
     Translation out;
     for (const auto& p : statement->parameters) out.parameters.push_back({p.name, p.typeWord});
-    if (columnTypes) CheckCriteriaTypes(*statement, columnTypes);
+    // Only a statement with a text literal can compare a column with text.
+    const bool hasText = jetSql.find('\'') != std::string_view::npos || jetSql.find('"') != std::string_view::npos;
+    if (columnTypes && hasText) CheckCriteriaTypes(*statement, columnTypes);
     PrintForSqlite(*statement, out, columnTypes);
     if (!out.makeTable.empty()) out.makeTableStatement = std::move(statement);
     return out;

@@ -20,11 +20,6 @@ constexpr std::int32_t kFieldCountMismatch = 3368;
 constexpr std::int32_t kNoPrimaryKey = 3373;
 constexpr std::int32_t kNotUniquelyIndexed = 3374;
 
-std::string Text(sqlite3_stmt* st, int column) {
-    const auto* t = reinterpret_cast<const char*>(sqlite3_column_text(st, column));
-    return t ? std::string(t, static_cast<std::size_t>(sqlite3_column_bytes(st, column))) : std::string();
-}
-
 std::string Upper(std::string s) {
     for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     return s;
@@ -51,10 +46,10 @@ std::vector<Relationship> RelationshipsOf(Connection& c, const std::string& tabl
     std::optional<int> id;
     while (list.Step()) {
         const int next = sqlite3_column_int(list.Handle(), 0);
-        if (id != next) out.push_back({Text(list.Handle(), 1), 0, {}});
+        if (id != next) out.push_back({list.Text(1), 0, {}});
         id = next;
         ++out.back().columns;
-        if (sqlite3_column_type(list.Handle(), 2) != SQLITE_NULL) out.back().referenced.push_back(Text(list.Handle(), 2));
+        if (sqlite3_column_type(list.Handle(), 2) != SQLITE_NULL) out.back().referenced.push_back(list.Text(2));
     }
     return out;
 }
@@ -64,7 +59,7 @@ std::vector<std::set<std::string>> UniqueKeys(Connection& c, const std::string& 
     std::vector<std::set<std::string>> keys;
     std::set<std::string> primary;
     Statement info = Prepared(c, "SELECT name FROM pragma_table_info(?1) WHERE pk > 0", table);
-    while (info.Step()) primary.insert(Upper(Text(info.Handle(), 0)));
+    while (info.Step()) primary.insert(Upper(info.Text(0)));
     primaryKeySize = primary.size();
     if (!primary.empty()) keys.push_back(std::move(primary));
     Statement indexes = Prepared(c,
@@ -73,10 +68,10 @@ std::vector<std::set<std::string>> UniqueKeys(Connection& c, const std::string& 
                                  table);
     std::string current;
     while (indexes.Step()) {
-        const std::string index = Text(indexes.Handle(), 0);
+        const std::string index = indexes.Text(0);
         if (keys.empty() || index != current) keys.emplace_back();
         current = index;
-        keys.back().insert(Upper(Text(indexes.Handle(), 1)));
+        keys.back().insert(Upper(indexes.Text(1)));
     }
     return keys;
 }
@@ -84,7 +79,7 @@ std::vector<std::set<std::string>> UniqueKeys(Connection& c, const std::string& 
 // The name `table` is stored under, or `table` itself when no table has it.
 std::string StoredName(Connection& c, const std::string& table) {
     Statement st = Prepared(c, "SELECT name FROM sqlite_master WHERE type = 'table' AND name = ?1 COLLATE NOCASE", table);
-    return st.Step() ? Text(st.Handle(), 0) : table;
+    return st.Step() ? st.Text(0) : table;
 }
 
 bool TableExists(Connection& c, const std::string& table) {
@@ -96,7 +91,7 @@ bool TableExists(Connection& c, const std::string& table) {
 // of `table` lacks, empty when none does.
 std::string MissingParent(Connection& c, const std::string& table) {
     Statement check = Prepared(c, "SELECT parent FROM pragma_foreign_key_check(?1) LIMIT 1", table);
-    return check.Step() ? StoredName(c, Text(check.Handle(), 0)) : std::string();
+    return check.Step() ? StoredName(c, check.Text(0)) : std::string();
 }
 
 // With the statement's rows written and the checks deferred: a table whose rows refer to
@@ -107,7 +102,7 @@ std::string OrphanedChild(Connection& c, const std::string& table) {
                                   "WHERE m.type = 'table' AND f.\"table\" = ?1 COLLATE NOCASE",
                                   table);
     while (children.Step()) {
-        const std::string child = Text(children.Handle(), 0);
+        const std::string child = children.Text(0);
         Statement check(c, "SELECT 1 FROM pragma_foreign_key_check(?1) WHERE parent = ?2 COLLATE NOCASE LIMIT 1");
         sqlite3_bind_text(check.Handle(), 1, child.c_str(), -1, SQLITE_TRANSIENT);
         sqlite3_bind_text(check.Handle(), 2, table.c_str(), -1, SQLITE_TRANSIENT);

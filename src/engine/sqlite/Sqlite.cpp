@@ -56,6 +56,11 @@ bool Statement::Step() {
 
 void Statement::Reset() { sqlite3_reset(stmt_); }
 
+std::string Statement::Text(int column) const {
+    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, column));
+    return text ? std::string(text, static_cast<std::size_t>(sqlite3_column_bytes(stmt_, column))) : std::string();
+}
+
 Savepoint::Savepoint(Connection& connection) : connection_(connection) {
     connection_.Exec("SAVEPOINT pavana_statement");
     open_ = true;

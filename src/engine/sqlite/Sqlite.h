@@ -62,6 +62,8 @@ public:
     // One step: true when a row is ready, false when done; a failure raises SqliteFailure.
     bool Step();
     void Reset();
+    // The text of column `column` of the current row; empty for Null.
+    std::string Text(int column) const;
 
 private:
     sqlite3* db_ = nullptr;
