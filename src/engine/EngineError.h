@@ -66,6 +66,14 @@ enum JetError : std::int32_t {
     jetFieldInIndex = 3280,
     jetConversionError = 3421,
     jetSharedPassword = 3621,
+    jetNullKey = 3058,
+    jetRelatedRecords = 3200,
+    jetRelatedRecordRequired = 3201,
+    jetTableInRelationship = 3281,
+    jetRelationshipFieldCount = 3368,
+    jetNoPrimaryKey = 3373,
+    jetNotUniquelyIndexed = 3374,
+    jetInvalidRelationshipField = 3409,
 };
 
 // The status of an engine error number.

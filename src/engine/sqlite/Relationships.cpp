@@ -13,12 +13,6 @@
 namespace pavana::engine::sqlite {
 namespace {
 
-constexpr std::int32_t kRelatedRecords = 3200;
-constexpr std::int32_t kRelatedRecordRequired = 3201;
-constexpr std::int32_t kTableInRelationship = 3281;
-constexpr std::int32_t kFieldCountMismatch = 3368;
-constexpr std::int32_t kNoPrimaryKey = 3373;
-constexpr std::int32_t kNotUniquelyIndexed = 3374;
 
 std::string Upper(std::string s) {
     for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
@@ -140,12 +134,12 @@ void CheckDeclaredRelationships(Connection& connection, const std::string& table
         const std::vector<std::set<std::string>> keys = UniqueKeys(connection, parent, primaryKeySize);
         if (r.referenced.empty()) {
             if (primaryKeySize == 0)
-                RaiseEngineError(kNoPrimaryKey,
+                RaiseEngineError(jetNoPrimaryKey,
                                  "Cannot create relationship. Referenced table '" + parent +
                                      "' does not have a primary key.",
                                  source);
             if (primaryKeySize != r.columns)
-                RaiseEngineError(kFieldCountMismatch,
+                RaiseEngineError(jetRelationshipFieldCount,
                                  "Relationship must be on the same number of fields with the same data types.",
                                  source);
             continue;
@@ -153,7 +147,7 @@ void CheckDeclaredRelationships(Connection& connection, const std::string& table
         std::set<std::string> named;
         for (const std::string& column : r.referenced) named.insert(Upper(column));
         if (std::find(keys.begin(), keys.end(), named) == keys.end())
-            RaiseEngineError(kNotUniquelyIndexed,
+            RaiseEngineError(jetNotUniquelyIndexed,
                              "The specified fields are not uniquely indexed in table '" + parent + "'.", source);
     }
 }
@@ -164,7 +158,7 @@ void CheckDroppable(Connection& connection, const std::string& table, const std:
                  "WHERE m.type = 'table' AND f.\"table\" = ?1 COLLATE NOCASE AND m.name <> ?1 COLLATE NOCASE LIMIT 1");
     sqlite3_bind_text(st.Handle(), 1, table.c_str(), -1, SQLITE_TRANSIENT);
     if (st.Step())
-        RaiseEngineError(kTableInRelationship,
+        RaiseEngineError(jetTableInRelationship,
                          "Cannot delete this index or table. It is either the current index or is used in a "
                          "relationship.",
                          source);
@@ -197,11 +191,11 @@ void RaiseBrokenRelationship(Connection& connection, Statement& statement, const
         // The second run met another failure first: the relationship stays unnamed.
     }
     if (!child.empty())
-        RaiseEngineError(kRelatedRecords,
+        RaiseEngineError(jetRelatedRecords,
                          "The record cannot be deleted or changed because table '" + child +
                              "' includes related records.",
                          source);
-    RaiseEngineError(kRelatedRecordRequired,
+    RaiseEngineError(jetRelatedRecordRequired,
                      parent.empty() ? std::string("You cannot add or change a record because a related record is "
                                                   "required.")
                                     : "You cannot add or change a record because a related record is required in "

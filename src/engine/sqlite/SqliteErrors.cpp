@@ -10,10 +10,6 @@
 namespace pavana::engine::sqlite {
 namespace {
 
-constexpr std::int32_t kNullKey = 3058;
-constexpr std::int32_t kRelationshipFieldCount = 3368;
-constexpr std::int32_t kNotUniquelyIndexed = 3374;
-constexpr std::int32_t kInvalidRelationshipField = 3409;
 
 // SQLite quotes the names in some messages the way the statement wrote them; the dialect
 // prints every name double-quoted, with inner quotes doubled.
@@ -179,7 +175,7 @@ void RaiseStatementError(const SqliteFailure& failure, const std::string& sql,
             if (code == SQLITE_CONSTRAINT_NOTNULL) {
                 std::string field = NameAfter(m, "NOT NULL constraint failed: ");
                 if (db && IsPrimaryKeyField(db, field))
-                    RaiseEngineError(kNullKey, "Index or primary key cannot contain a Null value.", source);
+                    RaiseEngineError(jetNullKey, "Index or primary key cannot contain a Null value.", source);
                 RaiseEngineError(jetFieldRequired,
                                  "The field '" + field +
                                      "' cannot contain a Null value because the Required property "
@@ -201,7 +197,7 @@ void RaiseStatementError(const SqliteFailure& failure, const std::string& sql,
                 RaiseEngineError(jetNumericOverflow, "Numeric field overflow.", source);
             // Writes that can tell which relationship broke raise it themselves (RunWrite).
             if (code == SQLITE_CONSTRAINT_FOREIGNKEY)
-                RaiseEngineError(3201,
+                RaiseEngineError(jetRelatedRecordRequired,
                                  "You cannot add or change a record because a related record is "
                                  "required.",
                                  source);
@@ -234,16 +230,16 @@ void RaiseStatementError(const SqliteFailure& failure, const std::string& sql,
         const std::size_t referencing = m.rfind(" referencing ");
         const std::string parent =
             referencing == std::string::npos ? std::string() : UnquotedName(m.substr(referencing + 13));
-        RaiseEngineError(kNotUniquelyIndexed,
+        RaiseEngineError(jetNotUniquelyIndexed,
                          "The specified fields are not uniquely indexed in table '" + parent + "'.", source);
     }
     if (StartsWith(m, "number of columns in foreign key does not match") ||
         (StartsWith(m, "foreign key on ") && m.find(" should reference only one column") != std::string::npos))
-        RaiseEngineError(kRelationshipFieldCount,
+        RaiseEngineError(jetRelationshipFieldCount,
                          "Relationship must be on the same number of fields with the same data types.", source);
     if (StartsWith(m, "unknown column ") && m.find(" in foreign key definition") != std::string::npos) {
         const std::string field = UnquotedName(m.substr(15, m.find(" in foreign key definition") - 15));
-        RaiseEngineError(kInvalidRelationshipField,
+        RaiseEngineError(jetInvalidRelationshipField,
                          "Invalid field name '" + field + "' in definition of index or relationship.", source);
     }
     // SQLite refuses to drop a column that an index, a key or a relationship needs.

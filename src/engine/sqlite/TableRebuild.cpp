@@ -588,7 +588,7 @@ private:
     void CheckRelationships() {
         Statement check(c_, "PRAGMA foreign_key_check");
         if (check.Step())
-            RaiseEngineError(3201,
+            RaiseEngineError(jetRelatedRecordRequired,
                              "You cannot add or change a record because a related record is required in table '" +
                                  Text(check.Handle(), 2) + "'.",
                              source_);
