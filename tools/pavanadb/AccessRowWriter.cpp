@@ -10,12 +10,13 @@ using engine::sqlite::QuoteIdentifier;
 
 // The one place where an amount is written: bound as the engine binds a currency value, so
 // that the stored form is exactly what the engine itself writes for one. Returns whether that
-// form holds the amount exactly: the engine keeps an amount as a double, which holds every
-// amount of up to 2^53 ten-thousandths (±900 719 925 474.0992) to its last decimal.
+// form holds the amount exactly: the engine keeps an amount as a double, which reads back to
+// its last decimal every amount of up to 15 significant digits and every whole amount, but
+// not every longer one.
 bool BindCurrency(sqlite3_stmt* statement, int index, std::int64_t scaled) {
-    engine::sqlite::BindVariant(statement, index, Variant(Currency{scaled}));
-    constexpr std::int64_t kExactLimit = std::int64_t{1} << 53;
-    return scaled >= -kExactLimit && scaled <= kExactLimit;
+    const Currency amount{scaled};
+    engine::sqlite::BindVariant(statement, index, Variant(amount));
+    return Currency::TryFromDouble(amount.ToDouble()) == amount;
 }
 
 std::string InsertStatement(const AccessTable& source, const std::string& target) {
