@@ -313,6 +313,10 @@ class Rebuilder {
 public:
     Rebuilder(Connection& c, const TableRebuild& r, const std::string& source) : c_(c), r_(r), source_(source) {}
 
+    // True when the change made a counter that was not the rowid an ordinary column, whose
+    // sequence is then no longer needed.
+    bool StoppedCounter() const { return stoppedCounter_; }
+
     void Run() {
         ReadTable();
         if (r_.kind == TableRebuild::Kind::DropConstraint && DropIndexConstraint()) return;
@@ -405,7 +409,13 @@ private:
             lastColumn = i;
             ColumnItem column = ReadColumnItem(item);
             if (r_.kind == TableRebuild::Kind::ReplaceColumn && Same(column.name, r_.column)) {
-                item = r_.definition + KeptSegments(column, ReadColumnItem(r_.definition));
+                const ColumnItem fresh = ReadColumnItem(r_.definition);
+                item = r_.definition + KeptSegments(column, fresh);
+                // A counter inside a key of several columns (declared COUNTER, not the rowid)
+                // stops counting, and its triggers go; it stays in the key, so it takes no Null.
+                const auto head = Units(column.head);
+                stoppedCounter_ = head.size() > 1 && IsWord(column.head, head[1], "COUNTER");
+                if (stoppedCounter_ && !HasKind(fresh, "NOT")) item += " NOT NULL";
                 changed_ = column.name;
                 found = true;
             } else if (r_.kind == TableRebuild::Kind::AddColumn && Same(column.name, r_.column)) {
@@ -493,13 +503,20 @@ private:
         return sql + ")" + text.tail;
     }
 
-    // The indexes and triggers of the old table, which go with it when it is dropped.
+    // The indexes and triggers of the old table, which go with it when it is dropped (not the
+    // triggers of a counter that stops counting).
     void SaveSchema() {
         Statement st(c_,
-                     "SELECT sql FROM sqlite_master WHERE tbl_name = ?1 COLLATE NOCASE AND type IN ('index', "
+                     "SELECT name, sql FROM sqlite_master WHERE tbl_name = ?1 COLLATE NOCASE AND type IN ('index', "
                      "'trigger') AND sql IS NOT NULL ORDER BY type = 'trigger', rowid");
         sqlite3_bind_text(st.Handle(), 1, table_.c_str(), -1, SQLITE_TRANSIENT);
-        while (st.Step()) schema_.push_back(Text(st.Handle(), 0));
+        while (st.Step()) {
+            const std::string name = Text(st.Handle(), 0);
+            if (stoppedCounter_ && (Same(name, table_ + "." + changed_ + ".counter") ||
+                                    Same(name, table_ + "." + changed_ + ".counter.update")))
+                continue;
+            schema_.push_back(Text(st.Handle(), 1));
+        }
         if (Exists(c_, "SELECT 1 FROM sqlite_master WHERE name = ?1", "sqlite_sequence")) {
             Statement seq(c_, "SELECT seq FROM sqlite_sequence WHERE name = ?1 COLLATE NOCASE");
             sqlite3_bind_text(seq.Handle(), 1, table_.c_str(), -1, SQLITE_TRANSIENT);
@@ -602,6 +619,7 @@ private:
     std::vector<SourceColumn> columns_;
     bool rowid_ = true;
     std::string changed_;
+    bool stoppedCounter_ = false;
     std::vector<std::string> schema_;
     std::optional<std::int64_t> sequence_;
 };
@@ -613,7 +631,7 @@ void UpgradeTables(Connection& c) {
     std::vector<std::string> tables;
     {
         Statement list(c, "SELECT name FROM sqlite_master WHERE type = 'table' AND name NOT LIKE 'sqlite%' "
-                          "AND name NOT IN ('pavana_engine', 'pavana_columns')");
+                          "AND name NOT IN ('pavana_engine', 'pavana_columns', 'pavana_counters')");
         while (list.Step()) tables.push_back(Text(list.Handle(), 0));
     }
     TableRebuild upgrade;
@@ -630,10 +648,16 @@ void RunRebuild(DatabaseState& state, const dialect::Translation& translation, c
     try {
         ForeignKeysOff foreignKeysOff(c);
         Savepoint savepoint(c);
-        Rebuilder(c, r, source).Run();
+        Rebuilder rebuilder(c, r, source);
+        rebuilder.Run();
         for (const std::string& sql : translation.followUp) Run(c, sql);
         MetadataWrites writes(state);
         for (const std::string& sql : translation.metadata) Run(c, sql);
+        if (rebuilder.StoppedCounter()) {
+            Statement forget(c, (std::string("DELETE FROM ") + dialect::kCounterTable + " WHERE table_name = ?1").c_str());
+            sqlite3_bind_text(forget.Handle(), 1, r.table.c_str(), -1, SQLITE_TRANSIENT);
+            forget.Step();
+        }
         savepoint.Release();
     } catch (const SqliteFailure& failure) {
         RaiseStatementError(failure, "ALTER TABLE " + QuoteIdentifier(r.table), source);
