@@ -1059,9 +1059,9 @@ private:
                                Quote(c.name) + " = (SELECT seq FROM " + kCounterTable + row + ") WHERE " + counter +
                                " IS NULL AND rowid = NEW.rowid; END");
         out.followUp.push_back("CREATE TRIGGER " + Quote(table + "." + c.name + ".counter.update") +
-                               " BEFORE UPDATE OF " + Quote(c.name) + " ON " + Quote(table) + " BEGIN SELECT RAISE(ABORT, "
-                               "'Index or primary key cannot contain a Null value.') WHERE " + counter + " IS NULL; " +
-                               raise + "; END");
+                               " BEFORE UPDATE OF " + Quote(c.name) + " ON " + Quote(table) +
+                               " BEGIN SELECT RAISE(ABORT, 'Index or primary key cannot contain a Null value.') "
+                               "WHERE " + counter + " IS NULL; " + raise + "; END");
         out.metadata.push_back(kCreateCounters);
         out.metadata.push_back(std::string("INSERT OR REPLACE INTO ") + kCounterTable + " (table_name, seq) VALUES (" +
                                QuoteString(table) + ", " + std::to_string(c.type.seed - 1) + ")");

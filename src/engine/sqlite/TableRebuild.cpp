@@ -654,7 +654,9 @@ void RunRebuild(DatabaseState& state, const dialect::Translation& translation, c
         MetadataWrites writes(state);
         for (const std::string& sql : translation.metadata) Run(c, sql);
         if (rebuilder.StoppedCounter()) {
-            Statement forget(c, (std::string("DELETE FROM ") + dialect::kCounterTable + " WHERE table_name = ?1").c_str());
+            const std::string forgetSql =
+                std::string("DELETE FROM ") + dialect::kCounterTable + " WHERE table_name = ?1";
+            Statement forget(c, forgetSql.c_str());
             sqlite3_bind_text(forget.Handle(), 1, r.table.c_str(), -1, SQLITE_TRANSIENT);
             forget.Step();
         }
