@@ -307,6 +307,7 @@ bool Exists(Connection& c, const char* sql, const std::string& name) {
 struct SourceColumn {
     std::string name;
     std::int32_t type = 0;  // DAO type of its declaration, 0 when unknown
+    bool key = false;       // in the table's primary key
 };
 
 class Rebuilder {
@@ -360,19 +361,25 @@ private:
         CarrySequence(created);
     }
 
+    bool InKey(const std::string& column) const {
+        return std::any_of(columns_.begin(), columns_.end(),
+                           [&](const SourceColumn& c) { return c.key && Same(c.name, column); });
+    }
+
     void ReadTable() {
         Statement st(c_, "SELECT name, sql FROM sqlite_master WHERE type = 'table' AND name = ?1 COLLATE NOCASE");
         sqlite3_bind_text(st.Handle(), 1, r_.table.c_str(), -1, SQLITE_TRANSIENT);
         if (!st.Step()) NotFound(r_.table, source_);
         table_ = Text(st.Handle(), 0);
         createSql_ = Text(st.Handle(), 1);
-        Statement info(c_, "SELECT name, type, hidden FROM pragma_table_xinfo(?1)");
+        Statement info(c_, "SELECT name, type, hidden, pk FROM pragma_table_xinfo(?1)");
         sqlite3_bind_text(info.Handle(), 1, table_.c_str(), -1, SQLITE_TRANSIENT);
         while (info.Step()) {
             if (sqlite3_column_int(info.Handle(), 2) != 0) continue;
             SourceColumn col;
             col.name = Text(info.Handle(), 0);
             if (auto t = TypeOfDeclaration(Text(info.Handle(), 1))) col.type = t->type;
+            col.key = sqlite3_column_int(info.Handle(), 3) != 0;
             columns_.push_back(std::move(col));
         }
         rowid_ = createSql_.find("WITHOUT ROWID") == std::string::npos &&
@@ -411,11 +418,11 @@ private:
             if (r_.kind == TableRebuild::Kind::ReplaceColumn && Same(column.name, r_.column)) {
                 const ColumnItem fresh = ReadColumnItem(r_.definition);
                 item = r_.definition + KeptSegments(column, fresh);
-                // A counter inside a key of several columns (declared COUNTER, not the rowid)
-                // stops counting, and its triggers go; it stays in the key, so it takes no Null.
+                // A counter that is not the rowid (declared COUNTER) stops counting, and its
+                // triggers go; while it stays in the primary key, it takes no Null.
                 const auto head = Units(column.head);
                 stoppedCounter_ = head.size() > 1 && IsWord(column.head, head[1], "COUNTER");
-                if (stoppedCounter_ && !HasKind(fresh, "NOT")) item += " NOT NULL";
+                if (stoppedCounter_ && InKey(column.name) && !HasKind(fresh, "NOT")) item += " NOT NULL";
                 changed_ = column.name;
                 found = true;
             } else if (r_.kind == TableRebuild::Kind::AddColumn && Same(column.name, r_.column)) {
