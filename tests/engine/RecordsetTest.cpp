@@ -380,6 +380,18 @@ TEST_F(RecordsetTest, ForwardOnlyRecordsetsOnlyMoveForward) {
     EXPECT_TRUE(rs->IsEOF());
 }
 
+TEST_F(RecordsetTest, AnAddedRecordTakesTheNumberOfACounterInsideItsKey) {
+    db_->Execute("CREATE TABLE chamada (turma LONG, numero COUNTER, CONSTRAINT pk PRIMARY KEY (turma, numero))");
+    db_->Execute("INSERT INTO chamada (turma, numero) VALUES (1, 7)");
+    auto rs = Open("SELECT numero, turma FROM chamada");
+    EXPECT_EQ(rs->GetFields()->Item(0)->Attributes() & (dbAutoIncrField | dbUpdatableField), dbAutoIncrField);
+    rs->AddNew();
+    rs->GetFields()->Item("turma")->SetValue(Variant(1));
+    rs->Update();
+    rs->SetBookmark(rs->LastModified());
+    EXPECT_EQ(Value(rs, "numero"), Variant(8));
+}
+
 TEST_F(RecordsetTest, FieldsDescribeColumnsAndCheckTheirValues) {
     auto rs = Open("SELECT id, nome, nota, nascido, ativo, nota * 2 AS dobro FROM aluno");
     auto fields = rs->GetFields();

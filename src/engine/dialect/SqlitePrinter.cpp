@@ -908,6 +908,10 @@ private:
         if (rowidCounter) {
             if (c.defaultValue) messages::Raise(messages::kFieldDefinition);
             Put("INTEGER PRIMARY KEY AUTOINCREMENT");
+        } else if (&c == keyedCounter_) {
+            if (c.defaultValue) messages::Raise(messages::kFieldDefinition);
+            Put("COUNTER");
+            Put(SqliteTypeChecks(JetType::Long, Quote(c.name)));
         } else {
             DeclaredType(c);
         }
@@ -1016,6 +1020,10 @@ private:
         std::string del = "DELETE FROM pavana_columns WHERE table_name = " + QuoteString(table);
         if (column) del += " AND column_name = " + QuoteString(*column);
         out.metadata.push_back(std::move(del));
+        if (column) return;
+        out.metadata.push_back(kCreateCounters);
+        out.metadata.push_back(std::string("DELETE FROM ") + kCounterTable + " WHERE table_name = " +
+                               QuoteString(table));
     }
 
     void NameList(const std::vector<std::string>& names) {
@@ -1034,6 +1042,29 @@ private:
             Put(" ");
             NameList(k.refColumns);
         }
+    }
+
+    // A counter that is not the rowid (see kCounterTable) starts its table's sequence below its
+    // seed. After a row is added, its counter takes the next number when the row leaves it
+    // Null; a number a row is given or changed to raises the sequence, so that no number given
+    // later meets it. Changing it to Null is refused, as for any key column.
+    static void KeyedCounter(const std::string& table, const ColumnDef& c, Translation& out) {
+        const std::string counter = "NEW." + Quote(c.name);
+        const std::string row = " WHERE table_name = " + QuoteString(table);
+        const std::string raise =
+            std::string("UPDATE ") + kCounterTable + " SET seq = " + counter + row + " AND " + counter + " > seq";
+        out.followUp.push_back("CREATE TRIGGER " + Quote(table + "." + c.name + ".counter") + " AFTER INSERT ON " +
+                               Quote(table) + " BEGIN UPDATE " + kCounterTable + " SET seq = seq + 1" + row +
+                               " AND " + counter + " IS NULL; " + raise + "; UPDATE " + Quote(table) + " SET " +
+                               Quote(c.name) + " = (SELECT seq FROM " + kCounterTable + row + ") WHERE " + counter +
+                               " IS NULL AND rowid = NEW.rowid; END");
+        out.followUp.push_back("CREATE TRIGGER " + Quote(table + "." + c.name + ".counter.update") +
+                               " BEFORE UPDATE OF " + Quote(c.name) + " ON " + Quote(table) +
+                               " BEGIN SELECT RAISE(ABORT, 'Index or primary key cannot contain a Null value.') "
+                               "WHERE " + counter + " IS NULL; " + raise + "; END");
+        out.metadata.push_back(kCreateCounters);
+        out.metadata.push_back(std::string("INSERT OR REPLACE INTO ") + kCounterTable + " (table_name, seq) VALUES (" +
+                               QuoteString(table) + ", " + std::to_string(c.type.seed - 1) + ")");
     }
 
     static void CheckCounter(const ColumnType& type) {
@@ -1069,6 +1100,20 @@ private:
                 for (const std::string& col : k.columns) notNull.insert(Upper(col));
         }
         if (primaryKeys > 1) throw SyntaxError("Primary key already exists.", 3283);
+        // A counter inside a primary key of several columns is unique only with the others, so
+        // it cannot be the rowid (a temporary table, which keeps no sequence, keeps it so).
+        const bool keyed = counter && !create.temporary &&
+                           std::any_of(create.constraints.begin(), create.constraints.end(), [&](const Constraint& k) {
+                               return k.kind == ConstraintKind::PrimaryKey && k.columns.size() > 1 &&
+                                      std::any_of(k.columns.begin(), k.columns.end(), [&](const std::string& col) {
+                                          return SameName(col, counter->name);
+                                      });
+                           });
+        if (keyed) {
+            keyedCounter_ = counter;
+            notNull.erase(Upper(counter->name));
+            counter = nullptr;
+        }
         Put(create.temporary ? "CREATE TEMP TABLE " : "CREATE TABLE ");
         PutName(create.name);
         Put(" (");
@@ -1079,6 +1124,8 @@ private:
             Column(c, &c == counter, notNull.count(Upper(c.name)) > 0, true, create.name, out);
         }
         counterIsRowid_ = false;
+        if (keyedCounter_) KeyedCounter(create.name, *keyedCounter_, out);
+        keyedCounter_ = nullptr;
         for (const Constraint& k : create.constraints) {
             if (k.kind == ConstraintKind::NotNull) continue;
             // A counter that is the whole primary key is already the rowid.
@@ -1222,6 +1269,7 @@ private:
     const ColumnTypeLookup& columnTypes_;
     int subQueries_ = 0;  // depth of queries inside expressions being printed
     bool counterIsRowid_ = false;  // while the columns of a table with a counter are printed
+    const ColumnDef* keyedCounter_ = nullptr;  // while printed, a counter that is not the rowid
     std::string renameFrom_;
     std::string renameTo_;
     const TableRef* renamedTable_ = nullptr;

@@ -24,6 +24,15 @@ inline constexpr const char* kCreateColumnMetadata =
     "column_name TEXT NOT NULL COLLATE NOCASE, default_value TEXT, allow_zero_length INTEGER NOT NULL "
     "DEFAULT 0, PRIMARY KEY (table_name, column_name)) WITHOUT ROWID";
 
+// The engine's sequences of the counters that are not their table's rowid (a counter inside a
+// primary key of several columns): one row per table, keyed by its name (any case), holding the
+// highest number the counter has given or been given. The trigger "<table>.<column>.counter"
+// numbers a row from it.
+inline constexpr const char* kCounterTable = "pavana_counters";
+inline constexpr const char* kCreateCounters =
+    "CREATE TABLE IF NOT EXISTS pavana_counters (table_name TEXT NOT NULL COLLATE NOCASE PRIMARY KEY, "
+    "seq INTEGER NOT NULL) WITHOUT ROWID";
+
 // Fills `sql`, `kind`, `followUp`, `metadata` and `rebuild` of `out` from `statement`;
 // `columnTypes` as for Translate.
 void PrintForSqlite(const ast::Statement& statement, Translation& out, const ColumnTypeLookup& columnTypes = {});

@@ -129,8 +129,9 @@ int WaitForLock(void* user, int attempt) {
 
 [[noreturn]] void BatchLost(const char* source) { NoTransaction(source); }
 
-// Refuses statements of users that would change the engine's own table.
-int Authorize(void* user, int action, const char* a1, const char* a2, const char*, const char*) {
+// Refuses statements of users that would change the engine's own tables. The sequences of
+// counters change only through the engine's triggers ("<table>.<column>.counter").
+int Authorize(void* user, int action, const char* a1, const char* a2, const char*, const char* trigger) {
     auto* state = static_cast<DatabaseState*>(user);
     if (state->metadataWrites) return SQLITE_OK;
     const char* table = nullptr;
@@ -146,8 +147,9 @@ int Authorize(void* user, int action, const char* a1, const char* a2, const char
         case SQLITE_DROP_INDEX: table = a2; break;
         default: break;
     }
-    return table != nullptr && (strcasecmp(table, kMetadataTable) == 0 ||
-                                strcasecmp(table, dialect::kColumnMetadataTable) == 0)
+    if (table == nullptr) return SQLITE_OK;
+    if (strcasecmp(table, dialect::kCounterTable) == 0) return trigger != nullptr ? SQLITE_OK : SQLITE_DENY;
+    return strcasecmp(table, kMetadataTable) == 0 || strcasecmp(table, dialect::kColumnMetadataTable) == 0
                ? SQLITE_DENY
                : SQLITE_OK;
 }

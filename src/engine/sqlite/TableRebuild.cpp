@@ -307,11 +307,16 @@ bool Exists(Connection& c, const char* sql, const std::string& name) {
 struct SourceColumn {
     std::string name;
     std::int32_t type = 0;  // DAO type of its declaration, 0 when unknown
+    bool key = false;       // in the table's primary key
 };
 
 class Rebuilder {
 public:
     Rebuilder(Connection& c, const TableRebuild& r, const std::string& source) : c_(c), r_(r), source_(source) {}
+
+    // True when the change made a counter that was not the rowid an ordinary column, whose
+    // sequence is then no longer needed.
+    bool StoppedCounter() const { return stoppedCounter_; }
 
     void Run() {
         ReadTable();
@@ -356,19 +361,25 @@ private:
         CarrySequence(created);
     }
 
+    bool InKey(const std::string& column) const {
+        return std::any_of(columns_.begin(), columns_.end(),
+                           [&](const SourceColumn& c) { return c.key && Same(c.name, column); });
+    }
+
     void ReadTable() {
         Statement st(c_, "SELECT name, sql FROM sqlite_master WHERE type = 'table' AND name = ?1 COLLATE NOCASE");
         sqlite3_bind_text(st.Handle(), 1, r_.table.c_str(), -1, SQLITE_TRANSIENT);
         if (!st.Step()) NotFound(r_.table, source_);
         table_ = Text(st.Handle(), 0);
         createSql_ = Text(st.Handle(), 1);
-        Statement info(c_, "SELECT name, type, hidden FROM pragma_table_xinfo(?1)");
+        Statement info(c_, "SELECT name, type, hidden, pk FROM pragma_table_xinfo(?1)");
         sqlite3_bind_text(info.Handle(), 1, table_.c_str(), -1, SQLITE_TRANSIENT);
         while (info.Step()) {
             if (sqlite3_column_int(info.Handle(), 2) != 0) continue;
             SourceColumn col;
             col.name = Text(info.Handle(), 0);
             if (auto t = TypeOfDeclaration(Text(info.Handle(), 1))) col.type = t->type;
+            col.key = sqlite3_column_int(info.Handle(), 3) != 0;
             columns_.push_back(std::move(col));
         }
         rowid_ = createSql_.find("WITHOUT ROWID") == std::string::npos &&
@@ -405,7 +416,13 @@ private:
             lastColumn = i;
             ColumnItem column = ReadColumnItem(item);
             if (r_.kind == TableRebuild::Kind::ReplaceColumn && Same(column.name, r_.column)) {
-                item = r_.definition + KeptSegments(column, ReadColumnItem(r_.definition));
+                const ColumnItem fresh = ReadColumnItem(r_.definition);
+                item = r_.definition + KeptSegments(column, fresh);
+                // A counter that is not the rowid (declared COUNTER) stops counting, and its
+                // triggers go; while it stays in the primary key, it takes no Null.
+                const auto head = Units(column.head);
+                stoppedCounter_ = head.size() > 1 && IsWord(column.head, head[1], "COUNTER");
+                if (stoppedCounter_ && InKey(column.name) && !HasKind(fresh, "NOT")) item += " NOT NULL";
                 changed_ = column.name;
                 found = true;
             } else if (r_.kind == TableRebuild::Kind::AddColumn && Same(column.name, r_.column)) {
@@ -493,13 +510,20 @@ private:
         return sql + ")" + text.tail;
     }
 
-    // The indexes and triggers of the old table, which go with it when it is dropped.
+    // The indexes and triggers of the old table, which go with it when it is dropped (not the
+    // triggers of a counter that stops counting).
     void SaveSchema() {
         Statement st(c_,
-                     "SELECT sql FROM sqlite_master WHERE tbl_name = ?1 COLLATE NOCASE AND type IN ('index', "
+                     "SELECT name, sql FROM sqlite_master WHERE tbl_name = ?1 COLLATE NOCASE AND type IN ('index', "
                      "'trigger') AND sql IS NOT NULL ORDER BY type = 'trigger', rowid");
         sqlite3_bind_text(st.Handle(), 1, table_.c_str(), -1, SQLITE_TRANSIENT);
-        while (st.Step()) schema_.push_back(Text(st.Handle(), 0));
+        while (st.Step()) {
+            const std::string name = Text(st.Handle(), 0);
+            if (stoppedCounter_ && (Same(name, table_ + "." + changed_ + ".counter") ||
+                                    Same(name, table_ + "." + changed_ + ".counter.update")))
+                continue;
+            schema_.push_back(Text(st.Handle(), 1));
+        }
         if (Exists(c_, "SELECT 1 FROM sqlite_master WHERE name = ?1", "sqlite_sequence")) {
             Statement seq(c_, "SELECT seq FROM sqlite_sequence WHERE name = ?1 COLLATE NOCASE");
             sqlite3_bind_text(seq.Handle(), 1, table_.c_str(), -1, SQLITE_TRANSIENT);
@@ -602,6 +626,7 @@ private:
     std::vector<SourceColumn> columns_;
     bool rowid_ = true;
     std::string changed_;
+    bool stoppedCounter_ = false;
     std::vector<std::string> schema_;
     std::optional<std::int64_t> sequence_;
 };
@@ -613,7 +638,7 @@ void UpgradeTables(Connection& c) {
     std::vector<std::string> tables;
     {
         Statement list(c, "SELECT name FROM sqlite_master WHERE type = 'table' AND name NOT LIKE 'sqlite%' "
-                          "AND name NOT IN ('pavana_engine', 'pavana_columns')");
+                          "AND name NOT IN ('pavana_engine', 'pavana_columns', 'pavana_counters')");
         while (list.Step()) tables.push_back(Text(list.Handle(), 0));
     }
     TableRebuild upgrade;
@@ -630,10 +655,18 @@ void RunRebuild(DatabaseState& state, const dialect::Translation& translation, c
     try {
         ForeignKeysOff foreignKeysOff(c);
         Savepoint savepoint(c);
-        Rebuilder(c, r, source).Run();
+        Rebuilder rebuilder(c, r, source);
+        rebuilder.Run();
         for (const std::string& sql : translation.followUp) Run(c, sql);
         MetadataWrites writes(state);
         for (const std::string& sql : translation.metadata) Run(c, sql);
+        if (rebuilder.StoppedCounter()) {
+            const std::string forgetSql =
+                std::string("DELETE FROM ") + dialect::kCounterTable + " WHERE table_name = ?1";
+            Statement forget(c, forgetSql.c_str());
+            sqlite3_bind_text(forget.Handle(), 1, r.table.c_str(), -1, SQLITE_TRANSIENT);
+            forget.Step();
+        }
         savepoint.Release();
     } catch (const SqliteFailure& failure) {
         RaiseStatementError(failure, "ALTER TABLE " + QuoteIdentifier(r.table), source);
