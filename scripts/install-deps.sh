@@ -8,7 +8,7 @@ packages=(
   libsqlite3-dev sqlite3 libsodium-dev
   qt6-base-dev libxcb1-dev libcanberra-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xauth xdotool x11-apps fonts-liberation2
+  xvfb xauth xdotool x11-apps x11-utils openbox fonts-liberation2
   clang libclang-rt-14-dev
   time bc locales
   mdbtools-dev

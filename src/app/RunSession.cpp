@@ -150,6 +150,10 @@ void RunSession::Failed(const std::string& message) {
         fatalError_ = message;
 }
 
+void RunSession::ArgumentsRefused(const std::string& message) {
+    argumentsError_ = message;
+}
+
 void RunSession::Starting(const ScriptText& script, int statements) {
     scriptSha256_ = script.sha256;
     scriptEncoding_ = script.encoding;
@@ -273,6 +277,8 @@ int RunSession::ExitCode() const {
         return 1;
     if (!options_.exitCodes)
         return 0;
+    if (argumentsError_)
+        return 1;
     if (databaseError_)
         return 2;
     return failures_.empty() ? 0 : 3;
@@ -299,7 +305,9 @@ void RunSession::WriteReport() const {
     json += "  \"started\": " + JsonString(UtcTime(startTime_)) + ",\n";
     json += "  \"ended\": " + JsonString(UtcTime(std::chrono::system_clock::now())) + ",\n";
     json += "  \"outcome\": " + JsonString(outcome) + ",\n";
-    const std::optional<std::string>& message = fatalError_ ? fatalError_ : databaseError_;
+    const std::optional<std::string>& message = fatalError_       ? fatalError_
+                                                : argumentsError_ ? argumentsError_
+                                                                  : databaseError_;
     json += "  \"message\": " + (message ? JsonString(*message) : std::string("null")) + ",\n";
     json += "  \"exit_code\": " + std::to_string(ExitCode()) + ",\n";
     json += "  \"counts\": {\"statements\": " + std::to_string(statements_) +

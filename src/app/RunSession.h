@@ -57,6 +57,9 @@ class RunSession : public ScriptRunner::Observer {
     void Closed() { database_.reset(); }
     // An error escaped the run; it ends with exit code 1.
     void Failed(const std::string& message);
+    // The arguments did not name a run (too few of them): nothing was started. The exit code
+    // stays 0 as it always was, 1 with --exit-code, where 0 would claim the script ran.
+    void ArgumentsRefused(const std::string& message);
 
     void Starting(const ScriptText& script, int statements) override;
     void BeforeStep(const ScriptRunner::Step& step) override;
@@ -64,8 +67,8 @@ class RunSession : public ScriptRunner::Observer {
                    const std::optional<ScriptRunner::Failure>& failure) override;
     void ProcessEnding(const std::string& message) override;
 
-    // 1 after Failed; with --exit-code 2 when the database could not be opened or closed,
-    // 3 when a statement failed, else 0; without it 0.
+    // 1 after Failed; with --exit-code 1 also after ArgumentsRefused, 2 when the database could
+    // not be opened or closed, 3 when a statement failed, else 0; without it 0.
     int ExitCode() const;
     // Writes the report when --report asked for one (a temporary file renamed over it).
     void WriteReport() const;
@@ -102,6 +105,7 @@ class RunSession : public ScriptRunner::Observer {
     std::vector<LibraryStep> libraries_;
     std::optional<std::string> databaseError_;  // opening, checking or closing failed
     std::optional<std::string> fatalError_;
+    std::optional<std::string> argumentsError_;
     bool finished_ = false;
     bool waiting_ = false;
     long long waitShown_ = -1;

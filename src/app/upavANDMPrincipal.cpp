@@ -44,6 +44,7 @@ TfpavANDMPrincipal::TfpavANDMPrincipal(TComponent* owner) : TComponent(owner) {
 
 bool TfpavANDMPrincipal::ReadParameters(const std::vector<std::string>& arguments) {
     if (arguments.size() < 3) {
+        if (Session != nullptr) Session->ArgumentsRefused(kNumeroParametrosInvalido);
         MessageDlgEx(kNumeroParametrosInvalido, mkError, kButtonOK, 0);
         return false;
     }

@@ -82,7 +82,7 @@ QPainter& TCanvas::Painter() {
     if (!painter_) {
         painter_.emplace(&image_);
         painter_->setRenderHint(QPainter::Antialiasing, false);
-        painter_->setRenderHint(QPainter::TextAntialiasing, false);
+        painter_->setRenderHint(QPainter::TextAntialiasing, true);
     }
     return *painter_;
 }
@@ -250,8 +250,12 @@ int TCanvas::DrawText(std::string_view text, TRect& r, unsigned flags) {
         return br.height();
     }
     QPainter& p = Painter();
+    // Text is smoothed in grey levels: one-bit glyphs put at rounded positions of the unhinted
+    // layout leave uneven gaps between letters, and colour fringes would spoil the engraved
+    // copies of disabled captions. The layout is the one the font metrics measure.
     QFont font = Font.Font;
-    font.setStyleStrategy(QFont::StyleStrategy(font.styleStrategy() | QFont::NoAntialias));
+    font.setStyleStrategy(QFont::StyleStrategy((font.styleStrategy() & ~QFont::NoAntialias) |
+                                               QFont::PreferAntialias | QFont::NoSubpixelAntialias));
     p.setFont(font);
     p.setLayoutDirection((flags & DT_RTLREADING) ? Qt::RightToLeft : Qt::LeftToRight);
     const QRect box(r.Left, r.Top, r.Width(), r.Height());

@@ -2,8 +2,9 @@
 //
 // The self-painted controls were designed pixel by pixel for GDI, so this layer reproduces
 // GDI's rules on a QImage: rectangles are (Left, Top, Right, Bottom) with Right and Bottom
-// exclusive, lines exclude their end point, shapes are drawn with the current pen and brush,
-// antialiasing is off, and raster operations work on the image's pixels. Controls paint into
+// exclusive, lines exclude their end point, shapes are drawn with the current pen and brush
+// without antialiasing, and raster operations work on the image's pixels. Text is smoothed in
+// grey levels and laid out by the font's metrics, so it measures what TextExtent says. Controls paint into
 // an image through a canvas in their paintEvent and then put the image on screen.
 //
 // The canvas borrows its image; the image must outlive it and be Format_RGB32 or

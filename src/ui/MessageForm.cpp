@@ -19,6 +19,7 @@
 #include "ui/QtProgressWindow.h"
 #include "ui/Resources.h"
 #include "ui/UserFront.h"
+#include "ui/WindowPlacement.h"
 #include "ui/uvrxButton.h"
 
 namespace pavana {
@@ -226,8 +227,7 @@ std::unique_ptr<TFormMensagem> CreateMessageForm(const std::string& text, TMessa
     if (showAgainBox) clientWidth = std::max(clientWidth, 2 * HM + kShowAgainMinimum);
     const int clientHeight = IH + BH + VS + 2 * VM;
     form->SetClientSize(clientWidth, clientHeight);
-    form->move(screenArea.x() + screenArea.width() / 2 - form->frameGeometry().width() / 2,
-               screenArea.y() + screenArea.height() / 2 - form->frameGeometry().height() / 2);
+    CentreOnScreen(*form);
 
     form->setWindowTitle(QString::fromStdString(kind == mkCustom ? ApplicationTitle()
                                                                  : std::string(MessageKindCaption(kind))));

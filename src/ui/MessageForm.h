@@ -79,7 +79,7 @@ private:
 // Builds the dialog for `text` (its CR LF line breaks and tabs included), with the caption
 // and icon of `kind`, the buttons of `buttons`, the details area when `details` is not empty
 // (open from the start with `detailsOpen`) and the show-again box with `showAgainBox`. The
-// form is placed centred on the screen.
+// form is placed with its outer rectangle (frame included) centred on the screen.
 std::unique_ptr<TFormMensagem> CreateMessageForm(const std::string& text, TMessageKind kind,
                                                  TMessageButtons buttons, const std::string& details,
                                                  bool showAgainBox, bool detailsOpen);

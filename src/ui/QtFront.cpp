@@ -16,6 +16,7 @@
 
 #include "ui/Animate.h"
 #include "ui/QtProgressWindow.h"
+#include "ui/WindowPlacement.h"
 
 namespace pavana {
 
@@ -78,8 +79,12 @@ MessageAnswer QtFront::ShowMessage(const MessageRequest& request) {
     form->SetHelpContext(request.helpContext);
     form->SetHelpFile(request.helpFile);
     form->SetHelpHandler(helpHandler_);
-    if (request.left >= 0) form->move(request.left, form->y());
-    if (request.top >= 0) form->move(form->x(), request.top);
+    if (request.left >= 0 || request.top >= 0) {
+        QPoint outer = OuterTopLeft(*form);
+        if (request.left >= 0) outer.setX(request.left);
+        if (request.top >= 0) outer.setY(request.top);
+        MoveOuterTo(*form, outer);
+    }
 
     MessageAnswer answer;
     answer.modalResult = form->exec();

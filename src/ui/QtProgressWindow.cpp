@@ -13,6 +13,7 @@
 
 #include "ui/Animate.h"
 #include "ui/Colors.h"
+#include "ui/WindowPlacement.h"
 
 namespace pavana {
 
@@ -125,11 +126,7 @@ void QtProgressWindow::ShowBarPosition(int position) {
 }
 
 void QtProgressWindow::ShowWindow() {
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        const QRect area = screen->geometry();
-        window_->move(area.x() + area.width() / 2 - kClientWidth / 2,
-                      area.y() + area.height() / 2 - kClientHeight / 2);
-    }
+    CentreOnScreen(*window_);
     window_->show();
     PaintOnceExposed(*window_);
 }

@@ -5,6 +5,7 @@
 
 #include <QImage>
 
+#include <cctype>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -19,6 +20,25 @@ namespace {
 constexpr const char* kXvfb = "/usr/bin/Xvfb";
 constexpr const char* kXdotool = "/usr/bin/xdotool";
 constexpr const char* kXwd = "/usr/bin/xwd";
+constexpr const char* kOpenbox = "/usr/bin/openbox";
+constexpr const char* kXprop = "/usr/bin/xprop";
+constexpr const char* kXwininfo = "/usr/bin/xwininfo";
+
+// The integers of a tool's output in order ("Absolute upper-left X:  398" gives 398).
+std::vector<int> NumbersIn(const std::string& text) {
+    std::vector<int> numbers;
+    for (std::size_t i = 0; i < text.size();) {
+        if (std::isdigit(static_cast<unsigned char>(text[i]))) {
+            std::size_t end = i;
+            while (end < text.size() && std::isdigit(static_cast<unsigned char>(text[end]))) ++end;
+            numbers.push_back(std::atoi(text.substr(i, end - i).c_str()));
+            i = end;
+        } else {
+            ++i;
+        }
+    }
+    return numbers;
+}
 
 std::uint32_t BigEndian32(const std::string& bytes, std::size_t at) {
     std::uint32_t v = 0;
@@ -186,10 +206,32 @@ TEST_F(GuiRunTest, LongScriptShowsTheMovingAnimationAndClosesTheWindowAtTheEnd) 
     EXPECT_EQ(rows.out, "Linhas\n20000000\n");
 }
 
-TEST_F(GuiRunTest, TooFewArgumentsShowTheErrorDialogAlone) {
+// Under a window manager that draws frames, the dialog is centred by its outer size.
+TEST_F(GuiRunTest, TooFewArgumentsShowTheErrorDialogAloneCentredWithItsFrame) {
+    for (const char* tool : {kOpenbox, kXprop, kXwininfo})
+        if (!std::filesystem::exists(tool)) GTEST_SKIP() << tool << " is needed (scripts/install-deps.sh installs it)";
+    BackgroundProcess manager(kOpenbox, {}, options_);
+    bool managed = false;
+    for (int i = 0; i < 200 && !managed; ++i) {
+        managed = RunProcess(kXprop, {"-root", "_NET_SUPPORTING_WM_CHECK"}, options_).out.find("window id") !=
+                  std::string::npos;
+        if (!managed) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    ASSERT_TRUE(managed) << "the window manager did not start";
+
     BackgroundProcess run(PAVANASCRIPT_BIN, {"a", "b"}, options_);
     std::string dialog = WaitForWindow("Erro");
     ASSERT_FALSE(dialog.empty()) << "the error dialog did not appear";
+    // Client position and size, its place inside the frame, and the frame's four sides.
+    const std::string info = RunProcess(kXwininfo, {"-id", dialog}, options_).out;
+    const std::vector<int> client = NumbersIn(info.substr(info.find("Absolute upper-left X")));
+    const std::vector<int> frame = NumbersIn(RunProcess(kXprop, {"-id", dialog, "_NET_FRAME_EXTENTS"}, options_).out);
+    ASSERT_GE(client.size(), 6u) << info;
+    ASSERT_EQ(frame.size(), 4u);
+    const int outerWidth = client[4] + frame[0] + frame[1], outerHeight = client[5] + frame[2] + frame[3];
+    EXPECT_GT(frame[2], 0) << "the window manager drew no title bar";
+    EXPECT_EQ(client[0] - frame[0], 1024 / 2 - outerWidth / 2);
+    EXPECT_EQ(client[1] - frame[2], 768 / 2 - outerHeight / 2);
     // The progress window would have come before the dialog.
     EXPECT_TRUE(WaitForWindow("Processando", 0.5).empty());
     RunProcess(kXdotool, {"key", "--window", dialog, "Return"}, options_);

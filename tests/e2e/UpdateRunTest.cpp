@@ -487,6 +487,10 @@ TEST_F(UpdateRunTest, ExitCodesReportAndPasswordFromTheEnvironment) {
     EXPECT_EQ(missing.exitCode, 1);
     EXPECT_NE(ReadFile(Path("r.json")).find("\"outcome\": \"error\""), std::string::npos);
     EXPECT_EQ(Pavana({"--wait", "x", db, Path("anim"), Path("nada.sql")}).exitCode, 1);
+    // Too few arguments: nothing ran, which only the option's codes tell a caller.
+    EXPECT_EQ(Pavana({db, Path("anim")}).exitCode, 0);
+    EXPECT_EQ(Pavana({"--exit-code", "--report", Path("r.json"), db, Path("anim")}).exitCode, 1);
+    EXPECT_NE(ReadFile(Path("r.json")).find("\"message\": \"Número de parâmetros invalido.\""), std::string::npos);
 }
 
 TEST_F(UpdateRunTest, CheckRefusesADamagedDatabaseAndAFullDiskNamesTheLogToKeep) {

@@ -121,6 +121,44 @@ TEST_F(DrawingTest, CanvasFollowsGdiEndPointRules) {
     EXPECT_EQ(canvas.Pixel(2, 32), clWhite);
 }
 
+// Shapes keep to two colours, text is smoothed: letters sit at the layout's fractional
+// positions, so equal advances leave equal gaps ("l l l ..." at 5.5 pixels a step at 11 px),
+// where one-bit glyphs at rounded positions would step 5, 6, 5, 6.
+TEST_F(DrawingTest, CanvasTextKeepsTheLayoutsEvenSpacing) {
+    QImage image(120, 20, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    TCanvas canvas(image);
+    canvas.Pen.Color = clBlack;
+    canvas.Brush.Color = clBlack;
+    canvas.Ellipse({2, 2, 12, 12});
+    for (int y = 0; y < 14; ++y)
+        for (int x = 0; x < 14; ++x) EXPECT_TRUE(canvas.Pixel(x, y) == clBlack || canvas.Pixel(x, y) == clWhite);
+
+    canvas.Font.Font = QFont(QStringLiteral("Arial"));
+    canvas.Font.Font.setPixelSize(11);
+    canvas.Font.Color = clBlack;
+    canvas.Brush.Style = bsClear;
+    const std::string text = "l l l l l l l l";
+    TRect r{14, 2, 14 + canvas.TextWidth(text), 2 + canvas.TextHeight(text)};
+    canvas.DrawText(text, r, DT_SINGLELINE | DT_NOPREFIX);
+    std::vector<double> centres;
+    double ink = 0, moment = 0;
+    for (int x = 14; x <= r.Right + 1; ++x) {
+        double column = 0;
+        for (int y = r.Top; y < r.Bottom; ++y) column += 255 - (canvas.Pixel(x, y) & 0xFF);
+        if (column > 0) {
+            ink += column;
+            moment += column * x;
+        } else if (ink > 0) {
+            centres.push_back(moment / ink);
+            ink = moment = 0;
+        }
+    }
+    ASSERT_EQ(centres.size(), 8u);
+    for (std::size_t i = 1; i < centres.size(); ++i)
+        EXPECT_NEAR(centres[i] - centres[i - 1], 5.5, 0.25) << "between letters " << i << " and " << i + 1;
+}
+
 TEST_F(DrawingTest, FocusRectangleInvertsAlternatePixelsAndUndoesItself) {
     image_.fill(QColor(0xC0, 0xC0, 0xC0));
     TCanvas canvas(image_);

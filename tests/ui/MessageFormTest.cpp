@@ -134,13 +134,13 @@ TEST_F(MessageFormTest, ErrorDialogHasOneOkButtonFillingThePanel) {
     });
     EXPECT_EQ(MessageDlgEx("Número de parâmetros invalido.", mkError, 4, 0), 1);
 
-    // Closed by its close box; placed at left 40, the top stays the centred one of building,
-    // which had no frame yet and so centred the client height.
+    // Closed by its close box; placed at left 40 (the frame's left), the top stays the one of
+    // building, which centred the outer height.
     QPoint placed;
     int centredTop = 0;
     OnNextDialog([&](TFormMensagem& form) {
         placed = form.pos();
-        centredTop = QGuiApplication::primaryScreen()->geometry().height() / 2 - form.height() / 2;
+        centredTop = QGuiApplication::primaryScreen()->geometry().height() / 2 - form.frameGeometry().height() / 2;
         form.close();
     });
     EXPECT_EQ(MessageDlgEx("Número de parâmetros invalido.", mkError, 4, 0, 40, -5, {}, false), 2);
