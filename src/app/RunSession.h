@@ -61,6 +61,7 @@ class RunSession : public ScriptRunner::Observer {
     // stays 0 as it always was, 1 with --exit-code, where 0 would claim the script ran.
     void ArgumentsRefused(const std::string& message);
 
+    bool WantsDigest() const override { return options_.report.has_value(); }
     void Starting(const ScriptText& script, int statements) override;
     void BeforeStep(const ScriptRunner::Step& step) override;
     void AfterStep(const ScriptRunner::Step& step,

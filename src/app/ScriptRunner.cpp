@@ -127,7 +127,7 @@ std::string ScriptRunner::LibraryPath(const std::string& statement) {
 void ScriptRunner::Run(const std::string& scriptPath) {
     Log log(logPath_);
     {
-        const ScriptText script = ReadScriptText(scriptPath);
+        const ScriptText script = ReadScriptText(scriptPath, observer_ && observer_->WantsDigest());
         const std::vector<Step> steps = CutStatements(script);
         if (observer_) observer_->Starting(script, static_cast<int>(steps.size()));
         for (const Step& step : steps) {

@@ -48,6 +48,8 @@ public:
     class Observer {
     public:
         virtual ~Observer() = default;
+        // Whether Starting needs the script's SHA-256.
+        virtual bool WantsDigest() const { return false; }
         virtual void Starting(const ScriptText& /*script*/, int /*statements*/) {}
         virtual void BeforeStep(const Step& /*step*/) {}
         virtual void AfterStep(const Step& /*step*/, const std::optional<Failure>& /*failure*/) {}

@@ -129,13 +129,15 @@ std::string DecodeUtf16Units(const std::string& path, const std::u16string& unit
 
 }  // namespace
 
-ScriptText ReadScriptText(const std::string& path) {
-    return DecodeScriptText(ReadRegularFile(path), path);
+ScriptText ReadScriptText(const std::string& path, bool digest) {
+    const std::string bytes = ReadRegularFile(path);
+    ScriptText script = DecodeScriptText(bytes, path);
+    if (digest) script.sha256 = Sha256Hex(bytes);
+    return script;
 }
 
 ScriptText DecodeScriptText(const std::string& bytes, const std::string& path) {
     ScriptText script;
-    script.sha256 = Sha256Hex(bytes);
     std::string text;
     const bool littleMark = bytes.starts_with("\xFF\xFE");
     const bool bigMark = bytes.starts_with("\xFE\xFF");

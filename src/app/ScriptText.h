@@ -20,13 +20,14 @@ namespace pavana {
 struct ScriptText {
     std::vector<std::string> lines;
     std::string encoding;  // "UTF-8", "UTF-16LE", "UTF-16BE" or "Windows-1252"
-    std::string sha256;    // of the file's bytes, 64 lowercase hexadecimal digits
+    std::string sha256;    // of the file's bytes, 64 lowercase hexadecimal digits, when asked for
 };
 
 // Raises EFOpenError "Cannot open file <path>" when the file cannot be opened or read, and
 // EFOpenError with a Portuguese text naming the file when it is not a regular file or holds
-// a NUL.
-ScriptText ReadScriptText(const std::string& path);
+// a NUL. With `digest`, `sha256` is filled in (a report needs it; a run without one does not
+// pay for it).
+ScriptText ReadScriptText(const std::string& path, bool digest);
 
 // Decodes and splits the bytes of the script named `path` (the name only goes into messages).
 ScriptText DecodeScriptText(const std::string& bytes, const std::string& path);
