@@ -127,9 +127,11 @@ std::string ScriptRunner::LibraryPath(const std::string& statement) {
 void ScriptRunner::Run(const std::string& scriptPath) {
     Log log(logPath_);
     {
-        const ScriptText script = ReadScriptText(scriptPath, observer_ && observer_->WantsDigest());
+        ScriptText script = ReadScriptText(scriptPath, observer_ && observer_->WantsDigest());
         const std::vector<Step> steps = CutStatements(script);
         if (observer_) observer_->Starting(script, static_cast<int>(steps.size()));
+        // The steps hold the statements from here on: the lines are not kept through the run.
+        std::vector<std::string>().swap(script.lines);
         for (const Step& step : steps) {
             if (observer_) observer_->BeforeStep(step);
             std::optional<LibraryExitWatch> watch;

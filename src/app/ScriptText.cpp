@@ -130,13 +130,17 @@ std::string DecodeUtf16Units(const std::string& path, const std::u16string& unit
 }  // namespace
 
 ScriptText ReadScriptText(const std::string& path, bool digest) {
-    const std::string bytes = ReadRegularFile(path);
-    ScriptText script = DecodeScriptText(bytes, path);
-    if (digest) script.sha256 = Sha256Hex(bytes);
+    std::string bytes = ReadRegularFile(path);
+    const std::string sha256 = digest ? Sha256Hex(bytes) : std::string();
+    ScriptText script = DecodeScriptText(std::move(bytes), path);
+    script.sha256 = sha256;
     return script;
 }
 
-ScriptText DecodeScriptText(const std::string& bytes, const std::string& path) {
+// The text is held once at a time: the bytes become the text (valid UTF-8 in place), the text
+// the list of lines, and the list the script's lines, so that a large script costs little
+// more than its own size.
+ScriptText DecodeScriptText(std::string bytes, const std::string& path) {
     ScriptText script;
     std::string text;
     const bool littleMark = bytes.starts_with("\xFF\xFE");
@@ -151,13 +155,24 @@ ScriptText DecodeScriptText(const std::string& bytes, const std::string& path) {
     } else {
         if (nul != std::string::npos)
             HoldsNul(path, LineOf(bytes, nul));
-        script.encoding = IsValidUtf8(bytes) ? "UTF-8" : "Windows-1252";
-        text = DecodeTextFile(std::string_view(bytes));
+        const bool utf8 = IsValidUtf8(bytes);
+        script.encoding = utf8 ? "UTF-8" : "Windows-1252";
+        if (utf8) {
+            if (bytes.starts_with("\xEF\xBB\xBF")) bytes.erase(0, 3);
+            text = std::move(bytes);
+        } else {
+            text = Cp1252ToUtf8(bytes);
+        }
     }
+    std::string().swap(bytes);
     TStringList lines;
     lines.SetText(text);
-    script.lines.reserve(static_cast<std::size_t>(lines.Count()));
-    for (int i = 0; i < lines.Count(); ++i) script.lines.push_back(lines.Strings(i));
+    std::string().swap(text);
+    script.lines.resize(static_cast<std::size_t>(lines.Count()));
+    for (int i = lines.Count() - 1; i >= 0; --i) {
+        script.lines[static_cast<std::size_t>(i)] = lines.Strings(i);
+        lines.Delete(i);
+    }
     return script;
 }
 

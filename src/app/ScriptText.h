@@ -30,6 +30,6 @@ struct ScriptText {
 ScriptText ReadScriptText(const std::string& path, bool digest);
 
 // Decodes and splits the bytes of the script named `path` (the name only goes into messages).
-ScriptText DecodeScriptText(const std::string& bytes, const std::string& path);
+ScriptText DecodeScriptText(std::string bytes, const std::string& path);
 
 }  // namespace pavana
