@@ -6,6 +6,8 @@
 #   bench/engine-insert.sh [build] [statements]
 # Run from a folder on a real disk: the work files are made in a temporary folder under it.
 set -euo pipefail
+# The figures read the same whatever locale the run is measured under (bc writes ".").
+report() { LC_ALL=C printf "$@"; }
 build=${1:-build}
 count=${2:-20000}
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -33,6 +35,6 @@ t2=$(now); sqlite3 s.db < shell.sql > /dev/null; t3=$(now)
 $count" ] || { echo "pavanadb did not insert every row" >&2; exit 1; }
 tp=$(echo "$t1 - $t0" | bc -l)
 ts=$(echo "$t3 - $t2" | bc -l)
-printf '  %d INSERTs  pavanadb %.2f s (%.1f us each)  sqlite3 %.2f s (%.1f us each)  ratio %.3f\n' \
+report '  %d INSERTs  pavanadb %.2f s (%.1f us each)  sqlite3 %.2f s (%.1f us each)  ratio %.3f\n' \
   "$count" "$tp" "$(echo "$tp * 1000000 / $count" | bc -l)" "$ts" "$(echo "$ts * 1000000 / $count" | bc -l)" \
   "$(echo "$tp / $ts" | bc -l)"

@@ -10,6 +10,8 @@
 # names, #m/d/yyyy# dates, True/False); the shell runs the same rows in SQLite's own form
 # (quoted names, day numbers, -1/0).
 set -euo pipefail
+# The figures read the same whatever locale the run is measured under (bc writes ".").
+report() { LC_ALL=C printf "$@"; }
 build=${1:-build}
 inserts=${2:-100000}
 updates=${3:-20000}
@@ -72,10 +74,10 @@ run_pair() {
   tp=$(echo "$t1 - $t0" | bc -l)
   ts=$(echo "$t3 - $t2" | bc -l)
   [ -s script.log ] && echo "  warning: script.log is not empty ($(wc -l < script.log) lines)"
-  printf '  %-8s %7d statements  PavanaScript %6.2f s (%8.0f/s, peak %6d KiB)  sqlite3 %6.2f s (%8.0f/s)  ratio %.3f\n' \
+  report '  %-8s %7d statements  PavanaScript %6.2f s (%8.0f/s, peak %6d KiB)  sqlite3 %6.2f s (%8.0f/s)  ratio %.3f\n' \
     "$name" "$count" "$tp" "$(echo "$count / $tp" | bc -l)" "$(cat pavana.mem)" \
     "$ts" "$(echo "$count / $ts" | bc -l)" "$(echo "$tp / $ts" | bc -l)"
-  printf '  %-8s script %d KiB; memory limit (2 x script + 40 MiB) %d KiB\n' "$name" \
+  report '  %-8s script %d KiB; memory limit (2 x script + 40 MiB) %d KiB\n' "$name" \
     "$(( $(stat -c %s "$script") / 1024 ))" "$(( 2 * $(stat -c %s "$script") / 1024 + 40960 ))"
 }
 
@@ -91,4 +93,4 @@ for i in 1 2 3 4 5 6 7 8 9 10; do
   ms=$(echo "($t1 - $t0) * 1000" | bc -l)
   best=$(echo "if ($ms < $best) $ms else $best" | bc -l)
 done
-printf '  start-up: whole run of a one-statement script, best of 10: %.1f ms\n' "$best"
+report '  start-up: whole run of a one-statement script, best of 10: %.1f ms\n' "$best"
