@@ -155,14 +155,8 @@ ScriptText DecodeScriptText(std::string bytes, const std::string& path) {
     } else {
         if (nul != std::string::npos)
             HoldsNul(path, LineOf(bytes, nul));
-        const bool utf8 = IsValidUtf8(bytes);
-        script.encoding = utf8 ? "UTF-8" : "Windows-1252";
-        if (utf8) {
-            if (bytes.starts_with("\xEF\xBB\xBF")) bytes.erase(0, 3);
-            text = std::move(bytes);
-        } else {
-            text = Cp1252ToUtf8(bytes);
-        }
+        script.encoding = IsValidUtf8(bytes) ? "UTF-8" : "Windows-1252";
+        text = DecodeTextFile(std::move(bytes));
     }
     std::string().swap(bytes);
     TStringList lines;

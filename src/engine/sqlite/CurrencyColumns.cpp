@@ -48,7 +48,7 @@ private:
     Verdict OfFunction(const Expr& e, const Scope& scope) {
         const dialect::FunctionInfo* f = dialect::FindFunction(e.name);
         if (f == nullptr) return Verdict::No;
-        if (OneOf(f->jetName, {"CCur"})) return Verdict::Yes;
+        if (strcasecmp(f->jetName, "CCur") == 0) return Verdict::Yes;
         if (OneOf(f->jetName, {"Sum", "Min", "Max", "First", "Last", "Abs", "Int", "Fix", "Round", "CVar"}))
             return !e.args.empty() ? Of(*e.args[0], scope) : Verdict::No;
         return Verdict::No;

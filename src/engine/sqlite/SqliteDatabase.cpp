@@ -549,10 +549,14 @@ void DatabaseImpl::Rollback() {
     --state_->transactions;
 }
 
-void DatabaseImpl::Close() {
+void DatabaseImpl::ReleaseStepStatements() {
     markStep_ = Statement();
     releaseStep_ = Statement();
     undoStep_ = Statement();
+}
+
+void DatabaseImpl::Close() {
+    ReleaseStepStatements();
     if (!state_->connection) return;
     sqlite3* db = state_->connection->Handle();
     // Closing writes the log back into the file; done first here, so a failure is heard.
@@ -577,9 +581,7 @@ bool DatabaseImpl::StillAtPath() {
     sqlite3* db = state_->connection->Handle();
     int moved = 0;
     if (sqlite3_file_control(db, "main", SQLITE_FCNTL_HAS_MOVED, &moved) != SQLITE_OK || moved == 0) return true;
-    markStep_ = Statement();
-    releaseStep_ = Statement();
-    undoStep_ = Statement();
+    ReleaseStepStatements();
     state_->ReleaseStatements();
     if (sqlite3_get_autocommit(db) == 0) sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
     sqlite3_wal_checkpoint_v2(db, "main", SQLITE_CHECKPOINT_TRUNCATE, nullptr, nullptr);
@@ -593,8 +595,7 @@ std::vector<std::string> DatabaseImpl::QuickCheck() {
     try {
         Statement check(c, "PRAGMA quick_check");
         while (check.Step()) {
-            const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(check.Handle(), 0));
-            std::string line = text ? text : "";
+            std::string line = check.Text(0);
             if (line != "ok") problems.push_back(std::move(line));
         }
     } catch (const SqliteFailure& failure) {

@@ -108,6 +108,8 @@ public:
 private:
     // Runs one of the batch's step statements, prepared once.
     void RunStepStatement(Statement& statement, const char* sql);
+    // Finalizes the step statements, before the connection is closed.
+    void ReleaseStepStatements();
 
     std::shared_ptr<DatabaseState> state_;
     std::int32_t recordsAffected_ = 0;

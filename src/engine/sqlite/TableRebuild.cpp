@@ -287,11 +287,6 @@ private:
     DatabaseState& s_;
 };
 
-std::string Text(sqlite3_stmt* st, int column) {
-    const auto* t = reinterpret_cast<const char*>(sqlite3_column_text(st, column));
-    return t ? std::string(t, static_cast<std::size_t>(sqlite3_column_bytes(st, column))) : std::string();
-}
-
 void Run(Connection& c, const std::string& sql) {
     Statement st(c, sql.c_str());
     while (st && st.Step()) {
@@ -370,15 +365,15 @@ private:
         Statement st(c_, "SELECT name, sql FROM sqlite_master WHERE type = 'table' AND name = ?1 COLLATE NOCASE");
         sqlite3_bind_text(st.Handle(), 1, r_.table.c_str(), -1, SQLITE_TRANSIENT);
         if (!st.Step()) NotFound(r_.table, source_);
-        table_ = Text(st.Handle(), 0);
-        createSql_ = Text(st.Handle(), 1);
+        table_ = st.Text(0);
+        createSql_ = st.Text(1);
         Statement info(c_, "SELECT name, type, hidden, pk FROM pragma_table_xinfo(?1)");
         sqlite3_bind_text(info.Handle(), 1, table_.c_str(), -1, SQLITE_TRANSIENT);
         while (info.Step()) {
             if (sqlite3_column_int(info.Handle(), 2) != 0) continue;
             SourceColumn col;
-            col.name = Text(info.Handle(), 0);
-            if (auto t = TypeOfDeclaration(Text(info.Handle(), 1))) col.type = t->type;
+            col.name = info.Text(0);
+            if (auto t = TypeOfDeclaration(info.Text(1))) col.type = t->type;
             col.key = sqlite3_column_int(info.Handle(), 3) != 0;
             columns_.push_back(std::move(col));
         }
@@ -518,11 +513,11 @@ private:
                      "'trigger') AND sql IS NOT NULL ORDER BY type = 'trigger', rowid");
         sqlite3_bind_text(st.Handle(), 1, table_.c_str(), -1, SQLITE_TRANSIENT);
         while (st.Step()) {
-            const std::string name = Text(st.Handle(), 0);
+            const std::string name = st.Text(0);
             if (stoppedCounter_ && (Same(name, table_ + "." + changed_ + ".counter") ||
                                     Same(name, table_ + "." + changed_ + ".counter.update")))
                 continue;
-            schema_.push_back(Text(st.Handle(), 1));
+            schema_.push_back(st.Text(1));
         }
         if (Exists(c_, "SELECT 1 FROM sqlite_master WHERE name = ?1", "sqlite_sequence")) {
             Statement seq(c_, "SELECT seq FROM sqlite_sequence WHERE name = ?1 COLLATE NOCASE");
@@ -614,7 +609,7 @@ private:
         if (check.Step())
             RaiseEngineError(jetRelatedRecordRequired,
                              "You cannot add or change a record because a related record is required in table '" +
-                                 Text(check.Handle(), 2) + "'.",
+                                 check.Text(2) + "'.",
                              source_);
     }
 
@@ -639,7 +634,7 @@ void UpgradeTables(Connection& c) {
     {
         Statement list(c, "SELECT name FROM sqlite_master WHERE type = 'table' AND name NOT LIKE 'sqlite%' "
                           "AND name NOT IN ('pavana_engine', 'pavana_columns', 'pavana_counters')");
-        while (list.Step()) tables.push_back(Text(list.Handle(), 0));
+        while (list.Step()) tables.push_back(list.Text(0));
     }
     TableRebuild upgrade;
     const std::string source = "DAO.Workspace";
