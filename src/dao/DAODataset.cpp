@@ -352,10 +352,8 @@ void TDAODataset::FetchFieldValue(TRecordBuffer& buffer, int index, TFieldType t
     const std::int32_t target = BufferBookmark(buffer);
     if (target == 0) return;
     // Mostly the engine cursor stands on the buffer's record already: one call reads it.
-    bool read = false;
-    Variant value = recordset_->ValueAtPosition(target, index, read);
-    if (read) {
-        StoreEngineValue(buffer, index, type, value);
+    if (std::optional<Variant> atPosition = recordset_->ValueAtPosition(target, index)) {
+        StoreEngineValue(buffer, index, type, *atPosition);
         return;
     }
     // Bookmarks are never 0: a 0 position is the cursor before the first or after the last.
@@ -372,7 +370,7 @@ void TDAODataset::FetchFieldValue(TRecordBuffer& buffer, int index, TFieldType t
             GoToBookmark(saved);
     };
     try {
-        value = engineFields_[static_cast<std::size_t>(index)]->Value();
+        Variant value = engineFields_[static_cast<std::size_t>(index)]->Value();
         StoreEngineValue(buffer, index, type, value);
     } catch (...) {
         // The read failed (a deleted record, a lost connection): the cursor still goes back

@@ -14,6 +14,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -136,12 +137,11 @@ public:
     // after the last record: in one call what IsBOF, IsEOF and BookmarkKey tell.
     virtual std::int32_t PositionKey() const { return IsBOF() || IsEOF() ? 0 : BookmarkKey(); }
     // The value of field `index` (by position, as GetFields) of the current record when
-    // PositionKey() is `positionKey`, with `read` set; when the cursor stands elsewhere,
-    // Empty with `read` cleared and no field read. One call where a reader would otherwise
-    // ask PositionKey and then Value.
-    virtual Variant ValueAtPosition(std::int32_t positionKey, std::int32_t index, bool& read) const {
-        read = PositionKey() == positionKey;
-        return read ? GetFields()->Item(index)->Value() : Variant();
+    // PositionKey() is `positionKey`; nothing, with no field read, when the cursor stands
+    // elsewhere. One call where a reader would otherwise ask PositionKey and then Value.
+    virtual std::optional<Variant> ValueAtPosition(std::int32_t positionKey, std::int32_t index) const {
+        if (PositionKey() != positionKey) return std::nullopt;
+        return GetFields()->Item(index)->Value();
     }
     virtual void SetBookmark(const Variant& bookmark) = 0;
     virtual Variant LastModified() const = 0;

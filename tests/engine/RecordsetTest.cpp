@@ -138,21 +138,15 @@ TEST_F(RecordsetTest, ValueAtPositionReadsOnlyTheRecordTheCursorStandsOn) {
     for (std::int32_t type : {dbOpenDynaset, dbOpenSnapshot}) {
         auto rs = Open("SELECT nome, nota FROM aluno ORDER BY nome", type);
         const std::int32_t ana = rs->PositionKey();
-        bool read = false;
-        EXPECT_EQ(rs->ValueAtPosition(ana, 0, read), Variant("Ana"));
-        EXPECT_TRUE(read);
-        EXPECT_EQ(rs->Recordset::ValueAtPosition(ana, 1, read), Variant(7.5));
-        EXPECT_TRUE(read);
+        EXPECT_EQ(rs->ValueAtPosition(ana, 0), Variant("Ana"));
+        EXPECT_EQ(rs->Recordset::ValueAtPosition(ana, 1), Variant(7.5));
         rs->MoveNext();
-        EXPECT_TRUE(rs->ValueAtPosition(ana, 0, read).IsEmpty());
-        EXPECT_FALSE(read);
-        EXPECT_TRUE(rs->Recordset::ValueAtPosition(ana, 0, read).IsEmpty());
-        EXPECT_FALSE(read);
-        EXPECT_EQ(NumberOf([&] { rs->ValueAtPosition(rs->PositionKey(), 2, read); }), 3265);
+        EXPECT_EQ(rs->ValueAtPosition(ana, 0), std::nullopt);
+        EXPECT_EQ(rs->Recordset::ValueAtPosition(ana, 0), std::nullopt);
+        EXPECT_EQ(NumberOf([&] { rs->ValueAtPosition(rs->PositionKey(), 2); }), 3265);
         rs->MoveLast(0);
         rs->MoveNext();
-        EXPECT_TRUE(rs->ValueAtPosition(ana, 0, read).IsEmpty());
-        EXPECT_FALSE(read);
+        EXPECT_EQ(rs->ValueAtPosition(ana, 0), std::nullopt);
     }
 }
 

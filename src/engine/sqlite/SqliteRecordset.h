@@ -1,33 +1,30 @@
-// The engine's Recordset on SQLite.
+// The engine's Recordset on SQLite: what every cursor shares.
 //
-// Two ways of holding records, chosen when the recordset opens:
+// Two cursors implement it, chosen when the recordset opens:
 //
-// - Keyset (dynaset, dynamic and table types over a query that reads one rowid table): the
-//   keyset statement runs once and is stepped only as the cursor moves forward, so opening
-//   reads one row; each step appends the row's rowid to the keyset. The current record's
-//   fields come from the keyset statement while it still stands on that row and nothing has
-//   changed since; otherwise the row is read again by its rowid, so the recordset sees
-//   changes made to its rows through any object of the database (and by other processes once
-//   its keyset is complete). A row that is gone reads as "Record is deleted.". AddNew, Edit,
-//   Update, CancelUpdate and Delete change the base table; added records follow the keyset.
-// - Rows (snapshots, forward-only recordsets and dynasets over joins, groupings or unions):
-//   a copy of each row as the cursor first reaches it, kept from then on (forward-only keeps
-//   only the current row). Not updatable.
+// - KeysetCursor (SqliteKeysetCursor.h): dynaset, dynamic and table types over a query that
+//   reads one rowid table. Holds the keys of its records and reads each row by its key, so it
+//   sees changes; updatable.
+// - StaticCursor (SqliteStaticCursor.h): snapshots, forward-only recordsets and dynasets over
+//   joins, groupings or unions. Holds a copy of each row as the cursor first reaches it (a
+//   forward-only recordset only the current row); not updatable.
+//
+// Both run one scan statement (the keyset statement or the query itself), stepped only as the
+// cursor moves forward, so opening reads one row. The recordset here keeps the columns and
+// field objects, the position, the record being edited or added, the bookmarks, searching and
+// the filter and sort; a cursor says how its records are reached and read.
 //
 // A bookmark is 4 bytes, little-endian: n + 1 for the n-th record of the query (0-based),
 // -(n + 1) for the n-th record added through this recordset, and -(2^30 + n + 1) for the n-th
-// record that FindFirst found ahead of the keyset; never 0. A record found ahead is reached by
-// its key at once; only moving on from it reads the keyset up to it.
+// record that FindFirst found ahead of the keyset; never 0.
 //
 // Moving, setting a bookmark or finding a record while an edit is pending drops the edit, as
 // Jet does. Every failure raises EOleException with Jet's number and message.
 #pragma once
 
-#include <deque>
 #include <memory>
 #include <optional>
 #include <string>
-#include <unordered_set>
 #include <vector>
 
 #include "engine/DBEngine.h"
@@ -65,18 +62,14 @@ public:
     Variant Bookmark() const override;
     std::int32_t BookmarkKey() const override;
     std::int32_t PositionKey() const override;
-    Variant ValueAtPosition(std::int32_t positionKey, std::int32_t index, bool& read) const override;
+    std::optional<Variant> ValueAtPosition(std::int32_t positionKey, std::int32_t index) const override;
     void SetBookmark(const Variant& bookmark) override;
     Variant LastModified() const override;
 
     std::shared_ptr<Fields> GetFields() const override;
 
     std::int32_t EditMode() const override;
-    void AddNew() override;
-    void Edit() override;
-    void Update(std::int32_t type, bool force) override;
     void CancelUpdate(std::int32_t type) override;
-    void Delete() override;
 
     std::string Filter() const override;
     void SetFilter(const std::string& filter) override;
@@ -100,31 +93,28 @@ public:
     Variant ColumnDefault(std::size_t column) const;
     std::shared_ptr<Field> FieldAt(std::size_t column) const;
 
-private:
-    enum class Holding { Keyset, Rows };
+protected:
     enum class At { BeforeFirst, OnRecord, AfterLast };
     // A record: the n-th of the query, or the n-th added through this recordset.
     struct Ref {
         bool added = false;
         std::int64_t index = -1;
-        bool sought = false;  // found ahead of the keyset: index into sought_
+        bool sought = false;  // found ahead of the keyset: its index counts those
         bool operator==(const Ref&) const = default;
     };
-    // What changes to the database have been made since a row was read.
-    struct Stamp {
-        std::int64_t changes = -1;
-        unsigned int version = 0;
-        bool operator==(const Stamp&) const = default;
-    };
+
+    static const char* const kSource;
+    static const char* const kFieldSource;
+    [[noreturn]] static void NotSupported();
+    [[noreturn]] static void WithoutEdit(const char* source);
+    // Fails unless `type` is dbUpdateRegular, the only kind of update there is.
+    static void CheckUpdateType(std::int32_t type);
+    // Binds the first `count` of `values` to parameters 1, 2, ...
+    static void BindValues(sqlite3_stmt* statement, const std::vector<Variant>& values, int count);
 
     RecordsetImpl(std::shared_ptr<DatabaseState> state, std::string name,
                   std::shared_ptr<const RecordsetSource> source, std::int32_t type);
-    void Start(std::int32_t options);
-    void DescribeColumns();
-    void ReadColumnMetadata();
-    // Types the expression columns known to give only dates (see DateColumns) and marks those
-    // known to give only whole numbers (see WholeNumberColumns).
-    void TypeExpressionColumns();
+
     // Checked by every call: inline, with the failure out of line.
     void CheckOpen() const {
         if (closed_) ObjectInvalid();
@@ -135,107 +125,55 @@ private:
     [[noreturn]] void NoCurrentRecord() const;
     [[noreturn]] void RecordDeleted() const;
     Connection& Live() const;
-    Stamp CurrentStamp() const;
-
-    // Steps the scan once; false when it is done.
-    bool StepScan();
-    // True when record `r` exists, stepping the scan as far as needed.
-    bool Exists(const Ref& r);
-    // SQLite may give a new row the rowid of one deleted before it (a table's highest): the
-    // deleted record keeps its place under a retired key, so that the new one is not taken
-    // for it.
-    void RetireDeletedKey(std::int64_t key);
-    bool IsDeleted(const Ref& r) const {
-        return !deletedKeys_.empty() && holding_ == Holding::Keyset && deletedKeys_.count(KeyOf(r)) != 0;
-    }
-    std::int64_t KeyOf(const Ref& r) const {
-        return r.sought ? sought_[r.index] : r.added ? added_[r.index] : keys_[r.index];
-    }
-    // The keyset's own reference of a record found ahead (reading the keyset up to it); the
-    // reference itself for any other. Nothing when the keyset does not hold the record.
-    std::optional<Ref> Placed(const Ref& r);
-    // The first live record after `r` (from the start when none) or before it (from the end).
-    std::optional<Ref> NextLive(std::optional<Ref> r);
-    std::optional<Ref> PreviousLive(std::optional<Ref> r);
     void GoTo(const Ref& r);
     void DropEdit();
-    // Reads the current keyset row again; false when the row is gone.
-    bool LoadRow(const Ref& r) const;
-    void UpdateAnyLive();
-    void CheckColumnSettable(std::size_t column) const;
-    // The current record's value of a long binary column of the base table, read through a
-    // blob handle, when it is a blob of at least a megabyte; nothing otherwise.
-    std::optional<Variant> ReadLongBinary(std::size_t column) const;
-    // ReadLongBinary, failing with "Record is deleted." when the value is gone.
-    Variant LongBinaryOfCurrent(std::size_t column) const;
-    // Whether the row statement leaves a long value of this column out, for the blob handle
-    // to read: a long binary column of the base table.
-    bool LeavesOut(std::size_t column) const {
-        return columns_[column].writable && columns_[column].type == dbLongBinary;
-    }
-    // The statement that reads one row by its key; long blobs of the columns LeavesOut names
-    // read as Null, with one flag column each after the row's columns saying so.
-    std::string RowSqlLeavingLongBlobs() const;
-    // Runs the INSERT or UPDATE `sql` over the edit values of `set`; the number of rows it
-    // changed. With `streamBlobs`, long binary values are written after the statement
-    // through SQLite's incremental blob I/O; false then when a column cannot be written
-    // that way (an indexed or key column), with nothing changed.
-    std::optional<std::int64_t> RunUpdate(const std::string& sql, const std::vector<std::size_t>& set,
-                                          bool streamBlobs);
-    std::optional<Ref> RefOfBookmark(const Variant& bookmark);
-    bool RowMatches(const Ref& r, Statement& test);
-    // The position of `key` in the keyset, reading the keyset on as far as it (nothing when
-    // the keyset does not hold it).
-    std::optional<Ref> KeysetRecord(std::int64_t key);
-    // The keyset's record of `key` among the keys read so far.
-    std::optional<Ref> HeldRecord(std::int64_t key) const;
-    // The record of `key` that FindFirst found: the keyset's, or one found ahead of it.
-    std::optional<Ref> FoundRecord(std::int64_t key);
-    // Reads the keyset on up to `key` by keys alone and restarts the scan after it; only for
-    // a keyset read in key order, with no change made on the connection since it started.
-    std::optional<Ref> CatchUpTo(std::int64_t key);
+    // Steps the scan once; false when it is done.
+    bool StepScan();
+
+    // What a cursor tells.
+    //
+    // The scan's statement text and the number of key columns it gives after the record's.
+    virtual std::string ScanSql() const = 0;
+    virtual int KeyColumnCount() const = 0;
+    // Called once the columns are known, before the first step: what the cursor settles from
+    // the scan statement and the open options.
+    virtual void BeginScan(std::int32_t options) = 0;
+    // Keeps the row the scan stands on; false to pass over it (a row met twice).
+    virtual bool TakeRow(sqlite3_stmt* statement) = 0;
+    // True when record `r` exists, stepping the scan as far as needed.
+    virtual bool Exists(const Ref& r) = 0;
+    virtual bool IsDeleted(const Ref& r) const = 0;
+    // The first live record after `r` (from the start when none) or before it (from the end).
+    virtual std::optional<Ref> NextLive(std::optional<Ref> r) = 0;
+    virtual std::optional<Ref> PreviousLive(std::optional<Ref> r) = 0;
+    // Records reached so far, as RecordCount tells them.
+    virtual std::int32_t CountReached() const = 0;
+    // The value of `column` in the current record (the cursor stands on one, nothing edited).
+    virtual Variant ValueOfCurrent(std::size_t column) const = 0;
+    // The first live record meeting `condition`; `sql` is left holding the statement run
+    // last, for the error message.
+    virtual std::optional<Ref> FirstMatch(const dialect::ast::Expr& condition, std::string& sql) = 0;
+    // Binds record `r`'s values (or its key) to a test statement of FirstMatch.
+    virtual void BindRecord(sqlite3_stmt* test, const Ref& r) const = 0;
+    // Lets go of the records held, on closing.
+    virtual void ReleaseRecords() = 0;
+
+    // The first live record for which `test`, run with the record bound, gives a row.
+    std::optional<Ref> FirstPassing(Statement& test);
+    bool Passes(const Ref& r, Statement& test);
 
     std::shared_ptr<DatabaseState> state_;
     std::string name_;
     std::shared_ptr<const RecordsetSource> source_;
     std::int32_t type_;
-    Holding holding_ = Holding::Rows;
     bool updatable_ = false;
     bool closed_ = false;
     std::vector<ColumnInfo> columns_;
-    std::vector<FieldImpl> fields_;
-    FieldsImpl fieldsObject_;
 
     // The scan: the keyset statement or the query itself.
     Statement scan_;
     std::string scanSql_;
     bool scanDone_ = false;
-    std::int64_t scanStartChanges_ = 0;
-    bool deduplicate_ = false;            // set once the database changed during the scan
-    std::unordered_set<std::int64_t> seen_;  // keys met, while deduplicating
-    Ref scanHolds_;                        // the record the scan statement stands on
-    std::int64_t scanChanges_ = 0;         // the connection's changes when it got there
-    // The scan reads the base table in key (rowid) order: the query has no order of its own
-    // and SQLite scans the table itself.
-    bool keyOrder_ = false;
-
-    // Keyset holding. The keys grow in blocks: a long scan never moves those it has.
-    std::deque<std::int64_t> keys_;
-    std::vector<std::int64_t> added_;
-    std::vector<std::int64_t> sought_;  // keys FindFirst found before the keyset reached them
-    std::unordered_set<std::int64_t> deletedKeys_;  // deleted through this recordset
-    std::uint64_t retiredKeys_ = 0;                  // see RetireDeletedKey
-    mutable Statement rowStatement_;
-    mutable std::vector<Variant> cache_;
-    mutable Ref cacheRef_;
-    mutable Stamp cacheStamp_;
-    // Columns whose long binary value the row read left out, to be read when asked for.
-    mutable std::vector<bool> cacheTaken_;
-    mutable std::string baseSchema_;  // the schema of the base table, once a blob handle needs it
-
-    // Rows holding.
-    std::vector<std::vector<Variant>> rows_;
-    std::int64_t firstKept_ = 0;
 
     At at_ = At::BeforeFirst;
     Ref current_;
@@ -246,6 +184,21 @@ private:
     std::vector<bool> editSet_;
     std::optional<Ref> lastModified_;
 
+private:
+    void Start(std::int32_t options);
+    // Describes the scan's first `count` columns; `writable` when the cursor can change the
+    // base table's columns among them.
+    void DescribeColumns(int count, bool writable);
+    void ReadColumnMetadata();
+    // Types the expression columns known to give only dates (see DateColumns) and marks those
+    // known to give only whole numbers (see WholeNumberColumns).
+    void TypeExpressionColumns();
+    void CheckColumnSettable(std::size_t column) const;
+    std::optional<Ref> RefOfBookmark(const Variant& bookmark);
+
+    std::vector<FieldImpl> fields_;
+    FieldsImpl fieldsObject_;
+    bool typedByFirstRow_ = false;  // the scan's first row has typed the untyped columns
     bool noMatch_ = false;
     std::string filter_;
     std::string sort_;
