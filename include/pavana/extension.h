@@ -12,8 +12,10 @@
  * A library without `pavana_extension_main` is loaded and unloaded and nothing else happens.
  *
  * The call
- *   - happens on the program's thread, inside the script run; the run waits for it. Call the
- *     functions of the table only from that thread and only during the call.
+ *   - happens inside the script run, which waits for it, on one thread: the program's own on
+ *     a terminal, one of its own while the progress window is on screen (so that the window
+ *     keeps moving). Call the functions of the table only from the thread of the call and
+ *     only during the call.
  *   - borrows `db`: do not keep it, nor any handle or text it gave, after returning. Query
  *     definitions and recordsets still open when the entry returns are closed for you.
  *   - fails the statement (one entry in script.log, then the run goes on) when the library

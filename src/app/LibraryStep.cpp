@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <optional>
 
+#include "app/BesideFront.h"
 #include "app/ExtensionSession.h"
 #include "app/FaultTrap.h"
 #include "rtl/Encoding.h"
@@ -27,12 +28,16 @@ const std::string* g_callingPath = nullptr;
 pid_t g_callingProcess = 0;
 
 // Runs when the process ends through exit(); only an exit during a library's call is ours.
+// The call may run beside the front (BesideFront.h): the report, which shows the message,
+// runs on the front's thread.
 void OnProcessExit(int status, void*) {
     if (g_callingPath == nullptr || g_exitReport == nullptr || getpid() != g_callingProcess) return;
     const std::string path = *g_callingPath;
     g_callingPath = nullptr;
+    const std::string message =
+        Format("A biblioteca %s encerrou o processo (exit %s).", {path, std::to_string(status)});
     try {
-        (*g_exitReport)(Format("A biblioteca %s encerrou o processo (exit %s).", {path, std::to_string(status)}));
+        OnFrontThread([&] { (*g_exitReport)(message); });
     } catch (...) {
     }
     std::fflush(nullptr);

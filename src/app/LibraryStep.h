@@ -16,6 +16,8 @@
 //     violation at address ... in module '...'. Read of address ..." and the like
 //     (FaultTrap.h);
 //   - the entry returned with a transaction it began still open.
+// The call happens on the calling thread, which may be a thread beside the front
+// (BesideFront.h); the library's API calls and the faults trapped are that thread's.
 // A library that forks and returns in the child: the child ends at once, silently (exit code
 // 0, no handler of the program runs), so that nothing after the step runs twice.
 // Whatever happened, query definitions and recordsets the library left open are closed and
@@ -38,7 +40,8 @@ void RunLibrary(const std::string& path, const std::shared_ptr<engine::Database>
 
 // While a watch lives, a library that ends the process (exit) during its call does not end it
 // unheard: `report` receives "A biblioteca <path> encerrou o processo (exit <status>)." and
-// the process then ends at once with exit code 1. One watch at a time, on the run's thread.
+// the process then ends at once with exit code 1; `report` runs on the front's thread when the
+// call runs beside the front. One watch at a time, on the run's thread.
 class LibraryExitWatch {
 public:
     explicit LibraryExitWatch(std::function<void(const std::string& message)> report);

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <ctime>
 
+#include "app/BesideFront.h"
 #include "engine/Activity.h"
 #include "rtl/Exceptions.h"
 #include "ui/UserFront.h"
@@ -177,7 +178,7 @@ void RunSession::AfterStep(const ScriptRunner::Step& step,
     if (failure) {
         failures_.emplace_back(step, *failure);
         if (options_.mode == RunMode::DryRun)
-            CurrentFront().ShowText(failure->entry);
+            OnFrontThread([&] { CurrentFront().ShowText(failure->entry); });
     } else {
         ++succeeded_;
     }
@@ -218,7 +219,8 @@ void RunSession::ScriptFinished() {
     if (batchOpen_) {
         CheckDatabaseFile();
         batchOpen_ = false;
-        database_->EndBatch(options_.mode == RunMode::OneTransaction);
+        // The commit may wait long for the disk: the front's windows stay alive meanwhile.
+        RunBesideFront([&] { database_->EndBatch(options_.mode == RunMode::OneTransaction); });
     }
     CheckDatabaseFile();
     finished_ = true;
@@ -227,7 +229,7 @@ void RunSession::ScriptFinished() {
 
 void RunSession::ProcessEnding(const std::string& message) {
     Failed(message);
-    CurrentFront().ShowFatalError(message);
+    OnFrontThread([&] { CurrentFront().ShowFatalError(message); });
     WriteReport();
 }
 
@@ -257,8 +259,10 @@ void RunSession::EndWait() {
         return;
     waiting_ = false;
     waitShown_ = -1;
-    if (fvrxEvolucao)
-        fvrxEvolucao->SetProgressStatus("Realizando atualizações na base. Aguarde... ");
+    OnFrontThread([] {
+        if (fvrxEvolucao)
+            fvrxEvolucao->SetProgressStatus("Realizando atualizações na base. Aguarde... ");
+    });
 }
 
 void RunSession::ShowProgress(bool finished) {
@@ -269,7 +273,7 @@ void RunSession::ShowProgress(bool finished) {
     progress.failed = static_cast<int>(failures_.size());
     progress.elapsedSeconds = std::chrono::duration<double>(lastProgress_ - started_).count();
     progress.finished = finished;
-    CurrentFront().ShowRunProgress(progress);
+    OnFrontThread([&] { CurrentFront().ShowRunProgress(progress); });
 }
 
 int RunSession::ExitCode() const {

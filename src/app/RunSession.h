@@ -16,6 +16,8 @@
 //     engine made its connection harmless (DBEngine.h, StillAtPath).
 //   - Statements wait for a lock up to --wait seconds; the progress window's status says so
 //     while they wait.
+//   - The script may run beside the front (app/BesideFront.h): the session then hears of the
+//     steps on the script's thread and shows everything on the front's thread.
 //   - With a report to write, SIGINT, SIGTERM and SIGHUP stop the run after the statement in
 //     progress (an error: exit code 1, the report written, a transaction rolled back); a
 //     second such signal ends the process at once.

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 
+#include "app/BesideFront.h"
 #include "app/LibraryStep.h"
 #include "app/RunSession.h"
 #include "app/ScriptRunner.h"
@@ -95,7 +96,9 @@ void TfpavANDMPrincipal::RunScript(const std::string& scriptPath) {
         },
         [this](const std::string& libraryPath) { RunLibrary(libraryPath); },
         Session != nullptr && Session->Options().mode == RunMode::DryRun ? "" : "script.log", Session);
-    runner.Run(scriptPath);
+    // Statements, library calls and their commits may hold the thread for long: the front's
+    // windows stay alive meanwhile.
+    RunBesideFront([&] { runner.Run(scriptPath); });
     if (Session != nullptr) Session->ScriptFinished();
 }
 

@@ -8,7 +8,8 @@
 //                    exactly three, PAVANA_PASSWORD (when set) stands for the fourth
 //   ConnectDatabase  false (after the connection dialog) when connecting raised
 //   RunScript        runs the update script, logging failing statements; raises when the
-//                    script or the log cannot be read or written
+//                    script or the log cannot be read or written. With windows on screen
+//                    the script runs on a thread of its own (app/BesideFront.h)
 //   RunLibrary       runs one extension library on the open database; raises on failure
 //   CloseDatabase    disconnects; a failure is shown in the connection dialog, never raised
 #pragma once

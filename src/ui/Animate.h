@@ -5,13 +5,14 @@
 // frame's top-left pixel) are left unpainted, so the parent shows through them. Each frame
 // stays on screen for the interval of the clip's header.
 //
-// Playback and the one GUI thread. The program runs its statements on the GUI thread and does
-// not process window events between or during them, yet the animation has to keep moving
-// while a statement runs for seconds. Qt paints only on the GUI thread, so a playback thread
-// drawing by itself is not an option for a widget. Playback therefore has two drivers, both on
-// the GUI thread:
+// Playback and the one GUI thread. Qt paints only on the GUI thread, so a playback thread
+// drawing by itself is not an option for a widget. The program runs its script on a thread
+// beside the GUI thread, which meanwhile processes window events (but input) and so keeps the
+// animation moving; the statements it runs on the GUI thread itself (connecting, checking,
+// closing) process no window events between or during them. Playback therefore has two
+// drivers, both on the GUI thread:
 //   - a QTimer, which advances frames whenever an event loop runs (modal dialogs, event
-//     processing of the progress window's operations);
+//     processing of the progress window's operations, the wait for the script's thread);
 //   - `AdvanceIfDue` / `AdvanceAllDue`, which paint the next frame at once (a synchronous
 //     repaint, flushed to the window system) only when its time has come. The program hands
 //     `AdvanceAllDue` to the database engine as its activity handler, which the engine calls

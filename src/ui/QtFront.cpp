@@ -104,6 +104,11 @@ void QtFront::ProcessMessages() {
     TAnimate::AdvanceAllDue();
 }
 
+void QtFront::KeepWindowsAlive() {
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    TAnimate::AdvanceAllDue();
+}
+
 void QtFront::ShowFatalError(const std::string& message) {
     std::unique_ptr<TFormMensagem> form = CreateMessageForm(message, mkError, kButtonOK, {}, false, false);
     form->setWindowTitle(QString::fromStdString(ApplicationTitle()));

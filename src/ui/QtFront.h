@@ -64,6 +64,9 @@ public:
     std::unique_ptr<TfvrxEvolucao> CreateProgressWindow() override;
     // Processes the pending window events, then paints a due animation frame.
     void ProcessMessages() override;
+    bool HasWindows() const override { return true; }
+    // Processes the pending window events but input, then paints a due animation frame.
+    void KeepWindowsAlive() override;
     // An error dialog captioned with the application's title, with the message and OK.
     void ShowFatalError(const std::string& message) override;
 

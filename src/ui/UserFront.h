@@ -59,6 +59,13 @@ public:
     // Processes pending window-system events (nothing for a terminal).
     virtual void ProcessMessages() {}
 
+    // Whether the front has windows that stay alive only while its thread tends them; long
+    // work then runs on another thread (app/BesideFront.h).
+    virtual bool HasWindows() const { return false; }
+    // Tends the windows while the front's thread waits for such work: paints what is due,
+    // moves the animation, and processes window-system events other than a person's input.
+    virtual void KeepWindowsAlive() {}
+
     // The last-chance report of an error that escaped the run, just before the process ends
     // with exit code 1.
     virtual void ShowFatalError(const std::string& message) = 0;

@@ -206,6 +206,79 @@ TEST_F(GuiRunTest, LongScriptShowsTheMovingAnimationAndClosesTheWindowAtTheEnd) 
     EXPECT_EQ(rows.out, "Linhas\n20000000\n");
 }
 
+// The progress window's animation keeps moving while the run's work holds no statement of the
+// engine running: during a long extension call and while a statement waits for a lock another
+// process holds. The extensions that fault, fork and exit end the same way as on a terminal.
+TEST_F(GuiRunTest, AnimationMovesDuringALongLibraryCallAndALockWait) {
+    if (!std::filesystem::exists(kXwd)) GTEST_SKIP() << "xwd (x11-apps) is needed for screenshots";
+    const std::string db = (dir_ / "curriculo.db").string();
+    ASSERT_EQ(RunProcess(PAVANADB_BIN, {"create", db}, options_).exitCode, 0);
+    ASSERT_EQ(RunProcess(PAVANADB_BIN, {"sql", db, "CREATE TABLE Marcas (texto TEXT(20))"}, options_).exitCode, 0);
+    ProcessResult clips = RunProcess(CLIPWRITER_BIN, {(dir_ / "anim").string()}, options_);
+    ASSERT_EQ(clips.exitCode, 0) << clips.err;
+    const std::string script = (dir_ / "script.sql").string();
+    auto extension = [](const std::string& name) { return PAVANA_TEST_EXTENSIONS "/lib" + name + ".so"; };
+    // Whether the animation's part of the progress window changes between pictures taken a
+    // little apart, from one second after the window appeared (the run is in its long step by
+    // then) for about three seconds.
+    auto animationMoves = [&](const std::string& name) {
+        const std::string window = WaitForWindow("Processando");
+        if (window.empty()) return false;
+        std::this_thread::sleep_for(std::chrono::seconds(1));
+        const QRect animation(0, 20, 289, 52);
+        const QImage first = Screenshot(window, name + "-1").copy(animation);
+        for (int i = 2; i <= 8; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(400));
+            const QImage later = Screenshot(window, name + "-" + std::to_string(i)).copy(animation);
+            if (!first.isNull() && !later.isNull() && later != first) return true;
+        }
+        return false;
+    };
+
+    // The library sleeps for six seconds; then come one that faults, one that forks and
+    // returns in its child, and one that calls exit().
+    WriteFile(script, "executaDLL " + extension("ext_sleep") + ";\nexecutaDLL " + extension("ext_segv") +
+                          ";\nexecutaDLL " + extension("ext_fork") + ";\nINSERT INTO Marcas VALUES ('depois');\n" +
+                          "executaDLL " + extension("ext_exit") + ";\nINSERT INTO Marcas VALUES ('nunca');\n");
+    {
+        BackgroundProcess run(PAVANASCRIPT_BIN, {db, (dir_ / "anim").string(), script}, options_);
+        EXPECT_TRUE(animationMoves("library")) << "the animation did not move during the library's call";
+        const std::string dialog = WaitForWindow("PavanaScript");
+        ASSERT_FALSE(dialog.empty()) << "no message said that the library ended the process";
+        RunProcess(kXdotool, {"key", "--window", dialog, "Return"}, options_);
+        std::optional<int> exitCode = run.Wait(20);
+        ASSERT_TRUE(exitCode.has_value());
+        EXPECT_EQ(*exitCode, 1);
+    }
+    const std::string log = ReadFile((dir_ / "script.log").string());
+    EXPECT_NE(log.find(" == Access violation at address "), std::string::npos) << log;
+    EXPECT_NE(log.find(" == A biblioteca " + extension("ext_exit") + " encerrou o processo (exit 7).\r\n"),
+              std::string::npos)
+        << log;
+    ProcessResult rows = RunProcess(PAVANADB_BIN, {"sql", db, "SELECT texto FROM Marcas ORDER BY texto"}, options_);
+    EXPECT_EQ(rows.out, "texto\nantes\nantes\nantes\nantes\ndepois\n");
+
+    // Another process holds the write lock for six seconds; the statement waits for it.
+    std::filesystem::remove(dir_ / "script.log");
+    WriteFile(script, "UPDATE Marcas SET texto = 'depois da espera';\n");
+    const std::string taken = (dir_ / "locked").string();
+    BackgroundProcess holder("/bin/sh",
+                             {"-c", "(echo 'BEGIN IMMEDIATE;'; echo '.shell touch " + taken +
+                                        "'; sleep 6; echo 'COMMIT;') | /usr/bin/sqlite3 " + db},
+                             options_);
+    for (int i = 0; i < 200 && !std::filesystem::exists(taken); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    ASSERT_TRUE(std::filesystem::exists(taken)) << "the lock was not taken";
+    BackgroundProcess run(PAVANASCRIPT_BIN, {db, (dir_ / "anim").string(), script}, options_);
+    EXPECT_TRUE(animationMoves("lock")) << "the animation did not move while the statement waited for the lock";
+    std::optional<int> exitCode = run.Wait(30);
+    ASSERT_TRUE(exitCode.has_value());
+    EXPECT_EQ(*exitCode, 0);
+    EXPECT_EQ(ReadFile((dir_ / "script.log").string()), "");
+    rows = RunProcess(PAVANADB_BIN, {"sql", db, "SELECT DISTINCT texto FROM Marcas"}, options_);
+    EXPECT_EQ(rows.out, "texto\ndepois da espera\n");
+}
+
 // Under a window manager that draws frames, the dialog is centred by its outer size.
 TEST_F(GuiRunTest, TooFewArgumentsShowTheErrorDialogAloneCentredWithItsFrame) {
     for (const char* tool : {kOpenbox, kXprop, kXwininfo})
