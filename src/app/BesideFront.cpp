@@ -34,7 +34,8 @@ bool g_running = false;
 
 // The front's side: runs the handed call, if any, with the lock released. True when it ran one.
 bool RunHandedCall(Handoff& handoff, std::unique_lock<std::mutex>& lock) {
-    if (handoff.call == nullptr || handoff.callDone) return false;
+    if (handoff.call == nullptr || handoff.callDone)
+        return false;
     const std::function<void()>* call = handoff.call;
     lock.unlock();
     std::exception_ptr error;
@@ -61,7 +62,6 @@ void RunBesideFront(const std::function<void()>& work) {
     Handoff handoff;
     std::exception_ptr workError;
     const milliseconds lockWaitLimit = engine::LockWaitLimit();
-    g_running = true;
     std::thread worker([&] {
         t_handoff = &handoff;
         engine::SetLockWaitLimit(lockWaitLimit);
@@ -82,20 +82,33 @@ void RunBesideFront(const std::function<void()>& work) {
         handoff.workDone = true;
         handoff.changed.notify_all();
     });
+    g_running = true;
+    // The work is waited for whatever happens here: an error of the windows stops their care
+    // and is raised once the work has ended, after the work's own error.
+    std::exception_ptr frontError;
     {
         std::unique_lock<std::mutex> lock(handoff.mutex);
         while (!handoff.workDone) {
-            if (RunHandedCall(handoff, lock)) continue;
+            if (RunHandedCall(handoff, lock))
+                continue;
             handoff.changed.wait_for(lock, kKeepAliveInterval);
-            if (handoff.workDone || (handoff.call != nullptr && !handoff.callDone)) continue;
+            if (frontError || handoff.workDone || (handoff.call != nullptr && !handoff.callDone))
+                continue;
             lock.unlock();
-            front.KeepWindowsAlive();
+            try {
+                front.KeepWindowsAlive();
+            } catch (...) {
+                frontError = std::current_exception();
+            }
             lock.lock();
         }
     }
     worker.join();
     g_running = false;
-    if (workError) std::rethrow_exception(workError);
+    if (workError)
+        std::rethrow_exception(workError);
+    if (frontError)
+        std::rethrow_exception(frontError);
 }
 
 void OnFrontThread(const std::function<void()>& call) {
@@ -114,7 +127,8 @@ void OnFrontThread(const std::function<void()>& call) {
         handoff->call = nullptr;
         error = std::exchange(handoff->callError, nullptr);
     }
-    if (error) std::rethrow_exception(error);
+    if (error)
+        std::rethrow_exception(error);
 }
 
 }  // namespace pavana

@@ -1,5 +1,3 @@
-#include "app/BesideFront.h"
-
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -7,6 +5,7 @@
 #include <stdexcept>
 #include <thread>
 
+#include "app/BesideFront.h"
 #include "engine/Activity.h"
 #include "ui/UserFront.h"
 #include "ui/uvrxEvolucao.h"
@@ -18,7 +17,7 @@ using std::chrono::milliseconds;
 
 // A front with windows that counts how often its thread tended them.
 class WindowedFront : public UserFront {
-public:
+  public:
     explicit WindowedFront(std::atomic<int>& tended) : tended_(tended) {}
     MessageAnswer ShowMessage(const MessageRequest&) override { return {}; }
     std::unique_ptr<TfvrxEvolucao> CreateProgressWindow() override { return nullptr; }
@@ -26,12 +25,12 @@ public:
     bool HasWindows() const override { return true; }
     void KeepWindowsAlive() override { ++tended_; }
 
-private:
+  private:
     std::atomic<int>& tended_;
 };
 
 class BesideFrontTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { InstallFront(std::make_unique<WindowedFront>(tended_)); }
     void TearDown() override {
         InstallFront(nullptr);
