@@ -16,7 +16,8 @@
 // The activity handler is for the database engine, which calls it on the run's thread at each
 // statement and often while a statement runs: it paints a due frame of the progress window's
 // animation and nothing else (see Animate.h), so the animation moves during long statements
-// while no other window event is processed in the middle of the run.
+// while no other window event is processed in the middle of the run. Work that runs on another
+// thread meanwhile (HasWindows) leaves the application's thread to KeepWindowsAlive.
 #pragma once
 
 #include <functional>
