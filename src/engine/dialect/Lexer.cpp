@@ -286,6 +286,14 @@ std::vector<Token> Tokenize(std::string_view text) {
             token.kind = TokenKind::Name;
             token.text = text.substr(i + 1, close - i - 1);
             i = close + 1;
+        } else if (c == '`') {
+            // A backtick-quoted name, as ANSI-92 scripts write them: a bracketed name.
+            const std::size_t close = text.find('`', i + 1);
+            if (close == std::string_view::npos) messages::RaiseBracketing(Rest(text, i));
+            if (close == i + 1) messages::RaiseBracketing("``");
+            token.kind = TokenKind::Name;
+            token.text = text.substr(i + 1, close - i - 1);
+            i = close + 1;
         } else if (c == '#') {
             std::size_t close = text.find('#', i + 1);
             if (close == std::string_view::npos) messages::RaiseExpression("in date", Rest(text, i));

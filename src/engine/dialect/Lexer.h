@@ -1,6 +1,6 @@
 // The lexer of the Jet dialect: splits statement text into tokens.
 //
-// Words (names and keywords alike), bracketed names, string literals in single or double
+// Words (names and keywords alike), bracketed or backtick-quoted names, string literals in single or double
 // quotes (a doubled delimiter stands for itself), `#...#` date literals (kept as raw text;
 // the parser converts them), numbers and punctuation. SQL comments do not exist in the
 // dialect. A malformed token (an unterminated string, bracket or date) raises `SyntaxError`.
