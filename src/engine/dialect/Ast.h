@@ -131,7 +131,10 @@ struct Delete {
     ExprPtr where;
 };
 
-enum class ConstraintKind { PrimaryKey, Unique, NotNull, ForeignKey };
+enum class ConstraintKind { PrimaryKey, Unique, NotNull, ForeignKey, Check };
+
+// What a relationship does to the related rows when a referenced record changes or goes.
+enum class ReferentialAction { Refuse, Cascade, SetNull };
 
 struct Constraint {
     std::string name;  // empty when not named
@@ -139,13 +142,18 @@ struct Constraint {
     std::vector<std::string> columns;       // table constraints; empty on a column constraint
     std::string refTable;                   // ForeignKey
     std::vector<std::string> refColumns;    // ForeignKey, may be empty (the referenced key)
+    ReferentialAction onUpdate = ReferentialAction::Refuse;  // ForeignKey
+    ReferentialAction onDelete = ReferentialAction::Refuse;  // ForeignKey
     bool noIndex = false;
+    std::shared_ptr<const Expr> check;  // Check: the condition
+    std::string checkText;              // Check: the condition as written
 };
 
 struct ColumnDef {
     std::string name;
     ColumnType type;
     bool notNull = false;
+    bool explicitNull = false;  // NULL was written: the column takes Null (the default anyway)
     std::vector<Constraint> constraints;  // column constraints, in order written
     // DEFAULT: a constant expression, and its text as `Field.DefaultValue` reports it (as
     // written, except that Yes/No words read True/False and dates read #m/d/yyyy#).
@@ -207,6 +215,8 @@ struct Statement {
     std::unique_ptr<Delete> del;
     std::unique_ptr<CreateTable> createTable;
     std::unique_ptr<AlterTable> alterTable;
+    // ALTER TABLE t ADD a ..., b ...: the additions after the first, in order.
+    std::vector<AlterTable> moreAdditions;
     std::unique_ptr<DropTable> dropTable;
     std::unique_ptr<CreateIndex> createIndex;
     std::unique_ptr<DropIndex> dropIndex;

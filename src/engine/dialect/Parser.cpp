@@ -112,7 +112,7 @@ public:
             else
                 statement.createTable = ParseCreateTable();
         } else if (IsWord(Keyword::Alter)) {
-            statement.alterTable = ParseAlterTable();
+            statement.alterTable = ParseAlterTable(statement.moreAdditions);
         } else if (IsWord(Keyword::Drop)) {
             ParseDrop(statement);
         } else {
@@ -865,6 +865,8 @@ private:
         if (Peek().kind != TokenKind::Word) Fail();
         auto type = TypeFromWord(Peek().text);
         if (!type) Fail();
+        // NUMERIC with a precision is ANSI-92's Decimal; bare, it stays DAO's Double.
+        if (EqualsIgnoreCase(Peek().text, "NUMERIC") && IsSymbol(Symbol::LeftParen, 1)) type = TypeFromWord("DECIMAL");
         Next();
         if (type->type == JetType::Text || type->type == JetType::Binary) {
             if (AcceptSymbol(Symbol::LeftParen)) {
@@ -906,10 +908,14 @@ private:
         column.type = ParseType();
         while (true) {
             if (IsWord(Keyword::Not) && IsWord(Keyword::Null, 1)) {
-                if (column.notNull) Fail();
+                if (column.notNull || column.explicitNull) Fail();
                 Next();
                 Next();
                 column.notNull = true;
+            } else if (IsWord(Keyword::Null)) {
+                if (column.notNull || column.explicitNull) Fail();
+                Next();
+                column.explicitNull = true;
             } else if (IsWord(Keyword::Default)) {
                 if (column.defaultValue) Fail();
                 Next();
@@ -920,7 +926,7 @@ private:
                 if (column.type.type != JetType::Text && column.type.type != JetType::Memo) Fail();
                 column.type.compressed = true;
             } else if (IsWord(Keyword::Constraint) || IsWord(Keyword::Primary) || IsWord(Keyword::Unique) ||
-                       IsWord(Keyword::References)) {
+                       IsWord(Keyword::References) || IsWord(Keyword::Check)) {
                 column.constraints.push_back(ParseColumnConstraint());
                 clause_ = messages::kFieldDefinition;
             } else {
@@ -983,7 +989,42 @@ private:
         ExpectWord(Keyword::References);
         c.refTable = ExpectName();
         if (IsSymbol(Symbol::LeftParen)) c.refColumns = ParseNameList();
-        if (IsWord(Keyword::On)) Fail();
+        bool onUpdate = false, onDelete = false;
+        while (AcceptWord(Keyword::On)) {
+            bool& seen = IsWord(Keyword::Update) ? onUpdate : onDelete;
+            if (seen || !(AcceptWord(Keyword::Update) || AcceptWord(Keyword::Delete))) Fail();
+            seen = true;
+            (&seen == &onUpdate ? c.onUpdate : c.onDelete) = ParseReferentialAction();
+        }
+    }
+
+    // CASCADE, SET NULL or NO ACTION (the relationship refuses the change).
+    ReferentialAction ParseReferentialAction() {
+        if (EqualsIgnoreCase(Peek().text, "CASCADE")) {
+            Next();
+            return ReferentialAction::Cascade;
+        }
+        if (AcceptWord(Keyword::Set)) {
+            ExpectWord(Keyword::Null);
+            return ReferentialAction::SetNull;
+        }
+        if (AcceptWord(Keyword::No) && EqualsIgnoreCase(Peek().text, "ACTION")) {
+            Next();
+            return ReferentialAction::Refuse;
+        }
+        Fail();
+    }
+
+    // CHECK (condition), with the condition's text as written.
+    void ParseCheck(Constraint& c) {
+        ExpectWord(Keyword::Check);
+        c.kind = ConstraintKind::Check;
+        ExpectSymbol(Symbol::LeftParen);
+        const std::size_t first = pos_;
+        c.check = ParseClauseExpr();
+        const std::size_t begin = tokens_[first].begin;
+        c.checkText = std::string(text_.substr(begin, tokens_[pos_ - 1].end - begin));
+        ExpectSymbol(Symbol::RightParen);
     }
 
     Constraint ParseColumnConstraint() {
@@ -1002,6 +1043,8 @@ private:
         } else if (IsWord(Keyword::References)) {
             c.kind = ConstraintKind::ForeignKey;
             ParseReferences(c);
+        } else if (IsWord(Keyword::Check)) {
+            ParseCheck(c);
         } else {
             Fail();
         }
@@ -1013,6 +1056,11 @@ private:
         clause_ = messages::kConstraint;
         Constraint c;
         if (AcceptWord(Keyword::Constraint)) c.name = ExpectName();
+        if (IsWord(Keyword::Check)) {
+            ParseCheck(c);
+            clause_ = saved;
+            return c;
+        }
         if (AcceptWord(Keyword::Primary)) {
             ExpectWord(Keyword::Key);
             c.kind = ConstraintKind::PrimaryKey;
@@ -1040,7 +1088,8 @@ private:
 
     bool IsTableConstraintStart() const {
         return IsWord(Keyword::Constraint) || (IsWord(Keyword::Primary) && IsWord(Keyword::Key, 1)) ||
-               (IsWord(Keyword::Unique) && IsSymbol(Symbol::LeftParen, 1)) || (IsWord(Keyword::Foreign) && IsWord(Keyword::Key, 1));
+               (IsWord(Keyword::Unique) && IsSymbol(Symbol::LeftParen, 1)) || (IsWord(Keyword::Foreign) && IsWord(Keyword::Key, 1)) ||
+               (IsWord(Keyword::Check) && IsSymbol(Symbol::LeftParen, 1));
     }
 
     std::unique_ptr<CreateTable> ParseCreateTable() {
@@ -1060,20 +1109,32 @@ private:
         return create;
     }
 
-    std::unique_ptr<AlterTable> ParseAlterTable() {
+    // One item of ALTER TABLE ... ADD: a column or a table constraint.
+    void ParseAddition(AlterTable& alter) {
+        if (IsTableConstraintStart() && !IsWord(Keyword::Column)) {
+            alter.action = AlterTable::Action::AddConstraint;
+            alter.constraint = ParseTableConstraint();
+        } else {
+            AcceptWord(Keyword::Column);
+            alter.action = AlterTable::Action::AddColumn;
+            alter.column = ParseColumnDef();
+        }
+    }
+
+    // ALTER TABLE; ADD may list several columns and constraints, the first kept in the result
+    // and the others appended to `more`.
+    std::unique_ptr<AlterTable> ParseAlterTable(std::vector<AlterTable>& more) {
         clause_ = messages::kAlterTable;
         Next();
         ExpectWord(Keyword::Table);
         auto alter = std::make_unique<AlterTable>();
         alter->table = ExpectName();
         if (AcceptWord(Keyword::Add)) {
-            if (IsTableConstraintStart() && !IsWord(Keyword::Column)) {
-                alter->action = AlterTable::Action::AddConstraint;
-                alter->constraint = ParseTableConstraint();
-            } else {
-                AcceptWord(Keyword::Column);
-                alter->action = AlterTable::Action::AddColumn;
-                alter->column = ParseColumnDef();
+            ParseAddition(*alter);
+            while (AcceptSymbol(Symbol::Comma)) {
+                AlterTable& next = more.emplace_back();
+                next.table = alter->table;
+                ParseAddition(next);
             }
         } else if (AcceptWord(Keyword::Alter)) {
             AcceptWord(Keyword::Column);

@@ -109,7 +109,14 @@ public:
         }
         out.kind = StatementKind::Definition;
         if (s.createTable) return CreateTable(*s.createTable, out);
-        if (s.alterTable) return AlterTable(*s.alterTable, out);
+        if (s.alterTable) {
+            for (const ast::AlterTable& addition : s.moreAdditions) {
+                Translation& next = out.then.emplace_back();
+                next.kind = StatementKind::Definition;
+                Printer(next.sql, columnTypes_).AlterTable(addition, next);
+            }
+            return AlterTable(*s.alterTable, out);
+        }
         if (s.dropTable) {
             Put("DROP TABLE ");
             PutName(s.dropTable->name);
@@ -942,6 +949,11 @@ private:
                 if (k.kind == ConstraintKind::PrimaryKey) NullTriggers(table, name, {c.name}, out);
                 continue;
             }
+            if (k.kind == ConstraintKind::Check) {
+                Put(" ");
+                Check(table, k);
+                continue;
+            }
             if (!k.name.empty()) {
                 Put(" CONSTRAINT ");
                 PutName(k.name);
@@ -1042,6 +1054,32 @@ private:
             Put(" ");
             NameList(k.refColumns);
         }
+        if (k.onUpdate != ReferentialAction::Refuse) Put(ActionText(" ON UPDATE ", k.onUpdate));
+        if (k.onDelete != ReferentialAction::Refuse) Put(ActionText(" ON DELETE ", k.onDelete));
+    }
+
+    static std::string ActionText(const char* event, ReferentialAction action) {
+        return std::string(event) + (action == ReferentialAction::Cascade ? "CASCADE" : "SET NULL");
+    }
+
+    static bool HasQuery(const ast::Expr& e) {
+        if (e.query) return true;
+        return std::any_of(e.args.begin(), e.args.end(), [](const ExprPtr& a) { return HasQuery(*a); });
+    }
+
+    // A CHECK constraint of table `table`. Its SQLite name carries the table and the rule's
+    // name (its text when it has none), which the engine's message of a refused row quotes
+    // (kCheckPrefix).
+    void Check(const std::string& table, const Constraint& k) {
+        if (HasQuery(*k.check))
+            throw SyntaxError("A CHECK constraint cannot hold a subquery in this engine; check the related "
+                              "records with a relationship (REFERENCES) instead.",
+                              messages::kConstraint.number);
+        Put("CONSTRAINT ");
+        PutName(std::string(kCheckPrefix) + table + "|" + (k.name.empty() ? k.checkText : k.name));
+        Put(" CHECK (");
+        Expr(*k.check, Mode::Condition);
+        Put(")");
     }
 
     // A counter that is not the rowid (see kCounterTable) starts its table's sequence below its
@@ -1054,7 +1092,8 @@ private:
         const std::string raise =
             std::string("UPDATE ") + kCounterTable + " SET seq = " + counter + row + " AND " + counter + " > seq";
         out.followUp.push_back("CREATE TRIGGER " + Quote(table + "." + c.name + ".counter") + " AFTER INSERT ON " +
-                               Quote(table) + " BEGIN UPDATE " + kCounterTable + " SET seq = seq + 1" + row +
+                               Quote(table) + " BEGIN UPDATE " + kCounterTable + " SET seq = seq + " +
+                               std::to_string(c.type.increment) + row +
                                " AND " + counter + " IS NULL; " + raise + "; UPDATE " + Quote(table) + " SET " +
                                Quote(c.name) + " = (SELECT seq FROM " + kCounterTable + row + ") WHERE " + counter +
                                " IS NULL AND rowid = NEW.rowid; END");
@@ -1064,11 +1103,12 @@ private:
                                "WHERE " + counter + " IS NULL; " + raise + "; END");
         out.metadata.push_back(kCreateCounters);
         out.metadata.push_back(std::string("INSERT OR REPLACE INTO ") + kCounterTable + " (table_name, seq) VALUES (" +
-                               QuoteString(table) + ", " + std::to_string(c.type.seed - 1) + ")");
+                               QuoteString(table) + ", " + std::to_string(c.type.seed - c.type.increment) + ")");
     }
 
+    // The sequences count upwards: a counter that counts down is refused.
     static void CheckCounter(const ColumnType& type) {
-        if (type.counter && type.increment != 1) messages::Raise(messages::kFieldDefinition);
+        if (type.counter && type.increment < 1) messages::Raise(messages::kFieldDefinition);
     }
 
     void CreateTable(const ast::CreateTable& create, Translation& out) {
@@ -1102,13 +1142,15 @@ private:
         if (primaryKeys > 1) throw SyntaxError("Primary key already exists.", 3283);
         // A counter inside a primary key of several columns is unique only with the others, so
         // it cannot be the rowid (a temporary table, which keeps no sequence, keeps it so).
+        if (counter && counter->type.increment != 1 && create.temporary) messages::Raise(messages::kFieldDefinition);
+        // So is a counter that counts by more than one, which SQLite's rowid cannot.
         const bool keyed = counter && !create.temporary &&
-                           std::any_of(create.constraints.begin(), create.constraints.end(), [&](const Constraint& k) {
+                           (counter->type.increment != 1 || std::any_of(create.constraints.begin(), create.constraints.end(), [&](const Constraint& k) {
                                return k.kind == ConstraintKind::PrimaryKey && k.columns.size() > 1 &&
                                       std::any_of(k.columns.begin(), k.columns.end(), [&](const std::string& col) {
                                           return SameName(col, counter->name);
                                       });
-                           });
+                           }));
         if (keyed) {
             keyedCounter_ = counter;
             notNull.erase(Upper(counter->name));
@@ -1133,6 +1175,10 @@ private:
                 SameName(k.columns[0], counter->name))
                 continue;
             Put(", ");
+            if (k.kind == ConstraintKind::Check) {
+                Check(create.name, k);
+                continue;
+            }
             if (!k.name.empty()) {
                 Put("CONSTRAINT ");
                 PutName(k.name);
@@ -1217,7 +1263,12 @@ private:
                 return DropMetadata(alter.table, &alter.name, out);
             case A::AddConstraint: {
                 const Constraint& k = alter.constraint;
-                const std::string name = k.name.empty() ? k.columns.front() : k.name;
+                const std::string name = !k.name.empty() ? k.name : k.columns.empty() ? k.checkText : k.columns.front();
+                if (k.kind == ConstraintKind::Check) {
+                    std::string text;
+                    Printer(text, columnTypes_).Check(alter.table, k);
+                    return rebuild(R::AddConstraint, name, std::move(text));
+                }
                 if (k.kind == ConstraintKind::ForeignKey) {
                     std::string text;
                     Printer printer(text, columnTypes_);

@@ -70,6 +70,9 @@ struct Translation {
     std::string makeTableQuery;
     // The parsed make-table statement, for what its tree tells of the columns' types.
     std::shared_ptr<const ast::Statement> makeTableStatement;
+    // Definitions to carry out after this one, each in turn, all in one transaction (the
+    // further columns and constraints of one ALTER TABLE ... ADD).
+    std::vector<Translation> then;
 };
 
 // The text could not be parsed; `Number()` is the engine's error number of the message.

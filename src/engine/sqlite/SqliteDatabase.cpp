@@ -303,6 +303,20 @@ std::int32_t RunAction(DatabaseState& state, const dialect::Translation& transla
     if (translation.kind == dialect::StatementKind::Query)
         RaiseEngineError(jetCannotExecuteSelect, "Cannot execute a select query.", source);
     Connection& connection = state.Live(source);
+    // Several definitions of one statement succeed or fail together.
+    if (!translation.then.empty()) {
+        try {
+            Savepoint savepoint(connection);
+            dialect::Translation first = translation;
+            first.then.clear();
+            RunAction(state, first, values, source);
+            for (const dialect::Translation& next : translation.then) RunAction(state, next, values, source);
+            savepoint.Release();
+        } catch (const SqliteFailure& failure) {
+            RaiseStatementError(failure, translation.sql, source, connection.Handle());
+        }
+        return 0;
+    }
     if (translation.rebuild) {
         RunRebuild(state, translation, source);
         return 0;
