@@ -206,6 +206,22 @@ struct Parameter {
     std::string typeWord;
 };
 
+// CREATE VIEW name [(columns)] AS SELECT ...
+struct CreateView {
+    std::string name;
+    std::vector<std::string> columns;  // empty: the query's own column names
+    std::unique_ptr<Query> query;
+};
+
+// CREATE PROCEDURE, DROP PROCEDURE and EXECUTE: a stored statement the engine keeps by name.
+struct Procedure {
+    enum class Action { Create, Drop, Execute };
+    Action action = Action::Create;
+    std::string name;
+    std::string text;             // Create: the statement, its parameters as a PARAMETERS clause
+    std::vector<ExprPtr> values;  // Execute: constants for the parameters, in order
+};
+
 // A whole statement: the PARAMETERS clause and exactly one of the statement members.
 struct Statement {
     std::vector<Parameter> parameters;
@@ -220,6 +236,9 @@ struct Statement {
     std::unique_ptr<DropTable> dropTable;
     std::unique_ptr<CreateIndex> createIndex;
     std::unique_ptr<DropIndex> dropIndex;
+    std::unique_ptr<CreateView> createView;
+    std::unique_ptr<DropTable> dropView;  // DROP VIEW: the view's name
+    std::unique_ptr<Procedure> procedure;
 };
 
 }  // namespace pavana::engine::dialect::ast

@@ -109,8 +109,14 @@ public:
         } else if (IsWord(Keyword::Create)) {
             if (IsWord(Keyword::Index, 1) || (IsWord(Keyword::Unique, 1) && IsWord(Keyword::Index, 2)))
                 statement.createIndex = ParseCreateIndex();
+            else if (IsWord(Keyword::View, 1))
+                statement.createView = ParseCreateView();
+            else if (IsWord(Keyword::Procedure, 1) || IsWord(Keyword::Proc, 1))
+                statement.procedure = ParseCreateProcedure();
             else
                 statement.createTable = ParseCreateTable();
+        } else if (IsWord(Keyword::Execute) || IsWord(Keyword::Exec)) {
+            statement.procedure = ParseExecute();
         } else if (IsWord(Keyword::Alter)) {
             statement.alterTable = ParseAlterTable(statement.moreAdditions);
         } else if (IsWord(Keyword::Drop)) {
@@ -1155,9 +1161,83 @@ private:
         return alter;
     }
 
+    std::unique_ptr<CreateView> ParseCreateView() {
+        clause_ = messages::kCreateView;
+        Next();
+        Next();
+        auto view = std::make_unique<CreateView>();
+        view->name = ExpectName();
+        if (IsSymbol(Symbol::LeftParen)) view->columns = ParseNameList();
+        ExpectWord(Keyword::As);
+        if (!IsWord(Keyword::Select)) Fail();
+        view->query = ParseQuery(false);
+        clause_ = messages::kCreateView;
+        return view;
+    }
+
+    // CREATE PROC[EDURE] name [(parameter type, ...)] AS statement: the statement is kept as
+    // text, its parameters written as its PARAMETERS clause, and must parse as one.
+    std::unique_ptr<Procedure> ParseCreateProcedure() {
+        clause_ = messages::kCreateProcedure;
+        Next();
+        Next();
+        auto procedure = std::make_unique<Procedure>();
+        procedure->name = ExpectName();
+        std::string parameters;
+        if (AcceptSymbol(Symbol::LeftParen)) {
+            const std::size_t begin = Peek().begin;
+            for (int depth = 0; depth > 0 || !IsSymbol(Symbol::RightParen); Next()) {
+                if (Peek().kind == TokenKind::End) Fail();
+                if (IsSymbol(Symbol::LeftParen)) ++depth;
+                if (IsSymbol(Symbol::RightParen)) --depth;
+            }
+            parameters = "PARAMETERS " + std::string(text_.substr(begin, Peek().begin - begin)) + "; ";
+            Next();
+        }
+        ExpectWord(Keyword::As);
+        if (IsWord(Keyword::Parameters) || Peek().kind == TokenKind::End) Fail();
+        procedure->text = parameters + std::string(text_.substr(Peek().begin));
+        // A fault of the statement itself is reported as that statement's.
+        const Statement body = Parse(procedure->text);
+        if (body.procedure || body.createView || body.dropView) Fail();
+        while (Peek().kind != TokenKind::End) Next();
+        return procedure;
+    }
+
+    // EXEC[UTE] name [value, ...]: the values are constants.
+    std::unique_ptr<Procedure> ParseExecute() {
+        clause_ = messages::kExecute;
+        Next();
+        auto procedure = std::make_unique<Procedure>();
+        procedure->action = Procedure::Action::Execute;
+        procedure->name = ExpectName();
+        if (Peek().kind != TokenKind::End && !IsSymbol(Symbol::Semicolon)) {
+            do {
+                procedure->values.push_back(ParseClauseExpr());
+                if (!IsConstant(*procedure->values.back())) Fail();
+            } while (AcceptSymbol(Symbol::Comma));
+        }
+        return procedure;
+    }
+
     void ParseDrop(Statement& statement) {
         clause_ = messages::kDrop;
         Next();
+        if (IsWord(Keyword::View)) {
+            clause_ = messages::kDropView;
+            Next();
+            statement.dropView = std::make_unique<DropTable>();
+            statement.dropView->name = ExpectName();
+            return;
+        }
+        if (IsWord(Keyword::Procedure) || IsWord(Keyword::Proc)) {
+            clause_ = messages::kDropProcedure;
+            Next();
+            statement.procedure = std::make_unique<Procedure>();
+            statement.procedure->action = Procedure::Action::Drop;
+            statement.procedure->name = ExpectName();
+            return;
+        }
         if (AcceptWord(Keyword::Table)) {
             statement.dropTable = std::make_unique<DropTable>();
             statement.dropTable->name = ExpectName();

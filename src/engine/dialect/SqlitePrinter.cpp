@@ -108,6 +108,24 @@ public:
             return;
         }
         out.kind = StatementKind::Definition;
+        if (s.procedure) return Procedure(*s.procedure, out);
+        if (s.createView) {
+            if (!out.parameters.empty())
+                throw SyntaxError("A view cannot take parameters; make it a procedure (CREATE PROCEDURE).",
+                                  messages::kCreateView.number);
+            Put("CREATE VIEW ");
+            PutName(s.createView->name);
+            if (!s.createView->columns.empty()) {
+                Put(" ");
+                NameList(s.createView->columns);
+            }
+            Put(" AS ");
+            return Query(*s.createView->query);
+        }
+        if (s.dropView) {
+            Put("DROP VIEW ");
+            return PutName(s.dropView->name);
+        }
         if (s.createTable) return CreateTable(*s.createTable, out);
         if (s.alterTable) {
             for (const ast::AlterTable& addition : s.moreAdditions) {
@@ -1290,6 +1308,25 @@ private:
                 return;
             }
             case A::DropConstraint: return rebuild(R::DropConstraint, alter.name, "");
+        }
+    }
+
+    void Procedure(const ast::Procedure& p, Translation& out) {
+        using A = ast::Procedure::Action;
+        ProcedureCall& call = out.procedure.emplace();
+        call.name = p.name;
+        call.text = p.text;
+        call.action = p.action == A::Create ? ProcedureCall::Action::Create
+                      : p.action == A::Drop ? ProcedureCall::Action::Drop
+                                            : ProcedureCall::Action::Execute;
+        if (p.action != A::Execute) return;
+        out.kind = StatementKind::Action;
+        if (p.values.empty()) return;
+        Printer values(call.values, columnTypes_);
+        values.Put("SELECT ");
+        for (std::size_t i = 0; i < p.values.size(); ++i) {
+            if (i) values.Put(", ");
+            values.Expr(*p.values[i], Mode::Value);
         }
     }
 

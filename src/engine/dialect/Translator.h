@@ -49,6 +49,15 @@ struct TableRebuild {
     int size = 0;            // ReplaceColumn: its Field.Size (Text: the length limit)
 };
 
+// CREATE PROCEDURE, DROP PROCEDURE and EXECUTE, which the engine carries out itself.
+struct ProcedureCall {
+    enum class Action { Create, Drop, Execute };
+    Action action = Action::Create;
+    std::string name;
+    std::string text;    // Create: the Jet statement kept, with its PARAMETERS clause
+    std::string values;  // Execute: a SQLite SELECT of the values given, empty when none
+};
+
 struct Translation {
     StatementKind kind = StatementKind::Action;
     // One SQLite statement. The parameter declared at position i (0-based) appears as ?(i+1),
@@ -73,6 +82,8 @@ struct Translation {
     // Definitions to carry out after this one, each in turn, all in one transaction (the
     // further columns and constraints of one ALTER TABLE ... ADD).
     std::vector<Translation> then;
+    // Set for a procedure statement; `sql` is then empty.
+    std::optional<ProcedureCall> procedure;
 };
 
 // The text could not be parsed; `Number()` is the engine's error number of the message.

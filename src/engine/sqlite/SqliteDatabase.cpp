@@ -19,6 +19,7 @@
 #include "engine/sqlite/Columns.h"
 #include "engine/sqlite/DateColumns.h"
 #include "engine/sqlite/Password.h"
+#include "engine/sqlite/Procedures.h"
 #include "engine/sqlite/Relationships.h"
 #include "engine/sqlite/SqliteErrors.h"
 #include "engine/sqlite/SqliteQueryDef.h"
@@ -149,7 +150,8 @@ int Authorize(void* user, int action, const char* a1, const char* a2, const char
     }
     if (table == nullptr) return SQLITE_OK;
     if (strcasecmp(table, dialect::kCounterTable) == 0) return trigger != nullptr ? SQLITE_OK : SQLITE_DENY;
-    return strcasecmp(table, kMetadataTable) == 0 || strcasecmp(table, dialect::kColumnMetadataTable) == 0
+    return strcasecmp(table, kMetadataTable) == 0 || strcasecmp(table, dialect::kColumnMetadataTable) == 0 ||
+                   strcasecmp(table, kProceduresTable) == 0
                ? SQLITE_DENY
                : SQLITE_OK;
 }
@@ -315,6 +317,13 @@ std::int32_t RunAction(DatabaseState& state, const dialect::Translation& transla
         } catch (const SqliteFailure& failure) {
             RaiseStatementError(failure, translation.sql, source, connection.Handle());
         }
+        return 0;
+    }
+    if (translation.procedure) {
+        // EXECUTE runs as a query definition of the procedure's statement (QueryDefImpl).
+        if (translation.procedure->action == dialect::ProcedureCall::Action::Execute)
+            RaiseEngineError(jetInvalidOperation, "Invalid operation.", source);
+        RunProcedureDefinition(state, *translation.procedure, source);
         return 0;
     }
     if (translation.rebuild) {
@@ -486,6 +495,12 @@ void DatabaseImpl::Execute(const std::string& sql, const Variant&) {
     Connection& connection = state_->Live(kSource);
     ReportActivity();
     dialect::Translation translation = TranslateStatement(sql, kSource, connection.Handle());
+    if (translation.procedure && translation.procedure->action == dialect::ProcedureCall::Action::Execute) {
+        QueryDefImpl call(state_, "", sql);
+        call.Execute({});
+        recordsAffected_ = call.RecordsAffected();
+        return;
+    }
     if (!translation.parameters.empty())
         RaiseEngineError(jetTooFewParameters,
                          "Too few parameters. Expected " + std::to_string(translation.parameters.size()) + ".",

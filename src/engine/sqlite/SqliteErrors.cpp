@@ -227,6 +227,8 @@ void RaiseStatementError(const SqliteFailure& failure, const std::string& sql,
         std::string name = UnquotedName(m.substr(5, m.find(" already exists") - 5));
         RaiseEngineError(jetTableExists, "Table '" + name + "' already exists.", source);
     }
+    if (StartsWith(m, "no such view: "))
+        RaiseEngineError(jetTableDoesNotExist, "Table '" + NameAfter(m, "no such view: ") + "' does not exist.", source);
     if (StartsWith(m, "no such table: ")) {
         std::string name = NameAfter(m, "no such table: ");
         if (StartsWith(Lead(sql, 2), "DROP TABLE"))

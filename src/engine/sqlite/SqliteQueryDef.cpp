@@ -5,6 +5,7 @@
 #include "engine/Activity.h"
 #include "engine/EngineError.h"
 #include "engine/sqlite/Columns.h"
+#include "engine/sqlite/Procedures.h"
 #include "engine/sqlite/SqliteRecordset.h"
 
 namespace pavana::engine::sqlite {
@@ -56,9 +57,21 @@ QueryDefImpl::QueryDefImpl(std::shared_ptr<DatabaseState> state, std::string nam
     // their columns can skip the conversion on the way in (the columns' checks still guard
     // them); a saved one may outlive schema changes and converts every value.
     translation_ = TranslateStatement(sql_, kSource, state_->Live(kSource).Handle(), name_.empty());
+    // EXECUTE name values: the definition is the procedure's statement with its parameters set.
+    std::vector<Variant> values;
+    if (translation_.procedure && translation_.procedure->action == dialect::ProcedureCall::Action::Execute) {
+        Connection& connection = state_->Live(kSource);
+        const dialect::ProcedureCall call = *translation_.procedure;
+        sql_ = ProcedureText(connection, call.name, kSource);
+        values = ProcedureValues(connection, call, kSource);
+        translation_ = TranslateStatement(sql_, kSource, connection.Handle(), name_.empty());
+        if (values.size() > translation_.parameters.size())
+            RaiseEngineError(jetInvalidArgument, "Invalid argument.", kSource);
+    }
     parameters_.reserve(translation_.parameters.size());
     for (const auto& p : translation_.parameters)
         parameters_.push_back(std::make_shared<ParameterImpl>(p.name, p.typeWord));
+    for (std::size_t i = 0; i < values.size(); ++i) parameters_[i]->SetValue(values[i]);
 }
 
 void QueryDefImpl::CheckOpen() const {
