@@ -64,6 +64,7 @@ struct TableRef {
     enum class JoinType { Inner, Left, Right };
     Kind kind = Kind::Table;
     std::string name;   // Table
+    std::string database;  // Table: the file of another database (IN 'file'), empty for this one
     std::string alias;  // Table, Derived
     std::unique_ptr<Query> query;  // Derived
     JoinType joinType = JoinType::Inner;
@@ -92,6 +93,7 @@ struct SelectCore {
     bool topPercent = false;
     std::vector<SelectItem> items;
     std::string into;  // SELECT ... INTO newtable
+    std::string intoDatabase;  // SELECT ... INTO newtable IN 'file'
     std::vector<TableRefPtr> from;
     ExprPtr where;
     std::vector<ExprPtr> groupBy;
@@ -113,6 +115,7 @@ struct Assignment {
 
 struct Insert {
     std::string table;
+    std::string database;  // INSERT INTO t IN 'file'
     std::vector<std::string> columns;
     std::vector<ExprPtr> values;  // INSERT ... VALUES
     std::unique_ptr<Query> query; // INSERT ... SELECT

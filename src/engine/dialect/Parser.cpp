@@ -1,10 +1,12 @@
 #include "engine/dialect/Parser.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cstdio>
 #include <cstring>
 #include <initializer_list>
+#include <optional>
 
 #include "engine/dialect/FunctionCatalog.h"
 #include "engine/dialect/JetDate.h"
@@ -685,10 +687,13 @@ private:
             if (!allowInto) Fail();
             Next();
             core.into = ExpectName();
+            if (auto database = ParseInDatabase()) core.intoDatabase = std::move(*database);
         }
         if (AcceptWord(Keyword::From)) {
             clause_ = messages::kFrom;
             core.from = ParseFromList();
+            if (auto database = ParseInDatabase())
+                for (auto& ref : core.from) SetDatabase(*ref, *database);
         }
         if (AcceptWord(Keyword::Where)) {
             clause_ = messages::kWhere;
@@ -775,9 +780,54 @@ private:
             return ref;
         }
         ref->kind = TableRef::Kind::Table;
+        if (auto database = DatabasePrefix()) {
+            ref->database = std::move(*database);
+            ExpectSymbol(Symbol::Dot);
+        }
         ref->name = ExpectName();
         ParseAlias(*ref);
         return ref;
+    }
+
+    // A bracketed `[;DATABASE=path]` (other connection keys ignored): the path, or nullopt when
+    // the current token is no such name.
+    std::optional<std::string> DatabasePrefix() {
+        const Token& t = Peek();
+        if (t.kind != TokenKind::Name || t.text.empty() || t.text.front() != ';') return std::nullopt;
+        std::string_view rest = t.text.substr(1);
+        while (!rest.empty()) {
+            const std::size_t end = std::min(rest.find(';'), rest.size());
+            const std::string_view part = rest.substr(0, end);
+            const std::size_t equals = part.find('=');
+            if (equals != std::string_view::npos && EqualsIgnoreCase(part.substr(0, equals), "DATABASE")) {
+                Next();
+                return std::string(part.substr(equals + 1));
+            }
+            rest.remove_prefix(std::min(end + 1, rest.size()));
+        }
+        Fail();
+    }
+
+    // IN 'file' or IN '' [;DATABASE=path] after a table or a FROM list: the other database's
+    // file, or nullopt when no IN follows.
+    std::optional<std::string> ParseInDatabase() {
+        if (!IsWord(Keyword::In) || Peek(1).kind != TokenKind::String) return std::nullopt;
+        Next();
+        std::string path = StringValue(Peek());
+        Next();
+        if (auto bracketed = DatabasePrefix()) {
+            if (!path.empty()) Fail();
+            path = std::move(*bracketed);
+        }
+        if (path.empty()) Fail();
+        return path;
+    }
+
+    // Gives the tables of `ref` that name no database of their own the database `path`.
+    static void SetDatabase(TableRef& ref, const std::string& path) {
+        if (ref.kind == TableRef::Kind::Table && ref.database.empty()) ref.database = path;
+        if (ref.left) SetDatabase(*ref.left, path);
+        if (ref.right) SetDatabase(*ref.right, path);
     }
 
     void ParseAlias(TableRef& ref) {
@@ -792,7 +842,12 @@ private:
         Next();
         ExpectWord(Keyword::Into);
         auto insert = std::make_unique<Insert>();
+        if (auto database = DatabasePrefix()) {
+            insert->database = std::move(*database);
+            ExpectSymbol(Symbol::Dot);
+        }
         insert->table = ExpectName();
+        if (auto database = ParseInDatabase()) insert->database = std::move(*database);
         if (IsSymbol(Symbol::LeftParen)) insert->columns = ParseNameList();
         if (AcceptWord(Keyword::Values)) {
             insert->values.reserve(insert->columns.empty() ? 8 : insert->columns.size());

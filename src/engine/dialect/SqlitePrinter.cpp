@@ -82,7 +82,13 @@ class Printer {
 public:
     Printer(std::string& sql, const ColumnTypeLookup& columnTypes) : sql_(sql), columnTypes_(columnTypes) {}
 
+    void ReadExternalTablesInto(std::vector<ExternalTable>& external) { external_ = &external; }
+
     void Statement(const ast::Statement& s, Translation& out) {
+        if ((s.insert && !s.insert->database.empty()) || (s.select && !s.select->cores.front().intoDatabase.empty()))
+            throw SyntaxError("This engine does not write into another database (INTO ... IN); run the statement "
+                              "on that database, reading this one with IN.",
+                              s.insert ? messages::kInsert.number : messages::kSelect.number);
         if (s.select) {
             const SelectCore& first = s.select->cores.front();
             if (!first.into.empty()) {
@@ -670,6 +676,14 @@ private:
                     PutName(t.name);
                     Put(") AS ");
                     PutName(renameTo_);
+                    return;
+                }
+                if (!t.database.empty()) {
+                    // A table of another database is read from its copy, under its own name.
+                    Put("\"temp\".");
+                    PutName(ExternalCopy(t));
+                    Put(" AS ");
+                    PutName(t.alias.empty() ? t.name : t.alias);
                     return;
                 }
                 PutName(t.name);
@@ -1330,6 +1344,15 @@ private:
         }
     }
 
+    // The temporary table that holds the copy of external table `t`, one per file and table.
+    std::string ExternalCopy(const TableRef& t) {
+        if (!external_) messages::Raise(messages::kFrom);
+        for (const ExternalTable& e : *external_)
+            if (e.database == t.database && SameName(e.table, t.name)) return e.copy;
+        external_->push_back({t.database, t.name, "pavana_in_" + std::to_string(external_->size() + 1)});
+        return external_->back().copy;
+    }
+
     static bool HasFunction(const ast::Expr& e) {
         if (e.kind == ast::Expr::Kind::Function) return true;
         return std::any_of(e.args.begin(), e.args.end(), [](const ExprPtr& a) { return HasFunction(*a); });
@@ -1355,6 +1378,7 @@ private:
 
     std::string& sql_;
     const ColumnTypeLookup& columnTypes_;
+    std::vector<ExternalTable>* external_ = nullptr;  // set by PrintForSqlite
     int subQueries_ = 0;  // depth of queries inside expressions being printed
     bool counterIsRowid_ = false;  // while the columns of a table with a counter are printed
     const ColumnDef* keyedCounter_ = nullptr;  // while printed, a counter that is not the rowid
@@ -1378,7 +1402,9 @@ void PrintForSqlite(const ast::Statement& statement, Translation& out, const Col
     // The printed text is a little longer than the statement text; one reservation covers it.
     std::string sql;
     sql.reserve(256);
-    Printer(sql, columnTypes).Statement(statement, out);
+    Printer printer(sql, columnTypes);
+    printer.ReadExternalTablesInto(out.external);
+    printer.Statement(statement, out);
     out.sql = std::move(sql);
 }
 

@@ -58,6 +58,14 @@ struct ProcedureCall {
     std::string values;  // Execute: a SQLite SELECT of the values given, empty when none
 };
 
+// A table of another database that a statement reads (FROM t IN 'file'): the engine copies it
+// into the temporary table `copy` for the statement and drops the copy after it.
+struct ExternalTable {
+    std::string database;  // the file, as written
+    std::string table;
+    std::string copy;      // the temporary table's name
+};
+
 struct Translation {
     StatementKind kind = StatementKind::Action;
     // One SQLite statement. The parameter declared at position i (0-based) appears as ?(i+1),
@@ -84,6 +92,8 @@ struct Translation {
     std::vector<Translation> then;
     // Set for a procedure statement; `sql` is then empty.
     std::optional<ProcedureCall> procedure;
+    // The tables of other databases the statement reads, each named once.
+    std::vector<ExternalTable> external;
 };
 
 // The text could not be parsed; `Number()` is the engine's error number of the message.

@@ -18,6 +18,7 @@
 #include "engine/dialect/JetFunctions.h"
 #include "engine/sqlite/Columns.h"
 #include "engine/sqlite/DateColumns.h"
+#include "engine/sqlite/ExternalTables.h"
 #include "engine/sqlite/Password.h"
 #include "engine/sqlite/Procedures.h"
 #include "engine/sqlite/Relationships.h"
@@ -305,6 +306,8 @@ std::int32_t RunAction(DatabaseState& state, const dialect::Translation& transla
     if (translation.kind == dialect::StatementKind::Query)
         RaiseEngineError(jetCannotExecuteSelect, "Cannot execute a select query.", source);
     Connection& connection = state.Live(source);
+    std::optional<ExternalCopies> external;
+    if (!translation.external.empty()) external.emplace(connection, translation.external, source);
     // Several definitions of one statement succeed or fail together.
     if (!translation.then.empty()) {
         try {

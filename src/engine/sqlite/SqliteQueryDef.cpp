@@ -119,6 +119,12 @@ std::shared_ptr<Recordset> QueryDefImpl::OpenRecordset(const Variant& type, cons
         RaiseEngineError(jetInvalidArgument, "Invalid argument.", kSource);
     if (translation_.kind != dialect::StatementKind::Query)
         RaiseEngineError(jetInvalidOperation, "Invalid operation.", kSource);
+    // A recordset reads its rows as it moves, long after a statement would have ended.
+    if (!translation_.external.empty())
+        RaiseEngineError(jetInvalidOperation,
+                         "A query that reads another database (IN) cannot be opened as a recordset; copy "
+                         "its rows into this database with INSERT INTO ... SELECT or SELECT ... INTO.",
+                         kSource);
     // Read-only as a lock mode keeps the recordset from changing records.
     if (lock == dbReadOnly) o |= dbReadOnly;
     auto source = std::make_shared<const RecordsetSource>(sql_, Values(), kSource, state_->Live(kSource).Handle());
