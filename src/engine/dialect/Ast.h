@@ -24,6 +24,7 @@ struct Expr {
         String,     // text
         Date,       // real: day number
         Boolean,    // integer: -1 or 0
+        Bytes,      // text: the hexadecimal digits of a 0x... literal (an even number of them)
         Column,     // table (may be empty), name
         Star,       // table (may be empty): `*` or `t.*`
         Parameter,  // integer: 0-based position in the PARAMETERS clause

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
 
 #include "engine/dialect/Messages.h"
 
@@ -88,7 +89,6 @@ constexpr KeywordSpelling kKeywords[] = {
     {"OUTER", Keyword::Outer},
     {"PARAMETERS", Keyword::Parameters},
     {"PERCENT", Keyword::Percent},
-    {"PIVOT", Keyword::Pivot},
     {"PRIMARY", Keyword::Primary},
     {"PROC", Keyword::Proc},
     {"PROCEDURE", Keyword::Procedure},
@@ -100,7 +100,6 @@ constexpr KeywordSpelling kKeywords[] = {
     {"TABLE", Keyword::Table},
     {"TEMPORARY", Keyword::Temporary},
     {"TOP", Keyword::Top},
-    {"TRANSFORM", Keyword::Transform},
     {"TRUE", Keyword::True},
     {"UNION", Keyword::Union},
     {"UNIQUE", Keyword::Unique},
@@ -242,6 +241,16 @@ std::vector<Token> Tokenize(std::string_view text) {
             token.kind = TokenKind::Word;
             token.text = text.substr(i, j - i);
             token.keyword = keywords.Find(token.text);
+            i = j;
+        } else if (c == '0' && i + 2 < n && (text[i + 1] == 'x' || text[i + 1] == 'X') &&
+                   std::isxdigit(static_cast<unsigned char>(text[i + 2]))) {
+            // A binary literal of ANSI-92 scripts: 0x followed by pairs of hexadecimal digits.
+            std::size_t j = i + 2;
+            while (j < n && std::isxdigit(static_cast<unsigned char>(text[j]))) ++j;
+            if ((j - i) % 2 != 0 || (j < n && IsWordPart(static_cast<unsigned char>(text[j]))))
+                messages::RaiseExpression("(missing operator)", Rest(text, i));
+            token.kind = TokenKind::Bytes;
+            token.text = text.substr(i + 2, j - i - 2);
             i = j;
         } else if (IsDigit(c) || (c == '.' && i + 1 < n && IsDigit(static_cast<unsigned char>(text[i + 1])))) {
             std::size_t j = i;

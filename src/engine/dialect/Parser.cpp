@@ -254,7 +254,7 @@ private:
         ExprPtr e = ParseExpr();
         const Token& t = Peek();
         bool operand = t.kind == TokenKind::Name || t.kind == TokenKind::String ||
-                       t.kind == TokenKind::Number || t.kind == TokenKind::Date ||
+                       t.kind == TokenKind::Number || t.kind == TokenKind::Bytes || t.kind == TokenKind::Date ||
                        (t.kind == TokenKind::Word && !IsReserved(t)) || IsSymbol(Symbol::LeftParen);
         if (operand) ExprFail("(missing operator)");
         exprStart_ = saved;
@@ -521,6 +521,12 @@ private:
             case TokenKind::String: {
                 auto e = Make(Expr::Kind::String);
                 e->text = StringValue(t);
+                Next();
+                return e;
+            }
+            case TokenKind::Bytes: {
+                auto e = Make(Expr::Kind::Bytes);
+                e->text = t.text;
                 Next();
                 return e;
             }

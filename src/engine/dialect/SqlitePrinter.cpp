@@ -176,6 +176,10 @@ private:
             case K::String: return AppendDelimited(sql_, e.text, '\'');
             case K::Date: return AppendReal(sql_, e.real);
             case K::Boolean: return Put(e.integer ? "-1" : "0");
+            case K::Bytes:
+                Put("X'");
+                Put(e.text);
+                return Put("'");
             case K::Column:
                 Qualified(e.table);
                 return PutName(e.name);
