@@ -226,6 +226,14 @@ struct Procedure {
     std::vector<ExprPtr> values;  // Execute: constants for the parameters, in order
 };
 
+// TRANSFORM value SELECT ... GROUP BY ... PIVOT pivot IN (columns): a crosstab query, whose
+// SELECT (in Statement::select) gives the row headings.
+struct Crosstab {
+    ExprPtr value;                 // an aggregate
+    ExprPtr pivot;
+    std::vector<ExprPtr> columns;  // constants: one column each, in this order
+};
+
 // A whole statement: the PARAMETERS clause and exactly one of the statement members.
 struct Statement {
     std::vector<Parameter> parameters;
@@ -243,6 +251,7 @@ struct Statement {
     std::unique_ptr<CreateView> createView;
     std::unique_ptr<DropTable> dropView;  // DROP VIEW: the view's name
     std::unique_ptr<Procedure> procedure;
+    std::unique_ptr<Crosstab> crosstab;  // with `select`
 };
 
 }  // namespace pavana::engine::dialect::ast

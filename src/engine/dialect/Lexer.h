@@ -28,7 +28,7 @@ enum class Keyword : std::uint8_t {
     Full, Group, Having, Ignore, Imp, In, Index, Inner, Insert, Into, Is, Join, Key, Left, Like,
     Mod, No, Not, Null, Off, On, Or, Order, Outer, Parameters, Percent, Primary, References,
     Right, Select, Set, Some, Table, Temporary, Top, True, Union, Unique, Update, Value, Values,
-    Where, With, Xor, Check, Exec, Execute, Proc, Procedure, View,
+    Where, With, Xor, Check, Exec, Execute, Pivot, Proc, Procedure, Transform, View,
     Yes,  // last: the parser sizes its keyword sets by it
 };
 

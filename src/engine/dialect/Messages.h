@@ -41,6 +41,7 @@ inline constexpr Message kCreateProcedure{3290, "Syntax error in CREATE PROCEDUR
 inline constexpr Message kDropView{3295, "Syntax error in DROP VIEW statement."};
 inline constexpr Message kDropProcedure{3295, "Syntax error in DROP PROCEDURE statement."};
 inline constexpr Message kExecute{3129, "Syntax error in EXECUTE statement."};
+inline constexpr Message kTransform{3129, "Syntax error in TRANSFORM statement."};
 inline constexpr Message kDeleteTarget{3128, "Specify the table containing the records you want to delete."};
 inline constexpr Message kNotUpdatable{3073, "Operation must use an updatable query."};
 

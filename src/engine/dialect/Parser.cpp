@@ -47,6 +47,7 @@ constexpr KeywordSet kReserved = MakeSet({
     Keyword::Mod,    Keyword::Like,  Keyword::Is,     Keyword::Null,    Keyword::Between,  Keyword::In,
     Keyword::Exists, Keyword::Distinct, Keyword::DistinctRow, Keyword::Top, Keyword::Asc, Keyword::Desc,
     Keyword::True,   Keyword::False, Keyword::Yes,    Keyword::No,      Keyword::Off,      Keyword::With,
+    Keyword::Pivot,
 });
 
 bool IsReserved(const Token& t) { return kReserved[static_cast<std::size_t>(t.keyword)]; }
@@ -117,6 +118,8 @@ public:
                 statement.procedure = ParseCreateProcedure();
             else
                 statement.createTable = ParseCreateTable();
+        } else if (IsWord(Keyword::Transform)) {
+            statement.crosstab = ParseTransform(statement);
         } else if (IsWord(Keyword::Execute) || IsWord(Keyword::Exec)) {
             statement.procedure = ParseExecute();
         } else if (IsWord(Keyword::Alter)) {
@@ -1263,6 +1266,39 @@ private:
         if (body.procedure || body.createView || body.dropView) Fail();
         while (Peek().kind != TokenKind::End) Next();
         return procedure;
+    }
+
+    // TRANSFORM aggregate SELECT ... GROUP BY ... PIVOT expression IN (values). The engine
+    // needs the columns' values written: a pivot without them is refused with a message
+    // that says so.
+    std::unique_ptr<Crosstab> ParseTransform(Statement& statement) {
+        clause_ = messages::kTransform;
+        Next();
+        auto crosstab = std::make_unique<Crosstab>();
+        crosstab->value = ParseClauseExpr();
+        const Expr& value = *crosstab->value;
+        const FunctionInfo* aggregate = value.kind == Expr::Kind::Function ? FindFunction(value.name) : nullptr;
+        if (!aggregate || !aggregate->aggregate) Fail();
+        if (!IsWord(Keyword::Select)) Fail();
+        statement.select = ParseQuery(false);
+        clause_ = messages::kTransform;
+        const SelectCore& core = statement.select->cores.front();
+        if (statement.select->cores.size() != 1 || core.groupBy.empty()) Fail();
+        ExpectWord(Keyword::Pivot);
+        // Above the comparisons, so that the IN of the column values stays with PIVOT.
+        if (Peek().kind == TokenKind::End || IsSymbol(Symbol::Semicolon)) Fail();
+        crosstab->pivot = ParseBinary(kConcat);
+        if (!AcceptWord(Keyword::In))
+            throw SyntaxError("This engine needs the column values of a crosstab query written after PIVOT "
+                              "(PIVOT expression IN (value1, value2, ...)).",
+                              messages::kTransform.number);
+        ExpectSymbol(Symbol::LeftParen);
+        do {
+            crosstab->columns.push_back(ParseClauseExpr());
+            if (!IsConstant(*crosstab->columns.back())) Fail();
+        } while (AcceptSymbol(Symbol::Comma));
+        ExpectSymbol(Symbol::RightParen);
+        return crosstab;
     }
 
     // EXEC[UTE] name [value, ...]: the values are constants.

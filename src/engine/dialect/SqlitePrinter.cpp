@@ -103,6 +103,7 @@ public:
                 return;
             }
             out.kind = StatementKind::Query;
+            if (s.crosstab) return Crosstab(*s.select, *s.crosstab);
             Query(*s.select);
             return;
         }
@@ -572,7 +573,63 @@ private:
                 Put("\"");
             }
         }
+        if (crosstab_ && &core == crosstabCore_) CrosstabColumns(*crosstab_);
         CoreBody(core);
+    }
+
+    // A crosstab query: its SELECT with one column per pivot value after the row headings,
+    // its rows in the order of the headings unless it orders them itself.
+    void Crosstab(const ast::Query& q, const ast::Crosstab& crosstab) {
+        crosstab_ = &crosstab;
+        crosstabCore_ = &q.cores.front();
+        Query(q);
+        crosstab_ = nullptr;
+        crosstabCore_ = nullptr;
+        if (!q.orderBy.empty()) return;
+        Put(" ORDER BY ");
+        const auto& keys = q.cores.front().groupBy;
+        for (std::size_t i = 0; i < keys.size(); ++i) {
+            if (i) Put(", ");
+            SortKey(*keys[i]);
+        }
+    }
+
+    // Each cell is the aggregate of the rows of its pivot value; a cell without rows is Null.
+    void CrosstabColumns(const ast::Crosstab& crosstab) {
+        const ast::Expr& value = *crosstab.value;
+        const FunctionInfo* aggregate = FindFunction(value.name);
+        for (const ExprPtr& column : crosstab.columns) {
+            const auto when = [&] {
+                Put("CASE WHEN (");
+                Expr(*crosstab.pivot, Mode::Value);
+                Put(") = (");
+                Expr(*column, Mode::Value);
+                Put(") THEN ");
+            };
+            Put(", CASE WHEN count(");
+            when();
+            Put("1 END) > 0 THEN ");
+            Put(aggregate->sqliteName);
+            Put("(");
+            when();
+            if (value.star) Put("1");
+            else Expr(*value.args[0], Mode::Value);
+            Put(" END) END AS ");
+            PutName(ColumnHeading(*column));
+        }
+    }
+
+    // The name of a crosstab column: its value as text.
+    static std::string ColumnHeading(const ast::Expr& value) {
+        using K = ast::Expr::Kind;
+        switch (value.kind) {
+            case K::String:
+            case K::Real: return value.text;
+            case K::Integer: return std::to_string(value.integer);
+            case K::Boolean: return value.integer ? "True" : "False";
+            case K::Null: return "<>";
+            default: return "Expr";
+        }
     }
 
     // FROM, WHERE, GROUP BY and HAVING of a core.
@@ -1383,6 +1440,8 @@ private:
     std::string& sql_;
     const ColumnTypeLookup& columnTypes_;
     std::vector<ExternalTable>* external_ = nullptr;  // set by PrintForSqlite
+    const ast::Crosstab* crosstab_ = nullptr;  // while a crosstab query is printed
+    const SelectCore* crosstabCore_ = nullptr;  // its SELECT
     int subQueries_ = 0;  // depth of queries inside expressions being printed
     bool counterIsRowid_ = false;  // while the columns of a table with a counter are printed
     const ColumnDef* keyedCounter_ = nullptr;  // while printed, a counter that is not the rowid
