@@ -41,6 +41,7 @@ enum JetError : std::int32_t {
     jetItemNotFound = 3265,
     jetPropertyNotFound = 3270,
     jetFieldRequired = 3314,
+    jetValidationRule = 3317,
     jetUnrecognizedFormat = 3343,
     jetNumericOverflow = 3349,
     jetObjectInvalid = 3420,

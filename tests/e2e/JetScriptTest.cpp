@@ -69,8 +69,21 @@ protected:
 };
 
 // A term's update as schools write them: tables made and reshaped, rows brought over from
-// other tables, marks worked out through joins, old rows removed, indexes made and dropped.
+// other tables and from last year's database, marks worked out through joins, old rows
+// removed (with the enrolments that cascade), indexes made and dropped, a view and a
+// procedure kept for the next term.
 TEST_F(JetScriptTest, TermUpdateRunsWithoutALogEntryAndLeavesTheExpectedRows) {
+    const std::string lastYear = Path("ano anterior.db");
+    ProcessResult made = RunProcess(PAVANADB_BIN,
+                                    {"create", lastYear, "--password", kPassword}, options_);
+    ASSERT_EQ(made.exitCode, 0) << made.err;
+    ProcessResult filled = RunProcess(
+        PAVANADB_BIN,
+        {"sql", lastYear, "--password", kPassword, "CREATE TABLE Formados (Nome TEXT(50), Curso LONG, Ano SHORT)",
+         "INSERT INTO Formados VALUES ('Lia', 1, 2023)", "INSERT INTO Formados VALUES ('Rui', 2, 2023)",
+         "INSERT INTO Formados VALUES ('Téo', 1, 2022)"},
+        options_);
+    ASSERT_EQ(filled.exitCode, 0) << filled.err;
     ProcessResult run = Run(
         "CREATE TABLE Cursos (Codigo LONG CONSTRAINT pkCursos PRIMARY KEY, [Nome do curso] TEXT(40) NOT NULL,\r\n"
         "  Ativo YESNO);\r\n"
@@ -112,12 +125,20 @@ TEST_F(JetScriptTest, TermUpdateRunsWithoutALogEntryAndLeavesTheExpectedRows) {
         "SELECT Aluno, Sum(Valor) AS Total INTO [Taxas do termo] FROM Taxas GROUP BY Aluno;\r\n"
         "UPDATE Alunos SET Bolsista = False WHERE Bolsista Is Null;\r\n"
         "UPDATE Alunos SET Situacao = 'Sem nota' WHERE Media Is Null AND DateDiff('yyyy', Nascimento, #1/1/2024#) >= 13;\r\n"
+        "CREATE TABLE Matriculas (Aluno LONG REFERENCES Alunos (Id) ON DELETE CASCADE, Turma TEXT(10));\r\n"
+        "CREATE PROCEDURE Matricular (pAluno LONG, pTurma TEXT(10)) AS\r\n"
+        "  INSERT INTO Matriculas (Aluno, Turma) VALUES (pAluno, pTurma);\r\n"
+        "INSERT INTO Matriculas SELECT Id, 'T1' FROM Alunos;\r\n"
+        "EXECUTE Matricular 1, 'T2';\r\n"
+        "CREATE TABLE Veteranos (Nome TEXT(50), Curso LONG);\r\n"
+        "INSERT INTO Veteranos SELECT Nome, Curso FROM Formados IN '" + lastYear + "' WHERE Ano = 2023;\r\n"
         "DELETE * FROM [Notas antigas] WHERE Lancada < #2/11/2024#;\r\n"
         "DELETE DISTINCTROW Notas.* FROM Notas INNER JOIN Alunos ON Notas.Aluno = Alunos.Id WHERE Alunos.Nome Like 'D*';\r\n"
         "DELETE FROM Alunos WHERE Curso = 2 AND Nascimento Is Null;\r\n"
         "DROP INDEX ixNota ON Notas;\r\n"
         "CREATE UNIQUE INDEX ixNome ON Alunos (Nome) WITH DISALLOW NULL;\r\n"
         "SELECT Nome, Situacao INTO [Resumo do termo] FROM Alunos WHERE Situacao <> 'Cursando';\r\n"
+        "CREATE VIEW Aprovados AS SELECT Nome, Media FROM Alunos WHERE Situacao = 'Aprovado';\r\n"
         "DROP TABLE [Notas antigas];\r\n");
     ASSERT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(Log(), "");
@@ -139,6 +160,12 @@ TEST_F(JetScriptTest, TermUpdateRunsWithoutALogEntryAndLeavesTheExpectedRows) {
     // A Yes/No column added to rows reads No, never Null; fees total exactly.
     EXPECT_EQ(Query("SELECT Codigo, Lotado FROM Cursos ORDER BY Codigo"), "Codigo\tLotado\n1\t-1\n2\t0\n3\t-1\n");
     EXPECT_EQ(Query("SELECT Aluno, Total FROM [Taxas do termo]"), "Aluno\tTotal\n1\t0.3\n");
+    // Davi's enrolment went with him; the procedure enrolled Ana again; last year's
+    // graduates came over from the other file; the view reads the approved students.
+    EXPECT_EQ(Query("SELECT Aluno, Turma FROM Matriculas ORDER BY Aluno, Turma"),
+              "Aluno\tTurma\n1\tT1\n1\tT2\n2\tT1\n3\tT1\n");
+    EXPECT_EQ(Query("SELECT Nome, Curso FROM Veteranos ORDER BY Nome"), "Nome\tCurso\nLia\t1\nRui\t2\n");
+    EXPECT_EQ(Query("SELECT Nome, Media FROM Aprovados ORDER BY Nome"), "Nome\tMedia\nAna\t7.5\nCarla\t9\n");
 
     // The script left its keys, indexes and relationships in force: a second run of the
     // same kind of statements fails where they say so, and the run goes on.

@@ -10,6 +10,8 @@
 //   reopen                  closes the database and opens it again
 //   open FILE               closes the database and opens, in its place, a copy of
 //                           tests/engine/data/FILE (a database written by an earlier build)
+//   copy FILE               copies tests/engine/data/FILE beside the database, where a
+//                           statement names it as FILE (a file runs in the database's folder)
 //
 // "statement ok" and "query" take parameter values ("with ...") through a temporary query
 // definition.
@@ -100,6 +102,11 @@ std::string Joined(const std::vector<std::string>& lines) {
 TEST_P(EngineCorpus, File) {
     const fs::path file = fs::path(PAVANA_SOURCE_DIR) / "tests" / "dialect" / "corpus" / "engine" / GetParam();
     std::shared_ptr<Database> db = Create("corpus.db");
+    struct Folder {
+        fs::path previous = fs::current_path();
+        ~Folder() { fs::current_path(previous); }
+    } folder;
+    fs::current_path(Path(""));
     const std::vector<Record> records = ReadRecords(file);
     ASSERT_FALSE(records.empty()) << file;
     corpus::CorpusSettings settings;
@@ -113,7 +120,11 @@ TEST_P(EngineCorpus, File) {
             if (r.values.empty()) db->Execute(r.text, Variant(dbFailOnError));
             else WithValues(*db, r.text, r.values)->Execute(Variant(dbFailOnError));
         };
-        if (r.directive == "reopen" || r.directive.rfind("open ", 0) == 0) {
+        if (r.directive.rfind("copy ", 0) == 0) {
+            const std::string name = r.directive.substr(5);
+            fs::copy_file(fs::path(PAVANA_SOURCE_DIR) / "tests" / "engine" / "data" / name, Path(name),
+                          fs::copy_options::overwrite_existing);
+        } else if (r.directive == "reopen" || r.directive.rfind("open ", 0) == 0) {
             db->Close();
             if (r.directive != "reopen")
                 fs::copy_file(fs::path(PAVANA_SOURCE_DIR) / "tests" / "engine" / "data" / r.directive.substr(5),

@@ -24,6 +24,7 @@ struct Expr {
         String,     // text
         Date,       // real: day number
         Boolean,    // integer: -1 or 0
+        Bytes,      // text: the hexadecimal digits of a 0x... literal (an even number of them)
         Column,     // table (may be empty), name
         Star,       // table (may be empty): `*` or `t.*`
         Parameter,  // integer: 0-based position in the PARAMETERS clause
@@ -64,6 +65,7 @@ struct TableRef {
     enum class JoinType { Inner, Left, Right };
     Kind kind = Kind::Table;
     std::string name;   // Table
+    std::string database;  // Table: the file of another database (IN 'file'), empty for this one
     std::string alias;  // Table, Derived
     std::unique_ptr<Query> query;  // Derived
     JoinType joinType = JoinType::Inner;
@@ -92,6 +94,7 @@ struct SelectCore {
     bool topPercent = false;
     std::vector<SelectItem> items;
     std::string into;  // SELECT ... INTO newtable
+    std::string intoDatabase;  // SELECT ... INTO newtable IN 'file'
     std::vector<TableRefPtr> from;
     ExprPtr where;
     std::vector<ExprPtr> groupBy;
@@ -113,6 +116,7 @@ struct Assignment {
 
 struct Insert {
     std::string table;
+    std::string database;  // INSERT INTO t IN 'file'
     std::vector<std::string> columns;
     std::vector<ExprPtr> values;  // INSERT ... VALUES
     std::unique_ptr<Query> query; // INSERT ... SELECT
@@ -131,7 +135,10 @@ struct Delete {
     ExprPtr where;
 };
 
-enum class ConstraintKind { PrimaryKey, Unique, NotNull, ForeignKey };
+enum class ConstraintKind { PrimaryKey, Unique, NotNull, ForeignKey, Check };
+
+// What a relationship does to the related rows when a referenced record changes or goes.
+enum class ReferentialAction { Refuse, Cascade, SetNull };
 
 struct Constraint {
     std::string name;  // empty when not named
@@ -139,13 +146,18 @@ struct Constraint {
     std::vector<std::string> columns;       // table constraints; empty on a column constraint
     std::string refTable;                   // ForeignKey
     std::vector<std::string> refColumns;    // ForeignKey, may be empty (the referenced key)
+    ReferentialAction onUpdate = ReferentialAction::Refuse;  // ForeignKey
+    ReferentialAction onDelete = ReferentialAction::Refuse;  // ForeignKey
     bool noIndex = false;
+    std::shared_ptr<const Expr> check;  // Check: the condition
+    std::string checkText;              // Check: the condition as written
 };
 
 struct ColumnDef {
     std::string name;
     ColumnType type;
     bool notNull = false;
+    bool explicitNull = false;  // NULL was written: the column takes Null (the default anyway)
     std::vector<Constraint> constraints;  // column constraints, in order written
     // DEFAULT: a constant expression, and its text as `Field.DefaultValue` reports it (as
     // written, except that Yes/No words read True/False and dates read #m/d/yyyy#).
@@ -198,6 +210,30 @@ struct Parameter {
     std::string typeWord;
 };
 
+// CREATE VIEW name [(columns)] AS SELECT ...
+struct CreateView {
+    std::string name;
+    std::vector<std::string> columns;  // empty: the query's own column names
+    std::unique_ptr<Query> query;
+};
+
+// CREATE PROCEDURE, DROP PROCEDURE and EXECUTE: a stored statement the engine keeps by name.
+struct Procedure {
+    enum class Action { Create, Drop, Execute };
+    Action action = Action::Create;
+    std::string name;
+    std::string text;             // Create: the statement, its parameters as a PARAMETERS clause
+    std::vector<ExprPtr> values;  // Execute: constants for the parameters, in order
+};
+
+// TRANSFORM value SELECT ... GROUP BY ... PIVOT pivot IN (columns): a crosstab query, whose
+// SELECT (in Statement::select) gives the row headings.
+struct Crosstab {
+    ExprPtr value;                 // an aggregate
+    ExprPtr pivot;
+    std::vector<ExprPtr> columns;  // constants: one column each, in this order
+};
+
 // A whole statement: the PARAMETERS clause and exactly one of the statement members.
 struct Statement {
     std::vector<Parameter> parameters;
@@ -207,9 +243,15 @@ struct Statement {
     std::unique_ptr<Delete> del;
     std::unique_ptr<CreateTable> createTable;
     std::unique_ptr<AlterTable> alterTable;
+    // ALTER TABLE t ADD a ..., b ...: the additions after the first, in order.
+    std::vector<AlterTable> moreAdditions;
     std::unique_ptr<DropTable> dropTable;
     std::unique_ptr<CreateIndex> createIndex;
     std::unique_ptr<DropIndex> dropIndex;
+    std::unique_ptr<CreateView> createView;
+    std::unique_ptr<DropTable> dropView;  // DROP VIEW: the view's name
+    std::unique_ptr<Procedure> procedure;
+    std::unique_ptr<Crosstab> crosstab;  // with `select`
 };
 
 }  // namespace pavana::engine::dialect::ast

@@ -226,6 +226,8 @@ std::string FormatNumberSection(double value, const std::string& section, bool s
             continue;
         }
         if (item.kind == NumberItem::Point) {
+            // With no placeholder before the point, the whole part still shows in front of it.
+            if (intPlaces == 0 && !afterPoint) out += grouping ? Group(integer, settings.ThousandSeparator) : integer;
             afterPoint = true;
             out += settings.DecimalSeparator;
             continue;

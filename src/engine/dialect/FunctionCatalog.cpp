@@ -10,7 +10,7 @@ constexpr int kMany = INT_MAX;
 
 // sqliteName "" marks the functions the printer writes as SQLite expressions (IIf, Nz,
 // Switch, Choose) so that only the chosen branch is evaluated.
-constexpr std::array<FunctionInfo, 87> kFunctions{{
+constexpr std::array<FunctionInfo, 100> kFunctions{{
     {"IIf", "", 3, 3, false},
     {"Nz", "", 1, 2, false},
     {"Switch", "", 2, kMany, false},
@@ -27,6 +27,7 @@ constexpr std::array<FunctionInfo, 87> kFunctions{{
     {"InStrRev", "JetInStrRev", 2, 4, false},
     {"UCase", "JetUCase", 1, 1, false},
     {"LCase", "JetLCase", 1, 1, false},
+    {"StrConv", "JetStrConv", 2, 3, false},
     {"Trim", "JetTrim", 1, 1, false},
     {"LTrim", "JetLTrim", 1, 1, false},
     {"RTrim", "JetRTrim", 1, 1, false},
@@ -67,6 +68,18 @@ constexpr std::array<FunctionInfo, 87> kFunctions{{
     {"Cos", "JetCos", 1, 1, false},
     {"Tan", "JetTan", 1, 1, false},
     {"Atn", "JetAtn", 1, 1, false},
+    {"Rnd", "JetRnd", 0, 1, false},
+    {"Randomize", "JetRandomize", 0, 1, false},
+    {"FV", "JetFV", 3, 5, false},
+    {"PV", "JetPV", 3, 5, false},
+    {"Pmt", "JetPmt", 3, 5, false},
+    {"NPer", "JetNPer", 3, 5, false},
+    {"Rate", "JetRate", 3, 6, false},
+    {"IPmt", "JetIPmt", 4, 6, false},
+    {"PPmt", "JetPPmt", 4, 6, false},
+    {"SLN", "JetSLN", 3, 3, false},
+    {"SYD", "JetSYD", 4, 4, false},
+    {"DDB", "JetDDB", 4, 5, false},
     {"Now", "JetNow", 0, 0, false},
     {"Date", "JetDate", 0, 0, false},
     {"Time", "JetTime", 0, 0, false},

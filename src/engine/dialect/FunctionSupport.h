@@ -22,6 +22,8 @@ inline constexpr const char* kFieldOverflow = "Numeric field overflow.";  // a v
 inline constexpr const char* kInvalidCall = "Invalid procedure call or argument.";
 inline constexpr const char* kInvalidNull = "Invalid use of Null.";
 inline constexpr const char* kInvalidPattern = "Invalid pattern string.";
+inline constexpr const char* kStrConvUnsupported =
+    "StrConv converts only to upper case (1), lower case (2) or proper case (3).";
 
 // A failure inside a function; the wrapper reports it through sqlite3_result_error.
 struct FunctionError {
@@ -95,5 +97,7 @@ void RegisterTextFunctions(sqlite3* db);
 // `clock` is a LocalClock; an empty one reads the system's local time.
 void RegisterDateFunctions(sqlite3* db, std::shared_ptr<void> clock);
 void RegisterFormatFunction(sqlite3* db);
+// Rnd and Randomize (one generator per connection) and the financial functions.
+void RegisterNumberFunctions(sqlite3* db);
 
 }  // namespace pavana::engine::dialect::support

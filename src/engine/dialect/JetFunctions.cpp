@@ -399,6 +399,7 @@ void RegisterJetFunctions(sqlite3* db, LocalClock clock) {
     RegisterTextFunctions(db);
     RegisterDateFunctions(db, std::make_shared<LocalClock>(std::move(clock)));
     RegisterFormatFunction(db);
+    RegisterNumberFunctions(db);
 }
 
 std::optional<int> FunctionErrorNumber(std::string_view message) {
@@ -408,7 +409,7 @@ std::optional<int> FunctionErrorNumber(std::string_view message) {
     };
     static constexpr Entry kEntries[] = {
         {kTypeMismatch, 3464}, {kDivisionByZero, 11}, {kOverflow, 6},  {kInvalidCall, 5},
-        {kInvalidNull, 94},    {kInvalidPattern, 93}, {"Index or primary key cannot contain a Null value.", 3058}, {kFieldOverflow, 3349},
+        {kInvalidNull, 94},    {kInvalidPattern, 93}, {kStrConvUnsupported, 5}, {"Index or primary key cannot contain a Null value.", 3058}, {kFieldOverflow, 3349},
     };
     for (const auto& e : kEntries)
         if (message == e.text) return e.number;

@@ -13,9 +13,10 @@ struct TypeWord {
     bool counter;
 };
 
-// Every type word of the dialect and its synonyms. NUMERIC follows the DAO (ANSI-89) reading,
-// a Double; DECIMAL and DEC name the Decimal type.
-constexpr std::array<TypeWord, 45> kTypeWords{{
+// Every type word of the dialect and its synonyms. A bare NUMERIC follows the DAO (ANSI-89)
+// reading, a Double (NUMERIC(p, s) is a Decimal: the parser sees to it); DECIMAL and DEC name
+// the Decimal type.
+constexpr std::array<TypeWord, 46> kTypeWords{{
     {"TEXT", JetType::Text, false},         {"ALPHANUMERIC", JetType::Text, false},
     {"CHAR", JetType::Text, false},         {"CHARACTER", JetType::Text, false},
     {"STRING", JetType::Text, false},       {"VARCHAR", JetType::Text, false},
@@ -38,7 +39,7 @@ constexpr std::array<TypeWord, 45> kTypeWords{{
     {"DATE", JetType::Date, false},         {"TIME", JetType::Date, false},
     {"BIT", JetType::Boolean, false},       {"BOOLEAN", JetType::Boolean, false},
     {"LOGICAL", JetType::Boolean, false},   {"LOGICAL1", JetType::Boolean, false},
-    {"YESNO", JetType::Boolean, false},
+    {"YESNO", JetType::Boolean, false},   {"IDENTITY", JetType::Long, true},
 }};
 
 constexpr std::array<TypeWord, 10> kMoreTypeWords{{

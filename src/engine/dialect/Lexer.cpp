@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
 
 #include "engine/dialect/Messages.h"
 
@@ -41,6 +42,7 @@ constexpr KeywordSpelling kKeywords[] = {
     {"ASC", Keyword::Asc},
     {"BETWEEN", Keyword::Between},
     {"BY", Keyword::By},
+    {"CHECK", Keyword::Check},
     {"COLUMN", Keyword::Column},
     {"COMP", Keyword::Comp},
     {"COMPRESSION", Keyword::Compression},
@@ -55,6 +57,8 @@ constexpr KeywordSpelling kKeywords[] = {
     {"DISTINCTROW", Keyword::DistinctRow},
     {"DROP", Keyword::Drop},
     {"EQV", Keyword::Eqv},
+    {"EXEC", Keyword::Exec},
+    {"EXECUTE", Keyword::Execute},
     {"EXISTS", Keyword::Exists},
     {"FALSE", Keyword::False},
     {"FOREIGN", Keyword::Foreign},
@@ -85,7 +89,10 @@ constexpr KeywordSpelling kKeywords[] = {
     {"OUTER", Keyword::Outer},
     {"PARAMETERS", Keyword::Parameters},
     {"PERCENT", Keyword::Percent},
+    {"PIVOT", Keyword::Pivot},
     {"PRIMARY", Keyword::Primary},
+    {"PROC", Keyword::Proc},
+    {"PROCEDURE", Keyword::Procedure},
     {"REFERENCES", Keyword::References},
     {"RIGHT", Keyword::Right},
     {"SELECT", Keyword::Select},
@@ -94,12 +101,14 @@ constexpr KeywordSpelling kKeywords[] = {
     {"TABLE", Keyword::Table},
     {"TEMPORARY", Keyword::Temporary},
     {"TOP", Keyword::Top},
+    {"TRANSFORM", Keyword::Transform},
     {"TRUE", Keyword::True},
     {"UNION", Keyword::Union},
     {"UNIQUE", Keyword::Unique},
     {"UPDATE", Keyword::Update},
     {"VALUE", Keyword::Value},
     {"VALUES", Keyword::Values},
+    {"VIEW", Keyword::View},
     {"WHERE", Keyword::Where},
     {"WITH", Keyword::With},
     {"XOR", Keyword::Xor},
@@ -235,6 +244,16 @@ std::vector<Token> Tokenize(std::string_view text) {
             token.text = text.substr(i, j - i);
             token.keyword = keywords.Find(token.text);
             i = j;
+        } else if (c == '0' && i + 2 < n && (text[i + 1] == 'x' || text[i + 1] == 'X') &&
+                   std::isxdigit(static_cast<unsigned char>(text[i + 2]))) {
+            // A binary literal of ANSI-92 scripts: 0x followed by pairs of hexadecimal digits.
+            std::size_t j = i + 2;
+            while (j < n && std::isxdigit(static_cast<unsigned char>(text[j]))) ++j;
+            if ((j - i) % 2 != 0 || (j < n && IsWordPart(static_cast<unsigned char>(text[j]))))
+                messages::RaiseExpression("(missing operator)", Rest(text, i));
+            token.kind = TokenKind::Bytes;
+            token.text = text.substr(i + 2, j - i - 2);
+            i = j;
         } else if (IsDigit(c) || (c == '.' && i + 1 < n && IsDigit(static_cast<unsigned char>(text[i + 1])))) {
             std::size_t j = i;
             while (j < n && IsDigit(static_cast<unsigned char>(text[j]))) ++j;
@@ -283,6 +302,14 @@ std::vector<Token> Tokenize(std::string_view text) {
             if (close == std::string_view::npos || (open != std::string_view::npos && open < close))
                 messages::RaiseBracketing(Rest(text, i));
             if (close == i + 1) messages::RaiseBracketing("[]");
+            token.kind = TokenKind::Name;
+            token.text = text.substr(i + 1, close - i - 1);
+            i = close + 1;
+        } else if (c == '`') {
+            // A backtick-quoted name, as ANSI-92 scripts write them: a bracketed name.
+            const std::size_t close = text.find('`', i + 1);
+            if (close == std::string_view::npos) messages::RaiseBracketing(Rest(text, i));
+            if (close == i + 1) messages::RaiseBracketing("``");
             token.kind = TokenKind::Name;
             token.text = text.substr(i + 1, close - i - 1);
             i = close + 1;

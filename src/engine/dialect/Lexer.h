@@ -1,6 +1,6 @@
 // The lexer of the Jet dialect: splits statement text into tokens.
 //
-// Words (names and keywords alike), bracketed names, string literals in single or double
+// Words (names and keywords alike), bracketed or backtick-quoted names, string literals in single or double
 // quotes (a doubled delimiter stands for itself), `#...#` date literals (kept as raw text;
 // the parser converts them), numbers and punctuation. SQL comments do not exist in the
 // dialect. A malformed token (an unterminated string, bracket or date) raises `SyntaxError`.
@@ -18,7 +18,7 @@
 
 namespace pavana::engine::dialect {
 
-enum class TokenKind : std::uint8_t { Word, Name, String, Number, Date, Symbol, End };
+enum class TokenKind : std::uint8_t { Word, Name, String, Number, Bytes, Date, Symbol, End };
 
 // The words with a meaning in the grammar. A word that is none of them is `None`.
 enum class Keyword : std::uint8_t {
@@ -28,7 +28,8 @@ enum class Keyword : std::uint8_t {
     Full, Group, Having, Ignore, Imp, In, Index, Inner, Insert, Into, Is, Join, Key, Left, Like,
     Mod, No, Not, Null, Off, On, Or, Order, Outer, Parameters, Percent, Primary, References,
     Right, Select, Set, Some, Table, Temporary, Top, True, Union, Unique, Update, Value, Values,
-    Where, With, Xor, Yes,
+    Where, With, Xor, Check, Exec, Execute, Pivot, Proc, Procedure, Transform, View,
+    Yes,  // last: the parser sizes its keyword sets by it
 };
 
 // The punctuation of the grammar; any other character is `Other`.
@@ -44,7 +45,8 @@ struct Token {
     bool real = false;                // a Number with a fraction or an exponent
     char quote = 0;                   // String: its delimiter
     bool doubled = false;             // String: holds a doubled delimiter
-    // Words, numbers and symbols as written; names, strings and dates without delimiters
+    // Words, numbers and symbols as written; names, strings and dates without delimiters,
+    // bytes (0x1F2E) as their hexadecimal digits
     // (a string still with its doubled delimiters: see `StringValue`).
     std::string_view text;
     std::size_t begin = 0;  // byte offsets of the token in the statement text

@@ -36,6 +36,12 @@ inline constexpr Message kCreateIndex{3291, "Syntax error in CREATE INDEX statem
 inline constexpr Message kFieldDefinition{3292, "Syntax error in field definition."};
 inline constexpr Message kAlterTable{3293, "Syntax error in ALTER TABLE statement."};
 inline constexpr Message kDrop{3295, "Syntax error in DROP TABLE or DROP INDEX."};
+inline constexpr Message kCreateView{3290, "Syntax error in CREATE VIEW statement."};
+inline constexpr Message kCreateProcedure{3290, "Syntax error in CREATE PROCEDURE statement."};
+inline constexpr Message kDropView{3295, "Syntax error in DROP VIEW statement."};
+inline constexpr Message kDropProcedure{3295, "Syntax error in DROP PROCEDURE statement."};
+inline constexpr Message kExecute{3129, "Syntax error in EXECUTE statement."};
+inline constexpr Message kTransform{3129, "Syntax error in TRANSFORM statement."};
 inline constexpr Message kDeleteTarget{3128, "Specify the table containing the records you want to delete."};
 inline constexpr Message kNotUpdatable{3073, "Operation must use an updatable query."};
 

@@ -1,10 +1,12 @@
 #include "engine/dialect/Parser.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cstdio>
 #include <cstring>
 #include <initializer_list>
+#include <optional>
 
 #include "engine/dialect/FunctionCatalog.h"
 #include "engine/dialect/JetDate.h"
@@ -45,6 +47,7 @@ constexpr KeywordSet kReserved = MakeSet({
     Keyword::Mod,    Keyword::Like,  Keyword::Is,     Keyword::Null,    Keyword::Between,  Keyword::In,
     Keyword::Exists, Keyword::Distinct, Keyword::DistinctRow, Keyword::Top, Keyword::Asc, Keyword::Desc,
     Keyword::True,   Keyword::False, Keyword::Yes,    Keyword::No,      Keyword::Off,      Keyword::With,
+    Keyword::Pivot,
 });
 
 bool IsReserved(const Token& t) { return kReserved[static_cast<std::size_t>(t.keyword)]; }
@@ -109,10 +112,18 @@ public:
         } else if (IsWord(Keyword::Create)) {
             if (IsWord(Keyword::Index, 1) || (IsWord(Keyword::Unique, 1) && IsWord(Keyword::Index, 2)))
                 statement.createIndex = ParseCreateIndex();
+            else if (IsWord(Keyword::View, 1))
+                statement.createView = ParseCreateView();
+            else if (IsWord(Keyword::Procedure, 1) || IsWord(Keyword::Proc, 1))
+                statement.procedure = ParseCreateProcedure();
             else
                 statement.createTable = ParseCreateTable();
+        } else if (IsWord(Keyword::Transform)) {
+            statement.crosstab = ParseTransform(statement);
+        } else if (IsWord(Keyword::Execute) || IsWord(Keyword::Exec)) {
+            statement.procedure = ParseExecute();
         } else if (IsWord(Keyword::Alter)) {
-            statement.alterTable = ParseAlterTable();
+            statement.alterTable = ParseAlterTable(statement.moreAdditions);
         } else if (IsWord(Keyword::Drop)) {
             ParseDrop(statement);
         } else {
@@ -246,7 +257,7 @@ private:
         ExprPtr e = ParseExpr();
         const Token& t = Peek();
         bool operand = t.kind == TokenKind::Name || t.kind == TokenKind::String ||
-                       t.kind == TokenKind::Number || t.kind == TokenKind::Date ||
+                       t.kind == TokenKind::Number || t.kind == TokenKind::Bytes || t.kind == TokenKind::Date ||
                        (t.kind == TokenKind::Word && !IsReserved(t)) || IsSymbol(Symbol::LeftParen);
         if (operand) ExprFail("(missing operator)");
         exprStart_ = saved;
@@ -516,6 +527,12 @@ private:
                 Next();
                 return e;
             }
+            case TokenKind::Bytes: {
+                auto e = Make(Expr::Kind::Bytes);
+                e->text = t.text;
+                Next();
+                return e;
+            }
             case TokenKind::Date: {
                 auto value = ParseDateLiteral(t.text);
                 if (!value) ExprFail("in date");
@@ -679,10 +696,13 @@ private:
             if (!allowInto) Fail();
             Next();
             core.into = ExpectName();
+            if (auto database = ParseInDatabase()) core.intoDatabase = std::move(*database);
         }
         if (AcceptWord(Keyword::From)) {
             clause_ = messages::kFrom;
             core.from = ParseFromList();
+            if (auto database = ParseInDatabase())
+                for (auto& ref : core.from) SetDatabase(*ref, *database);
         }
         if (AcceptWord(Keyword::Where)) {
             clause_ = messages::kWhere;
@@ -769,9 +789,54 @@ private:
             return ref;
         }
         ref->kind = TableRef::Kind::Table;
+        if (auto database = DatabasePrefix()) {
+            ref->database = std::move(*database);
+            ExpectSymbol(Symbol::Dot);
+        }
         ref->name = ExpectName();
         ParseAlias(*ref);
         return ref;
+    }
+
+    // A bracketed `[;DATABASE=path]` (other connection keys ignored): the path, or nullopt when
+    // the current token is no such name.
+    std::optional<std::string> DatabasePrefix() {
+        const Token& t = Peek();
+        if (t.kind != TokenKind::Name || t.text.empty() || t.text.front() != ';') return std::nullopt;
+        std::string_view rest = t.text.substr(1);
+        while (!rest.empty()) {
+            const std::size_t end = std::min(rest.find(';'), rest.size());
+            const std::string_view part = rest.substr(0, end);
+            const std::size_t equals = part.find('=');
+            if (equals != std::string_view::npos && EqualsIgnoreCase(part.substr(0, equals), "DATABASE")) {
+                Next();
+                return std::string(part.substr(equals + 1));
+            }
+            rest.remove_prefix(std::min(end + 1, rest.size()));
+        }
+        Fail();
+    }
+
+    // IN 'file' or IN '' [;DATABASE=path] after a table or a FROM list: the other database's
+    // file, or nullopt when no IN follows.
+    std::optional<std::string> ParseInDatabase() {
+        if (!IsWord(Keyword::In) || Peek(1).kind != TokenKind::String) return std::nullopt;
+        Next();
+        std::string path = StringValue(Peek());
+        Next();
+        if (auto bracketed = DatabasePrefix()) {
+            if (!path.empty()) Fail();
+            path = std::move(*bracketed);
+        }
+        if (path.empty()) Fail();
+        return path;
+    }
+
+    // Gives the tables of `ref` that name no database of their own the database `path`.
+    static void SetDatabase(TableRef& ref, const std::string& path) {
+        if (ref.kind == TableRef::Kind::Table && ref.database.empty()) ref.database = path;
+        if (ref.left) SetDatabase(*ref.left, path);
+        if (ref.right) SetDatabase(*ref.right, path);
     }
 
     void ParseAlias(TableRef& ref) {
@@ -786,7 +851,12 @@ private:
         Next();
         ExpectWord(Keyword::Into);
         auto insert = std::make_unique<Insert>();
+        if (auto database = DatabasePrefix()) {
+            insert->database = std::move(*database);
+            ExpectSymbol(Symbol::Dot);
+        }
         insert->table = ExpectName();
+        if (auto database = ParseInDatabase()) insert->database = std::move(*database);
         if (IsSymbol(Symbol::LeftParen)) insert->columns = ParseNameList();
         if (AcceptWord(Keyword::Values)) {
             insert->values.reserve(insert->columns.empty() ? 8 : insert->columns.size());
@@ -865,6 +935,8 @@ private:
         if (Peek().kind != TokenKind::Word) Fail();
         auto type = TypeFromWord(Peek().text);
         if (!type) Fail();
+        // NUMERIC with a precision is ANSI-92's Decimal; bare, it stays DAO's Double.
+        if (EqualsIgnoreCase(Peek().text, "NUMERIC") && IsSymbol(Symbol::LeftParen, 1)) type = TypeFromWord("DECIMAL");
         Next();
         if (type->type == JetType::Text || type->type == JetType::Binary) {
             if (AcceptSymbol(Symbol::LeftParen)) {
@@ -906,10 +978,14 @@ private:
         column.type = ParseType();
         while (true) {
             if (IsWord(Keyword::Not) && IsWord(Keyword::Null, 1)) {
-                if (column.notNull) Fail();
+                if (column.notNull || column.explicitNull) Fail();
                 Next();
                 Next();
                 column.notNull = true;
+            } else if (IsWord(Keyword::Null)) {
+                if (column.notNull || column.explicitNull) Fail();
+                Next();
+                column.explicitNull = true;
             } else if (IsWord(Keyword::Default)) {
                 if (column.defaultValue) Fail();
                 Next();
@@ -920,7 +996,7 @@ private:
                 if (column.type.type != JetType::Text && column.type.type != JetType::Memo) Fail();
                 column.type.compressed = true;
             } else if (IsWord(Keyword::Constraint) || IsWord(Keyword::Primary) || IsWord(Keyword::Unique) ||
-                       IsWord(Keyword::References)) {
+                       IsWord(Keyword::References) || IsWord(Keyword::Check)) {
                 column.constraints.push_back(ParseColumnConstraint());
                 clause_ = messages::kFieldDefinition;
             } else {
@@ -983,7 +1059,42 @@ private:
         ExpectWord(Keyword::References);
         c.refTable = ExpectName();
         if (IsSymbol(Symbol::LeftParen)) c.refColumns = ParseNameList();
-        if (IsWord(Keyword::On)) Fail();
+        bool onUpdate = false, onDelete = false;
+        while (AcceptWord(Keyword::On)) {
+            bool& seen = IsWord(Keyword::Update) ? onUpdate : onDelete;
+            if (seen || !(AcceptWord(Keyword::Update) || AcceptWord(Keyword::Delete))) Fail();
+            seen = true;
+            (&seen == &onUpdate ? c.onUpdate : c.onDelete) = ParseReferentialAction();
+        }
+    }
+
+    // CASCADE, SET NULL or NO ACTION (the relationship refuses the change).
+    ReferentialAction ParseReferentialAction() {
+        if (EqualsIgnoreCase(Peek().text, "CASCADE")) {
+            Next();
+            return ReferentialAction::Cascade;
+        }
+        if (AcceptWord(Keyword::Set)) {
+            ExpectWord(Keyword::Null);
+            return ReferentialAction::SetNull;
+        }
+        if (AcceptWord(Keyword::No) && EqualsIgnoreCase(Peek().text, "ACTION")) {
+            Next();
+            return ReferentialAction::Refuse;
+        }
+        Fail();
+    }
+
+    // CHECK (condition), with the condition's text as written.
+    void ParseCheck(Constraint& c) {
+        ExpectWord(Keyword::Check);
+        c.kind = ConstraintKind::Check;
+        ExpectSymbol(Symbol::LeftParen);
+        const std::size_t first = pos_;
+        c.check = ParseClauseExpr();
+        const std::size_t begin = tokens_[first].begin;
+        c.checkText = std::string(text_.substr(begin, tokens_[pos_ - 1].end - begin));
+        ExpectSymbol(Symbol::RightParen);
     }
 
     Constraint ParseColumnConstraint() {
@@ -1002,6 +1113,8 @@ private:
         } else if (IsWord(Keyword::References)) {
             c.kind = ConstraintKind::ForeignKey;
             ParseReferences(c);
+        } else if (IsWord(Keyword::Check)) {
+            ParseCheck(c);
         } else {
             Fail();
         }
@@ -1013,6 +1126,11 @@ private:
         clause_ = messages::kConstraint;
         Constraint c;
         if (AcceptWord(Keyword::Constraint)) c.name = ExpectName();
+        if (IsWord(Keyword::Check)) {
+            ParseCheck(c);
+            clause_ = saved;
+            return c;
+        }
         if (AcceptWord(Keyword::Primary)) {
             ExpectWord(Keyword::Key);
             c.kind = ConstraintKind::PrimaryKey;
@@ -1040,7 +1158,8 @@ private:
 
     bool IsTableConstraintStart() const {
         return IsWord(Keyword::Constraint) || (IsWord(Keyword::Primary) && IsWord(Keyword::Key, 1)) ||
-               (IsWord(Keyword::Unique) && IsSymbol(Symbol::LeftParen, 1)) || (IsWord(Keyword::Foreign) && IsWord(Keyword::Key, 1));
+               (IsWord(Keyword::Unique) && IsSymbol(Symbol::LeftParen, 1)) || (IsWord(Keyword::Foreign) && IsWord(Keyword::Key, 1)) ||
+               (IsWord(Keyword::Check) && IsSymbol(Symbol::LeftParen, 1));
     }
 
     std::unique_ptr<CreateTable> ParseCreateTable() {
@@ -1060,20 +1179,32 @@ private:
         return create;
     }
 
-    std::unique_ptr<AlterTable> ParseAlterTable() {
+    // One item of ALTER TABLE ... ADD: a column or a table constraint.
+    void ParseAddition(AlterTable& alter) {
+        if (IsTableConstraintStart() && !IsWord(Keyword::Column)) {
+            alter.action = AlterTable::Action::AddConstraint;
+            alter.constraint = ParseTableConstraint();
+        } else {
+            AcceptWord(Keyword::Column);
+            alter.action = AlterTable::Action::AddColumn;
+            alter.column = ParseColumnDef();
+        }
+    }
+
+    // ALTER TABLE; ADD may list several columns and constraints, the first kept in the result
+    // and the others appended to `more`.
+    std::unique_ptr<AlterTable> ParseAlterTable(std::vector<AlterTable>& more) {
         clause_ = messages::kAlterTable;
         Next();
         ExpectWord(Keyword::Table);
         auto alter = std::make_unique<AlterTable>();
         alter->table = ExpectName();
         if (AcceptWord(Keyword::Add)) {
-            if (IsTableConstraintStart() && !IsWord(Keyword::Column)) {
-                alter->action = AlterTable::Action::AddConstraint;
-                alter->constraint = ParseTableConstraint();
-            } else {
-                AcceptWord(Keyword::Column);
-                alter->action = AlterTable::Action::AddColumn;
-                alter->column = ParseColumnDef();
+            ParseAddition(*alter);
+            while (AcceptSymbol(Symbol::Comma)) {
+                AlterTable& next = more.emplace_back();
+                next.table = alter->table;
+                ParseAddition(next);
             }
         } else if (AcceptWord(Keyword::Alter)) {
             AcceptWord(Keyword::Column);
@@ -1094,9 +1225,116 @@ private:
         return alter;
     }
 
+    std::unique_ptr<CreateView> ParseCreateView() {
+        clause_ = messages::kCreateView;
+        Next();
+        Next();
+        auto view = std::make_unique<CreateView>();
+        view->name = ExpectName();
+        if (IsSymbol(Symbol::LeftParen)) view->columns = ParseNameList();
+        ExpectWord(Keyword::As);
+        if (!IsWord(Keyword::Select)) Fail();
+        view->query = ParseQuery(false);
+        clause_ = messages::kCreateView;
+        return view;
+    }
+
+    // CREATE PROC[EDURE] name [(parameter type, ...)] AS statement: the statement is kept as
+    // text, its parameters written as its PARAMETERS clause, and must parse as one.
+    std::unique_ptr<Procedure> ParseCreateProcedure() {
+        clause_ = messages::kCreateProcedure;
+        Next();
+        Next();
+        auto procedure = std::make_unique<Procedure>();
+        procedure->name = ExpectName();
+        std::string parameters;
+        if (AcceptSymbol(Symbol::LeftParen)) {
+            const std::size_t begin = Peek().begin;
+            for (int depth = 0; depth > 0 || !IsSymbol(Symbol::RightParen); Next()) {
+                if (Peek().kind == TokenKind::End) Fail();
+                if (IsSymbol(Symbol::LeftParen)) ++depth;
+                if (IsSymbol(Symbol::RightParen)) --depth;
+            }
+            parameters = "PARAMETERS " + std::string(text_.substr(begin, Peek().begin - begin)) + "; ";
+            Next();
+        }
+        ExpectWord(Keyword::As);
+        if (IsWord(Keyword::Parameters) || Peek().kind == TokenKind::End) Fail();
+        procedure->text = parameters + std::string(text_.substr(Peek().begin));
+        // A fault of the statement itself is reported as that statement's.
+        const Statement body = Parse(procedure->text);
+        if (body.procedure || body.createView || body.dropView) Fail();
+        while (Peek().kind != TokenKind::End) Next();
+        return procedure;
+    }
+
+    // TRANSFORM aggregate SELECT ... GROUP BY ... PIVOT expression IN (values). The engine
+    // needs the columns' values written: a pivot without them is refused with a message
+    // that says so.
+    std::unique_ptr<Crosstab> ParseTransform(Statement& statement) {
+        clause_ = messages::kTransform;
+        Next();
+        auto crosstab = std::make_unique<Crosstab>();
+        crosstab->value = ParseClauseExpr();
+        const Expr& value = *crosstab->value;
+        const FunctionInfo* aggregate = value.kind == Expr::Kind::Function ? FindFunction(value.name) : nullptr;
+        if (!aggregate || !aggregate->aggregate) Fail();
+        if (!IsWord(Keyword::Select)) Fail();
+        statement.select = ParseQuery(false);
+        clause_ = messages::kTransform;
+        const SelectCore& core = statement.select->cores.front();
+        if (statement.select->cores.size() != 1 || core.groupBy.empty()) Fail();
+        ExpectWord(Keyword::Pivot);
+        // Above the comparisons, so that the IN of the column values stays with PIVOT.
+        if (Peek().kind == TokenKind::End || IsSymbol(Symbol::Semicolon)) Fail();
+        crosstab->pivot = ParseBinary(kConcat);
+        if (!AcceptWord(Keyword::In))
+            throw SyntaxError("This engine needs the column values of a crosstab query written after PIVOT "
+                              "(PIVOT expression IN (value1, value2, ...)).",
+                              messages::kTransform.number);
+        ExpectSymbol(Symbol::LeftParen);
+        do {
+            crosstab->columns.push_back(ParseClauseExpr());
+            if (!IsConstant(*crosstab->columns.back())) Fail();
+        } while (AcceptSymbol(Symbol::Comma));
+        ExpectSymbol(Symbol::RightParen);
+        return crosstab;
+    }
+
+    // EXEC[UTE] name [value, ...]: the values are constants.
+    std::unique_ptr<Procedure> ParseExecute() {
+        clause_ = messages::kExecute;
+        Next();
+        auto procedure = std::make_unique<Procedure>();
+        procedure->action = Procedure::Action::Execute;
+        procedure->name = ExpectName();
+        if (Peek().kind != TokenKind::End && !IsSymbol(Symbol::Semicolon)) {
+            do {
+                procedure->values.push_back(ParseClauseExpr());
+                if (!IsConstant(*procedure->values.back())) Fail();
+            } while (AcceptSymbol(Symbol::Comma));
+        }
+        return procedure;
+    }
+
     void ParseDrop(Statement& statement) {
         clause_ = messages::kDrop;
         Next();
+        if (IsWord(Keyword::View)) {
+            clause_ = messages::kDropView;
+            Next();
+            statement.dropView = std::make_unique<DropTable>();
+            statement.dropView->name = ExpectName();
+            return;
+        }
+        if (IsWord(Keyword::Procedure) || IsWord(Keyword::Proc)) {
+            clause_ = messages::kDropProcedure;
+            Next();
+            statement.procedure = std::make_unique<Procedure>();
+            statement.procedure->action = Procedure::Action::Drop;
+            statement.procedure->name = ExpectName();
+            return;
+        }
         if (AcceptWord(Keyword::Table)) {
             statement.dropTable = std::make_unique<DropTable>();
             statement.dropTable->name = ExpectName();

@@ -82,7 +82,13 @@ class Printer {
 public:
     Printer(std::string& sql, const ColumnTypeLookup& columnTypes) : sql_(sql), columnTypes_(columnTypes) {}
 
+    void ReadExternalTablesInto(std::vector<ExternalTable>& external) { external_ = &external; }
+
     void Statement(const ast::Statement& s, Translation& out) {
+        if ((s.insert && !s.insert->database.empty()) || (s.select && !s.select->cores.front().intoDatabase.empty()))
+            throw SyntaxError("This engine does not write into another database (INTO ... IN); run the statement "
+                              "on that database, reading this one with IN.",
+                              s.insert ? messages::kInsert.number : messages::kSelect.number);
         if (s.select) {
             const SelectCore& first = s.select->cores.front();
             if (!first.into.empty()) {
@@ -97,6 +103,7 @@ public:
                 return;
             }
             out.kind = StatementKind::Query;
+            if (s.crosstab) return Crosstab(*s.select, *s.crosstab);
             Query(*s.select);
             return;
         }
@@ -108,8 +115,33 @@ public:
             return;
         }
         out.kind = StatementKind::Definition;
+        if (s.procedure) return Procedure(*s.procedure, out);
+        if (s.createView) {
+            if (!out.parameters.empty())
+                throw SyntaxError("A view cannot take parameters; make it a procedure (CREATE PROCEDURE).",
+                                  messages::kCreateView.number);
+            Put("CREATE VIEW ");
+            PutName(s.createView->name);
+            if (!s.createView->columns.empty()) {
+                Put(" ");
+                NameList(s.createView->columns);
+            }
+            Put(" AS ");
+            return Query(*s.createView->query);
+        }
+        if (s.dropView) {
+            Put("DROP VIEW ");
+            return PutName(s.dropView->name);
+        }
         if (s.createTable) return CreateTable(*s.createTable, out);
-        if (s.alterTable) return AlterTable(*s.alterTable, out);
+        if (s.alterTable) {
+            for (const ast::AlterTable& addition : s.moreAdditions) {
+                Translation& next = out.then.emplace_back();
+                next.kind = StatementKind::Definition;
+                Printer(next.sql, columnTypes_).AlterTable(addition, next);
+            }
+            return AlterTable(*s.alterTable, out);
+        }
         if (s.dropTable) {
             Put("DROP TABLE ");
             PutName(s.dropTable->name);
@@ -145,6 +177,10 @@ private:
             case K::String: return AppendDelimited(sql_, e.text, '\'');
             case K::Date: return AppendReal(sql_, e.real);
             case K::Boolean: return Put(e.integer ? "-1" : "0");
+            case K::Bytes:
+                Put("X'");
+                Put(e.text);
+                return Put("'");
             case K::Column:
                 Qualified(e.table);
                 return PutName(e.name);
@@ -537,7 +573,63 @@ private:
                 Put("\"");
             }
         }
+        if (crosstab_ && &core == crosstabCore_) CrosstabColumns(*crosstab_);
         CoreBody(core);
+    }
+
+    // A crosstab query: its SELECT with one column per pivot value after the row headings,
+    // its rows in the order of the headings unless it orders them itself.
+    void Crosstab(const ast::Query& q, const ast::Crosstab& crosstab) {
+        crosstab_ = &crosstab;
+        crosstabCore_ = &q.cores.front();
+        Query(q);
+        crosstab_ = nullptr;
+        crosstabCore_ = nullptr;
+        if (!q.orderBy.empty()) return;
+        Put(" ORDER BY ");
+        const auto& keys = q.cores.front().groupBy;
+        for (std::size_t i = 0; i < keys.size(); ++i) {
+            if (i) Put(", ");
+            SortKey(*keys[i]);
+        }
+    }
+
+    // Each cell is the aggregate of the rows of its pivot value; a cell without rows is Null.
+    void CrosstabColumns(const ast::Crosstab& crosstab) {
+        const ast::Expr& value = *crosstab.value;
+        const FunctionInfo* aggregate = FindFunction(value.name);
+        for (const ExprPtr& column : crosstab.columns) {
+            const auto when = [&] {
+                Put("CASE WHEN (");
+                Expr(*crosstab.pivot, Mode::Value);
+                Put(") = (");
+                Expr(*column, Mode::Value);
+                Put(") THEN ");
+            };
+            Put(", CASE WHEN count(");
+            when();
+            Put("1 END) > 0 THEN ");
+            Put(aggregate->sqliteName);
+            Put("(");
+            when();
+            if (value.star) Put("1");
+            else Expr(*value.args[0], Mode::Value);
+            Put(" END) END AS ");
+            PutName(ColumnHeading(*column));
+        }
+    }
+
+    // The name of a crosstab column: its value as text.
+    static std::string ColumnHeading(const ast::Expr& value) {
+        using K = ast::Expr::Kind;
+        switch (value.kind) {
+            case K::String:
+            case K::Real: return value.text;
+            case K::Integer: return std::to_string(value.integer);
+            case K::Boolean: return value.integer ? "True" : "False";
+            case K::Null: return "<>";
+            default: return "Expr";
+        }
     }
 
     // FROM, WHERE, GROUP BY and HAVING of a core.
@@ -645,6 +737,14 @@ private:
                     PutName(t.name);
                     Put(") AS ");
                     PutName(renameTo_);
+                    return;
+                }
+                if (!t.database.empty()) {
+                    // A table of another database is read from its copy, under its own name.
+                    Put("\"temp\".");
+                    PutName(ExternalCopy(t));
+                    Put(" AS ");
+                    PutName(t.alias.empty() ? t.name : t.alias);
                     return;
                 }
                 PutName(t.name);
@@ -942,6 +1042,11 @@ private:
                 if (k.kind == ConstraintKind::PrimaryKey) NullTriggers(table, name, {c.name}, out);
                 continue;
             }
+            if (k.kind == ConstraintKind::Check) {
+                Put(" ");
+                Check(table, k);
+                continue;
+            }
             if (!k.name.empty()) {
                 Put(" CONSTRAINT ");
                 PutName(k.name);
@@ -1042,6 +1147,32 @@ private:
             Put(" ");
             NameList(k.refColumns);
         }
+        if (k.onUpdate != ReferentialAction::Refuse) Put(ActionText(" ON UPDATE ", k.onUpdate));
+        if (k.onDelete != ReferentialAction::Refuse) Put(ActionText(" ON DELETE ", k.onDelete));
+    }
+
+    static std::string ActionText(const char* event, ReferentialAction action) {
+        return std::string(event) + (action == ReferentialAction::Cascade ? "CASCADE" : "SET NULL");
+    }
+
+    static bool HasQuery(const ast::Expr& e) {
+        if (e.query) return true;
+        return std::any_of(e.args.begin(), e.args.end(), [](const ExprPtr& a) { return HasQuery(*a); });
+    }
+
+    // A CHECK constraint of table `table`. Its SQLite name carries the table and the rule's
+    // name (its text when it has none), which the engine's message of a refused row quotes
+    // (kCheckPrefix).
+    void Check(const std::string& table, const Constraint& k) {
+        if (HasQuery(*k.check))
+            throw SyntaxError("A CHECK constraint cannot hold a subquery in this engine; check the related "
+                              "records with a relationship (REFERENCES) instead.",
+                              messages::kConstraint.number);
+        Put("CONSTRAINT ");
+        PutName(std::string(kCheckPrefix) + table + "|" + (k.name.empty() ? k.checkText : k.name));
+        Put(" CHECK (");
+        Expr(*k.check, Mode::Condition);
+        Put(")");
     }
 
     // A counter that is not the rowid (see kCounterTable) starts its table's sequence below its
@@ -1054,7 +1185,8 @@ private:
         const std::string raise =
             std::string("UPDATE ") + kCounterTable + " SET seq = " + counter + row + " AND " + counter + " > seq";
         out.followUp.push_back("CREATE TRIGGER " + Quote(table + "." + c.name + ".counter") + " AFTER INSERT ON " +
-                               Quote(table) + " BEGIN UPDATE " + kCounterTable + " SET seq = seq + 1" + row +
+                               Quote(table) + " BEGIN UPDATE " + kCounterTable + " SET seq = seq + " +
+                               std::to_string(c.type.increment) + row +
                                " AND " + counter + " IS NULL; " + raise + "; UPDATE " + Quote(table) + " SET " +
                                Quote(c.name) + " = (SELECT seq FROM " + kCounterTable + row + ") WHERE " + counter +
                                " IS NULL AND rowid = NEW.rowid; END");
@@ -1064,11 +1196,12 @@ private:
                                "WHERE " + counter + " IS NULL; " + raise + "; END");
         out.metadata.push_back(kCreateCounters);
         out.metadata.push_back(std::string("INSERT OR REPLACE INTO ") + kCounterTable + " (table_name, seq) VALUES (" +
-                               QuoteString(table) + ", " + std::to_string(c.type.seed - 1) + ")");
+                               QuoteString(table) + ", " + std::to_string(c.type.seed - c.type.increment) + ")");
     }
 
+    // The sequences count upwards: a counter that counts down is refused.
     static void CheckCounter(const ColumnType& type) {
-        if (type.counter && type.increment != 1) messages::Raise(messages::kFieldDefinition);
+        if (type.counter && type.increment < 1) messages::Raise(messages::kFieldDefinition);
     }
 
     void CreateTable(const ast::CreateTable& create, Translation& out) {
@@ -1102,13 +1235,15 @@ private:
         if (primaryKeys > 1) throw SyntaxError("Primary key already exists.", 3283);
         // A counter inside a primary key of several columns is unique only with the others, so
         // it cannot be the rowid (a temporary table, which keeps no sequence, keeps it so).
+        if (counter && counter->type.increment != 1 && create.temporary) messages::Raise(messages::kFieldDefinition);
+        // So is a counter that counts by more than one, which SQLite's rowid cannot.
         const bool keyed = counter && !create.temporary &&
-                           std::any_of(create.constraints.begin(), create.constraints.end(), [&](const Constraint& k) {
+                           (counter->type.increment != 1 || std::any_of(create.constraints.begin(), create.constraints.end(), [&](const Constraint& k) {
                                return k.kind == ConstraintKind::PrimaryKey && k.columns.size() > 1 &&
                                       std::any_of(k.columns.begin(), k.columns.end(), [&](const std::string& col) {
                                           return SameName(col, counter->name);
                                       });
-                           });
+                           }));
         if (keyed) {
             keyedCounter_ = counter;
             notNull.erase(Upper(counter->name));
@@ -1133,6 +1268,10 @@ private:
                 SameName(k.columns[0], counter->name))
                 continue;
             Put(", ");
+            if (k.kind == ConstraintKind::Check) {
+                Check(create.name, k);
+                continue;
+            }
             if (!k.name.empty()) {
                 Put("CONSTRAINT ");
                 PutName(k.name);
@@ -1217,7 +1356,12 @@ private:
                 return DropMetadata(alter.table, &alter.name, out);
             case A::AddConstraint: {
                 const Constraint& k = alter.constraint;
-                const std::string name = k.name.empty() ? k.columns.front() : k.name;
+                const std::string name = !k.name.empty() ? k.name : k.columns.empty() ? k.checkText : k.columns.front();
+                if (k.kind == ConstraintKind::Check) {
+                    std::string text;
+                    Printer(text, columnTypes_).Check(alter.table, k);
+                    return rebuild(R::AddConstraint, name, std::move(text));
+                }
                 if (k.kind == ConstraintKind::ForeignKey) {
                     std::string text;
                     Printer printer(text, columnTypes_);
@@ -1240,6 +1384,34 @@ private:
             }
             case A::DropConstraint: return rebuild(R::DropConstraint, alter.name, "");
         }
+    }
+
+    void Procedure(const ast::Procedure& p, Translation& out) {
+        using A = ast::Procedure::Action;
+        ProcedureCall& call = out.procedure.emplace();
+        call.name = p.name;
+        call.text = p.text;
+        call.action = p.action == A::Create ? ProcedureCall::Action::Create
+                      : p.action == A::Drop ? ProcedureCall::Action::Drop
+                                            : ProcedureCall::Action::Execute;
+        if (p.action != A::Execute) return;
+        out.kind = StatementKind::Action;
+        if (p.values.empty()) return;
+        Printer values(call.values, columnTypes_);
+        values.Put("SELECT ");
+        for (std::size_t i = 0; i < p.values.size(); ++i) {
+            if (i) values.Put(", ");
+            values.Expr(*p.values[i], Mode::Value);
+        }
+    }
+
+    // The temporary table that holds the copy of external table `t`, one per file and table.
+    std::string ExternalCopy(const TableRef& t) {
+        if (!external_) messages::Raise(messages::kFrom);
+        for (const ExternalTable& e : *external_)
+            if (e.database == t.database && SameName(e.table, t.name)) return e.copy;
+        external_->push_back({t.database, t.name, "pavana_in_" + std::to_string(external_->size() + 1)});
+        return external_->back().copy;
     }
 
     static bool HasFunction(const ast::Expr& e) {
@@ -1267,6 +1439,9 @@ private:
 
     std::string& sql_;
     const ColumnTypeLookup& columnTypes_;
+    std::vector<ExternalTable>* external_ = nullptr;  // set by PrintForSqlite
+    const ast::Crosstab* crosstab_ = nullptr;  // while a crosstab query is printed
+    const SelectCore* crosstabCore_ = nullptr;  // its SELECT
     int subQueries_ = 0;  // depth of queries inside expressions being printed
     bool counterIsRowid_ = false;  // while the columns of a table with a counter are printed
     const ColumnDef* keyedCounter_ = nullptr;  // while printed, a counter that is not the rowid
@@ -1290,7 +1465,9 @@ void PrintForSqlite(const ast::Statement& statement, Translation& out, const Col
     // The printed text is a little longer than the statement text; one reservation covers it.
     std::string sql;
     sql.reserve(256);
-    Printer(sql, columnTypes).Statement(statement, out);
+    Printer printer(sql, columnTypes);
+    printer.ReadExternalTablesInto(out.external);
+    printer.Statement(statement, out);
     out.sql = std::move(sql);
 }
 

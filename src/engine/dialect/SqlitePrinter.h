@@ -29,6 +29,10 @@ inline constexpr const char* kCreateColumnMetadata =
 // highest number the counter has given or been given. The trigger "<table>.<column>.counter"
 // numbers a row from it.
 inline constexpr const char* kCounterTable = "pavana_counters";
+
+// The SQLite name of a CHECK constraint is this prefix, the table's name, "|" and the rule's
+// name (the condition as written when the statement named none).
+inline constexpr const char* kCheckPrefix = "pavana_check|";
 inline constexpr const char* kCreateCounters =
     "CREATE TABLE IF NOT EXISTS pavana_counters (table_name TEXT NOT NULL COLLATE NOCASE PRIMARY KEY, "
     "seq INTEGER NOT NULL) WITHOUT ROWID";

@@ -120,6 +120,27 @@ void MapCase(sqlite3_context* ctx, int, sqlite3_value** argv) {
     ResultChars(ctx, s);
 }
 
+// The separators after which StrConv's proper case starts a word.
+bool IsWordSeparator(char32_t c) { return c == 0 || c == ' ' || (c >= 9 && c <= 13); }
+
+// StrConv(text, conversion [, LCID]): 1 upper case, 2 lower case, 3 proper case (each word's
+// first letter upper, the rest lower). The conversions between character widths, scripts and
+// byte encodings belong to East Asian and ANSI texts, which the engine does not keep.
+void StrConv(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    if (IsNull(argv[1])) throw FunctionError{kInvalidNull};
+    const std::int64_t conversion = ToInteger(argv[1]);
+    if (conversion < 1 || conversion > 3) throw FunctionError{kStrConvUnsupported};
+    if (IsNull(argv[0])) return sqlite3_result_null(ctx);
+    std::u32string s = Chars(argv[0]);
+    bool wordStart = true;
+    for (auto& c : s) {
+        const bool upper = conversion == 1 || (conversion == 3 && wordStart);
+        wordStart = IsWordSeparator(c);
+        c = upper ? UpperCase(c) : FoldCase(c);
+    }
+    ResultChars(ctx, s);
+}
+
 template <bool Leading, bool Trailing>
 void TrimSpaces(sqlite3_context* ctx, int, sqlite3_value** argv) {
     if (IsNull(argv[0])) return sqlite3_result_null(ctx);
@@ -421,6 +442,7 @@ void RegisterTextFunctions(sqlite3* db) {
     Define(db, "JetInStrRev", -1, InStrRev);
     Define(db, "JetUCase", 1, MapCase<UpperCase>);
     Define(db, "JetLCase", 1, MapCase<FoldCase>);
+    Define(db, "JetStrConv", -1, StrConv);
     Define(db, "JetTrim", 1, TrimSpaces<true, true>);
     Define(db, "JetLTrim", 1, TrimSpaces<true, false>);
     Define(db, "JetRTrim", 1, TrimSpaces<false, true>);

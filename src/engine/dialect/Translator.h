@@ -49,6 +49,23 @@ struct TableRebuild {
     int size = 0;            // ReplaceColumn: its Field.Size (Text: the length limit)
 };
 
+// CREATE PROCEDURE, DROP PROCEDURE and EXECUTE, which the engine carries out itself.
+struct ProcedureCall {
+    enum class Action { Create, Drop, Execute };
+    Action action = Action::Create;
+    std::string name;
+    std::string text;    // Create: the Jet statement kept, with its PARAMETERS clause
+    std::string values;  // Execute: a SQLite SELECT of the values given, empty when none
+};
+
+// A table of another database that a statement reads (FROM t IN 'file'): the engine copies it
+// into the temporary table `copy` for the statement and drops the copy after it.
+struct ExternalTable {
+    std::string database;  // the file, as written
+    std::string table;
+    std::string copy;      // the temporary table's name
+};
+
 struct Translation {
     StatementKind kind = StatementKind::Action;
     // One SQLite statement. The parameter declared at position i (0-based) appears as ?(i+1),
@@ -70,6 +87,13 @@ struct Translation {
     std::string makeTableQuery;
     // The parsed make-table statement, for what its tree tells of the columns' types.
     std::shared_ptr<const ast::Statement> makeTableStatement;
+    // Definitions to carry out after this one, each in turn, all in one transaction (the
+    // further columns and constraints of one ALTER TABLE ... ADD).
+    std::vector<Translation> then;
+    // Set for a procedure statement; `sql` is then empty.
+    std::optional<ProcedureCall> procedure;
+    // The tables of other databases the statement reads, each named once.
+    std::vector<ExternalTable> external;
 };
 
 // The text could not be parsed; `Number()` is the engine's error number of the message.

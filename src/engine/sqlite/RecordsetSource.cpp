@@ -203,7 +203,17 @@ std::string RecordsetSource::Print(const Query& query) const {
     return out.sql;
 }
 
-std::string RecordsetSource::Sql() const { return Print(*statement_->select); }
+std::string RecordsetSource::Sql() const {
+    if (!statement_->crosstab) return Print(*statement_->select);
+    // A crosstab query is printed whole: its value columns come from TRANSFORM and PIVOT.
+    dialect::Translation out;
+    try {
+        dialect::PrintForSqlite(*statement_, out);
+    } catch (const dialect::SyntaxError& e) {
+        RaiseSyntax(e, kSource);
+    }
+    return out.sql;
+}
 
 bool RecordsetSource::WholeTable() const {
     if (baseTable_.empty()) return false;

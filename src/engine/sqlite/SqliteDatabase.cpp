@@ -18,7 +18,9 @@
 #include "engine/dialect/JetFunctions.h"
 #include "engine/sqlite/Columns.h"
 #include "engine/sqlite/DateColumns.h"
+#include "engine/sqlite/ExternalTables.h"
 #include "engine/sqlite/Password.h"
+#include "engine/sqlite/Procedures.h"
 #include "engine/sqlite/Relationships.h"
 #include "engine/sqlite/SqliteErrors.h"
 #include "engine/sqlite/SqliteQueryDef.h"
@@ -149,7 +151,8 @@ int Authorize(void* user, int action, const char* a1, const char* a2, const char
     }
     if (table == nullptr) return SQLITE_OK;
     if (strcasecmp(table, dialect::kCounterTable) == 0) return trigger != nullptr ? SQLITE_OK : SQLITE_DENY;
-    return strcasecmp(table, kMetadataTable) == 0 || strcasecmp(table, dialect::kColumnMetadataTable) == 0
+    return strcasecmp(table, kMetadataTable) == 0 || strcasecmp(table, dialect::kColumnMetadataTable) == 0 ||
+                   strcasecmp(table, kProceduresTable) == 0
                ? SQLITE_DENY
                : SQLITE_OK;
 }
@@ -303,6 +306,29 @@ std::int32_t RunAction(DatabaseState& state, const dialect::Translation& transla
     if (translation.kind == dialect::StatementKind::Query)
         RaiseEngineError(jetCannotExecuteSelect, "Cannot execute a select query.", source);
     Connection& connection = state.Live(source);
+    std::optional<ExternalCopies> external;
+    if (!translation.external.empty()) external.emplace(connection, translation.external, source);
+    // Several definitions of one statement succeed or fail together.
+    if (!translation.then.empty()) {
+        try {
+            Savepoint savepoint(connection);
+            dialect::Translation first = translation;
+            first.then.clear();
+            RunAction(state, first, values, source);
+            for (const dialect::Translation& next : translation.then) RunAction(state, next, values, source);
+            savepoint.Release();
+        } catch (const SqliteFailure& failure) {
+            RaiseStatementError(failure, translation.sql, source, connection.Handle());
+        }
+        return 0;
+    }
+    if (translation.procedure) {
+        // EXECUTE runs as a query definition of the procedure's statement (QueryDefImpl).
+        if (translation.procedure->action == dialect::ProcedureCall::Action::Execute)
+            RaiseEngineError(jetInvalidOperation, "Invalid operation.", source);
+        RunProcedureDefinition(state, *translation.procedure, source);
+        return 0;
+    }
     if (translation.rebuild) {
         RunRebuild(state, translation, source);
         return 0;
@@ -472,6 +498,12 @@ void DatabaseImpl::Execute(const std::string& sql, const Variant&) {
     Connection& connection = state_->Live(kSource);
     ReportActivity();
     dialect::Translation translation = TranslateStatement(sql, kSource, connection.Handle());
+    if (translation.procedure && translation.procedure->action == dialect::ProcedureCall::Action::Execute) {
+        QueryDefImpl call(state_, "", sql);
+        call.Execute({});
+        recordsAffected_ = call.RecordsAffected();
+        return;
+    }
     if (!translation.parameters.empty())
         RaiseEngineError(jetTooFewParameters,
                          "Too few parameters. Expected " + std::to_string(translation.parameters.size()) + ".",

@@ -1,10 +1,12 @@
 #include "engine/sqlite/SqliteErrors.h"
 
 #include <cctype>
+#include <cstring>
 #include <string_view>
 
 #include "engine/EngineError.h"
 #include "engine/dialect/JetFunctions.h"
+#include "engine/dialect/SqlitePrinter.h"
 #include "engine/sqlite/UnknownNames.h"
 
 namespace pavana::engine::sqlite {
@@ -195,6 +197,16 @@ void RaiseStatementError(const SqliteFailure& failure, const std::string& sql,
                 RaiseEngineError(jetDataTypeMismatch, "Data type mismatch in criteria expression.", source);
             if (code == SQLITE_CONSTRAINT_CHECK && m.find("pavana_range") != std::string::npos)
                 RaiseEngineError(jetNumericOverflow, "Numeric field overflow.", source);
+            // A CHECK constraint of the user's: its name tells the table and the rule.
+            if (code == SQLITE_CONSTRAINT_CHECK && m.find(dialect::kCheckPrefix) != std::string::npos) {
+                const std::string named = m.substr(m.find(dialect::kCheckPrefix) + std::strlen(dialect::kCheckPrefix));
+                const std::size_t bar = named.find('|');
+                RaiseEngineError(jetValidationRule,
+                                 "One or more values are prohibited by the validation rule '" +
+                                     named.substr(bar + 1) + "' set for '" + named.substr(0, bar) +
+                                     "'. Enter a value that the expression for this field can accept.",
+                                 source);
+            }
             // Writes that can tell which relationship broke raise it themselves (RunWrite).
             if (code == SQLITE_CONSTRAINT_FOREIGNKEY)
                 RaiseEngineError(jetRelatedRecordRequired,
@@ -215,6 +227,8 @@ void RaiseStatementError(const SqliteFailure& failure, const std::string& sql,
         std::string name = UnquotedName(m.substr(5, m.find(" already exists") - 5));
         RaiseEngineError(jetTableExists, "Table '" + name + "' already exists.", source);
     }
+    if (StartsWith(m, "no such view: "))
+        RaiseEngineError(jetTableDoesNotExist, "Table '" + NameAfter(m, "no such view: ") + "' does not exist.", source);
     if (StartsWith(m, "no such table: ")) {
         std::string name = NameAfter(m, "no such table: ");
         if (StartsWith(Lead(sql, 2), "DROP TABLE"))

@@ -5,6 +5,7 @@
 #include "engine/Activity.h"
 #include "engine/EngineError.h"
 #include "engine/sqlite/Columns.h"
+#include "engine/sqlite/Procedures.h"
 #include "engine/sqlite/SqliteRecordset.h"
 
 namespace pavana::engine::sqlite {
@@ -56,9 +57,21 @@ QueryDefImpl::QueryDefImpl(std::shared_ptr<DatabaseState> state, std::string nam
     // their columns can skip the conversion on the way in (the columns' checks still guard
     // them); a saved one may outlive schema changes and converts every value.
     translation_ = TranslateStatement(sql_, kSource, state_->Live(kSource).Handle(), name_.empty());
+    // EXECUTE name values: the definition is the procedure's statement with its parameters set.
+    std::vector<Variant> values;
+    if (translation_.procedure && translation_.procedure->action == dialect::ProcedureCall::Action::Execute) {
+        Connection& connection = state_->Live(kSource);
+        const dialect::ProcedureCall call = *translation_.procedure;
+        sql_ = ProcedureText(connection, call.name, kSource);
+        values = ProcedureValues(connection, call, kSource);
+        translation_ = TranslateStatement(sql_, kSource, connection.Handle(), name_.empty());
+        if (values.size() > translation_.parameters.size())
+            RaiseEngineError(jetInvalidArgument, "Invalid argument.", kSource);
+    }
     parameters_.reserve(translation_.parameters.size());
     for (const auto& p : translation_.parameters)
         parameters_.push_back(std::make_shared<ParameterImpl>(p.name, p.typeWord));
+    for (std::size_t i = 0; i < values.size(); ++i) parameters_[i]->SetValue(values[i]);
 }
 
 void QueryDefImpl::CheckOpen() const {
@@ -106,6 +119,12 @@ std::shared_ptr<Recordset> QueryDefImpl::OpenRecordset(const Variant& type, cons
         RaiseEngineError(jetInvalidArgument, "Invalid argument.", kSource);
     if (translation_.kind != dialect::StatementKind::Query)
         RaiseEngineError(jetInvalidOperation, "Invalid operation.", kSource);
+    // A recordset reads its rows as it moves, long after a statement would have ended.
+    if (!translation_.external.empty())
+        RaiseEngineError(jetInvalidOperation,
+                         "A query that reads another database (IN) cannot be opened as a recordset; copy "
+                         "its rows into this database with INSERT INTO ... SELECT or SELECT ... INTO.",
+                         kSource);
     // Read-only as a lock mode keeps the recordset from changing records.
     if (lock == dbReadOnly) o |= dbReadOnly;
     auto source = std::make_shared<const RecordsetSource>(sql_, Values(), kSource, state_->Live(kSource).Handle());
