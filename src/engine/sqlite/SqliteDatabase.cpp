@@ -17,6 +17,7 @@
 #include "engine/EngineError.h"
 #include "engine/dialect/JetFunctions.h"
 #include "engine/sqlite/Columns.h"
+#include "engine/sqlite/CurrencyColumns.h"
 #include "engine/sqlite/DateColumns.h"
 #include "engine/sqlite/Password.h"
 #include "engine/sqlite/Relationships.h"
@@ -38,7 +39,9 @@ constexpr std::chrono::milliseconds kOpenLockWait{200};
 constexpr std::chrono::milliseconds kLongestPause{50};
 // The version of the storage conventions (docs/storage.md) this build writes; files of
 // earlier versions are brought up to it when opened for writing.
-constexpr const char* kFormatVersion = "2";
+constexpr const char* kFormatVersion = "3";
+// The first format whose Currency columns hold scaled amounts.
+constexpr int kScaledCurrencyFormat = 3;
 constexpr int kMaxTransactions = 5;
 // Prepared action statements kept per database.
 constexpr std::size_t kPreparedActions = 32;
@@ -216,6 +219,17 @@ void UpgradeFormat(Connection& connection) {
     }
 }
 
+// Files of the current format keep Currency amounts scaled; a file of an earlier build opened
+// read-only, and a file of another program (no engine table), hold the amounts themselves.
+dialect::CurrencyStorage CurrencyStorageOf(Connection& connection) {
+    Statement exists(connection, "SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = 'pavana_engine'");
+    if (!exists.Step()) return dialect::CurrencyStorage::Amount;
+    Statement format(connection, "SELECT value FROM pavana_engine WHERE key = 'format'");
+    return format.Step() && sqlite3_column_int(format.Handle(), 0) >= kScaledCurrencyFormat
+               ? dialect::CurrencyStorage::Scaled
+               : dialect::CurrencyStorage::Amount;
+}
+
 // A statement text that names a table alone ("Alunos", "[Notas finais]").
 bool IsTableName(const std::string& source) {
     std::size_t i = source.find_first_not_of(" \t\r\n");
@@ -285,10 +299,13 @@ std::string PasswordOfConnect(const std::string& connect) {
 }
 
 dialect::Translation TranslateStatement(const std::string& jetSql, const std::string& source, sqlite3* db,
-                                        bool fitConstants) {
+                                        bool fitConstants, dialect::CurrencyStorage currency) {
     try {
         if (!db) return dialect::Translate(jetSql);
-        const auto marks = [db](dialect::ast::Statement& statement) { MarkDatesMadeText(statement, db); };
+        const auto marks = [db, currency](dialect::ast::Statement& statement) {
+            MarkDatesMadeText(statement, db);
+            if (currency == dialect::CurrencyStorage::Scaled) MarkScaledCurrency(statement, db);
+        };
         if (!fitConstants) return dialect::Translate(jetSql, {}, marks);
         return dialect::Translate(jetSql, [db](const std::string& table, const std::string& column) {
             return dialect::DeclaredColumnType(db, table.c_str(), column.c_str());
@@ -412,6 +429,9 @@ std::shared_ptr<DatabaseImpl> DatabaseImpl::Open(const std::string& path, bool e
         c.Exec("PRAGMA foreign_keys = ON");
         sqlite3_set_authorizer(c.Handle(), Authorize, state.get());
         dialect::RegisterJetFunctions(c.Handle());
+        state->currency = CurrencyStorageOf(c);
+        if (state->currency != dialect::CurrencyStorage::Scaled)
+            dialect::RegisterStoreConversion(c.Handle(), state->currency);
         sqlite3_progress_handler(c.Handle(), kActivitySteps, Progress, nullptr);
         // Every identifier the dialect prints is double-quoted: an unknown name must fail as
         // one, not be taken as a string literal.
@@ -471,7 +491,7 @@ std::shared_ptr<QueryDef> DatabaseImpl::CreateQueryDef(const std::string& name, 
 void DatabaseImpl::Execute(const std::string& sql, const Variant&) {
     Connection& connection = state_->Live(kSource);
     ReportActivity();
-    dialect::Translation translation = TranslateStatement(sql, kSource, connection.Handle());
+    dialect::Translation translation = TranslateStatement(sql, kSource, connection.Handle(), true, state_->currency);
     if (!translation.parameters.empty())
         RaiseEngineError(jetTooFewParameters,
                          "Too few parameters. Expected " + std::to_string(translation.parameters.size()) + ".",

@@ -55,7 +55,8 @@ QueryDefImpl::QueryDefImpl(std::shared_ptr<DatabaseState> state, std::string nam
     // A temporary definition runs on the schema it was made on, so constants that already fit
     // their columns can skip the conversion on the way in (the columns' checks still guard
     // them); a saved one may outlive schema changes and converts every value.
-    translation_ = TranslateStatement(sql_, kSource, state_->Live(kSource).Handle(), name_.empty());
+    translation_ =
+        TranslateStatement(sql_, kSource, state_->Live(kSource).Handle(), name_.empty(), state_->currency);
     parameters_.reserve(translation_.parameters.size());
     for (const auto& p : translation_.parameters)
         parameters_.push_back(std::make_shared<ParameterImpl>(p.name, p.typeWord));
@@ -108,7 +109,8 @@ std::shared_ptr<Recordset> QueryDefImpl::OpenRecordset(const Variant& type, cons
         RaiseEngineError(jetInvalidOperation, "Invalid operation.", kSource);
     // Read-only as a lock mode keeps the recordset from changing records.
     if (lock == dbReadOnly) o |= dbReadOnly;
-    auto source = std::make_shared<const RecordsetSource>(sql_, Values(), kSource, state_->Live(kSource).Handle());
+    auto source = std::make_shared<const RecordsetSource>(sql_, Values(), kSource, state_->Live(kSource).Handle(),
+                                                          state_->currency);
     return RecordsetImpl::Open(state_, sql_, std::move(source), t, o);
 }
 

@@ -389,7 +389,7 @@ bool RecordsetImpl::StepScan() {
                 std::vector<Variant> row;
                 row.reserve(columns_.size());
                 for (std::size_t i = 0; i < columns_.size(); ++i)
-                    row.push_back(ReadColumn(st, static_cast<int>(i), columns_[i].type));
+                    row.push_back(ReadColumn(st, static_cast<int>(i), columns_[i].type, state_->currency));
                 if (type_ == dbOpenForwardOnly && !rows_.empty()) {
                     firstKept_ += static_cast<std::int64_t>(rows_.size());
                     rows_.clear();
@@ -682,7 +682,7 @@ bool RecordsetImpl::LoadRow(const Ref& r) const {
                     cache_[i] = Variant::Null();
                     cacheTaken_[i] = true;
                 } else {
-                    cache_[i] = ReadColumn(st, static_cast<int>(i), columns_[i].type);
+                    cache_[i] = ReadColumn(st, static_cast<int>(i), columns_[i].type, state_->currency);
                 }
             }
         }
@@ -712,7 +712,7 @@ Variant RecordsetImpl::CurrentValue(std::size_t column) const {
     // connection's own changes can make the row it stands on stale.
     if (scan_ && scanHolds_ == current_ &&
         scanChanges_ == sqlite3_total_changes64(sqlite3_db_handle(scan_.Handle())))
-        return ReadColumn(scan_.Handle(), static_cast<int>(column), columns_[column].type);
+        return ReadColumn(scan_.Handle(), static_cast<int>(column), columns_[column].type, state_->currency);
     if (!(cacheRef_ == current_ && cacheStamp_ == CurrentStamp()) && !LoadRow(current_)) RecordDeleted();
     if (cacheTaken_[column]) return LongBinaryOfCurrent(column);
     return cache_[column];
@@ -946,7 +946,7 @@ std::optional<std::int64_t> RecordsetImpl::RunUpdate(const std::string& sql, con
                 sqlite3_bind_blob64(statement.Handle(), slot, value.Bytes().data(), value.Bytes().size(),
                                     SQLITE_STATIC);
             else
-                BindVariant(statement.Handle(), slot, value);
+                BindStored(statement.Handle(), slot, value, state_->currency);
         }
         if (editMode_ == dbEditInProgress)
             sqlite3_bind_int64(statement.Handle(), static_cast<int>(set.size() + 1), KeyOf(current_));
