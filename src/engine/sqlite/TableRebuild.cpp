@@ -3,6 +3,7 @@
 #include <strings.h>
 
 #include <algorithm>
+#include <charconv>
 #include <memory>
 #include <optional>
 #include <string_view>
@@ -414,7 +415,7 @@ private:
             ColumnItem column = ReadColumnItem(item);
             if (r_.kind == TableRebuild::Kind::ReplaceColumn && Same(column.name, r_.column)) {
                 const ColumnItem fresh = ReadColumnItem(r_.definition);
-                item = r_.definition + KeptSegments(column, fresh);
+                item = r_.definition + KeptSegments(WithDefaultOfNewType(column), fresh);
                 // A counter that is not the rowid (declared COUNTER) stops counting, and its
                 // triggers go; while it stays in the primary key, it takes no Null.
                 const auto head = Units(column.head);
@@ -517,8 +518,9 @@ private:
         return item;
     }
 
-    // "DEFAULT (12.5)" as "DEFAULT (125000)"; a default that is no constant number stays.
-    std::string ScaledDefault(const std::string& segment) const {
+    // "DEFAULT (12.5)" as "DEFAULT (125000)" (`scale`) or back; a default that is no
+    // constant number stays.
+    std::string ScaledDefault(const std::string& segment, bool scale = true) const {
         const std::string expression = segment.substr(std::string_view("DEFAULT").size());
         sqlite3_stmt* raw = nullptr;
         if (sqlite3_prepare_v2(c_.Handle(), ("SELECT " + expression).c_str(), -1, &raw, nullptr) != SQLITE_OK)
@@ -526,9 +528,29 @@ private:
         const std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> statement(raw, sqlite3_finalize);
         if (sqlite3_step(raw) != SQLITE_ROW) return segment;
         const int storage = sqlite3_column_type(raw, 0);
+        if (!scale) {
+            if (storage != SQLITE_INTEGER) return segment;
+            const Currency amount{sqlite3_column_int64(raw, 0)};
+            char text[32];
+            const auto end = std::to_chars(text, text + sizeof text, amount.ToDouble()).ptr;
+            return "DEFAULT (" + std::string(text, end) + ")";
+        }
         if (storage != SQLITE_INTEGER && storage != SQLITE_FLOAT) return segment;
         const auto amount = Currency::TryFromDouble(sqlite3_column_double(raw, 0));
         return amount ? "DEFAULT (" + std::to_string(amount->Scaled) + ")" : segment;
+    }
+
+    // The changed column with the default it keeps in the form of its new type: scaled when
+    // it becomes a Currency column of scaled amounts, the amount when it stops being one.
+    ColumnItem WithDefaultOfNewType(ColumnItem column) const {
+        const auto head = Units(column.head);
+        const bool wasCurrency = head.size() > 1 && (IsWord(column.head, head[1], "CURRENCY") ||
+                                                     IsWord(column.head, head[1], "MONEY"));
+        const bool isCurrency = r_.type == dbCurrency;
+        if (currency_ != dialect::CurrencyStorage::Scaled || wasCurrency == isCurrency) return column;
+        for (auto& segment : column.segments)
+            if (segment.kind == "DEFAULT") segment.text = ScaledDefault(segment.text, isCurrency);
+        return column;
     }
 
     static std::string Joined(const CreateText& text) {
