@@ -523,9 +523,10 @@ TEST_F(RecordsetTest, CurrencyAmountsKeepEveryDigit) {
 
     const std::string earlier = (dir_ / "format2.db").string();
     std::filesystem::copy_file(std::string(PAVANA_SOURCE_DIR) + "/tests/engine/data/format2.db", earlier);
-    auto old = engine_->DefaultWorkspace()->OpenDatabase(earlier, Variant(false), Variant(true), Variant(std::string()));
-    auto amounts = old->OpenRecordset("SELECT Sum(Valor) AS s, Max(Valor) AS m FROM Taxas WHERE Valor > 0 AND Valor < 1000",
-                                      Variant(dbOpenSnapshot));
+    auto old = engine_->DefaultWorkspace()->OpenDatabase(earlier, Variant(false), Variant(true),
+                                                         Variant(std::string()));
+    auto amounts = old->OpenRecordset(
+        "SELECT Sum(Valor) AS s, Max(Valor) AS m FROM Taxas WHERE Valor > 0 AND Valor < 1000", Variant(dbOpenSnapshot));
     EXPECT_EQ(amounts->GetFields()->Item("s")->Value(), Variant(Currency{1630500}));
     EXPECT_EQ(amounts->GetFields()->Item("m")->Value(), Variant(Currency{1502500}));
     auto highestOld = old->OpenRecordset("SELECT Valor FROM Taxas WHERE Aluno = 2", Variant(dbOpenSnapshot));

@@ -179,9 +179,9 @@ private:
         }
         if (e.kind == K::Function) {
             const FunctionInfo* info = FindFunction(e.name);
-            const bool exact = std::string_view(info->sqliteName) == "min" ||
-                               std::string_view(info->sqliteName) == "max" || std::string_view(info->jetName) == "First" ||
-                               std::string_view(info->jetName) == "Last";
+            // Min, Max, First and Last give one of their values, which is in the range.
+            const std::string_view name = info->jetName;
+            const bool exact = name == "Min" || name == "Max" || name == "First" || name == "Last";
             if (!exact) Put("pavana_currency(");
             Put(info->sqliteName);
             Put("(");

@@ -206,9 +206,9 @@ private:
             }
             for (const auto& item : s.derived->cores.front().items) {
                 const MutableExpr& x = *item.expr;
-                const bool named = item.alias.empty()
-                                       ? x.kind == MutableExpr::Kind::Column && strcasecmp(x.name.c_str(), e.name.c_str()) == 0
-                                       : strcasecmp(item.alias.c_str(), e.name.c_str()) == 0;
+                const std::string& name = item.alias.empty() ? x.name : item.alias;
+                const bool named = (!item.alias.empty() || x.kind == MutableExpr::Kind::Column) &&
+                                   strcasecmp(name.c_str(), e.name.c_str()) == 0;
                 if (named) return item.scaled;
             }
         }
