@@ -31,6 +31,7 @@
 #include "engine/EngineError.h"
 #include "engine/dialect/JetDate.h"
 #include "engine/dialect/JetFunctions.h"
+#include "engine/dialect/StoreConversion.h"
 #include "engine/dialect/Translator.h"
 #include "engine/sqlite/SqliteErrors.h"
 #include "CorpusFile.h"
@@ -182,6 +183,9 @@ void RunFile(const fs::path& file) {
     sqlite3_db_config(db.get(), SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
     const double now = DateValueOf({2024, 3, 15, 10, 30, 0});
     RegisterJetFunctions(db.get(), [now] { return now; });
+    // The translator alone knows no schema, so nothing is marked as a scaled amount: its
+    // Currency columns hold the amounts themselves, as in a file of another program.
+    RegisterStoreConversion(db.get(), CurrencyStorage::Amount);
     const std::vector<Record> records = ReadRecords(file);
     ASSERT_FALSE(records.empty()) << file;
     corpus::CorpusSettings settings;

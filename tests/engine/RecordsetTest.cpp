@@ -478,5 +478,57 @@ TEST_F(RecordsetTest, ClosedDatabaseInvalidatesItsRecordsets) {
     EXPECT_EQ(NumberOf([&] { rs->MoveNext(); }), 3420);
 }
 
+// The ends of the currency range go through fields, filters and searches with every digit;
+// a file of the previous format opened read-only reads its amounts as they were stored.
+TEST_F(RecordsetTest, CurrencyAmountsKeepEveryDigit) {
+    const Currency highest{INT64_MAX};
+    const Currency lowest{INT64_MIN};
+    db_->Execute("CREATE TABLE taxa (id LONG, valor CURRENCY)");
+    auto rs = Open("SELECT * FROM taxa");
+    rs->AddNew();
+    rs->GetFields()->Item("id")->SetValue(Variant(1));
+    rs->GetFields()->Item("valor")->SetValue(Variant(highest));
+    rs->Update();
+    rs->AddNew();
+    rs->GetFields()->Item("id")->SetValue(Variant(2));
+    rs->GetFields()->Item("valor")->SetValue(Variant(0.1));
+    rs->Update();
+    rs->MoveFirst();
+    rs->Edit();
+    rs->GetFields()->Item("valor")->SetValue(Variant(lowest));
+    rs->Update();
+    EXPECT_EQ(Value(rs, "valor"), Variant(lowest));
+
+    auto total = Open("SELECT Sum(valor) AS s, Max(valor) AS m FROM taxa WHERE valor < 0 Or valor = 0.1");
+    EXPECT_EQ(Value(total, "s"), Variant(Currency{INT64_MIN + 1000}));
+    EXPECT_EQ(Value(total, "m").VarType(), varCurrency);
+
+    db_->Execute("UPDATE taxa SET valor = 922337203685477.5807 WHERE id = 2");
+    rs->SetFilter("valor > 922337203685477.5806");
+    auto narrowed = rs->OpenRecordset(Variant(dbOpenSnapshot));
+    EXPECT_EQ(Value(narrowed, "id"), Variant(2));
+    EXPECT_EQ(Value(narrowed, "valor"), Variant(highest));
+    for (std::int32_t type : {dbOpenDynaset, dbOpenSnapshot}) {
+        auto found = Open("SELECT * FROM taxa ORDER BY id DESC", type);
+        found->FindFirst("valor <= -922337203685477.5808");
+        EXPECT_FALSE(found->NoMatch());
+        EXPECT_EQ(Value(found, "id"), Variant(1));
+    }
+
+    const std::string earlier = (dir_ / "format2.db").string();
+    std::filesystem::copy_file(std::string(PAVANA_SOURCE_DIR) + "/tests/engine/data/format2.db", earlier);
+    auto old = engine_->DefaultWorkspace()->OpenDatabase(earlier, Variant(false), Variant(true),
+                                                         Variant(std::string()));
+    auto amounts = old->OpenRecordset(
+        "SELECT Sum(Valor) AS s, Max(Valor) AS m FROM Taxas WHERE Valor > 0 AND Valor < 1000", Variant(dbOpenSnapshot));
+    EXPECT_EQ(amounts->GetFields()->Item("s")->Value(), Variant(Currency{1630500}));
+    EXPECT_EQ(amounts->GetFields()->Item("m")->Value(), Variant(Currency{1502500}));
+    auto highestOld = old->OpenRecordset("SELECT Valor FROM Taxas WHERE Aluno = 2", Variant(dbOpenSnapshot));
+    EXPECT_EQ(highestOld->GetFields()->Item("Valor")->Value(), Variant(Currency{9223372036854770000}));
+    highestOld->Close();
+    amounts->Close();
+    old->Close();
+}
+
 }  // namespace
 }  // namespace pavana::engine

@@ -18,6 +18,7 @@
 #include "engine/ClassRegistry.h"
 #include "engine/DBEngine.h"
 #include "engine/dialect/Translator.h"
+#include "engine/sqlite/CurrencyColumns.h"
 #include "engine/sqlite/QuoteIdentifier.h"
 #include "engine/sqlite/Sqlite.h"
 
@@ -422,11 +423,6 @@ void Importer::LoadTable(Connection& c, const std::string& name, ProgressBar& ba
             ++rows;
             bar.Show(t.name, ++done);
         }
-        if (writer.RoundedAmounts() > 0)
-            report_.lossy.push_back(
-                std::to_string(writer.RoundedAmounts()) + " Currency amounts of " + t.name +
-                " beyond ±900719925474.0992 kept to 15 or 16 significant digits: this "
-                "engine stores an amount as a double");
     } catch (const Exception& e) {
         c.Exec("ROLLBACK TO import_table");
         c.Exec("RELEASE import_table");
@@ -468,7 +464,11 @@ void Importer::MakeQueries(Connection& c) {
         }
         const std::string& jet = std::get<std::string>(statement);
         try {
-            const engine::dialect::Translation translation = engine::dialect::Translate(jet);
+            // Currency columns are read as the tables hold them: scaled amounts.
+            const engine::dialect::Translation translation =
+                engine::dialect::Translate(jet, {}, [&c](engine::dialect::ast::Statement& s) {
+                    engine::sqlite::MarkScaledCurrency(s, c.Handle(), true);
+                });
             if (translation.kind != engine::dialect::StatementKind::Query ||
                 !translation.parameters.empty())
                 throw AccessError("it is not a plain select query");

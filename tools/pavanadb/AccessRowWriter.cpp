@@ -8,15 +8,11 @@ namespace {
 
 using engine::sqlite::QuoteIdentifier;
 
-// The one place where an amount is written: bound as the engine binds a currency value, so
-// that the stored form is exactly what the engine itself writes for one. Returns whether that
-// form holds the amount exactly: the engine keeps an amount as a double, which reads back to
-// its last decimal every amount of up to 15 significant digits and every whole amount, but
-// not every longer one.
-bool BindCurrency(sqlite3_stmt* statement, int index, std::int64_t scaled) {
-    const Currency amount{scaled};
-    engine::sqlite::BindVariant(statement, index, Variant(amount));
-    return Currency::TryFromDouble(amount.ToDouble()) == amount;
+// The one place where an amount is written: bound as the engine binds a currency value into
+// a Currency column of a database it made, so that the stored form (the scaled amount, every
+// amount exactly) is what the engine itself writes for one.
+void BindCurrency(sqlite3_stmt* statement, int index, std::int64_t scaled) {
+    engine::sqlite::BindStored(statement, index, Variant(Currency{scaled}), engine::dialect::CurrencyStorage::Scaled);
 }
 
 std::string InsertStatement(const AccessTable& source, const std::string& target) {
@@ -56,8 +52,7 @@ void AccessRowWriter::Write(const std::vector<AccessValue>& row) {
         }
         switch (types_[p]) {
             case AccessType::Currency:
-                if (!BindCurrency(st, index, v.integer))
-                    ++roundedAmounts_;
+                BindCurrency(st, index, v.integer);
                 break;
             case AccessType::YesNo:
             case AccessType::Byte:

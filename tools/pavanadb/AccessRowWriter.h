@@ -22,14 +22,11 @@ public:
 
     // Inserts one row of `source`'s values; a refused row raises the SQLite failure.
     void Write(const std::vector<AccessValue>& row);
-    // The Currency amounts written so far that the stored form holds only rounded.
-    std::int64_t RoundedAmounts() const { return roundedAmounts_; }
 
 private:
     std::vector<AccessType> types_;     // the type of each carried column
     std::vector<std::size_t> carried_;  // the positions in a row of the carried columns
     engine::sqlite::Statement insert_;
-    std::int64_t roundedAmounts_ = 0;
 };
 
 }  // namespace pavana::tools

@@ -210,7 +210,8 @@ void PrintRows(TDAODatabase& connection, const std::string& statement) {
         for (int i = 0; i < descs.Count(); ++i) {
             if (i > 0) line += '\t';
             const TField* field = fieldOfColumn[static_cast<std::size_t>(i)];
-            if (field == nullptr) {
+            // The dataset holds an amount as a double; the engine's field has every digit.
+            if (field == nullptr || descs.Items(i).DAOType == engine::dbCurrency) {
                 line += ValueText(query.Recordset()->GetFields()->Item(i)->Value());
                 continue;
             }

@@ -54,6 +54,10 @@ struct Expr {
     // Only the engine, which knows the schema, can tell a date column from a number; it
     // marks these before the tree is printed.
     bool dateText = false;
+    // The value is a Currency amount held as a whole number of ten-thousandths, as Currency
+    // columns store it: the engine marks these, from the schema, before the tree is printed.
+    // Where an amount is wanted the printer divides it by 10,000.
+    bool scaled = false;
     std::vector<std::unique_ptr<Expr>> args;
     std::unique_ptr<Query> query;
 };
@@ -78,6 +82,8 @@ using TableRefPtr = std::unique_ptr<TableRef>;
 struct SelectItem {
     ExprPtr expr;
     std::string alias;
+    // The column gives Currency and is printed scaled (see Expr::scaled).
+    bool scaled = false;
 };
 
 struct OrderItem {
@@ -163,6 +169,9 @@ struct ColumnDef {
     // written, except that Yes/No words read True/False and dates read #m/d/yyyy#).
     ExprPtr defaultValue;
     std::string defaultText;
+    // A Currency column of a database that keeps its amounts scaled (Expr::scaled): its
+    // default is printed scaled. The engine marks it.
+    bool scaledDefault = false;
 };
 
 struct CreateTable {

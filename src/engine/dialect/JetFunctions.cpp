@@ -353,7 +353,7 @@ void DefineAggregate(sqlite3* db, const char* name, void (*step)(sqlite3_context
 }  // namespace
 
 void RegisterJetFunctions(sqlite3* db, LocalClock clock) {
-    RegisterStoreConversion(db);
+    RegisterStoreConversion(db, CurrencyStorage::Scaled);
     Define(db, "JetConcat", 2, Concat);
     Define(db, "JetAdd", 2, Add);
     Define(db, "JetDivide", 2, Divide);

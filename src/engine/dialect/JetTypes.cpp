@@ -152,7 +152,9 @@ std::string SqliteTypeChecks(JetType type, std::string_view quotedColumn) {
         case JetType::Long: return whole + range(" BETWEEN -2147483648 AND 2147483647");
         case JetType::Single: return number + range(" BETWEEN -3.402823466e38 AND 3.402823466e38");
         case JetType::Double: return number;
-        case JetType::Currency: return number + range(" BETWEEN -922337203685477.5808 AND 922337203685477.5807");
+        // The engine stores an amount as a whole number of ten-thousandths (a file of another
+        // program may hold the amount itself).
+        case JetType::Currency: return number + range(" BETWEEN -9223372036854775808 AND 9223372036854775807");
         // 1 January 100 to the last second of 31 December 9999; before 30 December 1899 the
         // time is a negative fraction of the (negative) day.
         case JetType::Date: return number + range(" > -657435 AND " + c + " < 2958466");

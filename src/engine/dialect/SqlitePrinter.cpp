@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cstdlib>
 #include <functional>
+#include <optional>
 #include <set>
 #include <string>
 
@@ -164,7 +165,121 @@ private:
 
     void Expr(const ast::Expr& e, Mode mode) {
         if (e.dateText) return GeneralDate(e);
+        if (e.scaled) {
+            Put("(");
+            ScaledItself(e);
+            return Put(" / 10000.0)");
+        }
         ExprItself(e, mode);
+    }
+
+    // ---- currency amounts held scaled -----------------------------------------------------
+
+    // `e` as a whole number of ten-thousandths: as it is when it is marked scaled, a numeric
+    // literal scaled here, anything else converted as a value written into a Currency column.
+    void Scaled(const ast::Expr& e) {
+        if (e.scaled) return ScaledItself(e);
+        if (const auto literal = ScaledLiteral(e)) return AppendInteger(sql_, *literal);
+        Put("pavana_scaled(");
+        Expr(e, Mode::Value);
+        Put(")");
+    }
+
+    // An expression marked scaled. Arithmetic that leaves the currency range (SQLite turns an
+    // overflowing whole number into a real one) fails in pavana_currency with Jet's overflow.
+    void ScaledItself(const ast::Expr& e) {
+        using K = ast::Expr::Kind;
+        if (e.kind == K::Unary) {
+            Put("pavana_currency(- ");
+            Scaled(*e.args[0]);
+            return Put(")");
+        }
+        if (e.kind == K::Binary) {
+            const bool product = e.op == "*";
+            Put("pavana_currency(");
+            for (std::size_t i = 0; i < 2; ++i) {
+                if (i) {
+                    Put(" ");
+                    Put(e.op);
+                    Put(" ");
+                }
+                // A product has one scaled factor; the other is a whole number.
+                if (product && !e.args[i]->scaled) Expr(*e.args[i], Mode::Value);
+                else Scaled(*e.args[i]);
+            }
+            return Put(")");
+        }
+        if (e.kind == K::Function) {
+            const FunctionInfo* info = FindFunction(e.name);
+            // Min, Max, First and Last give one of their values, which is in the range.
+            const std::string_view name = info->jetName;
+            const bool exact = name == "Min" || name == "Max" || name == "First" || name == "Last";
+            if (!exact) Put("pavana_currency(");
+            Put(info->sqliteName);
+            Put("(");
+            Scaled(*e.args[0]);
+            Put(")");
+            if (!exact) Put(")");
+            return;
+        }
+        ExprItself(e, Mode::Value);
+    }
+
+    // A numeric literal (also negated) scaled exactly; nothing when it has more than four
+    // decimals, an exponent or lies beyond the currency range.
+    static std::optional<std::int64_t> ScaledLiteral(const ast::Expr& e) {
+        using K = ast::Expr::Kind;
+        const bool negative = e.kind == K::Unary && e.op == "-" && e.args.size() == 1;
+        const ast::Expr& literal = negative ? *e.args[0] : e;
+        // The magnitude, counted negative so that the smallest amount fits.
+        std::int64_t scaled = 0;
+        if (literal.kind == K::Integer) {
+            if (__builtin_mul_overflow(-literal.integer, std::int64_t{10000}, &scaled)) return std::nullopt;
+        } else if (literal.kind == K::Real) {
+            int decimals = -1;
+            for (const char c : literal.text) {
+                if (c == '.' && decimals < 0) {
+                    decimals = 0;
+                    continue;
+                }
+                if (c < '0' || c > '9' || decimals == 4) return std::nullopt;
+                if (decimals >= 0) ++decimals;
+                if (__builtin_mul_overflow(scaled, std::int64_t{10}, &scaled) ||
+                    __builtin_sub_overflow(scaled, std::int64_t{c - '0'}, &scaled))
+                    return std::nullopt;
+            }
+            for (int d = decimals < 0 ? 0 : decimals; d < 4; ++d)
+                if (__builtin_mul_overflow(scaled, std::int64_t{10}, &scaled)) return std::nullopt;
+        } else {
+            return std::nullopt;
+        }
+        if (negative) return scaled;
+        if (scaled == INT64_MIN) return std::nullopt;
+        return -scaled;
+    }
+
+    // Operands that compare as scaled amounts: at least one is marked scaled and every other
+    // is one too or a literal that scales exactly.
+    static bool CompareScaled(std::initializer_list<const ast::Expr*> operands) {
+        bool any = false;
+        for (const ast::Expr* e : operands) {
+            if (e->scaled) any = true;
+            else if (!ScaledLiteral(*e)) return false;
+        }
+        return any;
+    }
+
+    // A query whose one column gives scaled amounts.
+    static bool GivesScaled(const ast::Query& q) {
+        const auto& items = q.cores.front().items;
+        return items.size() == 1 && items[0].scaled;
+    }
+
+    // The left operand of In (sub-query) or a quantified comparison, in the form of the
+    // sub-query's column.
+    void OperandOf(const ast::Expr& e, const ast::Query& q) {
+        if (GivesScaled(q)) return Scaled(e);
+        Expr(e, Mode::Value);
     }
 
     // The expression as it is, before a date it gives is made text.
@@ -218,20 +333,25 @@ private:
                 Put(e.negated ? " IS NOT NULL" : " IS NULL");
                 return CloseValue(mode);
             case K::Between: return Between(e, mode);
-            case K::InList:
+            case K::InList: {
+                bool scaled = e.args[0]->scaled;
+                for (std::size_t i = 1; i < e.args.size(); ++i) scaled = scaled && CompareScaled({e.args[i].get()});
                 OpenValue(mode);
-                Expr(*e.args[0], Mode::Value);
+                if (scaled) Scaled(*e.args[0]);
+                else Expr(*e.args[0], Mode::Value);
                 if (CaseBlind(*e.args[0], e.args[1].get())) Put(" COLLATE NOCASE");
                 Put(e.negated ? " NOT IN (" : " IN (");
                 for (std::size_t i = 1; i < e.args.size(); ++i) {
                     if (i > 1) Put(", ");
-                    Expr(*e.args[i], Mode::Value);
+                    if (scaled) Scaled(*e.args[i]);
+                    else Expr(*e.args[i], Mode::Value);
                 }
                 Put(")");
                 return CloseValue(mode);
+            }
             case K::InQuery:
                 OpenValue(mode);
-                Expr(*e.args[0], Mode::Value);
+                OperandOf(*e.args[0], *e.query);
                 Put(e.negated ? " NOT IN (" : " IN (");
                 SubQuery(*e.query);
                 Put(")");
@@ -254,7 +374,7 @@ private:
                 Put(all ? "NOT EXISTS (SELECT 1 FROM (" : "EXISTS (SELECT 1 FROM (");
                 SubQuery(*e.query, "pavana_value");
                 Put(all ? ") WHERE (" : ") WHERE ");
-                Expr(*e.args[0], Mode::Value);
+                OperandOf(*e.args[0], *e.query);
                 Put(" ");
                 Put(e.op);
                 Put(" \"pavana_value\"");
@@ -301,13 +421,16 @@ private:
         const bool comparison = op == "=" || op == "<>" || op == "<" || op == ">" || op == "<=" || op == ">=";
         if (comparison || op == "AND" || op == "OR") {
             const Mode operands = comparison ? Mode::Value : Mode::Condition;
+            const bool scaled = comparison && CompareScaled({&a, &b});
             OpenValue(mode);
-            Expr(a, operands);
+            if (scaled) Scaled(a);
+            else Expr(a, operands);
             if (comparison && CaseBlind(a, &b)) Put(" COLLATE NOCASE");
             Put(" ");
             Put(op);
             Put(" ");
-            Expr(b, operands);
+            if (scaled) Scaled(b);
+            else Expr(b, operands);
             return CloseValue(mode);
         }
         if (op == "XOR") return Call("JetXor", a, b);
@@ -349,7 +472,8 @@ private:
     // A sort or grouping key: text sorts and groups without regard to case, also when it is
     // computed (a column brings its own collation; a number is a column's position).
     void SortKey(const ast::Expr& e) {
-        Expr(e, Mode::Value);
+        if (e.scaled) ScaledItself(e);
+        else Expr(e, Mode::Value);
         if (CaseBlind(e, nullptr)) Put(" COLLATE NOCASE");
     }
 
@@ -397,13 +521,18 @@ private:
         const ast::Expr* high = e.args[2].get();
         double l = 0, h = 0;
         if (NumericLiteral(*low, l) && NumericLiteral(*high, h) && l > h) std::swap(low, high);
+        const bool scaled = CompareScaled({e.args[0].get(), low, high});
+        auto operand = [&](const ast::Expr& x) {
+            if (scaled) Scaled(x);
+            else Expr(x, Mode::Value);
+        };
         OpenValue(mode);
-        Expr(*e.args[0], Mode::Value);
+        operand(*e.args[0]);
         if (CaseBlind(*e.args[0], low)) Put(" COLLATE NOCASE");
         Put(e.negated ? " NOT BETWEEN " : " BETWEEN ");
-        Expr(*low, Mode::Value);
+        operand(*low);
         Put(" AND ");
-        Expr(*high, Mode::Value);
+        operand(*high);
         CloseValue(mode);
     }
 
@@ -558,7 +687,8 @@ private:
         for (std::size_t i = 0; i < core.items.size(); ++i) {
             if (i) Put(", ");
             const SelectItem& item = core.items[i];
-            Expr(*item.expr, Mode::Value);
+            if (item.scaled) Scaled(*item.expr);
+            else Expr(*item.expr, Mode::Value);
             if (distinctRows && CaseBlind(*item.expr, nullptr)) Put(" COLLATE NOCASE");
             using K = ast::Expr::Kind;
             if (i == 0 && firstAlias) {
@@ -567,6 +697,10 @@ private:
             } else if (!item.alias.empty()) {
                 Put(" AS ");
                 PutName(item.alias);
+            } else if (item.expr->kind == K::Column && item.expr->scaled && !item.scaled) {
+                // A currency column given as an amount keeps its name.
+                Put(" AS ");
+                PutName(item.expr->name);
             } else if (item.expr->kind != K::Column && item.expr->kind != K::Star) {
                 Put(" AS \"Expr");
                 AppendInteger(sql_, static_cast<std::int64_t>(1000 + i));
@@ -826,8 +960,7 @@ private:
                 case JetType::Long: return v >= -2147483648.0 && v <= 2147483647.0;
                 case JetType::Date: return v > -657435 && v < 2958466;
                 case JetType::Single:
-                case JetType::Double:
-                case JetType::Currency: return true;
+                case JetType::Double: return true;
                 default: return false;
             }
         }
@@ -837,12 +970,27 @@ private:
     }
 
     void StoredExpr(const ast::Expr& e, const std::string& table, const std::string& column) {
+        if (e.scaled) return Stored([&] { ScaledItself(e); }, table, QuoteString(column), true);
+        if (StoredLiteral(e, table, QuoteString(column))) return;
         if (Unconverted(e, table, column)) return Expr(e, Mode::Value);
-        Stored([&] { Expr(e, Mode::Value); }, table, QuoteString(column));
+        Stored([&] { Expr(e, Mode::Value); }, table, QuoteString(column), false);
     }
 
-    void Stored(const std::function<void()>& value, const std::string& table, const std::string& column) {
-        Put("pavana_store(");
+    // A literal with more significant digits than a double holds to its fourth decimal
+    // (922337203685477.5807) is written as a scaled amount, so that a Currency column takes
+    // it exactly.
+    bool StoredLiteral(const ast::Expr& e, const std::string& table, const std::string& column) {
+        constexpr std::int64_t kDoubleHeld = 1000000000000000;  // 10^15 ten-thousandths
+        const auto scaled = ScaledLiteral(e);
+        if (!scaled || (*scaled > -kDoubleHeld && *scaled < kDoubleHeld)) return false;
+        Stored([&] { AppendInteger(sql_, *scaled); }, table, column, true);
+        return true;
+    }
+
+    // `scaled`: the value is a scaled currency amount, which a Currency column takes as it is.
+    void Stored(const std::function<void()>& value, const std::string& table, const std::string& column,
+                bool scaled) {
+        Put(scaled ? "pavana_store_scaled(" : "pavana_store(");
         value();
         Put(", ");
         Put(QuoteString(table));
@@ -881,11 +1029,12 @@ private:
             Put(" SELECT ");
             for (std::size_t i = 0; i < insert.columns.size(); ++i) {
                 if (i) Put(", ");
+                const auto& items = insert.query->cores.front().items;
                 Stored([&] {
                     Put("\"c");
                     AppendInteger(sql_, static_cast<std::int64_t>(i));
                     Put("\"");
-                }, insert.table, QuoteString(insert.columns[i]));
+                }, insert.table, QuoteString(insert.columns[i]), i < items.size() && items[i].scaled);
             }
             Put(" FROM \"pavana_source\"");
             return;
@@ -897,7 +1046,10 @@ private:
         Put(" VALUES (");
         for (std::size_t i = 0; i < insert.values.size(); ++i) {
             if (i) Put(", ");
-            if (insert.columns.empty()) Stored([&] { Expr(*insert.values[i], Mode::Value); }, insert.table, std::to_string(i));
+            if (insert.columns.empty()) {
+                if (!StoredLiteral(*insert.values[i], insert.table, std::to_string(i)))
+                    Stored([&] { Expr(*insert.values[i], Mode::Value); }, insert.table, std::to_string(i), false);
+            }
             else if (i < insert.columns.size()) StoredExpr(*insert.values[i], insert.table, insert.columns[i]);
             else Expr(*insert.values[i], Mode::Value);
         }
@@ -1018,7 +1170,9 @@ private:
         const bool yesNo = c.type.type == JetType::Boolean;
         if (c.defaultValue) {
             Put(" DEFAULT (");
-            Expr(*c.defaultValue, Mode::Value);
+            // A Currency column holds its amounts scaled by 10,000.
+            if (c.scaledDefault) Scaled(*c.defaultValue);
+            else Expr(*c.defaultValue, Mode::Value);
             Put(")");
         } else if (yesNo) {
             // Written without parentheses, unlike a default the statement gives, so that a

@@ -95,17 +95,30 @@ void StoreReal(sqlite3_context* ctx, sqlite3_value* v, double limit) {
     support::ResultNumber(ctx, d);
 }
 
-void StoreCurrency(sqlite3_context* ctx, sqlite3_value* v) {
+constexpr sqlite3_int64 kWholeAmountLimit = 922337203685477;  // the largest whole amount
+
+// The amount as a whole number of ten-thousandths, rounded half to even.
+sqlite3_int64 ScaledAmount(sqlite3_value* v) {
     if (sqlite3_value_type(v) == SQLITE_INTEGER) {
         const sqlite3_int64 n = sqlite3_value_int64(v);
-        if (n < -922337203685477LL || n > 922337203685477LL) throw FunctionError{support::kFieldOverflow};
-        return sqlite3_result_int64(ctx, n);
+        if (n < -kWholeAmountLimit || n > kWholeAmountLimit) throw FunctionError{support::kFieldOverflow};
+        return n * 10000;
     }
     // Rounded half to even (the default rounding mode) to 4 decimals.
     const long double scaled = std::nearbyint(Currency::ScaledValue(NumberOf(v)));
-    if (!(scaled >= -9223372036854775808.0L && scaled <= 9223372036854775807.0L))
+    if (!(scaled >= -9223372036854775808.0L && scaled < 9223372036854775808.0L))
         throw FunctionError{support::kFieldOverflow};
-    support::ResultNumber(ctx, static_cast<double>(scaled / 10000.0L));
+    return static_cast<sqlite3_int64>(scaled);
+}
+
+// Currency columns of files of earlier builds hold the amount itself.
+void StoreCurrencyAmount(sqlite3_context* ctx, sqlite3_value* v) {
+    if (sqlite3_value_type(v) == SQLITE_INTEGER) {
+        const sqlite3_int64 n = sqlite3_value_int64(v);
+        if (n < -kWholeAmountLimit || n > kWholeAmountLimit) throw FunctionError{support::kFieldOverflow};
+        return sqlite3_result_int64(ctx, n);
+    }
+    support::ResultNumber(ctx, static_cast<double>(static_cast<long double>(ScaledAmount(v)) / 10000.0L));
 }
 
 void StoreDate(sqlite3_context* ctx, sqlite3_value* v) {
@@ -138,6 +151,10 @@ void StoreText(sqlite3_context* ctx, sqlite3_value* v) {
     sqlite3_result_value(ctx, v);
 }
 
+bool ScaledCurrency(sqlite3_context* ctx) {
+    return *static_cast<const CurrencyStorage*>(support::UserData(ctx)) == CurrencyStorage::Scaled;
+}
+
 void Store(sqlite3_context* ctx, int, sqlite3_value** argv) {
     sqlite3_value* v = argv[0];
     if (sqlite3_value_type(argv[1]) != SQLITE_TEXT) return sqlite3_result_value(ctx, v);
@@ -151,7 +168,9 @@ void Store(sqlite3_context* ctx, int, sqlite3_value** argv) {
         case JetType::Long: return StoreWhole(ctx, v, -2147483648.0, 2147483647.0);
         case JetType::Single: return StoreReal(ctx, v, 3.402823466e38);
         case JetType::Double: return StoreReal(ctx, v, HUGE_VAL);
-        case JetType::Currency: return StoreCurrency(ctx, v);
+        case JetType::Currency:
+            if (ScaledCurrency(ctx)) return sqlite3_result_int64(ctx, ScaledAmount(v));
+            return StoreCurrencyAmount(ctx, v);
         case JetType::Date: return StoreDate(ctx, v);
         case JetType::Boolean: return StoreYesNo(ctx, v);
         case JetType::Text:
@@ -160,9 +179,54 @@ void Store(sqlite3_context* ctx, int, sqlite3_value** argv) {
     }
 }
 
+// A scaled currency amount written into a column: a Currency column of scaled amounts takes
+// it as it is, any other column the amount it stands for.
+void StoreScaled(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    sqlite3_value* v = argv[0];
+    if (sqlite3_value_type(v) == SQLITE_INTEGER && sqlite3_value_type(argv[1]) == SQLITE_TEXT &&
+        ColumnTypeOf(ctx, argv[1], argv[2]) == JetType::Currency && ScaledCurrency(ctx))
+        return sqlite3_result_value(ctx, v);
+    if (sqlite3_value_type(v) != SQLITE_INTEGER) return Store(ctx, argc, argv);
+    const auto amount = static_cast<double>(static_cast<long double>(sqlite3_value_int64(v)) / 10000.0L);
+    using Value = std::unique_ptr<sqlite3_value, void (*)(sqlite3_value*)>;
+    sqlite3_stmt* raw = nullptr;
+    // The amount as a value of its own, converted as any other written value.
+    if (sqlite3_prepare_v2(sqlite3_context_db_handle(ctx), "SELECT ?1", -1, &raw, nullptr) != SQLITE_OK)
+        throw FunctionError{support::kTypeMismatch};
+    const std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> statement(raw, sqlite3_finalize);
+    sqlite3_bind_double(raw, 1, amount);
+    if (sqlite3_step(raw) != SQLITE_ROW) throw FunctionError{support::kTypeMismatch};
+    const Value copy(sqlite3_value_dup(sqlite3_column_value(raw, 0)), sqlite3_value_free);
+    sqlite3_value* args[] = {copy.get(), argv[1], argv[2]};
+    Store(ctx, argc, args);
+}
+
+// The value as a scaled amount, as a Currency column stores it.
+void Scale(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return sqlite3_result_null(ctx);
+    try {
+        sqlite3_result_int64(ctx, ScaledAmount(argv[0]));
+    } catch (const FunctionError&) {
+        if (sqlite3_value_type(argv[0]) == SQLITE_TEXT) throw;
+        throw FunctionError{support::kOverflow};
+    }
+}
+
+// The result of scaled arithmetic: SQLite gives a real number where a whole one overflows.
+void CheckCurrency(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    if (sqlite3_value_type(argv[0]) == SQLITE_FLOAT) throw FunctionError{support::kOverflow};
+    sqlite3_result_value(ctx, argv[0]);
+}
+
 }  // namespace
 
-void RegisterStoreConversion(sqlite3* db) { support::Define(db, "pavana_store", 3, Store); }
+void RegisterStoreConversion(sqlite3* db, CurrencyStorage currency) {
+    auto storage = std::make_shared<CurrencyStorage>(currency);
+    support::Define(db, "pavana_store", 3, Store, true, storage);
+    support::Define(db, "pavana_store_scaled", 3, StoreScaled, true, storage);
+    support::Define(db, "pavana_scaled", 1, Scale);
+    support::Define(db, "pavana_currency", 1, CheckCurrency);
+}
 
 std::optional<JetType> DeclaredColumnType(sqlite3* db, const char* table, const char* column) {
     const char* declared = nullptr;

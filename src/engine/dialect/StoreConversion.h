@@ -7,7 +7,9 @@
 // column's declared type decides (docs/storage.md, "Column types"):
 //   Byte, Integer, Long   a number, or text that reads as one, rounded half to even
 //   Single, Double        a number or numeric text
-//   Currency              the same, rounded half to even to 4 decimals
+//   Currency              the same, rounded half to even to 4 decimals, and stored as a
+//                         whole number of ten-thousandths (the amount itself in files of
+//                         earlier builds, CurrencyStorage::Amount)
 //   Date                  a day number, or text that reads as a date or a number
 //   Yes/No                -1 for any non-zero number (or "True"), 0 for zero, "False" or Null
 //   Text, Memo            a real number as CStr writes it under the format settings
@@ -25,8 +27,19 @@
 
 namespace pavana::engine::dialect {
 
+// How the Currency columns of a database hold their amounts: scaled by 10,000 as whole
+// numbers, or (files of earlier builds) as the amounts themselves.
+enum class CurrencyStorage { Scaled, Amount };
+
+// Also installs, for the printer's scaled currency amounts (Ast.h, Expr::scaled):
+//   pavana_store_scaled(value, table, column)  a scaled amount written into a column: a
+//       Currency column takes it as it is, any other column converts the amount
+//   pavana_scaled(value)    a number or numeric text as a scaled amount (Null stays Null;
+//       beyond the currency range it fails with "Overflow.")
+//   pavana_currency(value)  the result of scaled arithmetic, failing with "Overflow." when
+//       SQLite had to make a real number of it
 // Throws Exception when SQLite refuses the registration.
-void RegisterStoreConversion(sqlite3* db);
+void RegisterStoreConversion(sqlite3* db, CurrencyStorage currency);
 
 // The type of column `column` of `table` on `db`, from the type word its declaration starts
 // with ("TEXT(12)" is Text, SQLite's own "INTEGER" and "REAL" the Jet words' Long and

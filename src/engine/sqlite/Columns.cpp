@@ -2,7 +2,9 @@
 
 #include <cctype>
 #include <cmath>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "engine/Constants.h"
 #include "rtl/DateTime.h"
@@ -141,7 +143,7 @@ std::int32_t TypeOfParameterWord(std::string_view word) {
     return w != nullptr ? w->type : dbText;
 }
 
-Variant ReadColumn(sqlite3_stmt* st, int col, std::int32_t type) {
+Variant ReadColumn(sqlite3_stmt* st, int col, std::int32_t type, dialect::CurrencyStorage currency) {
     sqlite3_value* v = sqlite3_column_value(st, col);
     const int storage = sqlite3_value_type(v);
     if (storage == SQLITE_NULL) return Variant::Null();
@@ -157,6 +159,8 @@ Variant ReadColumn(sqlite3_stmt* st, int col, std::int32_t type) {
             if (storage == SQLITE_INTEGER) return IntegerOf(sqlite3_value_int64(v), type);
             break;
         case dbCurrency:
+            if (storage == SQLITE_INTEGER && currency == dialect::CurrencyStorage::Scaled)
+                return Variant(Currency{sqlite3_value_int64(v)});
             if (storage == SQLITE_INTEGER || storage == SQLITE_FLOAT) {
                 const double amount = sqlite3_value_double(v);
                 if (auto currency = Currency::TryFromDouble(amount)) return Variant(*currency);
@@ -231,6 +235,24 @@ void BindVariant(sqlite3_stmt* st, int index, const Variant& v) {
     }
     std::string text = v.ToString(FormatSettings::Invariant());
     sqlite3_bind_text64(st, index, text.data(), text.size(), SQLITE_TRANSIENT, SQLITE_UTF8);
+}
+
+std::vector<std::string> ColumnNames(sqlite3* db, const std::string& table) {
+    std::vector<std::string> names;
+    sqlite3_stmt* raw = nullptr;
+    if (sqlite3_prepare_v2(db, "SELECT name FROM pragma_table_info(?1) ORDER BY cid", -1, &raw, nullptr) != SQLITE_OK)
+        return names;
+    const std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> statement(raw, sqlite3_finalize);
+    sqlite3_bind_text(raw, 1, table.c_str(), -1, SQLITE_TRANSIENT);
+    while (sqlite3_step(raw) == SQLITE_ROW)
+        if (const auto* name = sqlite3_column_text(raw, 0)) names.emplace_back(reinterpret_cast<const char*>(name));
+    return names;
+}
+
+void BindStored(sqlite3_stmt* st, int index, const Variant& v, dialect::CurrencyStorage currency) {
+    if (v.VarType() == varCurrency && currency == dialect::CurrencyStorage::Scaled)
+        return static_cast<void>(sqlite3_bind_int64(st, index, v.ToCurrency().Scaled));
+    BindVariant(st, index, v);
 }
 
 Variant ConvertToFieldType(const Variant& value, std::int32_t type, const FormatSettings& settings) {

@@ -8,8 +8,11 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <string_view>
+#include <vector>
 
+#include "engine/dialect/StoreConversion.h"
 #include "rtl/FormatSettings.h"
 #include "rtl/Variant.h"
 
@@ -32,12 +35,19 @@ ColumnType TypeOfStorageClass(int storageClass);
 // The type of a PARAMETERS type word; an empty or unknown word is text.
 std::int32_t TypeOfParameterWord(std::string_view word);
 
-// Column `column` of the statement's current row as a value of field type `type`. A stored
-// value that does not have the field's form (text in a numeric column) is given as it is,
-// never dropped.
-Variant ReadColumn(sqlite3_stmt* statement, int column, std::int32_t type);
-// Binds `value` to parameter `index` (1-based) in its stored form.
+// Column `column` of the statement's current row as a value of field type `type`; a whole
+// number in a Currency column is a scaled amount when `currency` says so. A stored value that
+// does not have the field's form (text in a numeric column) is given as it is, never dropped.
+Variant ReadColumn(sqlite3_stmt* statement, int column, std::int32_t type, dialect::CurrencyStorage currency);
+// Binds `value` to parameter `index` (1-based) in its stored form; a currency amount as a
+// number (parameters compare with amounts).
 void BindVariant(sqlite3_stmt* statement, int index, const Variant& value);
+// Binds `value`, converted to the field type of the column it is written into
+// (ConvertToFieldType), in the column's stored form: a currency amount scaled when `currency`
+// says so, anything else as BindVariant does.
+void BindStored(sqlite3_stmt* statement, int index, const Variant& value, dialect::CurrencyStorage currency);
+// The names of the columns of `table` on `db` in their order; empty when there is no such table.
+std::vector<std::string> ColumnNames(sqlite3* db, const std::string& table);
 // `value` converted to field type `type` (text read with `settings`); Null and Empty stay as
 // they are. Raises EConvertError when the value has no such form.
 Variant ConvertToFieldType(const Variant& value, std::int32_t type, const FormatSettings& settings);

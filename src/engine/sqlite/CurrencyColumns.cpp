@@ -2,6 +2,9 @@
 
 #include <strings.h>
 
+#include <algorithm>
+#include <string>
+
 #include "engine/Constants.h"
 #include "engine/dialect/FunctionCatalog.h"
 
@@ -55,7 +58,197 @@ private:
     }
 };
 
+// Walks a statement and marks its scaled amounts (MarkScaledCurrency): operands before the
+// expressions over them, derived tables before the queries that read them.
+class ScaledAmounts {
+public:
+    ScaledAmounts(const std::vector<dialect::ast::Parameter>& parameters, sqlite3* db)
+        : db_(db), declaredType_(DeclaredTypesOf(db)), currency_(parameters, declaredType_) {}
+
+    // A query stored as a view is read later as a table, whose columns SQLite types only when
+    // they are plain columns: only those stay scaled.
+    void InTopQuery(dialect::ast::Query& query, bool stored) {
+        InQuery(query, {});
+        if (!stored) return;
+        for (auto& core : query.cores)
+            for (auto& item : core.items) item.scaled = item.scaled && item.expr->kind == MutableExpr::Kind::Column;
+    }
+
+    void InStatement(dialect::ast::Statement& s, bool stored) {
+        if (s.select) return InTopQuery(*s.select, stored);
+        if (s.createView) return InTopQuery(*s.createView->query, true);
+        if (s.insert) return InInsert(*s.insert);
+        if (s.createTable)
+            for (auto& column : s.createTable->columns) MarkDefault(column);
+        if (s.alterTable) MarkDefault(s.alterTable->column);
+        for (auto& addition : s.moreAdditions) MarkDefault(addition.column);
+        if (s.update) {
+            Scope scope;
+            ResultColumnAnalysis::AddSources(*s.update->source, scope);
+            InTable(*s.update->source, {});
+            if (s.update->where) InExpr(*s.update->where, scope);
+            for (auto& set : s.update->sets) InExpr(*set.value, scope);
+            return;
+        }
+        if (s.del) {
+            Scope scope;
+            for (const auto& ref : s.del->from) {
+                InTable(*ref, {});
+                ResultColumnAnalysis::AddSources(*ref, scope);
+            }
+            if (s.del->where) InExpr(*s.del->where, scope);
+        }
+    }
+
+private:
+    using Scope = ResultColumnAnalysis::Scope;
+    using Query = dialect::ast::Query;
+    using SelectCore = dialect::ast::SelectCore;
+    using TableRef = dialect::ast::TableRef;
+    using MutableExpr = dialect::ast::Expr;
+
+    static void MarkDefault(dialect::ast::ColumnDef& column) {
+        column.scaledDefault = column.type.type == dialect::JetType::Currency;
+    }
+
+    static Scope Inner(const SelectCore& core, const Scope& outer) {
+        Scope scope = ResultColumnAnalysis::ScopeOf(core);
+        scope.insert(scope.end(), outer.begin(), outer.end());
+        return scope;
+    }
+
+    void InQuery(Query& q, const Scope& outer) {
+        for (SelectCore& core : q.cores) {
+            const Scope scope = Inner(core, outer);
+            for (auto& ref : core.from) InTable(*ref, outer);
+            for (auto& item : core.items) InExpr(*item.expr, scope);
+            if (core.where) InExpr(*core.where, scope);
+            for (auto& key : core.groupBy) InExpr(*key, scope);
+            if (core.having) InExpr(*core.having, scope);
+        }
+        MarkResultColumns(q, outer);
+        const Scope scope = Inner(q.cores.front(), outer);
+        for (auto& key : q.orderBy) InExpr(*key.expr, scope);
+    }
+
+    // A column is printed scaled where it gives Currency in every part of the query; the
+    // positions of a part with a `*` are known only when it is the one part.
+    void MarkResultColumns(Query& q, const Scope& outer) {
+        const std::size_t count = q.cores.front().items.size();
+        for (const SelectCore& core : q.cores) {
+            const bool star = std::any_of(core.items.begin(), core.items.end(), [](const auto& item) {
+                return item.expr->kind == MutableExpr::Kind::Star;
+            });
+            if (core.items.size() != count || (star && q.cores.size() > 1)) return;
+        }
+        for (std::size_t i = 0; i < count; ++i) {
+            Verdict verdict = Verdict::NullOnly;
+            for (const SelectCore& core : q.cores)
+                verdict = Either(verdict, core.items[i].expr->kind == MutableExpr::Kind::Star
+                                              ? Verdict::No
+                                              : currency_.Of(*core.items[i].expr, Inner(core, outer)));
+            for (SelectCore& core : q.cores) core.items[i].scaled = verdict == Verdict::Yes;
+        }
+    }
+
+    void InTable(TableRef& t, const Scope& outer) {
+        switch (t.kind) {
+            case TableRef::Kind::Table: return;
+            case TableRef::Kind::Derived: return InQuery(*t.query, outer);
+            case TableRef::Kind::Join: {
+                InTable(*t.left, outer);
+                InTable(*t.right, outer);
+                Scope scope;
+                ResultColumnAnalysis::AddSources(t, scope);
+                scope.insert(scope.end(), outer.begin(), outer.end());
+                if (t.on) InExpr(*t.on, scope);
+                return;
+            }
+        }
+    }
+
+    void InExpr(MutableExpr& e, const Scope& scope) {
+        for (auto& a : e.args) InExpr(*a, scope);
+        if (e.query) InQuery(*e.query, scope);
+        e.scaled = Scaled(e, scope);
+    }
+
+    bool Scaled(const MutableExpr& e, const Scope& scope) {
+        using K = MutableExpr::Kind;
+        auto scaledOrWhole = [](const MutableExpr& x) { return x.scaled || x.kind == K::Integer; };
+        switch (e.kind) {
+            case K::Column: return ScaledColumn(e, scope);
+            case K::Subquery: {
+                const auto& items = e.query->cores.front().items;
+                return items.size() == 1 && items[0].scaled;
+            }
+            case K::Unary: return e.op == "-" && e.args.size() == 1 && e.args[0]->scaled;
+            case K::Binary:
+                if (e.args.size() != 2 || currency_.Of(e, scope) != Verdict::Yes) return false;
+                if (e.op == "+" || e.op == "-") return scaledOrWhole(*e.args[0]) && scaledOrWhole(*e.args[1]);
+                if (e.op == "*")
+                    return (e.args[0]->scaled && e.args[1]->kind == K::Integer) ||
+                           (e.args[1]->scaled && e.args[0]->kind == K::Integer);
+                return false;
+            case K::Function: {
+                const dialect::FunctionInfo* f = dialect::FindFunction(e.name);
+                return f != nullptr && e.args.size() == 1 && e.args[0]->scaled &&
+                       OneOf(f->jetName, {"Sum", "Min", "Max", "First", "Last", "Abs"});
+            }
+            default: return false;
+        }
+    }
+
+    // The column of the first source, among those the reference may name, that has it: a
+    // Currency table column, or a derived table's column printed scaled.
+    bool ScaledColumn(const MutableExpr& e, const Scope& scope) {
+        for (const auto& s : scope) {
+            if (!e.table.empty() && strcasecmp(s.name.c_str(), e.table.c_str()) != 0) continue;
+            if (s.derived == nullptr) {
+                if (const auto type = declaredType_(s.table, e.name)) return type->type == dbCurrency;
+                continue;
+            }
+            for (const auto& item : s.derived->cores.front().items) {
+                const MutableExpr& x = *item.expr;
+                const std::string& name = item.alias.empty() ? x.name : item.alias;
+                const bool named = (!item.alias.empty() || x.kind == MutableExpr::Kind::Column) &&
+                                   strcasecmp(name.c_str(), e.name.c_str()) == 0;
+                if (named) return item.scaled;
+            }
+        }
+        return false;
+    }
+
+    void InInsert(dialect::ast::Insert& insert) {
+        for (auto& value : insert.values) InExpr(*value, {});
+        if (!insert.query) return;
+        InQuery(*insert.query, {});
+        if (!insert.columns.empty()) return;
+        const std::vector<std::string> names = ColumnNames(db_, insert.table);
+        bool currency = false;
+        for (const auto& item : insert.query->cores.front().items) currency = currency || item.scaled;
+        for (const std::string& name : names) {
+            const auto type = declaredType_(insert.table, name);
+            currency = currency || (type && type->type == dbCurrency);
+        }
+        const std::size_t count = insert.query->cores.front().items.size();
+        const bool star = std::any_of(insert.query->cores.front().items.begin(),
+                                      insert.query->cores.front().items.end(),
+                                      [](const auto& item) { return item.expr->kind == MutableExpr::Kind::Star; });
+        if (!currency || star || count > names.size()) return;
+        insert.columns.assign(names.begin(), names.begin() + static_cast<std::ptrdiff_t>(count));
+    }
+
+    sqlite3* db_;
+    const DeclaredColumnType declaredType_;
+    CurrencyClassifier currency_;
+};
+
 }  // namespace
+
+void MarkScaledCurrency(dialect::ast::Statement& statement, sqlite3* db, bool stored) {
+    ScaledAmounts(statement.parameters, db).InStatement(statement, stored);
+}
 
 std::vector<bool> CurrencyColumns(const dialect::ast::Statement& statement, std::size_t columnCount,
                                   const DeclaredColumnType& declaredType) {

@@ -1,14 +1,17 @@
 // Which result columns of a query give Currency values, read from the query's tree before any
 // row is fetched.
 //
-// A currency amount is stored as a number, and SQLite gives a computed one (Sum(Fee),
-// Fee * 2) as a plain Double: 0.1 summed three times is 0.30000000000000004. Jet types such
-// expressions Currency, rounded to its 4 decimals; a recordset reports a column this finds as
-// Currency and reads its values so, and a make-table query declares it CURRENCY.
+// Jet types such expressions (Sum(Fee), Fee * 2) Currency, exact to its 4 decimals; a
+// recordset reports a column this finds as Currency and reads its values so, and a make-table
+// query declares it CURRENCY. A Currency column holds its amounts as whole numbers of
+// ten-thousandths (docs/storage.md); MarkScaledCurrency marks the expressions that give them
+// so, which the printer keeps whole, and the result columns it prints in that form.
 #pragma once
 
 #include <cstddef>
 #include <vector>
+
+#include <sqlite3.h>
 
 #include "engine/dialect/Ast.h"
 #include "engine/sqlite/ResultColumnAnalysis.h"
@@ -23,5 +26,21 @@ namespace pavana::engine::sqlite {
 // Currency divided, or combined with a Double, is a Double, as Jet types it.
 std::vector<bool> CurrencyColumns(const dialect::ast::Statement& statement, std::size_t columnCount,
                                   const DeclaredColumnType& declaredType);
+
+// Marks (Expr::scaled, SelectItem::scaled) the expressions and result columns of `statement`
+// that give scaled currency amounts, with the schema of `db` (whose Currency columns hold them
+// scaled). Scaled are Currency table columns, the columns of derived tables printed scaled
+// and scalar sub-queries of one; their negation; + and - of two scaled amounts or of one and
+// a whole literal; * of one and a whole literal; and Sum, Min, Max, First, Last and Abs of
+// one. Each result column of every query that CurrencyColumns would find Currency (in every
+// part of a union) is printed scaled, whatever its expression, so that a reader of a Currency
+// column always reads scaled amounts; other columns give amounts. An INSERT of a query
+// without a column list into a table with a Currency column, or of scaled amounts, is given
+// the table's column list, so that each value is converted on its way in.
+//
+// A query stored as a view (`stored`) is read later as a table, whose columns SQLite types
+// only when they are plain columns: of its own result columns only those give scaled amounts,
+// every other one the amount.
+void MarkScaledCurrency(dialect::ast::Statement& statement, sqlite3* db, bool stored = false);
 
 }  // namespace pavana::engine::sqlite

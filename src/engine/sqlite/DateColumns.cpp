@@ -179,19 +179,6 @@ Verdict NumberClassifier::OfFunction(const Expr& e, const Scope& scope) {
     return OfChoice(e, f->jetName, [&](const Expr& x) { return Of(x, scope); }).value_or(Verdict::No);
 }
 
-// The names of the columns of `table` in their order; empty when there is no such table.
-std::vector<std::string> ColumnNames(sqlite3* db, const std::string& table) {
-    std::vector<std::string> names;
-    sqlite3_stmt* raw = nullptr;
-    if (sqlite3_prepare_v2(db, "SELECT name FROM pragma_table_info(?1) ORDER BY cid", -1, &raw, nullptr) != SQLITE_OK)
-        return names;
-    const std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> statement(raw, sqlite3_finalize);
-    sqlite3_bind_text(raw, 1, table.c_str(), -1, SQLITE_TRANSIENT);
-    while (sqlite3_step(raw) == SQLITE_ROW)
-        if (const auto* name = sqlite3_column_text(raw, 0)) names.emplace_back(reinterpret_cast<const char*>(name));
-    return names;
-}
-
 // Walks a statement and marks the dates that are made text (MarkDatesMadeText). The date
 // analysis is made only when the walk comes upon such a place.
 class DatesMadeText {

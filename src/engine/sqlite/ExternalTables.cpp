@@ -9,10 +9,28 @@
 #include "engine/EngineError.h"
 #include "engine/dialect/JetFunctions.h"
 #include "engine/sqlite/QuoteIdentifier.h"
+#include "engine/sqlite/SqliteDatabase.h"
 #include "engine/sqlite/SqliteErrors.h"
+#include "rtl/Variant.h"
 
 namespace pavana::engine::sqlite {
 namespace {
+
+// Binds `value`, a currency amount in the other form than `target`, in the form `target`. What
+// is no number (Null, text another program left) and an amount beyond the currency range are
+// copied as they are.
+void BindCurrencyAs(sqlite3_stmt* write, int slot, sqlite3_value* value, dialect::CurrencyStorage target) {
+    const int kind = sqlite3_value_type(value);
+    if (kind != SQLITE_INTEGER && kind != SQLITE_FLOAT) {
+        sqlite3_bind_value(write, slot, value);
+    } else if (target == dialect::CurrencyStorage::Amount) {
+        sqlite3_bind_double(write, slot, static_cast<double>(sqlite3_value_int64(value)) / 10000.0);
+    } else if (const auto amount = Currency::TryFromDouble(sqlite3_value_double(value))) {
+        sqlite3_bind_int64(write, slot, amount->Scaled);
+    } else {
+        sqlite3_bind_value(write, slot, value);
+    }
+}
 
 std::string FullPath(const std::string& path) {
     std::error_code ec;
@@ -49,9 +67,9 @@ std::unique_ptr<Connection> OpenOther(const std::string& path, const std::string
 
 }  // namespace
 
-ExternalCopies::ExternalCopies(Connection& connection, const std::vector<dialect::ExternalTable>& tables,
-                               const std::string& source)
-    : connection_(connection) {
+ExternalCopies::ExternalCopies(Connection& connection, dialect::CurrencyStorage currency,
+                               const std::vector<dialect::ExternalTable>& tables, const std::string& source)
+    : connection_(connection), currency_(currency) {
     std::unique_ptr<Connection> other;
     std::string otherPath;
     for (const dialect::ExternalTable& table : tables) {
@@ -73,6 +91,9 @@ void ExternalCopies::Copy(Connection& other, const dialect::ExternalTable& table
     try {
         std::string columns;
         std::string slots;
+        // The currency columns whose amounts change form on the way (the files differ in it).
+        std::vector<bool> convert;
+        const bool formsDiffer = CurrencyStorageOf(other) != currency_;
         {
             Statement info(other, ("PRAGMA table_info(" + QuoteIdentifier(table.table) + ")").c_str());
             for (int n = 1; info.Step(); ++n) {
@@ -81,6 +102,8 @@ void ExternalCopies::Copy(Connection& other, const dialect::ExternalTable& table
                     slots += ", ";
                 }
                 columns += QuoteIdentifier(info.Text(1)) + " " + info.Text(2);
+                const auto type = dialect::TypeFromWord(info.Text(2));
+                convert.push_back(formsDiffer && type && type->type == dialect::JetType::Currency);
                 slots += "?" + std::to_string(n);
             }
         }
@@ -97,7 +120,13 @@ void ExternalCopies::Copy(Connection& other, const dialect::ExternalTable& table
         Statement write(connection_, ("INSERT INTO " + copy + " VALUES (" + slots + ")").c_str());
         const int count = sqlite3_column_count(read.Handle());
         while (read.Step()) {
-            for (int i = 0; i < count; ++i) sqlite3_bind_value(write.Handle(), i + 1, sqlite3_column_value(read.Handle(), i));
+            for (int i = 0; i < count; ++i) {
+                sqlite3_value* value = sqlite3_column_value(read.Handle(), i);
+                if (convert[static_cast<std::size_t>(i)])
+                    BindCurrencyAs(write.Handle(), i + 1, value, currency_);
+                else
+                    sqlite3_bind_value(write.Handle(), i + 1, value);
+            }
             write.Step();
             write.Reset();
         }

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/dialect/StoreConversion.h"
 #include "engine/dialect/Translator.h"
 #include "engine/sqlite/Sqlite.h"
 
@@ -19,8 +20,10 @@ public:
     // Copies `tables`. A file that is not there fails with 3024 "Could not find file '...'.";
     // an Access file with a message that says to import it with `pavanadb import`; a file that
     // is no database of this engine with 3343; a table the file does not have with 3078.
-    ExternalCopies(Connection& connection, const std::vector<dialect::ExternalTable>& tables,
-                   const std::string& source);
+    // Currency amounts are copied in the form `currency` says this database holds them, whatever
+    // form the other file holds them in.
+    ExternalCopies(Connection& connection, dialect::CurrencyStorage currency,
+                   const std::vector<dialect::ExternalTable>& tables, const std::string& source);
     ~ExternalCopies();
     ExternalCopies(const ExternalCopies&) = delete;
     ExternalCopies& operator=(const ExternalCopies&) = delete;
@@ -29,6 +32,7 @@ private:
     void Copy(Connection& other, const dialect::ExternalTable& table, const std::string& source);
 
     Connection& connection_;
+    dialect::CurrencyStorage currency_;
     std::vector<std::string> copies_;
 };
 

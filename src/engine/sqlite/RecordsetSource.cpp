@@ -6,6 +6,7 @@
 #include "engine/dialect/FunctionCatalog.h"
 #include "engine/dialect/Parser.h"
 #include "engine/dialect/SqlitePrinter.h"
+#include "engine/sqlite/CurrencyColumns.h"
 #include "engine/sqlite/DateColumns.h"
 #include "engine/sqlite/QuoteIdentifier.h"
 
@@ -40,6 +41,7 @@ ExprPtr Clone(const Expr& e) {
     c->negated = e.negated;
     c->star = e.star;
     c->dateText = e.dateText;
+    c->scaled = e.scaled;
     for (const auto& a : e.args) c->args.push_back(Clone(*a));
     if (e.query) c->query = Clone(*e.query);
     return c;
@@ -66,7 +68,7 @@ SelectCore Clone(const SelectCore& core) {
     c.distinct = core.distinct;
     c.top = core.top;
     c.topPercent = core.topPercent;
-    for (const auto& item : core.items) c.items.push_back({Clone(*item.expr), item.alias});
+    for (const auto& item : core.items) c.items.push_back({Clone(*item.expr), item.alias, item.scaled});
     c.into = core.into;
     for (const auto& t : core.from) c.from.push_back(Clone(*t));
     c.where = CloneOrNull(core.where);
@@ -155,8 +157,8 @@ std::unique_ptr<Statement> ParseFragment(const std::string& filter, const std::s
 }  // namespace
 
 RecordsetSource::RecordsetSource(const std::string& jetSql, std::vector<Variant> values,
-                                 const std::string& errorSource, sqlite3* db)
-    : values_(std::move(values)) {
+                                 const std::string& errorSource, sqlite3* db, dialect::CurrencyStorage currency)
+    : values_(std::move(values)), db_(db), currency_(currency) {
     try {
         statement_ = std::make_unique<Statement>(dialect::Parse(jetSql));
     } catch (const dialect::SyntaxError& e) {
@@ -168,8 +170,9 @@ RecordsetSource::RecordsetSource(const std::string& jetSql, std::vector<Variant>
     FindBaseTable();
 }
 
-RecordsetSource::RecordsetSource(std::unique_ptr<Statement> statement, std::vector<Variant> values)
-    : statement_(std::move(statement)), values_(std::move(values)) {
+RecordsetSource::RecordsetSource(std::unique_ptr<Statement> statement, std::vector<Variant> values, sqlite3* db,
+                                 dialect::CurrencyStorage currency)
+    : statement_(std::move(statement)), values_(std::move(values)), db_(db), currency_(currency) {
     FindBaseTable();
 }
 
@@ -194,6 +197,7 @@ std::string RecordsetSource::Print(const Query& query) const {
     Statement s;
     s.parameters = statement_->parameters;
     s.select = Clone(query);
+    if (currency_ == dialect::CurrencyStorage::Scaled) MarkScaledCurrency(s, db_);
     dialect::Translation out;
     try {
         dialect::PrintForSqlite(s, out);
@@ -284,7 +288,7 @@ std::unique_ptr<RecordsetSource> RecordsetSource::Narrowed(const std::string& fi
         narrowing.from.push_back(std::move(derived));
         statement->select = std::move(fragment->select);
     }
-    return std::unique_ptr<RecordsetSource>(new RecordsetSource(std::move(statement), values_));
+    return std::unique_ptr<RecordsetSource>(new RecordsetSource(std::move(statement), values_, db_, currency_));
 }
 
 ExprPtr RecordsetSource::ParseCriteria(const std::string& criteria) {

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "engine/dialect/Ast.h"
+#include "engine/dialect/StoreConversion.h"
 #include "rtl/Variant.h"
 
 namespace pavana::engine::sqlite {
@@ -27,9 +28,11 @@ class RecordsetSource {
 public:
     // Parses `jetSql`, which must be a query; `values` are the values of its PARAMETERS, in
     // order. A statement that is not a query raises 3219 "Invalid operation.". The schema of
-    // `db` tells which of its values are dates where they become text (MarkDatesMadeText).
+    // `db` tells which of its values are dates where they become text (MarkDatesMadeText) and,
+    // when its Currency columns keep `currency` scaled, which give scaled amounts
+    // (MarkScaledCurrency, made on every statement printed from it).
     RecordsetSource(const std::string& jetSql, std::vector<Variant> values, const std::string& errorSource,
-                    sqlite3* db);
+                    sqlite3* db, dialect::CurrencyStorage currency);
     ~RecordsetSource();
     RecordsetSource(const RecordsetSource&) = delete;
     RecordsetSource& operator=(const RecordsetSource&) = delete;
@@ -78,12 +81,15 @@ public:
                                       const std::vector<bool>& textColumns);
 
 private:
-    RecordsetSource(std::unique_ptr<dialect::ast::Statement> statement, std::vector<Variant> values);
+    RecordsetSource(std::unique_ptr<dialect::ast::Statement> statement, std::vector<Variant> values, sqlite3* db,
+                    dialect::CurrencyStorage currency);
     void FindBaseTable();
     std::string Print(const dialect::ast::Query& query) const;
 
     std::unique_ptr<dialect::ast::Statement> statement_;
     std::vector<Variant> values_;
+    sqlite3* db_ = nullptr;
+    dialect::CurrencyStorage currency_ = dialect::CurrencyStorage::Amount;
     std::string baseTable_;
     std::string baseReference_;  // the alias of the base table, or its name
 };

@@ -17,6 +17,7 @@
 #include "engine/EngineError.h"
 #include "engine/dialect/JetFunctions.h"
 #include "engine/sqlite/Columns.h"
+#include "engine/sqlite/CurrencyColumns.h"
 #include "engine/sqlite/DateColumns.h"
 #include "engine/sqlite/ExternalTables.h"
 #include "engine/sqlite/Password.h"
@@ -40,7 +41,9 @@ constexpr std::chrono::milliseconds kOpenLockWait{200};
 constexpr std::chrono::milliseconds kLongestPause{50};
 // The version of the storage conventions (docs/storage.md) this build writes; files of
 // earlier versions are brought up to it when opened for writing.
-constexpr const char* kFormatVersion = "2";
+constexpr const char* kFormatVersion = "3";
+// The first format whose Currency columns hold scaled amounts.
+constexpr int kScaledCurrencyFormat = 3;
 constexpr int kMaxTransactions = 5;
 // Prepared action statements kept per database.
 constexpr std::size_t kPreparedActions = 32;
@@ -219,6 +222,19 @@ void UpgradeFormat(Connection& connection) {
     }
 }
 
+}  // namespace
+
+dialect::CurrencyStorage CurrencyStorageOf(Connection& connection) {
+    Statement exists(connection, "SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = 'pavana_engine'");
+    if (!exists.Step()) return dialect::CurrencyStorage::Amount;
+    Statement format(connection, "SELECT value FROM pavana_engine WHERE key = 'format'");
+    return format.Step() && sqlite3_column_int(format.Handle(), 0) >= kScaledCurrencyFormat
+               ? dialect::CurrencyStorage::Scaled
+               : dialect::CurrencyStorage::Amount;
+}
+
+namespace {
+
 // A statement text that names a table alone ("Alunos", "[Notas finais]").
 bool IsTableName(const std::string& source) {
     std::size_t i = source.find_first_not_of(" \t\r\n");
@@ -288,10 +304,13 @@ std::string PasswordOfConnect(const std::string& connect) {
 }
 
 dialect::Translation TranslateStatement(const std::string& jetSql, const std::string& source, sqlite3* db,
-                                        bool fitConstants) {
+                                        bool fitConstants, dialect::CurrencyStorage currency) {
     try {
         if (!db) return dialect::Translate(jetSql);
-        const auto marks = [db](dialect::ast::Statement& statement) { MarkDatesMadeText(statement, db); };
+        const auto marks = [db, currency](dialect::ast::Statement& statement) {
+            MarkDatesMadeText(statement, db);
+            if (currency == dialect::CurrencyStorage::Scaled) MarkScaledCurrency(statement, db);
+        };
         if (!fitConstants) return dialect::Translate(jetSql, {}, marks);
         return dialect::Translate(jetSql, [db](const std::string& table, const std::string& column) {
             return dialect::DeclaredColumnType(db, table.c_str(), column.c_str());
@@ -307,7 +326,7 @@ std::int32_t RunAction(DatabaseState& state, const dialect::Translation& transla
         RaiseEngineError(jetCannotExecuteSelect, "Cannot execute a select query.", source);
     Connection& connection = state.Live(source);
     std::optional<ExternalCopies> external;
-    if (!translation.external.empty()) external.emplace(connection, translation.external, source);
+    if (!translation.external.empty()) external.emplace(connection, state.currency, translation.external, source);
     // Several definitions of one statement succeed or fail together.
     if (!translation.then.empty()) {
         try {
@@ -438,6 +457,9 @@ std::shared_ptr<DatabaseImpl> DatabaseImpl::Open(const std::string& path, bool e
         c.Exec("PRAGMA foreign_keys = ON");
         sqlite3_set_authorizer(c.Handle(), Authorize, state.get());
         dialect::RegisterJetFunctions(c.Handle());
+        state->currency = CurrencyStorageOf(c);
+        if (state->currency != dialect::CurrencyStorage::Scaled)
+            dialect::RegisterStoreConversion(c.Handle(), state->currency);
         sqlite3_progress_handler(c.Handle(), kActivitySteps, Progress, nullptr);
         // Every identifier the dialect prints is double-quoted: an unknown name must fail as
         // one, not be taken as a string literal.
@@ -497,7 +519,7 @@ std::shared_ptr<QueryDef> DatabaseImpl::CreateQueryDef(const std::string& name, 
 void DatabaseImpl::Execute(const std::string& sql, const Variant&) {
     Connection& connection = state_->Live(kSource);
     ReportActivity();
-    dialect::Translation translation = TranslateStatement(sql, kSource, connection.Handle());
+    dialect::Translation translation = TranslateStatement(sql, kSource, connection.Handle(), true, state_->currency);
     if (translation.procedure && translation.procedure->action == dialect::ProcedureCall::Action::Execute) {
         QueryDefImpl call(state_, "", sql);
         call.Execute({});

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "engine/DBEngine.h"
+#include "engine/dialect/StoreConversion.h"
 #include "engine/dialect/Translator.h"
 #include "engine/sqlite/Sqlite.h"
 
@@ -38,6 +39,9 @@ struct DatabaseState {
     std::string connect;
     bool exclusive = false;
     bool readOnly = false;
+    // How the Currency columns of the file hold their amounts: scaled, or as the amounts
+    // themselves in a file of an earlier build opened read-only or another program's file.
+    dialect::CurrencyStorage currency = dialect::CurrencyStorage::Scaled;
     // True while the engine itself writes its metadata table; statements of users may not.
     bool metadataWrites = false;
     std::set<OpenCursor*> cursors;
@@ -69,9 +73,11 @@ std::int32_t RunAction(DatabaseState& state, const dialect::Translation& transla
 // `db`, the dates its schema shows (Date/Time columns, expressions over them) are written as
 // dates where they become text, and, with `fitConstants`, constants written into columns of
 // its current schema are left unconverted when they already have the column's stored form
-// (a translation run once, at once).
+// (a translation run once, at once). When `db` keeps its Currency columns scaled (`currency`),
+// the expressions that give scaled amounts are marked so (MarkScaledCurrency).
 dialect::Translation TranslateStatement(const std::string& jetSql, const std::string& source,
-                                        sqlite3* db = nullptr, bool fitConstants = true);
+                                        sqlite3* db = nullptr, bool fitConstants = true,
+                                        dialect::CurrencyStorage currency = dialect::CurrencyStorage::Scaled);
 
 class DatabaseImpl : public Database, public std::enable_shared_from_this<DatabaseImpl> {
 public:
@@ -120,5 +126,9 @@ private:
 
 // The password given in a connect text (";PWD=secret;..."), empty when none.
 std::string PasswordOfConnect(const std::string& connect);
+
+// How the database open on `connection` holds Currency amounts: files of the current format
+// scaled; files of earlier builds, and files of other programs (no engine table), the amounts.
+dialect::CurrencyStorage CurrencyStorageOf(Connection& connection);
 
 }  // namespace pavana::engine::sqlite

@@ -226,7 +226,7 @@ Variant KeysetCursor::ValueOfCurrent(std::size_t column) const {
     // connection's own changes can make the row it stands on stale.
     if (scan_ && scanHolds_ == current_ &&
         scanChanges_ == sqlite3_total_changes64(sqlite3_db_handle(scan_.Handle())))
-        return ReadColumn(scan_.Handle(), static_cast<int>(column), columns_[column].type);
+        return ReadColumn(scan_.Handle(), static_cast<int>(column), columns_[column].type, state_->currency);
     if (!(cacheRef_ == current_ && cacheStamp_ == CurrentStamp()) && !LoadRow(current_)) RecordDeleted();
     if (cacheTaken_[column]) return LongBinaryOfCurrent(column);
     return cache_[column];
@@ -252,7 +252,7 @@ bool KeysetCursor::LoadRow(const Ref& r) const {
                     cache_[i] = Variant::Null();
                     cacheTaken_[i] = true;
                 } else {
-                    cache_[i] = ReadColumn(st, static_cast<int>(i), columns_[i].type);
+                    cache_[i] = ReadColumn(st, static_cast<int>(i), columns_[i].type, state_->currency);
                 }
             }
         }
@@ -427,7 +427,7 @@ std::optional<std::int64_t> KeysetCursor::RunUpdate(const std::string& sql, cons
                 sqlite3_bind_blob64(statement.Handle(), slot, value.Bytes().data(), value.Bytes().size(),
                                     SQLITE_STATIC);
             else
-                BindVariant(statement.Handle(), slot, value);
+                BindStored(statement.Handle(), slot, value, state_->currency);
         }
         if (editMode_ == dbEditInProgress)
             sqlite3_bind_int64(statement.Handle(), static_cast<int>(set.size() + 1), KeyOf(current_));

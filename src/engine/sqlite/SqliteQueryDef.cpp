@@ -56,7 +56,8 @@ QueryDefImpl::QueryDefImpl(std::shared_ptr<DatabaseState> state, std::string nam
     // A temporary definition runs on the schema it was made on, so constants that already fit
     // their columns can skip the conversion on the way in (the columns' checks still guard
     // them); a saved one may outlive schema changes and converts every value.
-    translation_ = TranslateStatement(sql_, kSource, state_->Live(kSource).Handle(), name_.empty());
+    translation_ = TranslateStatement(sql_, kSource, state_->Live(kSource).Handle(), name_.empty(),
+                                      state_->currency);
     // EXECUTE name values: the definition is the procedure's statement with its parameters set.
     std::vector<Variant> values;
     if (translation_.procedure && translation_.procedure->action == dialect::ProcedureCall::Action::Execute) {
@@ -64,7 +65,7 @@ QueryDefImpl::QueryDefImpl(std::shared_ptr<DatabaseState> state, std::string nam
         const dialect::ProcedureCall call = *translation_.procedure;
         sql_ = ProcedureText(connection, call.name, kSource);
         values = ProcedureValues(connection, call, kSource);
-        translation_ = TranslateStatement(sql_, kSource, connection.Handle(), name_.empty());
+        translation_ = TranslateStatement(sql_, kSource, connection.Handle(), name_.empty(), state_->currency);
         if (values.size() > translation_.parameters.size())
             RaiseEngineError(jetInvalidArgument, "Invalid argument.", kSource);
     }
@@ -127,7 +128,8 @@ std::shared_ptr<Recordset> QueryDefImpl::OpenRecordset(const Variant& type, cons
                          kSource);
     // Read-only as a lock mode keeps the recordset from changing records.
     if (lock == dbReadOnly) o |= dbReadOnly;
-    auto source = std::make_shared<const RecordsetSource>(sql_, Values(), kSource, state_->Live(kSource).Handle());
+    auto source = std::make_shared<const RecordsetSource>(sql_, Values(), kSource, state_->Live(kSource).Handle(),
+                                                          state_->currency);
     return RecordsetImpl::Open(state_, sql_, std::move(source), t, o);
 }
 

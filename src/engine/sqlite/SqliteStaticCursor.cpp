@@ -16,7 +16,7 @@ bool StaticCursor::TakeRow(sqlite3_stmt* statement) {
     std::vector<Variant> row;
     row.reserve(columns_.size());
     for (std::size_t i = 0; i < columns_.size(); ++i)
-        row.push_back(ReadColumn(statement, static_cast<int>(i), columns_[i].type));
+        row.push_back(ReadColumn(statement, static_cast<int>(i), columns_[i].type, state_->currency));
     if (type_ == dbOpenForwardOnly && !rows_.empty()) {
         firstKept_ += static_cast<std::int64_t>(rows_.size());
         rows_.clear();

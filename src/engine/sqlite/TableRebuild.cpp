@@ -3,6 +3,8 @@
 #include <strings.h>
 
 #include <algorithm>
+#include <charconv>
+#include <memory>
 #include <optional>
 #include <string_view>
 #include <vector>
@@ -307,7 +309,8 @@ struct SourceColumn {
 
 class Rebuilder {
 public:
-    Rebuilder(Connection& c, const TableRebuild& r, const std::string& source) : c_(c), r_(r), source_(source) {}
+    Rebuilder(Connection& c, const TableRebuild& r, const std::string& source, dialect::CurrencyStorage currency)
+        : c_(c), r_(r), source_(source), currency_(currency) {}
 
     // True when the change made a counter that was not the rowid an ordinary column, whose
     // sequence is then no longer needed.
@@ -326,7 +329,7 @@ public:
     void Upgrade() {
         ReadTable();
         std::vector<std::string> yesNo;
-        const std::string created = UpgradedDefinition(yesNo);
+        const std::string created = UpgradedDefinition(yesNo, amounts_);
         if (created.empty()) return;
         for (const std::string& column : yesNo)
             sqlite::Run(c_, "UPDATE " + QuoteIdentifier(table_) + " SET " + QuoteIdentifier(column) + " = 0 WHERE " +
@@ -412,7 +415,7 @@ private:
             ColumnItem column = ReadColumnItem(item);
             if (r_.kind == TableRebuild::Kind::ReplaceColumn && Same(column.name, r_.column)) {
                 const ColumnItem fresh = ReadColumnItem(r_.definition);
-                item = r_.definition + KeptSegments(column, fresh);
+                item = r_.definition + KeptSegments(WithDefaultOfNewType(column), fresh);
                 // A counter that is not the rowid (declared COUNTER) stops counting, and its
                 // triggers go; while it stays in the primary key, it takes no Null.
                 const auto head = Units(column.head);
@@ -452,9 +455,10 @@ private:
 
     // The definition of the table under the current conventions, or nothing when it is
     // already under them. Earlier builds declared a Long column INTEGER, which SQLite makes
-    // the rowid of a table whose whole primary key it is, and left Null into Yes/No columns;
-    // `yesNo` receives the Yes/No columns whose Nulls must become No.
-    std::string UpgradedDefinition(std::vector<std::string>& yesNo) const {
+    // the rowid of a table whose whole primary key it is, left Null into Yes/No columns and
+    // stored currency amounts as they are; `yesNo` receives the Yes/No columns whose Nulls
+    // must become No, `amounts` the Currency columns whose amounts must be scaled.
+    std::string UpgradedDefinition(std::vector<std::string>& yesNo, std::vector<std::string>& amounts) const {
         CreateText text = SplitCreate(createSql_);
         std::string tableKey;  // the column of a one-column table-level primary key
         for (const std::string& item : text.items) {
@@ -487,10 +491,66 @@ private:
                 item = upgraded + " NOT NULL ON CONFLICT REPLACE";
                 yesNo.push_back(column.name);
                 changed = true;
+            } else if (IsWord(column.head, type, "CURRENCY") || IsWord(column.head, type, "MONEY")) {
+                item = ScaledCurrencyColumn(column);
+                amounts.push_back(column.name);
+                changed = true;
             }
         }
         if (!changed) return {};
         return Joined(text);
+    }
+
+    // A Currency column of amounts declared anew for scaled amounts: its default scaled, and
+    // its type checks (when it has them; a column made before the checks stays without) for
+    // whole numbers of ten-thousandths.
+    std::string ScaledCurrencyColumn(const ColumnItem& column) const {
+        std::string item = column.head;
+        bool checked = false;
+        for (const auto& segment : column.segments) {
+            if (segment.name == "pavana_type" || segment.name == "pavana_range") {
+                checked = true;
+                continue;
+            }
+            item += " " + (segment.kind == "DEFAULT" ? ScaledDefault(segment.text) : segment.text);
+        }
+        if (checked) item += dialect::SqliteTypeChecks(dialect::JetType::Currency, QuoteIdentifier(column.name));
+        return item;
+    }
+
+    // "DEFAULT (12.5)" as "DEFAULT (125000)" (`scale`) or back; a default that is no
+    // constant number stays.
+    std::string ScaledDefault(const std::string& segment, bool scale = true) const {
+        const std::string expression = segment.substr(std::string_view("DEFAULT").size());
+        sqlite3_stmt* raw = nullptr;
+        if (sqlite3_prepare_v2(c_.Handle(), ("SELECT " + expression).c_str(), -1, &raw, nullptr) != SQLITE_OK)
+            return segment;
+        const std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> statement(raw, sqlite3_finalize);
+        if (sqlite3_step(raw) != SQLITE_ROW) return segment;
+        const int storage = sqlite3_column_type(raw, 0);
+        if (!scale) {
+            if (storage != SQLITE_INTEGER) return segment;
+            const Currency amount{sqlite3_column_int64(raw, 0)};
+            char text[32];
+            const auto end = std::to_chars(text, text + sizeof text, amount.ToDouble()).ptr;
+            return "DEFAULT (" + std::string(text, end) + ")";
+        }
+        if (storage != SQLITE_INTEGER && storage != SQLITE_FLOAT) return segment;
+        const auto amount = Currency::TryFromDouble(sqlite3_column_double(raw, 0));
+        return amount ? "DEFAULT (" + std::to_string(amount->Scaled) + ")" : segment;
+    }
+
+    // The changed column with the default it keeps in the form of its new type: scaled when
+    // it becomes a Currency column of scaled amounts, the amount when it stops being one.
+    ColumnItem WithDefaultOfNewType(ColumnItem column) const {
+        const auto head = Units(column.head);
+        const bool wasCurrency = head.size() > 1 && (IsWord(column.head, head[1], "CURRENCY") ||
+                                                     IsWord(column.head, head[1], "MONEY"));
+        const bool isCurrency = r_.type == dbCurrency;
+        if (currency_ != dialect::CurrencyStorage::Scaled || wasCurrency == isCurrency) return column;
+        for (auto& segment : column.segments)
+            if (segment.kind == "DEFAULT") segment.text = ScaledDefault(segment.text, isCurrency);
+        return column;
     }
 
     static std::string Joined(const CreateText& text) {
@@ -552,7 +612,10 @@ private:
             for (std::size_t i = 0; i < columns_.size(); ++i) {
                 const int at = static_cast<int>(i) + offset;
                 if (!changed_.empty() && Same(columns_[i].name, changed_)) {
-                    BindVariant(write.Handle(), at + 1, Converted(read.Handle(), at, columns_[i].type));
+                    BindStored(write.Handle(), at + 1, Converted(read.Handle(), at, columns_[i].type), currency_);
+                } else if (IsAmountColumn(columns_[i].name)) {
+                    BindStored(write.Handle(), at + 1,
+                               ReadColumn(read.Handle(), at, dbCurrency, dialect::CurrencyStorage::Amount), currency_);
                 } else {
                     sqlite3_bind_value(write.Handle(), at + 1, sqlite3_column_value(read.Handle(), at));
                 }
@@ -573,8 +636,12 @@ private:
         }
     }
 
+    bool IsAmountColumn(const std::string& column) const {
+        return std::any_of(amounts_.begin(), amounts_.end(), [&](const std::string& c) { return Same(c, column); });
+    }
+
     Variant Converted(sqlite3_stmt* st, int column, std::int32_t oldType) {
-        const Variant value = ReadColumn(st, column, oldType);
+        const Variant value = ReadColumn(st, column, oldType, currency_);
         try {
             return ConvertToFieldType(value, r_.type, FormatSettings::Current());
         } catch (const EConvertError& e) {
@@ -616,6 +683,7 @@ private:
     Connection& c_;
     const TableRebuild& r_;
     const std::string& source_;
+    const dialect::CurrencyStorage currency_;
     std::string table_;
     std::string createSql_;
     std::vector<SourceColumn> columns_;
@@ -624,6 +692,7 @@ private:
     bool stoppedCounter_ = false;
     std::vector<std::string> schema_;
     std::optional<std::int64_t> sequence_;
+    std::vector<std::string> amounts_;  // Currency columns of amounts that an upgrade scales
 };
 
 
@@ -640,7 +709,7 @@ void UpgradeTables(Connection& c) {
     const std::string source = "DAO.Workspace";
     for (const std::string& table : tables) {
         upgrade.table = table;
-        Rebuilder(c, upgrade, source).Upgrade();
+        Rebuilder(c, upgrade, source, dialect::CurrencyStorage::Scaled).Upgrade();
     }
 }
 
@@ -650,7 +719,7 @@ void RunRebuild(DatabaseState& state, const dialect::Translation& translation, c
     try {
         ForeignKeysOff foreignKeysOff(c);
         Savepoint savepoint(c);
-        Rebuilder rebuilder(c, r, source);
+        Rebuilder rebuilder(c, r, source, state.currency);
         rebuilder.Run();
         for (const std::string& sql : translation.followUp) Run(c, sql);
         MetadataWrites writes(state);
