@@ -9,6 +9,7 @@
 
 #include "engine/dialect/FunctionCatalog.h"
 #include "engine/dialect/Messages.h"
+#include "engine/dialect/StoreConversion.h"
 
 namespace pavana::engine::dialect {
 namespace {
@@ -80,7 +81,7 @@ enum class Mode { Value, Condition };
 // Prints into one buffer, `sql_`; follow-up statements are built on their own.
 class Printer {
 public:
-    Printer(std::string& sql, const ColumnTypeLookup& columnTypes) : sql_(sql), columnTypes_(columnTypes) {}
+    Printer(std::string& sql, const SchemaLookup& schema) : sql_(sql), schema_(schema) {}
 
     void Statement(const ast::Statement& s, Translation& out) {
         if (s.select) {
@@ -699,8 +700,8 @@ private:
     // A constant already in the stored form of its column's known type needs no conversion.
     bool Unconverted(const ast::Expr& e, const std::string& table, const std::string& column) const {
         using K = ast::Expr::Kind;
-        if (!columnTypes_) return false;
-        const std::optional<JetType> type = columnTypes_(table, column);
+        if (!schema_) return false;
+        const std::optional<JetType> type = schema_.columnType(table, column);
         // A Null written into a Yes/No field is No: the conversion gives it.
         if (e.kind == K::Null) return type != JetType::Boolean;
         if (!type) return true;
@@ -738,10 +739,28 @@ private:
 
     void StoredExpr(const ast::Expr& e, const std::string& table, const std::string& column) {
         if (Unconverted(e, table, column)) return Expr(e, Mode::Value);
-        Stored([&] { Expr(e, Mode::Value); }, table, QuoteString(column));
+        Stored([&] { Expr(e, Mode::Value); }, table, column);
     }
 
+    // Value `value` converted for column `column` of `table`: with the schema, by the function
+    // of the column's type (none for a column that takes values as they are); without it, by
+    // the conversion that looks the column up when the statement runs.
     void Stored(const std::function<void()>& value, const std::string& table, const std::string& column) {
+        if (schema_) {
+            const std::optional<JetType> type = schema_.columnType(table, column);
+            const char* function = type ? StoreFunction(*type) : nullptr;
+            if (function == nullptr) return value();
+            Put(function);
+            Put("(");
+            value();
+            Put(")");
+            return;
+        }
+        StoredLookedUp(value, table, QuoteString(column));
+    }
+
+    // `column` is the column's quoted name or its position in the table.
+    void StoredLookedUp(const std::function<void()>& value, const std::string& table, const std::string& column) {
         Put("pavana_store(");
         value();
         Put(", ");
@@ -749,6 +768,16 @@ private:
         Put(", ");
         Put(column);
         Put(")");
+    }
+
+    // INSERT without a column list: the values go to the table's columns in their order,
+    // `tableColumns` when the schema tells them.
+    void StoredInPlace(const ast::Expr& e, const std::string& table, std::size_t position,
+                       const std::optional<std::vector<std::string>>& tableColumns) {
+        if (!tableColumns) return StoredLookedUp([&] { Expr(e, Mode::Value); }, table, std::to_string(position));
+        // A value beyond the table's columns is refused by SQLite itself.
+        if (position >= tableColumns->size()) return Expr(e, Mode::Value);
+        StoredExpr(e, table, (*tableColumns)[position]);
     }
 
     void Insert(const ast::Insert& insert) {
@@ -785,7 +814,7 @@ private:
                     Put("\"c");
                     AppendInteger(sql_, static_cast<std::int64_t>(i));
                     Put("\"");
-                }, insert.table, QuoteString(insert.columns[i]));
+                }, insert.table, insert.columns[i]);
             }
             Put(" FROM \"pavana_source\"");
             return;
@@ -795,9 +824,11 @@ private:
             return Query(*insert.query);
         }
         Put(" VALUES (");
+        std::optional<std::vector<std::string>> tableColumns;
+        if (insert.columns.empty() && schema_ && schema_.columnNames) tableColumns = schema_.columnNames(insert.table);
         for (std::size_t i = 0; i < insert.values.size(); ++i) {
             if (i) Put(", ");
-            if (insert.columns.empty()) Stored([&] { Expr(*insert.values[i], Mode::Value); }, insert.table, std::to_string(i));
+            if (insert.columns.empty()) StoredInPlace(*insert.values[i], insert.table, i, tableColumns);
             else if (i < insert.columns.size()) StoredExpr(*insert.values[i], insert.table, insert.columns[i]);
             else Expr(*insert.values[i], Mode::Value);
         }
@@ -1156,7 +1187,7 @@ private:
     // A column definition printed on its own, for a table the engine rebuilds.
     std::string RebuiltColumn(const ColumnDef& c, const std::string& table, Translation& out) {
         std::string text;
-        Printer printer(text, columnTypes_);
+        Printer printer(text, schema_);
         printer.Column(c, false, false, false, table, out);
         return text;
     }
@@ -1220,7 +1251,7 @@ private:
                 const std::string name = k.name.empty() ? k.columns.front() : k.name;
                 if (k.kind == ConstraintKind::ForeignKey) {
                     std::string text;
-                    Printer printer(text, columnTypes_);
+                    Printer printer(text, schema_);
                     printer.Put("CONSTRAINT ");
                     printer.PutName(name);
                     printer.Put(" FOREIGN KEY ");
@@ -1266,7 +1297,7 @@ private:
     }
 
     std::string& sql_;
-    const ColumnTypeLookup& columnTypes_;
+    const SchemaLookup& schema_;
     int subQueries_ = 0;  // depth of queries inside expressions being printed
     bool counterIsRowid_ = false;  // while the columns of a table with a counter are printed
     const ColumnDef* keyedCounter_ = nullptr;  // while printed, a counter that is not the rowid
@@ -1286,11 +1317,11 @@ std::string SqliteIndexName(std::string_view table, std::string_view index) {
     return name;
 }
 
-void PrintForSqlite(const ast::Statement& statement, Translation& out, const ColumnTypeLookup& columnTypes) {
+void PrintForSqlite(const ast::Statement& statement, Translation& out, const SchemaLookup& schema) {
     // The printed text is a little longer than the statement text; one reservation covers it.
     std::string sql;
     sql.reserve(256);
-    Printer(sql, columnTypes).Statement(statement, out);
+    Printer(sql, schema).Statement(statement, out);
     out.sql = std::move(sql);
 }
 

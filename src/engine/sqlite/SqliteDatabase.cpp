@@ -284,15 +284,27 @@ std::string PasswordOfConnect(const std::string& connect) {
     return {};
 }
 
-dialect::Translation TranslateStatement(const std::string& jetSql, const std::string& source, sqlite3* db,
+dialect::Translation TranslateStatement(const std::string& jetSql, const std::string& source, DatabaseState* state,
                                         bool fitConstants) {
     try {
-        if (!db) return dialect::Translate(jetSql);
-        const auto marks = [db](dialect::ast::Statement& statement) { MarkDatesMadeText(statement, db); };
+        if (!state) return dialect::Translate(jetSql);
+        sqlite3* db = state->Live(source).Handle();
+        SchemaCache& cache = state->schema;
+        cache.Check(db);
+        dialect::SchemaLookup schema;
+        schema.columnType = [db, &cache](const std::string& table, const std::string& column) {
+            return cache.ColumnType(db, table, column);
+        };
+        schema.columnNames = [db, &cache](const std::string& table) {
+            std::vector<std::string> names;
+            for (const SchemaCache::Column& column : cache.Columns(db, table)) names.push_back(column.name);
+            return names;
+        };
+        const auto marks = [db, &schema](dialect::ast::Statement& statement) {
+            MarkDatesMadeText(statement, db, schema.columnNames);
+        };
         if (!fitConstants) return dialect::Translate(jetSql, {}, marks);
-        return dialect::Translate(jetSql, [db](const std::string& table, const std::string& column) {
-            return dialect::DeclaredColumnType(db, table.c_str(), column.c_str());
-        }, marks);
+        return dialect::Translate(jetSql, schema, marks);
     } catch (const dialect::SyntaxError& e) {
         RaiseEngineError(e.Number(), e.Message(), source);
     }
@@ -303,6 +315,9 @@ std::int32_t RunAction(DatabaseState& state, const dialect::Translation& transla
     if (translation.kind == dialect::StatementKind::Query)
         RaiseEngineError(jetCannotExecuteSelect, "Cannot execute a select query.", source);
     Connection& connection = state.Live(source);
+    const bool changesSchema = translation.kind == dialect::StatementKind::Definition || translation.rebuild ||
+                               !translation.makeTable.empty();
+    if (changesSchema) state.schema.Forget();
     if (translation.rebuild) {
         RunRebuild(state, translation, source);
         return 0;
@@ -317,6 +332,7 @@ std::int32_t RunAction(DatabaseState& state, const dialect::Translation& transla
                                    ? definition
                                    : state.PreparedAction(translation.sql);
         if (!statement) return 0;
+        const unsigned versionBefore = SchemaCache::DataVersion(connection.Handle());
         struct Rewind {
             Statement& statement;
             ~Rewind() {
@@ -360,6 +376,8 @@ std::int32_t RunAction(DatabaseState& state, const dialect::Translation& transla
             }
         }
         if (savepoint) savepoint->Release();
+        if (!changesSchema)
+            state.schema.AfterWrite(connection.Handle(), versionBefore, sqlite3_get_autocommit(connection.Handle()) != 0);
         return static_cast<std::int32_t>(changes);
     } catch (const SqliteFailure& failure) {
         RaiseStatementError(failure, translation.sql, source, connection.Handle());
@@ -469,9 +487,9 @@ std::shared_ptr<QueryDef> DatabaseImpl::CreateQueryDef(const std::string& name, 
 }
 
 void DatabaseImpl::Execute(const std::string& sql, const Variant&) {
-    Connection& connection = state_->Live(kSource);
+    state_->Live(kSource);
     ReportActivity();
-    dialect::Translation translation = TranslateStatement(sql, kSource, connection.Handle());
+    dialect::Translation translation = TranslateStatement(sql, kSource, state_.get());
     if (!translation.parameters.empty())
         RaiseEngineError(jetTooFewParameters,
                          "Too few parameters. Expected " + std::to_string(translation.parameters.size()) + ".",
@@ -509,6 +527,7 @@ void DatabaseImpl::NewPassword(const std::string& oldPassword, const std::string
                    .c_str());
         WriteVerifier(c, newPassword);
         savepoint.Release();
+        state_->schema.Forget();
     } catch (const SqliteFailure& failure) {
         RaiseStatementError(failure, "", kSource);
     }
@@ -542,6 +561,8 @@ void DatabaseImpl::Rollback() {
     Connection& c = state_->Live(kSource);
     if (state_->transactions == 0) NoTransaction(kSource);
     try {
+        // The definitions of the transaction are undone with it.
+        state_->schema.Forget();
         c.Exec("ROLLBACK TO pavana_transaction; RELEASE pavana_transaction");
     } catch (const SqliteFailure& failure) {
         RaiseStatementError(failure, "", kSource);
@@ -634,7 +655,10 @@ void DatabaseImpl::RunStepStatement(Statement& statement, const char* sql) {
 void DatabaseImpl::EndStep(bool keep) {
     Connection& c = state_->Live(kSource);
     if (sqlite3_get_autocommit(c.Handle()) != 0) BatchLost(kSource);
-    if (!keep) RunStepStatement(undoStep_, "ROLLBACK TO pavana_step");
+    if (!keep) {
+        state_->schema.Forget();
+        RunStepStatement(undoStep_, "ROLLBACK TO pavana_step");
+    }
     RunStepStatement(releaseStep_, "RELEASE pavana_step");
 }
 
@@ -644,6 +668,7 @@ void DatabaseImpl::EndBatch(bool commit) {
         if (commit) BatchLost(kSource);
         return;
     }
+    if (!commit) state_->schema.Forget();
     try {
         c.Exec(commit ? "COMMIT" : "ROLLBACK");
     } catch (const SqliteFailure& failure) {

@@ -55,7 +55,7 @@ QueryDefImpl::QueryDefImpl(std::shared_ptr<DatabaseState> state, std::string nam
     // A temporary definition runs on the schema it was made on, so constants that already fit
     // their columns can skip the conversion on the way in (the columns' checks still guard
     // them); a saved one may outlive schema changes and converts every value.
-    translation_ = TranslateStatement(sql_, kSource, state_->Live(kSource).Handle(), name_.empty());
+    translation_ = TranslateStatement(sql_, kSource, state_.get(), name_.empty());
     parameters_.reserve(translation_.parameters.size());
     for (const auto& p : translation_.parameters)
         parameters_.push_back(std::make_shared<ParameterImpl>(p.name, p.typeWord));
