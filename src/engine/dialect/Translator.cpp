@@ -16,7 +16,7 @@ Translation Translate(std::string_view jetSql, const SchemaLookup& schema, const
     const bool hasText = jetSql.find('\'') != std::string_view::npos || jetSql.find('"') != std::string_view::npos;
     if (schema && hasText) CheckCriteriaTypes(*statement, schema.columnType);
     PrintForSqlite(*statement, out, schema);
-    if (!out.makeTable.empty()) out.makeTableStatement = std::move(statement);
+    out.statement = std::move(statement);
     return out;
 }
 

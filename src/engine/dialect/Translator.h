@@ -68,8 +68,9 @@ struct Translation {
     // so that text keeps its size and its comparison rule; `sql` is the plain SQLite form.
     std::string makeTable;
     std::string makeTableQuery;
-    // The parsed make-table statement, for what its tree tells of the columns' types.
-    std::shared_ptr<const ast::Statement> makeTableStatement;
+    // The parsed statement, with the marks the schema gave it: a recordset reads its query
+    // from it, a make-table query what it tells of the columns' types.
+    std::shared_ptr<const ast::Statement> statement;
 };
 
 // The text could not be parsed; `Number()` is the engine's error number of the message.

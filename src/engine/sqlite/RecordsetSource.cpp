@@ -6,7 +6,6 @@
 #include "engine/dialect/FunctionCatalog.h"
 #include "engine/dialect/Parser.h"
 #include "engine/dialect/SqlitePrinter.h"
-#include "engine/sqlite/DateColumns.h"
 #include "engine/sqlite/QuoteIdentifier.h"
 
 namespace pavana::engine::sqlite {
@@ -154,21 +153,15 @@ std::unique_ptr<Statement> ParseFragment(const std::string& filter, const std::s
 
 }  // namespace
 
-RecordsetSource::RecordsetSource(const std::string& jetSql, std::vector<Variant> values,
-                                 const std::string& errorSource, sqlite3* db)
-    : values_(std::move(values)) {
-    try {
-        statement_ = std::make_unique<Statement>(dialect::Parse(jetSql));
-    } catch (const dialect::SyntaxError& e) {
-        RaiseSyntax(e, errorSource);
-    }
-    if (!statement_->select || !statement_->select->cores.front().into.empty())
+RecordsetSource::RecordsetSource(std::shared_ptr<const Statement> statement, std::vector<Variant> values,
+                                 const std::string& errorSource)
+    : statement_(std::move(statement)), values_(std::move(values)) {
+    if (!statement_ || !statement_->select || !statement_->select->cores.front().into.empty())
         RaiseEngineError(jetInvalidOperation, "Invalid operation.", errorSource);
-    MarkDatesMadeText(*statement_, db);
     FindBaseTable();
 }
 
-RecordsetSource::RecordsetSource(std::unique_ptr<Statement> statement, std::vector<Variant> values)
+RecordsetSource::RecordsetSource(std::shared_ptr<const Statement> statement, std::vector<Variant> values)
     : statement_(std::move(statement)), values_(std::move(values)) {
     FindBaseTable();
 }

@@ -8,8 +8,6 @@
 // for SQLite, never spliced into SQL text. Failures to parse raise the engine's syntax error.
 #pragma once
 
-#include <sqlite3.h>
-
 #include <memory>
 #include <optional>
 #include <string>
@@ -25,11 +23,11 @@ inline constexpr const char* kKeyColumn = "pavana_key";
 
 class RecordsetSource {
 public:
-    // Parses `jetSql`, which must be a query; `values` are the values of its PARAMETERS, in
-    // order. A statement that is not a query raises 3219 "Invalid operation.". The schema of
-    // `db` tells which of its values are dates where they become text (MarkDatesMadeText).
-    RecordsetSource(const std::string& jetSql, std::vector<Variant> values, const std::string& errorSource,
-                    sqlite3* db);
+    // The query of a translated statement (Translation::statement, its dates made text
+    // marked); `values` are the values of its PARAMETERS, in order. A statement that is not a
+    // query raises 3219 "Invalid operation.".
+    RecordsetSource(std::shared_ptr<const dialect::ast::Statement> statement, std::vector<Variant> values,
+                    const std::string& errorSource);
     ~RecordsetSource();
     RecordsetSource(const RecordsetSource&) = delete;
     RecordsetSource& operator=(const RecordsetSource&) = delete;
@@ -78,11 +76,11 @@ public:
                                       const std::vector<bool>& textColumns);
 
 private:
-    RecordsetSource(std::unique_ptr<dialect::ast::Statement> statement, std::vector<Variant> values);
+    RecordsetSource(std::shared_ptr<const dialect::ast::Statement> statement, std::vector<Variant> values);
     void FindBaseTable();
     std::string Print(const dialect::ast::Query& query) const;
 
-    std::unique_ptr<dialect::ast::Statement> statement_;
+    std::shared_ptr<const dialect::ast::Statement> statement_;
     std::vector<Variant> values_;
     std::string baseTable_;
     std::string baseReference_;  // the alias of the base table, or its name

@@ -108,7 +108,7 @@ std::shared_ptr<Recordset> QueryDefImpl::OpenRecordset(const Variant& type, cons
         RaiseEngineError(jetInvalidOperation, "Invalid operation.", kSource);
     // Read-only as a lock mode keeps the recordset from changing records.
     if (lock == dbReadOnly) o |= dbReadOnly;
-    auto source = std::make_shared<const RecordsetSource>(sql_, Values(), kSource, state_->Live(kSource).Handle());
+    auto source = std::make_shared<const RecordsetSource>(translation_.statement, Values(), kSource);
     return RecordsetImpl::Open(state_, sql_, std::move(source), t, o);
 }
 
