@@ -655,10 +655,9 @@ void DatabaseImpl::RunStepStatement(Statement& statement, const char* sql) {
 void DatabaseImpl::EndStep(bool keep) {
     Connection& c = state_->Live(kSource);
     if (sqlite3_get_autocommit(c.Handle()) != 0) BatchLost(kSource);
-    if (!keep) {
-        state_->schema.Forget();
-        RunStepStatement(undoStep_, "ROLLBACK TO pavana_step");
-    }
+    // A step undone is a statement that failed, and each statement is undone on its own
+    // already: what the cache read stays true.
+    if (!keep) RunStepStatement(undoStep_, "ROLLBACK TO pavana_step");
     RunStepStatement(releaseStep_, "RELEASE pavana_step");
 }
 
