@@ -82,7 +82,7 @@ run_pair() {
   local t0 t1 t2 t3
   t0=$(now)
   # shellcheck disable=SC2086
-  /usr/bin/time -f '%M' -o pavana.mem "$pavana" --console $options p.db . "$script" >/dev/null 2>&1
+  /usr/bin/time -f '%M %U %S' -o pavana.mem "$pavana" --console $options p.db . "$script" >/dev/null 2>&1
   t1=$(now)
   if [ -n "$options" ]; then
     (echo "PRAGMA synchronous=NORMAL;"; echo "BEGIN;"; cat "$shell"; echo "COMMIT;") > shell.sql
@@ -90,15 +90,23 @@ run_pair() {
     (echo "PRAGMA synchronous=NORMAL;"; cat "$shell") > shell.sql
   fi
   t2=$(now)
-  sqlite3 s.db < shell.sql >/dev/null
+  /usr/bin/time -f '%U %S' -o shell.cpu sqlite3 s.db < shell.sql >/dev/null
   t3=$(now)
-  local tp ts
+  local tp ts cp cs peak
   tp=$(echo "$t1 - $t0" | bc -l)
   ts=$(echo "$t3 - $t2" | bc -l)
+  read -r peak up sp < pavana.mem
+  read -r us ss < shell.cpu
+  cp=$(echo "$up + $sp" | bc -l)
+  cs=$(echo "$us + $ss" | bc -l)
   [ -s script.log ] && echo "  warning: script.log is not empty ($(wc -l < script.log) lines)"
   report '  %-8s %7d statements  PavanaScript %6.2f s (%8.0f/s, peak %6d KiB)  sqlite3 %6.2f s (%8.0f/s)  ratio %.3f\n' \
-    "$name" "$count" "$tp" "$(echo "$count / $tp" | bc -l)" "$(cat pavana.mem)" \
+    "$name" "$count" "$tp" "$(echo "$count / $tp" | bc -l)" "$peak" \
     "$ts" "$(echo "$count / $ts" | bc -l)" "$(echo "$tp / $ts" | bc -l)"
+  # CPU time (user + system) is what the two sides spend of their own; on a busy machine it
+  # varies less than wall time.
+  report '  %-8s CPU: PavanaScript %6.2f s  sqlite3 %6.2f s  ratio %.3f\n' "$name" "$cp" "$cs" \
+    "$(echo "$cp / $cs" | bc -l)"
   report '  %-8s script %d KiB; memory limit (2 x script + 40 MiB) %d KiB\n' "$name" \
     "$(( $(stat -c %s "$script") / 1024 ))" "$(( 2 * $(stat -c %s "$script") / 1024 + 40960 ))"
 }
