@@ -123,6 +123,14 @@ TEST_F(StatementCostTest, ValuesWrittenByPositionAreConvertedForTheColumnsAsTheS
     db_->Execute("INSERT INTO T VALUES (4.5, 4.5)");
     EXPECT_EQ(Scalar(*db_, "SELECT s FROM T").ToString(), "4.5");
     EXPECT_EQ(Scalar(*db_, "SELECT n FROM T").ToInteger(), 4);
+
+    // A query definition kept across a change of its column's type writes for the new type.
+    std::shared_ptr<QueryDef> kept = db_->CreateQueryDef({}, "INSERT INTO T (n) VALUES (6.5)");
+    kept->Execute(Variant::Missing());
+    db_->Execute("ALTER TABLE T ALTER COLUMN n DOUBLE");
+    kept->Execute(Variant::Missing());
+    EXPECT_EQ(Scalar(*db_, "SELECT COUNT(*) FROM T WHERE n = 6").ToInteger(), 1);
+    EXPECT_EQ(Scalar(*db_, "SELECT COUNT(*) FROM T WHERE n = 6.5").ToInteger(), 1);
 }
 
 }  // namespace

@@ -53,7 +53,10 @@ unsigned SchemaCache::DataVersion(sqlite3* db) {
 void SchemaCache::Check(sqlite3* db) {
     if (version_ && *version_ == DataVersion(db)) return;
     const int cookie = SchemaCookie(db);
-    if (cookie != cookie_ || cookie < 0) tables_.clear();
+    if (cookie != cookie_ || cookie < 0) {
+        tables_.clear();
+        ++generation_;
+    }
     cookie_ = cookie;
     // Reading the cookie may itself have come upon what others committed.
     version_ = DataVersion(db);
@@ -81,6 +84,7 @@ void SchemaCache::AfterWrite(sqlite3* db, unsigned versionBefore, bool committed
 
 void SchemaCache::Forget() {
     tables_.clear();
+    ++generation_;
     version_.reset();
 }
 

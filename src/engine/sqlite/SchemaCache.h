@@ -13,6 +13,7 @@
 
 #include <sqlite3.h>
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <unordered_map>
@@ -42,6 +43,9 @@ public:
     void AfterWrite(sqlite3* db, unsigned versionBefore, bool committed);
     // Forgets everything: this connection changed the schema.
     void Forget();
+    // Moves on whenever the cache forgets what it read: a translation made at another
+    // generation may have been made for another schema.
+    std::uint64_t Generation() const { return generation_; }
 
     static unsigned DataVersion(sqlite3* db);
 
@@ -49,6 +53,7 @@ private:
     std::unordered_map<std::string, std::vector<Column>> tables_;  // keyed by the lower-case name
     std::optional<unsigned> version_;                              // data version the cache agrees with
     int cookie_ = -1;
+    std::uint64_t generation_ = 0;
 };
 
 }  // namespace pavana::engine::sqlite

@@ -56,9 +56,18 @@ QueryDefImpl::QueryDefImpl(std::shared_ptr<DatabaseState> state, std::string nam
     // their columns can skip the conversion on the way in (the columns' checks still guard
     // them); a saved one may outlive schema changes and converts every value.
     translation_ = TranslateStatement(sql_, kSource, state_.get(), name_.empty());
+    schemaGeneration_ = state_->schema.Generation();
     parameters_.reserve(translation_.parameters.size());
     for (const auto& p : translation_.parameters)
         parameters_.push_back(std::make_shared<ParameterImpl>(p.name, p.typeWord));
+}
+
+void QueryDefImpl::Retranslate() {
+    SchemaCache& cache = state_->schema;
+    cache.Check(state_->Live(kSource).Handle());
+    if (cache.Generation() == schemaGeneration_) return;
+    translation_ = TranslateStatement(sql_, kSource, state_.get(), name_.empty());
+    schemaGeneration_ = cache.Generation();
 }
 
 void QueryDefImpl::CheckOpen() const {
@@ -89,6 +98,7 @@ void QueryDefImpl::Execute(const Variant& options) {
     CheckOpen();
     ReportActivity();
     OptionalInteger(options, 0);
+    Retranslate();
     recordsAffected_ = RunAction(*state_, translation_, Values(), kSource);
 }
 
@@ -106,6 +116,7 @@ std::shared_ptr<Recordset> QueryDefImpl::OpenRecordset(const Variant& type, cons
         RaiseEngineError(jetInvalidArgument, "Invalid argument.", kSource);
     if (translation_.kind != dialect::StatementKind::Query)
         RaiseEngineError(jetInvalidOperation, "Invalid operation.", kSource);
+    Retranslate();
     // Read-only as a lock mode keeps the recordset from changing records.
     if (lock == dbReadOnly) o |= dbReadOnly;
     auto source = std::make_shared<const RecordsetSource>(translation_.statement, Values(), kSource);
