@@ -18,6 +18,17 @@ namespace {
 namespace support = dialect::support;
 using support::FunctionError;
 
+// The type of column `column` of `table` on `db`; nullopt when the table has no such column
+// or its declaration names no type.
+std::optional<JetType> DeclaredColumnType(sqlite3* db, const char* table, const char* column) {
+    const char* declared = nullptr;
+    if (sqlite3_table_column_metadata(db, nullptr, table, column, &declared, nullptr, nullptr, nullptr, nullptr) !=
+            SQLITE_OK ||
+        !declared)
+        return std::nullopt;
+    return TypeOfDeclaredType(declared);
+}
+
 // The column's type, looked up once per statement: SQLite keeps the answer with the constant
 // column argument. `column` is a name or a 0-based position.
 std::optional<JetType> ColumnTypeOf(sqlite3_context* ctx, sqlite3_value* tableArg, sqlite3_value* columnArg) {
@@ -198,15 +209,6 @@ const char* StoreFunction(JetType type) {
 std::optional<JetType> TypeOfDeclaredType(std::string_view declared) {
     const auto type = TypeFromWord(declared.substr(0, declared.find_first_of(" (\t")));
     return type ? std::optional<JetType>(type->type) : std::nullopt;
-}
-
-std::optional<JetType> DeclaredColumnType(sqlite3* db, const char* table, const char* column) {
-    const char* declared = nullptr;
-    if (sqlite3_table_column_metadata(db, nullptr, table, column, &declared, nullptr, nullptr, nullptr, nullptr) !=
-            SQLITE_OK ||
-        !declared)
-        return std::nullopt;
-    return TypeOfDeclaredType(declared);
 }
 
 }  // namespace pavana::engine::dialect

@@ -41,9 +41,4 @@ const char* StoreFunction(JetType type);
 // "INTEGER" and "REAL" the Jet words' Long and Single); nullopt when it names none.
 std::optional<JetType> TypeOfDeclaredType(std::string_view declared);
 
-// The type of column `column` of `table` on `db`, from the type word its declaration starts
-// with ("TEXT(12)" is Text, SQLite's own "INTEGER" and "REAL" the Jet words' Long and
-// Single); nullopt when the table has no such column or its declaration names no type.
-std::optional<JetType> DeclaredColumnType(sqlite3* db, const char* table, const char* column);
-
 }  // namespace pavana::engine::dialect
