@@ -209,7 +209,7 @@ void RunSession::AfterStep(const ScriptRunner::Step& step,
                         sigabbrev_np(g_stopSignal) + " após o comando " +
                         std::to_string(step.number) + ".");
     const auto now = steady_clock::now();
-    if (!InBatch() || now - lastFileCheck_ >= kFileCheckInterval)
+    if (now - lastFileCheck_ >= kFileCheckInterval)
         CheckDatabaseFile();
     if (now - lastProgress_ >= kProgressInterval)
         ShowProgress(false);

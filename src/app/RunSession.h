@@ -10,10 +10,11 @@
 //     the library did, as such a run keeps it. At the end the trial is rolled back and the
 //     all-or-nothing run committed. A trial writes no log: its entries go to the front and
 //     the report.
-//   - After each step of a run of single statements, and at least every 200 ms and before
-//     the commit of the others, it checks that the database file is still the one opened; a
-//     file moved, deleted or replaced ends the run with an error (exit code 1) after the
-//     engine made its connection harmless (DBEngine.h, StillAtPath).
+//   - At least every 200 ms, after the last step and before the commit of a trial or an
+//     all-or-nothing run, it checks that the database file is still the one opened (a check
+//     costs a system call, more than a short statement); a file moved, deleted or replaced
+//     ends the run with an error (exit code 1), never a success, after the engine made its
+//     connection harmless (DBEngine.h, StillAtPath).
 //   - Statements wait for a lock up to --wait seconds; the progress window's status says so
 //     while they wait.
 //   - The script may run beside the front (app/BesideFront.h): the session then hears of the

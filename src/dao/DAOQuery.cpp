@@ -65,20 +65,26 @@ void TDAOQuery::SetSortText(std::string sortText) {
 }
 
 void TDAOQuery::SQLChanged() {
-    std::string text = sql_->Text();
+    const std::string lines = sql_->Text();
+    std::string text = lines;
     for (char& c : text)
         if (c == '\r' || c == '\n') c = ' ';
     statementText_ = std::move(text);
     if (IsLoading()) return;
-    RebuildNames(params_, ':');
-    RebuildNames(macros_, macroChar_);
+    RebuildNames(params_, lines, ':');
+    RebuildNames(macros_, lines, macroChar_);
     DataEvent(TDataEvent::dePropertyChange);
 }
 
-void TDAOQuery::RebuildNames(std::unique_ptr<TParams>& list, char marker) {
+void TDAOQuery::RebuildNames(std::unique_ptr<TParams>& list, const std::string& text, char marker) {
+    // A text without the marker names nothing.
+    if (text.find(marker) == std::string::npos) {
+        if (list->Count() > 0) list = std::make_unique<TParams>();
+        return;
+    }
     try {
         auto rebuilt = std::make_unique<TParams>();
-        ParseSQLNames(rebuilt.get(), sql_->Text(), marker);
+        ParseSQLNames(rebuilt.get(), text, marker);
         rebuilt->AssignValues(*list);
         list = std::move(rebuilt);
     } catch (const Exception&) {

@@ -78,8 +78,9 @@ protected:
 
 private:
     void SQLChanged();
-    // Reparses `marker` names into a new list that replaces `list`; a failure keeps the old one.
-    void RebuildNames(std::unique_ptr<TParams>& list, char marker);
+    // Reparses the `marker` names of `text` into a new list that replaces `list`; a failure
+    // keeps the old one.
+    void RebuildNames(std::unique_ptr<TParams>& list, const std::string& text, char marker);
     void TransferParams();
     // When filtered or sorted: hands the filter and the sort text to the recordset and
     // replaces it by the one reopened from it with them.

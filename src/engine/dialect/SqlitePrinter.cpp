@@ -10,6 +10,7 @@
 
 #include "engine/dialect/FunctionCatalog.h"
 #include "engine/dialect/Messages.h"
+#include "engine/dialect/StoreConversion.h"
 
 namespace pavana::engine::dialect {
 namespace {
@@ -81,7 +82,7 @@ enum class Mode { Value, Condition };
 // Prints into one buffer, `sql_`; follow-up statements are built on their own.
 class Printer {
 public:
-    Printer(std::string& sql, const ColumnTypeLookup& columnTypes) : sql_(sql), columnTypes_(columnTypes) {}
+    Printer(std::string& sql, const SchemaLookup& schema) : sql_(sql), schema_(schema) {}
 
     void ReadExternalTablesInto(std::vector<ExternalTable>& external) { external_ = &external; }
 
@@ -139,7 +140,7 @@ public:
             for (const ast::AlterTable& addition : s.moreAdditions) {
                 Translation& next = out.then.emplace_back();
                 next.kind = StatementKind::Definition;
-                Printer(next.sql, columnTypes_).AlterTable(addition, next);
+                Printer(next.sql, schema_).AlterTable(addition, next);
             }
             return AlterTable(*s.alterTable, out);
         }
@@ -933,8 +934,8 @@ private:
     // A constant already in the stored form of its column's known type needs no conversion.
     bool Unconverted(const ast::Expr& e, const std::string& table, const std::string& column) const {
         using K = ast::Expr::Kind;
-        if (!columnTypes_) return false;
-        const std::optional<JetType> type = columnTypes_(table, column);
+        if (!schema_) return false;
+        const std::optional<JetType> type = schema_.columnType(table, column);
         // A Null written into a Yes/No field is No: the conversion gives it.
         if (e.kind == K::Null) return type != JetType::Boolean;
         if (!type) return true;
@@ -970,26 +971,44 @@ private:
     }
 
     void StoredExpr(const ast::Expr& e, const std::string& table, const std::string& column) {
-        if (e.scaled) return Stored([&] { ScaledItself(e); }, table, QuoteString(column), true);
+        if (e.scaled) return StoredLookedUp([&] { ScaledItself(e); }, table, QuoteString(column), true);
         if (StoredLiteral(e, table, QuoteString(column))) return;
         if (Unconverted(e, table, column)) return Expr(e, Mode::Value);
-        Stored([&] { Expr(e, Mode::Value); }, table, QuoteString(column), false);
+        Stored([&] { Expr(e, Mode::Value); }, table, column);
     }
 
     // A literal with more significant digits than a double holds to its fourth decimal
     // (922337203685477.5807) is written as a scaled amount, so that a Currency column takes
-    // it exactly.
+    // it exactly. `column` is the column's quoted name or its position in the table.
     bool StoredLiteral(const ast::Expr& e, const std::string& table, const std::string& column) {
         constexpr std::int64_t kDoubleHeld = 1000000000000000;  // 10^15 ten-thousandths
         const auto scaled = ScaledLiteral(e);
         if (!scaled || (*scaled > -kDoubleHeld && *scaled < kDoubleHeld)) return false;
-        Stored([&] { AppendInteger(sql_, *scaled); }, table, column, true);
+        StoredLookedUp([&] { AppendInteger(sql_, *scaled); }, table, column, true);
         return true;
     }
 
-    // `scaled`: the value is a scaled currency amount, which a Currency column takes as it is.
-    void Stored(const std::function<void()>& value, const std::string& table, const std::string& column,
-                bool scaled) {
+    // Value `value` converted for column `column` of `table`: with the schema, by the function
+    // of the column's type (none for a column that takes values as they are); without it, by
+    // the conversion that looks the column up when the statement runs.
+    void Stored(const std::function<void()>& value, const std::string& table, const std::string& column) {
+        if (schema_) {
+            const std::optional<JetType> type = schema_.columnType(table, column);
+            const char* function = type ? StoreFunction(*type) : nullptr;
+            if (function == nullptr) return value();
+            Put(function);
+            Put("(");
+            value();
+            Put(")");
+            return;
+        }
+        StoredLookedUp(value, table, QuoteString(column), false);
+    }
+
+    // `column` is the column's quoted name or its position in the table; `scaled`: the value is
+    // a scaled currency amount, which a Currency column takes as it is.
+    void StoredLookedUp(const std::function<void()>& value, const std::string& table, const std::string& column,
+                        bool scaled) {
         Put(scaled ? "pavana_store_scaled(" : "pavana_store(");
         value();
         Put(", ");
@@ -997,6 +1016,19 @@ private:
         Put(", ");
         Put(column);
         Put(")");
+    }
+
+    // INSERT without a column list: the values go to the table's columns in their order,
+    // `tableColumns` when the schema tells them.
+    void StoredInPlace(const ast::Expr& e, const std::string& table, std::size_t position,
+                       const std::optional<std::vector<std::string>>& tableColumns) {
+        if (!tableColumns) {
+            if (StoredLiteral(e, table, std::to_string(position))) return;
+            return StoredLookedUp([&] { Expr(e, Mode::Value); }, table, std::to_string(position), false);
+        }
+        // A value beyond the table's columns is refused by SQLite itself.
+        if (position >= tableColumns->size()) return Expr(e, Mode::Value);
+        StoredExpr(e, table, (*tableColumns)[position]);
     }
 
     void Insert(const ast::Insert& insert) {
@@ -1030,11 +1062,15 @@ private:
             for (std::size_t i = 0; i < insert.columns.size(); ++i) {
                 if (i) Put(", ");
                 const auto& items = insert.query->cores.front().items;
-                Stored([&] {
+                const auto column = [&] {
                     Put("\"c");
                     AppendInteger(sql_, static_cast<std::int64_t>(i));
                     Put("\"");
-                }, insert.table, QuoteString(insert.columns[i]), i < items.size() && items[i].scaled);
+                };
+                if (i < items.size() && items[i].scaled)
+                    StoredLookedUp(column, insert.table, QuoteString(insert.columns[i]), true);
+                else
+                    Stored(column, insert.table, insert.columns[i]);
             }
             Put(" FROM \"pavana_source\"");
             return;
@@ -1044,12 +1080,11 @@ private:
             return Query(*insert.query);
         }
         Put(" VALUES (");
+        std::optional<std::vector<std::string>> tableColumns;
+        if (insert.columns.empty() && schema_ && schema_.columnNames) tableColumns = schema_.columnNames(insert.table);
         for (std::size_t i = 0; i < insert.values.size(); ++i) {
             if (i) Put(", ");
-            if (insert.columns.empty()) {
-                if (!StoredLiteral(*insert.values[i], insert.table, std::to_string(i)))
-                    Stored([&] { Expr(*insert.values[i], Mode::Value); }, insert.table, std::to_string(i), false);
-            }
+            if (insert.columns.empty()) StoredInPlace(*insert.values[i], insert.table, i, tableColumns);
             else if (i < insert.columns.size()) StoredExpr(*insert.values[i], insert.table, insert.columns[i]);
             else Expr(*insert.values[i], Mode::Value);
         }
@@ -1449,7 +1484,7 @@ private:
     // A column definition printed on its own, for a table the engine rebuilds.
     std::string RebuiltColumn(const ColumnDef& c, const std::string& table, Translation& out) {
         std::string text;
-        Printer printer(text, columnTypes_);
+        Printer printer(text, schema_);
         printer.Column(c, false, false, false, table, out);
         return text;
     }
@@ -1513,12 +1548,12 @@ private:
                 const std::string name = !k.name.empty() ? k.name : k.columns.empty() ? k.checkText : k.columns.front();
                 if (k.kind == ConstraintKind::Check) {
                     std::string text;
-                    Printer(text, columnTypes_).Check(alter.table, k);
+                    Printer(text, schema_).Check(alter.table, k);
                     return rebuild(R::AddConstraint, name, std::move(text));
                 }
                 if (k.kind == ConstraintKind::ForeignKey) {
                     std::string text;
-                    Printer printer(text, columnTypes_);
+                    Printer printer(text, schema_);
                     printer.Put("CONSTRAINT ");
                     printer.PutName(name);
                     printer.Put(" FOREIGN KEY ");
@@ -1551,7 +1586,7 @@ private:
         if (p.action != A::Execute) return;
         out.kind = StatementKind::Action;
         if (p.values.empty()) return;
-        Printer values(call.values, columnTypes_);
+        Printer values(call.values, schema_);
         values.Put("SELECT ");
         for (std::size_t i = 0; i < p.values.size(); ++i) {
             if (i) values.Put(", ");
@@ -1592,7 +1627,7 @@ private:
     }
 
     std::string& sql_;
-    const ColumnTypeLookup& columnTypes_;
+    const SchemaLookup& schema_;
     std::vector<ExternalTable>* external_ = nullptr;  // set by PrintForSqlite
     const ast::Crosstab* crosstab_ = nullptr;  // while a crosstab query is printed
     const SelectCore* crosstabCore_ = nullptr;  // its SELECT
@@ -1615,11 +1650,11 @@ std::string SqliteIndexName(std::string_view table, std::string_view index) {
     return name;
 }
 
-void PrintForSqlite(const ast::Statement& statement, Translation& out, const ColumnTypeLookup& columnTypes) {
+void PrintForSqlite(const ast::Statement& statement, Translation& out, const SchemaLookup& schema) {
     // The printed text is a little longer than the statement text; one reservation covers it.
     std::string sql;
     sql.reserve(256);
-    Printer printer(sql, columnTypes);
+    Printer printer(sql, schema);
     printer.ReadExternalTablesInto(out.external);
     printer.Statement(statement, out);
     out.sql = std::move(sql);

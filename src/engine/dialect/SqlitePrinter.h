@@ -38,8 +38,8 @@ inline constexpr const char* kCreateCounters =
     "seq INTEGER NOT NULL) WITHOUT ROWID";
 
 // Fills `sql`, `kind`, `followUp`, `metadata` and `rebuild` of `out` from `statement`;
-// `columnTypes` as for Translate.
-void PrintForSqlite(const ast::Statement& statement, Translation& out, const ColumnTypeLookup& columnTypes = {});
+// `schema` as for Translate.
+void PrintForSqlite(const ast::Statement& statement, Translation& out, const SchemaLookup& schema = {});
 
 // The SQLite name of index `index` of table `table`.
 std::string SqliteIndexName(std::string_view table, std::string_view index);

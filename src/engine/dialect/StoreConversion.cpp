@@ -18,9 +18,15 @@ namespace {
 namespace support = dialect::support;
 using support::FunctionError;
 
-std::optional<JetType> TypeOfDeclaration(const std::string& declared) {
-    const auto type = TypeFromWord(declared.substr(0, declared.find_first_of(" (\t")));
-    return type ? std::optional<JetType>(type->type) : std::nullopt;
+// The type of column `column` of `table` on `db`; nullopt when the table has no such column
+// or its declaration names no type.
+std::optional<JetType> DeclaredColumnType(sqlite3* db, const char* table, const char* column) {
+    const char* declared = nullptr;
+    if (sqlite3_table_column_metadata(db, nullptr, table, column, &declared, nullptr, nullptr, nullptr, nullptr) !=
+            SQLITE_OK ||
+        !declared)
+        return std::nullopt;
+    return TypeOfDeclaredType(declared);
 }
 
 // The column's type, looked up once per statement: SQLite keeps the answer with the constant
@@ -37,7 +43,7 @@ std::optional<JetType> ColumnTypeOf(sqlite3_context* ctx, sqlite3_value* tableAr
             sqlite3_bind_text(st, 1, table, -1, SQLITE_TRANSIENT);
             sqlite3_bind_int64(st, 2, sqlite3_value_int64(columnArg));
             if (sqlite3_step(st) == SQLITE_ROW)
-                if (auto* text = sqlite3_column_text(st, 0)) type = TypeOfDeclaration(reinterpret_cast<const char*>(text));
+                if (auto* text = sqlite3_column_text(st, 0)) type = TypeOfDeclaredType(reinterpret_cast<const char*>(text));
         }
         sqlite3_finalize(st);
     } else {
@@ -151,14 +157,21 @@ void StoreText(sqlite3_context* ctx, sqlite3_value* v) {
     sqlite3_result_value(ctx, v);
 }
 
-bool ScaledCurrency(sqlite3_context* ctx) {
-    return *static_cast<const CurrencyStorage*>(support::UserData(ctx)) == CurrencyStorage::Scaled;
+// What a conversion function knows of the column it converts for: its type, when the
+// statement's translation settled it, and how the database holds Currency amounts.
+struct StoreContext {
+    std::optional<JetType> type;
+    CurrencyStorage currency = CurrencyStorage::Scaled;
+};
+
+const StoreContext& ContextOf(sqlite3_context* ctx) {
+    return *static_cast<const StoreContext*>(support::UserData(ctx));
 }
 
-void Store(sqlite3_context* ctx, int, sqlite3_value** argv) {
-    sqlite3_value* v = argv[0];
-    if (sqlite3_value_type(argv[1]) != SQLITE_TEXT) return sqlite3_result_value(ctx, v);
-    const auto type = ColumnTypeOf(ctx, argv[1], argv[2]);
+bool ScaledCurrency(sqlite3_context* ctx) { return ContextOf(ctx).currency == CurrencyStorage::Scaled; }
+
+// Value `v` as a column of `type` stores it; a column without a known type takes it as it is.
+void StoreAs(sqlite3_context* ctx, sqlite3_value* v, std::optional<JetType> type) {
     if (sqlite3_value_type(v) == SQLITE_NULL)
         return type == JetType::Boolean ? sqlite3_result_int(ctx, 0) : sqlite3_result_null(ctx);
     if (!type) return sqlite3_result_value(ctx, v);
@@ -178,6 +191,15 @@ void Store(sqlite3_context* ctx, int, sqlite3_value** argv) {
         default: return sqlite3_result_value(ctx, v);
     }
 }
+
+// pavana_store(value, table, column): the column looked up once per statement.
+void Store(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    if (sqlite3_value_type(argv[1]) != SQLITE_TEXT) return sqlite3_result_value(ctx, argv[0]);
+    StoreAs(ctx, argv[0], ColumnTypeOf(ctx, argv[1], argv[2]));
+}
+
+// pavana_store_<type>(value): the column's type settled when the statement was translated.
+void StoreTyped(sqlite3_context* ctx, int, sqlite3_value** argv) { StoreAs(ctx, argv[0], ContextOf(ctx).type); }
 
 // A scaled currency amount written into a column: a Currency column of scaled amounts takes
 // it as it is, any other column the amount it stands for.
@@ -218,23 +240,44 @@ void CheckCurrency(sqlite3_context* ctx, int, sqlite3_value** argv) {
     sqlite3_result_value(ctx, argv[0]);
 }
 
+struct TypedStore {
+    JetType type;
+    const char* function;
+};
+
+// One function per type whose stored form a written value may need to be converted to;
+// the other types (binary, GUID, decimal) take values as they are.
+constexpr TypedStore kTypedStores[] = {
+    {JetType::Boolean, "pavana_store_yesno"},   {JetType::Byte, "pavana_store_byte"},
+    {JetType::Integer, "pavana_store_short"},   {JetType::Long, "pavana_store_long"},
+    {JetType::Currency, "pavana_store_currency"}, {JetType::Single, "pavana_store_single"},
+    {JetType::Double, "pavana_store_double"},   {JetType::Date, "pavana_store_date"},
+    {JetType::Text, "pavana_store_text"},       {JetType::Memo, "pavana_store_text"},
+};
+
 }  // namespace
 
 void RegisterStoreConversion(sqlite3* db, CurrencyStorage currency) {
-    auto storage = std::make_shared<CurrencyStorage>(currency);
-    support::Define(db, "pavana_store", 3, Store, true, storage);
-    support::Define(db, "pavana_store_scaled", 3, StoreScaled, true, storage);
+    const auto untyped = std::make_shared<StoreContext>(StoreContext{std::nullopt, currency});
+    support::Define(db, "pavana_store", 3, Store, true, untyped);
+    support::Define(db, "pavana_store_scaled", 3, StoreScaled, true, untyped);
     support::Define(db, "pavana_scaled", 1, Scale);
     support::Define(db, "pavana_currency", 1, CheckCurrency);
+    for (const TypedStore& store : kTypedStores)
+        if (store.type != JetType::Memo)  // Memo shares Text's function
+            support::Define(db, store.function, 1, StoreTyped, true,
+                            std::make_shared<StoreContext>(StoreContext{store.type, currency}));
 }
 
-std::optional<JetType> DeclaredColumnType(sqlite3* db, const char* table, const char* column) {
-    const char* declared = nullptr;
-    if (sqlite3_table_column_metadata(db, nullptr, table, column, &declared, nullptr, nullptr, nullptr, nullptr) !=
-            SQLITE_OK ||
-        !declared)
-        return std::nullopt;
-    return TypeOfDeclaration(declared);
+const char* StoreFunction(JetType type) {
+    for (const TypedStore& store : kTypedStores)
+        if (store.type == type) return store.function;
+    return nullptr;
+}
+
+std::optional<JetType> TypeOfDeclaredType(std::string_view declared) {
+    const auto type = TypeFromWord(declared.substr(0, declared.find_first_of(" (\t")));
+    return type ? std::optional<JetType>(type->type) : std::nullopt;
 }
 
 }  // namespace pavana::engine::dialect

@@ -1,10 +1,14 @@
 // The conversion of a value written into a table column to the column's stored form, as Jet
 // converts what a statement writes into a field.
 //
-// `RegisterStoreConversion` installs the SQL function `pavana_store(value, table, column)`
-// on a connection (RegisterJetFunctions does it with the other functions); the dialect's INSERT and UPDATE statements pass every value they write
-// through it. `column` is the column's name or its 0-based position in the table. The
-// column's declared type decides (docs/storage.md, "Column types"):
+// `RegisterStoreConversion` installs the SQL functions of the conversion on a connection
+// (RegisterJetFunctions does it with the other functions): `pavana_store(value, table,
+// column)`, which looks the column up (by its name or its 0-based position in the table) once
+// per statement, for statements translated without the schema, and one function per type,
+// `pavana_store_long(value)` and so on (StoreFunction), for statements translated with it.
+// The dialect's INSERT and UPDATE statements pass every value they write through one of
+// them, unless the value already has its column's stored form. The column's declared type
+// decides (docs/storage.md, "Column types"):
 //   Byte, Integer, Long   a number, or text that reads as one, rounded half to even
 //   Single, Double        a number or numeric text
 //   Currency              the same, rounded half to even to 4 decimals, and stored as a
@@ -22,6 +26,7 @@
 #include <sqlite3.h>
 
 #include <optional>
+#include <string_view>
 
 #include "engine/dialect/JetTypes.h"
 
@@ -41,9 +46,12 @@ enum class CurrencyStorage { Scaled, Amount };
 // Throws Exception when SQLite refuses the registration.
 void RegisterStoreConversion(sqlite3* db, CurrencyStorage currency);
 
-// The type of column `column` of `table` on `db`, from the type word its declaration starts
-// with ("TEXT(12)" is Text, SQLite's own "INTEGER" and "REAL" the Jet words' Long and
-// Single); nullopt when the table has no such column or its declaration names no type.
-std::optional<JetType> DeclaredColumnType(sqlite3* db, const char* table, const char* column);
+// The function that converts a value to the stored form of a column of `type`; nullptr for
+// the types whose columns take values as they are (binary, GUID, decimal).
+const char* StoreFunction(JetType type);
+
+// The type a declared column type names by its first word ("TEXT(12)" is Text, SQLite's own
+// "INTEGER" and "REAL" the Jet words' Long and Single); nullopt when it names none.
+std::optional<JetType> TypeOfDeclaredType(std::string_view declared);
 
 }  // namespace pavana::engine::dialect

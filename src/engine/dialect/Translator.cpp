@@ -6,7 +6,7 @@
 
 namespace pavana::engine::dialect {
 
-Translation Translate(std::string_view jetSql, const ColumnTypeLookup& columnTypes, const SchemaMarks& marks) {
+Translation Translate(std::string_view jetSql, const SchemaLookup& schema, const SchemaMarks& marks) {
     auto parsed = std::make_shared<ast::Statement>(Parse(jetSql));
     if (marks) marks(*parsed);
     std::shared_ptr<const ast::Statement> statement = std::move(parsed);
@@ -14,9 +14,9 @@ Translation Translate(std::string_view jetSql, const ColumnTypeLookup& columnTyp
     for (const auto& p : statement->parameters) out.parameters.push_back({p.name, p.typeWord});
     // Only a statement with a text literal can compare a column with text.
     const bool hasText = jetSql.find('\'') != std::string_view::npos || jetSql.find('"') != std::string_view::npos;
-    if (columnTypes && hasText) CheckCriteriaTypes(*statement, columnTypes);
-    PrintForSqlite(*statement, out, columnTypes);
-    if (!out.makeTable.empty()) out.makeTableStatement = std::move(statement);
+    if (schema && hasText) CheckCriteriaTypes(*statement, schema.columnType);
+    PrintForSqlite(*statement, out, schema);
+    out.statement = std::move(statement);
     return out;
 }
 

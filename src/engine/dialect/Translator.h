@@ -85,8 +85,9 @@ struct Translation {
     // so that text keeps its size and its comparison rule; `sql` is the plain SQLite form.
     std::string makeTable;
     std::string makeTableQuery;
-    // The parsed make-table statement, for what its tree tells of the columns' types.
-    std::shared_ptr<const ast::Statement> makeTableStatement;
+    // The parsed statement, with the marks the schema gave it: a recordset reads its query
+    // from it, a make-table query what it tells of the columns' types.
+    std::shared_ptr<const ast::Statement> statement;
     // Definitions to carry out after this one, each in turn, all in one transaction (the
     // further columns and constraints of one ALTER TABLE ... ADD).
     std::vector<Translation> then;
@@ -110,18 +111,27 @@ private:
 // column or its declaration names no type.
 using ColumnTypeLookup = std::function<std::optional<JetType>(const std::string& table, const std::string& column)>;
 
+// The names of the columns of table `table` in their order; empty when there is no such table.
+using ColumnNamesLookup = std::function<std::vector<std::string>(const std::string& table)>;
+
+// What a translation may read of the schema of the database it is made for.
+struct SchemaLookup {
+    ColumnTypeLookup columnType;
+    ColumnNamesLookup columnNames;
+    explicit operator bool() const { return static_cast<bool>(columnType); }
+};
+
 // Marks in a parsed statement what only the schema can tell (Expr::dateText), before it is
 // printed.
 using SchemaMarks = std::function<void(ast::Statement& statement)>;
 
-// With `columnTypes`, a constant that an INSERT or UPDATE writes is printed without the
-// conversion to its column's type (StoreConversion.h) when it already has that type's stored
-// form; without it every written value is converted; with it, a number or date column
-// compared with text fails as Jet's does (CriteriaTypes.h). With `marks`, the dates that
-// become text are written as dates; without it only those the statement's text shows (date
-// literals, Now, DateAdd, ...). A translation made with either belongs to the schema of that
-// moment.
-Translation Translate(std::string_view jetSql, const ColumnTypeLookup& columnTypes = {},
-                      const SchemaMarks& marks = {});
+// With `schema`, each value an INSERT or UPDATE writes is printed with the conversion its
+// column's type needs (StoreConversion.h), or without any when it is a constant that already
+// has that type's stored form; without it every written value goes through the conversion that
+// looks its column up when the statement runs. With it, too, a number or date column compared
+// with text fails as Jet's does (CriteriaTypes.h). With `marks`, the dates that become text
+// are written as dates; without it only those the statement's text shows (date literals, Now,
+// DateAdd, ...). A translation made with either belongs to the schema of that moment.
+Translation Translate(std::string_view jetSql, const SchemaLookup& schema = {}, const SchemaMarks& marks = {});
 
 }  // namespace pavana::engine::dialect

@@ -183,8 +183,9 @@ Verdict NumberClassifier::OfFunction(const Expr& e, const Scope& scope) {
 // analysis is made only when the walk comes upon such a place.
 class DatesMadeText {
 public:
-    DatesMadeText(const std::vector<dialect::ast::Parameter>& parameters, sqlite3* db)
-        : parameters_(parameters), db_(db), declaredType_(DeclaredTypesOf(db)) {}
+    DatesMadeText(const std::vector<dialect::ast::Parameter>& parameters, sqlite3* db,
+                  const dialect::ColumnNamesLookup& columnNames)
+        : parameters_(parameters), db_(db), columnNames_(columnNames), declaredType_(DeclaredTypesOf(db)) {}
 
     void InStatement(dialect::ast::Statement& s) {
         if (s.select) {
@@ -342,7 +343,8 @@ private:
         std::optional<std::vector<std::string>> tableColumns;
         auto written = [&](MutableExpr& e, const Scope& scope, std::size_t i) {
             if (!WritesDate(e, scope)) return;
-            if (insert.columns.empty() && !tableColumns) tableColumns = ColumnNames(db_, insert.table);
+            if (insert.columns.empty() && !tableColumns)
+                tableColumns = columnNames_ ? columnNames_(insert.table) : ColumnNames(db_, insert.table);
             const std::vector<std::string>& columns = insert.columns.empty() ? *tableColumns : insert.columns;
             if (i < columns.size()) Written(e, scope, insert.table, columns[i]);
         };
@@ -390,6 +392,7 @@ private:
 
     const std::vector<dialect::ast::Parameter>& parameters_;
     sqlite3* db_;
+    const dialect::ColumnNamesLookup& columnNames_;
     const DeclaredColumnType declaredType_;
     std::optional<DateClassifier> dates_;
 };
@@ -401,8 +404,8 @@ std::vector<bool> DateColumns(const dialect::ast::Statement& statement, std::siz
     return DateClassifier(statement.parameters, declaredType).ColumnsJudgedYes(statement, columnCount);
 }
 
-void MarkDatesMadeText(dialect::ast::Statement& statement, sqlite3* db) {
-    DatesMadeText(statement.parameters, db).InStatement(statement);
+void MarkDatesMadeText(dialect::ast::Statement& statement, sqlite3* db, const dialect::ColumnNamesLookup& columnNames) {
+    DatesMadeText(statement.parameters, db, columnNames).InStatement(statement);
 }
 
 }  // namespace pavana::engine::sqlite

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "engine/dialect/Ast.h"
+#include "engine/dialect/Translator.h"
 #include "engine/sqlite/ResultColumnAnalysis.h"
 
 namespace pavana::engine::sqlite {
@@ -33,7 +34,9 @@ std::vector<bool> DateColumns(const dialect::ast::Statement& statement, std::siz
 // CStr, Str and Format without a format, and a value that an INSERT (VALUES or SELECT) or an
 // UPDATE writes into a Text or Memo column. Each expression is judged with the sources of its
 // own place in the tree (a sub-query sees the sources of the queries around it); a statement
-// with no such place costs one walk of its tree.
-void MarkDatesMadeText(dialect::ast::Statement& statement, sqlite3* db);
+// with no such place costs one walk of its tree. `columnNames` gives a table's columns for an
+// INSERT without a column list; without it they are read from `db`.
+void MarkDatesMadeText(dialect::ast::Statement& statement, sqlite3* db,
+                       const dialect::ColumnNamesLookup& columnNames = {});
 
 }  // namespace pavana::engine::sqlite

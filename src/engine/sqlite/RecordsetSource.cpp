@@ -7,7 +7,6 @@
 #include "engine/dialect/Parser.h"
 #include "engine/dialect/SqlitePrinter.h"
 #include "engine/sqlite/CurrencyColumns.h"
-#include "engine/sqlite/DateColumns.h"
 #include "engine/sqlite/QuoteIdentifier.h"
 
 namespace pavana::engine::sqlite {
@@ -156,22 +155,16 @@ std::unique_ptr<Statement> ParseFragment(const std::string& filter, const std::s
 
 }  // namespace
 
-RecordsetSource::RecordsetSource(const std::string& jetSql, std::vector<Variant> values,
+RecordsetSource::RecordsetSource(std::shared_ptr<const Statement> statement, std::vector<Variant> values,
                                  const std::string& errorSource, sqlite3* db, dialect::CurrencyStorage currency)
-    : values_(std::move(values)), db_(db), currency_(currency) {
-    try {
-        statement_ = std::make_unique<Statement>(dialect::Parse(jetSql));
-    } catch (const dialect::SyntaxError& e) {
-        RaiseSyntax(e, errorSource);
-    }
-    if (!statement_->select || !statement_->select->cores.front().into.empty())
+    : statement_(std::move(statement)), values_(std::move(values)), db_(db), currency_(currency) {
+    if (!statement_ || !statement_->select || !statement_->select->cores.front().into.empty())
         RaiseEngineError(jetInvalidOperation, "Invalid operation.", errorSource);
-    MarkDatesMadeText(*statement_, db);
     FindBaseTable();
 }
 
-RecordsetSource::RecordsetSource(std::unique_ptr<Statement> statement, std::vector<Variant> values, sqlite3* db,
-                                 dialect::CurrencyStorage currency)
+RecordsetSource::RecordsetSource(std::shared_ptr<const Statement> statement, std::vector<Variant> values,
+                                 sqlite3* db, dialect::CurrencyStorage currency)
     : statement_(std::move(statement)), values_(std::move(values)), db_(db), currency_(currency) {
     FindBaseTable();
 }

@@ -8,8 +8,6 @@
 // for SQLite, never spliced into SQL text. Failures to parse raise the engine's syntax error.
 #pragma once
 
-#include <sqlite3.h>
-
 #include <memory>
 #include <optional>
 #include <string>
@@ -26,13 +24,13 @@ inline constexpr const char* kKeyColumn = "pavana_key";
 
 class RecordsetSource {
 public:
-    // Parses `jetSql`, which must be a query; `values` are the values of its PARAMETERS, in
-    // order. A statement that is not a query raises 3219 "Invalid operation.". The schema of
-    // `db` tells which of its values are dates where they become text (MarkDatesMadeText) and,
-    // when its Currency columns keep `currency` scaled, which give scaled amounts
-    // (MarkScaledCurrency, made on every statement printed from it).
-    RecordsetSource(const std::string& jetSql, std::vector<Variant> values, const std::string& errorSource,
-                    sqlite3* db, dialect::CurrencyStorage currency);
+    // The query of a translated statement (Translation::statement, its dates made text
+    // marked); `values` are the values of its PARAMETERS, in order. A statement that is not a
+    // query raises 3219 "Invalid operation.". When the Currency columns of `db` keep `currency`
+    // scaled, every statement printed from it is marked for its scaled amounts
+    // (MarkScaledCurrency): the query narrowed by a filter or a search is judged afresh.
+    RecordsetSource(std::shared_ptr<const dialect::ast::Statement> statement, std::vector<Variant> values,
+                    const std::string& errorSource, sqlite3* db, dialect::CurrencyStorage currency);
     ~RecordsetSource();
     RecordsetSource(const RecordsetSource&) = delete;
     RecordsetSource& operator=(const RecordsetSource&) = delete;
@@ -81,12 +79,12 @@ public:
                                       const std::vector<bool>& textColumns);
 
 private:
-    RecordsetSource(std::unique_ptr<dialect::ast::Statement> statement, std::vector<Variant> values, sqlite3* db,
-                    dialect::CurrencyStorage currency);
+    RecordsetSource(std::shared_ptr<const dialect::ast::Statement> statement, std::vector<Variant> values,
+                    sqlite3* db, dialect::CurrencyStorage currency);
     void FindBaseTable();
     std::string Print(const dialect::ast::Query& query) const;
 
-    std::unique_ptr<dialect::ast::Statement> statement_;
+    std::shared_ptr<const dialect::ast::Statement> statement_;
     std::vector<Variant> values_;
     sqlite3* db_ = nullptr;
     dialect::CurrencyStorage currency_ = dialect::CurrencyStorage::Amount;

@@ -303,18 +303,28 @@ std::string PasswordOfConnect(const std::string& connect) {
     return {};
 }
 
-dialect::Translation TranslateStatement(const std::string& jetSql, const std::string& source, sqlite3* db,
-                                        bool fitConstants, dialect::CurrencyStorage currency) {
+dialect::Translation TranslateStatement(const std::string& jetSql, const std::string& source, DatabaseState* state,
+                                        bool fitConstants) {
     try {
-        if (!db) return dialect::Translate(jetSql);
-        const auto marks = [db, currency](dialect::ast::Statement& statement) {
-            MarkDatesMadeText(statement, db);
+        if (!state) return dialect::Translate(jetSql);
+        sqlite3* db = state->Live(source).Handle();
+        SchemaCache& cache = state->schema;
+        cache.Check(db);
+        dialect::SchemaLookup schema;
+        schema.columnType = [db, &cache](const std::string& table, const std::string& column) {
+            return cache.ColumnType(db, table, column);
+        };
+        schema.columnNames = [db, &cache](const std::string& table) {
+            std::vector<std::string> names;
+            for (const SchemaCache::Column& column : cache.Columns(db, table)) names.push_back(column.name);
+            return names;
+        };
+        const auto marks = [db, &schema, currency = state->currency](dialect::ast::Statement& statement) {
+            MarkDatesMadeText(statement, db, schema.columnNames);
             if (currency == dialect::CurrencyStorage::Scaled) MarkScaledCurrency(statement, db);
         };
         if (!fitConstants) return dialect::Translate(jetSql, {}, marks);
-        return dialect::Translate(jetSql, [db](const std::string& table, const std::string& column) {
-            return dialect::DeclaredColumnType(db, table.c_str(), column.c_str());
-        }, marks);
+        return dialect::Translate(jetSql, schema, marks);
     } catch (const dialect::SyntaxError& e) {
         RaiseEngineError(e.Number(), e.Message(), source);
     }
@@ -341,6 +351,9 @@ std::int32_t RunAction(DatabaseState& state, const dialect::Translation& transla
         }
         return 0;
     }
+    const bool changesSchema = translation.kind == dialect::StatementKind::Definition || translation.rebuild ||
+                               !translation.makeTable.empty() || translation.procedure.has_value();
+    if (changesSchema) state.schema.Forget();
     if (translation.procedure) {
         // EXECUTE runs as a query definition of the procedure's statement (QueryDefImpl).
         if (translation.procedure->action == dialect::ProcedureCall::Action::Execute)
@@ -362,6 +375,7 @@ std::int32_t RunAction(DatabaseState& state, const dialect::Translation& transla
                                    ? definition
                                    : state.PreparedAction(translation.sql);
         if (!statement) return 0;
+        const unsigned versionBefore = SchemaCache::DataVersion(connection.Handle());
         struct Rewind {
             Statement& statement;
             ~Rewind() {
@@ -405,6 +419,8 @@ std::int32_t RunAction(DatabaseState& state, const dialect::Translation& transla
             }
         }
         if (savepoint) savepoint->Release();
+        if (!changesSchema)
+            state.schema.AfterWrite(connection.Handle(), versionBefore, sqlite3_get_autocommit(connection.Handle()) != 0);
         return static_cast<std::int32_t>(changes);
     } catch (const SqliteFailure& failure) {
         RaiseStatementError(failure, translation.sql, source, connection.Handle());
@@ -517,9 +533,9 @@ std::shared_ptr<QueryDef> DatabaseImpl::CreateQueryDef(const std::string& name, 
 }
 
 void DatabaseImpl::Execute(const std::string& sql, const Variant&) {
-    Connection& connection = state_->Live(kSource);
+    state_->Live(kSource);
     ReportActivity();
-    dialect::Translation translation = TranslateStatement(sql, kSource, connection.Handle(), true, state_->currency);
+    dialect::Translation translation = TranslateStatement(sql, kSource, state_.get());
     if (translation.procedure && translation.procedure->action == dialect::ProcedureCall::Action::Execute) {
         QueryDefImpl call(state_, "", sql);
         call.Execute({});
@@ -563,6 +579,7 @@ void DatabaseImpl::NewPassword(const std::string& oldPassword, const std::string
                    .c_str());
         WriteVerifier(c, newPassword);
         savepoint.Release();
+        state_->schema.Forget();
     } catch (const SqliteFailure& failure) {
         RaiseStatementError(failure, "", kSource);
     }
@@ -596,6 +613,8 @@ void DatabaseImpl::Rollback() {
     Connection& c = state_->Live(kSource);
     if (state_->transactions == 0) NoTransaction(kSource);
     try {
+        // The definitions of the transaction are undone with it.
+        state_->schema.Forget();
         c.Exec("ROLLBACK TO pavana_transaction; RELEASE pavana_transaction");
     } catch (const SqliteFailure& failure) {
         RaiseStatementError(failure, "", kSource);
@@ -688,6 +707,8 @@ void DatabaseImpl::RunStepStatement(Statement& statement, const char* sql) {
 void DatabaseImpl::EndStep(bool keep) {
     Connection& c = state_->Live(kSource);
     if (sqlite3_get_autocommit(c.Handle()) != 0) BatchLost(kSource);
+    // A step undone is a statement that failed, and each statement is undone on its own
+    // already: what the cache read stays true.
     if (!keep) RunStepStatement(undoStep_, "ROLLBACK TO pavana_step");
     RunStepStatement(releaseStep_, "RELEASE pavana_step");
 }
@@ -698,6 +719,7 @@ void DatabaseImpl::EndBatch(bool commit) {
         if (commit) BatchLost(kSource);
         return;
     }
+    if (!commit) state_->schema.Forget();
     try {
         c.Exec(commit ? "COMMIT" : "ROLLBACK");
     } catch (const SqliteFailure& failure) {

@@ -19,6 +19,7 @@
 #include "engine/DBEngine.h"
 #include "engine/dialect/StoreConversion.h"
 #include "engine/dialect/Translator.h"
+#include "engine/sqlite/SchemaCache.h"
 #include "engine/sqlite/Sqlite.h"
 
 namespace pavana::engine::sqlite {
@@ -52,6 +53,8 @@ struct DatabaseState {
     // Action statements prepared once and run again by later runs of the same text (a query
     // definition executed in a loop); finalized on Close.
     std::unordered_map<std::string, Statement> actions;
+    // The tables' columns and their types, as translations read them.
+    SchemaCache schema;
 
     // The open connection; raises 3420 "Object invalid or no longer set." once closed.
     Connection& Live(std::string_view source);
@@ -70,14 +73,14 @@ std::int32_t RunAction(DatabaseState& state, const dialect::Translation& transla
                        const std::vector<Variant>& values, const std::string& source);
 
 // The dialect's translation of `jetSql`; a syntax error becomes the engine's error. With
-// `db`, the dates its schema shows (Date/Time columns, expressions over them) are written as
-// dates where they become text, and, with `fitConstants`, constants written into columns of
-// its current schema are left unconverted when they already have the column's stored form
-// (a translation run once, at once). When `db` keeps its Currency columns scaled (`currency`),
+// `state`, the dates the database's schema shows (Date/Time columns, expressions over them)
+// are written as dates where they become text, and, with `fitConstants`, each written value
+// gets the conversion its column's type needs, none when it already has the column's stored
+// form (a translation for the current schema, run at once); the schema is read from the
+// state's cache. When the database keeps its Currency columns scaled (DatabaseState::currency),
 // the expressions that give scaled amounts are marked so (MarkScaledCurrency).
 dialect::Translation TranslateStatement(const std::string& jetSql, const std::string& source,
-                                        sqlite3* db = nullptr, bool fitConstants = true,
-                                        dialect::CurrencyStorage currency = dialect::CurrencyStorage::Scaled);
+                                        DatabaseState* state = nullptr, bool fitConstants = true);
 
 class DatabaseImpl : public Database, public std::enable_shared_from_this<DatabaseImpl> {
 public:

@@ -56,8 +56,7 @@ QueryDefImpl::QueryDefImpl(std::shared_ptr<DatabaseState> state, std::string nam
     // A temporary definition runs on the schema it was made on, so constants that already fit
     // their columns can skip the conversion on the way in (the columns' checks still guard
     // them); a saved one may outlive schema changes and converts every value.
-    translation_ = TranslateStatement(sql_, kSource, state_->Live(kSource).Handle(), name_.empty(),
-                                      state_->currency);
+    translation_ = TranslateStatement(sql_, kSource, state_.get(), name_.empty());
     // EXECUTE name values: the definition is the procedure's statement with its parameters set.
     std::vector<Variant> values;
     if (translation_.procedure && translation_.procedure->action == dialect::ProcedureCall::Action::Execute) {
@@ -65,14 +64,23 @@ QueryDefImpl::QueryDefImpl(std::shared_ptr<DatabaseState> state, std::string nam
         const dialect::ProcedureCall call = *translation_.procedure;
         sql_ = ProcedureText(connection, call.name, kSource);
         values = ProcedureValues(connection, call, kSource);
-        translation_ = TranslateStatement(sql_, kSource, connection.Handle(), name_.empty(), state_->currency);
+        translation_ = TranslateStatement(sql_, kSource, state_.get(), name_.empty());
         if (values.size() > translation_.parameters.size())
             RaiseEngineError(jetInvalidArgument, "Invalid argument.", kSource);
     }
+    schemaGeneration_ = state_->schema.Generation();
     parameters_.reserve(translation_.parameters.size());
     for (const auto& p : translation_.parameters)
         parameters_.push_back(std::make_shared<ParameterImpl>(p.name, p.typeWord));
     for (std::size_t i = 0; i < values.size(); ++i) parameters_[i]->SetValue(values[i]);
+}
+
+void QueryDefImpl::Retranslate() {
+    SchemaCache& cache = state_->schema;
+    cache.Check(state_->Live(kSource).Handle());
+    if (cache.Generation() == schemaGeneration_) return;
+    translation_ = TranslateStatement(sql_, kSource, state_.get(), name_.empty());
+    schemaGeneration_ = cache.Generation();
 }
 
 void QueryDefImpl::CheckOpen() const {
@@ -103,6 +111,7 @@ void QueryDefImpl::Execute(const Variant& options) {
     CheckOpen();
     ReportActivity();
     OptionalInteger(options, 0);
+    Retranslate();
     recordsAffected_ = RunAction(*state_, translation_, Values(), kSource);
 }
 
@@ -126,10 +135,11 @@ std::shared_ptr<Recordset> QueryDefImpl::OpenRecordset(const Variant& type, cons
                          "A query that reads another database (IN) cannot be opened as a recordset; copy "
                          "its rows into this database with INSERT INTO ... SELECT or SELECT ... INTO.",
                          kSource);
+    Retranslate();
     // Read-only as a lock mode keeps the recordset from changing records.
     if (lock == dbReadOnly) o |= dbReadOnly;
-    auto source = std::make_shared<const RecordsetSource>(sql_, Values(), kSource, state_->Live(kSource).Handle(),
-                                                          state_->currency);
+    auto source = std::make_shared<const RecordsetSource>(translation_.statement, Values(), kSource,
+                                                          state_->Live(kSource).Handle(), state_->currency);
     return RecordsetImpl::Open(state_, sql_, std::move(source), t, o);
 }
 

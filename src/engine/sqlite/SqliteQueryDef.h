@@ -53,6 +53,8 @@ public:
 
 private:
     void CheckOpen() const;
+    // Translates the text again when the schema changed since it was translated.
+    void Retranslate();
     // The parameter values in order; 3061 "Too few parameters. Expected n." when some are unset.
     std::vector<Variant> Values() const;
 
@@ -60,6 +62,7 @@ private:
     std::string name_;
     std::string sql_;
     dialect::Translation translation_;
+    std::uint64_t schemaGeneration_ = 0;  // of the schema cache when translated
     std::vector<std::shared_ptr<ParameterImpl>> parameters_;
     std::int32_t recordsAffected_ = 0;
     bool closed_ = false;

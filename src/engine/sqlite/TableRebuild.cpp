@@ -770,7 +770,7 @@ std::int32_t RunMakeTable(DatabaseState& state, const dialect::Translation& tran
             const int count = sqlite3_column_count(query.Handle());
             const auto columns = static_cast<std::size_t>(count);
             const DeclaredColumnType declaredType = DeclaredTypesOf(c.Handle());
-            const dialect::ast::Statement* statement = translation.makeTableStatement.get();
+            const dialect::ast::Statement* statement = translation.statement.get();
             const std::vector<bool> whole = statement != nullptr ? WholeNumberColumns(*statement, columns, declaredType)
                                                                  : std::vector<bool>(columns, false);
             const std::vector<bool> dates = statement != nullptr ? DateColumns(*statement, columns, declaredType)
