@@ -10,22 +10,12 @@
 #include "engine/dialect/JetDate.h"
 #include "engine/dialect/Lexer.h"
 #include "engine/dialect/Messages.h"
+#include "rtl/Strings.h"
 
 namespace pavana::engine::dialect {
 namespace {
 
 using namespace ast;
-
-bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 'a' + 'A');
-        if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 'a' + 'A');
-        if (x != y) return false;
-    }
-    return true;
-}
 
 constexpr std::size_t kKeywordCount = static_cast<std::size_t>(Keyword::Yes) + 1;
 using KeywordSet = std::array<bool, kKeywordCount>;
@@ -121,8 +111,8 @@ public:
         // WITH OWNERACCESS OPTION runs a query with its owner's permissions; the engine knows
         // no permissions but the file's.
         const bool query = statement.select || statement.insert || statement.update || statement.del;
-        if (query && IsWord(Keyword::With) && EqualsIgnoreCase(Peek(1).text, "OWNERACCESS") &&
-            EqualsIgnoreCase(Peek(2).text, "OPTION")) {
+        if (query && IsWord(Keyword::With) && SameAsciiText(Peek(1).text, "OWNERACCESS") &&
+            SameAsciiText(Peek(2).text, "OPTION")) {
             Next();
             Next();
             Next();
@@ -228,7 +218,7 @@ private:
                 }
             }
             for (const auto& other : statement.parameters)
-                if (EqualsIgnoreCase(other.name, p.name)) Fail();
+                if (SameAsciiText(other.name, p.name)) Fail();
             statement.parameters.push_back(std::move(p));
         } while (AcceptSymbol(Symbol::Comma));
         ExpectSymbol(Symbol::Semicolon);
@@ -479,7 +469,7 @@ private:
     std::optional<std::int64_t> ParameterIndex(std::string_view name) const {
         if (!parameters_) return std::nullopt;
         for (std::size_t i = 0; i < parameters_->size(); ++i)
-            if (EqualsIgnoreCase((*parameters_)[i].name, name)) return static_cast<std::int64_t>(i);
+            if (SameAsciiText((*parameters_)[i].name, name)) return static_cast<std::int64_t>(i);
         return std::nullopt;
     }
 
@@ -605,7 +595,7 @@ private:
         auto e = Make(Expr::Kind::Function);
         e->name = info->jetName;
         if (info->aggregate && AcceptSymbol(Symbol::Star)) {
-            if (!EqualsIgnoreCase(name, "COUNT")) ExprFail("(missing operator)");
+            if (!SameAsciiText(name, "COUNT")) ExprFail("(missing operator)");
             e->star = true;
         } else if (!IsSymbol(Symbol::RightParen)) {
             do e->args.push_back(ParseExpr());

@@ -1,9 +1,8 @@
 #include "engine/sqlite/CurrencyColumns.h"
 
-#include <strings.h>
-
 #include "engine/Constants.h"
 #include "engine/dialect/FunctionCatalog.h"
+#include "rtl/Strings.h"
 
 namespace pavana::engine::sqlite {
 namespace {
@@ -12,7 +11,7 @@ using dialect::ast::Expr;
 
 bool OneOf(const char* name, std::initializer_list<const char*> names) {
     for (const char* n : names)
-        if (strcasecmp(name, n) == 0) return true;
+        if (SameAsciiText(name, n)) return true;
     return false;
 }
 
@@ -48,7 +47,7 @@ private:
     Verdict OfFunction(const Expr& e, const Scope& scope) {
         const dialect::FunctionInfo* f = dialect::FindFunction(e.name);
         if (f == nullptr) return Verdict::No;
-        if (strcasecmp(f->jetName, "CCur") == 0) return Verdict::Yes;
+        if (SameAsciiText(f->jetName, "CCur")) return Verdict::Yes;
         if (OneOf(f->jetName, {"Sum", "Min", "Max", "First", "Last", "Abs", "Int", "Fix", "Round", "CVar"}))
             return !e.args.empty() ? Of(*e.args[0], scope) : Verdict::No;
         return Verdict::No;

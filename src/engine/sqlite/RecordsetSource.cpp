@@ -23,7 +23,7 @@ const char* const kFragmentTable = "pavana_source";
 }
 
 [[noreturn]] void MissingOperator() {
-    RaiseEngineError(3077, "Syntax error (missing operator) in expression.", kSource);
+    RaiseEngineError(jetMissingOperator, kSource);
 }
 
 std::unique_ptr<Query> Clone(const Query& q);
@@ -163,7 +163,7 @@ RecordsetSource::RecordsetSource(const std::string& jetSql, std::vector<Variant>
         RaiseSyntax(e, errorSource);
     }
     if (!statement_->select || !statement_->select->cores.front().into.empty())
-        RaiseEngineError(jetInvalidOperation, "Invalid operation.", errorSource);
+        RaiseEngineError(jetInvalidOperation, errorSource);
     MarkDatesMadeText(*statement_, db);
     FindBaseTable();
 }

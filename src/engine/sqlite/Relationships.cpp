@@ -139,9 +139,7 @@ void CheckDeclaredRelationships(Connection& connection, const std::string& table
                                      "' does not have a primary key.",
                                  source);
             if (primaryKeySize != r.columns)
-                RaiseEngineError(jetRelationshipFieldCount,
-                                 "Relationship must be on the same number of fields with the same data types.",
-                                 source);
+                RaiseEngineError(jetRelationshipFieldCount, source);
             continue;
         }
         std::set<std::string> named;
@@ -158,10 +156,7 @@ void CheckDroppable(Connection& connection, const std::string& table, const std:
                  "WHERE m.type = 'table' AND f.\"table\" = ?1 COLLATE NOCASE AND m.name <> ?1 COLLATE NOCASE LIMIT 1");
     sqlite3_bind_text(st.Handle(), 1, table.c_str(), -1, SQLITE_TRANSIENT);
     if (st.Step())
-        RaiseEngineError(jetTableInRelationship,
-                         "Cannot delete this index or table. It is either the current index or is used in a "
-                         "relationship.",
-                         source);
+        RaiseEngineError(jetTableInRelationship, source);
 }
 
 void RaiseBrokenRelationship(Connection& connection, Statement& statement, const std::string& source) {

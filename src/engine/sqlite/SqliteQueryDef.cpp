@@ -1,11 +1,10 @@
 #include "engine/sqlite/SqliteQueryDef.h"
 
-#include <strings.h>
-
 #include "engine/Activity.h"
 #include "engine/EngineError.h"
 #include "engine/sqlite/Columns.h"
 #include "engine/sqlite/SqliteRecordset.h"
+#include "rtl/Strings.h"
 
 namespace pavana::engine::sqlite {
 namespace {
@@ -14,7 +13,7 @@ const char* const kSource = "DAO.QueryDef";
 const char* const kParameterSource = "DAO.Parameter";
 
 [[noreturn]] void ItemNotFound(const char* source) {
-    RaiseEngineError(jetItemNotFound, "Item not found in this collection.", source);
+    RaiseEngineError(jetItemNotFound, source);
 }
 
 std::int32_t OptionalInteger(const Variant& v, std::int32_t fallback) {
@@ -22,7 +21,7 @@ std::int32_t OptionalInteger(const Variant& v, std::int32_t fallback) {
     try {
         return v.ToInteger();
     } catch (const EConvertError&) {
-        RaiseEngineError(jetInvalidArgument, "Invalid argument.", kSource);
+        RaiseEngineError(jetInvalidArgument, kSource);
     }
 }
 
@@ -35,7 +34,7 @@ void ParameterImpl::SetValue(const Variant& value) {
     try {
         value_ = ConvertToFieldType(value, type_, FormatSettings::Current());
     } catch (const EConvertError&) {
-        RaiseEngineError(jetConversionError, "Data type conversion error.", kParameterSource);
+        RaiseEngineError(jetConversionError, kParameterSource);
     }
 }
 
@@ -46,7 +45,7 @@ std::shared_ptr<Parameter> ParametersImpl::Item(std::int32_t index) const {
 
 std::shared_ptr<Parameter> ParametersImpl::Item(const std::string& name) const {
     for (const auto& p : items_)
-        if (strcasecmp(p->Name().c_str(), name.c_str()) == 0) return p;
+        if (SameAsciiText(p->Name(), name)) return p;
     ItemNotFound("DAO.Parameters");
 }
 
@@ -62,7 +61,7 @@ QueryDefImpl::QueryDefImpl(std::shared_ptr<DatabaseState> state, std::string nam
 }
 
 void QueryDefImpl::CheckOpen() const {
-    if (closed_) RaiseEngineError(jetObjectInvalid, "Object invalid or no longer set.", kSource);
+    if (closed_) RaiseEngineError(jetObjectInvalid, kSource);
     state_->Live(kSource);
 }
 
@@ -100,12 +99,12 @@ std::shared_ptr<Recordset> QueryDefImpl::OpenRecordset(const Variant& type, cons
     const std::int32_t lock = OptionalInteger(lockEdit, dbPessimistic);
     if (t != dbOpenTable && t != dbOpenDynaset && t != dbOpenSnapshot && t != dbOpenForwardOnly &&
         t != dbOpenDynamic)
-        RaiseEngineError(jetInvalidArgument, "Invalid argument.", kSource);
+        RaiseEngineError(jetInvalidArgument, kSource);
     if (lock != dbOptimisticValue && lock != dbPessimistic && lock != dbOptimistic && lock != dbReadOnly &&
         lock != dbOptimisticBatch)
-        RaiseEngineError(jetInvalidArgument, "Invalid argument.", kSource);
+        RaiseEngineError(jetInvalidArgument, kSource);
     if (translation_.kind != dialect::StatementKind::Query)
-        RaiseEngineError(jetInvalidOperation, "Invalid operation.", kSource);
+        RaiseEngineError(jetInvalidOperation, kSource);
     // Read-only as a lock mode keeps the recordset from changing records.
     if (lock == dbReadOnly) o |= dbReadOnly;
     auto source = std::make_shared<const RecordsetSource>(sql_, Values(), kSource, state_->Live(kSource).Handle());

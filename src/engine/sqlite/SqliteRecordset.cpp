@@ -14,6 +14,7 @@
 #include "engine/sqlite/CurrencyColumns.h"
 #include "engine/sqlite/DateColumns.h"
 #include "engine/sqlite/WholeNumberColumns.h"
+#include "rtl/Strings.h"
 
 namespace pavana::engine::sqlite {
 namespace {
@@ -22,15 +23,15 @@ const char* const kSource = "DAO.Recordset";
 const char* const kFieldSource = "DAO.Field";
 
 [[noreturn]] void NotSupported() {
-    RaiseEngineError(jetNotSupported, "Operation is not supported for this type of object.", kSource);
+    RaiseEngineError(jetNotSupported, kSource);
 }
 [[noreturn]] void ReadOnly() {
-    RaiseEngineError(jetCannotUpdateReadOnly, "Cannot update. Database or object is read-only.", kSource);
+    RaiseEngineError(jetCannotUpdateReadOnly, kSource);
 }
 [[noreturn]] void WithoutEdit(const char* source) {
-    RaiseEngineError(jetUpdateWithoutEdit, "Update or CancelUpdate without AddNew or Edit.", source);
+    RaiseEngineError(jetUpdateWithoutEdit, source);
 }
-[[noreturn]] void InvalidArgument() { RaiseEngineError(jetInvalidArgument, "Invalid argument.", kSource); }
+[[noreturn]] void InvalidArgument() { RaiseEngineError(jetInvalidArgument, kSource); }
 
 // From this size on a long binary value is handed over whole rather than copied out of the
 // row cache, and written after its statement through incremental blob I/O, so that SQLite
@@ -61,7 +62,7 @@ bool SeesBlobContents(const std::string& type, const std::string& sql) {
         return CountCaseless(sql, "CHECK") != CountCaseless(sql, "\"pavana_size\" CHECK (") +
                                                   CountCaseless(sql, "\"pavana_type\" CHECK (") +
                                                   CountCaseless(sql, "\"pavana_range\" CHECK (");
-    const std::string body = "BEGIN SELECT RAISE(ABORT, 'Index or primary key cannot contain a Null value.'); END";
+    const std::string body = std::string("BEGIN SELECT RAISE(ABORT, '") + EngineMessage(jetNullKey) + "'); END";
     return sql.size() < body.size() || sql.compare(sql.size() - body.size(), body.size(), body) != 0;
 }
 
@@ -183,7 +184,7 @@ bool IsPlainTableScan(Connection& connection, const std::string& sql) {
     const std::string m = failure.what();
     const std::string prefix = "no such column: ";
     if (m.compare(0, prefix.size(), prefix) == 0)
-        RaiseEngineError(3070,
+        RaiseEngineError(jetUnknownFieldName,
                          "The Microsoft Jet database engine does not recognize '" + m.substr(prefix.size()) +
                              "' as a valid field name or expression.",
                          kSource);
@@ -229,11 +230,11 @@ void RecordsetImpl::Start(std::int32_t options) {
         const bool keyset = type_ != dbOpenSnapshot && type_ != dbOpenForwardOnly && !source_->BaseTable().empty() &&
                             IsRowidTable(connection, source_->BaseTable());
         if (type_ == dbOpenTable && !(keyset && source_->WholeTable()))
-            RaiseEngineError(jetInvalidOperation, "Invalid operation.", kSource);
+            RaiseEngineError(jetInvalidOperation, kSource);
         holding_ = keyset ? Holding::Keyset : Holding::Rows;
         scanSql_ = keyset ? source_->KeysetSql() : source_->Sql();
         scan_ = Statement(connection, scanSql_.c_str());
-        if (!scan_) RaiseEngineError(jetInvalidOperation, "Invalid operation.", kSource);
+        if (!scan_) RaiseEngineError(jetInvalidOperation, kSource);
         BindValues(scan_.Handle(), source_->Values(), sqlite3_bind_parameter_count(scan_.Handle()));
         keyOrder_ = keyset && !source_->HasOrder() && IsPlainTableScan(connection, scanSql_);
         updatable_ = keyset && (options & dbReadOnly) == 0 && !state_->readOnly &&
@@ -297,7 +298,7 @@ void RecordsetImpl::DescribeColumns() {
         // Required property.
         if (c.type == dbBoolean) c.required = false;
         c.writable = holding_ == Holding::Keyset && !counter && !c.origin.empty() &&
-                     strcasecmp(c.table.c_str(), source_->BaseTable().c_str()) == 0;
+                     SameAsciiText(c.table, source_->BaseTable());
         columns_.push_back(std::move(c));
     }
     TypeExpressionColumns();
@@ -475,7 +476,7 @@ void RecordsetImpl::DropEdit() {
 }
 
 void RecordsetImpl::ObjectInvalid() const {
-    RaiseEngineError(jetObjectInvalid, "Object invalid or no longer set.", kSource);
+    RaiseEngineError(jetObjectInvalid, kSource);
 }
 
 void RecordsetImpl::CheckScrollable() const {
@@ -490,10 +491,10 @@ void RecordsetImpl::CheckUpdatable() const {
 }
 
 void RecordsetImpl::NoCurrentRecord() const {
-    RaiseEngineError(jetNoCurrentRecord, "No current record.", kSource);
+    RaiseEngineError(jetNoCurrentRecord, kSource);
 }
 
-void RecordsetImpl::RecordDeleted() const { RaiseEngineError(jetRecordDeleted, "Record is deleted.", kSource); }
+void RecordsetImpl::RecordDeleted() const { RaiseEngineError(jetRecordDeleted, kSource); }
 
 bool RecordsetImpl::IsBOF() const {
     CheckOpen();
@@ -616,7 +617,7 @@ Variant RecordsetImpl::ValueAtPosition(std::int32_t positionKey, std::int32_t in
     read = RecordsetImpl::PositionKey() == positionKey;
     if (!read) return Variant();
     if (index < 0 || static_cast<std::size_t>(index) >= columns_.size())
-        RaiseEngineError(jetItemNotFound, "Item not found in this collection.", kSource);
+        RaiseEngineError(jetItemNotFound, kSource);
     return CurrentValue(static_cast<std::size_t>(index));
 }
 
@@ -637,7 +638,7 @@ std::optional<RecordsetImpl::Ref> RecordsetImpl::RefOfBookmark(const Variant& bo
 void RecordsetImpl::SetBookmark(const Variant& bookmark) {
     CheckOpen();
     std::optional<Ref> r = RefOfBookmark(bookmark);
-    if (!r) RaiseEngineError(jetNotValidBookmark, "Not a valid bookmark.", kSource);
+    if (!r) RaiseEngineError(jetNotValidBookmark, kSource);
     if (type_ == dbOpenForwardOnly && !(at_ == At::OnRecord && *r == current_)) NotSupported();
     DropEdit();
     if (IsDeleted(*r)) RecordDeleted();
@@ -721,7 +722,7 @@ Variant RecordsetImpl::CurrentValue(std::size_t column) const {
 void RecordsetImpl::CheckColumnSettable(std::size_t column) const {
     CheckOpen();
     if (editMode_ == dbEditNone) WithoutEdit(kFieldSource);
-    if (!columns_[column].writable) RaiseEngineError(jetFieldNotUpdatable, "Field cannot be updated.", kFieldSource);
+    if (!columns_[column].writable) RaiseEngineError(jetFieldNotUpdatable, kFieldSource);
 }
 
 void RecordsetImpl::TakeCurrentValue(std::size_t column, Variant&& value) {
@@ -809,13 +810,10 @@ void RecordsetImpl::SetCurrentValue(std::size_t column, const Variant& value) {
         // A Yes/No field has no Null: the value lives in the record's null mask, where Null is No.
         if (c.type == dbBoolean && v.IsNull()) v = Variant(false);
     } catch (const EConvertError&) {
-        RaiseEngineError(jetConversionError, "Data type conversion error.", kFieldSource);
+        RaiseEngineError(jetConversionError, kFieldSource);
     }
     if (c.type == dbText && c.size > 0 && v.IsText() && Utf8Length(v.ToString()) > static_cast<std::size_t>(c.size))
-        RaiseEngineError(jetFieldTooSmall,
-                         "The field is too small to accept the amount of data you attempted to add. Try "
-                         "inserting or pasting less data.",
-                         kFieldSource);
+        RaiseEngineError(jetFieldTooSmall, kFieldSource);
     editValues_[column] = std::move(v);
     editSet_[column] = true;
 }
