@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "engine/EngineError.h"
+#include "engine/sqlite/SqliteErrors.h"
 
 namespace pavana::engine::sqlite {
 namespace {
@@ -128,7 +129,7 @@ std::string StatementTable(const std::string& sql) {
 void CheckDeclaredRelationships(Connection& connection, const std::string& table, const std::string& source) {
     for (const Relationship& r : RelationshipsOf(connection, table)) {
         if (!TableExists(connection, r.parent))
-            RaiseEngineError(jetTableDoesNotExist, "Table '" + r.parent + "' does not exist.", source);
+            RaiseTableDoesNotExist(r.parent, source);
         const std::string parent = StoredName(connection, r.parent);
         std::size_t primaryKeySize = 0;
         const std::vector<std::set<std::string>> keys = UniqueKeys(connection, parent, primaryKeySize);

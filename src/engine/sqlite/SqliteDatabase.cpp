@@ -467,9 +467,7 @@ void DatabaseImpl::Execute(const std::string& sql, const Variant&) {
     ReportActivity();
     dialect::Translation translation = TranslateStatement(sql, kSource, connection.Handle());
     if (!translation.parameters.empty())
-        RaiseEngineError(jetTooFewParameters,
-                         "Too few parameters. Expected " + std::to_string(translation.parameters.size()) + ".",
-                         kSource);
+        RaiseTooFewParameters(translation.parameters.size(), kSource);
     recordsAffected_ = RunAction(*state_, translation, {}, kSource);
 }
 

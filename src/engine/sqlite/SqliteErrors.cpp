@@ -115,6 +115,18 @@ JetError SyntaxErrorOf(const std::string& sql) {
 
 }  // namespace
 
+void RaiseTableExists(const std::string& table, const std::string& source) {
+    RaiseEngineError(jetTableExists, "Table '" + table + "' already exists.", source);
+}
+
+void RaiseTableDoesNotExist(const std::string& table, const std::string& source) {
+    RaiseEngineError(jetTableDoesNotExist, "Table '" + table + "' does not exist.", source);
+}
+
+void RaiseTooFewParameters(std::size_t expected, const std::string& source) {
+    RaiseEngineError(jetTooFewParameters, "Too few parameters. Expected " + std::to_string(expected) + ".", source);
+}
+
 void RaiseStatementError(const SqliteFailure& failure, const std::string& sql,
                          const std::string& source, sqlite3* db) {
     const std::string& m = failure.Message();
@@ -172,16 +184,16 @@ void RaiseStatementError(const SqliteFailure& failure, const std::string& sql,
     if (auto number = dialect::FunctionErrorNumber(m)) RaiseEngineError(*number, m, source);
     if (StartsWith(m, "table ") && m.find(" already exists") != std::string::npos) {
         std::string name = UnquotedName(m.substr(6, m.find(" already exists") - 6));
-        RaiseEngineError(jetTableExists, "Table '" + name + "' already exists.", source);
+        RaiseTableExists(name, source);
     }
     if (StartsWith(m, "view ") && m.find(" already exists") != std::string::npos) {
         std::string name = UnquotedName(m.substr(5, m.find(" already exists") - 5));
-        RaiseEngineError(jetTableExists, "Table '" + name + "' already exists.", source);
+        RaiseTableExists(name, source);
     }
     if (StartsWith(m, "no such table: ")) {
         std::string name = NameAfter(m, "no such table: ");
         if (StartsWith(Lead(sql, 2), "DROP TABLE"))
-            RaiseEngineError(jetTableDoesNotExist, "Table '" + name + "' does not exist.", source);
+            RaiseTableDoesNotExist(name, source);
         RaiseEngineError(jetCannotFindInput,
                          "The database engine cannot find the input table or query '" +
                              name + "'. Make sure it exists and that its name is spelled correctly.",
@@ -232,8 +244,7 @@ void RaiseStatementError(const SqliteFailure& failure, const std::string& sql,
         if (StartsWith(Lead(sql, 2), "ALTER TABLE"))
             RaiseEngineError(jetItemNotFound, source);
         const int expected = db ? CountUnknownNames(db, sql, NameAfter(m, "no such column: ")) : 1;
-        RaiseEngineError(jetTooFewParameters, "Too few parameters. Expected " + std::to_string(expected) + ".",
-                         source);
+        RaiseTooFewParameters(static_cast<std::size_t>(expected), source);
     }
     if (StartsWith(m, "no such function: "))
         RaiseEngineError(jetUndefinedFunction,

@@ -3,6 +3,7 @@
 #include "engine/Activity.h"
 #include "engine/EngineError.h"
 #include "engine/sqlite/Columns.h"
+#include "engine/sqlite/SqliteErrors.h"
 #include "engine/sqlite/SqliteRecordset.h"
 #include "rtl/Strings.h"
 
@@ -79,8 +80,7 @@ std::vector<Variant> QueryDefImpl::Values() const {
         if (values.back().IsEmpty()) ++missing;
     }
     if (missing > 0)
-        RaiseEngineError(jetTooFewParameters, "Too few parameters. Expected " + std::to_string(missing) + ".",
-                         kSource);
+        RaiseTooFewParameters(missing, kSource);
     return values;
 }
 

@@ -321,7 +321,7 @@ public:
 private:
     void Rebuild(const std::string& created) {
         if (Exists(c_, "SELECT 1 FROM sqlite_master WHERE name = ?1 COLLATE NOCASE", kNewTable))
-            RaiseEngineError(jetTableExists, std::string("Table '") + kNewTable + "' already exists.", source_);
+            RaiseTableExists(kNewTable, source_);
         SaveSchema();
         sqlite::Run(c_, created);
         CopyRows();
@@ -678,7 +678,7 @@ std::int32_t RunMakeTable(DatabaseState& state, const dialect::Translation& tran
     try {
         if (Exists(c, "SELECT 1 FROM sqlite_master WHERE type IN ('table', 'view') AND name = ?1 COLLATE NOCASE",
                    table))
-            RaiseEngineError(jetTableExists, "Table '" + table + "' already exists.", source);
+            RaiseTableExists(table, source);
         std::string create = failing + " (";
         {
             Statement query(c, translation.makeTableQuery.c_str());
