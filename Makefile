@@ -3,8 +3,11 @@ BUILD   ?= build
 ASAN    ?= build-asan
 GEN     := -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 JOBS    ?= 2
+# WERROR=ON turns compiler warnings into errors (CI builds so).
+WERROR  ?= OFF
+GEN     += -DPAVANA_WERROR=$(WERROR)
 
-.PHONY: all deps build test test-asan demo bench clean
+.PHONY: all deps build test test-asan demo bench fuzz format format-check clean
 
 all: build
 
@@ -31,5 +34,16 @@ bench: deps
 	@cmake --build $(BUILD) -j $(JOBS)
 	@./bench/run.sh $(BUILD)
 
+# Builds the fuzz targets with clang and runs each 60 seconds (scripts/fuzz-ci.sh).
+fuzz: deps
+	@./scripts/fuzz-ci.sh build-fuzz 60
+
+# Formats every source file with .clang-format; format-check only lists the files it would change.
+format: deps
+	@./scripts/format.sh
+
+format-check: deps
+	@./scripts/format.sh --check
+
 clean:
-	rm -rf $(BUILD) $(ASAN)
+	rm -rf $(BUILD) $(ASAN) build-fuzz

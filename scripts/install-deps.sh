@@ -9,7 +9,7 @@ packages=(
   qt6-base-dev libxcb1-dev libcanberra-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth xdotool x11-apps x11-utils openbox fonts-liberation2
-  clang libclang-rt-14-dev
+  clang libclang-rt-14-dev clang-format clang-tidy
   time bc locales
   mdbtools-dev
 )

@@ -225,10 +225,7 @@ int BeginTransaction(PavanaDatabase* db) {
 // Commit and rollback need a transaction the library began.
 void RequireTransaction(ExtensionSession& s) {
     if (s.Transactions() == 0)
-        engine::RaiseEngineError(engine::jetNoTransaction,
-                                 "You tried to commit or rollback a transaction without first "
-                                 "beginning a transaction.",
-                                 "DAO.Database");
+        engine::RaiseEngineError(engine::jetNoTransaction, "DAO.Database");
 }
 
 int CommitTransaction(PavanaDatabase* db) {
@@ -379,7 +376,7 @@ int FieldIndex(PavanaRecordset* recordset, const char* name, std::int32_t* index
                 result = static_cast<std::int32_t>(i);
                 return;
             }
-        engine::RaiseEngineError(engine::jetItemNotFound, "Item not found in this collection.", "DAO.Fields");
+        engine::RaiseEngineError(engine::jetItemNotFound, "DAO.Fields");
     });
 }
 

@@ -19,6 +19,7 @@
 
 #include "dao/DAODataset.h"
 #include "dao/DAOParams.h"
+#include "engine/Constants.h"
 #include "rtl/StringList.h"
 
 namespace pavana {
@@ -65,7 +66,7 @@ public:
 
     // Runs the text as an action statement with the engine options given (dbFailOnError by
     // default). Connects the database on demand; neither opens nor closes the dataset.
-    void ExecSQL(std::int32_t options = 128);
+    void ExecSQL(std::int32_t options = engine::dbFailOnError);
 
     // The text the engine receives, as the last ExpandSQL built it.
     const std::string& EngineSQL() const { return engineSQL_; }

@@ -6,4 +6,8 @@ void RaiseEngineError(std::int32_t number, const std::string& message, const std
     throw EOleException(message, EngineStatus(number), source);
 }
 
+void RaiseEngineError(JetError number, const std::string& source) {
+    RaiseEngineError(number, EngineMessage(number), source);
+}
+
 }  // namespace pavana::engine

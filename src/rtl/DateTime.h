@@ -80,6 +80,11 @@ struct TimeParts {
 DateParts DecodeDate(TDateTime value);
 TimeParts DecodeTime(TDateTime value);
 
+// Days from 1970-01-01 of a proleptic Gregorian date, and the date of such a day count
+// (Howard Hinnant's algorithms): exact for every year an int64 of days can reach.
+std::int64_t DaysFromCivil(std::int64_t year, unsigned month, unsigned day);
+DateParts CivilFromDays(std::int64_t days);
+
 // `format` with the pattern letters of FormatSettings.h. An empty format is "c": the short
 // date, then the long time when the time of day is not midnight.
 std::string FormatDateTime(std::string_view format, TDateTime value,

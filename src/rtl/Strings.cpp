@@ -12,6 +12,8 @@ bool IsBlank(char c) { return static_cast<unsigned char>(c) <= 32; }
 
 // Upper case of one code point: ASCII, Latin-1 and Latin Extended-A by table, so that accented
 // Portuguese letters compare alike whatever the process locale; the C library for the rest.
+char ToUpperAscii(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+
 char32_t ToUpper(char32_t c) {
     if (c >= 'a' && c <= 'z') return c - 32;
     if (c < 0x80) return c;
@@ -43,10 +45,14 @@ std::string TrimRight(std::string_view text) {
 
 std::string UpperCase(std::string_view text) {
     std::string out(text);
-    for (char& c : out) {
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    }
+    for (char& c : out) c = ToUpperAscii(c);
     return out;
+}
+
+bool SameAsciiText(std::string_view a, std::string_view b) {
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(),
+                      [](char x, char y) { return ToUpperAscii(x) == ToUpperAscii(y); });
 }
 
 std::string LowerCase(std::string_view text) {

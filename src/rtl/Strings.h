@@ -15,6 +15,10 @@ std::string TrimRight(std::string_view text);
 std::string UpperCase(std::string_view text);
 std::string LowerCase(std::string_view text);
 
+// ASCII-only case-insensitive equality, for names and keywords: A-Z match a-z and every
+// other byte (UTF-8 sequences included) matches only itself, whatever the user's locale.
+bool SameAsciiText(std::string_view a, std::string_view b);
+
 // Case-insensitive comparison with the user's locale rules: <0, 0 or >0. Letters outside
 // ASCII (accented Latin letters included) compare without regard to case as well.
 int AnsiCompareText(std::string_view a, std::string_view b);

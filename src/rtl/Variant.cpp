@@ -4,24 +4,15 @@
 #include <cmath>
 #include <limits>
 
+#include "rtl/Strings.h"
+
 namespace pavana {
 namespace {
 
-std::string_view Trim(std::string_view text) {
+std::string_view TrimView(std::string_view text) {
     while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
     while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
     return text;
-}
-
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 32);
-        if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 32);
-        if (x != y) return false;
-    }
-    return true;
 }
 
 // The platform's Round: to the nearest integer, halves to the even one.
@@ -117,7 +108,7 @@ Currency Currency::FromDouble(double value) {
 }
 
 bool TryStrToFloat(std::string_view text, double& out, const FormatSettings& settings) {
-    text = Trim(text);
+    text = TrimView(text);
     std::string plain;
     std::size_t i = 0;
     if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
@@ -159,7 +150,7 @@ bool TryStrToFloat(std::string_view text, double& out, const FormatSettings& set
 }
 
 bool TryStrToInt64(std::string_view text, std::int64_t& out) {
-    text = Trim(text);
+    text = TrimView(text);
     if (!text.empty() && text.front() == '+') text.remove_prefix(1);
     if (text.empty()) return false;
     std::int64_t v = 0;
@@ -338,9 +329,9 @@ bool Variant::ToBoolean(const FormatSettings& settings) const {
         case varOleStr:
         case varString: {
             const std::string& s = std::get<std::string>(value_);
-            std::string_view t = Trim(s);
-            if (EqualsNoCase(t, "True")) return true;
-            if (EqualsNoCase(t, "False")) return false;
+            std::string_view t = TrimView(s);
+            if (SameAsciiText(t, "True")) return true;
+            if (SameAsciiText(t, "False")) return false;
             double d = 0;
             if (TryStrToFloat(t, d, settings)) return d != 0;
             break;

@@ -1,11 +1,11 @@
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstring>
 #include <filesystem>
 
 #include "app/ExtensionSession.h"
 #include "engine/ClassRegistry.h"
+#include "TestFolder.h"
 
 namespace pavana {
 namespace {
@@ -14,8 +14,6 @@ namespace {
 class ExtensionApiTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir_ = std::filesystem::temp_directory_path() / ("pavana-api-" + std::to_string(::getpid()));
-        std::filesystem::create_directories(dir_);
         auto engine = engine::ClassRegistry::Default().Create(engine::kDao36ClassId);
         std::string path = (dir_ / "api.mdb").string();
         engine->DefaultWorkspace()->CreateDatabase(path)->Close();
@@ -32,7 +30,6 @@ protected:
     void TearDown() override {
         session_.reset();
         database_->Close();
-        std::filesystem::remove_all(dir_);
     }
 
     PavanaRecordset* Open(const char* sql) {
@@ -48,7 +45,7 @@ protected:
         return static_cast<std::int32_t>(v.integer);
     }
 
-    std::filesystem::path dir_;
+    const test::TestFolder dir_;
     std::shared_ptr<engine::Database> database_;
     std::unique_ptr<ExtensionSession> session_;
     PavanaDatabase* db_ = nullptr;

@@ -2,7 +2,6 @@
 
 #include <dlfcn.h>
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cmath>
 #include <filesystem>
@@ -10,6 +9,7 @@
 
 #include "engine/ClassRegistry.h"
 #include "rtl/Exceptions.h"
+#include "TestFolder.h"
 
 namespace pavana {
 namespace {
@@ -27,8 +27,6 @@ bool IsLoaded(const std::string& path) {
 class LibraryStepTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir_ = std::filesystem::temp_directory_path() / ("pavana-library-" + std::to_string(::getpid()));
-        std::filesystem::create_directories(dir_);
         auto engine = engine::ClassRegistry::Default().Create(engine::kDao36ClassId);
         engine->DefaultWorkspace()->CreateDatabase(Path("base.mdb"))->Close();
         db_ = engine->OpenDatabase(Path("base.mdb"));
@@ -36,7 +34,6 @@ protected:
     }
     void TearDown() override {
         db_->Close();
-        std::filesystem::remove_all(dir_);
     }
     std::string Path(const char* name) const { return (dir_ / name).string(); }
 
@@ -57,14 +54,14 @@ protected:
         return out;
     }
 
-    std::filesystem::path dir_;
+    const test::TestFolder dir_;
     std::shared_ptr<engine::Database> db_;
 };
 
 TEST_F(LibraryStepTest, MissingFileAndDirectory) {
     EXPECT_EQ(FailureOf("/no/such/lib.so"), "Não foi possível ler o arquivo /no/such/lib.so.\r\nArquivo não existe!");
-    EXPECT_EQ(FailureOf(dir_.string()),
-              "Não foi possível ler o arquivo " + dir_.string() + ".\r\nArquivo não existe!");
+    EXPECT_EQ(FailureOf(dir_.Dir().string()),
+              "Não foi possível ler o arquivo " + dir_.Dir().string() + ".\r\nArquivo não existe!");
 }
 
 TEST_F(LibraryStepTest, FileThatIsNotALibraryGivesTheLoadersReasonWithoutFullStop) {
@@ -195,7 +192,7 @@ TEST_F(LibraryStepTest, ExampleExtensionsDoTheirUpdate) {
 TEST_F(LibraryStepTest, PathWithoutSlashIsTheWorkingDirectorysFile) {
     std::filesystem::copy_file(Extension("ext_report"), Path("lib report.so"));
     auto previous = std::filesystem::current_path();
-    std::filesystem::current_path(dir_);
+    std::filesystem::current_path(dir_.Dir());
     std::string message = FailureOf("lib report.so");
     std::filesystem::current_path(previous);
     EXPECT_EQ(message, "Falha na atualização: cálculo impossível");

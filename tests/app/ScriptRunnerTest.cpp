@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "rtl/Exceptions.h"
+#include "TestFolder.h"
 
 namespace pavana {
 namespace {
@@ -14,12 +15,7 @@ namespace {
 class ScriptRunnerTest : public testing::Test {
 protected:
     void SetUp() override {
-        dir_ = std::filesystem::path(testing::TempDir()) /
-               ("script_runner_" + std::string(testing::UnitTest::GetInstance()->current_test_info()->name()));
-        std::filesystem::remove_all(dir_);
-        std::filesystem::create_directories(dir_);
     }
-    void TearDown() override { std::filesystem::remove_all(dir_); }
 
     std::string Write(const std::string& name, const std::string& content) {
         std::string path = (dir_ / name).string();
@@ -47,7 +43,7 @@ protected:
         runner.Run(Write("script.sql", script));
     }
 
-    std::filesystem::path dir_;
+    const test::TestFolder dir_;
     std::vector<std::string> sql;
     std::vector<std::string> libraries;
 };

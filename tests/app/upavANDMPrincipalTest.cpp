@@ -1,7 +1,6 @@
 #include "app/upavANDMPrincipal.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
 
@@ -9,6 +8,7 @@
 #include "engine/ClassRegistry.h"
 #include "ui/UserFront.h"
 #include "ui/uvrxEvolucao.h"
+#include "TestFolder.h"
 
 namespace pavana {
 namespace {
@@ -31,12 +31,9 @@ private:
 class DataModuleTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir_ = std::filesystem::temp_directory_path() / ("pavana-module-" + std::to_string(::getpid()));
-        std::filesystem::create_directories(dir_);
         ::setenv("PAVANA_REGISTRY", (dir_ / "registry.ini").c_str(), 1);
         InstallFront(std::make_unique<RecordingFront>(shown_));
     }
-    void TearDown() override { std::filesystem::remove_all(dir_); }
 
     std::string Database(const char* name, const char* connect) {
         std::string path = (dir_ / name).string();
@@ -47,7 +44,7 @@ protected:
         return path;
     }
 
-    std::filesystem::path dir_;
+    const test::TestFolder dir_;
     std::vector<MessageRequest> shown_;
 };
 

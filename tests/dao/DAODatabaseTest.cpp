@@ -1,13 +1,13 @@
 #include "dao/DAODatabase.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
 
 #include "dao/DAOQuery.h"
 #include "engine/ClassRegistry.h"
 #include "engine/EngineError.h"
+#include "TestFolder.h"
 
 namespace pavana {
 namespace {
@@ -51,8 +51,6 @@ private:
 class DAODatabaseTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir_ = std::filesystem::temp_directory_path() / ("pavana-dao-" + std::to_string(::getpid()));
-        std::filesystem::create_directories(dir_);
         auto real = ClassRegistry::Default().Create(engine::kDao35ClassId);
         real->DefaultWorkspace()->CreateDatabase(Path("plain.mdb"))->Close();
         real->DefaultWorkspace()->CreateDatabase(Path("secret.mdb"), ";PWD=qorvimband")->Close();
@@ -71,7 +69,6 @@ protected:
         ClassRegistry::Default().Register(engine::kDao36ClassId, [] {
             return ClassRegistry::Default().Create(engine::kDao35ClassId);
         });
-        std::filesystem::remove_all(dir_);
     }
     std::string Path(const char* name) const { return (dir_ / name).string(); }
 
@@ -83,7 +80,7 @@ protected:
         return connection;
     }
 
-    std::filesystem::path dir_;
+    const test::TestFolder dir_;
     int created = 0;
     RecordingEngine* recording = nullptr;
 };

@@ -1,13 +1,13 @@
 // What a dataset asks of the engine while it browses: the recordset it stands on is wrapped
 // in one that counts bookmark reads and field value reads.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
 
 #include "dao/DAODatabase.h"
 #include "dao/DAOQuery.h"
 #include "engine/ClassRegistry.h"
+#include "TestFolder.h"
 
 namespace pavana {
 namespace {
@@ -149,11 +149,6 @@ protected:
 class DAODatasetCostTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir_ = std::filesystem::temp_directory_path() /
-               ("pavana-cost-" + std::to_string(::getpid()) + "-" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::remove_all(dir_);
-        std::filesystem::create_directories(dir_);
         const std::string path = (dir_ / "d.mdb").string();
         auto db = engine::ClassRegistry::Default().Create(engine::kDao35ClassId)->DefaultWorkspace()->CreateDatabase(path);
         db->Execute("CREATE TABLE aluno (id LONG PRIMARY KEY, nome TEXT(10), nota DOUBLE, obs MEMO)");
@@ -168,10 +163,9 @@ protected:
     void TearDown() override {
         query_.Close();
         database_.Disconnect();
-        std::filesystem::remove_all(dir_);
     }
 
-    std::filesystem::path dir_;
+    const test::TestFolder dir_;
     TDAODatabase database_{nullptr};
     CountedQuery query_;
 };

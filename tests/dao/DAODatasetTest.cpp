@@ -1,11 +1,11 @@
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
 
 #include "dao/DAODatabase.h"
 #include "dao/DAOQuery.h"
 #include "engine/ClassRegistry.h"
+#include "TestFolder.h"
 
 namespace pavana {
 namespace {
@@ -13,11 +13,6 @@ namespace {
 class DAODatasetTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir_ = std::filesystem::temp_directory_path() /
-               ("pavana-dataset-" + std::to_string(::getpid()) + "-" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::remove_all(dir_);
-        std::filesystem::create_directories(dir_);
         const std::string path = (dir_ / "d.mdb").string();
         auto db = engine::ClassRegistry::Default().Create(engine::kDao35ClassId)->DefaultWorkspace()->CreateDatabase(path);
         db->Execute("CREATE TABLE aluno (id LONG PRIMARY KEY, nome TEXT(10), nota DOUBLE, idade BYTE, "
@@ -33,7 +28,6 @@ protected:
     void TearDown() override {
         query_.Close();
         database_.Disconnect();
-        std::filesystem::remove_all(dir_);
     }
 
     void OpenSql(const std::string& sql) {
@@ -52,7 +46,7 @@ protected:
         return out;
     }
 
-    std::filesystem::path dir_;
+    const test::TestFolder dir_;
     TDAODatabase database_{nullptr};
     TDAOQuery query_{nullptr};
 };

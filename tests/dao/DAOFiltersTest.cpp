@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
 
@@ -10,6 +9,7 @@
 #include "dao/DAOLocate.h"
 #include "dao/DAOQuery.h"
 #include "engine/ClassRegistry.h"
+#include "TestFolder.h"
 
 namespace pavana {
 namespace {
@@ -19,11 +19,6 @@ class DAOFiltersTest : public ::testing::Test {
 protected:
     void SetUp() override {
         FormatSettings::SetCurrent(FormatSettings::Invariant());
-        dir_ = std::filesystem::temp_directory_path() /
-               ("pavana-filters-" + std::to_string(::getpid()) + "-" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::remove_all(dir_);
-        std::filesystem::create_directories(dir_);
         const std::string path = (dir_ / "d.mdb").string();
         auto db = engine::ClassRegistry::Default().Create(engine::kDao35ClassId)->DefaultWorkspace()->CreateDatabase(path);
         db->Execute("CREATE TABLE aluno (id LONG PRIMARY KEY, nome TEXT(20), nota DOUBLE, nascido DATETIME, "
@@ -45,7 +40,6 @@ protected:
         SetApplicationExceptionHandler(handlerWas_);
         query_.Close();
         database_.Disconnect();
-        std::filesystem::remove_all(dir_);
     }
 
     void Open(TDAOQuery& query, const std::string& sql) {
@@ -59,7 +53,7 @@ protected:
     }
     std::string Current() { return query_.FieldByName("nome").AsString(); }
 
-    std::filesystem::path dir_;
+    const test::TestFolder dir_;
     TDAODatabase database_{nullptr};
     TDAOQuery query_{nullptr};
     std::vector<std::string> reported_;

@@ -1,12 +1,12 @@
 #include "dao/DAOQuery.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
 
 #include "dao/DAODatabase.h"
 #include "engine/ClassRegistry.h"
+#include "TestFolder.h"
 
 namespace pavana {
 namespace {
@@ -80,8 +80,6 @@ TEST(ParamTypeWordTest, EveryDeclaredTypeHasItsWord) {
 class ExecSQLTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir_ = std::filesystem::temp_directory_path() / ("pavana-query-" + std::to_string(::getpid()));
-        std::filesystem::create_directories(dir_);
         std::string path = (dir_ / "q.mdb").string();
         auto db = engine::ClassRegistry::Default().Create(engine::kDao35ClassId)->DefaultWorkspace()->CreateDatabase(path);
         db->Execute("CREATE TABLE t (id LONG PRIMARY KEY, nome TEXT(20), valor DOUBLE)");
@@ -89,7 +87,6 @@ protected:
         database_.SetDatabaseName(path);
         query_.SetDatabase(&database_);
     }
-    void TearDown() override { std::filesystem::remove_all(dir_); }
 
     std::string Names() {
         auto rs = database_.EngineDatabase()->OpenRecordset("SELECT nome FROM t ORDER BY id");
@@ -98,7 +95,7 @@ protected:
         return names;
     }
 
-    std::filesystem::path dir_;
+    const test::TestFolder dir_;
     TDAODatabase database_{nullptr};
     TDAOQuery query_{nullptr};
 };

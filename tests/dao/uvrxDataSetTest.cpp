@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstring>
 #include <filesystem>
@@ -7,6 +6,7 @@
 #include "dao/DAODatabase.h"
 #include "dao/uvrxDataSet.h"
 #include "engine/ClassRegistry.h"
+#include "TestFolder.h"
 
 namespace pavana {
 namespace {
@@ -14,11 +14,6 @@ namespace {
 class vrxDataSetTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        dir_ = std::filesystem::temp_directory_path() /
-               ("pavana-vrx-" + std::to_string(::getpid()) + "-" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::remove_all(dir_);
-        std::filesystem::create_directories(dir_);
         const std::string path = (dir_ / "d.mdb").string();
         auto db = engine::ClassRegistry::Default()
                       .Create(engine::kDao35ClassId)
@@ -34,7 +29,6 @@ class vrxDataSetTest : public ::testing::Test {
     void TearDown() override {
         data_.Close();
         database_.Disconnect();
-        std::filesystem::remove_all(dir_);
     }
 
     void Open(const std::string& sql = "SELECT * FROM curso ORDER BY Codigo") {
@@ -76,7 +70,7 @@ class vrxDataSetTest : public ::testing::Test {
         return out;
     }
 
-    std::filesystem::path dir_;
+    const test::TestFolder dir_;
     TDAODatabase database_{nullptr};
     TvrxDataSet data_{nullptr};
 };

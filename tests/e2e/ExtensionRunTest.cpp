@@ -15,8 +15,6 @@ std::string Extension(const std::string& name) { return PAVANA_TEST_EXTENSIONS "
 
 class ExtensionRunTest : public RunFixture {
 protected:
-    ExtensionRunTest() : RunFixture("e2e_ext_") {}
-
     void SetUp() override {
         RunFixture::SetUp();
         db_ = Path("curriculo.db");

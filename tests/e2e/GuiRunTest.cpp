@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "Process.h"
+#include "TestFolder.h"
 
 namespace pavana::e2e {
 namespace {
@@ -80,8 +81,6 @@ protected:
     void SetUp() override {
         if (!std::filesystem::exists(kXvfb) || !std::filesystem::exists(kXdotool))
             GTEST_SKIP() << "Xvfb and xdotool are needed (scripts/install-deps.sh installs them)";
-        dir_ = std::filesystem::temp_directory_path() / ("pavana-gui-" + std::to_string(::getpid()));
-        std::filesystem::create_directories(dir_);
         // The server is ours only when its lock file names its process: another test may have
         // taken the same display at the same moment.
         for (int number = 100 + ::getpid() % 400, attempt = 0; attempt < 20 && server_ == nullptr; ++number, ++attempt) {
@@ -101,12 +100,12 @@ protected:
         }
         ASSERT_NE(server_, nullptr) << "Xvfb did not start";
         display_ = ":" + std::to_string(number_);
-        options_.workingDirectory = dir_.string();
+        options_.workingDirectory = dir_.Dir().string();
         options_.environment["DISPLAY"] = display_;
         options_.environment["WAYLAND_DISPLAY"] = std::nullopt;
         options_.environment["QT_QPA_PLATFORM"] = std::nullopt;
         options_.environment["PAVANA_REGISTRY"] = (dir_ / "registry.ini").string();
-        options_.environment["XDG_RUNTIME_DIR"] = dir_.string();
+        options_.environment["XDG_RUNTIME_DIR"] = dir_.Dir().string();
     }
     void TearDown() override {
         if (server_ != nullptr) {
@@ -114,7 +113,6 @@ protected:
             std::filesystem::remove(LockFile(number_));
             std::filesystem::remove(SocketFile(number_));
         }
-        std::filesystem::remove_all(dir_);
     }
 
     // The id of the visible window with exactly this title, waiting up to `seconds`. The first
@@ -142,7 +140,7 @@ protected:
         return image;
     }
 
-    std::filesystem::path dir_;
+    const test::TestFolder dir_;
     int number_ = 0;
     std::string display_;
     std::unique_ptr<BackgroundProcess> server_;

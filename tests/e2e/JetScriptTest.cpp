@@ -14,8 +14,6 @@ const std::string kPassword = "qorvimband";
 
 class JetScriptTest : public RunFixture {
 protected:
-    JetScriptTest() : RunFixture("e2e_jet_") {}
-
     void SetUp() override {
         RunFixture::SetUp();
         db_ = Path("curriculo.db");

@@ -33,8 +33,6 @@ const char* const kScript =
 
 class LocaleRunTest : public RunFixture {
 protected:
-    LocaleRunTest() : RunFixture("e2e_locale_") {}
-
     // Runs the script under `locale` and answers what pavanadb, under the same locale, reads
     // back: the text rows, then the Double values, then a value pavanadb itself turns into text.
     std::string RunUnder(const std::string& locale) {

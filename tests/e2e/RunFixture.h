@@ -8,6 +8,7 @@
 #include <string>
 
 #include "Process.h"
+#include "TestFolder.h"
 
 namespace pavana::e2e {
 
@@ -19,29 +20,19 @@ inline std::string Entry(const std::string& statement, const std::string& messag
 
 class RunFixture : public testing::Test {
 protected:
-    // `prefix` keeps the folders of different suites apart.
-    explicit RunFixture(std::string prefix) : prefix_(std::move(prefix)) {}
-
     void SetUp() override {
-        dir_ = std::filesystem::path(testing::TempDir()) /
-               (prefix_ + std::string(testing::UnitTest::GetInstance()->current_test_info()->name()));
-        std::filesystem::remove_all(dir_);
         std::filesystem::create_directories(dir_ / "anim");
-        options_.workingDirectory = dir_.string();
+        options_.workingDirectory = dir_.Dir().string();
         options_.environment = {{"DISPLAY", std::nullopt},
                                 {"WAYLAND_DISPLAY", std::nullopt},
                                 {"LC_ALL", "C.UTF-8"},
                                 {"PAVANA_REGISTRY", (dir_ / "registry.ini").string()}};
     }
-    void TearDown() override { std::filesystem::remove_all(dir_); }
 
     std::string Path(const std::string& name) const { return (dir_ / name).string(); }
 
-    std::filesystem::path dir_;
+    const test::TestFolder dir_;
     ProcessOptions options_;
-
-private:
-    std::string prefix_;
 };
 
 }  // namespace pavana::e2e

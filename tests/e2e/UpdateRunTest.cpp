@@ -22,8 +22,6 @@ namespace fs = std::filesystem;
 
 class UpdateRunTest : public RunFixture {
 protected:
-    UpdateRunTest() : RunFixture("e2e_") {}
-
     // Creates a database with a table Alunos(Codigo, Nome) holding two rows.
     std::string CreateDatabase(const std::string& name, const std::string& password = "qorvimband") {
         std::string db = Path(name);

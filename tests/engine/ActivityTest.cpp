@@ -1,7 +1,6 @@
 // The activity hook: called while statements run, per thread, never letting an exception
 // of the handler through.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <stdexcept>
@@ -9,6 +8,7 @@
 
 #include "engine/Activity.h"
 #include "engine/ClassRegistry.h"
+#include "TestFolder.h"
 
 namespace pavana::engine {
 namespace {
@@ -16,8 +16,6 @@ namespace {
 class ActivityTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir_ = std::filesystem::temp_directory_path() / ("pavana-activity-" + std::to_string(::getpid()));
-        std::filesystem::create_directories(dir_);
         auto engine = ClassRegistry::Default().Create(kDao36ClassId);
         db_ = engine->DefaultWorkspace()->CreateDatabase((dir_ / "a.db").string());
         db_->Execute("CREATE TABLE d (n LONG)");
@@ -27,12 +25,11 @@ protected:
     void TearDown() override {
         SetActivityHandler({});
         db_->Close();
-        std::filesystem::remove_all(dir_);
     }
     // One statement that inserts 100,000 rows: hundreds of thousands of VM steps.
     void RunLong() { db_->Execute("INSERT INTO big SELECT a.n FROM d a, d b, d c, d e, d f"); }
 
-    std::filesystem::path dir_;
+    const test::TestFolder dir_;
     std::shared_ptr<Database> db_;
 };
 

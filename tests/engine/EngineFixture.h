@@ -3,7 +3,6 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <functional>
@@ -11,6 +10,7 @@
 
 #include "engine/ClassRegistry.h"
 #include "engine/EngineError.h"
+#include "TestFolder.h"
 
 namespace pavana::engine {
 
@@ -25,15 +25,9 @@ struct RaisedError {
 class EngineFixture : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir_ = std::filesystem::temp_directory_path() /
-               ("pavana-engine-" + std::to_string(::getpid()) + "-" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::remove_all(dir_);
-        std::filesystem::create_directories(dir_);
         engine_ = ClassRegistry::Default().Create(kDao35ClassId);
         ASSERT_TRUE(engine_);
     }
-    void TearDown() override { std::filesystem::remove_all(dir_); }
 
     std::string Path(const std::string& name) const { return (dir_ / name).string(); }
     std::shared_ptr<Database> Create(const std::string& name, const std::string& connect = {}) {
@@ -55,7 +49,7 @@ protected:
         return db.OpenRecordset(sql)->GetFields()->Item(0)->Value();
     }
 
-    std::filesystem::path dir_;
+    const test::TestFolder dir_;
     std::shared_ptr<DBEngine> engine_;
 };
 

@@ -1,11 +1,11 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
-#include <unistd.h>
 
 #include <filesystem>
 
 #include "engine/ClassRegistry.h"
 #include "engine/EngineError.h"
+#include "TestFolder.h"
 
 namespace pavana::engine {
 namespace {
@@ -29,15 +29,12 @@ std::vector<std::uint8_t> Pattern(std::size_t size, std::uint8_t seed) {
 class LongBinaryTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir_ = std::filesystem::temp_directory_path() / ("pavana-longbinary-" + std::to_string(::getpid()));
-        std::filesystem::create_directories(dir_);
         engine_ = ClassRegistry::Default().Create(kDao35ClassId);
         db_ = engine_->DefaultWorkspace()->CreateDatabase(Path());
         db_->Execute("CREATE TABLE doc (id LONG PRIMARY KEY, nome TEXT(20), dados LONGBINARY)");
     }
     void TearDown() override {
         db_->Close();
-        std::filesystem::remove_all(dir_);
     }
     std::string Path() const { return (dir_ / "b.mdb").string(); }
 
@@ -65,7 +62,7 @@ protected:
         return rs->IsEOF() ? -1 : static_cast<std::int64_t>(Dados(*rs).Bytes().size());
     }
 
-    std::filesystem::path dir_;
+    const test::TestFolder dir_;
     std::shared_ptr<DBEngine> engine_;
     std::shared_ptr<Database> db_;
 };

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <functional>
@@ -8,6 +7,7 @@
 
 #include "engine/ClassRegistry.h"
 #include "engine/EngineError.h"
+#include "TestFolder.h"
 
 namespace pavana::engine {
 namespace {
@@ -31,8 +31,6 @@ std::int32_t NumberOf(const std::function<void()>& f) { return FailureOf(f).numb
 class RecordsetTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir_ = std::filesystem::temp_directory_path() / ("pavana-recordset-" + std::to_string(::getpid()));
-        std::filesystem::create_directories(dir_);
         engine_ = ClassRegistry::Default().Create(kDao35ClassId);
         db_ = engine_->DefaultWorkspace()->CreateDatabase((dir_ / "r.mdb").string());
         db_->Execute("CREATE TABLE aluno (id COUNTER PRIMARY KEY, nome TEXT(10) NOT NULL, nota DOUBLE, "
@@ -43,7 +41,6 @@ protected:
     }
     void TearDown() override {
         db_->Close();
-        std::filesystem::remove_all(dir_);
     }
 
     std::shared_ptr<Recordset> Open(const std::string& sql, std::int32_t type = dbOpenDynaset) {
@@ -58,7 +55,7 @@ protected:
         return out;
     }
 
-    std::filesystem::path dir_;
+    const test::TestFolder dir_;
     std::shared_ptr<DBEngine> engine_;
     std::shared_ptr<Database> db_;
 };

@@ -1,11 +1,11 @@
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <functional>
 
 #include "engine/ClassRegistry.h"
 #include "engine/EngineError.h"
+#include "TestFolder.h"
 
 namespace pavana::engine {
 namespace {
@@ -13,8 +13,6 @@ namespace {
 class TransactionTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir_ = std::filesystem::temp_directory_path() / ("pavana-transaction-" + std::to_string(::getpid()));
-        std::filesystem::create_directories(dir_);
         engine_ = ClassRegistry::Default().Create(kDao36ClassId);
         engine_->DefaultWorkspace()->CreateDatabase(Path())->Close();
         db_ = engine_->OpenDatabase(Path());
@@ -22,7 +20,6 @@ protected:
     }
     void TearDown() override {
         db_->Close();
-        std::filesystem::remove_all(dir_);
     }
     std::string Path() const { return (dir_ / "t.mdb").string(); }
 
@@ -47,7 +44,7 @@ protected:
         return 0;
     }
 
-    std::filesystem::path dir_;
+    const test::TestFolder dir_;
     std::shared_ptr<DBEngine> engine_;
     std::shared_ptr<Database> db_;
 };

@@ -12,6 +12,7 @@
 #include "engine/Constants.h"
 #include "engine/DBEngine.h"
 #include "rtl/Encoding.h"
+#include "TestFolder.h"
 
 namespace pavana::e2e {
 namespace {
@@ -23,15 +24,9 @@ const std::string kSamples = PAVANA_SOURCE_DIR "/tests/tools/data/access/";
 class AccessImportTest : public testing::Test {
 protected:
     void SetUp() override {
-        dir_ = fs::path(testing::TempDir()) /
-               ("import_" +
-                std::string(testing::UnitTest::GetInstance()->current_test_info()->name()));
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
-        options_.workingDirectory = dir_.string();
+        options_.workingDirectory = dir_.Dir().string();
         options_.environment = {{"LC_ALL", "pt_BR.UTF-8"}};
     }
-    void TearDown() override { fs::remove_all(dir_); }
 
     std::string Path(const std::string& name) const { return (dir_ / name).string(); }
     ProcessResult Run(const std::vector<std::string>& args) {
@@ -44,7 +39,7 @@ protected:
     }
     std::vector<std::string> Files() const {
         std::vector<std::string> names;
-        for (const auto& entry : fs::directory_iterator(dir_))
+        for (const auto& entry : fs::directory_iterator(dir_.Dir()))
             names.push_back(entry.path().filename().string());
         std::sort(names.begin(), names.end());
         return names;
@@ -68,7 +63,7 @@ protected:
         return out;
     }
 
-    fs::path dir_;
+    const test::TestFolder dir_;
     ProcessOptions options_;
 };
 

@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "e2e/Process.h"
+#include "TestFolder.h"
 
 namespace pavana::e2e {
 namespace {
@@ -13,14 +14,9 @@ namespace fs = std::filesystem;
 class PavanadbTest : public testing::Test {
 protected:
     void SetUp() override {
-        dir_ = fs::path(testing::TempDir()) /
-               ("pavanadb_" + std::string(testing::UnitTest::GetInstance()->current_test_info()->name()));
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
-        options_.workingDirectory = dir_.string();
+        options_.workingDirectory = dir_.Dir().string();
         options_.environment = {{"LC_ALL", "C.UTF-8"}};
     }
-    void TearDown() override { fs::remove_all(dir_); }
 
     std::string Path(const std::string& name) const { return (dir_ / name).string(); }
 
@@ -42,7 +38,7 @@ protected:
         return Path(name);
     }
 
-    fs::path dir_;
+    const test::TestFolder dir_;
     ProcessOptions options_;
 };
 

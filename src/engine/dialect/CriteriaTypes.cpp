@@ -1,10 +1,11 @@
 #include "engine/dialect/CriteriaTypes.h"
 
-#include <strings.h>
-
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "engine/EngineError.h"
+#include "rtl/Strings.h"
 
 namespace pavana::engine::dialect {
 namespace {
@@ -27,8 +28,6 @@ struct Scope {
     const Scope* outer = nullptr;
 };
 
-bool SameName(const std::string& a, const std::string& b) { return strcasecmp(a.c_str(), b.c_str()) == 0; }
-
 bool IsComparison(const std::string& op) {
     return op == "=" || op == "<>" || op == "<" || op == ">" || op == "<=" || op == ">=";
 }
@@ -47,7 +46,7 @@ bool TakesNoText(JetType type) {
     }
 }
 
-[[noreturn]] void Mismatch() { throw SyntaxError("Data type mismatch in criteria expression.", 3464); }
+[[noreturn]] void Mismatch() { throw SyntaxError(EngineMessage(jetDataTypeMismatch), jetDataTypeMismatch); }
 
 void AddSources(const TableRef& ref, Scope& scope) {
     switch (ref.kind) {
@@ -144,7 +143,7 @@ private:
     std::optional<JetType> TypeOf(const std::string& qualifier, const std::string& name, const Scope& scope) const {
         for (const Scope* level = &scope; level; level = level->outer) {
             for (const Source& s : level->sources) {
-                if (!qualifier.empty() && !SameName(*s.name, qualifier)) continue;
+                if (!qualifier.empty() && !SameAsciiText(*s.name, qualifier)) continue;
                 std::optional<JetType> type;
                 if (s.derived) type = DerivedColumnType(*s.derived, name);
                 else type = columnTypes_(*s.table, name);
@@ -166,8 +165,8 @@ private:
                 if (auto type = TypeOf(e.table, name, scope)) return type;
                 continue;
             }
-            const bool named = item.alias.empty() ? e.kind == Expr::Kind::Column && SameName(e.name, name)
-                                                  : SameName(item.alias, name);
+            const bool named = item.alias.empty() ? e.kind == Expr::Kind::Column && SameAsciiText(e.name, name)
+                                                  : SameAsciiText(item.alias, name);
             if (!named) continue;
             if (e.kind != Expr::Kind::Column) return std::nullopt;
             return TypeOf(e.table, e.name, scope);

@@ -3,6 +3,8 @@
 #include <array>
 #include <climits>
 
+#include "rtl/Strings.h"
+
 namespace pavana::engine::dialect {
 namespace {
 
@@ -113,22 +115,11 @@ constexpr std::array<FunctionInfo, 100> kFunctions{{
     {"VarP", "JetVarP", 1, 1, true},
 }};
 
-bool SameName(std::string_view a, const char* b) {
-    std::size_t i = 0;
-    for (; i < a.size() && b[i] != '\0'; ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-        if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-        if (x != y) return false;
-    }
-    return i == a.size() && b[i] == '\0';
-}
-
 }  // namespace
 
 const FunctionInfo* FindFunction(std::string_view name) {
     for (const auto& f : kFunctions)
-        if (SameName(name, f.jetName)) return &f;
+        if (SameAsciiText(name, f.jetName)) return &f;
     return nullptr;
 }
 

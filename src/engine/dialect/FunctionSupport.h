@@ -10,15 +10,17 @@
 #include <string>
 #include <string_view>
 
+#include "engine/EngineError.h"
 #include "rtl/FormatSettings.h"
 
 namespace pavana::engine::dialect::support {
 
 // The messages functions fail with (and their numbers, see FunctionErrorNumber).
-inline constexpr const char* kTypeMismatch = "Data type mismatch in criteria expression.";
+inline constexpr const char* kTypeMismatch = EngineMessage(jetDataTypeMismatch);
 inline constexpr const char* kDivisionByZero = "Division by zero.";
 inline constexpr const char* kOverflow = "Overflow.";
-inline constexpr const char* kFieldOverflow = "Numeric field overflow.";  // a value beyond a column's type
+inline constexpr const char* kFieldOverflow = EngineMessage(jetNumericOverflow);  // a value beyond a column's type
+inline constexpr const char* kNullKey = EngineMessage(jetNullKey);
 inline constexpr const char* kInvalidCall = "Invalid procedure call or argument.";
 inline constexpr const char* kInvalidNull = "Invalid use of Null.";
 inline constexpr const char* kInvalidPattern = "Invalid pattern string.";

@@ -7,31 +7,10 @@
 #include <cmath>
 #include <vector>
 
+#include "rtl/DateTime.h"
+
 namespace pavana::engine::dialect {
 namespace {
-
-// Days from 1970-01-01 of a proleptic Gregorian date (H. Hinnant's algorithm).
-std::int64_t DaysFromCivil(std::int64_t y, unsigned m, unsigned d) {
-    y -= m <= 2;
-    const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
-    const unsigned yoe = static_cast<unsigned>(y - era * 400);
-    const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + static_cast<std::int64_t>(doe) - 719468;
-}
-
-void CivilFromDays(std::int64_t z, int& year, int& month, int& day) {
-    z += 719468;
-    const std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-    const unsigned doe = static_cast<unsigned>(z - era * 146097);
-    const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    const std::int64_t y = static_cast<std::int64_t>(yoe) + era * 400;
-    const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    const unsigned mp = (5 * doy + 2) / 153;
-    day = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
-    month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
-    year = static_cast<int>(y + (month <= 2));
-}
 
 const std::int64_t kEpoch = DaysFromCivil(1899, 12, 30);
 
@@ -295,8 +274,11 @@ DateParts SplitDate(double value) {
         seconds -= 86400;
         whole += value < 0 ? -1 : 1;
     }
+    const pavana::DateParts civil = CivilFromDays(static_cast<std::int64_t>(whole) + kEpoch);
     DateParts parts;
-    CivilFromDays(static_cast<std::int64_t>(whole) + kEpoch, parts.year, parts.month, parts.day);
+    parts.year = civil.Year;
+    parts.month = civil.Month;
+    parts.day = civil.Day;
     parts.hour = static_cast<int>(seconds / 3600);
     parts.minute = static_cast<int>(seconds / 60 % 60);
     parts.second = static_cast<int>(seconds % 60);
@@ -323,8 +305,7 @@ std::int64_t FirstWeekStart(std::int64_t year, int firstDay, int firstWeek) {
 }  // namespace
 
 int WeekOfYear(std::int64_t day, int firstDay, int firstWeek) {
-    int year = 0, month = 0, dayOfMonth = 0;
-    CivilFromDays(day + kEpoch, year, month, dayOfMonth);
+    const int year = CivilFromDays(day + kEpoch).Year;
     if (firstWeek == 2 && day >= FirstWeekStart(year + 1, firstDay, firstWeek)) return 1;
     std::int64_t start = FirstWeekStart(year, firstDay, firstWeek);
     if (day < start) start = FirstWeekStart(year - 1, firstDay, firstWeek);

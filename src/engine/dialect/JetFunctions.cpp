@@ -408,8 +408,9 @@ std::optional<int> FunctionErrorNumber(std::string_view message) {
         int number;
     };
     static constexpr Entry kEntries[] = {
-        {kTypeMismatch, 3464}, {kDivisionByZero, 11}, {kOverflow, 6},  {kInvalidCall, 5},
-        {kInvalidNull, 94},    {kInvalidPattern, 93}, {kStrConvUnsupported, 5}, {"Index or primary key cannot contain a Null value.", 3058}, {kFieldOverflow, 3349},
+        {kTypeMismatch, jetDataTypeMismatch}, {kDivisionByZero, 11}, {kOverflow, 6},
+        {kInvalidCall, 5}, {kInvalidNull, 94}, {kInvalidPattern, 93}, {kStrConvUnsupported, 5},
+        {kNullKey, jetNullKey}, {kFieldOverflow, jetNumericOverflow},
     };
     for (const auto& e : kEntries)
         if (message == e.text) return e.number;

@@ -3,6 +3,7 @@
 #include <array>
 
 #include "rtl/Format.h"
+#include "rtl/Strings.h"
 
 namespace pavana::engine::dialect {
 namespace {
@@ -50,16 +51,6 @@ constexpr std::array<TypeWord, 10> kMoreTypeWords{{
     {"DECIMAL", JetType::Decimal, false},    {"DEC", JetType::Decimal, false},
 }};
 
-bool SameWord(std::string_view a, const char* b) {
-    std::size_t i = 0;
-    for (; i < a.size() && b[i] != '\0'; ++i) {
-        char c = a[i];
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-        if (c != b[i]) return false;
-    }
-    return i == a.size() && b[i] == '\0';
-}
-
 }  // namespace
 
 std::optional<ColumnType> TypeFromWord(std::string_view word) {
@@ -73,9 +64,9 @@ std::optional<ColumnType> TypeFromWord(std::string_view word) {
         return t;
     };
     for (const auto& w : kTypeWords)
-        if (SameWord(word, w.word)) return make(w);
+        if (SameAsciiText(word, w.word)) return make(w);
     for (const auto& w : kMoreTypeWords)
-        if (SameWord(word, w.word)) return make(w);
+        if (SameAsciiText(word, w.word)) return make(w);
     return std::nullopt;
 }
 

@@ -1,49 +1,52 @@
-// The engine's syntax messages and their error numbers, shared by the lexer and the parser.
+// The engine's syntax messages (kEngineMessages) and their error numbers, as the lexer and the
+// parser raise them.
 #pragma once
 
 #include <string>
 #include <string_view>
 
+#include "engine/EngineError.h"
 #include "engine/dialect/Translator.h"
 
 namespace pavana::engine::dialect::messages {
 
 struct Message {
-    int number;
+    JetError number;
     const char* text;
 };
 
-inline constexpr Message kInvalidStatement{
-    3129, "Invalid SQL statement; expected 'DELETE', 'INSERT', 'PROCEDURE', 'SELECT', or 'UPDATE'."};
-inline constexpr Message kDelete{3130, "Syntax error in DELETE statement."};
-inline constexpr Message kFrom{3131, "Syntax error in FROM clause."};
-inline constexpr Message kGroupBy{3132, "Syntax error in GROUP BY clause."};
-inline constexpr Message kHaving{3133, "Syntax error in HAVING clause."};
-inline constexpr Message kInsert{3134, "Syntax error in INSERT INTO statement."};
-inline constexpr Message kJoin{3135, "Syntax error in JOIN operation."};
-inline constexpr Message kMissingSemicolon{3137, "Missing semicolon (;) at end of SQL statement."};
-inline constexpr Message kOrderBy{3138, "Syntax error in ORDER BY clause."};
-inline constexpr Message kParameters{3139, "Syntax error in PARAMETER clause."};
-inline constexpr Message kSelect{
-    3141, "The SELECT statement includes a reserved word or an argument name that is misspelled "
-          "or missing, or the punctuation is incorrect."};
-inline constexpr Message kAfterEnd{3142, "Characters found after end of SQL statement."};
-inline constexpr Message kUpdate{3144, "Syntax error in UPDATE statement."};
-inline constexpr Message kWhere{3145, "Syntax error in WHERE clause."};
-inline constexpr Message kConstraint{3289, "Syntax error in CONSTRAINT clause."};
-inline constexpr Message kCreateTable{3290, "Syntax error in CREATE TABLE statement."};
-inline constexpr Message kCreateIndex{3291, "Syntax error in CREATE INDEX statement."};
-inline constexpr Message kFieldDefinition{3292, "Syntax error in field definition."};
-inline constexpr Message kAlterTable{3293, "Syntax error in ALTER TABLE statement."};
-inline constexpr Message kDrop{3295, "Syntax error in DROP TABLE or DROP INDEX."};
-inline constexpr Message kCreateView{3290, "Syntax error in CREATE VIEW statement."};
-inline constexpr Message kCreateProcedure{3290, "Syntax error in CREATE PROCEDURE statement."};
-inline constexpr Message kDropView{3295, "Syntax error in DROP VIEW statement."};
-inline constexpr Message kDropProcedure{3295, "Syntax error in DROP PROCEDURE statement."};
-inline constexpr Message kExecute{3129, "Syntax error in EXECUTE statement."};
-inline constexpr Message kTransform{3129, "Syntax error in TRANSFORM statement."};
-inline constexpr Message kDeleteTarget{3128, "Specify the table containing the records you want to delete."};
-inline constexpr Message kNotUpdatable{3073, "Operation must use an updatable query."};
+constexpr Message Fixed(JetError number) { return {number, EngineMessage(number)}; }
+
+inline constexpr Message kInvalidStatement = Fixed(jetInvalidSqlStatement);
+inline constexpr Message kDelete = Fixed(jetSyntaxDelete);
+inline constexpr Message kFrom = Fixed(jetSyntaxFrom);
+inline constexpr Message kGroupBy = Fixed(jetSyntaxGroupBy);
+inline constexpr Message kHaving = Fixed(jetSyntaxHaving);
+inline constexpr Message kInsert = Fixed(jetSyntaxInsert);
+inline constexpr Message kJoin = Fixed(jetSyntaxJoin);
+inline constexpr Message kMissingSemicolon = Fixed(jetMissingSemicolon);
+inline constexpr Message kOrderBy = Fixed(jetSyntaxOrderBy);
+inline constexpr Message kParameters = Fixed(jetSyntaxParameters);
+inline constexpr Message kSelect = Fixed(jetSyntaxSelect);
+inline constexpr Message kAfterEnd = Fixed(jetCharactersAfterEnd);
+inline constexpr Message kUpdate = Fixed(jetSyntaxUpdate);
+inline constexpr Message kWhere = Fixed(jetSyntaxWhere);
+inline constexpr Message kConstraint = Fixed(jetSyntaxConstraint);
+inline constexpr Message kCreateTable = Fixed(jetSyntaxCreateTable);
+inline constexpr Message kCreateIndex = Fixed(jetSyntaxCreateIndex);
+inline constexpr Message kFieldDefinition = Fixed(jetSyntaxFieldDefinition);
+inline constexpr Message kAlterTable = Fixed(jetSyntaxAlterTable);
+inline constexpr Message kDrop = Fixed(jetSyntaxDrop);
+// The refusals of the statements Jet reads only through OLE DB name the statement written,
+// under the number of the nearest statement kind.
+inline constexpr Message kCreateView{jetSyntaxCreateTable, "Syntax error in CREATE VIEW statement."};
+inline constexpr Message kCreateProcedure{jetSyntaxCreateTable, "Syntax error in CREATE PROCEDURE statement."};
+inline constexpr Message kDropView{jetSyntaxDrop, "Syntax error in DROP VIEW statement."};
+inline constexpr Message kDropProcedure{jetSyntaxDrop, "Syntax error in DROP PROCEDURE statement."};
+inline constexpr Message kExecute{jetInvalidSqlStatement, "Syntax error in EXECUTE statement."};
+inline constexpr Message kTransform{jetInvalidSqlStatement, "Syntax error in TRANSFORM statement."};
+inline constexpr Message kDeleteTarget = Fixed(jetDeleteTarget);
+inline constexpr Message kNotUpdatable = Fixed(jetNotUpdatableQuery);
 
 inline constexpr int kQueryExpression = 3075;
 inline constexpr int kBracketing = 3126;

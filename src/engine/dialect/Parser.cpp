@@ -12,22 +12,12 @@
 #include "engine/dialect/JetDate.h"
 #include "engine/dialect/Lexer.h"
 #include "engine/dialect/Messages.h"
+#include "rtl/Strings.h"
 
 namespace pavana::engine::dialect {
 namespace {
 
 using namespace ast;
-
-bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 'a' + 'A');
-        if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 'a' + 'A');
-        if (x != y) return false;
-    }
-    return true;
-}
 
 constexpr std::size_t kKeywordCount = static_cast<std::size_t>(Keyword::Yes) + 1;
 using KeywordSet = std::array<bool, kKeywordCount>;
@@ -132,8 +122,8 @@ public:
         // WITH OWNERACCESS OPTION runs a query with its owner's permissions; the engine knows
         // no permissions but the file's.
         const bool query = statement.select || statement.insert || statement.update || statement.del;
-        if (query && IsWord(Keyword::With) && EqualsIgnoreCase(Peek(1).text, "OWNERACCESS") &&
-            EqualsIgnoreCase(Peek(2).text, "OPTION")) {
+        if (query && IsWord(Keyword::With) && SameAsciiText(Peek(1).text, "OWNERACCESS") &&
+            SameAsciiText(Peek(2).text, "OPTION")) {
             Next();
             Next();
             Next();
@@ -239,7 +229,7 @@ private:
                 }
             }
             for (const auto& other : statement.parameters)
-                if (EqualsIgnoreCase(other.name, p.name)) Fail();
+                if (SameAsciiText(other.name, p.name)) Fail();
             statement.parameters.push_back(std::move(p));
         } while (AcceptSymbol(Symbol::Comma));
         ExpectSymbol(Symbol::Semicolon);
@@ -490,7 +480,7 @@ private:
     std::optional<std::int64_t> ParameterIndex(std::string_view name) const {
         if (!parameters_) return std::nullopt;
         for (std::size_t i = 0; i < parameters_->size(); ++i)
-            if (EqualsIgnoreCase((*parameters_)[i].name, name)) return static_cast<std::int64_t>(i);
+            if (SameAsciiText((*parameters_)[i].name, name)) return static_cast<std::int64_t>(i);
         return std::nullopt;
     }
 
@@ -622,7 +612,7 @@ private:
         auto e = Make(Expr::Kind::Function);
         e->name = info->jetName;
         if (info->aggregate && AcceptSymbol(Symbol::Star)) {
-            if (!EqualsIgnoreCase(name, "COUNT")) ExprFail("(missing operator)");
+            if (!SameAsciiText(name, "COUNT")) ExprFail("(missing operator)");
             e->star = true;
         } else if (!IsSymbol(Symbol::RightParen)) {
             do e->args.push_back(ParseExpr());
@@ -808,7 +798,7 @@ private:
             const std::size_t end = std::min(rest.find(';'), rest.size());
             const std::string_view part = rest.substr(0, end);
             const std::size_t equals = part.find('=');
-            if (equals != std::string_view::npos && EqualsIgnoreCase(part.substr(0, equals), "DATABASE")) {
+            if (equals != std::string_view::npos && SameAsciiText(part.substr(0, equals), "DATABASE")) {
                 Next();
                 return std::string(part.substr(equals + 1));
             }
@@ -936,7 +926,7 @@ private:
         auto type = TypeFromWord(Peek().text);
         if (!type) Fail();
         // NUMERIC with a precision is ANSI-92's Decimal; bare, it stays DAO's Double.
-        if (EqualsIgnoreCase(Peek().text, "NUMERIC") && IsSymbol(Symbol::LeftParen, 1)) type = TypeFromWord("DECIMAL");
+        if (SameAsciiText(Peek().text, "NUMERIC") && IsSymbol(Symbol::LeftParen, 1)) type = TypeFromWord("DECIMAL");
         Next();
         if (type->type == JetType::Text || type->type == JetType::Binary) {
             if (AcceptSymbol(Symbol::LeftParen)) {
@@ -1070,7 +1060,7 @@ private:
 
     // CASCADE, SET NULL or NO ACTION (the relationship refuses the change).
     ReferentialAction ParseReferentialAction() {
-        if (EqualsIgnoreCase(Peek().text, "CASCADE")) {
+        if (SameAsciiText(Peek().text, "CASCADE")) {
             Next();
             return ReferentialAction::Cascade;
         }
@@ -1078,7 +1068,7 @@ private:
             ExpectWord(Keyword::Null);
             return ReferentialAction::SetNull;
         }
-        if (AcceptWord(Keyword::No) && EqualsIgnoreCase(Peek().text, "ACTION")) {
+        if (AcceptWord(Keyword::No) && SameAsciiText(Peek().text, "ACTION")) {
             Next();
             return ReferentialAction::Refuse;
         }

@@ -11,6 +11,7 @@
 #include "engine/dialect/FunctionCatalog.h"
 #include "engine/dialect/Messages.h"
 #include "engine/dialect/StoreConversion.h"
+#include "rtl/Strings.h"
 
 namespace pavana::engine::dialect {
 namespace {
@@ -22,17 +23,6 @@ std::string Upper(std::string_view s) {
     for (auto& c : out)
         if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
     return out;
-}
-
-bool SameName(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 'a' + 'A');
-        if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 'a' + 'A');
-        if (x != y) return false;
-    }
-    return true;
 }
 
 // Appends `text` between `delimiter`s, each delimiter inside it doubled.
@@ -401,7 +391,7 @@ private:
 
     void Qualified(const std::string& table) {
         if (table.empty()) return;
-        if (!renameFrom_.empty() && SameName(table, renameFrom_)) PutName(renameTo_);
+        if (!renameFrom_.empty() && SameAsciiText(table, renameFrom_)) PutName(renameTo_);
         else PutName(table);
         Put(".");
     }
@@ -646,7 +636,7 @@ private:
             if (e.kind == ast::Expr::Kind::Integer) return false;
             if (e.kind == ast::Expr::Kind::Column && e.table.empty())
                 for (const auto& item : core.items)
-                    if (SameName(item.alias, e.name)) return false;
+                    if (SameAsciiText(item.alias, e.name)) return false;
         }
         return true;
     }
@@ -841,7 +831,7 @@ private:
         for (const TableRef* t : tables) {
             const std::string& reference = t->alias.empty() ? t->name : t->alias;
             bool used = false;
-            for (const auto& n : names) used = used || SameName(n, reference);
+            for (const auto& n : names) used = used || SameAsciiText(n, reference);
             if (!used) continue;
             if (t->kind != TableRef::Kind::Table) return;
             selected.push_back(t);
@@ -914,7 +904,7 @@ private:
     // The table of a FROM tree that `name` (a table name or alias) refers to, or nullptr.
     static const TableRef* FindTable(const TableRef& t, std::string_view name) {
         if (t.kind == TableRef::Kind::Table)
-            return SameName(t.alias.empty() ? t.name : t.alias, name) ? &t : nullptr;
+            return SameAsciiText(t.alias.empty() ? t.name : t.alias, name) ? &t : nullptr;
         if (t.kind == TableRef::Kind::Join) {
             if (auto* found = FindTable(*t.left, name)) return found;
             return FindTable(*t.right, name);
@@ -1121,7 +1111,7 @@ private:
         for (const auto& set : update.sets) {
             if (set.table.empty()) continue;
             if (targetName.empty()) targetName = set.table;
-            else if (!SameName(targetName, set.table)) messages::Raise(messages::kNotUpdatable);
+            else if (!SameAsciiText(targetName, set.table)) messages::Raise(messages::kNotUpdatable);
         }
         const TableRef* target = targetName.empty() ? FirstTable(source) : FindTable(source, targetName);
         if (!target) messages::Raise(messages::kNotUpdatable);
@@ -1154,8 +1144,8 @@ private:
         const bool single = del.from.size() == 1 && del.from[0]->kind == TableRef::Kind::Table;
         if (single) {
             const TableRef& t = *del.from[0];
-            if (!del.target.empty() && !SameName(del.target, t.alias.empty() ? t.name : t.alias) &&
-                !SameName(del.target, t.name))
+            if (!del.target.empty() && !SameAsciiText(del.target, t.alias.empty() ? t.name : t.alias) &&
+                !SameAsciiText(del.target, t.name))
                 messages::Raise(messages::kDeleteTarget);
             Put("DELETE FROM ");
             Table(t);
@@ -1381,8 +1371,7 @@ private:
                                " IS NULL AND rowid = NEW.rowid; END");
         out.followUp.push_back("CREATE TRIGGER " + Quote(table + "." + c.name + ".counter.update") +
                                " BEFORE UPDATE OF " + Quote(c.name) + " ON " + Quote(table) +
-                               " BEGIN SELECT RAISE(ABORT, 'Index or primary key cannot contain a Null value.') "
-                               "WHERE " + counter + " IS NULL; " + raise + "; END");
+                               " BEGIN SELECT RAISE(ABORT, '" + EngineMessage(jetNullKey) + "') WHERE " + counter + " IS NULL; " + raise + "; END");
         out.metadata.push_back(kCreateCounters);
         out.metadata.push_back(std::string("INSERT OR REPLACE INTO ") + kCounterTable + " (table_name, seq) VALUES (" +
                                QuoteString(table) + ", " + std::to_string(c.type.seed - c.type.increment) + ")");
@@ -1430,7 +1419,7 @@ private:
                            (counter->type.increment != 1 || std::any_of(create.constraints.begin(), create.constraints.end(), [&](const Constraint& k) {
                                return k.kind == ConstraintKind::PrimaryKey && k.columns.size() > 1 &&
                                       std::any_of(k.columns.begin(), k.columns.end(), [&](const std::string& col) {
-                                          return SameName(col, counter->name);
+                                          return SameAsciiText(col, counter->name);
                                       });
                            }));
         if (keyed) {
@@ -1454,7 +1443,7 @@ private:
             if (k.kind == ConstraintKind::NotNull) continue;
             // A counter that is the whole primary key is already the rowid.
             if (k.kind == ConstraintKind::PrimaryKey && counter && k.columns.size() == 1 &&
-                SameName(k.columns[0], counter->name))
+                SameAsciiText(k.columns[0], counter->name))
                 continue;
             Put(", ");
             if (k.kind == ConstraintKind::Check) {
@@ -1598,7 +1587,7 @@ private:
     std::string ExternalCopy(const TableRef& t) {
         if (!external_) messages::Raise(messages::kFrom);
         for (const ExternalTable& e : *external_)
-            if (e.database == t.database && SameName(e.table, t.name)) return e.copy;
+            if (e.database == t.database && SameAsciiText(e.table, t.name)) return e.copy;
         external_->push_back({t.database, t.name, "pavana_in_" + std::to_string(external_->size() + 1)});
         return external_->back().copy;
     }

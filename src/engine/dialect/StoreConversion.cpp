@@ -1,7 +1,5 @@
 #include "engine/dialect/StoreConversion.h"
 
-#include <strings.h>
-
 #include <cmath>
 #include <memory>
 #include <optional>
@@ -10,6 +8,7 @@
 
 #include "engine/dialect/FunctionSupport.h"
 #include "engine/dialect/JetTypes.h"
+#include "rtl/Strings.h"
 #include "rtl/Variant.h"
 
 namespace pavana::engine::dialect {
@@ -143,8 +142,8 @@ void StoreDate(sqlite3_context* ctx, sqlite3_value* v) {
 void StoreYesNo(sqlite3_context* ctx, sqlite3_value* v) {
     if (sqlite3_value_type(v) == SQLITE_TEXT) {
         const std::string_view word = Trimmed(TextOf(v));
-        if (word.size() == 4 && strncasecmp(word.data(), "true", 4) == 0) return sqlite3_result_int(ctx, -1);
-        if (word.size() == 5 && strncasecmp(word.data(), "false", 5) == 0) return sqlite3_result_int(ctx, 0);
+        if (SameAsciiText(word, "true")) return sqlite3_result_int(ctx, -1);
+        if (SameAsciiText(word, "false")) return sqlite3_result_int(ctx, 0);
     }
     sqlite3_result_int(ctx, NumberOf(v) != 0 ? -1 : 0);
 }

@@ -1,12 +1,11 @@
 #include "engine/sqlite/CurrencyColumns.h"
 
-#include <strings.h>
-
 #include <algorithm>
 #include <string>
 
 #include "engine/Constants.h"
 #include "engine/dialect/FunctionCatalog.h"
+#include "rtl/Strings.h"
 
 namespace pavana::engine::sqlite {
 namespace {
@@ -15,7 +14,7 @@ using dialect::ast::Expr;
 
 bool OneOf(const char* name, std::initializer_list<const char*> names) {
     for (const char* n : names)
-        if (strcasecmp(name, n) == 0) return true;
+        if (SameAsciiText(name, n)) return true;
     return false;
 }
 
@@ -51,7 +50,7 @@ private:
     Verdict OfFunction(const Expr& e, const Scope& scope) {
         const dialect::FunctionInfo* f = dialect::FindFunction(e.name);
         if (f == nullptr) return Verdict::No;
-        if (strcasecmp(f->jetName, "CCur") == 0) return Verdict::Yes;
+        if (SameAsciiText(f->jetName, "CCur")) return Verdict::Yes;
         if (OneOf(f->jetName, {"Sum", "Min", "Max", "First", "Last", "Abs", "Int", "Fix", "Round", "CVar"}))
             return !e.args.empty() ? Of(*e.args[0], scope) : Verdict::No;
         return Verdict::No;
@@ -203,7 +202,7 @@ private:
     // Currency table column, or a derived table's column printed scaled.
     bool ScaledColumn(const MutableExpr& e, const Scope& scope) {
         for (const auto& s : scope) {
-            if (!e.table.empty() && strcasecmp(s.name.c_str(), e.table.c_str()) != 0) continue;
+            if (!e.table.empty() && !SameAsciiText(s.name, e.table)) continue;
             if (s.derived == nullptr) {
                 if (const auto type = declaredType_(s.table, e.name)) return type->type == dbCurrency;
                 continue;
@@ -212,7 +211,7 @@ private:
                 const MutableExpr& x = *item.expr;
                 const std::string& name = item.alias.empty() ? x.name : item.alias;
                 const bool named = (!item.alias.empty() || x.kind == MutableExpr::Kind::Column) &&
-                                   strcasecmp(name.c_str(), e.name.c_str()) == 0;
+                                   SameAsciiText(name, e.name);
                 if (named) return item.scaled;
             }
         }

@@ -1,7 +1,5 @@
 #include "engine/sqlite/DateColumns.h"
 
-#include <strings.h>
-
 #include <algorithm>
 #include <cstdint>
 #include <memory>
@@ -10,6 +8,7 @@
 
 #include "engine/Constants.h"
 #include "engine/dialect/FunctionCatalog.h"
+#include "rtl/Strings.h"
 
 namespace pavana::engine::sqlite {
 namespace {
@@ -19,7 +18,7 @@ using dialect::ast::Expr;
 template <std::size_t N>
 bool OneOf(const char* name, const char* const (&names)[N]) {
     for (const char* n : names)
-        if (strcasecmp(name, n) == 0) return true;
+        if (SameAsciiText(name, n)) return true;
     return false;
 }
 
@@ -29,14 +28,14 @@ bool OneOf(const char* name, const char* const (&names)[N]) {
 template <class Judge>
 std::optional<Verdict> OfChoice(const Expr& e, const char* jetName, Judge judge) {
     std::size_t from = 1, step = 1;
-    if (strcasecmp(jetName, "IIf") == 0) {
+    if (SameAsciiText(jetName, "IIf")) {
         if (e.args.size() != 3) return Verdict::No;
-    } else if (strcasecmp(jetName, "Switch") == 0) {
+    } else if (SameAsciiText(jetName, "Switch")) {
         step = 2;
-    } else if (strcasecmp(jetName, "Nz") == 0) {
+    } else if (SameAsciiText(jetName, "Nz")) {
         if (e.args.size() != 2) return Verdict::No;
         from = 0;
-    } else if (strcasecmp(jetName, "Choose") != 0) {
+    } else if (!SameAsciiText(jetName, "Choose")) {
         return std::nullopt;
     }
     if (from >= e.args.size()) return Verdict::No;
@@ -307,8 +306,8 @@ private:
     static bool MakesTextOfArgument(const MutableExpr& e) {
         const dialect::FunctionInfo* f = dialect::FindFunction(e.name);
         if (f == nullptr) return false;
-        return strcasecmp(f->jetName, "CStr") == 0 || strcasecmp(f->jetName, "Str") == 0 ||
-               (strcasecmp(f->jetName, "Format") == 0 && e.args.size() == 1);
+        return SameAsciiText(f->jetName, "CStr") || SameAsciiText(f->jetName, "Str") ||
+               (SameAsciiText(f->jetName, "Format") && e.args.size() == 1);
     }
 
     // Whether value `e`, written into a column, gives dates, also as one result of a choice.
@@ -377,7 +376,7 @@ private:
             InExpr(*set.value, scope);
             if (!WritesDate(*set.value, scope)) continue;
             for (const auto& source : scope) {
-                const bool named = set.table.empty() || strcasecmp(source.name.c_str(), set.table.c_str()) == 0;
+                const bool named = set.table.empty() || SameAsciiText(source.name, set.table);
                 if (source.derived != nullptr || !named || !declaredType_(source.table, set.column)) continue;
                 Written(*set.value, scope, source.table, set.column);
                 break;

@@ -23,7 +23,7 @@ const char* const kFragmentTable = "pavana_source";
 }
 
 [[noreturn]] void MissingOperator() {
-    RaiseEngineError(3077, "Syntax error (missing operator) in expression.", kSource);
+    RaiseEngineError(jetMissingOperator, kSource);
 }
 
 std::unique_ptr<Query> Clone(const Query& q);
@@ -159,7 +159,7 @@ RecordsetSource::RecordsetSource(std::shared_ptr<const Statement> statement, std
                                  const std::string& errorSource, sqlite3* db, dialect::CurrencyStorage currency)
     : statement_(std::move(statement)), values_(std::move(values)), db_(db), currency_(currency) {
     if (!statement_ || !statement_->select || !statement_->select->cores.front().into.empty())
-        RaiseEngineError(jetInvalidOperation, "Invalid operation.", errorSource);
+        RaiseEngineError(jetInvalidOperation, errorSource);
     FindBaseTable();
 }
 

@@ -1,7 +1,5 @@
 #include "engine/sqlite/Relationships.h"
 
-#include <strings.h>
-
 #include <algorithm>
 #include <cctype>
 #include <optional>
@@ -9,6 +7,7 @@
 #include <vector>
 
 #include "engine/EngineError.h"
+#include "engine/sqlite/SqliteErrors.h"
 
 namespace pavana::engine::sqlite {
 namespace {
@@ -128,7 +127,7 @@ std::string StatementTable(const std::string& sql) {
 void CheckDeclaredRelationships(Connection& connection, const std::string& table, const std::string& source) {
     for (const Relationship& r : RelationshipsOf(connection, table)) {
         if (!TableExists(connection, r.parent))
-            RaiseEngineError(jetTableDoesNotExist, "Table '" + r.parent + "' does not exist.", source);
+            RaiseTableDoesNotExist(r.parent, source);
         const std::string parent = StoredName(connection, r.parent);
         std::size_t primaryKeySize = 0;
         const std::vector<std::set<std::string>> keys = UniqueKeys(connection, parent, primaryKeySize);
@@ -139,9 +138,7 @@ void CheckDeclaredRelationships(Connection& connection, const std::string& table
                                      "' does not have a primary key.",
                                  source);
             if (primaryKeySize != r.columns)
-                RaiseEngineError(jetRelationshipFieldCount,
-                                 "Relationship must be on the same number of fields with the same data types.",
-                                 source);
+                RaiseEngineError(jetRelationshipFieldCount, source);
             continue;
         }
         std::set<std::string> named;
@@ -158,10 +155,7 @@ void CheckDroppable(Connection& connection, const std::string& table, const std:
                  "WHERE m.type = 'table' AND f.\"table\" = ?1 COLLATE NOCASE AND m.name <> ?1 COLLATE NOCASE LIMIT 1");
     sqlite3_bind_text(st.Handle(), 1, table.c_str(), -1, SQLITE_TRANSIENT);
     if (st.Step())
-        RaiseEngineError(jetTableInRelationship,
-                         "Cannot delete this index or table. It is either the current index or is used in a "
-                         "relationship.",
-                         source);
+        RaiseEngineError(jetTableInRelationship, source);
 }
 
 void RaiseBrokenRelationship(Connection& connection, Statement& statement, const std::string& source) {

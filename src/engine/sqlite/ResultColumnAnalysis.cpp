@@ -1,6 +1,6 @@
 #include "engine/sqlite/ResultColumnAnalysis.h"
 
-#include <strings.h>
+#include "rtl/Strings.h"
 
 namespace pavana::engine::sqlite {
 namespace {
@@ -9,8 +9,6 @@ using dialect::ast::Expr;
 using dialect::ast::Query;
 using dialect::ast::SelectCore;
 using dialect::ast::TableRef;
-
-bool SameName(const std::string& a, const std::string& b) { return strcasecmp(a.c_str(), b.c_str()) == 0; }
 
 }  // namespace
 
@@ -59,7 +57,7 @@ bool GivesWholeNumber(const std::string& op) {
     static constexpr const char* kOperators[] = {"\\", "MOD", "=", "<>", "<", ">", "<=", ">=",
                                                  "AND", "OR", "XOR", "EQV", "IMP"};
     for (const char* candidate : kOperators)
-        if (strcasecmp(op.c_str(), candidate) == 0) return true;
+        if (SameAsciiText(op, candidate)) return true;
     return false;
 }
 
@@ -109,7 +107,7 @@ std::vector<Verdict> ResultColumnAnalysis::OfCore(const SelectCore& core, std::s
         const Expr& star = *items[stars.front()].expr;
         const Source* only = nullptr;
         for (const Source& s : scope)
-            if (star.table.empty() ? scope.size() == 1 : SameName(s.name, star.table)) only = &s;
+            if (star.table.empty() ? scope.size() == 1 : SameAsciiText(s.name, star.table)) only = &s;
         if (only != nullptr && only->derived != nullptr) {
             const std::size_t expanded = count - (items.size() - 1);
             const std::vector<Verdict> inner = OfQuery(*only->derived, expanded);
@@ -128,7 +126,7 @@ Verdict ResultColumnAnalysis::Of(const Expr& e, const Scope& scope) {
 
 Verdict ResultColumnAnalysis::OfColumn(const Expr& e, const Scope& scope) {
     for (const Source& s : scope) {
-        if (!e.table.empty() && !SameName(s.name, e.table)) continue;
+        if (!e.table.empty() && !SameAsciiText(s.name, e.table)) continue;
         if (s.derived != nullptr) {
             if (auto verdict = OfDerivedColumn(*s.derived, e.name)) return *verdict;
         } else if (auto type = declaredType_(s.table, e.name)) {
@@ -150,8 +148,8 @@ std::optional<Verdict> ResultColumnAnalysis::OfDerivedColumn(const Query& derive
     const SelectCore& core = derived.cores.front();
     for (const auto& item : core.items) {
         const Expr& e = *item.expr;
-        const bool named = item.alias.empty() ? e.kind == Expr::Kind::Column && SameName(e.name, name)
-                                              : SameName(item.alias, name);
+        const bool named = item.alias.empty() ? e.kind == Expr::Kind::Column && SameAsciiText(e.name, name)
+                                              : SameAsciiText(item.alias, name);
         if (named) return Of(e, ScopeOf(core));
     }
     return std::nullopt;

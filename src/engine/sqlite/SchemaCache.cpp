@@ -1,7 +1,5 @@
 #include "engine/sqlite/SchemaCache.h"
 
-#include <strings.h>
-
 #include <memory>
 
 #include "engine/dialect/StoreConversion.h"
@@ -72,7 +70,7 @@ const std::vector<SchemaCache::Column>& SchemaCache::Columns(sqlite3* db, const 
 std::optional<dialect::JetType> SchemaCache::ColumnType(sqlite3* db, const std::string& table,
                                                         const std::string& column) {
     for (const Column& c : Columns(db, table))
-        if (strcasecmp(c.name.c_str(), column.c_str()) == 0) return c.type;
+        if (SameAsciiText(c.name, column)) return c.type;
     return std::nullopt;
 }
 

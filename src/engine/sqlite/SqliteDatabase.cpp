@@ -1,7 +1,6 @@
 #include "engine/sqlite/SqliteDatabase.h"
 
 #include <fcntl.h>
-#include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -29,6 +28,7 @@
 #include "engine/sqlite/TableRebuild.h"
 #include "engine/dialect/SqlitePrinter.h"
 #include "engine/dialect/StoreConversion.h"
+#include "rtl/Strings.h"
 
 namespace pavana::engine::sqlite {
 namespace {
@@ -82,13 +82,11 @@ std::string FullPath(const std::string& path) {
                      kWorkspaceSource);
 }
 [[noreturn]] void NotValidPassword(const char* source) {
-    RaiseEngineError(jetNotValidPassword, "Not a valid password.", source);
+    RaiseEngineError(jetNotValidPassword, source);
 }
 
 [[noreturn]] void NoTransaction(const char* source) {
-    RaiseEngineError(jetNoTransaction,
-                     "You tried to commit or rollback a transaction without first beginning a transaction.",
-                     source);
+    RaiseEngineError(jetNoTransaction, source);
 }
 
 bool FolderExists(const std::string& full) {
@@ -153,9 +151,9 @@ int Authorize(void* user, int action, const char* a1, const char* a2, const char
         default: break;
     }
     if (table == nullptr) return SQLITE_OK;
-    if (strcasecmp(table, dialect::kCounterTable) == 0) return trigger != nullptr ? SQLITE_OK : SQLITE_DENY;
-    return strcasecmp(table, kMetadataTable) == 0 || strcasecmp(table, dialect::kColumnMetadataTable) == 0 ||
-                   strcasecmp(table, kProceduresTable) == 0
+    if (SameAsciiText(table, dialect::kCounterTable)) return trigger != nullptr ? SQLITE_OK : SQLITE_DENY;
+    return SameAsciiText(table, kMetadataTable) || SameAsciiText(table, dialect::kColumnMetadataTable) ||
+                   SameAsciiText(table, kProceduresTable)
                ? SQLITE_DENY
                : SQLITE_OK;
 }
@@ -260,7 +258,7 @@ std::string BracketedName(const std::string& source) {
 }  // namespace
 
 Connection& DatabaseState::Live(std::string_view source) {
-    if (!connection) RaiseEngineError(jetObjectInvalid, "Object invalid or no longer set.", std::string(source));
+    if (!connection) RaiseEngineError(jetObjectInvalid, std::string(source));
     return *connection;
 }
 
@@ -296,7 +294,7 @@ std::string PasswordOfConnect(const std::string& connect) {
             std::size_t a = key.find_first_not_of(' ');
             std::size_t b = key.find_last_not_of(' ');
             key = a == std::string::npos ? std::string() : key.substr(a, b - a + 1);
-            if (strcasecmp(key.c_str(), "PWD") == 0) return part.substr(eq + 1);
+            if (SameAsciiText(key, "PWD")) return part.substr(eq + 1);
         }
         start = end + 1;
     }
@@ -333,7 +331,7 @@ dialect::Translation TranslateStatement(const std::string& jetSql, const std::st
 std::int32_t RunAction(DatabaseState& state, const dialect::Translation& translation,
                        const std::vector<Variant>& values, const std::string& source) {
     if (translation.kind == dialect::StatementKind::Query)
-        RaiseEngineError(jetCannotExecuteSelect, "Cannot execute a select query.", source);
+        RaiseEngineError(jetCannotExecuteSelect, source);
     Connection& connection = state.Live(source);
     std::optional<ExternalCopies> external;
     if (!translation.external.empty()) external.emplace(connection, state.currency, translation.external, source);
@@ -357,7 +355,7 @@ std::int32_t RunAction(DatabaseState& state, const dialect::Translation& transla
     if (translation.procedure) {
         // EXECUTE runs as a query definition of the procedure's statement (QueryDefImpl).
         if (translation.procedure->action == dialect::ProcedureCall::Action::Execute)
-            RaiseEngineError(jetInvalidOperation, "Invalid operation.", source);
+            RaiseEngineError(jetInvalidOperation, source);
         RunProcedureDefinition(state, *translation.procedure, source);
         return 0;
     }
@@ -407,11 +405,7 @@ std::int32_t RunAction(DatabaseState& state, const dialect::Translation& transla
             }
         }
         if (!translation.metadata.empty()) {
-            state.metadataWrites = true;
-            struct Restore {
-                DatabaseState& s;
-                ~Restore() { s.metadataWrites = false; }
-            } restore{state};
+            MetadataWrites writes(state);
             for (const std::string& more : translation.metadata) {
                 Statement next(connection, more.c_str());
                 while (next && next.Step()) {
@@ -495,7 +489,7 @@ std::shared_ptr<DatabaseImpl> DatabaseImpl::Create(const std::string& path, cons
     int fd = ::open(path.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0666);
     if (fd < 0) {
         if (errno == EEXIST)
-            RaiseEngineError(jetDatabaseExists, "Database already exists.", kWorkspaceSource);
+            RaiseEngineError(jetDatabaseExists, kWorkspaceSource);
         CannotOpen(full);
     }
     ::close(fd);
@@ -528,7 +522,7 @@ bool DatabaseImpl::Updatable() const {
 std::shared_ptr<QueryDef> DatabaseImpl::CreateQueryDef(const std::string& name, const std::string& sql) {
     state_->Live(kSource);
     if (!name.empty())
-        RaiseEngineError(jetNotSupported, "Operation is not supported for this type of object.", kSource);
+        RaiseEngineError(jetNotSupported, kSource);
     return std::make_shared<QueryDefImpl>(state_, name, sql);
 }
 
@@ -543,9 +537,7 @@ void DatabaseImpl::Execute(const std::string& sql, const Variant&) {
         return;
     }
     if (!translation.parameters.empty())
-        RaiseEngineError(jetTooFewParameters,
-                         "Too few parameters. Expected " + std::to_string(translation.parameters.size()) + ".",
-                         kSource);
+        RaiseTooFewParameters(translation.parameters.size(), kSource);
     recordsAffected_ = RunAction(*state_, translation, {}, kSource);
 }
 
@@ -560,17 +552,13 @@ std::shared_ptr<Recordset> DatabaseImpl::OpenRecordset(const std::string& source
 void DatabaseImpl::NewPassword(const std::string& oldPassword, const std::string& newPassword) {
     Connection& c = state_->Live(kSource);
     if (!state_->exclusive)
-        RaiseEngineError(jetSharedPassword, "Cannot change password on a shared open database.", kSource);
+        RaiseEngineError(jetSharedPassword, kSource);
     if (newPassword.find(';') != std::string::npos) NotValidPassword(kSource);
     try {
         std::optional<std::string> verifier = ReadVerifier(c);
         bool matches = verifier ? CheckPassword(*verifier, oldPassword) : oldPassword.empty();
         if (!matches) NotValidPassword(kSource);
-        state_->metadataWrites = true;
-        struct Restore {
-            DatabaseState& s;
-            ~Restore() { s.metadataWrites = false; }
-        } restore{*state_};
+        MetadataWrites writes(*state_);
         Savepoint savepoint(c);
         c.Exec("CREATE TABLE IF NOT EXISTS pavana_engine (key TEXT PRIMARY KEY, value TEXT NOT NULL) "
                "WITHOUT ROWID");
@@ -588,8 +576,7 @@ void DatabaseImpl::NewPassword(const std::string& oldPassword, const std::string
 void DatabaseImpl::BeginTrans() {
     Connection& c = state_->Live(kSource);
     if (state_->transactions >= kMaxTransactions)
-        RaiseEngineError(jetTooManyTransactions,
-                         "Could not start transaction; too many transactions already nested.", kSource);
+        RaiseEngineError(jetTooManyTransactions, kSource);
     try {
         c.Exec("SAVEPOINT pavana_transaction");
     } catch (const SqliteFailure& failure) {

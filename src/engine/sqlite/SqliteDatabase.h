@@ -65,6 +65,19 @@ struct DatabaseState {
     void Close();
 };
 
+// Lets the engine write its own metadata tables for the life of the guard (the authorizer
+// refuses those writes to users' statements otherwise).
+class MetadataWrites {
+public:
+    explicit MetadataWrites(DatabaseState& state) : state_(state) { state_.metadataWrites = true; }
+    ~MetadataWrites() { state_.metadataWrites = false; }
+    MetadataWrites(const MetadataWrites&) = delete;
+    MetadataWrites& operator=(const MetadataWrites&) = delete;
+
+private:
+    DatabaseState& state_;
+};
+
 // Runs one translated action or definition statement and its follow-up statements
 // atomically (one autocommit transaction; a savepoint binds the follow-ups to it) with `values` bound to ?1, ?2, ... of the main
 // statement; returns the records the main statement changed. A query fails with

@@ -17,7 +17,7 @@ bool BooleanArgument(const Variant& v, const char* source) {
     try {
         return v.ToBoolean();
     } catch (const EConvertError&) {
-        RaiseEngineError(jetInvalidArgument, "Invalid argument.", source);
+        RaiseEngineError(jetInvalidArgument, source);
     }
 }
 
@@ -26,7 +26,7 @@ std::string TextArgument(const Variant& v, const char* source) {
     try {
         return v.ToString();
     } catch (const EConvertError&) {
-        RaiseEngineError(jetInvalidArgument, "Invalid argument.", source);
+        RaiseEngineError(jetInvalidArgument, source);
     }
 }
 
@@ -58,9 +58,7 @@ public:
     void BeginTrans() override {
         CheckOpen();
         if (transactions_.size() >= kMaxTransactions)
-            RaiseEngineError(jetTooManyTransactions,
-                             "Could not start transaction; too many transactions already nested.",
-                             kWorkspaceSource);
+            RaiseEngineError(jetTooManyTransactions, kWorkspaceSource);
         std::vector<std::weak_ptr<Database>> level;
         for (auto& weak : databases_)
             if (auto db = weak.lock()) {
@@ -87,17 +85,14 @@ public:
 
 private:
     void CheckOpen() const {
-        if (closed_) RaiseEngineError(jetObjectInvalid, "Object invalid or no longer set.", kWorkspaceSource);
+        if (closed_) RaiseEngineError(jetObjectInvalid, kWorkspaceSource);
     }
     // Ends the innermost transaction on the databases it was begun on and that are still open.
     template <typename End>
     void EndTransaction(End end) {
         CheckOpen();
         if (transactions_.empty())
-            RaiseEngineError(jetNoTransaction,
-                             "You tried to commit or rollback a transaction without first beginning a "
-                             "transaction.",
-                             kWorkspaceSource);
+            RaiseEngineError(jetNoTransaction, kWorkspaceSource);
         auto level = std::move(transactions_.back());
         transactions_.pop_back();
         for (auto& weak : level)
@@ -130,11 +125,10 @@ public:
             try {
                 t = type.ToInteger();
             } catch (const EConvertError&) {
-                RaiseEngineError(jetInvalidArgument, "Invalid argument.", "DAO.DBEngine");
+                RaiseEngineError(jetInvalidArgument, "DAO.DBEngine");
             }
             if (t != dbUseJet)
-                RaiseEngineError(jetNotSupported, "Operation is not supported for this type of object.",
-                                 "DAO.DBEngine");
+                RaiseEngineError(jetNotSupported, "DAO.DBEngine");
         }
         return std::make_shared<WorkspaceImpl>(name, userName);
     }

@@ -12,7 +12,6 @@
 namespace pavana::engine::sqlite {
 namespace {
 
-
 // SQLite quotes the names in some messages the way the statement wrote them; the dialect
 // prints every name double-quoted, with inner quotes doubled.
 std::string UnquotedName(const std::string& name) {
@@ -97,37 +96,38 @@ bool IsPrimaryKeyField(sqlite3* db, const std::string& field) {
     return false;
 }
 
-std::string SyntaxMessage(const std::string& sql, std::int32_t& number) {
-    std::string lead = Lead(sql, 2);
+// The syntax error Jet reports for a statement of the kind `sql` begins with.
+JetError SyntaxErrorOf(const std::string& sql) {
+    const std::string lead = Lead(sql, 2);
     struct Entry {
         const char* lead;
-        std::int32_t number;
-        const char* message;
+        JetError number;
     };
-    static const Entry kEntries[] = {
-        {"INSERT", 3134, "Syntax error in INSERT INTO statement."},
-        {"UPDATE", 3144, "Syntax error in UPDATE statement."},
-        {"DELETE", 3130, "Syntax error in DELETE statement."},
-        {"SELECT", 3141,
-         "The SELECT statement includes a reserved word or an argument name that is misspelled or "
-         "missing, or the punctuation is incorrect."},
-        {"CREATE TABLE", 3290, "Syntax error in CREATE TABLE statement."},
-        {"CREATE INDEX", 3291, "Syntax error in CREATE INDEX statement."},
-        {"CREATE UNIQUE", 3291, "Syntax error in CREATE INDEX statement."},
-        {"ALTER TABLE", 3293, "Syntax error in ALTER TABLE statement."},
-        {"DROP", 3295, "Syntax error in DROP TABLE or DROP INDEX."},
+    static constexpr Entry kEntries[] = {
+        {"INSERT", jetSyntaxInsert},       {"UPDATE", jetSyntaxUpdate},
+        {"DELETE", jetSyntaxDelete},       {"SELECT", jetSyntaxSelect},
+        {"CREATE TABLE", jetSyntaxCreateTable}, {"CREATE INDEX", jetSyntaxCreateIndex},
+        {"CREATE UNIQUE", jetSyntaxCreateIndex}, {"ALTER TABLE", jetSyntaxAlterTable},
+        {"DROP", jetSyntaxDrop},
     };
-    for (const auto& e : kEntries) {
-        if (StartsWith(lead, e.lead)) {
-            number = e.number;
-            return e.message;
-        }
-    }
-    number = jetInvalidSqlStatement;
-    return "Invalid SQL statement; expected 'DELETE', 'INSERT', 'PROCEDURE', 'SELECT', or 'UPDATE'.";
+    for (const auto& e : kEntries)
+        if (StartsWith(lead, e.lead)) return e.number;
+    return jetInvalidSqlStatement;
 }
 
 }  // namespace
+
+void RaiseTableExists(const std::string& table, const std::string& source) {
+    RaiseEngineError(jetTableExists, "Table '" + table + "' already exists.", source);
+}
+
+void RaiseTableDoesNotExist(const std::string& table, const std::string& source) {
+    RaiseEngineError(jetTableDoesNotExist, "Table '" + table + "' does not exist.", source);
+}
+
+void RaiseTooFewParameters(std::size_t expected, const std::string& source) {
+    RaiseEngineError(jetTooFewParameters, "Too few parameters. Expected " + std::to_string(expected) + ".", source);
+}
 
 void RaiseStatementError(const SqliteFailure& failure, const std::string& sql,
                          const std::string& source, sqlite3* db) {
@@ -135,49 +135,31 @@ void RaiseStatementError(const SqliteFailure& failure, const std::string& sql,
     const int code = failure.Code();
     switch (failure.Primary()) {
         case SQLITE_READONLY:
-            RaiseEngineError(jetCannotUpdateReadOnly, "Cannot update. Database or object is read-only.",
-                             source);
+            RaiseEngineError(jetCannotUpdateReadOnly, source);
         case SQLITE_BUSY:
         case SQLITE_LOCKED:
-            RaiseEngineError(jetLocked, "Could not update; currently locked.", source);
+            RaiseEngineError(jetLocked, source);
         case SQLITE_FULL:
-            RaiseEngineError(jetTooLarge,
-                             "The query cannot be completed. Either the size of the query result is "
-                             "larger than the maximum size of a database (2 GB), or there is not "
-                             "enough temporary storage space on the disk to store the query result.",
-                             source);
+            RaiseEngineError(jetTooLarge, source);
         case SQLITE_IOERR:
-            RaiseEngineError(jetDiskError, "Disk or network error.", source);
+            RaiseEngineError(jetDiskError, source);
         case SQLITE_CORRUPT:
         case SQLITE_NOTADB:
-            RaiseEngineError(jetCannotOpenDatabase,
-                             "Cannot open database ''. It may not be a database that your "
-                             "application recognizes, or the file may be corrupt.",
-                             source);
+            RaiseEngineError(jetCannotOpenDatabase, source);
         case SQLITE_TOOBIG:
-            RaiseEngineError(jetFieldTooSmall,
-                             "The field is too small to accept the amount of data you attempted to "
-                             "add. Try inserting or pasting less data.",
-                             source);
+            RaiseEngineError(jetFieldTooSmall, source);
         case SQLITE_MISMATCH:
-            RaiseEngineError(jetDataTypeMismatch, "Data type mismatch in criteria expression.", source);
+            RaiseEngineError(jetDataTypeMismatch, source);
         case SQLITE_AUTH:
-            RaiseEngineError(jetCannotUpdateReadOnly, "Cannot update. Database or object is read-only.",
-                             source);
+            RaiseEngineError(jetCannotUpdateReadOnly, source);
         case SQLITE_CONSTRAINT:
             if (code == SQLITE_CONSTRAINT_UNIQUE || code == SQLITE_CONSTRAINT_PRIMARYKEY ||
                 code == SQLITE_CONSTRAINT_ROWID)
-                RaiseEngineError(jetDuplicateValue,
-                                 "The changes you requested to the table were not successful because "
-                                 "they would create duplicate values in the index, primary key, or "
-                                 "relationship. Change the data in the field or fields that contain "
-                                 "duplicate data, remove the index, or redefine the index to permit "
-                                 "duplicate entries and try again.",
-                                 source);
+                RaiseEngineError(jetDuplicateValue, source);
             if (code == SQLITE_CONSTRAINT_NOTNULL) {
                 std::string field = NameAfter(m, "NOT NULL constraint failed: ");
                 if (db && IsPrimaryKeyField(db, field))
-                    RaiseEngineError(jetNullKey, "Index or primary key cannot contain a Null value.", source);
+                    RaiseEngineError(jetNullKey, source);
                 RaiseEngineError(jetFieldRequired,
                                  "The field '" + field +
                                      "' cannot contain a Null value because the Required property "
@@ -188,15 +170,12 @@ void RaiseStatementError(const SqliteFailure& failure, const std::string& sql,
             if (code == SQLITE_CONSTRAINT_TRIGGER)
                 if (auto number = dialect::FunctionErrorNumber(m)) RaiseEngineError(*number, m, source);
             if (code == SQLITE_CONSTRAINT_CHECK && m.find("pavana_size") != std::string::npos)
-                RaiseEngineError(jetFieldTooSmall,
-                                 "The field is too small to accept the amount of data you attempted to "
-                                 "add. Try inserting or pasting less data.",
-                                 source);
+                RaiseEngineError(jetFieldTooSmall, source);
             // The type checks of number, date and Yes/No columns (JetTypes.h).
             if (code == SQLITE_CONSTRAINT_CHECK && m.find("pavana_type") != std::string::npos)
-                RaiseEngineError(jetDataTypeMismatch, "Data type mismatch in criteria expression.", source);
+                RaiseEngineError(jetDataTypeMismatch, source);
             if (code == SQLITE_CONSTRAINT_CHECK && m.find("pavana_range") != std::string::npos)
-                RaiseEngineError(jetNumericOverflow, "Numeric field overflow.", source);
+                RaiseEngineError(jetNumericOverflow, source);
             // A CHECK constraint of the user's: its name tells the table and the rule.
             if (code == SQLITE_CONSTRAINT_CHECK && m.find(dialect::kCheckPrefix) != std::string::npos) {
                 const std::string named = m.substr(m.find(dialect::kCheckPrefix) + std::strlen(dialect::kCheckPrefix));
@@ -209,30 +188,26 @@ void RaiseStatementError(const SqliteFailure& failure, const std::string& sql,
             }
             // Writes that can tell which relationship broke raise it themselves (RunWrite).
             if (code == SQLITE_CONSTRAINT_FOREIGNKEY)
-                RaiseEngineError(jetRelatedRecordRequired,
-                                 "You cannot add or change a record because a related record is "
-                                 "required.",
-                                 source);
-            RaiseEngineError(3317, "One or more values are prohibited by the validation rule set.",
-                             source);
+                RaiseEngineError(jetRelatedRecordRequired, source);
+            RaiseEngineError(jetValidationRule, source);
         default:
             break;
     }
     if (auto number = dialect::FunctionErrorNumber(m)) RaiseEngineError(*number, m, source);
     if (StartsWith(m, "table ") && m.find(" already exists") != std::string::npos) {
         std::string name = UnquotedName(m.substr(6, m.find(" already exists") - 6));
-        RaiseEngineError(jetTableExists, "Table '" + name + "' already exists.", source);
+        RaiseTableExists(name, source);
     }
     if (StartsWith(m, "view ") && m.find(" already exists") != std::string::npos) {
         std::string name = UnquotedName(m.substr(5, m.find(" already exists") - 5));
-        RaiseEngineError(jetTableExists, "Table '" + name + "' already exists.", source);
+        RaiseTableExists(name, source);
     }
     if (StartsWith(m, "no such view: "))
         RaiseEngineError(jetTableDoesNotExist, "Table '" + NameAfter(m, "no such view: ") + "' does not exist.", source);
     if (StartsWith(m, "no such table: ")) {
         std::string name = NameAfter(m, "no such table: ");
         if (StartsWith(Lead(sql, 2), "DROP TABLE"))
-            RaiseEngineError(jetTableDoesNotExist, "Table '" + name + "' does not exist.", source);
+            RaiseTableDoesNotExist(name, source);
         RaiseEngineError(jetCannotFindInput,
                          "The database engine cannot find the input table or query '" +
                              name + "'. Make sure it exists and that its name is spelled correctly.",
@@ -249,8 +224,7 @@ void RaiseStatementError(const SqliteFailure& failure, const std::string& sql,
     }
     if (StartsWith(m, "number of columns in foreign key does not match") ||
         (StartsWith(m, "foreign key on ") && m.find(" should reference only one column") != std::string::npos))
-        RaiseEngineError(jetRelationshipFieldCount,
-                         "Relationship must be on the same number of fields with the same data types.", source);
+        RaiseEngineError(jetRelationshipFieldCount, source);
     if (StartsWith(m, "unknown column ") && m.find(" in foreign key definition") != std::string::npos) {
         const std::string field = UnquotedName(m.substr(15, m.find(" in foreign key definition") - 15));
         RaiseEngineError(jetInvalidRelationshipField,
@@ -258,8 +232,7 @@ void RaiseStatementError(const SqliteFailure& failure, const std::string& sql,
     }
     // SQLite refuses to drop a column that an index, a key or a relationship needs.
     if (m.find(" after drop column") != std::string::npos || StartsWith(m, "cannot drop "))
-        RaiseEngineError(jetFieldInIndex,
-                         "Cannot delete a field that is part of an index or is needed by the system.", source);
+        RaiseEngineError(jetFieldInIndex, source);
     if (StartsWith(m, "table ") && m.find(" has no column named ") != std::string::npos) {
         const std::string field = m.substr(m.find(" has no column named ") + 21);
         RaiseEngineError(jetUnknownInsertField,
@@ -270,8 +243,7 @@ void RaiseStatementError(const SqliteFailure& failure, const std::string& sql,
     // "3 values for 2 columns", "table t has 4 columns but 2 values were supplied".
     if ((m.find(" values for ") != std::string::npos && m.find(" columns") != std::string::npos) ||
         m.find(" values were supplied") != std::string::npos)
-        RaiseEngineError(jetValueCountMismatch, "Number of query values and destination fields are not the same.",
-                         source);
+        RaiseEngineError(jetValueCountMismatch, source);
     if (StartsWith(m, "ambiguous column name: ")) {
         std::string field = NameAfter(m, "ambiguous column name: ");
         if (field.find('.') != std::string::npos) field.erase(0, field.rfind('.') + 1);
@@ -281,15 +253,12 @@ void RaiseStatementError(const SqliteFailure& failure, const std::string& sql,
                          source);
     }
     if (m.find("do not have the same number of result columns") != std::string::npos)
-        RaiseEngineError(jetUnionColumnsMismatch,
-                         "The number of columns in the two selected tables or queries of a union query do not match.",
-                         source);
+        RaiseEngineError(jetUnionColumnsMismatch, source);
     if (StartsWith(m, "no such column")) {
         if (StartsWith(Lead(sql, 2), "ALTER TABLE"))
-            RaiseEngineError(jetItemNotFound, "Item not found in this collection.", source);
+            RaiseEngineError(jetItemNotFound, source);
         const int expected = db ? CountUnknownNames(db, sql, NameAfter(m, "no such column: ")) : 1;
-        RaiseEngineError(jetTooFewParameters, "Too few parameters. Expected " + std::to_string(expected) + ".",
-                         source);
+        RaiseTooFewParameters(static_cast<std::size_t>(expected), source);
     }
     if (StartsWith(m, "no such function: "))
         RaiseEngineError(jetUndefinedFunction,
@@ -301,28 +270,26 @@ void RaiseStatementError(const SqliteFailure& failure, const std::string& sql,
             RaiseEngineError(jetFieldExists,
                              "Field '" + field + "' already exists in table '" + AlteredTable(sql) + "'.",
                              source);
-        RaiseEngineError(jetFieldDefinedTwice, "Cannot define field more than once.", source);
+        RaiseEngineError(jetFieldDefinedTwice, source);
     }
     if (StartsWith(m, "index ") && m.find(" already exists") != std::string::npos)
-        RaiseEngineError(jetIndexExists, "Index already exists.", source);
+        RaiseEngineError(jetIndexExists, source);
     // Index names are "<table>.<index>" in SQLite.
     if (StartsWith(m, "no such index: ")) {
         const std::string name = NameAfter(m, "no such index: ");
         const std::size_t dot = name.find('.');
         if (dot == std::string::npos)
-            RaiseEngineError(jetNoTableOrConstraint, "Cannot find table or constraint.", source);
+            RaiseEngineError(jetNoTableOrConstraint, source);
         RaiseEngineError(jetNoSuchIndex,
                          "No such index '" + name.substr(dot + 1) + "' on table '" + name.substr(0, dot) + "'.",
                          source);
     }
     if (m.find("syntax error") != std::string::npos || StartsWith(m, "incomplete input") ||
         StartsWith(m, "unrecognized token")) {
-        std::int32_t number = 0;
-        std::string message = SyntaxMessage(sql, number);
-        RaiseEngineError(number, message, source);
+        RaiseEngineError(SyntaxErrorOf(sql), source);
     }
     if (StartsWith(m, "integer overflow"))
-        RaiseEngineError(jetNumericOverflow, "Numeric field overflow.", source);
+        RaiseEngineError(jetNumericOverflow, source);
     // Anything else keeps SQLite's own description, written as a sentence.
     std::string text = m;
     if (!text.empty()) text[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(text[0])));

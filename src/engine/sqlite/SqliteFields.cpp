@@ -1,15 +1,14 @@
 #include "engine/sqlite/SqliteFields.h"
 
-#include <strings.h>
-
 #include "engine/EngineError.h"
 #include "engine/sqlite/SqliteRecordset.h"
+#include "rtl/Strings.h"
 
 namespace pavana::engine::sqlite {
 namespace {
 
 [[noreturn]] void ItemNotFound(const char* source) {
-    RaiseEngineError(jetItemNotFound, "Item not found in this collection.", source);
+    RaiseEngineError(jetItemNotFound, source);
 }
 
 class PropertyImpl : public Property {
@@ -18,7 +17,7 @@ public:
     std::string Name() const override { return name_; }
     Variant Value() const override { return value_; }
     void SetValue(const Variant&) override {
-        RaiseEngineError(jetCannotPerform, "Cannot perform this operation.", "DAO.Property");
+        RaiseEngineError(jetCannotPerform, "DAO.Property");
     }
 
 private:
@@ -36,8 +35,8 @@ public:
     }
     std::shared_ptr<Property> Item(const std::string& name) const override {
         for (const auto& p : items_)
-            if (strcasecmp(p->Name().c_str(), name.c_str()) == 0) return p;
-        RaiseEngineError(jetPropertyNotFound, "Property not found.", "DAO.Properties");
+            if (SameAsciiText(p->Name(), name)) return p;
+        RaiseEngineError(jetPropertyNotFound, "DAO.Properties");
     }
 
 private:
@@ -89,7 +88,7 @@ std::shared_ptr<Field> FieldsImpl::Item(std::int32_t index) const {
 std::shared_ptr<Field> FieldsImpl::Item(const std::string& name) const {
     const auto& columns = recordset_->Columns();
     for (std::size_t i = 0; i < columns.size(); ++i)
-        if (strcasecmp(columns[i].name.c_str(), name.c_str()) == 0) return recordset_->FieldAt(i);
+        if (SameAsciiText(columns[i].name, name)) return recordset_->FieldAt(i);
     ItemNotFound("DAO.Fields");
 }
 

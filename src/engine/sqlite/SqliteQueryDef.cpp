@@ -1,12 +1,12 @@
 #include "engine/sqlite/SqliteQueryDef.h"
 
-#include <strings.h>
-
 #include "engine/Activity.h"
 #include "engine/EngineError.h"
 #include "engine/sqlite/Columns.h"
 #include "engine/sqlite/Procedures.h"
+#include "engine/sqlite/SqliteErrors.h"
 #include "engine/sqlite/SqliteRecordset.h"
+#include "rtl/Strings.h"
 
 namespace pavana::engine::sqlite {
 namespace {
@@ -15,7 +15,7 @@ const char* const kSource = "DAO.QueryDef";
 const char* const kParameterSource = "DAO.Parameter";
 
 [[noreturn]] void ItemNotFound(const char* source) {
-    RaiseEngineError(jetItemNotFound, "Item not found in this collection.", source);
+    RaiseEngineError(jetItemNotFound, source);
 }
 
 std::int32_t OptionalInteger(const Variant& v, std::int32_t fallback) {
@@ -23,7 +23,7 @@ std::int32_t OptionalInteger(const Variant& v, std::int32_t fallback) {
     try {
         return v.ToInteger();
     } catch (const EConvertError&) {
-        RaiseEngineError(jetInvalidArgument, "Invalid argument.", kSource);
+        RaiseEngineError(jetInvalidArgument, kSource);
     }
 }
 
@@ -36,7 +36,7 @@ void ParameterImpl::SetValue(const Variant& value) {
     try {
         value_ = ConvertToFieldType(value, type_, FormatSettings::Current());
     } catch (const EConvertError&) {
-        RaiseEngineError(jetConversionError, "Data type conversion error.", kParameterSource);
+        RaiseEngineError(jetConversionError, kParameterSource);
     }
 }
 
@@ -47,7 +47,7 @@ std::shared_ptr<Parameter> ParametersImpl::Item(std::int32_t index) const {
 
 std::shared_ptr<Parameter> ParametersImpl::Item(const std::string& name) const {
     for (const auto& p : items_)
-        if (strcasecmp(p->Name().c_str(), name.c_str()) == 0) return p;
+        if (SameAsciiText(p->Name(), name)) return p;
     ItemNotFound("DAO.Parameters");
 }
 
@@ -66,7 +66,7 @@ QueryDefImpl::QueryDefImpl(std::shared_ptr<DatabaseState> state, std::string nam
         values = ProcedureValues(connection, call, kSource);
         translation_ = TranslateStatement(sql_, kSource, state_.get(), name_.empty());
         if (values.size() > translation_.parameters.size())
-            RaiseEngineError(jetInvalidArgument, "Invalid argument.", kSource);
+            RaiseEngineError(jetInvalidArgument, kSource);
     }
     schemaGeneration_ = state_->schema.Generation();
     parameters_.reserve(translation_.parameters.size());
@@ -84,7 +84,7 @@ void QueryDefImpl::Retranslate() {
 }
 
 void QueryDefImpl::CheckOpen() const {
-    if (closed_) RaiseEngineError(jetObjectInvalid, "Object invalid or no longer set.", kSource);
+    if (closed_) RaiseEngineError(jetObjectInvalid, kSource);
     state_->Live(kSource);
 }
 
@@ -102,8 +102,7 @@ std::vector<Variant> QueryDefImpl::Values() const {
         if (values.back().IsEmpty()) ++missing;
     }
     if (missing > 0)
-        RaiseEngineError(jetTooFewParameters, "Too few parameters. Expected " + std::to_string(missing) + ".",
-                         kSource);
+        RaiseTooFewParameters(missing, kSource);
     return values;
 }
 
@@ -123,12 +122,12 @@ std::shared_ptr<Recordset> QueryDefImpl::OpenRecordset(const Variant& type, cons
     const std::int32_t lock = OptionalInteger(lockEdit, dbPessimistic);
     if (t != dbOpenTable && t != dbOpenDynaset && t != dbOpenSnapshot && t != dbOpenForwardOnly &&
         t != dbOpenDynamic)
-        RaiseEngineError(jetInvalidArgument, "Invalid argument.", kSource);
+        RaiseEngineError(jetInvalidArgument, kSource);
     if (lock != dbOptimisticValue && lock != dbPessimistic && lock != dbOptimistic && lock != dbReadOnly &&
         lock != dbOptimisticBatch)
-        RaiseEngineError(jetInvalidArgument, "Invalid argument.", kSource);
+        RaiseEngineError(jetInvalidArgument, kSource);
     if (translation_.kind != dialect::StatementKind::Query)
-        RaiseEngineError(jetInvalidOperation, "Invalid operation.", kSource);
+        RaiseEngineError(jetInvalidOperation, kSource);
     // A recordset reads its rows as it moves, long after a statement would have ended.
     if (!translation_.external.empty())
         RaiseEngineError(jetInvalidOperation,

@@ -1,7 +1,5 @@
 #include "engine/sqlite/SqliteRecordset.h"
 
-#include <strings.h>
-
 #include <cstring>
 
 #include "engine/EngineError.h"
@@ -13,6 +11,7 @@
 #include "engine/sqlite/SqliteKeysetCursor.h"
 #include "engine/sqlite/SqliteStaticCursor.h"
 #include "engine/sqlite/WholeNumberColumns.h"
+#include "rtl/Strings.h"
 
 namespace pavana::engine::sqlite {
 
@@ -21,7 +20,7 @@ namespace {
 const char* const kRecordsetSource = "DAO.Recordset";
 
 [[noreturn]] void InvalidArgument() {
-    RaiseEngineError(jetInvalidArgument, "Invalid argument.", kRecordsetSource);
+    RaiseEngineError(jetInvalidArgument, kRecordsetSource);
 }
 
 bool IsBinary(std::int32_t type) { return type == dbBinary || type == dbLongBinary || type == dbVarBinary; }
@@ -74,7 +73,7 @@ bool IsRowidTable(Connection& connection, const std::string& table) {
     const std::string m = failure.what();
     const std::string prefix = "no such column: ";
     if (m.compare(0, prefix.size(), prefix) == 0)
-        RaiseEngineError(3070,
+        RaiseEngineError(jetUnknownFieldName,
                          "The Microsoft Jet database engine does not recognize '" + m.substr(prefix.size()) +
                              "' as a valid field name or expression.",
                          kRecordsetSource);
@@ -102,11 +101,11 @@ const char* const RecordsetImpl::kSource = kRecordsetSource;
 const char* const RecordsetImpl::kFieldSource = "DAO.Field";
 
 void RecordsetImpl::NotSupported() {
-    RaiseEngineError(jetNotSupported, "Operation is not supported for this type of object.", kSource);
+    RaiseEngineError(jetNotSupported, kSource);
 }
 
 void RecordsetImpl::WithoutEdit(const char* source) {
-    RaiseEngineError(jetUpdateWithoutEdit, "Update or CancelUpdate without AddNew or Edit.", source);
+    RaiseEngineError(jetUpdateWithoutEdit, source);
 }
 
 void RecordsetImpl::CheckUpdateType(std::int32_t type) {
@@ -141,7 +140,7 @@ std::shared_ptr<RecordsetImpl> RecordsetImpl::Open(std::shared_ptr<DatabaseState
         RaiseStatementError(failure, "", kSource, connection.Handle());
     }
     if (type == dbOpenTable && !(keyset && source->WholeTable()))
-        RaiseEngineError(jetInvalidOperation, "Invalid operation.", kSource);
+        RaiseEngineError(jetInvalidOperation, kSource);
     std::shared_ptr<RecordsetImpl> rs;
     if (keyset)
         rs.reset(new KeysetCursor(std::move(state), std::move(name), std::move(source), type));
@@ -160,7 +159,7 @@ void RecordsetImpl::Start(std::int32_t options) {
     try {
         scanSql_ = ScanSql();
         scan_ = Statement(connection, scanSql_.c_str());
-        if (!scan_) RaiseEngineError(jetInvalidOperation, "Invalid operation.", kSource);
+        if (!scan_) RaiseEngineError(jetInvalidOperation, kSource);
         BindValues(scan_.Handle(), source_->Values(), sqlite3_bind_parameter_count(scan_.Handle()));
         DescribeColumns(sqlite3_column_count(scan_.Handle()) - KeyColumnCount(), KeyColumnCount() != 0);
         BeginScan(options);
@@ -214,7 +213,7 @@ void RecordsetImpl::DescribeColumns(int count, bool writable) {
         // Required property.
         if (c.type == dbBoolean) c.required = false;
         c.writable = writable && !counter && !c.origin.empty() &&
-                     strcasecmp(c.table.c_str(), source_->BaseTable().c_str()) == 0;
+                     SameAsciiText(c.table, source_->BaseTable());
         columns_.push_back(std::move(c));
     }
     TypeExpressionColumns();
@@ -312,7 +311,7 @@ void RecordsetImpl::DropEdit() {
 }
 
 void RecordsetImpl::ObjectInvalid() const {
-    RaiseEngineError(jetObjectInvalid, "Object invalid or no longer set.", kSource);
+    RaiseEngineError(jetObjectInvalid, kSource);
 }
 
 void RecordsetImpl::CheckScrollable() const {
@@ -324,14 +323,14 @@ void RecordsetImpl::CheckUpdatable() const {
     CheckOpen();
     Live();
     if (!updatable_)
-        RaiseEngineError(jetCannotUpdateReadOnly, "Cannot update. Database or object is read-only.", kSource);
+        RaiseEngineError(jetCannotUpdateReadOnly, kSource);
 }
 
 void RecordsetImpl::NoCurrentRecord() const {
-    RaiseEngineError(jetNoCurrentRecord, "No current record.", kSource);
+    RaiseEngineError(jetNoCurrentRecord, kSource);
 }
 
-void RecordsetImpl::RecordDeleted() const { RaiseEngineError(jetRecordDeleted, "Record is deleted.", kSource); }
+void RecordsetImpl::RecordDeleted() const { RaiseEngineError(jetRecordDeleted, kSource); }
 
 bool RecordsetImpl::IsBOF() const {
     CheckOpen();
@@ -418,7 +417,7 @@ std::int32_t RecordsetImpl::PositionKey() const {
 std::optional<Variant> RecordsetImpl::ValueAtPosition(std::int32_t positionKey, std::int32_t index) const {
     if (RecordsetImpl::PositionKey() != positionKey) return std::nullopt;
     if (index < 0 || static_cast<std::size_t>(index) >= columns_.size())
-        RaiseEngineError(jetItemNotFound, "Item not found in this collection.", kSource);
+        RaiseEngineError(jetItemNotFound, kSource);
     return CurrentValue(static_cast<std::size_t>(index));
 }
 
@@ -439,7 +438,7 @@ std::optional<RecordsetImpl::Ref> RecordsetImpl::RefOfBookmark(const Variant& bo
 void RecordsetImpl::SetBookmark(const Variant& bookmark) {
     CheckOpen();
     std::optional<Ref> r = RefOfBookmark(bookmark);
-    if (!r) RaiseEngineError(jetNotValidBookmark, "Not a valid bookmark.", kSource);
+    if (!r) RaiseEngineError(jetNotValidBookmark, kSource);
     if (type_ == dbOpenForwardOnly && !(at_ == At::OnRecord && *r == current_)) NotSupported();
     DropEdit();
     if (IsDeleted(*r)) RecordDeleted();
@@ -474,7 +473,7 @@ Variant RecordsetImpl::CurrentValue(std::size_t column) const {
 void RecordsetImpl::CheckColumnSettable(std::size_t column) const {
     CheckOpen();
     if (editMode_ == dbEditNone) WithoutEdit(kFieldSource);
-    if (!columns_[column].writable) RaiseEngineError(jetFieldNotUpdatable, "Field cannot be updated.", kFieldSource);
+    if (!columns_[column].writable) RaiseEngineError(jetFieldNotUpdatable, kFieldSource);
 }
 
 void RecordsetImpl::TakeCurrentValue(std::size_t column, Variant&& value) {
@@ -498,13 +497,10 @@ void RecordsetImpl::SetCurrentValue(std::size_t column, const Variant& value) {
         // A Yes/No field has no Null: the value lives in the record's null mask, where Null is No.
         if (c.type == dbBoolean && v.IsNull()) v = Variant(false);
     } catch (const EConvertError&) {
-        RaiseEngineError(jetConversionError, "Data type conversion error.", kFieldSource);
+        RaiseEngineError(jetConversionError, kFieldSource);
     }
     if (c.type == dbText && c.size > 0 && v.IsText() && Utf8Length(v.ToString()) > static_cast<std::size_t>(c.size))
-        RaiseEngineError(jetFieldTooSmall,
-                         "The field is too small to accept the amount of data you attempted to add. Try "
-                         "inserting or pasting less data.",
-                         kFieldSource);
+        RaiseEngineError(jetFieldTooSmall, kFieldSource);
     editValues_[column] = std::move(v);
     editSet_[column] = true;
 }

@@ -1,7 +1,5 @@
 #include "engine/sqlite/TableRebuild.h"
 
-#include <strings.h>
-
 #include <algorithm>
 #include <charconv>
 #include <memory>
@@ -21,6 +19,7 @@
 #include "engine/sqlite/DateColumns.h"
 #include "engine/sqlite/WholeNumberColumns.h"
 #include "rtl/FormatSettings.h"
+#include "rtl/Strings.h"
 
 namespace pavana::engine::sqlite {
 namespace {
@@ -28,10 +27,6 @@ namespace {
 using dialect::TableRebuild;
 
 constexpr const char* kNewTable = "pavana_rebuild";
-
-bool Same(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && strncasecmp(a.data(), b.data(), a.size()) == 0;
-}
 
 // ---- the stored CREATE TABLE text ---------------------------------------------------------
 //
@@ -115,7 +110,7 @@ std::string UnitName(std::string_view s, const Unit& u) {
 }
 
 bool IsWord(std::string_view s, const Unit& u, std::string_view word) {
-    return u.word && Same(s.substr(u.begin, u.end - u.begin), word);
+    return u.word && SameAsciiText(s.substr(u.begin, u.end - u.begin), word);
 }
 
 struct CreateText {
@@ -278,17 +273,6 @@ private:
     Connection& c_;
 };
 
-class MetadataWrites {
-public:
-    explicit MetadataWrites(DatabaseState& s) : s_(s) { s_.metadataWrites = true; }
-    ~MetadataWrites() { s_.metadataWrites = false; }
-    MetadataWrites(const MetadataWrites&) = delete;
-    MetadataWrites& operator=(const MetadataWrites&) = delete;
-
-private:
-    DatabaseState& s_;
-};
-
 void Run(Connection& c, const std::string& sql) {
     Statement st(c, sql.c_str());
     while (st && st.Step()) {
@@ -340,7 +324,7 @@ public:
 private:
     void Rebuild(const std::string& created) {
         if (Exists(c_, "SELECT 1 FROM sqlite_master WHERE name = ?1 COLLATE NOCASE", kNewTable))
-            RaiseEngineError(jetTableExists, std::string("Table '") + kNewTable + "' already exists.", source_);
+            RaiseTableExists(kNewTable, source_);
         SaveSchema();
         sqlite::Run(c_, created);
         CopyRows();
@@ -361,7 +345,7 @@ private:
 
     bool InKey(const std::string& column) const {
         return std::any_of(columns_.begin(), columns_.end(),
-                           [&](const SourceColumn& c) { return c.key && Same(c.name, column); });
+                           [&](const SourceColumn& c) { return c.key && SameAsciiText(c.name, column); });
     }
 
     void ReadTable() {
@@ -404,7 +388,7 @@ private:
             if (IsTableConstraint(item)) {
                 if (r_.kind == TableRebuild::Kind::DropConstraint && !found) {
                     const auto u = Units(item);
-                    if (u.size() > 1 && IsWord(item, u[0], "CONSTRAINT") && Same(UnitName(item, u[1]), r_.column)) {
+                    if (u.size() > 1 && IsWord(item, u[0], "CONSTRAINT") && SameAsciiText(UnitName(item, u[1]), r_.column)) {
                         item.clear();
                         found = true;
                     }
@@ -413,7 +397,7 @@ private:
             }
             lastColumn = i;
             ColumnItem column = ReadColumnItem(item);
-            if (r_.kind == TableRebuild::Kind::ReplaceColumn && Same(column.name, r_.column)) {
+            if (r_.kind == TableRebuild::Kind::ReplaceColumn && SameAsciiText(column.name, r_.column)) {
                 const ColumnItem fresh = ReadColumnItem(r_.definition);
                 item = r_.definition + KeptSegments(WithDefaultOfNewType(column), fresh);
                 // A counter that is not the rowid (declared COUNTER) stops counting, and its
@@ -423,13 +407,13 @@ private:
                 if (stoppedCounter_ && InKey(column.name) && !HasKind(fresh, "NOT")) item += " NOT NULL";
                 changed_ = column.name;
                 found = true;
-            } else if (r_.kind == TableRebuild::Kind::AddColumn && Same(column.name, r_.column)) {
+            } else if (r_.kind == TableRebuild::Kind::AddColumn && SameAsciiText(column.name, r_.column)) {
                 RaiseEngineError(jetFieldExists,
                                  "Field '" + r_.column + "' already exists in table '" + table_ + "'.", source_);
             } else if (r_.kind == TableRebuild::Kind::DropConstraint && !found) {
                 std::string kept = column.head;
                 for (const auto& s : column.segments) {
-                    if (!found && !s.name.empty() && Same(s.name, r_.column)) {
+                    if (!found && !s.name.empty() && SameAsciiText(s.name, r_.column)) {
                         found = true;
                         continue;
                     }
@@ -440,14 +424,14 @@ private:
         }
         switch (r_.kind) {
             case TableRebuild::Kind::ReplaceColumn:
-                if (!found) RaiseEngineError(jetItemNotFound, "Item not found in this collection.", source_);
+                if (!found) RaiseEngineError(jetItemNotFound, source_);
                 break;
             case TableRebuild::Kind::AddColumn:
                 text.items.insert(text.items.begin() + static_cast<std::ptrdiff_t>(lastColumn) + 1, r_.definition);
                 break;
             case TableRebuild::Kind::AddConstraint: text.items.push_back(r_.definition); break;
             case TableRebuild::Kind::DropConstraint:
-                if (!found) RaiseEngineError(jetNoTableOrConstraint, "Cannot find table or constraint.", source_);
+                if (!found) RaiseEngineError(jetNoTableOrConstraint, source_);
                 break;
         }
         return Joined(text);
@@ -478,7 +462,7 @@ private:
             const auto head = Units(column.head);
             if (head.size() < 2) continue;
             const Unit& type = head[1];
-            const bool key = HasKind(column, "PRIMARY") || (!tableKey.empty() && Same(column.name, tableKey));
+            const bool key = HasKind(column, "PRIMARY") || (!tableKey.empty() && SameAsciiText(column.name, tableKey));
             if (IsWord(column.head, type, "INTEGER") && key && item.find("AUTOINCREMENT") == std::string::npos) {
                 item.replace(type.begin, type.end - type.begin, "INT");
                 changed = true;
@@ -574,8 +558,8 @@ private:
         sqlite3_bind_text(st.Handle(), 1, table_.c_str(), -1, SQLITE_TRANSIENT);
         while (st.Step()) {
             const std::string name = st.Text(0);
-            if (stoppedCounter_ && (Same(name, table_ + "." + changed_ + ".counter") ||
-                                    Same(name, table_ + "." + changed_ + ".counter.update")))
+            if (stoppedCounter_ && (SameAsciiText(name, table_ + "." + changed_ + ".counter") ||
+                                    SameAsciiText(name, table_ + "." + changed_ + ".counter.update")))
                 continue;
             schema_.push_back(st.Text(1));
         }
@@ -611,7 +595,7 @@ private:
             if (rowid_) sqlite3_bind_value(write.Handle(), 1, sqlite3_column_value(read.Handle(), 0));
             for (std::size_t i = 0; i < columns_.size(); ++i) {
                 const int at = static_cast<int>(i) + offset;
-                if (!changed_.empty() && Same(columns_[i].name, changed_)) {
+                if (!changed_.empty() && SameAsciiText(columns_[i].name, changed_)) {
                     BindStored(write.Handle(), at + 1, Converted(read.Handle(), at, columns_[i].type), currency_);
                 } else if (IsAmountColumn(columns_[i].name)) {
                     BindStored(write.Handle(), at + 1,
@@ -637,7 +621,7 @@ private:
     }
 
     bool IsAmountColumn(const std::string& column) const {
-        return std::any_of(amounts_.begin(), amounts_.end(), [&](const std::string& c) { return Same(c, column); });
+        return std::any_of(amounts_.begin(), amounts_.end(), [&](const std::string& c) { return SameAsciiText(c, column); });
     }
 
     Variant Converted(sqlite3_stmt* st, int column, std::int32_t oldType) {
@@ -646,8 +630,8 @@ private:
             return ConvertToFieldType(value, r_.type, FormatSettings::Current());
         } catch (const EConvertError& e) {
             if (e.Message().find("verflow") != std::string::npos)
-                RaiseEngineError(jetNumericOverflow, "Numeric field overflow.", source_);
-            RaiseEngineError(jetConversionError, "Data type conversion error.", source_);
+                RaiseEngineError(jetNumericOverflow, source_);
+            RaiseEngineError(jetConversionError, source_);
         }
     }
 
@@ -763,7 +747,7 @@ std::int32_t RunMakeTable(DatabaseState& state, const dialect::Translation& tran
     try {
         if (Exists(c, "SELECT 1 FROM sqlite_master WHERE type IN ('table', 'view') AND name = ?1 COLLATE NOCASE",
                    table))
-            RaiseEngineError(jetTableExists, "Table '" + table + "' already exists.", source);
+            RaiseTableExists(table, source);
         std::string create = failing + " (";
         {
             Statement query(c, translation.makeTableQuery.c_str());

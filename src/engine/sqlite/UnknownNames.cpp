@@ -1,21 +1,16 @@
 #include "engine/sqlite/UnknownNames.h"
 
-#include <strings.h>
-
 #include <string_view>
 #include <vector>
 
 #include "engine/sqlite/QuoteIdentifier.h"
+#include "rtl/Strings.h"
 
 namespace pavana::engine::sqlite {
 namespace {
 
 constexpr std::string_view kNoSuchColumn = "no such column: ";
 constexpr int kMostNames = 64;
-
-bool SameText(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && strncasecmp(a.data(), b.data(), a.size()) == 0;
-}
 
 // The printed form of the reference SQLite named: every name the dialect prints is quoted.
 std::string Reference(const std::string& name) {
@@ -29,7 +24,7 @@ std::string Reference(const std::string& name) {
 bool ReplaceByNull(std::string& sql, const std::string& reference) {
     bool replaced = false;
     for (std::size_t at = 0; at + reference.size() <= sql.size();) {
-        if (!SameText(std::string_view(sql).substr(at, reference.size()), reference) ||
+        if (!SameAsciiText(std::string_view(sql).substr(at, reference.size()), reference) ||
             (at > 0 && sql[at - 1] == '.') ||
             (at + reference.size() < sql.size() && sql[at + reference.size()] == '.')) {
             ++at;

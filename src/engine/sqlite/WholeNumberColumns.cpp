@@ -1,11 +1,10 @@
 #include "engine/sqlite/WholeNumberColumns.h"
 
-#include <strings.h>
-
 #include <cstdint>
 
 #include "engine/Constants.h"
 #include "engine/dialect/FunctionCatalog.h"
+#include "rtl/Strings.h"
 
 namespace pavana::engine::sqlite {
 namespace {
@@ -15,8 +14,6 @@ using dialect::ast::Expr;
 bool IsWholeType(std::int32_t type) {
     return type == dbBoolean || type == dbByte || type == dbInteger || type == dbLong;
 }
-
-bool SameName(const std::string& a, const char* b) { return strcasecmp(a.c_str(), b) == 0; }
 
 Verdict VerdictOf(bool whole) { return whole ? Verdict::Yes : Verdict::No; }
 
@@ -65,15 +62,15 @@ private:
             "Year", "Month", "Day", "Hour", "Minute", "Second", "Weekday", "DatePart", "Sgn", "IsNull",
             "IsNumeric", "IsDate", "IsEmpty"};
         for (const char* name : kWholeResults)
-            if (SameName(f->jetName, name)) return true;
+            if (SameAsciiText(f->jetName, name)) return true;
         // Sum is left out: the total of whole numbers can outgrow the Long range.
         static constexpr const char* kWholeOfArgument[] = {"Abs", "Min", "Max", "First", "Last"};
         for (const char* name : kWholeOfArgument)
-            if (SameName(f->jetName, name)) return !e.args.empty() && Whole(*e.args[0], scope);
-        if (SameName(f->jetName, "IIf")) return e.args.size() == 3 && AllWhole(e, 1, 1, scope);
-        if (SameName(f->jetName, "Nz")) return AllWhole(e, 0, 1, scope);
-        if (SameName(f->jetName, "Switch")) return AllWhole(e, 1, 2, scope);
-        if (SameName(f->jetName, "Choose")) return AllWhole(e, 1, 1, scope);
+            if (SameAsciiText(f->jetName, name)) return !e.args.empty() && Whole(*e.args[0], scope);
+        if (SameAsciiText(f->jetName, "IIf")) return e.args.size() == 3 && AllWhole(e, 1, 1, scope);
+        if (SameAsciiText(f->jetName, "Nz")) return AllWhole(e, 0, 1, scope);
+        if (SameAsciiText(f->jetName, "Switch")) return AllWhole(e, 1, 2, scope);
+        if (SameAsciiText(f->jetName, "Choose")) return AllWhole(e, 1, 1, scope);
         return false;
     }
 };
