@@ -36,60 +36,39 @@ using namespace pavana::tools;
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
-std::shared_ptr<engine::DBEngine> Engine() {
-    return engine::ClassRegistry::Default().Create(engine::kDao36ClassId);
-}
+std::shared_ptr<engine::DBEngine> Engine() { return engine::ClassRegistry::Default().Create(engine::kDao36ClassId); }
 
 const char* ParameterWord(AccessType type) {
     switch (type) {
-        case AccessType::YesNo:
-            return "YESNO";
-        case AccessType::Byte:
-            return "BYTE";
-        case AccessType::Integer:
-            return "SHORT";
-        case AccessType::Long:
-            return "LONG";
-        case AccessType::Currency:
-            return "CURRENCY";
-        case AccessType::Single:
-            return "SINGLE";
-        case AccessType::Double:
-            return "DOUBLE";
-        case AccessType::DateTime:
-            return "DATETIME";
-        case AccessType::Memo:
-            return "MEMO";
+        case AccessType::YesNo: return "YESNO";
+        case AccessType::Byte: return "BYTE";
+        case AccessType::Integer: return "SHORT";
+        case AccessType::Long: return "LONG";
+        case AccessType::Currency: return "CURRENCY";
+        case AccessType::Single: return "SINGLE";
+        case AccessType::Double: return "DOUBLE";
+        case AccessType::DateTime: return "DATETIME";
+        case AccessType::Memo: return "MEMO";
         case AccessType::Binary:
-        case AccessType::OleObject:
-            return "LONGBINARY";
-        default:
-            return "TEXT";
+        case AccessType::OleObject: return "LONGBINARY";
+        default: return "TEXT";
     }
 }
 
 Variant ToVariant(const AccessColumn& c, const AccessValue& v) {
-    if (v.null)
-        return Variant::Null();
+    if (v.null) return Variant::Null();
     switch (c.type) {
-        case AccessType::YesNo:
-            return Variant(v.integer != 0);
-        case AccessType::Currency:
-            return Variant(Currency{v.integer});
-        case AccessType::DateTime:
-            return Variant::FromDate(v.real);
+        case AccessType::YesNo: return Variant(v.integer != 0);
+        case AccessType::Currency: return Variant(Currency{v.integer});
+        case AccessType::DateTime: return Variant::FromDate(v.real);
         case AccessType::Single:
-        case AccessType::Double:
-            return Variant(v.real);
+        case AccessType::Double: return Variant(v.real);
         case AccessType::Byte:
         case AccessType::Integer:
-        case AccessType::Long:
-            return Variant(static_cast<std::int32_t>(v.integer));
+        case AccessType::Long: return Variant(static_cast<std::int32_t>(v.integer));
         case AccessType::Binary:
-        case AccessType::OleObject:
-            return Variant(std::vector<std::uint8_t>(v.bytes.begin(), v.bytes.end()));
-        default:
-            return Variant(v.bytes);
+        case AccessType::OleObject: return Variant(std::vector<std::uint8_t>(v.bytes.begin(), v.bytes.end()));
+        default: return Variant(v.bytes);
     }
 }
 
@@ -108,8 +87,7 @@ int main(int argc, char** argv) {
     }
     const std::string source = argv[1];
     const int passes = std::atoi(argv[2]);
-    const fs::path work =
-        fs::temp_directory_path() / ("pavana-access-bench-" + std::to_string(getpid()));
+    const fs::path work = fs::temp_directory_path() / ("pavana-access-bench-" + std::to_string(getpid()));
     fs::create_directories(work);
     const std::string base = (work / "base.db").string();
     std::ostringstream summary;
@@ -136,16 +114,13 @@ int main(int argc, char** argv) {
         columns = rows.Table().columns;
         while (rows.Next()) {
             std::vector<Variant> row;
-            for (std::size_t c = 0; c < columns.size(); ++c)
-                row.push_back(ToVariant(columns[c], rows.Values()[c]));
+            for (std::size_t c = 0; c < columns.size(); ++c) row.push_back(ToVariant(columns[c], rows.Values()[c]));
             values.push_back(std::move(row));
         }
         auto db = Engine()->OpenDatabase(base);
         for (const AccessIndex& index : rows.Table().indexes) {
-            if (index.primaryKey)
-                db->Execute("ALTER TABLE [" + table + "] DROP CONSTRAINT [" + index.name + "]");
-            else if (index.unique)
-                db->Execute("DROP INDEX [" + index.name + "] ON [" + table + "]");
+            if (index.primaryKey) db->Execute("ALTER TABLE [" + table + "] DROP CONSTRAINT [" + index.name + "]");
+            else if (index.unique) db->Execute("DROP INDEX [" + index.name + "] ON [" + table + "]");
         }
         db->Execute("DELETE FROM [" + table + "]");
         db->Close();
@@ -180,9 +155,8 @@ int main(int argc, char** argv) {
             names += (c ? ", [" : "[") + columns[c].name + "]";
             parameters += (c ? ", " : "") + p;
         }
-        auto insert =
-            db->CreateQueryDef("", "PARAMETERS " + declarations + "; INSERT INTO [" + table +
-                                       "] (" + names + ") VALUES (" + parameters + ")");
+        auto insert = db->CreateQueryDef("", "PARAMETERS " + declarations + "; INSERT INTO [" + table + "] (" + names +
+                                                 ") VALUES (" + parameters + ")");
         auto params = insert->GetParameters();
         db->BeginTrans();
         for (int pass = 0; pass < passes; ++pass) {
@@ -200,10 +174,8 @@ int main(int argc, char** argv) {
     const std::int64_t rowsImported = Count(imported, table);
     const std::int64_t rowsReference = Count(reference, table);
     fs::remove_all(work);
-    if (rowsImported != rowsReference ||
-        rowsImported != static_cast<std::int64_t>(values.size()) * passes) {
-        std::cerr << "the two ways wrote different rows: " << rowsImported << " and "
-                  << rowsReference << "\n";
+    if (rowsImported != rowsReference || rowsImported != static_cast<std::int64_t>(values.size()) * passes) {
+        std::cerr << "the two ways wrote different rows: " << rowsImported << " and " << rowsReference << "\n";
         return 1;
     }
     const double importSeconds = std::chrono::duration<double>(t1 - t0).count();
@@ -211,8 +183,7 @@ int main(int argc, char** argv) {
     std::printf(
         "  %s [%s]: %lld rows (%d passes of %zu)  import %.0f rows/s  engine INSERT %.0f rows/s  "
         "time ratio import/engine %.3f  peak memory after the import %ld KiB\n",
-        fs::path(source).filename().c_str(), table.c_str(), static_cast<long long>(rowsImported),
-        passes, values.size(), rowsImported / importSeconds, rowsReference / referenceSeconds,
-        importSeconds / referenceSeconds, importPeak);
+        fs::path(source).filename().c_str(), table.c_str(), static_cast<long long>(rowsImported), passes, values.size(),
+        rowsImported / importSeconds, rowsReference / referenceSeconds, importSeconds / referenceSeconds, importPeak);
     return 0;
 }

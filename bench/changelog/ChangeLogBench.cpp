@@ -24,15 +24,13 @@ constexpr int kRecords = 10000;
 // One database of kRecords rows for the whole run.
 bench::BenchDatabase& Shared() {
     static bench::BenchDatabase database("log", [](const std::string& path) {
-        auto db = engine::ClassRegistry::Default()
-                      .Create(engine::kDao35ClassId)
-                      ->DefaultWorkspace()
-                      ->CreateDatabase(path);
+        auto db =
+            engine::ClassRegistry::Default().Create(engine::kDao35ClassId)->DefaultWorkspace()->CreateDatabase(path);
         db->Execute("CREATE TABLE curso (Codigo LONG PRIMARY KEY, Nome TEXT(40), Valor DOUBLE)");
         db->Execute("INSERT INTO curso VALUES (1, 'curso', 1.5)");
         for (int have = 1; have < kRecords; have *= 2)
-            db->Execute("INSERT INTO curso SELECT TOP " + std::to_string(kRecords - have) +
-                        " Codigo + " + std::to_string(have) + ", Nome, Valor FROM curso");
+            db->Execute("INSERT INTO curso SELECT TOP " + std::to_string(kRecords - have) + " Codigo + " +
+                        std::to_string(have) + ", Nome, Valor FROM curso");
         db->Close();
     });
     return database;
@@ -58,17 +56,12 @@ void EditEveryRecord(benchmark::State& state, bool track) {
         if (edits != kRecords || logged != (track ? kRecords : 0))
             state.SkipWithError("not every edit was made or logged");
     }
-    state.counters["edits/s"] =
-        benchmark::Counter(static_cast<double>(kRecords) * static_cast<double>(state.iterations()),
-                           benchmark::Counter::kIsRate);
+    state.counters["edits/s"] = benchmark::Counter(
+        static_cast<double>(kRecords) * static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
 }
 
-void BM_EditsWithChangeLog(benchmark::State& state) {
-    EditEveryRecord(state, true);
-}
-void BM_EditsWithoutChangeLog(benchmark::State& state) {
-    EditEveryRecord(state, false);
-}
+void BM_EditsWithChangeLog(benchmark::State& state) { EditEveryRecord(state, true); }
+void BM_EditsWithoutChangeLog(benchmark::State& state) { EditEveryRecord(state, false); }
 BENCHMARK(BM_EditsWithoutChangeLog)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_EditsWithChangeLog)->Unit(benchmark::kMillisecond);
 

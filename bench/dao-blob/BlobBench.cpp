@@ -52,8 +52,10 @@ int main() {
     const std::filesystem::path path =
         std::filesystem::temp_directory_path() / ("pavana-bench-blob-" + std::to_string(::getpid()) + ".mdb");
     {
-        auto db = engine::ClassRegistry::Default().Create(engine::kDao35ClassId)->DefaultWorkspace()->CreateDatabase(
-            path.string());
+        auto db = engine::ClassRegistry::Default()
+                      .Create(engine::kDao35ClassId)
+                      ->DefaultWorkspace()
+                      ->CreateDatabase(path.string());
         db->Execute("CREATE TABLE arquivo (id LONG PRIMARY KEY, dados LONGBINARY)");
         db->Execute("INSERT INTO arquivo (id) VALUES (1)");
         db->Close();

@@ -27,7 +27,8 @@ constexpr int kRows = 1000000;
 
 bench::BenchDatabase& Shared() {
     static bench::BenchDatabase database("locate", [](const std::string& path) {
-        auto db = engine::ClassRegistry::Default().Create(engine::kDao35ClassId)->DefaultWorkspace()->CreateDatabase(path);
+        auto db =
+            engine::ClassRegistry::Default().Create(engine::kDao35ClassId)->DefaultWorkspace()->CreateDatabase(path);
         db->Execute("CREATE TABLE linhas (id COUNTER PRIMARY KEY, codigo LONG, valor LONG, nome TEXT(40))");
         db->Close();
         // Filled with SQLite directly: a million rows through the engine would only slow the setup.
@@ -72,9 +73,8 @@ void ForEachFreshSearch(benchmark::State& state, const std::function<void(TDAOQu
 }
 
 void BM_LocateIndexedFresh(benchmark::State& state) {
-    ForEachFreshSearch(state, [&](TDAOQuery& query, int row) {
-        Check(query.Locate("codigo", Variant(row * 3)), query, row, state);
-    });
+    ForEachFreshSearch(
+        state, [&](TDAOQuery& query, int row) { Check(query.Locate("codigo", Variant(row * 3)), query, row, state); });
 }
 BENCHMARK(BM_LocateIndexedFresh)->Unit(benchmark::kMillisecond);
 
@@ -100,9 +100,8 @@ void BM_LocateIndexedOpen(benchmark::State& state) {
 BENCHMARK(BM_LocateIndexedOpen)->Unit(benchmark::kMillisecond);
 
 void BM_LocateUnindexedFresh(benchmark::State& state) {
-    ForEachFreshSearch(state, [&](TDAOQuery& query, int row) {
-        Check(query.Locate("valor", Variant(row * 7)), query, row, state);
-    });
+    ForEachFreshSearch(
+        state, [&](TDAOQuery& query, int row) { Check(query.Locate("valor", Variant(row * 7)), query, row, state); });
 }
 BENCHMARK(BM_LocateUnindexedFresh)->Unit(benchmark::kMillisecond);
 

@@ -1,7 +1,7 @@
 // A TDAOQuery over a 1,000,000-row table: opening it as a dynaset and reaching the first
 // record; browsing every record reading three fields through the field objects, against the
-// engine recordset alone and against a plain sqlite3_step loop reading the same three columns; 10,000 moves to random bookmarks
-// reading one field, against 10,000 rowid lookups through a prepared SQLite statement.
+// engine recordset alone and against a plain sqlite3_step loop reading the same three columns; 10,000 moves to random
+// bookmarks reading one field, against 10,000 rowid lookups through a prepared SQLite statement.
 #include <benchmark/benchmark.h>
 #include <sqlite3.h>
 #include <unistd.h>

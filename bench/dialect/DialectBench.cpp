@@ -38,8 +38,7 @@ std::vector<std::string> UpdateRunScript() {
     script.reserve(kStatements);
     for (int i = 1; i <= kStatements; ++i) {
         char line[160];
-        if (i % 5 == 0)
-            std::snprintf(line, sizeof line, "UPDATE Notas SET Nota = %d WHERE Id = %d;", i % 10, i / 5);
+        if (i % 5 == 0) std::snprintf(line, sizeof line, "UPDATE Notas SET Nota = %d WHERE Id = %d;", i % 10, i / 5);
         else
             std::snprintf(line, sizeof line,
                           "INSERT INTO Notas (Id, Aluno, Nome, Nota) VALUES (%d, %d, 'aluno %d', %d.5);", i,
@@ -76,9 +75,11 @@ void Execute100k(benchmark::State& state) {
         sqlite3_open(path.c_str(), &db);
         pavana::engine::dialect::RegisterJetFunctions(db);
         sqlite3_exec(db, "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;", nullptr, nullptr, nullptr);
-        sqlite3_exec(db, pavana::engine::dialect::Translate(
-                             "CREATE TABLE [Aulas Dadas] ([Código] LONG PRIMARY KEY, [Nome da Aula] TEXT(50), "
-                             "[Data] DATETIME, Ativo YESNO, Valor CURRENCY)").sql.c_str(),
+        sqlite3_exec(db,
+                     pavana::engine::dialect::Translate(
+                         "CREATE TABLE [Aulas Dadas] ([Código] LONG PRIMARY KEY, [Nome da Aula] TEXT(50), "
+                         "[Data] DATETIME, Ativo YESNO, Valor CURRENCY)")
+                         .sql.c_str(),
                      nullptr, nullptr, nullptr);
         state.ResumeTiming();
         for (const auto& s : sql) {

@@ -3,8 +3,8 @@
 // (translated once), and through SQLite alone (sqlite3_exec of the same SQLite text,
 // autocommit). All run in WAL with synchronous=NORMAL, as the engine opens files;
 // SqliteExec/Full uses synchronous=FULL, to show what surviving power loss at every commit
-// would cost. The file lives in the current folder (run it on a real disk, not tmpfs: the cost of a commit is the point)
-// and is removed afterwards.
+// would cost. The file lives in the current folder (run it on a real disk, not tmpfs: the cost of a commit is the
+// point) and is removed afterwards.
 #include <benchmark/benchmark.h>
 #include <sqlite3.h>
 
@@ -18,8 +18,7 @@ namespace {
 
 using namespace pavana;
 
-const char* const kSchema =
-    "CREATE TABLE Notas (Id LONG PRIMARY KEY, Aluno LONG, Nome TEXT(50), Nota DOUBLE)";
+const char* const kSchema = "CREATE TABLE Notas (Id LONG PRIMARY KEY, Aluno LONG, Nome TEXT(50), Nota DOUBLE)";
 const char* const kIndex = "CREATE INDEX ixAluno ON Notas (Aluno)";
 
 std::string FreshPath(const char* name) {
@@ -30,8 +29,7 @@ std::string FreshPath(const char* name) {
 
 std::string Insert(std::int64_t i) {
     return "INSERT INTO Notas (Id, Aluno, Nome, Nota) VALUES (" + std::to_string(i) + ", " +
-           std::to_string(i * 7919 % 100000) + ", 'aluno " + std::to_string(i) + "', " +
-           std::to_string(i % 10) + ".5)";
+           std::to_string(i * 7919 % 100000) + ", 'aluno " + std::to_string(i) + "', " + std::to_string(i % 10) + ".5)";
 }
 
 std::shared_ptr<engine::Database> EngineDatabase(const char* name) {
@@ -56,8 +54,9 @@ BENCHMARK(DatabaseExecute)->Unit(benchmark::kMicrosecond)->MinTime(2.0);
 
 void QueryDefExecute(benchmark::State& state) {
     auto db = EngineDatabase("bench-engine-qd.db");
-    auto q = db->CreateQueryDef("", "PARAMETERS [i] LONG, [a] LONG, [n] TEXT, [v] DOUBLE; "
-                                    "INSERT INTO Notas (Id, Aluno, Nome, Nota) VALUES ([i], [a], [n], [v])");
+    auto q = db->CreateQueryDef("",
+                                "PARAMETERS [i] LONG, [a] LONG, [n] TEXT, [v] DOUBLE; "
+                                "INSERT INTO Notas (Id, Aluno, Nome, Nota) VALUES ([i], [a], [n], [v])");
     auto p = q->GetParameters();
     std::int64_t i = 0;
     for (auto _ : state) {

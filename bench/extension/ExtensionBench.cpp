@@ -60,7 +60,9 @@ double InsertThroughApi(const fs::path& path) {
     const PavanaApi* api = db->api;
     auto start = Clock::now();
     PavanaQuery* q = nullptr;
-    Check(api->query_create(db, "PARAMETERS [i] LONG, [n] TEXT(40), [v] DOUBLE; INSERT INTO t VALUES ([i], [n], [v])", &q), db);
+    Check(api->query_create(db, "PARAMETERS [i] LONG, [n] TEXT(40), [v] DOUBLE; INSERT INTO t VALUES ([i], [n], [v])",
+                            &q),
+          db);
     Check(api->begin_transaction(db), db);
     char name[40];
     for (int i = 0; i < kRows; ++i) {
@@ -120,15 +122,15 @@ int main() {
         loads.push_back(Seconds(start));
     }
     database->Close();
-    std::printf("executaDLL of an extension that does nothing: median %.1f us over %d runs\n",
-                Median(loads) * 1e6, kLoads);
+    std::printf("executaDLL of an extension that does nothing: median %.1f us over %d runs\n", Median(loads) * 1e6,
+                kLoads);
 
     std::vector<double> api, direct;
     for (int round = 0; round < kRounds; ++round) {
         api.push_back(InsertThroughApi(dir / "api.db"));
         direct.push_back(InsertThroughSqlite(dir / "direct.db"));
     }
-    std::printf("%d INSERTs in one transaction: C API median %.3f s, SQLite C API median %.3f s, ratio %.2f\n",
-                kRows, Median(api), Median(direct), Median(api) / Median(direct));
+    std::printf("%d INSERTs in one transaction: C API median %.3f s, SQLite C API median %.3f s, ratio %.2f\n", kRows,
+                Median(api), Median(direct), Median(api) / Median(direct));
     fs::remove_all(dir);
 }

@@ -35,8 +35,9 @@ void Report(Database& db) {
         if (const auto* value = std::get_if<double>(&media); value != nullptr && *value >= 6.0) ++passed;
     }
     pavana::extension::Transaction transaction(db);
-    auto insert = db.CreateQuery("PARAMETERS [q] DATETIME, [a] LONG, [p] LONG; "
-                                 "INSERT INTO RelatorioNotas VALUES ([q], [a], [p])");
+    auto insert = db.CreateQuery(
+        "PARAMETERS [q] DATETIME, [a] LONG, [p] LONG; "
+        "INSERT INTO RelatorioNotas VALUES ([q], [a], [p])");
     insert.Set("q", Date{Today()});
     insert.Set("a", students);
     insert.Set("p", passed);

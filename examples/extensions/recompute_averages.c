@@ -18,16 +18,16 @@
         }                                                       \
     } while (0)
 
-static double real_of(const PavanaValue *v) {
+static double real_of(const PavanaValue* v) {
     if (v->type == PAVANA_VALUE_REAL) return v->real;
     if (v->type == PAVANA_VALUE_INTEGER) return (double)v->integer;
     return 0.0; /* a missing grade counts as zero */
 }
 
-void pavana_extension_main(PavanaDatabase *db) {
-    const struct PavanaApi *api = db->api;
-    PavanaRecordset *rows = NULL;
-    PavanaQuery *summary = NULL;
+void pavana_extension_main(PavanaDatabase* db) {
+    const struct PavanaApi* api = db->api;
+    PavanaRecordset* rows = NULL;
+    PavanaQuery* summary = NULL;
     PavanaValue v1, v2, average;
     int32_t nota1, nota2, media;
     int32_t students = 0;
@@ -54,8 +54,8 @@ void pavana_extension_main(PavanaDatabase *db) {
     }
     TRY(api->recordset_close(rows));
 
-    if (api->execute(db, "CREATE TABLE ResumoNotas (alunos LONG, media_geral DOUBLE)", PAVANA_FAIL_ON_ERROR,
-                     NULL) != PAVANA_OK &&
+    if (api->execute(db, "CREATE TABLE ResumoNotas (alunos LONG, media_geral DOUBLE)", PAVANA_FAIL_ON_ERROR, NULL) !=
+            PAVANA_OK &&
         api->last_error_number(db) != 3010 /* the table exists already */) {
         api->report_error(db, api->last_error(db));
         return;

@@ -8,8 +8,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     try {
-        pavana::TAviClip clip =
-            pavana::TAviClip::LoadFromMemory(std::vector<std::uint8_t>(data, data + size));
+        pavana::TAviClip clip = pavana::TAviClip::LoadFromMemory(std::vector<std::uint8_t>(data, data + size));
         clip.SetTransparent(size % 2 == 0);
         for (int i = 0; i <= clip.FrameCount() && i < 64; ++i) {
             clip.DecodeNext();

@@ -25,7 +25,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     out.SetPosition(0);
     TBitmap again;
     again.LoadFromStream(out);
-    if (!(again == bitmap))
-        std::abort();
+    if (!(again == bitmap)) std::abort();
     return 0;
 }

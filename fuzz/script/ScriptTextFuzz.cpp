@@ -12,14 +12,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     using namespace pavana;
     ScriptText script;
     try {
-        script =
-            DecodeScriptText(std::string(reinterpret_cast<const char*>(data), size), "fuzz.sql");
+        script = DecodeScriptText(std::string(reinterpret_cast<const char*>(data), size), "fuzz.sql");
     } catch (const Exception&) {
         return 0;
     }
     for (const std::string& line : script.lines) {
-        if (!IsValidUtf8(line) || line.find_first_of(std::string("\0\r\n", 3)) != std::string::npos)
-            __builtin_trap();
+        if (!IsValidUtf8(line) || line.find_first_of(std::string("\0\r\n", 3)) != std::string::npos) __builtin_trap();
         ScriptRunner::IsLibraryStatement(line);
     }
     return 0;

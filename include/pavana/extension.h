@@ -104,8 +104,8 @@ typedef struct PavanaValue {
     int32_t type;
     int64_t integer;
     double real;
-    const char *text;
-    const void *bytes;
+    const char* text;
+    const void* bytes;
     size_t size;
 } PavanaValue;
 
@@ -118,75 +118,74 @@ struct PavanaApi {
     uint32_t size; /* sizeof(struct PavanaApi) in the running program */
 
     /* Errors. */
-    const char *(*last_error)(PavanaDatabase *db);
-    int32_t (*last_error_number)(PavanaDatabase *db); /* 0 when not an engine error */
+    const char* (*last_error)(PavanaDatabase* db);
+    int32_t (*last_error_number)(PavanaDatabase* db); /* 0 when not an engine error */
     /* Makes the statement fail with `message` (UTF-8) once the entry returns; the latest
      * report wins. The library goes on running until it returns. */
-    int (*report_error)(PavanaDatabase *db, const char *message);
+    int (*report_error)(PavanaDatabase* db, const char* message);
 
     /* Runs one action statement (INSERT, UPDATE, DELETE, CREATE TABLE, ...). */
-    int (*execute)(PavanaDatabase *db, const char *sql, int32_t options, int32_t *records_affected);
+    int (*execute)(PavanaDatabase* db, const char* sql, int32_t options, int32_t* records_affected);
 
     /* Transactions; they nest five deep. A transaction holds the statements, query executions
      * and record changes made until it is committed or rolled back. */
-    int (*begin_transaction)(PavanaDatabase *db);
-    int (*commit_transaction)(PavanaDatabase *db);
-    int (*rollback_transaction)(PavanaDatabase *db);
+    int (*begin_transaction)(PavanaDatabase* db);
+    int (*commit_transaction)(PavanaDatabase* db);
+    int (*rollback_transaction)(PavanaDatabase* db);
 
     /* Query definitions: created on a statement, parameters set by 0-based position or by
      * name (case-insensitive), then executed or opened as a recordset, any number of times. */
-    int (*query_create)(PavanaDatabase *db, const char *sql, PavanaQuery **query);
-    int (*query_parameter_count)(PavanaQuery *query, int32_t *count);
-    int (*query_parameter_name)(PavanaQuery *query, int32_t index, const char **name);
-    int (*query_set_parameter)(PavanaQuery *query, int32_t index, const PavanaValue *value);
-    int (*query_set_parameter_by_name)(PavanaQuery *query, const char *name, const PavanaValue *value);
-    int (*query_execute)(PavanaQuery *query, int32_t options, int32_t *records_affected);
-    int (*query_open_recordset)(PavanaQuery *query, int32_t type, PavanaRecordset **recordset);
-    int (*query_close)(PavanaQuery *query);
+    int (*query_create)(PavanaDatabase* db, const char* sql, PavanaQuery** query);
+    int (*query_parameter_count)(PavanaQuery* query, int32_t* count);
+    int (*query_parameter_name)(PavanaQuery* query, int32_t index, const char** name);
+    int (*query_set_parameter)(PavanaQuery* query, int32_t index, const PavanaValue* value);
+    int (*query_set_parameter_by_name)(PavanaQuery* query, const char* name, const PavanaValue* value);
+    int (*query_execute)(PavanaQuery* query, int32_t options, int32_t* records_affected);
+    int (*query_open_recordset)(PavanaQuery* query, int32_t type, PavanaRecordset** recordset);
+    int (*query_close)(PavanaQuery* query);
 
     /* Recordsets: opened on a table name or a SELECT statement, standing on the first
      * record (or at EOF and BOF when there is none). Moving past the last record sets EOF,
      * before the first BOF; moving on from there fails with error 3021 "No current record.".
      * The record count is of the records reached so far: all of them after move_last. */
-    int (*recordset_open)(PavanaDatabase *db, const char *source, int32_t type, PavanaRecordset **recordset);
-    int (*recordset_move_first)(PavanaRecordset *recordset);
-    int (*recordset_move_next)(PavanaRecordset *recordset);
-    int (*recordset_move_previous)(PavanaRecordset *recordset);
-    int (*recordset_move_last)(PavanaRecordset *recordset);
-    int (*recordset_eof)(PavanaRecordset *recordset, int *eof);
-    int (*recordset_bof)(PavanaRecordset *recordset, int *bof);
-    int (*recordset_record_count)(PavanaRecordset *recordset, int32_t *count);
+    int (*recordset_open)(PavanaDatabase* db, const char* source, int32_t type, PavanaRecordset** recordset);
+    int (*recordset_move_first)(PavanaRecordset* recordset);
+    int (*recordset_move_next)(PavanaRecordset* recordset);
+    int (*recordset_move_previous)(PavanaRecordset* recordset);
+    int (*recordset_move_last)(PavanaRecordset* recordset);
+    int (*recordset_eof)(PavanaRecordset* recordset, int* eof);
+    int (*recordset_bof)(PavanaRecordset* recordset, int* bof);
+    int (*recordset_record_count)(PavanaRecordset* recordset, int32_t* count);
 
     /* Fields of the current record, by 0-based position. */
-    int (*field_count)(PavanaRecordset *recordset, int32_t *count);
-    int (*field_name)(PavanaRecordset *recordset, int32_t index, const char **name);
-    int (*field_type)(PavanaRecordset *recordset, int32_t index, int32_t *type);
-    int (*field_index)(PavanaRecordset *recordset, const char *name, int32_t *index);
-    int (*field_value)(PavanaRecordset *recordset, int32_t index, PavanaValue *value);
+    int (*field_count)(PavanaRecordset* recordset, int32_t* count);
+    int (*field_name)(PavanaRecordset* recordset, int32_t index, const char** name);
+    int (*field_type)(PavanaRecordset* recordset, int32_t index, int32_t* type);
+    int (*field_index)(PavanaRecordset* recordset, const char* name, int32_t* index);
+    int (*field_value)(PavanaRecordset* recordset, int32_t index, PavanaValue* value);
 
     /* Changing records: add_new or edit, set fields, then update (or cancel_update);
      * delete removes the current record. A recordset that cannot be changed fails with
      * error 3027. */
-    int (*field_set_value)(PavanaRecordset *recordset, int32_t index, const PavanaValue *value);
-    int (*recordset_add_new)(PavanaRecordset *recordset);
-    int (*recordset_edit)(PavanaRecordset *recordset);
-    int (*recordset_update)(PavanaRecordset *recordset);
-    int (*recordset_cancel_update)(PavanaRecordset *recordset);
-    int (*recordset_delete)(PavanaRecordset *recordset);
-    int (*recordset_close)(PavanaRecordset *recordset);
+    int (*field_set_value)(PavanaRecordset* recordset, int32_t index, const PavanaValue* value);
+    int (*recordset_add_new)(PavanaRecordset* recordset);
+    int (*recordset_edit)(PavanaRecordset* recordset);
+    int (*recordset_update)(PavanaRecordset* recordset);
+    int (*recordset_cancel_update)(PavanaRecordset* recordset);
+    int (*recordset_delete)(PavanaRecordset* recordset);
+    int (*recordset_close)(PavanaRecordset* recordset);
 };
 
 /* The open database, borrowed for the length of the call. */
 struct PavanaDatabase {
-    const struct PavanaApi *api;
+    const struct PavanaApi* api;
 };
 
 /* True when the running program's table has `member`. */
-#define PAVANA_API_HAS(db, member) \
-    ((db)->api->size >= offsetof(struct PavanaApi, member) + sizeof((db)->api->member))
+#define PAVANA_API_HAS(db, member) ((db)->api->size >= offsetof(struct PavanaApi, member) + sizeof((db)->api->member))
 
 /* The entry PavanaScript calls. */
-void pavana_extension_main(PavanaDatabase *db);
+void pavana_extension_main(PavanaDatabase* db);
 
 /* Building values. */
 static inline PavanaValue pavana_null(void) {
@@ -202,7 +201,7 @@ static inline PavanaValue pavana_real(double value) {
     return v;
 }
 /* `text` is UTF-8, NUL-terminated. */
-static inline PavanaValue pavana_text(const char *text) {
+static inline PavanaValue pavana_text(const char* text) {
     size_t n = 0;
     PavanaValue v = {PAVANA_VALUE_TEXT, 0, 0.0, text, NULL, 0};
     if (text != NULL)
@@ -210,7 +209,7 @@ static inline PavanaValue pavana_text(const char *text) {
     v.size = n;
     return v;
 }
-static inline PavanaValue pavana_bytes(const void *bytes, size_t size) {
+static inline PavanaValue pavana_bytes(const void* bytes, size_t size) {
     PavanaValue v = {PAVANA_VALUE_BYTES, 0, 0.0, NULL, bytes, size};
     return v;
 }

@@ -289,14 +289,14 @@ inline Recordset Database::OpenRecordset(const std::string& source, std::int32_t
 
 // Defines the entry so that it calls `function(pavana::extension::Database&)`; a
 // std::exception that leaves it is reported as the statement's error.
-#define PAVANA_EXTENSION(function)                                      \
-    extern "C" void pavana_extension_main(PavanaDatabase* db) {          \
-        pavana::extension::Database database(db);                       \
-        try {                                                           \
-            function(database);                                         \
-        } catch (const std::exception& e) {                             \
-            db->api->report_error(db, e.what());                        \
-        }                                                               \
+#define PAVANA_EXTENSION(function)                              \
+    extern "C" void pavana_extension_main(PavanaDatabase* db) { \
+        pavana::extension::Database database(db);               \
+        try {                                                   \
+            function(database);                                 \
+        } catch (const std::exception& e) {                     \
+            db->api->report_error(db, e.what());                \
+        }                                                       \
     }
 
 #endif  // PAVANA_EXTENSION_HPP

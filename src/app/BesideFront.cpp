@@ -34,8 +34,7 @@ bool g_running = false;
 
 // The front's side: runs the handed call, if any, with the lock released. True when it ran one.
 bool RunHandedCall(Handoff& handoff, std::unique_lock<std::mutex>& lock) {
-    if (handoff.call == nullptr || handoff.callDone)
-        return false;
+    if (handoff.call == nullptr || handoff.callDone) return false;
     const std::function<void()>* call = handoff.call;
     lock.unlock();
     std::exception_ptr error;
@@ -89,11 +88,9 @@ void RunBesideFront(const std::function<void()>& work) {
     {
         std::unique_lock<std::mutex> lock(handoff.mutex);
         while (!handoff.workDone) {
-            if (RunHandedCall(handoff, lock))
-                continue;
+            if (RunHandedCall(handoff, lock)) continue;
             handoff.changed.wait_for(lock, kKeepAliveInterval);
-            if (frontError || handoff.workDone || (handoff.call != nullptr && !handoff.callDone))
-                continue;
+            if (frontError || handoff.workDone || (handoff.call != nullptr && !handoff.callDone)) continue;
             lock.unlock();
             try {
                 front.KeepWindowsAlive();
@@ -105,10 +102,8 @@ void RunBesideFront(const std::function<void()>& work) {
     }
     worker.join();
     g_running = false;
-    if (workError)
-        std::rethrow_exception(workError);
-    if (frontError)
-        std::rethrow_exception(frontError);
+    if (workError) std::rethrow_exception(workError);
+    if (frontError) std::rethrow_exception(frontError);
 }
 
 void OnFrontThread(const std::function<void()>& call) {
@@ -127,8 +122,7 @@ void OnFrontThread(const std::function<void()>& call) {
         handoff->call = nullptr;
         error = std::exchange(handoff->callError, nullptr);
     }
-    if (error)
-        std::rethrow_exception(error);
+    if (error) std::rethrow_exception(error);
 }
 
 }  // namespace pavana

@@ -156,9 +156,7 @@ PavanaValue FromVariant(const Variant& v, PavanaRecordset::Slot& slot) {
         case varDouble:
         case varCurrency: return pavana_real(v.ToDouble());
         case varDate: return pavana_date(v.ToDateTime());
-        case varArray | varByte:
-            slot.bytes = v.Bytes();
-            return pavana_bytes(slot.bytes.data(), slot.bytes.size());
+        case varArray | varByte: slot.bytes = v.Bytes(); return pavana_bytes(slot.bytes.data(), slot.bytes.size());
         default: {
             slot.text = v.ToString();
             PavanaValue out = pavana_text(slot.text.c_str());
@@ -224,8 +222,7 @@ int BeginTransaction(PavanaDatabase* db) {
 
 // Commit and rollback need a transaction the library began.
 void RequireTransaction(ExtensionSession& s) {
-    if (s.Transactions() == 0)
-        engine::RaiseEngineError(engine::jetNoTransaction, "DAO.Database");
+    if (s.Transactions() == 0) engine::RaiseEngineError(engine::jetNoTransaction, "DAO.Database");
 }
 
 int CommitTransaction(PavanaDatabase* db) {
@@ -257,9 +254,8 @@ int QueryCreate(PavanaDatabase* db, const char* sql, PavanaQuery** query) {
 }
 
 int QueryParameterCount(PavanaQuery* query, std::int32_t* count) {
-    return OnQuery(query, [&](ExtensionSession&, PavanaQuery& q) {
-        Out(count) = static_cast<std::int32_t>(q.names.size());
-    });
+    return OnQuery(query,
+                   [&](ExtensionSession&, PavanaQuery& q) { Out(count) = static_cast<std::int32_t>(q.names.size()); });
 }
 
 int QueryParameterName(PavanaQuery* query, std::int32_t index, const char** name) {
@@ -330,21 +326,18 @@ int MoveLast(PavanaRecordset* recordset) {
 }
 
 int Eof(PavanaRecordset* recordset, int* eof) {
-    return OnRecordset(recordset, [&](ExtensionSession&, PavanaRecordset& r) {
-        Out(eof) = r.recordset->IsEOF() ? 1 : 0;
-    });
+    return OnRecordset(recordset,
+                       [&](ExtensionSession&, PavanaRecordset& r) { Out(eof) = r.recordset->IsEOF() ? 1 : 0; });
 }
 
 int Bof(PavanaRecordset* recordset, int* bof) {
-    return OnRecordset(recordset, [&](ExtensionSession&, PavanaRecordset& r) {
-        Out(bof) = r.recordset->IsBOF() ? 1 : 0;
-    });
+    return OnRecordset(recordset,
+                       [&](ExtensionSession&, PavanaRecordset& r) { Out(bof) = r.recordset->IsBOF() ? 1 : 0; });
 }
 
 int RecordCount(PavanaRecordset* recordset, std::int32_t* count) {
-    return OnRecordset(recordset, [&](ExtensionSession&, PavanaRecordset& r) {
-        Out(count) = r.recordset->RecordCount();
-    });
+    return OnRecordset(recordset,
+                       [&](ExtensionSession&, PavanaRecordset& r) { Out(count) = r.recordset->RecordCount(); });
 }
 
 int FieldCount(PavanaRecordset* recordset, std::int32_t* count) {
@@ -403,15 +396,13 @@ int Edit(PavanaRecordset* recordset) {
 }
 
 int Update(PavanaRecordset* recordset) {
-    return OnRecordset(recordset, [](ExtensionSession&, PavanaRecordset& r) {
-        r.recordset->Update(engine::dbUpdateRegular, false);
-    });
+    return OnRecordset(
+        recordset, [](ExtensionSession&, PavanaRecordset& r) { r.recordset->Update(engine::dbUpdateRegular, false); });
 }
 
 int CancelUpdate(PavanaRecordset* recordset) {
-    return OnRecordset(recordset, [](ExtensionSession&, PavanaRecordset& r) {
-        r.recordset->CancelUpdate(engine::dbUpdateRegular);
-    });
+    return OnRecordset(
+        recordset, [](ExtensionSession&, PavanaRecordset& r) { r.recordset->CancelUpdate(engine::dbUpdateRegular); });
 }
 
 int Delete(PavanaRecordset* recordset) {

@@ -149,7 +149,8 @@ std::string DescribeFault(const Fault& fault) {
         const char* slash = std::strrchr(info.dli_fname, '/');
         text += " in module '" + std::string(slash ? slash + 1 : info.dli_fname) + "'";
     }
-    if (fault.signal == SIGSEGV) text += std::string(fault.write ? ". Write" : ". Read") + " of address " + Hex(fault.address);
+    if (fault.signal == SIGSEGV)
+        text += std::string(fault.write ? ". Write" : ". Read") + " of address " + Hex(fault.address);
     if (fault.signal == SIGBUS) text += ". Access of address " + Hex(fault.address);
     return text;
 }

@@ -20,7 +20,7 @@ namespace pavana {
 // What the handler saw of one fault.
 struct Fault {
     int signal = 0;
-    int code = 0;                   // si_code
+    int code = 0;                    // si_code
     std::uintptr_t instruction = 0;  // address of the faulting instruction, 0 when unknown
     std::uintptr_t address = 0;      // si_addr: the memory address for SIGSEGV and SIGBUS
     bool write = false;              // SIGSEGV: the access was a write

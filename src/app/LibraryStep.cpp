@@ -133,12 +133,9 @@ std::optional<std::string> CallLibrary(const std::string& path, LoadedLibrary::E
         // A child the library forked came back here: it must not go on with the run.
         if (getpid() != caller) _exit(EXIT_SUCCESS);
     }
-    if (fault)
-        failure = DescribeFault(*fault);
-    else if (call.thrown)
-        failure = std::move(call.thrown);
-    else if (session.ReportedError())
-        failure = session.ReportedError();
+    if (fault) failure = DescribeFault(*fault);
+    else if (call.thrown) failure = std::move(call.thrown);
+    else if (session.ReportedError()) failure = session.ReportedError();
     if (session.Finish() && !failure)
         failure = "A biblioteca terminou com uma transação aberta; as alterações dessa transação foram desfeitas.";
     return failure;

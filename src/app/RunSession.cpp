@@ -45,21 +45,11 @@ std::string JsonString(const std::string& text) {
     std::string out = "\"";
     for (unsigned char c : text) {
         switch (c) {
-            case '"':
-                out += "\\\"";
-                break;
-            case '\\':
-                out += "\\\\";
-                break;
-            case '\n':
-                out += "\\n";
-                break;
-            case '\r':
-                out += "\\r";
-                break;
-            case '\t':
-                out += "\\t";
-                break;
+            case '"': out += "\\\""; break;
+            case '\\': out += "\\\\"; break;
+            case '\n': out += "\\n"; break;
+            case '\r': out += "\\r"; break;
+            case '\t': out += "\\t"; break;
             default:
                 if (c < 0x20) {
                     char escaped[8];
@@ -84,19 +74,15 @@ std::string UtcTime(std::chrono::system_clock::time_point when) {
 
 const char* ModeName(RunMode mode) {
     switch (mode) {
-        case RunMode::DryRun:
-            return "dry-run";
-        case RunMode::OneTransaction:
-            return "one-transaction";
-        default:
-            return "each-statement";
+        case RunMode::DryRun: return "dry-run";
+        case RunMode::OneTransaction: return "one-transaction";
+        default: return "each-statement";
     }
 }
 
 std::string Replace(std::string format, const std::string& value) {
     std::size_t at = format.find("%s");
-    if (at != std::string::npos)
-        format.replace(at, 2, value);
+    if (at != std::string::npos) format.replace(at, 2, value);
     return format;
 }
 
@@ -108,16 +94,13 @@ RunSession::RunSession(const CommandLine& commandLine)
       started_(steady_clock::now()),
       lastFileCheck_(started_) {
     engine::SetLockWaitLimit(std::chrono::seconds(options_.waitSeconds));
-    engine::SetLockWaitHandler(
-        [this](milliseconds waited, milliseconds limit) { ShowWait(waited, limit); });
+    engine::SetLockWaitHandler([this](milliseconds waited, milliseconds limit) { ShowWait(waited, limit); });
     if (options_.report) {
         for (int signal : {SIGINT, SIGTERM, SIGHUP}) std::signal(signal, OnStopSignal);
     }
 }
 
-RunSession::~RunSession() {
-    engine::SetLockWaitHandler({});
-}
+RunSession::~RunSession() { engine::SetLockWaitHandler({}); }
 
 void RunSession::SetPaths(std::string database, std::string script) {
     databasePath_ = std::move(database);
@@ -126,15 +109,12 @@ void RunSession::SetPaths(std::string database, std::string script) {
 
 void RunSession::Connected(std::shared_ptr<engine::Database> database) {
     database_ = std::move(database);
-    if (!options_.check)
-        return;
+    if (!options_.check) return;
     std::vector<std::string> problems = database_->QuickCheck();
-    if (problems.empty())
-        return;
+    if (problems.empty()) return;
     std::string found;
     for (std::size_t i = 0; i < problems.size() && i < 10; ++i) found += "\r\n" + problems[i];
-    throw Exception(
-        "A verificação da base de dados encontrou danos; nenhum comando foi executado." + found);
+    throw Exception("A verificação da base de dados encontrou danos; nenhum comando foi executado." + found);
 }
 
 void RunSession::ConnectionFailed(const std::string& message) {
@@ -142,43 +122,34 @@ void RunSession::ConnectionFailed(const std::string& message) {
     databaseError_ = message;
 }
 
-void RunSession::CloseFailed(const std::string& message) {
-    databaseError_ = message;
-}
+void RunSession::CloseFailed(const std::string& message) { databaseError_ = message; }
 
 void RunSession::Failed(const std::string& message) {
-    if (!fatalError_)
-        fatalError_ = message;
+    if (!fatalError_) fatalError_ = message;
 }
 
-void RunSession::ArgumentsRefused(const std::string& message) {
-    argumentsError_ = message;
-}
+void RunSession::ArgumentsRefused(const std::string& message) { argumentsError_ = message; }
 
 void RunSession::Starting(const ScriptText& script, int statements) {
     scriptSha256_ = script.sha256;
     scriptEncoding_ = script.encoding;
     statements_ = statements;
     ShowProgress(false);
-    if (!InBatch() || !database_)
-        return;
+    if (!InBatch() || !database_) return;
     database_->BeginBatch();
     batchOpen_ = true;
     EndWait();
 }
 
 void RunSession::BeforeStep(const ScriptRunner::Step&) {
-    if (batchOpen_)
-        database_->MarkStep();
+    if (batchOpen_) database_->MarkStep();
 }
 
-void RunSession::AfterStep(const ScriptRunner::Step& step,
-                           const std::optional<ScriptRunner::Failure>& failure) {
+void RunSession::AfterStep(const ScriptRunner::Step& step, const std::optional<ScriptRunner::Failure>& failure) {
     ++done_;
     if (failure) {
         failures_.emplace_back(step, *failure);
-        if (options_.mode == RunMode::DryRun)
-            OnFrontThread([&] { CurrentFront().ShowText(failure->entry); });
+        if (options_.mode == RunMode::DryRun) OnFrontThread([&] { CurrentFront().ShowText(failure->entry); });
     } else {
         ++succeeded_;
     }
@@ -189,8 +160,7 @@ void RunSession::AfterStep(const ScriptRunner::Step& step,
         } catch (const std::exception&) {
         }
         libraries_.push_back(
-            {step.number, step.line, library,
-             failure ? std::optional<std::string>(failure->message) : std::nullopt});
+            {step.number, step.line, library, failure ? std::optional<std::string>(failure->message) : std::nullopt});
     }
     EndWait();
     if (batchOpen_) {
@@ -198,21 +168,16 @@ void RunSession::AfterStep(const ScriptRunner::Step& step,
             database_->EndStep(!failure || step.library);
         } catch (const std::exception& error) {
             batchOpen_ = false;
-            throw Exception(
-                std::string(
-                    "A transação da execução foi desfeita pelo motor de dados após o comando ") +
-                std::to_string(step.number) + "; nada foi gravado. " + error.what());
+            throw Exception(std::string("A transação da execução foi desfeita pelo motor de dados após o comando ") +
+                            std::to_string(step.number) + "; nada foi gravado. " + error.what());
         }
     }
     if (g_stopSignal != 0)
-        throw Exception(std::string("A execução foi interrompida pelo sinal SIG") +
-                        sigabbrev_np(g_stopSignal) + " após o comando " +
-                        std::to_string(step.number) + ".");
+        throw Exception(std::string("A execução foi interrompida pelo sinal SIG") + sigabbrev_np(g_stopSignal) +
+                        " após o comando " + std::to_string(step.number) + ".");
     const auto now = steady_clock::now();
-    if (now - lastFileCheck_ >= kFileCheckInterval)
-        CheckDatabaseFile();
-    if (now - lastProgress_ >= kProgressInterval)
-        ShowProgress(false);
+    if (now - lastFileCheck_ >= kFileCheckInterval) CheckDatabaseFile();
+    if (now - lastProgress_ >= kProgressInterval) ShowProgress(false);
 }
 
 void RunSession::ScriptFinished() {
@@ -235,33 +200,27 @@ void RunSession::ProcessEnding(const std::string& message) {
 
 void RunSession::CheckDatabaseFile() {
     lastFileCheck_ = steady_clock::now();
-    if (!database_ || database_->StillAtPath())
-        return;
+    if (!database_ || database_->StillAtPath()) return;
     batchOpen_ = false;
     throw Exception(Replace(kBaseMovida, databasePath_));
 }
 
 void RunSession::ShowWait(milliseconds waited, milliseconds limit) {
     const long long seconds = waited.count() / 1000;
-    if (waiting_ && seconds == waitShown_)
-        return;
+    if (waiting_ && seconds == waitShown_) return;
     waiting_ = true;
     waitShown_ = seconds;
-    if (!fvrxEvolucao)
-        return;
-    fvrxEvolucao->SetProgressStatus(
-        "Aguardando a base de dados, bloqueada por outro programa: " + std::to_string(seconds) +
-        " s de " + std::to_string(limit.count() / 1000) + " s. ");
+    if (!fvrxEvolucao) return;
+    fvrxEvolucao->SetProgressStatus("Aguardando a base de dados, bloqueada por outro programa: " +
+                                    std::to_string(seconds) + " s de " + std::to_string(limit.count() / 1000) + " s. ");
 }
 
 void RunSession::EndWait() {
-    if (!waiting_)
-        return;
+    if (!waiting_) return;
     waiting_ = false;
     waitShown_ = -1;
     OnFrontThread([] {
-        if (fvrxEvolucao)
-            fvrxEvolucao->SetProgressStatus("Realizando atualizações na base. Aguarde... ");
+        if (fvrxEvolucao) fvrxEvolucao->SetProgressStatus("Realizando atualizações na base. Aguarde... ");
     });
 }
 
@@ -277,20 +236,15 @@ void RunSession::ShowProgress(bool finished) {
 }
 
 int RunSession::ExitCode() const {
-    if (fatalError_)
-        return 1;
-    if (!options_.exitCodes)
-        return 0;
-    if (argumentsError_)
-        return 1;
-    if (databaseError_)
-        return 2;
+    if (fatalError_) return 1;
+    if (!options_.exitCodes) return 0;
+    if (argumentsError_) return 1;
+    if (databaseError_) return 2;
     return failures_.empty() ? 0 : 3;
 }
 
 void RunSession::WriteReport() const {
-    if (!options_.report)
-        return;
+    if (!options_.report) return;
     const std::string& path = *options_.report;
     std::string outcome = fatalError_      ? "error"
                           : databaseError_ ? "database-error"
@@ -301,10 +255,9 @@ void RunSession::WriteReport() const {
     json += "  \"version\": " + JsonString(PAVANA_VERSION) + ",\n";
     json += "  \"database\": " + JsonString(databasePath_) + ",\n";
     json += "  \"script\": " + JsonString(scriptPath_) + ",\n";
-    json += "  \"script_sha256\": " +
-            (scriptSha256_.empty() ? std::string("null") : JsonString(scriptSha256_)) + ",\n";
-    json += "  \"script_encoding\": " +
-            (scriptEncoding_.empty() ? std::string("null") : JsonString(scriptEncoding_)) + ",\n";
+    json += "  \"script_sha256\": " + (scriptSha256_.empty() ? std::string("null") : JsonString(scriptSha256_)) + ",\n";
+    json += "  \"script_encoding\": " + (scriptEncoding_.empty() ? std::string("null") : JsonString(scriptEncoding_)) +
+            ",\n";
     json += "  \"mode\": " + JsonString(ModeName(options_.mode)) + ",\n";
     json += "  \"started\": " + JsonString(UtcTime(startTime_)) + ",\n";
     json += "  \"ended\": " + JsonString(UtcTime(std::chrono::system_clock::now())) + ",\n";
@@ -314,17 +267,14 @@ void RunSession::WriteReport() const {
                                                                   : databaseError_;
     json += "  \"message\": " + (message ? JsonString(*message) : std::string("null")) + ",\n";
     json += "  \"exit_code\": " + std::to_string(ExitCode()) + ",\n";
-    json += "  \"counts\": {\"statements\": " + std::to_string(statements_) +
-            ", \"run\": " + std::to_string(done_) +
-            ", \"succeeded\": " + std::to_string(succeeded_) +
-            ", \"failed\": " + std::to_string(failures_.size()) +
+    json += "  \"counts\": {\"statements\": " + std::to_string(statements_) + ", \"run\": " + std::to_string(done_) +
+            ", \"succeeded\": " + std::to_string(succeeded_) + ", \"failed\": " + std::to_string(failures_.size()) +
             ", \"records_affected\": " + std::to_string(recordsAffected_) + "},\n";
     json += "  \"failures\": [";
     for (std::size_t i = 0; i < failures_.size(); ++i) {
         const auto& [step, failure] = failures_[i];
         json += std::string(i ? "," : "") + "\n    {\"statement\": " + std::to_string(step.number) +
-                ", \"line\": " + std::to_string(step.line) +
-                ", \"text\": " + JsonString(step.text) +
+                ", \"line\": " + std::to_string(step.line) + ", \"text\": " + JsonString(step.text) +
                 ", \"message\": " + JsonString(failure.message) +
                 ", \"error_number\": " + std::to_string(failure.errorNumber) +
                 ", \"entry\": " + JsonString(failure.entry) + "}";
@@ -333,27 +283,21 @@ void RunSession::WriteReport() const {
     json += "  \"libraries\": [";
     for (std::size_t i = 0; i < libraries_.size(); ++i) {
         const LibraryStep& library = libraries_[i];
-        json += std::string(i ? "," : "") +
-                "\n    {\"statement\": " + std::to_string(library.number) +
-                ", \"line\": " + std::to_string(library.line) +
-                ", \"library\": " + JsonString(library.library) +
+        json += std::string(i ? "," : "") + "\n    {\"statement\": " + std::to_string(library.number) +
+                ", \"line\": " + std::to_string(library.line) + ", \"library\": " + JsonString(library.library) +
                 ", \"outcome\": " + (library.failure ? "\"failed\"" : "\"succeeded\"") +
-                ", \"message\": " +
-                (library.failure ? JsonString(*library.failure) : std::string("null")) + "}";
+                ", \"message\": " + (library.failure ? JsonString(*library.failure) : std::string("null")) + "}";
     }
     json += libraries_.empty() ? "]\n}\n" : "\n  ]\n}\n";
 
     const std::string temporary = path + ".tmp-" + std::to_string(::getpid());
     std::FILE* file = std::fopen(temporary.c_str(), "wb");
     bool written = file != nullptr && std::fwrite(json.data(), 1, json.size(), file) == json.size();
-    if (file != nullptr && std::fclose(file) != 0)
-        written = false;
-    if (written && std::rename(temporary.c_str(), path.c_str()) == 0)
-        return;
+    if (file != nullptr && std::fclose(file) != 0) written = false;
+    if (written && std::rename(temporary.c_str(), path.c_str()) == 0) return;
     const std::string reason = std::strerror(errno);
     std::remove(temporary.c_str());
-    CurrentFront().ShowText("PavanaScript: o relatório " + path +
-                            " não pôde ser gravado: " + reason + "\n");
+    CurrentFront().ShowText("PavanaScript: o relatório " + path + " não pôde ser gravado: " + reason + "\n");
 }
 
 }  // namespace pavana

@@ -39,7 +39,7 @@
 namespace pavana {
 
 class RunSession : public ScriptRunner::Observer {
-  public:
+public:
     explicit RunSession(const CommandLine& commandLine);
     ~RunSession() override;
     RunSession(const RunSession&) = delete;
@@ -67,8 +67,7 @@ class RunSession : public ScriptRunner::Observer {
     bool WantsDigest() const override { return options_.report.has_value(); }
     void Starting(const ScriptText& script, int statements) override;
     void BeforeStep(const ScriptRunner::Step& step) override;
-    void AfterStep(const ScriptRunner::Step& step,
-                   const std::optional<ScriptRunner::Failure>& failure) override;
+    void AfterStep(const ScriptRunner::Step& step, const std::optional<ScriptRunner::Failure>& failure) override;
     void ProcessEnding(const std::string& message) override;
 
     // 1 after Failed; with --exit-code 1 also after ArgumentsRefused, 2 when the database could
@@ -77,7 +76,7 @@ class RunSession : public ScriptRunner::Observer {
     // Writes the report when --report asked for one (a temporary file renamed over it).
     void WriteReport() const;
 
-  private:
+private:
     struct LibraryStep {
         int number = 0;
         int line = 0;

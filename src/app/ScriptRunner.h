@@ -59,8 +59,7 @@ public:
     };
 
     // An empty `logPath` writes no log (the failures still reach the observer).
-    ScriptRunner(SqlStep sql, LibraryStep library, std::string logPath = "script.log",
-                 Observer* observer = nullptr)
+    ScriptRunner(SqlStep sql, LibraryStep library, std::string logPath = "script.log", Observer* observer = nullptr)
         : sql_(std::move(sql)), library_(std::move(library)), logPath_(std::move(logPath)), observer_(observer) {}
 
     void Run(const std::string& scriptPath);

@@ -16,47 +16,38 @@ namespace pavana {
 namespace {
 
 class FileDescriptor {
-  public:
+public:
     explicit FileDescriptor(int fd) : fd_(fd) {}
     ~FileDescriptor() {
-        if (fd_ >= 0)
-            ::close(fd_);
+        if (fd_ >= 0) ::close(fd_);
     }
     FileDescriptor(const FileDescriptor&) = delete;
     FileDescriptor& operator=(const FileDescriptor&) = delete;
     int Get() const { return fd_; }
 
-  private:
+private:
     int fd_;
 };
 
-[[noreturn]] void CannotOpen(const std::string& path) {
-    throw EFOpenError(Format("Cannot open file %s", {path}));
-}
+[[noreturn]] void CannotOpen(const std::string& path) { throw EFOpenError(Format("Cannot open file %s", {path})); }
 
 // The bytes of a regular file. Opening does not wait: a FIFO without a writer opens at once
 // and is then refused with everything else that is not a regular file.
 std::string ReadRegularFile(const std::string& path) {
     FileDescriptor file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
-    if (file.Get() < 0)
-        CannotOpen(path);
+    if (file.Get() < 0) CannotOpen(path);
     struct stat info {};
-    if (::fstat(file.Get(), &info) != 0)
-        CannotOpen(path);
+    if (::fstat(file.Get(), &info) != 0) CannotOpen(path);
     if (!S_ISREG(info.st_mode))
-        throw EFOpenError(
-            Format("O roteiro %s não pode ser lido: não é um arquivo comum.", {path}));
+        throw EFOpenError(Format("O roteiro %s não pode ser lido: não é um arquivo comum.", {path}));
     std::string bytes;
     bytes.reserve(static_cast<std::size_t>(info.st_size));
     char chunk[65536];
     for (;;) {
         ssize_t n = ::read(file.Get(), chunk, sizeof chunk);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            CannotOpen(path);
-        if (n == 0)
-            break;
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) CannotOpen(path);
+        if (n == 0) break;
         bytes.append(chunk, static_cast<std::size_t>(n));
     }
     return bytes;
@@ -80,17 +71,15 @@ template <typename Units>
 int LineOf(const Units& units, std::size_t index) {
     int line = 1;
     for (std::size_t i = 0; i < index; ++i) {
-        if (units[i] == '\n')
-            ++line;
-        if (units[i] == '\r' && !(i + 1 < index && units[i + 1] == '\n'))
-            ++line;
+        if (units[i] == '\n') ++line;
+        if (units[i] == '\r' && !(i + 1 < index && units[i + 1] == '\n')) ++line;
     }
     return line;
 }
 
 [[noreturn]] void HoldsNul(const std::string& path, int line) {
-    throw EFOpenError(Format("O roteiro %s não pode ser lido: a linha %s contém um caractere NUL.",
-                             {path, std::to_string(line)}));
+    throw EFOpenError(
+        Format("O roteiro %s não pode ser lido: a linha %s contém um caractere NUL.", {path, std::to_string(line)}));
 }
 
 std::u16string Utf16Units(const std::string& bytes, std::size_t start, bool bigEndian) {
@@ -106,24 +95,20 @@ std::u16string Utf16Units(const std::string& bytes, std::size_t start, bool bigE
 
 // Whether NUL-holding bytes can only be UTF-16 of the given byte order (see the header).
 bool LooksLikeUtf16(const std::string& bytes, bool bigEndian) {
-    if (bytes.size() < 2 || bytes.size() % 2 != 0)
-        return false;
+    if (bytes.size() < 2 || bytes.size() % 2 != 0) return false;
     std::size_t narrow = 0;
     for (std::size_t i = 0; i < bytes.size(); i += 2) {
         const char high = bytes[bigEndian ? i : i + 1];
         const char low = bytes[bigEndian ? i + 1 : i];
-        if (low == '\0')
-            return false;
-        if (high == '\0')
-            ++narrow;
+        if (low == '\0') return false;
+        if (high == '\0') ++narrow;
     }
     return narrow * 2 >= bytes.size() / 2;
 }
 
 std::string DecodeUtf16Units(const std::string& path, const std::u16string& units) {
     std::size_t nul = units.find(u'\0');
-    if (nul != std::u16string::npos)
-        HoldsNul(path, LineOf(units, nul));
+    if (nul != std::u16string::npos) HoldsNul(path, LineOf(units, nul));
     return Utf16ToUtf8(units);
 }
 
@@ -147,14 +132,12 @@ ScriptText DecodeScriptText(std::string bytes, const std::string& path) {
     const bool bigMark = bytes.starts_with("\xFE\xFF");
     const std::size_t nul = bytes.find('\0');
     if (littleMark || bigMark ||
-        (nul != std::string::npos &&
-         (LooksLikeUtf16(bytes, false) || LooksLikeUtf16(bytes, true)))) {
+        (nul != std::string::npos && (LooksLikeUtf16(bytes, false) || LooksLikeUtf16(bytes, true)))) {
         const bool bigEndian = bigMark || (!littleMark && LooksLikeUtf16(bytes, true));
         script.encoding = bigEndian ? "UTF-16BE" : "UTF-16LE";
         text = DecodeUtf16Units(path, Utf16Units(bytes, littleMark || bigMark ? 2 : 0, bigEndian));
     } else {
-        if (nul != std::string::npos)
-            HoldsNul(path, LineOf(bytes, nul));
+        if (nul != std::string::npos) HoldsNul(path, LineOf(bytes, nul));
         script.encoding = IsValidUtf8(bytes) ? "UTF-8" : "Windows-1252";
         text = DecodeTextFile(std::move(bytes));
     }

@@ -17,8 +17,8 @@
 
 #include "app/CommandLine.h"
 #include "app/RunSession.h"
-#include "app/upavANMensagensHints.h"
 #include "app/upavANDMPrincipal.h"
+#include "app/upavANMensagensHints.h"
 #include "engine/Activity.h"
 #include "rtl/FormatSettings.h"
 #include "ui/QtFront.h"

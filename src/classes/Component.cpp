@@ -34,8 +34,7 @@ void TComponent::SetName(std::string name) {
 }
 
 TComponent* TComponent::Components(int index) const {
-    if (index < 0 || index >= ComponentCount())
-        throw EListError(Format("List index out of bounds (%d)", {index}));
+    if (index < 0 || index >= ComponentCount()) throw EListError(Format("List index out of bounds (%d)", {index}));
     return components_[static_cast<std::size_t>(index)];
 }
 

@@ -80,7 +80,7 @@ private:
 
     TComponent* owner_ = nullptr;
     std::string name_;
-    std::vector<TComponent*> components_;   // owned, in creation order
+    std::vector<TComponent*> components_;    // owned, in creation order
     std::vector<TComponent*> freeNotifies_;  // borrowed, both directions
     bool loading_ = false;
     bool reading_ = false;

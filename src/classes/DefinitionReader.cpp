@@ -141,7 +141,6 @@ void DefinitionReader::ResolveReference(std::string name, Resolver resolver) {
     pending_.push_back({std::move(name), where_, std::move(resolver)});
 }
 
-
 // The text form, token by token. Line ends matter only as white space.
 class DefinitionParser {
 public:
@@ -172,8 +171,8 @@ public:
     std::string Name() {
         SkipBlanks();
         std::size_t start = pos_;
-        while (pos_ < text_.size() && (std::isalnum(static_cast<unsigned char>(text_[pos_])) ||
-                                       text_[pos_] == '_' || text_[pos_] == '.'))
+        while (pos_ < text_.size() &&
+               (std::isalnum(static_cast<unsigned char>(text_[pos_])) || text_[pos_] == '_' || text_[pos_] == '.'))
             ++pos_;
         if (start == pos_) Fail("Identifier expected");
         return std::string(text_.substr(start, pos_ - start));
@@ -216,10 +215,8 @@ private:
 
     void ReadAdjacentPieces(std::string& result) {
         while (pos_ < text_.size() && (text_[pos_] == '\'' || text_[pos_] == '#')) {
-            if (text_[pos_] == '\'')
-                ReadQuoted(result);
-            else
-                ReadCharacterCode(result);
+            if (text_[pos_] == '\'') ReadQuoted(result);
+            else ReadCharacterCode(result);
         }
     }
 
@@ -256,10 +253,10 @@ private:
         std::size_t start = pos_;
         if (text_[pos_] == '-' || text_[pos_] == '+') ++pos_;
         bool real = false;
-        while (pos_ < text_.size() && (std::isdigit(static_cast<unsigned char>(text_[pos_])) || text_[pos_] == '.' ||
-                                       text_[pos_] == 'e' || text_[pos_] == 'E' ||
-                                       ((text_[pos_] == '-' || text_[pos_] == '+') &&
-                                        (text_[pos_ - 1] == 'e' || text_[pos_ - 1] == 'E')))) {
+        while (pos_ < text_.size() &&
+               (std::isdigit(static_cast<unsigned char>(text_[pos_])) || text_[pos_] == '.' || text_[pos_] == 'e' ||
+                text_[pos_] == 'E' ||
+                ((text_[pos_] == '-' || text_[pos_] == '+') && (text_[pos_ - 1] == 'e' || text_[pos_ - 1] == 'E')))) {
             if (!std::isdigit(static_cast<unsigned char>(text_[pos_]))) real = true;
             ++pos_;
         }
@@ -297,8 +294,7 @@ private:
             StoredValue item = Value();
             if (item.GetKind() == StoredValue::Kind::Text || item.GetKind() == StoredValue::Kind::Identifier)
                 items.push_back(item.AsIdentifierOrString());
-            else
-                Fail("Invalid property value");
+            else Fail("Invalid property value");
         }
         return items;
     }
@@ -310,10 +306,10 @@ private:
         for (;;) {
             char c = Peek();
             if (c == '}') break;
-            int digit = std::isdigit(static_cast<unsigned char>(c))                 ? c - '0'
-                        : (c >= 'A' && c <= 'F')                                    ? c - 'A' + 10
-                        : (c >= 'a' && c <= 'f')                                    ? c - 'a' + 10
-                                                                                    : -1;
+            int digit = std::isdigit(static_cast<unsigned char>(c)) ? c - '0'
+                        : (c >= 'A' && c <= 'F')                    ? c - 'A' + 10
+                        : (c >= 'a' && c <= 'f')                    ? c - 'a' + 10
+                                                                    : -1;
             if (digit < 0) Fail("Invalid binary value");
             ++pos_;
             if (high < 0) {

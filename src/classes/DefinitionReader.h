@@ -48,7 +48,7 @@ public:
     // Each accessor raises EReadError "Invalid property value" for a value of another kind.
     const std::string& AsText() const;
     std::int64_t AsInteger() const;
-    double AsReal() const;  // integers are accepted too
+    double AsReal() const;   // integers are accepted too
     bool AsBoolean() const;  // the identifiers True and False, in any case
     const std::string& AsIdentifier() const;
     const std::string& AsIdentifierOrString() const;

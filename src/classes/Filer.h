@@ -20,7 +20,7 @@ class TPersistent;
 class TStream;
 
 class TFiler {
-  public:
+public:
     using TStreamProc = std::function<void(TStream& stream)>;
 
     explicit TFiler(const TPersistent* ancestor) : ancestor_(ancestor) {}
@@ -34,10 +34,10 @@ class TFiler {
 
     // Names a binary property: `readData` reads its bytes from a stream positioned at their
     // start, `writeData` writes them; `hasData` says whether it is stored at all.
-    virtual void DefineBinaryProperty(std::string_view name, const TStreamProc& readData,
-                                      const TStreamProc& writeData, bool hasData) = 0;
+    virtual void DefineBinaryProperty(std::string_view name, const TStreamProc& readData, const TStreamProc& writeData,
+                                      bool hasData) = 0;
 
-  private:
+private:
     const TPersistent* ancestor_;
 };
 
@@ -52,7 +52,7 @@ bool ReadDefinedProperty(TPersistent& object, std::string_view name, const Store
 //     0100020002...}
 // with at most 32 bytes (64 hexadecimal digits) on each line of data. Empty when nothing is
 // stored. The object's own writing errors propagate.
-std::string WriteDefinedProperties(const TPersistent& object, const TPersistent* ancestor,
-                                   std::string_view prefix, int indent);
+std::string WriteDefinedProperties(const TPersistent& object, const TPersistent* ancestor, std::string_view prefix,
+                                   int indent);
 
 }  // namespace pavana

@@ -28,16 +28,13 @@ TDAOBlobStream::TDAOBlobStream(TField& field, TBlobStreamMode mode)
     : field_(BlobField(field)), dataset_(DatasetOf(field)) {
     if (!dataset_.HasActiveRecordBuffer()) return;
     if (mode != TBlobStreamMode::bmRead) {
-        if (field_.ReadOnly())
-            throw EDAODatabaseError(Format("Field '%s' cannot be modified", {field_.DisplayName()}));
+        if (field_.ReadOnly()) throw EDAODatabaseError(Format("Field '%s' cannot be modified", {field_.DisplayName()}));
         const TDataSetState state = dataset_.State();
         if (state != dsEdit && state != dsInsert && state != dsSetKey)
             throw EDAODatabaseError("Dataset not in edit or insert mode");
     }
-    if (mode == TBlobStreamMode::bmWrite)
-        Clear();
-    else
-        ReadField();
+    if (mode == TBlobStreamMode::bmWrite) Clear();
+    else ReadField();
 }
 
 TDAOBlobStream::~TDAOBlobStream() {
@@ -55,12 +52,10 @@ void TDAOBlobStream::ReadField() {
     if (dataset_.TakeBlobValue(field_, readValue_) && !readValue_.IsAbsent()) {
         if (readValue_.IsText()) {
             std::string text = std::move(readValue_.MutableText());
-            if (field_.DataType() == ftMemo)
-                readValue_ = Variant::FromAnsiString(std::move(text));
-            else
-                readValue_ = Variant(std::vector<std::uint8_t>(text.begin(), text.end()));
+            if (field_.DataType() == ftMemo) readValue_ = Variant::FromAnsiString(std::move(text));
+            else readValue_ = Variant(std::vector<std::uint8_t>(text.begin(), text.end()));
         }
-        const std::size_t size = readValue_.IsText() ? readValue_.MutableText().size()
+        const std::size_t size = readValue_.IsText()        ? readValue_.MutableText().size()
                                  : readValue_.IsByteArray() ? readValue_.Bytes().size()
                                                             : 0;
         Reallocate(size);

@@ -231,12 +231,9 @@ bool TDAODatabase::ReadProperty(std::string_view name, const StoredValue& value,
         SetCreateWorkspace(value.AsBoolean());
     } else if (name == "DAOVersion") {
         const std::string& version = value.AsIdentifier();
-        if (AnsiSameText(version, "Dao35"))
-            SetDAOVersion(TDAOVersion::Dao35);
-        else if (AnsiSameText(version, "Dao36"))
-            SetDAOVersion(TDAOVersion::Dao36);
-        else
-            throw EReadError("Invalid property value");
+        if (AnsiSameText(version, "Dao35")) SetDAOVersion(TDAOVersion::Dao35);
+        else if (AnsiSameText(version, "Dao36")) SetDAOVersion(TDAOVersion::Dao36);
+        else throw EReadError("Invalid property value");
     } else if (name == "DatabaseName") {
         SetDatabaseName(value.AsText());
     } else if (name == "Exclusive") {

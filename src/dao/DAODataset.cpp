@@ -16,7 +16,7 @@ namespace pavana {
 namespace {
 
 constexpr const char* kOpenParameterNames[] = {
-    "db_DenyWrite",   "db_DenyRead",       "db_ReadOnly",   "db_AppendOnly", "db_Inconsistent", "db_Consistent",
+    "db_DenyWrite",      "db_DenyRead",    "db_ReadOnly",    "db_AppendOnly", "db_Inconsistent", "db_Consistent",
     "db_SQLPassThrough", "db_FailOnError", "db_ForwardOnly", "db_SeeChanges", "db_RunAsync",     "db_ExecDirect",
 };
 
@@ -26,7 +26,8 @@ void TranslateEngineError(Operation&& operation) {
     try {
         operation();
     } catch (const EOleException& e) {
-        throw EDAOError(e.Message(), static_cast<std::int32_t>(static_cast<std::uint32_t>(e.ErrorCode()) & ~0x800A0000u));
+        throw EDAOError(e.Message(),
+                        static_cast<std::int32_t>(static_cast<std::uint32_t>(e.ErrorCode()) & ~0x800A0000u));
     }
 }
 
@@ -108,10 +109,8 @@ void TDAODataset::OpenCursor() {
         // and the first fetch takes that record instead of moving on.
         firstPending_ = false;
         if (!recordset_->IsBOF()) {
-            if (recordset_->Type() == engine::dbOpenForwardOnly)
-                firstPending_ = true;
-            else
-                recordset_->MovePrevious();
+            if (recordset_->Type() == engine::dbOpenForwardOnly) firstPending_ = true;
+            else recordset_->MovePrevious();
         }
         database_->AddOpenDataset(*this);
     }
@@ -133,8 +132,8 @@ void TDAODataset::InternalOpen() {
     dataAreaSize_ = 0;
     DescribeFields();
     if (dataAreaSize_ >= 65536)
-        throw EDAODatabaseError(Format("The fields of this recordset need %d bytes per record; at most 65535 fit",
-                                       {dataAreaSize_}));
+        throw EDAODatabaseError(
+            Format("The fields of this recordset need %d bytes per record; at most 65535 fit", {dataAreaSize_}));
     canModify_ = recordset_->Updatable();
     CreateAndBindFields();
     // The information block is read in place, so it starts on its own alignment.
@@ -362,12 +361,9 @@ void TDAODataset::FetchFieldValue(TRecordBuffer& buffer, int index, TFieldType t
     const bool wasEOF = saved == 0 && !wasBOF;
     GoToBookmark(target);
     auto putBack = [&] {
-        if (wasBOF)
-            InternalFirst();
-        else if (wasEOF)
-            InternalLast();
-        else
-            GoToBookmark(saved);
+        if (wasBOF) InternalFirst();
+        else if (wasEOF) InternalLast();
+        else GoToBookmark(saved);
     };
     try {
         Variant value = engineFields_[static_cast<std::size_t>(index)]->Value();
@@ -395,15 +391,11 @@ void TDAODataset::StoreEngineValue(TRecordBuffer& buffer, int index, TFieldType 
     if (value.IsNull()) return;
     Variant& object = buffer.Objects[static_cast<std::size_t>(index)];
     // A blob or memo value becomes the slot's own without another copy.
-    if (type == ftBlob || type == ftMemo)
-        object = std::move(value);
-    else
-        EngineValueToSlot(value, {header + kSlotHeaderSize, static_cast<std::size_t>(desc.DataSize), &object}, type);
+    if (type == ftBlob || type == ftMemo) object = std::move(value);
+    else EngineValueToSlot(value, {header + kSlotHeaderSize, static_cast<std::size_t>(desc.DataSize), &object}, type);
 }
 
-TRecordBuffer* TDAODataset::StateBuffer() const {
-    return State() == dsFilter ? filterBuffer_ : ActiveBuffer();
-}
+TRecordBuffer* TDAODataset::StateBuffer() const { return State() == dsFilter ? filterBuffer_ : ActiveBuffer(); }
 
 bool TDAODataset::GetFieldData(TField& field, void* destination) {
     TRecordBuffer* buffer = StateBuffer();
@@ -427,13 +419,11 @@ bool TDAODataset::GetFieldData(TField& field, void* destination) {
     if (destination != nullptr) {
         const std::uint8_t* data = header + kSlotHeaderSize;
         const std::size_t room = std::min<std::size_t>(static_cast<std::size_t>(desc.DataSize), field.DataSize());
-        if (field.IsBlob())
-            *static_cast<Variant*>(destination) = buffer->Objects[static_cast<std::size_t>(index)];
+        if (field.IsBlob()) *static_cast<Variant*>(destination) = buffer->Objects[static_cast<std::size_t>(index)];
         else if (field.DataType() == ftString)
             // A text goes up to its terminator; the rest of its slot holds nothing.
             std::memcpy(destination, data, std::min(::strnlen(reinterpret_cast<const char*>(data), room) + 1, room));
-        else
-            std::memcpy(destination, data, room);
+        else std::memcpy(destination, data, room);
     }
     return true;
 }
@@ -458,10 +448,8 @@ bool TDAODataset::TakeBlobValue(TField& field, Variant& destination) {
 }
 
 void TDAODataset::StoreBlobValue(TField& field, Variant value) {
-    if (value.IsAbsent())
-        WriteField(field, nullptr, nullptr);
-    else
-        WriteField(field, &value, &value);
+    if (value.IsAbsent()) WriteField(field, nullptr, nullptr);
+    else WriteField(field, &value, &value);
 }
 
 void TDAODataset::WriteField(TField& field, const void* source, Variant* movable) {
@@ -567,10 +555,8 @@ void TDAODataset::InternalEdit() {
 
 void TDAODataset::InternalPost() {
     TranslateEngineError([this] {
-        if (State() == dsEdit)
-            recordset_->Edit();
-        else
-            recordset_->AddNew();
+        if (State() == dsEdit) recordset_->Edit();
+        else recordset_->AddNew();
         UpdateRecord(*ActiveBuffer());
         recordset_->SetBookmark(recordset_->LastModified());
     });

@@ -33,8 +33,8 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <vector>
 #include <string>
+#include <vector>
 
 #include "dao/DAODataLink.h"
 #include "dao/DAOFields.h"
@@ -51,7 +51,8 @@ class TDAODatabase;
 // the bits 0x800A0000 cleared (the engine's error number).
 class EDAOError : public EDatabaseError {
 public:
-    EDAOError(std::string message, std::int32_t errorCode) : EDatabaseError(std::move(message)), errorCode_(errorCode) {}
+    EDAOError(std::string message, std::int32_t errorCode)
+        : EDatabaseError(std::move(message)), errorCode_(errorCode) {}
     std::int32_t ErrorCode() const noexcept { return errorCode_; }
 
 private:

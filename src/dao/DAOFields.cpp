@@ -131,12 +131,9 @@ void PutInSlotFormat(const Variant& value, const SlotData& data, TFieldType type
         case varDate: {
             // A date as it comes is its day number.
             const TTimeStamp stamp = DateTimeToTimeStamp(value.ToDouble());
-            if (type == ftDate)
-                Put(data, stamp.Date);
-            else if (type == ftTime)
-                Put(data, stamp.Time);
-            else
-                Put(data, TimeStampToMSecs(stamp));
+            if (type == ftDate) Put(data, stamp.Date);
+            else if (type == ftTime) Put(data, stamp.Time);
+            else Put(data, TimeStampToMSecs(stamp));
             break;
         }
         case varOleStr:
@@ -165,9 +162,7 @@ void TDAOFieldDescs::Clear() {
     while (!items_.empty()) items_.pop_back();
 }
 
-void TDAOFieldDescs::OutOfBounds(int index) {
-    throw EListError(Format("List index out of bounds (%d)", {index}));
-}
+void TDAOFieldDescs::OutOfBounds(int index) { throw EListError(Format("List index out of bounds (%d)", {index})); }
 
 TFieldType DAOTypeToFieldType(std::int32_t daoType) {
     using namespace engine;
@@ -213,10 +208,8 @@ void EngineValueToSlot(const Variant& given, const SlotData& data, TFieldType ty
         std::memcpy(out, bytes.data(), std::min(bytes.size(), room));
         return;
     }
-    if (NeedsConversion(given, type))
-        PutInSlotFormat(ConvertedForSlot(given, type), data, type);
-    else
-        PutInSlotFormat(given, data, type);
+    if (NeedsConversion(given, type)) PutInSlotFormat(ConvertedForSlot(given, type), data, type);
+    else PutInSlotFormat(given, data, type);
 }
 
 Variant SlotToEngineValue(const SlotData& data, TFieldType type, int declaredSize) {
@@ -301,10 +294,8 @@ std::optional<TDateTime> ParseDateLiteral(std::string_view text) {
     const std::optional<int> month = Number(*monthText), day = Number(*dayText);
     std::optional<int> year = Number(*yearText);
     if (!month || !day || !year) return std::nullopt;
-    if (*year < 30)
-        *year += 2000;
-    else if (*year < 100)
-        *year += 1900;
+    if (*year < 30) *year += 2000;
+    else if (*year < 100) *year += 1900;
     std::optional<TDateTime> date = TryEncodeDate(*year, *month, *day);
     if (!date || !hasTime) return date;
     const bool pm = rest.find("PM") != std::string_view::npos;

@@ -7,7 +7,8 @@
 //   " = text"                    for any other field,
 // where text is FormatLocateValue(value) for other fields and, for text and memo fields, the
 // value's text under the current format settings (7.5 is "7,5" under pt_BR's, as CStr wrote
-// it into the column); a double quote inside a quoted text is written twice. Whether text is compared with regard to case is the engine's rule, not an option.
+// it into the column); a double quote inside a quoted text is written twice. Whether text is compared with regard to
+// case is the engine's rule, not an option.
 #pragma once
 
 #include <string>

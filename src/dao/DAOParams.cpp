@@ -30,28 +30,23 @@ constexpr std::int32_t kLastDay = 3652059;  // 31 December 9999
     throw EDatabaseError(Format("Field '%s' is of an unsupported type", {name}));
 }
 
-[[noreturn]] void InvalidTimeStamp() {
-    throw EConvertError("Invalid argument to date encode");
-}
+[[noreturn]] void InvalidTimeStamp() { throw EConvertError("Invalid argument to date encode"); }
 
 // Date-times outside the years 1 to 9999 have no time stamp; converting them would overflow.
 TTimeStamp CheckedTimeStamp(TDateTime value) {
-    if (!(value > -693594.0 && value < 2958466.0))
-        InvalidTimeStamp();
+    if (!(value > -693594.0 && value < 2958466.0)) InvalidTimeStamp();
     return DateTimeToTimeStamp(value);
 }
 
 TDateTime CheckedDateTime(const TTimeStamp& stamp) {
-    if (stamp.Date < 1 || stamp.Date > kLastDay || stamp.Time < 0 || stamp.Time >= kMSecsPerDay)
-        InvalidTimeStamp();
+    if (stamp.Date < 1 || stamp.Date > kLastDay || stamp.Time < 0 || stamp.Time >= kMSecsPerDay) InvalidTimeStamp();
     return TimeStampToDateTime(stamp);
 }
 
 template <typename T>
 void PutLE(std::vector<std::uint8_t>& out, T value) {
     auto bits = static_cast<std::make_unsigned_t<T>>(value);
-    for (std::size_t i = 0; i < sizeof(T); ++i)
-        out.push_back(static_cast<std::uint8_t>(bits >> (8 * i)));
+    for (std::size_t i = 0; i < sizeof(T); ++i) out.push_back(static_cast<std::uint8_t>(bits >> (8 * i)));
 }
 
 template <typename T>
@@ -80,30 +75,25 @@ std::size_t FixedDataSize(TFieldType type) {
     switch (type) {
         case ftSmallint:
         case ftWord:
-        case ftBoolean:
-            return 2;
+        case ftBoolean: return 2;
         case ftInteger:
         case ftAutoInc:
         case ftDate:
-        case ftTime:
-            return 4;
+        case ftTime: return 4;
         case ftFloat:
         case ftCurrency:
-        case ftDateTime:
-            return 8;
-        default:
-            return 0;
+        case ftDateTime: return 8;
+        default: return 0;
     }
 }
 
 bool IsBlobType(TFieldType type) {
-    return type == ftBlob || type == ftGraphic || type == ftFmtMemo || type == ftParadoxOle ||
-           type == ftDBaseOle;
+    return type == ftBlob || type == ftGraphic || type == ftFmtMemo || type == ftParadoxOle || type == ftDBaseOle;
 }
 
 // Little-endian fields of a stored form, each read whole or failing with "Stream read error".
 class StoredReader {
-  public:
+public:
     explicit StoredReader(TStream& stream) : stream_(stream) {}
 
     std::uint8_t U8() { return Fixed<std::uint8_t>(); }
@@ -112,14 +102,13 @@ class StoredReader {
 
     // Checks the length against what the stream holds before anything is allocated.
     std::vector<std::uint8_t> Bytes(std::uint32_t count) {
-        if (static_cast<std::int64_t>(count) > stream_.Remaining())
-            throw EStreamError("Stream read error");
+        if (static_cast<std::int64_t>(count) > stream_.Remaining()) throw EStreamError("Stream read error");
         std::vector<std::uint8_t> bytes(count);
         stream_.ReadBuffer(bytes.data(), count);
         return bytes;
     }
 
-  private:
+private:
     template <typename T>
     T Fixed() {
         std::uint8_t raw[sizeof(T)];
@@ -151,85 +140,49 @@ void TParam::Store(TFieldType type, Variant value) {
     value_ = std::move(value);
 }
 
-void TParam::SetAsString(std::string_view text) {
-    Store(ftString, Variant::FromAnsiString(std::string(text)));
-}
-void TParam::SetAsMemo(std::string_view text) {
-    Store(ftMemo, Variant::FromAnsiString(std::string(text)));
-}
-void TParam::SetAsBlob(std::string_view bytes) {
-    Store(ftBlob, Variant::FromAnsiString(std::string(bytes)));
-}
-void TParam::SetAsSmallInt(std::int16_t value) {
-    Store(ftSmallint, Variant(value));
-}
-void TParam::SetAsInteger(std::int32_t value) {
-    Store(ftInteger, Variant(value));
-}
-void TParam::SetAsWord(std::uint16_t value) {
-    Store(ftWord, Variant(value));
-}
-void TParam::SetAsBoolean(bool value) {
-    Store(ftBoolean, Variant(value));
-}
-void TParam::SetAsFloat(double value) {
-    Store(ftFloat, Variant(value));
-}
-void TParam::SetAsCurrency(double value) {
-    Store(ftCurrency, Variant(value));
-}
-void TParam::SetAsDate(TDateTime value) {
-    Store(ftDate, Variant::FromDate(value));
-}
-void TParam::SetAsTime(TDateTime value) {
-    Store(ftTime, Variant::FromDate(value));
-}
-void TParam::SetAsDateTime(TDateTime value) {
-    Store(ftDateTime, Variant::FromDate(value));
-}
+void TParam::SetAsString(std::string_view text) { Store(ftString, Variant::FromAnsiString(std::string(text))); }
+void TParam::SetAsMemo(std::string_view text) { Store(ftMemo, Variant::FromAnsiString(std::string(text))); }
+void TParam::SetAsBlob(std::string_view bytes) { Store(ftBlob, Variant::FromAnsiString(std::string(bytes))); }
+void TParam::SetAsSmallInt(std::int16_t value) { Store(ftSmallint, Variant(value)); }
+void TParam::SetAsInteger(std::int32_t value) { Store(ftInteger, Variant(value)); }
+void TParam::SetAsWord(std::uint16_t value) { Store(ftWord, Variant(value)); }
+void TParam::SetAsBoolean(bool value) { Store(ftBoolean, Variant(value)); }
+void TParam::SetAsFloat(double value) { Store(ftFloat, Variant(value)); }
+void TParam::SetAsCurrency(double value) { Store(ftCurrency, Variant(value)); }
+void TParam::SetAsDate(TDateTime value) { Store(ftDate, Variant::FromDate(value)); }
+void TParam::SetAsTime(TDateTime value) { Store(ftTime, Variant::FromDate(value)); }
+void TParam::SetAsDateTime(TDateTime value) { Store(ftDateTime, Variant::FromDate(value)); }
 
 std::string TParam::AsString() const {
-    if (isNull_)
-        return {};
+    if (isNull_) return {};
     switch (dataType_) {
-        case ftBoolean:
-            return value_.ToBoolean() ? "True" : "False";
+        case ftBoolean: return value_.ToBoolean() ? "True" : "False";
         case ftDate:
         case ftTime:
-        case ftDateTime:
-            return DateTimeToStr(value_.ToDateTime());
-        default:
-            return value_.ToString();
+        case ftDateTime: return DateTimeToStr(value_.ToDateTime());
+        default: return value_.ToString();
     }
 }
 
-TDateTime TParam::AsDateTime() const {
-    return isNull_ ? 0 : value_.ToDateTime();
-}
+TDateTime TParam::AsDateTime() const { return isNull_ ? 0 : value_.ToDateTime(); }
 
 std::size_t TParam::GetDataSize() const {
     switch (dataType_) {
-        case ftUnknown:
-            UnknownType(name_);
+        case ftUnknown: UnknownType(name_);
         case ftString:
-        case ftMemo:
-            return value_.ToString().size() + 1;
-        case ftCursor:
-            return 0;
-        default:
-            break;
+        case ftMemo: return value_.ToString().size() + 1;
+        case ftCursor: return 0;
+        default: break;
     }
     std::size_t size = FixedDataSize(dataType_);
-    if (size == 0)
-        UnsupportedType(name_);
+    if (size == 0) UnsupportedType(name_);
     return size;
 }
 
 std::vector<std::uint8_t> TParam::GetData() const {
     std::vector<std::uint8_t> out;
     switch (dataType_) {
-        case ftUnknown:
-            UnknownType(name_);
+        case ftUnknown: UnknownType(name_);
         case ftString:
         case ftMemo: {
             std::string text = value_.ToString();
@@ -237,50 +190,29 @@ std::vector<std::uint8_t> TParam::GetData() const {
             out.push_back(0);
             break;
         }
-        case ftSmallint:
-            PutLE(out, static_cast<std::int16_t>(value_.ConvertTo(varSmallint).ToInteger()));
-            break;
-        case ftWord:
-            PutLE(out, static_cast<std::uint16_t>(value_.ConvertTo(varWord).ToInteger()));
-            break;
-        case ftBoolean:
-            PutLE(out, static_cast<std::int16_t>(value_.ToBoolean() ? 1 : 0));
-            break;
+        case ftSmallint: PutLE(out, static_cast<std::int16_t>(value_.ConvertTo(varSmallint).ToInteger())); break;
+        case ftWord: PutLE(out, static_cast<std::uint16_t>(value_.ConvertTo(varWord).ToInteger())); break;
+        case ftBoolean: PutLE(out, static_cast<std::int16_t>(value_.ToBoolean() ? 1 : 0)); break;
         case ftInteger:
-        case ftAutoInc:
-            PutLE(out, value_.ToInteger());
-            break;
+        case ftAutoInc: PutLE(out, value_.ToInteger()); break;
         case ftFloat:
-        case ftCurrency:
-            PutDouble(out, value_.ToDouble());
-            break;
-        case ftDate:
-            PutLE(out, CheckedTimeStamp(value_.ToDateTime()).Date);
-            break;
-        case ftTime:
-            PutLE(out, CheckedTimeStamp(value_.ToDateTime()).Time);
-            break;
-        case ftDateTime:
-            PutDouble(out, TimeStampToMSecs(CheckedTimeStamp(value_.ToDateTime())));
-            break;
-        case ftCursor:
-            break;
-        default:
-            UnsupportedType(name_);
+        case ftCurrency: PutDouble(out, value_.ToDouble()); break;
+        case ftDate: PutLE(out, CheckedTimeStamp(value_.ToDateTime()).Date); break;
+        case ftTime: PutLE(out, CheckedTimeStamp(value_.ToDateTime()).Time); break;
+        case ftDateTime: PutDouble(out, TimeStampToMSecs(CheckedTimeStamp(value_.ToDateTime()))); break;
+        case ftCursor: break;
+        default: UnsupportedType(name_);
     }
     return out;
 }
 
 void TParam::SetData(std::span<const std::uint8_t> data) {
-    if (dataType_ == ftUnknown)
-        UnknownType(name_);
+    if (dataType_ == ftUnknown) UnknownType(name_);
     if (dataType_ == ftString || dataType_ == ftMemo) {
         auto end = std::find(data.begin(), data.end(), std::uint8_t{0});
         std::string text(data.begin(), end);
-        if (dataType_ == ftString)
-            SetAsString(text);
-        else
-            SetAsMemo(text);
+        if (dataType_ == ftString) SetAsString(text);
+        else SetAsMemo(text);
         return;
     }
     if (dataType_ == ftCursor) {
@@ -288,47 +220,28 @@ void TParam::SetData(std::span<const std::uint8_t> data) {
         return;
     }
     std::size_t size = FixedDataSize(dataType_);
-    if (size == 0)
-        UnsupportedType(name_);
+    if (size == 0) UnsupportedType(name_);
     if (data.size() < size)
-        throw EDatabaseError(Format("Parameter '%s', data of %d bytes is too short for its type",
-                                    {name_, data.size()}));
+        throw EDatabaseError(
+            Format("Parameter '%s', data of %d bytes is too short for its type", {name_, data.size()}));
     const std::uint8_t* p = data.data();
     switch (dataType_) {
-        case ftSmallint:
-            SetAsSmallInt(GetLE<std::int16_t>(p));
-            break;
-        case ftWord:
-            SetAsWord(GetLE<std::uint16_t>(p));
-            break;
-        case ftBoolean:
-            SetAsBoolean(GetLE<std::uint16_t>(p) != 0);
-            break;
+        case ftSmallint: SetAsSmallInt(GetLE<std::int16_t>(p)); break;
+        case ftWord: SetAsWord(GetLE<std::uint16_t>(p)); break;
+        case ftBoolean: SetAsBoolean(GetLE<std::uint16_t>(p) != 0); break;
         case ftInteger:
-        case ftAutoInc:
-            SetAsInteger(GetLE<std::int32_t>(p));
-            break;
-        case ftFloat:
-            SetAsFloat(GetDouble(p));
-            break;
-        case ftCurrency:
-            SetAsCurrency(GetDouble(p));
-            break;
-        case ftDate:
-            SetAsDate(CheckedDateTime({0, GetLE<std::int32_t>(p)}));
-            break;
-        case ftTime:
-            SetAsTime(CheckedDateTime({GetLE<std::int32_t>(p), kDateDelta}));
-            break;
+        case ftAutoInc: SetAsInteger(GetLE<std::int32_t>(p)); break;
+        case ftFloat: SetAsFloat(GetDouble(p)); break;
+        case ftCurrency: SetAsCurrency(GetDouble(p)); break;
+        case ftDate: SetAsDate(CheckedDateTime({0, GetLE<std::int32_t>(p)})); break;
+        case ftTime: SetAsTime(CheckedDateTime({GetLE<std::int32_t>(p), kDateDelta})); break;
         case ftDateTime: {
             double msecs = std::round(GetDouble(p));
-            if (!(msecs >= double{kMSecsPerDay} && msecs < (kLastDay + 1.0) * kMSecsPerDay))
-                InvalidTimeStamp();
+            if (!(msecs >= double{kMSecsPerDay} && msecs < (kLastDay + 1.0) * kMSecsPerDay)) InvalidTimeStamp();
             SetAsDateTime(CheckedDateTime(MSecsToTimeStamp(msecs)));
             break;
         }
-        default:
-            UnsupportedType(name_);
+        default: UnsupportedType(name_);
     }
 }
 
@@ -347,8 +260,7 @@ void TParam::Assign(const TPersistent* source) {
         return;
     }
     // Setting the type resets the value, so a parameter assigned to itself would lose it.
-    if (param == this)
-        return;
+    if (param == this) return;
     SetDataType(param->dataType_);
     if (param->isNull_) {
         Clear();
@@ -359,13 +271,10 @@ void TParam::Assign(const TPersistent* source) {
     }
     bound_ = param->bound_;
     name_ = param->name_;
-    if (paramType_ == ptUnknown)
-        paramType_ = param->paramType_;
+    if (paramType_ == ptUnknown) paramType_ = param->paramType_;
 }
 
-void TParam::Assign(const TStringList& source) {
-    SetAsMemo(source.Text());
-}
+void TParam::Assign(const TStringList& source) { SetAsMemo(source.Text()); }
 
 void TParam::Assign(const TBitmap& source) {
     TMemoryStream stream;
@@ -376,23 +285,18 @@ void TParam::Assign(const TBitmap& source) {
 
 void TParam::AssignTo(TPersistent& destination) const {
     if (auto* field = dynamic_cast<TField*>(&destination)) {
-        if (isNull_)
-            field->Clear();
-        else
-            field->SetValue(value_);
+        if (isNull_) field->Clear();
+        else field->SetValue(value_);
         return;
     }
     TPersistent::AssignTo(destination);
 }
 
 void TParam::AssignField(const TField* field) {
-    if (field == nullptr)
-        return;
+    if (field == nullptr) return;
     TFieldType type = field->DataType();
-    if (type == ftMemo && field->Size() > 255)
-        type = ftString;
-    else if (type == ftAutoInc)
-        type = ftInteger;
+    if (type == ftMemo && field->Size() > 255) type = ftString;
+    else if (type == ftAutoInc) type = ftInteger;
     // Read first: a field that fails to give its value leaves the parameter as it was.
     const bool isNull = field->IsNull();
     Variant value = isNull ? Variant() : field->Value();
@@ -404,8 +308,7 @@ void TParam::AssignField(const TField* field) {
         isNull_ = false;
         // Blobs are held as text values of their bytes, as AsBlob holds them.
         if (value.IsByteArray())
-            value =
-                Variant::FromAnsiString(std::string(value.Bytes().begin(), value.Bytes().end()));
+            value = Variant::FromAnsiString(std::string(value.Bytes().begin(), value.Bytes().end()));
         value_ = std::move(value);
     }
     bound_ = true;
@@ -413,23 +316,18 @@ void TParam::AssignField(const TField* field) {
 }
 
 bool TParam::IsEqual(const TParam& other) const {
-    return value_ == other.value_ && name_ == other.name_ && dataType_ == other.dataType_ &&
-           isNull_ == other.isNull_ && bound_ == other.bound_ && paramType_ == other.paramType_;
+    return value_ == other.value_ && name_ == other.name_ && dataType_ == other.dataType_ && isNull_ == other.isNull_ &&
+           bound_ == other.bound_ && paramType_ == other.paramType_;
 }
 
 // --- TParams ---
 
-TParams::~TParams() {
-    Clear();
-}
+TParams::~TParams() { Clear(); }
 
-TParam& TParams::Items(int index) {
-    return const_cast<TParam&>(std::as_const(*this).Items(index));
-}
+TParam& TParams::Items(int index) { return const_cast<TParam&>(std::as_const(*this).Items(index)); }
 
 const TParam& TParams::Items(int index) const {
-    if (index < 0 || index >= Count())
-        throw EListError(Format("List index out of bounds (%d)", {index}));
+    if (index < 0 || index >= Count()) throw EListError(Format("List index out of bounds (%d)", {index}));
     return ParamByName(items_[static_cast<std::size_t>(index)]->Name());
 }
 
@@ -439,8 +337,7 @@ TParam& TParams::ParamByName(std::string_view name) {
 
 const TParam& TParams::ParamByName(std::string_view name) const {
     for (const auto& param : items_) {
-        if (AnsiSameText(param->Name(), name))
-            return *param;
+        if (AnsiSameText(param->Name(), name)) return *param;
     }
     throw EDatabaseError(Format("Parameter '%s' not found", {name}));
 }
@@ -460,10 +357,9 @@ TParam& TParams::CreateParam(TFieldType type, std::string_view name, TParamType 
 }
 
 void TParams::Delete(TParam& param) {
-    auto it = std::find_if(items_.begin(), items_.end(),
-                           [&](const std::unique_ptr<TParam>& p) { return p.get() == &param; });
-    if (it == items_.end())
-        return;
+    auto it =
+        std::find_if(items_.begin(), items_.end(), [&](const std::unique_ptr<TParam>& p) { return p.get() == &param; });
+    if (it == items_.end()) return;
     std::unique_ptr<TParam> removed = std::move(*it);
     items_.erase(it);
     removed->owner_ = nullptr;
@@ -480,8 +376,7 @@ void TParams::Assign(const TPersistent* source) {
         return;
     }
     // Clearing first would empty the source as well.
-    if (list == this)
-        return;
+    if (list == this) return;
     Clear();
     for (int i = 0; i < list->Count(); ++i) Add(ptUnknown).Assign(&list->Items(i));
 }
@@ -508,11 +403,9 @@ void TParams::AssignValues(const TParams& source) {
 }
 
 bool TParams::IsEqual(const TParams& other) const {
-    if (Count() != other.Count())
-        return false;
+    if (Count() != other.Count()) return false;
     for (int i = 0; i < Count(); ++i) {
-        if (!Items(i).IsEqual(other.Items(i)))
-            return false;
+        if (!Items(i).IsEqual(other.Items(i))) return false;
     }
     return true;
 }
@@ -525,8 +418,8 @@ bool TParams::IsEqual(const TParams& other) const {
 //   u8 null, u8 bound.
 void TParams::WriteData(TStream& stream) const {
     if (Count() > std::numeric_limits<std::uint16_t>::max())
-        throw EDatabaseError(Format("Cannot save more than %d parameters",
-                                    {int{std::numeric_limits<std::uint16_t>::max()}}));
+        throw EDatabaseError(
+            Format("Cannot save more than %d parameters", {int{std::numeric_limits<std::uint16_t>::max()}}));
     std::vector<std::uint8_t> out;
     PutLE(out, std::uint16_t{1});
     PutLE(out, static_cast<std::uint16_t>(Count()));
@@ -542,8 +435,8 @@ void TParams::WriteData(TStream& stream) const {
         PutLE(out, static_cast<std::uint8_t>(param.DataType()));
         if (param.DataType() != ftUnknown) {
             if (param.GetDataSize() > kMaxStoredData)
-                throw EDatabaseError(Format("Parameter '%s', cannot save data larger than %d bytes",
-                                            {name, kMaxStoredData}));
+                throw EDatabaseError(
+                    Format("Parameter '%s', cannot save data larger than %d bytes", {name, kMaxStoredData}));
             std::vector<std::uint8_t> data = param.GetData();
             PutLE(out, static_cast<std::uint16_t>(data.size()));
             out.insert(out.end(), data.begin(), data.end());
@@ -557,8 +450,7 @@ void TParams::WriteData(TStream& stream) const {
 void TParams::ReadData(TStream& stream) {
     StoredReader in(stream);
     std::uint16_t version = in.U16();
-    if (version != 1 && version != 2)
-        throw EDatabaseError(Format("Unsupported parameter data version %d", {version}));
+    if (version != 1 && version != 2) throw EDatabaseError(Format("Unsupported parameter data version %d", {version}));
     bool wide = version == 2;
     std::uint32_t count = wide ? in.U32() : in.U16();
     TParams read;
@@ -568,24 +460,20 @@ void TParams::ReadData(TStream& stream) {
         std::uint8_t paramType = in.U8();
         std::uint8_t dataType = in.U8();
         if (paramType > ptResult)
-            throw EDatabaseError(
-                Format("Parameter '%s' has an invalid parameter type (%d)", {name, paramType}));
+            throw EDatabaseError(Format("Parameter '%s' has an invalid parameter type (%d)", {name, paramType}));
         if (dataType > ftGuid)
-            throw EDatabaseError(
-                Format("Parameter '%s' is of an invalid type (%d)", {name, dataType}));
+            throw EDatabaseError(Format("Parameter '%s' is of an invalid type (%d)", {name, dataType}));
         TParam& param = read.Add(static_cast<TParamType>(paramType));
         param.name_ = std::move(name);
         param.dataType_ = static_cast<TFieldType>(dataType);
         if (param.dataType_ != ftUnknown) {
             std::uint32_t size = wide ? in.U32() : in.U16();
             if (size > kMaxStoredData)
-                throw EDatabaseError(Format("Parameter '%s', cannot read data larger than %d bytes",
-                                            {param.name_, kMaxStoredData}));
+                throw EDatabaseError(
+                    Format("Parameter '%s', cannot read data larger than %d bytes", {param.name_, kMaxStoredData}));
             std::vector<std::uint8_t> data = in.Bytes(size);
-            if (IsBlobType(param.dataType_))
-                param.SetBlobData(data);
-            else
-                param.SetData(data);
+            if (IsBlobType(param.dataType_)) param.SetBlobData(data);
+            else param.SetData(data);
         }
         param.isNull_ = in.U8() != 0;
         param.bound_ = in.U8() != 0;
@@ -601,8 +489,7 @@ bool TParams::ShouldStoreData(const TParams* ancestor) const {
 
 void TParams::DefineProperties(TFiler& filer) {
     filer.DefineBinaryProperty(
-        "Data", [this](TStream& stream) { ReadData(stream); },
-        [this](TStream& stream) { WriteData(stream); },
+        "Data", [this](TStream& stream) { ReadData(stream); }, [this](TStream& stream) { WriteData(stream); },
         ShouldStoreData(dynamic_cast<const TParams*>(filer.Ancestor())));
 }
 
@@ -613,17 +500,14 @@ void ParseSQLNames(TParams* list, std::string_view text, char marker) {
     const std::string scratch(text);
     const char* s = scratch.c_str();
     auto isLiteral = [](char c) { return c == '\'' || c == '"' || c == '#'; };
-    auto isDelimiter = [](char c) {
-        return c == ' ' || c == ',' || c == ';' || c == ')' || c == '\r' || c == '\n';
-    };
+    auto isDelimiter = [](char c) { return c == ' ' || c == ',' || c == ';' || c == ')' || c == '\r' || c == '\n'; };
     bool inLiteral = false;
     char quote = 0;
     std::size_t i = 0;
     while (true) {
         char c = s[i];
         if (inLiteral) {
-            if (c == quote)
-                inLiteral = false;
+            if (c == quote) inLiteral = false;
         } else if (c == marker && c != '\0' && s[i + 1] == marker) {
             i += 2;
             continue;
@@ -638,28 +522,23 @@ void ParseSQLNames(TParams* list, std::string_view text, char marker) {
                 if (inLiteral ? next == quote : isLiteral(next)) {
                     inLiteral = !inLiteral;
                     quote = next;
-                    if (i == at + 1)
-                        embeddedLiteral = true;
+                    if (i == at + 1) embeddedLiteral = true;
                 }
             } while (s[i] != '\0' && (inLiteral || !isDelimiter(s[i])));
             std::string_view name(s + at + 1, i - at - 1);
             if (embeddedLiteral) {
                 for (char q : {'\'', '"'}) {
-                    if (!name.empty() && name.front() == q)
-                        name.remove_prefix(1);
-                    if (!name.empty() && name.back() == q)
-                        name.remove_suffix(1);
+                    if (!name.empty() && name.front() == q) name.remove_prefix(1);
+                    if (!name.empty() && name.back() == q) name.remove_suffix(1);
                 }
             }
-            if (list != nullptr)
-                list->CreateParam(ftUnknown, name, ptUnknown);
+            if (list != nullptr) list->CreateParam(ftUnknown, name, ptUnknown);
             continue;
         } else if (isLiteral(c)) {
             inLiteral = true;
             quote = c;
         }
-        if (c == '\0')
-            break;
+        if (c == '\0') break;
         ++i;
     }
 }

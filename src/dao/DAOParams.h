@@ -45,7 +45,7 @@ class TStringList;
 // One parameter or macro: a name, a value with its field type, and the null and bound flags.
 // A new parameter holds the integer 0, type ftUnknown, and is neither null nor bound.
 class TParam : public TPersistent {
-  public:
+public:
     explicit TParam(TParamType paramType = ptUnknown) : paramType_(paramType) {}
 
     std::string_view ClassName() const override { return "TParam"; }
@@ -123,7 +123,7 @@ class TParam : public TPersistent {
     // Same variant type and value, same name (case-sensitive), type, flags and parameter type.
     bool IsEqual(const TParam& other) const;
 
-  private:
+private:
     friend class TParams;
     void Store(TFieldType type, Variant value);
 
@@ -138,7 +138,7 @@ class TParam : public TPersistent {
 
 // An ordered list of parameters that owns them.
 class TParams : public TPersistent {
-  public:
+public:
     TParams() = default;
     ~TParams() override;
 
@@ -187,7 +187,7 @@ class TParams : public TPersistent {
     // ShouldStoreData says so for the filer's ancestor (a TParams, or none).
     void DefineProperties(TFiler& filer) override;
 
-  private:
+private:
     std::vector<std::unique_ptr<TParam>> items_;
 };
 

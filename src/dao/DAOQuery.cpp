@@ -141,9 +141,8 @@ void TDAOQuery::CreateRecordset() {
     queryDef_ = Database()->EngineDatabase()->CreateQueryDef({}, engineSQL_);
     if (DataSource() != nullptr) FillParamsFromMaster();
     TransferParams();
-    Variant lock = Parameters().Contains(TDAOOpenParameter::db_ReadOnly)
-                       ? Variant::Missing()
-                       : Variant(EngineLockValue(LockType()));
+    Variant lock = Parameters().Contains(TDAOOpenParameter::db_ReadOnly) ? Variant::Missing()
+                                                                         : Variant(EngineLockValue(LockType()));
     const Variant type(EngineOpenType(openType_));
     const Variant options(OptionBits(Parameters()));
     recordset_ = queryDef_->OpenRecordset(type, options, lock);

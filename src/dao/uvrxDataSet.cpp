@@ -11,27 +11,23 @@ constexpr const char* kLogIndex = "idxBMK";
 
 }  // namespace
 
-TvrxDataSet::TvrxDataSet(TComponent* owner)
-    : TDAOQuery(owner), changeLog_(std::make_unique<TMemoryTable>(nullptr)) {}
+TvrxDataSet::TvrxDataSet(TComponent* owner) : TDAOQuery(owner), changeLog_(std::make_unique<TMemoryTable>(nullptr)) {}
 
 TvrxDataSet::~TvrxDataSet() = default;
 
 std::string TvrxDataSet::ValueFields() const {
     const TFieldDefs& defs = changeLog_->FieldDefs();
     std::string names;
-    if (defs.Count() < 3)
-        return names;
+    if (defs.Count() < 3) return names;
     for (int i = 0; i < defs.Count() - 2; ++i) {
-        if (i > 0)
-            names += ';';
+        if (i > 0) names += ';';
         names += defs.Items(i).Name;
     }
     return names;
 }
 
 void TvrxDataSet::PrepareChangeLog() {
-    if (changeLog_->Active())
-        return;
+    if (changeLog_->Active()) return;
     TFieldDefs& defs = changeLog_->FieldDefs();
     defs.Clear();
     for (int i = 0; i < FieldDefs().Count(); ++i) {
@@ -53,8 +49,7 @@ void TvrxDataSet::PrepareChangeLog() {
 }
 
 void TvrxDataSet::ResetChangeLog() {
-    if (!changeLog_->Active())
-        return;
+    if (!changeLog_->Active()) return;
     changeLog_->EmptyTable();
     changeLog_->Close();
     changeLog_->SetIndexName({});
@@ -65,22 +60,18 @@ void TvrxDataSet::ResetChangeLog() {
     statusField_ = &changeLog_->FieldByName("STATUS");
 }
 
-bool TvrxDataSet::FindLogEntry(std::int32_t bookmark) {
-    return changeLog_->FindKey({Variant(bookmark)});
-}
+bool TvrxDataSet::FindLogEntry(std::int32_t bookmark) { return changeLog_->FindKey({Variant(bookmark)}); }
 
 // Value field i of the log takes saved value i; with one value field that is the single
 // value saved.
 void TvrxDataSet::WriteSavedValues() {
     for (std::size_t i = 0; i < logValueFields_.size() && i < savedValues_.size(); ++i)
-        if (logValueFields_[i] != nullptr)
-            logValueFields_[i]->SetValue(savedValues_[i]);
+        if (logValueFields_[i] != nullptr) logValueFields_[i]->SetValue(savedValues_[i]);
 }
 
 void TvrxDataSet::SaveCurrentValues() {
     savedValues_.clear();
-    for (const TField* field : valueFields_)
-        savedValues_.push_back(field != nullptr ? field->Value() : Variant());
+    for (const TField* field : valueFields_) savedValues_.push_back(field != nullptr ? field->Value() : Variant());
 }
 
 std::int32_t TvrxDataSet::CurrentBookmarkNumber() const {
@@ -93,8 +84,7 @@ std::int32_t TvrxDataSet::CurrentBookmarkNumber() const {
 // Ends the log work of one change. When writing the log fails, the hooks cancel the
 // half-written entry instead, so that the next lookup in the log does not post it.
 void TvrxDataSet::PostLogEntry() {
-    if (changeLog_->State() == dsEdit || changeLog_->State() == dsInsert)
-        changeLog_->Post();
+    if (changeLog_->State() == dsEdit || changeLog_->State() == dsInsert) changeLog_->Post();
     savedValues_.clear();
 }
 
@@ -117,15 +107,12 @@ void TvrxDataSet::DoAfterOpen() {
 
 void TvrxDataSet::DoBeforeEdit() {
     TDAOQuery::DoBeforeEdit();
-    if (!trackChanges_)
-        return;
+    if (!trackChanges_) return;
     PrepareChangeLog();
     SaveCurrentValues();
 }
 
-void TvrxDataSet::DoBeforeInsert() {
-    TDAOQuery::DoBeforeInsert();
-}
+void TvrxDataSet::DoBeforeInsert() { TDAOQuery::DoBeforeInsert(); }
 
 void TvrxDataSet::DoBeforePost() {
     TDAOQuery::DoBeforePost();
@@ -134,8 +121,7 @@ void TvrxDataSet::DoBeforePost() {
 
 void TvrxDataSet::DoBeforeDelete() {
     TDAOQuery::DoBeforeDelete();
-    if (!trackChanges_)
-        return;
+    if (!trackChanges_) return;
     PrepareChangeLog();
     SaveCurrentValues();
     deletedBookmark_ = CurrentBookmarkNumber();
@@ -143,8 +129,7 @@ void TvrxDataSet::DoBeforeDelete() {
 
 void TvrxDataSet::DoAfterPost() {
     TDAOQuery::DoAfterPost();
-    if (!trackChanges_)
-        return;
+    if (!trackChanges_) return;
     try {
         // Tracking may have been switched on after the dataset opened.
         PrepareChangeLog();
@@ -154,8 +139,7 @@ void TvrxDataSet::DoAfterPost() {
             changeLog_->Append();
             bmkField_->SetValue(Variant(bookmark));
             statusField_->SetValue(Variant(static_cast<std::int16_t>(postState_)));
-            if (postState_ == dsInsert)
-                SaveCurrentValues();
+            if (postState_ == dsInsert) SaveCurrentValues();
             WriteSavedValues();
         } else if (statusField_->AsInteger() == dsInsert) {
             changeLog_->Edit();
@@ -172,8 +156,7 @@ void TvrxDataSet::DoAfterPost() {
 
 void TvrxDataSet::DoAfterDelete() {
     TDAOQuery::DoAfterDelete();
-    if (!trackChanges_)
-        return;
+    if (!trackChanges_) return;
     try {
         PrepareChangeLog();
         if (FindLogEntry(deletedBookmark_)) {

@@ -33,7 +33,7 @@
 namespace pavana {
 
 class TvrxDataSet : public TDAOQuery {
-  public:
+public:
     explicit TvrxDataSet(TComponent* owner);
     ~TvrxDataSet() override;
 
@@ -50,7 +50,7 @@ class TvrxDataSet : public TDAOQuery {
     TMemoryTable& ChangeLog() { return *changeLog_; }
     const TMemoryTable& ChangeLog() const { return *changeLog_; }
 
-  protected:
+protected:
     void DoAfterClose() override;
     void DoAfterDelete() override;
     void DoAfterOpen() override;
@@ -60,7 +60,7 @@ class TvrxDataSet : public TDAOQuery {
     void DoBeforeInsert() override;
     void DoBeforePost() override;
 
-  private:
+private:
     void PrepareChangeLog();
     void ResetChangeLog();
     bool FindLogEntry(std::int32_t bookmark);

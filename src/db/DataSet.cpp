@@ -112,7 +112,8 @@ void TDataSet::BindFields(bool binding) {
         if (field->Calculated()) {
             if (field->Lookup()) CheckLookupField(*field);
             if (field->IsBlob())
-                throw EDatabaseError(Format("Calculated field '%s' cannot hold a blob or memo", {field->DisplayName()}));
+                throw EDatabaseError(
+                    Format("Calculated field '%s' cannot hold a blob or memo", {field->DisplayName()}));
             field->fieldNo_ = 0;
             field->offset_ = calcFieldsSize_;
             calcFieldsSize_ += 1 + field->DataSize();
@@ -121,9 +122,9 @@ void TDataSet::BindFields(bool binding) {
         const TFieldDef* def = fieldDefs_.Find(field->FieldName());
         if (def == nullptr) throw EDatabaseError(Format("Field '%s' not found", {field->DisplayName()}));
         if (def->DataType != field->DataType())
-            throw EDatabaseError(Format("Type mismatch for field '%s', expecting: %s actual: %s",
-                                        {field->DisplayName(), std::to_string(field->DataType()),
-                                         std::to_string(def->DataType)}));
+            throw EDatabaseError(
+                Format("Type mismatch for field '%s', expecting: %s actual: %s",
+                       {field->DisplayName(), std::to_string(field->DataType()), std::to_string(def->DataType)}));
         field->fieldNo_ = def->FieldNo;
     }
 }
@@ -222,10 +223,8 @@ void TDataSet::ActivateBuffers() {
 
 void TDataSet::MoveBuffer(int from, int to) {
     auto begin = buffers_.begin();
-    if (from > to)
-        std::rotate(begin + to, begin + from, begin + from + 1);
-    else if (from < to)
-        std::rotate(begin + from, begin + from + 1, begin + to + 1);
+    if (from > to) std::rotate(begin + to, begin + from, begin + from + 1);
+    else if (from < to) std::rotate(begin + from, begin + from + 1, begin + to + 1);
 }
 
 void TDataSet::SetCurrentRecord(int index) {
@@ -462,10 +461,8 @@ void TDataSet::CheckBrowseMode() {
     DataEvent(TDataEvent::deCheckBrowseMode);
     if (state_ == dsEdit || state_ == dsInsert) {
         DataEvent(TDataEvent::deUpdateRecord);
-        if (modified_)
-            Post();
-        else
-            Cancel();
+        if (modified_) Post();
+        else Cancel();
     }
 }
 
@@ -730,10 +727,8 @@ std::vector<Variant> TDataSet::Lookup(std::string_view keyFields, const std::vec
     const TBookmark start = GetBookmark();
     DisableControls();
     auto restore = [&] {
-        if (start.empty())
-            First();
-        else
-            GotoBookmark(start);
+        if (start.empty()) First();
+        else GotoBookmark(start);
     };
     try {
         for (First(); !Eof(); Next()) {

@@ -261,8 +261,7 @@ protected:
     // The buffer field reads and writes go to in the current state (null when none).
     TRecordBuffer* ActiveBuffer() const {
         switch (state_) {
-            case dsBrowse:
-                return recordCount_ > 0 ? buffers_[static_cast<std::size_t>(activeRecord_)].get() : nullptr;
+            case dsBrowse: return recordCount_ > 0 ? buffers_[static_cast<std::size_t>(activeRecord_)].get() : nullptr;
             case dsEdit:
             case dsInsert: return buffers_[static_cast<std::size_t>(activeRecord_)].get();
             case dsCalcFields: return calcBuffer_;

@@ -29,9 +29,7 @@ void TDataSource::SetEnabled(bool enabled) {
     NotifyLinks(TDataEvent::deUpdateState, nullptr);
 }
 
-TDataSetState TDataSource::State() const {
-    return dataSet_ != nullptr && enabled_ ? dataSet_->State() : dsInactive;
-}
+TDataSetState TDataSource::State() const { return dataSet_ != nullptr && enabled_ ? dataSet_->State() : dsInactive; }
 
 void TDataSource::Notification(TComponent* component, TOperation operation) {
     TComponent::Notification(component, operation);
@@ -56,10 +54,8 @@ void TDataSource::DataEvent(TDataEvent event, TField* field) {
 
 void TDataSource::NotifyLinks(TDataEvent event, TField* field) {
     for (TDataLink* link : std::vector<TDataLink*>(links_)) {
-        if (event == TDataEvent::deUpdateState)
-            link->UpdateState();
-        else if (enabled_)
-            link->DataEvent(event, field);
+        if (event == TDataEvent::deUpdateState) link->UpdateState();
+        else if (enabled_) link->DataEvent(event, field);
     }
 }
 

@@ -107,10 +107,8 @@ void TField::SetDataSet(TDataSet* dataSet) {
 bool TField::GetData(void* buffer) const {
     if (validating_ != nullptr) {
         if (buffer != nullptr) {
-            if (IsBlob())
-                *static_cast<Variant*>(buffer) = *static_cast<const Variant*>(validating_);
-            else
-                std::memcpy(buffer, validating_, DataSize());
+            if (IsBlob()) *static_cast<Variant*>(buffer) = *static_cast<const Variant*>(validating_);
+            else std::memcpy(buffer, validating_, DataSize());
         }
         return true;
     }
@@ -209,10 +207,8 @@ void TField::Clear() {
 
 std::string TField::AsString() const { return Value().ToString(); }
 void TField::SetAsString(std::string_view text) {
-    if (text.empty() && !IsBlob() && dataType_ != ftString)
-        Clear();
-    else
-        SetValue(Variant::FromAnsiString(std::string(text)));
+    if (text.empty() && !IsBlob() && dataType_ != ftString) Clear();
+    else SetValue(Variant::FromAnsiString(std::string(text)));
 }
 std::int32_t TField::AsInteger() const {
     Variant v = Value();
@@ -294,12 +290,11 @@ void TBooleanField::SetAsString(std::string_view text) {
         return;
     }
     const std::string upper = UpperCase(std::string(text));
-    if (upper == "TRUE" || upper == "T" || upper == "YES" || upper == "Y" || upper == "1")
-        SetAsBoolean(true);
-    else if (upper == "FALSE" || upper == "F" || upper == "NO" || upper == "N" || upper == "0")
-        SetAsBoolean(false);
+    if (upper == "TRUE" || upper == "T" || upper == "YES" || upper == "Y" || upper == "1") SetAsBoolean(true);
+    else if (upper == "FALSE" || upper == "F" || upper == "NO" || upper == "N" || upper == "0") SetAsBoolean(false);
     else
-        throw EDatabaseError(Format("'%s' is not a valid boolean value for field '%s'", {std::string(text), DisplayName()}));
+        throw EDatabaseError(
+            Format("'%s' is not a valid boolean value for field '%s'", {std::string(text), DisplayName()}));
 }
 
 Variant TBooleanField::NativeToVariant(const void* data) const { return Variant(Load<std::int16_t>(data) != 0); }
@@ -415,10 +410,8 @@ std::string TBlobField::AsString() const {
 }
 
 void TBlobField::SetAsString(std::string_view text) {
-    if (DataType() == ftMemo)
-        SetValue(Variant::FromAnsiString(std::string(text)));
-    else
-        SetValue(Variant(std::vector<std::uint8_t>(text.begin(), text.end())));
+    if (DataType() == ftMemo) SetValue(Variant::FromAnsiString(std::string(text)));
+    else SetValue(Variant(std::vector<std::uint8_t>(text.begin(), text.end())));
 }
 
 Variant TBlobField::NativeToVariant(const void* data) const {
@@ -429,8 +422,10 @@ Variant TBlobField::NativeToVariant(const void* data) const {
 }
 
 void TBlobField::VariantToNative(const Variant& value, void* data) const {
-    *static_cast<Variant*>(data) = DataType() == ftMemo ? Variant::FromAnsiString(value.IsByteArray() ? BytesText(value.Bytes()) : value.ToString())
-                                                        : (value.IsByteArray() ? value : NativeToVariant(&value));
+    *static_cast<Variant*>(data) =
+        DataType() == ftMemo
+            ? Variant::FromAnsiString(value.IsByteArray() ? BytesText(value.Bytes()) : value.ToString())
+            : (value.IsByteArray() ? value : NativeToVariant(&value));
 }
 
 Variant TMemoField::NativeToVariant(const void* data) const {

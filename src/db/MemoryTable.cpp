@@ -43,19 +43,16 @@ std::vector<std::string> SplitNames(std::string_view names) {
     std::size_t start = 0;
     while (start <= names.size()) {
         std::size_t end = names.find(';', start);
-        if (end == std::string_view::npos)
-            end = names.size();
+        if (end == std::string_view::npos) end = names.size();
         std::string name = Trim(names.substr(start, end - start));
-        if (!name.empty())
-            result.push_back(std::move(name));
+        if (!name.empty()) result.push_back(std::move(name));
         start = end + 1;
     }
     return result;
 }
 
 bool Names(const std::vector<std::string>& names, std::string_view name) {
-    return std::any_of(names.begin(), names.end(),
-                       [&](const std::string& n) { return AnsiSameText(n, name); });
+    return std::any_of(names.begin(), names.end(), [&](const std::string& n) { return AnsiSameText(n, name); });
 }
 
 template <typename T>
@@ -65,23 +62,19 @@ T Load(const std::uint8_t* data) {
     return value;
 }
 
-[[noreturn]] void KeyViolation() {
-    throw EDatabaseError("Key violation");
-}
+[[noreturn]] void KeyViolation() { throw EDatabaseError("Key violation"); }
 
 }  // namespace
 
 bool TMemoryTable::OrderLess::operator()(const OrderEntry& a, const OrderEntry& b) const {
     const std::size_t common = std::min(a.key.size(), b.key.size());
     for (std::size_t i = 0; i < common; ++i) {
-        if (a.key[i] == b.key[i])
-            continue;
+        if (a.key[i] == b.key[i]) continue;
         const bool less = a.key[i] < b.key[i];
         return i < descending.size() && descending[i] ? !less : less;
     }
     // A shorter key is a search prefix: it comes before every key it begins.
-    if (a.key.size() != b.key.size())
-        return a.key.size() < b.key.size();
+    if (a.key.size() != b.key.size()) return a.key.size() < b.key.size();
     return a.id < b.id;
 }
 
@@ -112,24 +105,19 @@ void TMemoryTable::MakeStore() {
 }
 
 void TMemoryTable::EmptyTable() {
-    if (store_ == nullptr)
-        return;
-    if (Active())
-        Cancel();
+    if (store_ == nullptr) return;
+    if (Active()) Cancel();
     store_->rows.clear();
     store_->added.clear();
     for (Index& index : indexes_) index.order.clear();
     at_ = CursorAt::Bof;
-    if (Active())
-        First();
+    if (Active()) First();
 }
 
 void TMemoryTable::InternalOpen() {
-    if (store_ == nullptr)
-        MakeStore();
+    if (store_ == nullptr) MakeStore();
     FieldDefs().Clear();
-    for (const TFieldDef& def : store_->columns)
-        FieldDefs().Add(def.Name, def.DataType, def.Size, def.Required);
+    for (const TFieldDef& def : store_->columns) FieldDefs().Add(def.Name, def.DataType, def.Size, def.Required);
     BuildLayout();
     CreateAndBindFields();
     infoOffset_ = rowSize_ + CalcFieldsSize();
@@ -162,26 +150,20 @@ void TMemoryTable::BuildLayout() {
 // Indexes --------------------------------------------------------------------------------------
 
 void TMemoryTable::AddIndex(std::string name, std::string_view fields, TIndexOptions options,
-                            std::string_view descendingFields,
-                            std::string_view caseInsensitiveFields) {
-    if (!Active())
-        throw EDatabaseError("Cannot perform this operation on a closed dataset");
+                            std::string_view descendingFields, std::string_view caseInsensitiveFields) {
+    if (!Active()) throw EDatabaseError("Cannot perform this operation on a closed dataset");
     for (const Index& index : indexes_)
-        if (AnsiSameText(index.name, name))
-            throw EDatabaseError(Format("Duplicate index name '%s'", {name}));
+        if (AnsiSameText(index.name, name)) throw EDatabaseError(Format("Duplicate index name '%s'", {name}));
     const std::vector<std::string> descending = SplitNames(descendingFields);
     const std::vector<std::string> caseInsensitive = SplitNames(caseInsensitiveFields);
     Index index;
     index.name = std::move(name);
-    index.unique =
-        options.Contains(TIndexOption::ixUnique) || options.Contains(TIndexOption::ixPrimary);
+    index.unique = options.Contains(TIndexOption::ixUnique) || options.Contains(TIndexOption::ixPrimary);
     std::vector<bool> descendingColumns;
     for (const std::string& fieldName : SplitNames(fields)) {
-        auto found =
-            std::find_if(store_->columns.begin(), store_->columns.end(),
-                         [&](const TFieldDef& def) { return AnsiSameText(def.Name, fieldName); });
-        if (found == store_->columns.end())
-            throw EDatabaseError(Format("Field '%s' not found", {fieldName}));
+        auto found = std::find_if(store_->columns.begin(), store_->columns.end(),
+                                  [&](const TFieldDef& def) { return AnsiSameText(def.Name, fieldName); });
+        if (found == store_->columns.end()) throw EDatabaseError(Format("Field '%s' not found", {fieldName}));
         if (found->DataType == ftBlob || found->DataType == ftMemo ||
             CreateFieldOfType(found->DataType, found->Size) == nullptr)
             throw EDatabaseError(Format("Cannot index field '%s'", {found->Name}));
@@ -189,19 +171,15 @@ void TMemoryTable::AddIndex(std::string name, std::string_view fields, TIndexOpt
         index.fields.push_back(FindField(found->Name));
         index.caseInsensitive.push_back(options.Contains(TIndexOption::ixCaseInsensitive) ||
                                         Names(caseInsensitive, fieldName));
-        descendingColumns.push_back(options.Contains(TIndexOption::ixDescending) ||
-                                    Names(descending, fieldName));
+        descendingColumns.push_back(options.Contains(TIndexOption::ixDescending) || Names(descending, fieldName));
     }
-    if (index.columns.empty())
-        throw EDatabaseError("No index fields given");
+    if (index.columns.empty()) throw EDatabaseError("No index fields given");
     index.order = Order(OrderLess{descendingColumns});
     for (const auto& [id, row] : store_->rows) {
         OrderEntry entry{KeyOf(row.bytes, &index), id};
         if (index.unique) {
-            auto next = index.order.lower_bound(
-                OrderEntry{entry.key, std::numeric_limits<std::int64_t>::min()});
-            if (next != index.order.end() && next->key == entry.key)
-                KeyViolation();
+            auto next = index.order.lower_bound(OrderEntry{entry.key, std::numeric_limits<std::int64_t>::min()});
+            if (next != index.order.end() && next->key == entry.key) KeyViolation();
         }
         index.order.insert(std::move(entry));
     }
@@ -211,11 +189,9 @@ void TMemoryTable::AddIndex(std::string name, std::string_view fields, TIndexOpt
 void TMemoryTable::SetIndexName(std::string name) {
     const Index* chosen = nullptr;
     if (!name.empty()) {
-        auto found = std::find_if(indexes_.begin(), indexes_.end(), [&](const Index& index) {
-            return AnsiSameText(index.name, name);
-        });
-        if (found == indexes_.end())
-            throw EDatabaseError(Format("Index '%s' not found", {name}));
+        auto found = std::find_if(indexes_.begin(), indexes_.end(),
+                                  [&](const Index& index) { return AnsiSameText(index.name, name); });
+        if (found == indexes_.end()) throw EDatabaseError(Format("Index '%s' not found", {name}));
         chosen = &*found;
     }
     if (!Active()) {
@@ -228,10 +204,8 @@ void TMemoryTable::SetIndexName(std::string name) {
     indexName_ = std::move(name);
     currentIndex_ = chosen;
     at_ = CursorAt::Bof;
-    if (!bookmark.empty())
-        GotoBookmark(bookmark);
-    else
-        First();
+    if (!bookmark.empty()) GotoBookmark(bookmark);
+    else First();
 }
 
 std::vector<std::string> TMemoryTable::IndexNames() const {
@@ -240,19 +214,15 @@ std::vector<std::string> TMemoryTable::IndexNames() const {
     return names;
 }
 
-const TMemoryTable::Index* TMemoryTable::CurrentIndex() const {
-    return currentIndex_;
-}
+const TMemoryTable::Index* TMemoryTable::CurrentIndex() const { return currentIndex_; }
 
 const TMemoryTable::Order& TMemoryTable::CurrentOrder() const {
     return currentIndex_ != nullptr ? currentIndex_->order : store_->added;
 }
 
-TMemoryTable::Key TMemoryTable::KeyOf(const std::vector<std::uint8_t>& row,
-                                      const Index* index) const {
+TMemoryTable::Key TMemoryTable::KeyOf(const std::vector<std::uint8_t>& row, const Index* index) const {
     Key key;
-    if (index == nullptr)
-        return key;
+    if (index == nullptr) return key;
     for (std::size_t i = 0; i < index->columns.size(); ++i) {
         const auto column = static_cast<std::size_t>(index->columns[i]);
         const TFieldDef& def = store_->columns[column];
@@ -265,40 +235,28 @@ TMemoryTable::Key TMemoryTable::KeyOf(const std::vector<std::uint8_t>& row,
         switch (def.DataType) {
             case ftString: {
                 std::string text(reinterpret_cast<const char*>(data),
-                                 strnlen(reinterpret_cast<const char*>(data),
-                                         NativeDataSize(ftString, def.Size)));
+                                 strnlen(reinterpret_cast<const char*>(data), NativeDataSize(ftString, def.Size)));
                 key.emplace_back(index->caseInsensitive[i] ? AnsiUpperCase(text) : std::move(text));
                 break;
             }
             case ftSmallint:
-            case ftBoolean:
-                key.emplace_back(std::int64_t{Load<std::int16_t>(data)});
-                break;
-            case ftWord:
-                key.emplace_back(std::int64_t{Load<std::uint16_t>(data)});
-                break;
+            case ftBoolean: key.emplace_back(std::int64_t{Load<std::int16_t>(data)}); break;
+            case ftWord: key.emplace_back(std::int64_t{Load<std::uint16_t>(data)}); break;
             case ftInteger:
             case ftAutoInc:
             case ftDate:
-            case ftTime:
-                key.emplace_back(std::int64_t{Load<std::int32_t>(data)});
-                break;
-            case ftLargeint:
-                key.emplace_back(Load<std::int64_t>(data));
-                break;
+            case ftTime: key.emplace_back(std::int64_t{Load<std::int32_t>(data)}); break;
+            case ftLargeint: key.emplace_back(Load<std::int64_t>(data)); break;
             case ftBytes:
-                key.emplace_back(std::string(reinterpret_cast<const char*>(data),
-                                             static_cast<std::size_t>(def.Size)));
+                key.emplace_back(std::string(reinterpret_cast<const char*>(data), static_cast<std::size_t>(def.Size)));
                 break;
             case ftVarBytes: {
-                const auto length = std::min<std::size_t>(Load<std::uint16_t>(data),
-                                                          static_cast<std::size_t>(def.Size));
+                const auto length =
+                    std::min<std::size_t>(Load<std::uint16_t>(data), static_cast<std::size_t>(def.Size));
                 key.emplace_back(std::string(reinterpret_cast<const char*>(data + 2), length));
                 break;
             }
-            default:
-                key.emplace_back(Load<double>(data));
-                break;
+            default: key.emplace_back(Load<double>(data)); break;
         }
     }
     return key;
@@ -307,10 +265,8 @@ TMemoryTable::Key TMemoryTable::KeyOf(const std::vector<std::uint8_t>& row,
 bool TMemoryTable::FindKey(const std::vector<Variant>& keyValues) {
     CheckBrowseMode();
     const Index* index = CurrentIndex();
-    if (index == nullptr)
-        throw EDatabaseError("No index currently active");
-    if (keyValues.size() > index->columns.size())
-        throw EDatabaseError("Too many key values");
+    if (index == nullptr) throw EDatabaseError("No index currently active");
+    if (keyValues.size() > index->columns.size()) throw EDatabaseError("Too many key values");
     // The values go through the key columns' field objects, so that each is converted (and
     // refused) exactly as a posted value would be.
     std::unique_ptr<TRecordBuffer> keyRecord = AllocRecordBuffer();
@@ -321,9 +277,8 @@ bool TMemoryTable::FindKey(const std::vector<Variant>& keyValues) {
         for (std::size_t i = 0; i < keyValues.size(); ++i) {
             TField* field = index->fields[i];
             if (field == nullptr)
-                throw EDatabaseError(
-                    Format("Field '%s' not found",
-                           {store_->columns[static_cast<std::size_t>(index->columns[i])].Name}));
+                throw EDatabaseError(Format("Field '%s' not found",
+                                            {store_->columns[static_cast<std::size_t>(index->columns[i])].Name}));
             field->SetValue(keyValues[i]);
         }
     } catch (...) {
@@ -337,10 +292,8 @@ bool TMemoryTable::FindKey(const std::vector<Variant>& keyValues) {
                                   keyRecord->Bytes.begin() + static_cast<std::ptrdiff_t>(rowSize_));
     Key key = KeyOf(row, index);
     key.resize(keyValues.size());
-    auto found =
-        index->order.lower_bound(OrderEntry{key, std::numeric_limits<std::int64_t>::min()});
-    if (found == index->order.end() || !std::equal(key.begin(), key.end(), found->key.begin()))
-        return false;
+    auto found = index->order.lower_bound(OrderEntry{key, std::numeric_limits<std::int64_t>::min()});
+    if (found == index->order.end() || !std::equal(key.begin(), key.end(), found->key.begin())) return false;
     TBookmark bookmark(sizeof found->id);
     std::memcpy(bookmark.data(), &found->id, sizeof found->id);
     GotoBookmark(bookmark);
@@ -351,29 +304,22 @@ bool TMemoryTable::FindKey(const std::vector<Variant>& keyValues) {
 
 bool TMemoryTable::GetFieldData(TField& field, void* destination) {
     TRecordBuffer* buffer = State() == dsSetKey ? keyBuffer_ : ActiveBuffer();
-    if (buffer == nullptr)
-        return false;
+    if (buffer == nullptr) return false;
     if (field.FieldNo() < 1) {
         const std::uint8_t* place = buffer->Bytes.data() + rowSize_ + field.Offset();
-        if (place[0] == 0)
-            return false;
-        if (destination != nullptr)
-            std::memcpy(destination, place + 1, field.DataSize());
+        if (place[0] == 0) return false;
+        if (destination != nullptr) std::memcpy(destination, place + 1, field.DataSize());
         return true;
     }
     const auto column = static_cast<std::size_t>(field.FieldNo() - 1);
     const std::uint8_t* place = buffer->Bytes.data() + fieldOffsets_[column];
-    if (place[0] == 0)
-        return false;
-    if (destination == nullptr)
-        return true;
+    if (place[0] == 0) return false;
+    if (destination == nullptr) return true;
     if (blobSlots_[column] >= 0) {
-        *static_cast<Variant*>(destination) =
-            buffer->Objects[static_cast<std::size_t>(blobSlots_[column])];
+        *static_cast<Variant*>(destination) = buffer->Objects[static_cast<std::size_t>(blobSlots_[column])];
     } else {
         const TFieldDef& def = store_->columns[column];
-        std::memcpy(destination, place + 1,
-                    std::min(NativeDataSize(def.DataType, def.Size), field.DataSize()));
+        std::memcpy(destination, place + 1, std::min(NativeDataSize(def.DataType, def.Size), field.DataSize()));
     }
     return true;
 }
@@ -383,37 +329,30 @@ void TMemoryTable::SetFieldData(TField& field, const void* source) {
     if (state != dsEdit && state != dsInsert && state != dsSetKey && state != dsCalcFields)
         throw EDatabaseError("Dataset not in edit or insert mode");
     TRecordBuffer* buffer = state == dsSetKey ? keyBuffer_ : ActiveBuffer();
-    if (buffer == nullptr)
-        return;
+    if (buffer == nullptr) return;
     if (field.FieldNo() < 1) {
         std::uint8_t* place = buffer->Bytes.data() + rowSize_ + field.Offset();
         place[0] = source != nullptr ? 1 : 0;
-        if (source != nullptr)
-            std::memcpy(place + 1, source, field.DataSize());
+        if (source != nullptr) std::memcpy(place + 1, source, field.DataSize());
     } else {
         const auto column = static_cast<std::size_t>(field.FieldNo() - 1);
         std::uint8_t* place = buffer->Bytes.data() + fieldOffsets_[column];
         const int slot = blobSlots_[column];
         if (source == nullptr) {
             place[0] = 0;
-            if (slot >= 0)
-                buffer->Objects[static_cast<std::size_t>(slot)] = Variant();
+            if (slot >= 0) buffer->Objects[static_cast<std::size_t>(slot)] = Variant();
         } else {
-            if (state != dsSetKey)
-                field.Validate(source);
+            if (state != dsSetKey) field.Validate(source);
             place[0] = 1;
             if (slot >= 0) {
-                buffer->Objects[static_cast<std::size_t>(slot)] =
-                    *static_cast<const Variant*>(source);
+                buffer->Objects[static_cast<std::size_t>(slot)] = *static_cast<const Variant*>(source);
             } else {
                 const TFieldDef& def = store_->columns[column];
-                std::memcpy(place + 1, source,
-                            std::min(NativeDataSize(def.DataType, def.Size), field.DataSize()));
+                std::memcpy(place + 1, source, std::min(NativeDataSize(def.DataType, def.Size), field.DataSize()));
             }
         }
     }
-    if (state != dsCalcFields && state != dsSetKey)
-        DataEvent(TDataEvent::deFieldChange, &field);
+    if (state != dsCalcFields && state != dsSetKey) DataEvent(TDataEvent::deFieldChange, &field);
 }
 
 // Record buffers and the cursor ----------------------------------------------------------------
@@ -452,16 +391,12 @@ TGetResult TMemoryTable::GetRecord(TRecordBuffer& buffer, TGetMode mode) {
     const Order& order = CurrentOrder();
     switch (mode) {
         case TGetMode::gmCurrent:
-            if (at_ != CursorAt::Row)
-                return at_ == CursorAt::Bof ? TGetResult::grBOF : TGetResult::grEOF;
+            if (at_ != CursorAt::Row) return at_ == CursorAt::Bof ? TGetResult::grBOF : TGetResult::grEOF;
             break;
         case TGetMode::gmNext:
-            if (at_ == CursorAt::Eof)
-                return TGetResult::grEOF;
-            if (at_ == CursorAt::Bof)
-                cursor_ = order.begin();
-            else
-                ++cursor_;
+            if (at_ == CursorAt::Eof) return TGetResult::grEOF;
+            if (at_ == CursorAt::Bof) cursor_ = order.begin();
+            else ++cursor_;
             if (cursor_ == order.end()) {
                 at_ = CursorAt::Eof;
                 return TGetResult::grEOF;
@@ -469,15 +404,12 @@ TGetResult TMemoryTable::GetRecord(TRecordBuffer& buffer, TGetMode mode) {
             at_ = CursorAt::Row;
             break;
         case TGetMode::gmPrior:
-            if (at_ == CursorAt::Bof)
-                return TGetResult::grBOF;
-            if ((at_ == CursorAt::Eof && order.empty()) ||
-                (at_ == CursorAt::Row && cursor_ == order.begin())) {
+            if (at_ == CursorAt::Bof) return TGetResult::grBOF;
+            if ((at_ == CursorAt::Eof && order.empty()) || (at_ == CursorAt::Row && cursor_ == order.begin())) {
                 at_ = CursorAt::Bof;
                 return TGetResult::grBOF;
             }
-            if (at_ == CursorAt::Eof)
-                cursor_ = order.end();
+            if (at_ == CursorAt::Eof) cursor_ = order.end();
             --cursor_;
             at_ = CursorAt::Row;
             break;
@@ -488,26 +420,19 @@ TGetResult TMemoryTable::GetRecord(TRecordBuffer& buffer, TGetMode mode) {
 }
 
 void TMemoryTable::StandOn(std::int64_t id) {
-    if (at_ == CursorAt::Row && cursor_ != CurrentOrder().end() && cursor_->id == id)
-        return;
+    if (at_ == CursorAt::Row && cursor_ != CurrentOrder().end() && cursor_->id == id) return;
     auto row = store_->rows.find(id);
-    if (row == store_->rows.end())
-        throw EDatabaseError("Record not found");
+    if (row == store_->rows.end()) throw EDatabaseError("Record not found");
     cursor_ = CurrentOrder().find(OrderEntry{KeyOf(row->second.bytes, CurrentIndex()), id});
     at_ = CursorAt::Row;
 }
 
-void TMemoryTable::InternalFirst() {
-    at_ = CursorAt::Bof;
-}
-void TMemoryTable::InternalLast() {
-    at_ = CursorAt::Eof;
-}
+void TMemoryTable::InternalFirst() { at_ = CursorAt::Bof; }
+void TMemoryTable::InternalLast() { at_ = CursorAt::Eof; }
 
 void TMemoryTable::InternalSetToRecord(TRecordBuffer& buffer) {
     const std::int64_t id = BufferId(buffer);
-    if (id != 0)
-        StandOn(id);
+    if (id != 0) StandOn(id);
 }
 
 TBookmarkFlag TMemoryTable::GetBookmarkFlag(const TRecordBuffer& buffer) const {
@@ -524,32 +449,26 @@ TBookmark TMemoryTable::GetBookmarkData(const TRecordBuffer& buffer) const {
 }
 
 void TMemoryTable::InternalGotoBookmark(const TBookmark& bookmark) {
-    if (bookmark.size() != 8)
-        throw EDatabaseError("Record not found");
+    if (bookmark.size() != 8) throw EDatabaseError("Record not found");
     StandOn(Load<std::int64_t>(bookmark.data()));
 }
 
 bool TMemoryTable::BookmarkValid(const TBookmark& bookmark) {
-    return store_ != nullptr && bookmark.size() == 8 &&
-           store_->rows.contains(Load<std::int64_t>(bookmark.data()));
+    return store_ != nullptr && bookmark.size() == 8 && store_->rows.contains(Load<std::int64_t>(bookmark.data()));
 }
 
 int TMemoryTable::CompareBookmarks(const TBookmark& a, const TBookmark& b) const {
-    if (a.size() != 8 || b.size() != 8)
-        return TDataSet::CompareBookmarks(a, b);
+    if (a.size() != 8 || b.size() != 8) return TDataSet::CompareBookmarks(a, b);
     const auto x = Load<std::int64_t>(a.data());
     const auto y = Load<std::int64_t>(b.data());
     return x < y ? -1 : (x > y ? 1 : 0);
 }
 
-int TMemoryTable::GetRecordCount() const {
-    return store_ != nullptr ? static_cast<int>(store_->rows.size()) : 0;
-}
+int TMemoryTable::GetRecordCount() const { return store_ != nullptr ? static_cast<int>(store_->rows.size()) : 0; }
 
 int TMemoryTable::GetRecNo() const {
     const TRecordBuffer* buffer = ActiveBuffer();
-    if (buffer == nullptr || GetBookmarkFlag(*buffer) != TBookmarkFlag::bfCurrent)
-        return -1;
+    if (buffer == nullptr || GetBookmarkFlag(*buffer) != TBookmarkFlag::bfCurrent) return -1;
     const std::int64_t id = BufferId(*buffer);
     const Order& order = CurrentOrder();
     auto found = order.find(OrderEntry{KeyOf(store_->rows.at(id).bytes, CurrentIndex()), id});
@@ -560,20 +479,16 @@ int TMemoryTable::GetRecNo() const {
 
 void TMemoryTable::CheckUnique(const std::vector<std::uint8_t>& row, std::int64_t id) const {
     for (const Index& index : indexes_) {
-        if (!index.unique)
-            continue;
+        if (!index.unique) continue;
         Key key = KeyOf(row, &index);
-        auto found =
-            index.order.lower_bound(OrderEntry{key, std::numeric_limits<std::int64_t>::min()});
+        auto found = index.order.lower_bound(OrderEntry{key, std::numeric_limits<std::int64_t>::min()});
         for (; found != index.order.end() && found->key == key; ++found)
-            if (found->id != id)
-                KeyViolation();
+            if (found->id != id) KeyViolation();
     }
 }
 
 void TMemoryTable::StoreRow(TRecordBuffer& buffer, std::int64_t id) {
-    std::vector<std::uint8_t> bytes(buffer.Bytes.begin(),
-                                    buffer.Bytes.begin() + static_cast<std::ptrdiff_t>(rowSize_));
+    std::vector<std::uint8_t> bytes(buffer.Bytes.begin(), buffer.Bytes.begin() + static_cast<std::ptrdiff_t>(rowSize_));
     CheckUnique(bytes, id);
     // The cursor may stand on an entry about to be replaced.
     at_ = CursorAt::Bof;
@@ -596,9 +511,7 @@ void TMemoryTable::InternalPost() {
     StoreRow(buffer, State() == dsEdit ? BufferId(buffer) : 0);
 }
 
-void TMemoryTable::InternalAddRecord(TRecordBuffer& buffer, bool) {
-    StoreRow(buffer, 0);
-}
+void TMemoryTable::InternalAddRecord(TRecordBuffer& buffer, bool) { StoreRow(buffer, 0); }
 
 void TMemoryTable::InternalDelete() {
     const std::int64_t id = BufferId(*ActiveBuffer());
@@ -612,10 +525,8 @@ void TMemoryTable::InternalDelete() {
     for (Index& index : indexes_) index.order.erase(OrderEntry{KeyOf(row.bytes, &index), id});
     store_->added.erase(OrderEntry{{}, id});
     store_->rows.erase(id);
-    if (last)
-        at_ = CursorAt::Eof;
-    else
-        StandOn(nextId);
+    if (last) at_ = CursorAt::Eof;
+    else StandOn(nextId);
 }
 
 }  // namespace pavana

@@ -44,22 +44,20 @@ enum class TIndexOption : std::uint8_t { ixPrimary, ixUnique, ixDescending, ixCa
 
 // A set of index options.
 class TIndexOptions {
-  public:
+public:
     TIndexOptions() = default;
     TIndexOptions(std::initializer_list<TIndexOption> members) {
         for (TIndexOption m : members) bits_ |= Bit(m);
     }
     bool Contains(TIndexOption member) const { return (bits_ & Bit(member)) != 0; }
 
-  private:
-    static std::uint8_t Bit(TIndexOption m) {
-        return static_cast<std::uint8_t>(1u << static_cast<int>(m));
-    }
+private:
+    static std::uint8_t Bit(TIndexOption m) { return static_cast<std::uint8_t>(1u << static_cast<int>(m)); }
     std::uint8_t bits_ = 0;
 };
 
 class TMemoryTable : public TDataSet {
-  public:
+public:
     explicit TMemoryTable(TComponent* owner);
     ~TMemoryTable() override;
 
@@ -80,8 +78,7 @@ class TMemoryTable : public TDataSet {
     // ("Field '%s' not found") or is a blob or has no field ("Cannot index field '%s'"), or, for a
     // unique index, rows already share a key ("Key violation").
     void AddIndex(std::string name, std::string_view fields, TIndexOptions options,
-                  std::string_view descendingFields = {},
-                  std::string_view caseInsensitiveFields = {});
+                  std::string_view descendingFields = {}, std::string_view caseInsensitiveFields = {});
     // The index ordering the rows; empty for the order of adding. Setting it keeps the
     // current row when there is one. An unknown name fails with "Index '%s' not found".
     const std::string& IndexName() const { return indexName_; }
@@ -99,7 +96,7 @@ class TMemoryTable : public TDataSet {
     bool BookmarkValid(const TBookmark& bookmark) override;
     int CompareBookmarks(const TBookmark& a, const TBookmark& b) const override;
 
-  protected:
+protected:
     void InternalOpen() override;
     void InternalClose() override;
     bool IsCursorOpen() const override { return open_; }
@@ -122,7 +119,7 @@ class TMemoryTable : public TDataSet {
     int GetRecordCount() const override;
     int GetRecNo() const override;
 
-  private:
+private:
     struct Store;
     // One column of a key: no value, a number, or bytes of text.
     using KeyPart = std::variant<std::monostate, std::int64_t, double, std::string>;

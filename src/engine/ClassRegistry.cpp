@@ -19,9 +19,7 @@ void ClassRegistry::Register(const std::string& classId, Factory factory) {
 
 void ClassRegistry::Unregister(const std::string& classId) { factories_.erase(Key(classId)); }
 
-bool ClassRegistry::IsRegistered(const std::string& classId) const {
-    return factories_.count(Key(classId)) != 0;
-}
+bool ClassRegistry::IsRegistered(const std::string& classId) const { return factories_.count(Key(classId)) != 0; }
 
 std::shared_ptr<DBEngine> ClassRegistry::Create(const std::string& classId) const {
     auto it = factories_.find(Key(classId));

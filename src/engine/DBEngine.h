@@ -107,7 +107,7 @@ class Recordset {
 public:
     virtual ~Recordset() = default;
 
-    virtual std::string Name() const = 0;  // the source text it was opened on
+    virtual std::string Name() const = 0;   // the source text it was opened on
     virtual std::int32_t Type() const = 0;  // RecordsetTypeEnum
     // BOF and EOF (EOF is a C macro, hence the names).
     virtual bool IsBOF() const = 0;
@@ -161,8 +161,7 @@ public:
     virtual void SetFilter(const std::string& filter) = 0;
     virtual std::string Sort() const = 0;
     virtual void SetSort(const std::string& sort) = 0;
-    virtual std::shared_ptr<Recordset> OpenRecordset(const Variant& type = {},
-                                                     const Variant& options = {}) = 0;
+    virtual std::shared_ptr<Recordset> OpenRecordset(const Variant& type = {}, const Variant& options = {}) = 0;
 
     // Searching: FindFirst makes the first record that meets the criteria current and sets
     // NoMatch false, or sets NoMatch true.
@@ -186,8 +185,7 @@ public:
     virtual void Execute(const Variant& options = {}) = 0;
     // Records changed by the last successful Execute (0 before the first).
     virtual std::int32_t RecordsAffected() const = 0;
-    virtual std::shared_ptr<Recordset> OpenRecordset(const Variant& type = {},
-                                                     const Variant& options = {},
+    virtual std::shared_ptr<Recordset> OpenRecordset(const Variant& type = {}, const Variant& options = {},
                                                      const Variant& lockEdit = {}) = 0;
     virtual void Close() = 0;
 };
@@ -199,16 +197,13 @@ public:
     virtual std::string Name() const = 0;     // the path it was opened with
     virtual std::string Connect() const = 0;  // the connect text it was opened with
     virtual bool Updatable() const = 0;       // false when opened read-only
-    virtual std::shared_ptr<QueryDef> CreateQueryDef(const std::string& name = {},
-                                                     const std::string& sql = {}) = 0;
+    virtual std::shared_ptr<QueryDef> CreateQueryDef(const std::string& name = {}, const std::string& sql = {}) = 0;
     // Runs one action statement, as QueryDef.Execute does.
     virtual void Execute(const std::string& sql, const Variant& options = {}) = 0;
     virtual std::int32_t RecordsAffected() const = 0;
     // `source` is a table name or a query.
-    virtual std::shared_ptr<Recordset> OpenRecordset(const std::string& source,
-                                                     const Variant& type = {},
-                                                     const Variant& options = {},
-                                                     const Variant& lockEdit = {}) = 0;
+    virtual std::shared_ptr<Recordset> OpenRecordset(const std::string& source, const Variant& type = {},
+                                                     const Variant& options = {}, const Variant& lockEdit = {}) = 0;
     // Sets, changes or removes (an empty `newPassword`) the database password. The database
     // must be open exclusively (3621 "Cannot change password on a shared open database."),
     // `oldPassword` must be the current one, empty when there is none (3031 "Not a valid
@@ -268,15 +263,12 @@ public:
     // Fails with 3024 "Could not find file '<path>'.", 3343 "Unrecognized database format
     // '<path>'.", 3031 "Not a valid password.", 3045 "Could not use '<path>'; file already in
     // use." (locked by another process), 3051 for a file the process may not open.
-    virtual std::shared_ptr<Database> OpenDatabase(const std::string& path,
-                                                   const Variant& options = {},
-                                                   const Variant& readOnly = {},
-                                                   const Variant& connect = {}) = 0;
+    virtual std::shared_ptr<Database> OpenDatabase(const std::string& path, const Variant& options = {},
+                                                   const Variant& readOnly = {}, const Variant& connect = {}) = 0;
     // Creates a new, empty database file and opens it exclusively; `connect` may carry
     // ";PWD=<password>" to give it a password. An existing file is never replaced: it fails
     // with 3204 "Database already exists.".
-    virtual std::shared_ptr<Database> CreateDatabase(const std::string& path,
-                                                     const std::string& connect = {}) = 0;
+    virtual std::shared_ptr<Database> CreateDatabase(const std::string& path, const std::string& connect = {}) = 0;
     // Transactions on every database open in this workspace, as Database's members say
     // (the workspace's own nesting is checked: 3034 without a transaction of its own).
     virtual void BeginTrans() = 0;
@@ -297,17 +289,13 @@ public:
     virtual void SetSystemDB(const std::string& path) = 0;
     // type dbUseJet; dbUseODBC fails with 3251 "Operation is not supported for this type of
     // object.".
-    virtual std::shared_ptr<Workspace> CreateWorkspace(const std::string& name,
-                                                       const std::string& userName,
-                                                       const std::string& password,
-                                                       const Variant& type = {}) = 0;
+    virtual std::shared_ptr<Workspace> CreateWorkspace(const std::string& name, const std::string& userName,
+                                                       const std::string& password, const Variant& type = {}) = 0;
     // The default workspace (created on first use, user "admin").
     virtual std::shared_ptr<Workspace> DefaultWorkspace() = 0;
     // OpenDatabase in the default workspace.
-    virtual std::shared_ptr<Database> OpenDatabase(const std::string& path,
-                                                   const Variant& options = {},
-                                                   const Variant& readOnly = {},
-                                                   const Variant& connect = {}) = 0;
+    virtual std::shared_ptr<Database> OpenDatabase(const std::string& path, const Variant& options = {},
+                                                   const Variant& readOnly = {}, const Variant& connect = {}) = 0;
 };
 
 }  // namespace pavana::engine

@@ -108,23 +108,26 @@ struct EngineMessageText {
 };
 inline constexpr EngineMessageText kEngineMessages[] = {
     {jetCannotExecuteSelect, "Cannot execute a select query."},
-    {jetCannotOpenDatabase, "Cannot open database ''. It may not be a database that your application "
-                            "recognizes, or the file may be corrupt."},
+    {jetCannotOpenDatabase,
+     "Cannot open database ''. It may not be a database that your application "
+     "recognizes, or the file may be corrupt."},
     {jetCannotPerform, "Cannot perform this operation."},
     {jetCannotUpdateReadOnly, "Cannot update. Database or object is read-only."},
     {jetConversionError, "Data type conversion error."},
     {jetDataTypeMismatch, "Data type mismatch in criteria expression."},
     {jetDatabaseExists, "Database already exists."},
     {jetDiskError, "Disk or network error."},
-    {jetDuplicateValue, "The changes you requested to the table were not successful because they would "
-                        "create duplicate values in the index, primary key, or relationship. Change the "
-                        "data in the field or fields that contain duplicate data, remove the index, or "
-                        "redefine the index to permit duplicate entries and try again."},
+    {jetDuplicateValue,
+     "The changes you requested to the table were not successful because they would "
+     "create duplicate values in the index, primary key, or relationship. Change the "
+     "data in the field or fields that contain duplicate data, remove the index, or "
+     "redefine the index to permit duplicate entries and try again."},
     {jetFieldDefinedTwice, "Cannot define field more than once."},
     {jetFieldInIndex, "Cannot delete a field that is part of an index or is needed by the system."},
     {jetFieldNotUpdatable, "Field cannot be updated."},
-    {jetFieldTooSmall, "The field is too small to accept the amount of data you attempted to add. Try "
-                       "inserting or pasting less data."},
+    {jetFieldTooSmall,
+     "The field is too small to accept the amount of data you attempted to add. Try "
+     "inserting or pasting less data."},
     {jetIndexExists, "Index already exists."},
     {jetInvalidArgument, "Invalid argument."},
     {jetInvalidOperation, "Invalid operation."},
@@ -133,8 +136,9 @@ inline constexpr EngineMessageText kEngineMessages[] = {
     {jetMissingOperator, "Syntax error (missing operator) in expression."},
     {jetNoCurrentRecord, "No current record."},
     {jetNoTableOrConstraint, "Cannot find table or constraint."},
-    {jetNoTransaction, "You tried to commit or rollback a transaction without first beginning a "
-                       "transaction."},
+    {jetNoTransaction,
+     "You tried to commit or rollback a transaction without first beginning a "
+     "transaction."},
     {jetNotSupported, "Operation is not supported for this type of object."},
     {jetNotValidBookmark, "Not a valid bookmark."},
     {jetNotValidPassword, "Not a valid password."},
@@ -146,19 +150,23 @@ inline constexpr EngineMessageText kEngineMessages[] = {
     {jetRelatedRecordRequired, "You cannot add or change a record because a related record is required."},
     {jetRelationshipFieldCount, "Relationship must be on the same number of fields with the same data types."},
     {jetSharedPassword, "Cannot change password on a shared open database."},
-    {jetTableInRelationship, "Cannot delete this index or table. It is either the current index or is used "
-                             "in a relationship."},
-    {jetTooLarge, "The query cannot be completed. Either the size of the query result is larger than the "
-                  "maximum size of a database (2 GB), or there is not enough temporary storage space on "
-                  "the disk to store the query result."},
+    {jetTableInRelationship,
+     "Cannot delete this index or table. It is either the current index or is used "
+     "in a relationship."},
+    {jetTooLarge,
+     "The query cannot be completed. Either the size of the query result is larger than the "
+     "maximum size of a database (2 GB), or there is not enough temporary storage space on "
+     "the disk to store the query result."},
     {jetTooManyTransactions, "Could not start transaction; too many transactions already nested."},
-    {jetUnionColumnsMismatch, "The number of columns in the two selected tables or queries of a union query "
-                              "do not match."},
+    {jetUnionColumnsMismatch,
+     "The number of columns in the two selected tables or queries of a union query "
+     "do not match."},
     {jetUpdateWithoutEdit, "Update or CancelUpdate without AddNew or Edit."},
     {jetValidationRule, "One or more values are prohibited by the validation rule set."},
     {jetValueCountMismatch, "Number of query values and destination fields are not the same."},
-    {jetInvalidSqlStatement, "Invalid SQL statement; expected 'DELETE', 'INSERT', 'PROCEDURE', 'SELECT', or "
-                             "'UPDATE'."},
+    {jetInvalidSqlStatement,
+     "Invalid SQL statement; expected 'DELETE', 'INSERT', 'PROCEDURE', 'SELECT', or "
+     "'UPDATE'."},
     {jetDeleteTarget, "Specify the table containing the records you want to delete."},
     {jetNotUpdatableQuery, "Operation must use an updatable query."},
     {jetSyntaxDelete, "Syntax error in DELETE statement."},
@@ -170,8 +178,9 @@ inline constexpr EngineMessageText kEngineMessages[] = {
     {jetMissingSemicolon, "Missing semicolon (;) at end of SQL statement."},
     {jetSyntaxOrderBy, "Syntax error in ORDER BY clause."},
     {jetSyntaxParameters, "Syntax error in PARAMETER clause."},
-    {jetSyntaxSelect, "The SELECT statement includes a reserved word or an argument name that is misspelled "
-                      "or missing, or the punctuation is incorrect."},
+    {jetSyntaxSelect,
+     "The SELECT statement includes a reserved word or an argument name that is misspelled "
+     "or missing, or the punctuation is incorrect."},
     {jetCharactersAfterEnd, "Characters found after end of SQL statement."},
     {jetSyntaxUpdate, "Syntax error in UPDATE statement."},
     {jetSyntaxWhere, "Syntax error in WHERE clause."},
@@ -203,12 +212,9 @@ constexpr const char* EngineMessage(JetError number) {
 // The status of an engine error number.
 constexpr std::int32_t EngineStatus(std::int32_t number) { return kEngineStatusBase + number; }
 // The engine error number of a status (the status with the bits 0x800A0000 cleared).
-constexpr std::int32_t EngineErrorNumber(std::int32_t status) {
-    return status & ~kEngineStatusBase;
-}
+constexpr std::int32_t EngineErrorNumber(std::int32_t status) { return status & ~kEngineStatusBase; }
 
-[[noreturn]] void RaiseEngineError(std::int32_t number, const std::string& message,
-                                   const std::string& source);
+[[noreturn]] void RaiseEngineError(std::int32_t number, const std::string& message, const std::string& source);
 // Raises `number` with its fixed message (kEngineMessages).
 [[noreturn]] void RaiseEngineError(JetError number, const std::string& source);
 

@@ -25,22 +25,15 @@ constexpr int kMaxSide = 32768;
 constexpr std::uint32_t kFileHeaderSize = 14;
 constexpr std::uint32_t kInfoHeaderSize = 40;
 
-[[noreturn]] void Invalid() {
-    throw EInvalidGraphic("Bitmap image is not valid");
-}
+[[noreturn]] void Invalid() { throw EInvalidGraphic("Bitmap image is not valid"); }
 
 int Bits(TPixelFormat format) {
     switch (format) {
-        case TPixelFormat::pf1bit:
-            return 1;
-        case TPixelFormat::pf4bit:
-            return 4;
-        case TPixelFormat::pf8bit:
-            return 8;
-        case TPixelFormat::pf24bit:
-            return 24;
-        case TPixelFormat::pf32bit:
-            return 32;
+        case TPixelFormat::pf1bit: return 1;
+        case TPixelFormat::pf4bit: return 4;
+        case TPixelFormat::pf8bit: return 8;
+        case TPixelFormat::pf24bit: return 24;
+        case TPixelFormat::pf32bit: return 32;
     }
     return 24;
 }
@@ -59,13 +52,10 @@ void Put32(std::vector<std::uint8_t>& out, std::uint32_t v) {
 }
 
 std::uint32_t Get32(const std::uint8_t* p) {
-    return std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8 | std::uint32_t{p[2]} << 16 |
-           std::uint32_t{p[3]} << 24;
+    return std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8 | std::uint32_t{p[2]} << 16 | std::uint32_t{p[3]} << 24;
 }
 
-std::uint16_t Get16(const std::uint8_t* p) {
-    return static_cast<std::uint16_t>(p[0] | p[1] << 8);
-}
+std::uint16_t Get16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | p[1] << 8); }
 
 std::vector<TRGBQuad> GreyRamp(int entries) {
     std::vector<TRGBQuad> palette(static_cast<std::size_t>(entries));
@@ -89,13 +79,10 @@ TBitmap::TBitmap(int width, int height, TPixelFormat format) : format_(format) {
     height_ = height;
     stride_ = Stride(width, Bits(format));
     pixels_.assign(stride_ * static_cast<std::size_t>(height), 0);
-    if (Bits(format) <= 8)
-        palette_ = GreyRamp(1 << Bits(format));
+    if (Bits(format) <= 8) palette_ = GreyRamp(1 << Bits(format));
 }
 
-int TBitmap::BitsPerPixel() const {
-    return Bits(format_);
-}
+int TBitmap::BitsPerPixel() const { return Bits(format_); }
 
 void TBitmap::SetPalette(std::vector<TRGBQuad> palette) {
     const int bits = Bits(format_);
@@ -125,15 +112,9 @@ std::uint32_t TBitmap::Pixel(int x, int y) const {
     const auto ux = static_cast<std::size_t>(x);
     unsigned index = 0;
     switch (format_) {
-        case TPixelFormat::pf1bit:
-            index = (row[ux / 8] >> (7 - ux % 8)) & 1u;
-            break;
-        case TPixelFormat::pf4bit:
-            index = (row[ux / 2] >> (ux % 2 == 0 ? 4 : 0)) & 15u;
-            break;
-        case TPixelFormat::pf8bit:
-            index = row[ux];
-            break;
+        case TPixelFormat::pf1bit: index = (row[ux / 8] >> (7 - ux % 8)) & 1u; break;
+        case TPixelFormat::pf4bit: index = (row[ux / 2] >> (ux % 2 == 0 ? 4 : 0)) & 15u; break;
+        case TPixelFormat::pf8bit: index = row[ux]; break;
         case TPixelFormat::pf24bit:
         case TPixelFormat::pf32bit: {
             const std::uint8_t* p = row + ux * static_cast<std::size_t>(Bits(format_) / 8);
@@ -172,19 +153,15 @@ void TBitmap::SetPixel(int x, int y, std::uint32_t color) {
     switch (format_) {
         case TPixelFormat::pf1bit: {
             const auto mask = static_cast<std::uint8_t>(0x80u >> (ux % 8));
-            row[ux / 8] =
-                static_cast<std::uint8_t>(best != 0 ? row[ux / 8] | mask : row[ux / 8] & ~mask);
+            row[ux / 8] = static_cast<std::uint8_t>(best != 0 ? row[ux / 8] | mask : row[ux / 8] & ~mask);
             break;
         }
         case TPixelFormat::pf4bit: {
             const unsigned shift = ux % 2 == 0 ? 4 : 0;
-            row[ux / 2] =
-                static_cast<std::uint8_t>((row[ux / 2] & ~(15u << shift)) | best << shift);
+            row[ux / 2] = static_cast<std::uint8_t>((row[ux / 2] & ~(15u << shift)) | best << shift);
             break;
         }
-        default:
-            row[ux] = static_cast<std::uint8_t>(best);
-            break;
+        default: row[ux] = static_cast<std::uint8_t>(best); break;
     }
 }
 
@@ -227,8 +204,7 @@ void TBitmap::LoadFromStream(TStream& stream) {
     // Every size is checked against what the stream holds before anything is allocated.
     const std::int64_t start = stream.Position();
     const std::int64_t available = stream.Remaining();
-    if (available < std::int64_t{kFileHeaderSize + kInfoHeaderSize})
-        Invalid();
+    if (available < std::int64_t{kFileHeaderSize + kInfoHeaderSize}) Invalid();
     std::uint8_t header[kFileHeaderSize + kInfoHeaderSize];
     stream.ReadBuffer(header, sizeof header);
     const std::uint8_t* info = header + kFileHeaderSize;
@@ -239,44 +215,26 @@ void TBitmap::LoadFromStream(TStream& stream) {
     const std::uint16_t bits = Get16(info + 14);
     const std::uint32_t compression = Get32(info + 16);
     std::uint32_t colorsUsed = Get32(info + 32);
-    if (header[0] != 'B' || header[1] != 'M' || Get16(info + 12) != 1 || compression != 0)
-        Invalid();
-    if (infoSize != 40 && infoSize != 52 && infoSize != 56 && infoSize != 108 && infoSize != 124)
-        Invalid();
+    if (header[0] != 'B' || header[1] != 'M' || Get16(info + 12) != 1 || compression != 0) Invalid();
+    if (infoSize != 40 && infoSize != 52 && infoSize != 56 && infoSize != 108 && infoSize != 124) Invalid();
     TPixelFormat format;
     switch (bits) {
-        case 1:
-            format = TPixelFormat::pf1bit;
-            break;
-        case 4:
-            format = TPixelFormat::pf4bit;
-            break;
-        case 8:
-            format = TPixelFormat::pf8bit;
-            break;
-        case 24:
-            format = TPixelFormat::pf24bit;
-            break;
-        case 32:
-            format = TPixelFormat::pf32bit;
-            break;
-        default:
-            Invalid();
+        case 1: format = TPixelFormat::pf1bit; break;
+        case 4: format = TPixelFormat::pf4bit; break;
+        case 8: format = TPixelFormat::pf8bit; break;
+        case 24: format = TPixelFormat::pf24bit; break;
+        case 32: format = TPixelFormat::pf32bit; break;
+        default: Invalid();
     }
     const bool topDown = rawHeight < 0;
     const std::int64_t height = topDown ? -std::int64_t{rawHeight} : rawHeight;
-    if (width < 0 || width > kMaxSide || height > kMaxSide)
-        Invalid();
-    if (bits > 8)
-        colorsUsed = 0;
-    else if (colorsUsed == 0)
-        colorsUsed = 1u << bits;
-    if (colorsUsed > (1u << (bits > 8 ? 0 : bits)))
-        Invalid();
+    if (width < 0 || width > kMaxSide || height > kMaxSide) Invalid();
+    if (bits > 8) colorsUsed = 0;
+    else if (colorsUsed == 0) colorsUsed = 1u << bits;
+    if (colorsUsed > (1u << (bits > 8 ? 0 : bits))) Invalid();
     const std::int64_t paletteStart = std::int64_t{kFileHeaderSize} + infoSize;
     const std::int64_t stride = static_cast<std::int64_t>(Stride(width, bits));
-    if (paletteStart + std::int64_t{colorsUsed} * 4 > offset ||
-        std::int64_t{offset} + stride * height > available)
+    if (paletteStart + std::int64_t{colorsUsed} * 4 > offset || std::int64_t{offset} + stride * height > available)
         Invalid();
 
     TBitmap read;
@@ -288,8 +246,7 @@ void TBitmap::LoadFromStream(TStream& stream) {
     stream.SetPosition(start + paletteStart);
     stream.ReadBuffer(palette.data(), palette.size());
     for (std::size_t i = 0; i < colorsUsed; ++i)
-        read.palette_.push_back(
-            {palette[i * 4], palette[i * 4 + 1], palette[i * 4 + 2], palette[i * 4 + 3]});
+        read.palette_.push_back({palette[i * 4], palette[i * 4 + 1], palette[i * 4 + 2], palette[i * 4 + 3]});
     read.pixels_.resize(static_cast<std::size_t>(stride * height));
     stream.SetPosition(start + offset);
     for (std::int64_t row = 0; row < height; ++row) {

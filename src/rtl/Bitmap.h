@@ -27,7 +27,7 @@ namespace pavana {
 class TStream;
 
 class EInvalidGraphic : public Exception {
-  public:
+public:
     using Exception::Exception;
 };
 
@@ -42,7 +42,7 @@ struct TRGBQuad {
 };
 
 class TBitmap {
-  public:
+public:
     // An empty bitmap: no pixels, 24 bits per pixel.
     TBitmap() = default;
     // A bitmap of that size whose pixels are all 0 (black, or palette entry 0). A palette
@@ -76,7 +76,7 @@ class TBitmap {
 
     bool operator==(const TBitmap&) const = default;
 
-  private:
+private:
     void CheckPoint(int x, int y) const;
 
     int width_ = 0;

@@ -61,9 +61,7 @@ public:
             char c = format[i];
             char lc = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
             std::size_t n = 1;
-            while (i + n < format.size() &&
-                   std::tolower(static_cast<unsigned char>(format[i + n])) == lc)
-                ++n;
+            while (i + n < format.size() && std::tolower(static_cast<unsigned char>(format[i + n])) == lc) ++n;
             switch (lc) {
                 case '\'':
                 case '"': {
@@ -162,8 +160,7 @@ public:
                     out += s_.TimeSeparator;
                     i += 1;
                     continue;
-                default:
-                    break;
+                default: break;
             }
             out += c;
             i += 1;
@@ -200,8 +197,7 @@ public:
         SkipBlanks();
         std::size_t start = pos_;
         long long v = 0;
-        while (pos_ < text_.size() && std::isdigit(static_cast<unsigned char>(text_[pos_])) &&
-               pos_ - start < 9)
+        while (pos_ < text_.size() && std::isdigit(static_cast<unsigned char>(text_[pos_])) && pos_ - start < 9)
             v = v * 10 + (text_[pos_++] - '0');
         length = static_cast<int>(pos_ - start);
         value = static_cast<int>(v);
@@ -268,9 +264,24 @@ bool ScanDate(Scanner& sc, const FormatSettings& s, TDateTime& out) {
         }
     } else {
         switch (order) {
-            case DateOrder::MDY: month = n[0]; day = n[1]; year = n[2]; yearLength = len[2]; break;
-            case DateOrder::DMY: day = n[0]; month = n[1]; year = n[2]; yearLength = len[2]; break;
-            case DateOrder::YMD: year = n[0]; yearLength = len[0]; month = n[1]; day = n[2]; break;
+            case DateOrder::MDY:
+                month = n[0];
+                day = n[1];
+                year = n[2];
+                yearLength = len[2];
+                break;
+            case DateOrder::DMY:
+                day = n[0];
+                month = n[1];
+                year = n[2];
+                yearLength = len[2];
+                break;
+            case DateOrder::YMD:
+                year = n[0];
+                yearLength = len[0];
+                month = n[1];
+                day = n[2];
+                break;
         }
         if (year <= 99 && yearLength <= 2) {
             int window = CurrentYear() - 50;
@@ -370,15 +381,13 @@ int DaysInMonth(int year, int month) {
 }
 
 std::optional<TDateTime> TryEncodeDate(int year, int month, int day) {
-    if (year < 1 || year > 9999 || month < 1 || month > 12 || day < 1 ||
-        day > DaysInMonth(year, month))
+    if (year < 1 || year > 9999 || month < 1 || month > 12 || day < 1 || day > DaysInMonth(year, month))
         return std::nullopt;
     return static_cast<double>(DayNumber(year, month, day) - kDateDelta);
 }
 
 std::optional<TDateTime> TryEncodeTime(int hour, int minute, int second, int msec) {
-    if (hour < 0 || hour > 23 || minute < 0 || minute > 59 || second < 0 || second > 59 ||
-        msec < 0 || msec > 999)
+    if (hour < 0 || hour > 23 || minute < 0 || minute > 59 || second < 0 || second > 59 || msec < 0 || msec > 999)
         return std::nullopt;
     return (((hour * 60.0 + minute) * 60.0 + second) * 1000.0 + msec) / kMSecsPerDay;
 }
@@ -414,9 +423,7 @@ std::string DateToStr(TDateTime value, const FormatSettings& settings) {
     return FormatDateTime("ddddd", value, settings);
 }
 
-std::string TimeToStr(TDateTime value, const FormatSettings& settings) {
-    return FormatDateTime("tt", value, settings);
-}
+std::string TimeToStr(TDateTime value, const FormatSettings& settings) { return FormatDateTime("tt", value, settings); }
 
 std::string DateTimeToStr(TDateTime value, const FormatSettings& settings) {
     return FormatDateTime("c", value, settings);

@@ -30,7 +30,7 @@ struct TTimeStamp {
     bool operator==(const TTimeStamp&) const = default;
 };
 
-inline constexpr std::int32_t kDateDelta = 693594;        // day number of TDateTime 0
+inline constexpr std::int32_t kDateDelta = 693594;  // day number of TDateTime 0
 inline constexpr std::int32_t kMSecsPerDay = 86'400'000;
 
 // The stamp conversions are inline: every date a dataset reads goes through two of them.
@@ -91,8 +91,7 @@ std::string FormatDateTime(std::string_view format, TDateTime value,
                            const FormatSettings& settings = FormatSettings::Current());
 std::string DateToStr(TDateTime value, const FormatSettings& settings = FormatSettings::Current());
 std::string TimeToStr(TDateTime value, const FormatSettings& settings = FormatSettings::Current());
-std::string DateTimeToStr(TDateTime value,
-                          const FormatSettings& settings = FormatSettings::Current());
+std::string DateTimeToStr(TDateTime value, const FormatSettings& settings = FormatSettings::Current());
 
 // Reading: the date in the order of the short date format (day, month and year found by
 // their letters), parts separated by the date separator; a missing year is the current
@@ -103,12 +102,11 @@ std::optional<TDateTime> TryStrToDate(std::string_view text,
                                       const FormatSettings& settings = FormatSettings::Current());
 std::optional<TDateTime> TryStrToTime(std::string_view text,
                                       const FormatSettings& settings = FormatSettings::Current());
-std::optional<TDateTime> TryStrToDateTime(
-    std::string_view text, const FormatSettings& settings = FormatSettings::Current());
+std::optional<TDateTime> TryStrToDateTime(std::string_view text,
+                                          const FormatSettings& settings = FormatSettings::Current());
 TDateTime StrToDate(std::string_view text, const FormatSettings& settings = FormatSettings::Current());
 TDateTime StrToTime(std::string_view text, const FormatSettings& settings = FormatSettings::Current());
-TDateTime StrToDateTime(std::string_view text,
-                        const FormatSettings& settings = FormatSettings::Current());
+TDateTime StrToDateTime(std::string_view text, const FormatSettings& settings = FormatSettings::Current());
 
 // The current local date and time.
 TDateTime Now();

@@ -51,8 +51,7 @@ public:
 // Reading or writing a text file failed; `ErrorCode()` is the errno of the failure.
 class EInOutError : public Exception {
 public:
-    EInOutError(std::string message, int errorCode)
-        : Exception(std::move(message)), errorCode_(errorCode) {}
+    EInOutError(std::string message, int errorCode) : Exception(std::move(message)), errorCode_(errorCode) {}
     int ErrorCode() const noexcept { return errorCode_; }
 
 private:
@@ -95,8 +94,8 @@ public:
 // reporting component; help file and context are empty unless the engine gave them.
 class EOleException : public Exception {
 public:
-    EOleException(std::string message, std::int32_t errorCode, std::string source = {},
-                  std::string helpFile = {}, std::int32_t helpContext = 0)
+    EOleException(std::string message, std::int32_t errorCode, std::string source = {}, std::string helpFile = {},
+                  std::int32_t helpContext = 0)
         : Exception(std::move(message)),
           errorCode_(errorCode),
           source_(std::move(source)),

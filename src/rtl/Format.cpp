@@ -44,8 +44,7 @@ std::string Printf(const char* conversion, auto... values) {
 
 class Formatter {
 public:
-    Formatter(std::string_view format, std::initializer_list<FormatArg> args)
-        : format_(format), args_(args) {}
+    Formatter(std::string_view format, std::initializer_list<FormatArg> args) : format_(format), args_(args) {}
 
     std::string Run() {
         std::string out;

@@ -30,8 +30,7 @@ std::string DatePattern(const std::string& fmt, std::string& separator) {
         char c = fmt[i];
         if (c == '%' && i + 1 < fmt.size()) {
             char d = fmt[++i];
-            while ((d == 'E' || d == 'O' || d == '-' || d == '_' || d == '0') && i + 1 < fmt.size())
-                d = fmt[++i];
+            while ((d == 'E' || d == 'O' || d == '-' || d == '_' || d == '0') && i + 1 < fmt.size()) d = fmt[++i];
             switch (d) {
                 case 'd': out += "dd"; break;
                 case 'e': out += "d"; break;
@@ -39,8 +38,14 @@ std::string DatePattern(const std::string& fmt, std::string& separator) {
                 case 'y':
                 case 'Y':
                 case 'C': out += "yyyy"; break;
-                case 'D': out += "mm/dd/yyyy"; if (separator.empty()) separator = "/"; break;
-                case 'F': out += "yyyy/mm/dd"; if (separator.empty()) separator = "-"; break;
+                case 'D':
+                    out += "mm/dd/yyyy";
+                    if (separator.empty()) separator = "/";
+                    break;
+                case 'F':
+                    out += "yyyy/mm/dd";
+                    if (separator.empty()) separator = "-";
+                    break;
                 default: break;
             }
             continue;
@@ -59,17 +64,28 @@ TimeFormats TimePatterns(const std::string& fmt, std::string& separator) {
         char c = fmt[i];
         if (c == '%' && i + 1 < fmt.size()) {
             char d = fmt[++i];
-            while ((d == 'E' || d == 'O' || d == '-' || d == '_' || d == '0') && i + 1 < fmt.size())
-                d = fmt[++i];
+            while ((d == 'E' || d == 'O' || d == '-' || d == '_' || d == '0') && i + 1 < fmt.size()) d = fmt[++i];
             switch (d) {
                 case 'H': longTime += "hh"; break;
                 case 'k': longTime += "h"; break;
-                case 'I': longTime += "hh"; twelveHour = true; break;
-                case 'l': longTime += "h"; twelveHour = true; break;
+                case 'I':
+                    longTime += "hh";
+                    twelveHour = true;
+                    break;
+                case 'l':
+                    longTime += "h";
+                    twelveHour = true;
+                    break;
                 case 'M': longTime += "nn"; break;
                 case 'S': longTime += "ss"; break;
-                case 'T': longTime += "hh:nn:ss"; if (separator.empty()) separator = ":"; break;
-                case 'R': longTime += "hh:nn"; if (separator.empty()) separator = ":"; break;
+                case 'T':
+                    longTime += "hh:nn:ss";
+                    if (separator.empty()) separator = ":";
+                    break;
+                case 'R':
+                    longTime += "hh:nn";
+                    if (separator.empty()) separator = ":";
+                    break;
                 case 'p':
                 case 'P': twelveHour = true; break;
                 default: break;
@@ -102,9 +118,7 @@ std::string LocaleNameFromEnvironment(const char* category) {
 }
 
 // "pt_BR.UTF-8@euro" -> "pt_BR": the region whose platform defaults apply.
-std::string RegionOf(const std::string& localeName) {
-    return localeName.substr(0, localeName.find_first_of(".@"));
-}
+std::string RegionOf(const std::string& localeName) { return localeName.substr(0, localeName.find_first_of(".@")); }
 
 LocaleHandle LoadLocale(int mask, const std::string& name) {
     if (IsPlainCLocale(name)) return LocaleHandle(nullptr);
@@ -127,8 +141,8 @@ int IndexOf(const std::array<const char*, N>& forms, const std::string& form, in
 
 // The currency forms of FormatSettings, written with "$" for the symbol and "1" for the amount.
 constexpr std::array<const char*, 4> kPositiveCurrencyForms{"$1", "1$", "$ 1", "1 $"};
-constexpr std::array<const char*, 16> kNegativeCurrencyForms{"($1)", "-$1",  "$-1", "$1-",  "(1$)", "-1$",
-                                                             "1-$",  "1$-",  "-1 $", "-$ 1", "1 $-", "$ 1-",
+constexpr std::array<const char*, 16> kNegativeCurrencyForms{"($1)", "-$1",  "$-1",   "$1-",  "(1$)", "-1$",
+                                                             "1-$",  "1$-",  "-1 $",  "-$ 1", "1 $-", "$ 1-",
                                                              "$ -1", "1- $", "($ 1)", "(1 $)"};
 
 // The currency form glibc describes (where the symbol stands, whether a space parts it from
@@ -160,8 +174,7 @@ void ReadMonetary(locale_t loc, FormatSettings& s) {
     s.CurrencyFormat = IndexOf(kPositiveCurrencyForms, CurrencyBody(precedes, space), 0);
     s.NegCurrFormat = IndexOf(kNegativeCurrencyForms,
                               CurrencyForm(*nl_langinfo_l(N_CS_PRECEDES, loc) == 1,
-                                           *nl_langinfo_l(N_SEP_BY_SPACE, loc) != 0,
-                                           *nl_langinfo_l(N_SIGN_POSN, loc)),
+                                           *nl_langinfo_l(N_SEP_BY_SPACE, loc) != 0, *nl_langinfo_l(N_SIGN_POSN, loc)),
                               1);
 }
 

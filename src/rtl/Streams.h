@@ -19,7 +19,7 @@ namespace pavana {
 enum class TSeekOrigin { soBeginning, soCurrent, soEnd };
 
 class TStream {
-  public:
+public:
     TStream() = default;
     TStream(const TStream&) = delete;
     TStream& operator=(const TStream&) = delete;
@@ -42,7 +42,7 @@ class TStream {
 };
 
 class TMemoryStream : public TStream {
-  public:
+public:
     TMemoryStream() = default;
     // A stream over a copy of `bytes`, positioned at the start.
     explicit TMemoryStream(std::vector<std::uint8_t> bytes) : data_(std::move(bytes)) {}
@@ -59,7 +59,7 @@ class TMemoryStream : public TStream {
     // The whole content, whatever the position.
     const std::vector<std::uint8_t>& Bytes() const { return data_; }
 
-  private:
+private:
     std::vector<std::uint8_t> data_;
     std::int64_t position_ = 0;
 };

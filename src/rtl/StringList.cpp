@@ -176,8 +176,7 @@ void TStringList::SetCommaText(std::string_view text) {
             lines_.push_back(ExtractQuoted(text, pos));
         } else {
             std::size_t start = pos;
-            while (pos < text.size() && static_cast<unsigned char>(text[pos]) > 32 && text[pos] != ',')
-                ++pos;
+            while (pos < text.size() && static_cast<unsigned char>(text[pos]) > 32 && text[pos] != ',') ++pos;
             lines_.emplace_back(text.substr(start, pos - start));
         }
         while (pos < text.size() && IsSkippable(text[pos])) ++pos;

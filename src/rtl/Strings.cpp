@@ -51,8 +51,7 @@ std::string UpperCase(std::string_view text) {
 
 bool SameAsciiText(std::string_view a, std::string_view b) {
     return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(),
-                      [](char x, char y) { return ToUpperAscii(x) == ToUpperAscii(y); });
+           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return ToUpperAscii(x) == ToUpperAscii(y); });
 }
 
 std::string LowerCase(std::string_view text) {

@@ -22,9 +22,7 @@ bool SameAsciiText(std::string_view a, std::string_view b);
 // Case-insensitive comparison with the user's locale rules: <0, 0 or >0. Letters outside
 // ASCII (accented Latin letters included) compare without regard to case as well.
 int AnsiCompareText(std::string_view a, std::string_view b);
-inline bool AnsiSameText(std::string_view a, std::string_view b) {
-    return AnsiCompareText(a, b) == 0;
-}
+inline bool AnsiSameText(std::string_view a, std::string_view b) { return AnsiCompareText(a, b) == 0; }
 
 // The locale-aware upper-case form used for case-insensitive searches.
 std::string AnsiUpperCase(std::string_view text);

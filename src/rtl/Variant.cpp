@@ -160,15 +160,12 @@ bool TryStrToInt64(std::string_view text, std::int64_t& out) {
     return true;
 }
 
-std::string FloatToStr(double value, const FormatSettings& settings) {
-    return FormatGeneral(value, 15, settings);
-}
+std::string FloatToStr(double value, const FormatSettings& settings) { return FormatGeneral(value, 15, settings); }
 
 std::string CurrToStr(Currency value, const FormatSettings& settings) {
     std::int64_t scaled = value.Scaled;
     bool negative = scaled < 0;
-    std::uint64_t magnitude = negative ? 0 - static_cast<std::uint64_t>(scaled)
-                                       : static_cast<std::uint64_t>(scaled);
+    std::uint64_t magnitude = negative ? 0 - static_cast<std::uint64_t>(scaled) : static_cast<std::uint64_t>(scaled);
     std::string out = (negative ? "-" : "") + std::to_string(magnitude / 10000);
     std::string fraction = std::to_string(magnitude % 10000);
     fraction.insert(0, 4 - fraction.size(), '0');
@@ -182,9 +179,7 @@ Variant Variant::FromDate(TDateTime value) { return Variant(varDate, value); }
 Variant Variant::FromAnsiString(std::string text) { return Variant(varString, std::move(text)); }
 Variant Variant::FromError(std::int32_t code) { return Variant(varError, std::int64_t{code}); }
 
-bool Variant::IsMissing() const {
-    return type_ == varError && std::get<std::int64_t>(value_) == kParamNotFound;
-}
+bool Variant::IsMissing() const { return type_ == varError && std::get<std::int64_t>(value_) == kParamNotFound; }
 
 std::string Variant::TypeName(std::uint16_t type) {
     if (type & varArray) return "Array " + TypeName(static_cast<std::uint16_t>(type & ~varArray));
@@ -214,8 +209,7 @@ std::string Variant::TypeName(std::uint16_t type) {
 }
 
 void Variant::CannotConvert(std::uint16_t to) const {
-    throw EVariantError("Could not convert variant of type (" + TypeName(type_) + ") into type (" +
-                        TypeName(to) + ")");
+    throw EVariantError("Could not convert variant of type (" + TypeName(type_) + ") into type (" + TypeName(to) + ")");
 }
 
 std::string Variant::ToString(const FormatSettings& settings) const {
@@ -240,9 +234,7 @@ std::string Variant::ToString(const FormatSettings& settings) const {
     }
 }
 
-std::u16string Variant::AsWideString(const FormatSettings& settings) const {
-    return Utf8ToUtf16(ToString(settings));
-}
+std::u16string Variant::AsWideString(const FormatSettings& settings) const { return Utf8ToUtf16(ToString(settings)); }
 
 double Variant::ToDouble(const FormatSettings& settings) const {
     switch (type_) {
@@ -300,8 +292,7 @@ std::int64_t Variant::ToInt64(const FormatSettings& settings) const {
     double d = ToDouble(settings);
     double r = RoundHalfEven(d);
     if (!(r >= -9.2233720368547758e18 && r < 9.2233720368547758e18))
-        throw EVariantError("Overflow while converting variant of type (" + TypeName(type_) +
-                            ") into type (Int64)");
+        throw EVariantError("Overflow while converting variant of type (" + TypeName(type_) + ") into type (Int64)");
     return static_cast<std::int64_t>(r);
 }
 
@@ -310,8 +301,7 @@ std::int32_t Variant::ToInteger(const FormatSettings& settings) const {
     if (type_ == varNull || type_ == varError || IsByteArray()) CannotConvert(varInteger);
     v = ToInt64(settings);
     if (v < std::numeric_limits<std::int32_t>::min() || v > std::numeric_limits<std::int32_t>::max())
-        throw EVariantError("Overflow while converting variant of type (" + TypeName(type_) +
-                            ") into type (Integer)");
+        throw EVariantError("Overflow while converting variant of type (" + TypeName(type_) + ") into type (Integer)");
     return static_cast<std::int32_t>(v);
 }
 
@@ -337,8 +327,7 @@ bool Variant::ToBoolean(const FormatSettings& settings) const {
             break;
         }
         case varNull:
-        case varError:
-            break;
+        case varError: break;
         default:
             if (IsByteArray()) break;
             return ToDouble(settings) != 0;
@@ -388,8 +377,8 @@ Variant Variant::ConvertTo(std::uint16_t type, const FormatSettings& settings) c
     auto ranged = [&](std::int64_t lo, std::int64_t hi) {
         std::int64_t v = ToInt64(settings);
         if (v < lo || v > hi)
-            throw EVariantError("Overflow while converting variant of type (" + TypeName(type_) +
-                                ") into type (" + TypeName(type) + ")");
+            throw EVariantError("Overflow while converting variant of type (" + TypeName(type_) + ") into type (" +
+                                TypeName(type) + ")");
         return v;
     };
     switch (type) {
@@ -417,8 +406,6 @@ Variant Variant::ConvertTo(std::uint16_t type, const FormatSettings& settings) c
     }
 }
 
-bool Variant::operator==(const Variant& other) const {
-    return type_ == other.type_ && value_ == other.value_;
-}
+bool Variant::operator==(const Variant& other) const { return type_ == other.type_ && value_ == other.value_; }
 
 }  // namespace pavana

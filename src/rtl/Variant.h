@@ -122,7 +122,7 @@ public:
     Currency ToCurrency(const FormatSettings& settings = FormatSettings::Current()) const;
     bool ToBoolean(const FormatSettings& settings = FormatSettings::Current()) const;
     TDateTime ToDateTime(const FormatSettings& settings = FormatSettings::Current()) const;
-    std::int32_t ErrorCode() const;  // varError only
+    std::int32_t ErrorCode() const;                  // varError only
     const std::vector<std::uint8_t>& Bytes() const;  // byte arrays only
     const std::string& Text() const;                 // texts only
     // The bytes of a byte array, or the characters of a text, in place: for code that fills
@@ -132,8 +132,7 @@ public:
 
     // A new variant of type `type` holding this value converted (varOleStr from a number is
     // its text; varDate from text is read with the settings; ...).
-    Variant ConvertTo(std::uint16_t type,
-                      const FormatSettings& settings = FormatSettings::Current()) const;
+    Variant ConvertTo(std::uint16_t type, const FormatSettings& settings = FormatSettings::Current()) const;
 
     // Same type and same value (a byte array: same bytes). Null equals Null.
     bool operator==(const Variant& other) const;
@@ -142,8 +141,8 @@ public:
     static std::string TypeName(std::uint16_t type);
 
 private:
-    using Storage = std::variant<std::monostate, std::int64_t, double, bool, Currency,
-                                 std::string, std::vector<std::uint8_t>>;
+    using Storage =
+        std::variant<std::monostate, std::int64_t, double, bool, Currency, std::string, std::vector<std::uint8_t>>;
     Variant(std::uint16_t type, Storage value) : type_(type), value_(std::move(value)) {}
     [[noreturn]] void CannotConvert(std::uint16_t to) const;
 
@@ -153,8 +152,7 @@ private:
 
 // Whole-text conversions with the format settings, shared by the variant and the engine.
 // The Try forms return false and leave `out` alone when the text is not a number.
-bool TryStrToFloat(std::string_view text, double& out,
-                   const FormatSettings& settings = FormatSettings::Current());
+bool TryStrToFloat(std::string_view text, double& out, const FormatSettings& settings = FormatSettings::Current());
 bool TryStrToInt64(std::string_view text, std::int64_t& out);
 // The platform's FloatToStr: up to 15 significant digits, the settings' decimal separator,
 // exponent form ("1E20", "1E-5") when fixed notation would need more digits.

@@ -43,18 +43,13 @@ constexpr std::int64_t kMinIntervalUs = 1000;
 constexpr std::int64_t kMaxIntervalUs = 10'000'000;
 constexpr std::int64_t kDefaultIntervalUs = 100'000;
 
-std::uint16_t Le16(const std::uint8_t* p) {
-    return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
-}
+std::uint16_t Le16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | (p[1] << 8)); }
 
 std::uint32_t Le32(const std::uint8_t* p) {
-    return std::uint32_t{p[0]} | (std::uint32_t{p[1]} << 8) | (std::uint32_t{p[2]} << 16) |
-           (std::uint32_t{p[3]} << 24);
+    return std::uint32_t{p[0]} | (std::uint32_t{p[1]} << 8) | (std::uint32_t{p[2]} << 16) | (std::uint32_t{p[3]} << 24);
 }
 
-bool IsCode(const std::uint8_t* p, std::string_view code) {
-    return std::memcmp(p, code.data(), 4) == 0;
-}
+bool IsCode(const std::uint8_t* p, std::string_view code) { return std::memcmp(p, code.data(), 4) == 0; }
 
 // A four-character code for messages: its letters when printable, else its number.
 std::string CodeText(std::uint32_t code) {
@@ -79,8 +74,7 @@ struct ChunkView {
 
 // Reads the chunk at `pos`; false when fewer than 8 bytes remain. The data may run past
 // `end`; callers decide whether that is an error or a cut.
-bool ReadChunk(const std::vector<std::uint8_t>& bytes, std::size_t pos, std::size_t end,
-               ChunkView& chunk) {
+bool ReadChunk(const std::vector<std::uint8_t>& bytes, std::size_t pos, std::size_t end, ChunkView& chunk) {
     if (end < 8 || pos > end - 8) {
         return false;
     }
@@ -139,13 +133,11 @@ TAviClip TAviClip::LoadFromMemory(std::vector<std::uint8_t> bytes) {
 }
 
 void TAviClip::Parse() {
-    if (bytes_.size() < 12 || !IsCode(bytes_.data(), "RIFF") ||
-        !IsCode(bytes_.data() + 8, "AVI ")) {
+    if (bytes_.size() < 12 || !IsCode(bytes_.data(), "RIFF") || !IsCode(bytes_.data() + 8, "AVI ")) {
         Fail("The file is not a RIFF AVI file.");
     }
     // A RIFF size beyond the file is a cut file: read what is there.
-    const std::size_t riffEnd =
-        std::min<std::size_t>(bytes_.size(), std::size_t{8} + Le32(bytes_.data() + 4));
+    const std::size_t riffEnd = std::min<std::size_t>(bytes_.size(), std::size_t{8} + Le32(bytes_.data() + 4));
     bool haveHeader = false;
     bool haveMovie = false;
     std::size_t movieBegin = 0;
@@ -186,8 +178,7 @@ void TAviClip::Parse() {
     if (interval == 0 && streamRate_ != 0 && streamScale_ != 0) {
         interval = std::int64_t{streamScale_} * 1'000'000 / streamRate_;
     }
-    intervalUs_ =
-        interval == 0 ? kDefaultIntervalUs : std::clamp(interval, kMinIntervalUs, kMaxIntervalUs);
+    intervalUs_ = interval == 0 ? kDefaultIntervalUs : std::clamp(interval, kMinIntervalUs, kMaxIntervalUs);
 
     const std::size_t area = std::size_t(width_) * std::size_t(height_);
     pixels_.assign(area, 0);
@@ -205,8 +196,7 @@ void TAviClip::ParseHeaderList(std::size_t begin, std::size_t end) {
         }
         if (IsCode(chunk.header, "avih") && chunk.size >= 4) {
             mainMicrosPerFrame_ = Le32(bytes_.data() + chunk.data);
-        } else if (IsCode(chunk.header, "LIST") && chunk.size >= 4 &&
-                   IsCode(bytes_.data() + chunk.data, "strl")) {
+        } else if (IsCode(chunk.header, "LIST") && chunk.size >= 4 && IsCode(bytes_.data() + chunk.data, "strl")) {
             const std::size_t listEnd = chunk.data + chunk.size;
             bool video = false;
             std::uint32_t scale = 0;
@@ -215,8 +205,7 @@ void TAviClip::ParseHeaderList(std::size_t begin, std::size_t end) {
             std::size_t formatSize = 0;
             bool haveFormat = false;
             ChunkView sub;
-            for (std::size_t p = chunk.data + 4; ReadChunk(bytes_, p, listEnd, sub);
-                 p = sub.next) {
+            for (std::size_t p = chunk.data + 4; ReadChunk(bytes_, p, listEnd, sub); p = sub.next) {
                 if (sub.size > listEnd - sub.data) {
                     Fail("A stream header list is cut short.");
                 }
@@ -262,8 +251,7 @@ void TAviClip::ParseStreamFormat(std::size_t begin, std::size_t size) {
     const std::uint32_t colorsUsed = Le32(f + 32);
     const std::int64_t absHeight = height < 0 ? -std::int64_t{height} : std::int64_t{height};
     if (width <= 0 || width > kMaxDimension || absHeight == 0 || absHeight > kMaxDimension) {
-        Fail(Format("A picture of %d x %d pixels is not supported.",
-                    {width, static_cast<long long>(height)}));
+        Fail(Format("A picture of %d x %d pixels is not supported.", {width, static_cast<long long>(height)}));
     }
     width_ = width;
     height_ = static_cast<int>(absHeight);
@@ -274,9 +262,15 @@ void TAviClip::ParseStreamFormat(std::size_t begin, std::size_t size) {
             case 1:
             case 4:
             case 8: coding_ = Coding::Indexed; break;
-            case 16: coding_ = Coding::Direct16; SetChannels(0x7C00, 0x03E0, 0x001F); break;
+            case 16:
+                coding_ = Coding::Direct16;
+                SetChannels(0x7C00, 0x03E0, 0x001F);
+                break;
             case 24: coding_ = Coding::Direct24; break;
-            case 32: coding_ = Coding::Direct32; SetChannels(0xFF0000, 0xFF00, 0xFF); break;
+            case 32:
+                coding_ = Coding::Direct32;
+                SetChannels(0xFF0000, 0xFF00, 0xFF);
+                break;
             default: Fail(Format("Frames of %d bits per pixel are not supported.", {bitCount_}));
         }
     } else if (compression == kBiRle8 && bitCount_ == 8) {
@@ -291,8 +285,7 @@ void TAviClip::ParseStreamFormat(std::size_t begin, std::size_t size) {
         coding_ = bitCount_ == 16 ? Coding::Direct16 : Coding::Direct32;
         SetChannels(Le32(f + 40), Le32(f + 44), Le32(f + 48));
     } else if (compression == kBiRle8 || compression == kBiRle4 || compression == kBiBitFields) {
-        Fail(Format("Compression %u with %d bits per pixel is not supported.",
-                    {compression, bitCount_}));
+        Fail(Format("Compression %u with %d bits per pixel is not supported.", {compression, bitCount_}));
     } else {
         Fail(Format("The video compression %s is not supported.", {CodeText(compression)}));
     }
@@ -364,8 +357,7 @@ void TAviClip::ScanMovie(std::size_t begin, std::size_t end, int depth) {
             }
             frames_.push_back(chunks_.size());
         }
-        chunks_.push_back({static_cast<std::uint32_t>(chunk.data),
-                           static_cast<std::uint32_t>(chunk.size), kind});
+        chunks_.push_back({static_cast<std::uint32_t>(chunk.data), static_cast<std::uint32_t>(chunk.size), kind});
     }
 }
 
@@ -432,8 +424,7 @@ void TAviClip::ApplyPaletteChange(const Chunk& chunk) {
             Fail("A palette change runs past the end of the palette.");
         }
         for (std::size_t i = 0; i < count; ++i, p += 4) {
-            palette_[first + i] =
-                (std::uint32_t{d[p]} << 16) | (std::uint32_t{d[p + 1]} << 8) | d[p + 2];
+            palette_[first + i] = (std::uint32_t{d[p]} << 16) | (std::uint32_t{d[p + 1]} << 8) | d[p + 2];
         }
     }
 }
@@ -616,8 +607,8 @@ std::uint32_t TAviClip::DirectPixel(std::uint32_t raw) const {
 void TAviClip::ConvertDirect(std::span<const std::uint8_t> data) {
     const std::size_t stride = Stride(data.size());
     const std::size_t w = std::size_t(width_);
-    const bool plain32 = coding_ == Coding::Direct32 && red_.mask == 0xFF0000 &&
-                         green_.mask == 0xFF00 && blue_.mask == 0xFF;
+    const bool plain32 =
+        coding_ == Coding::Direct32 && red_.mask == 0xFF0000 && green_.mask == 0xFF00 && blue_.mask == 0xFF;
     for (int r = 0; r < height_; ++r) {
         const std::uint8_t* src = data.data() + StoredRow(r) * stride;
         std::uint32_t* dst = pixels_.data() + std::size_t(r) * w;

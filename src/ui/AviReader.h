@@ -131,7 +131,7 @@ private:
     std::vector<std::uint32_t> basePalette_;  // 256 entries, 0x00RRGGBB
     std::vector<std::uint32_t> palette_;
     std::vector<Chunk> chunks_;
-    std::vector<std::size_t> frames_;  // chunk index of each frame
+    std::vector<std::size_t> frames_;    // chunk index of each frame
     std::vector<std::uint8_t> indices_;  // stored-order index buffer of palettized codings
     std::vector<std::uint32_t> pixels_;
     std::uint32_t keyColor_ = 0xFF000000u;

@@ -123,13 +123,11 @@ private:
 
 }  // namespace
 
-std::vector<std::uint8_t> EncodeRle8(std::span<const std::uint8_t> indices,
-                                     std::span<const std::uint8_t> previous, int width,
-                                     int height) {
+std::vector<std::uint8_t> EncodeRle8(std::span<const std::uint8_t> indices, std::span<const std::uint8_t> previous,
+                                     int width, int height) {
     const std::size_t w = std::size_t(width);
     const std::size_t h = std::size_t(height);
-    if (width <= 0 || height <= 0 || indices.size() != w * h ||
-        (!previous.empty() && previous.size() != w * h)) {
+    if (width <= 0 || height <= 0 || indices.size() != w * h || (!previous.empty() && previous.size() != w * h)) {
         throw EInvalidOperation("RLE8 picture and size do not match.");
     }
     std::vector<std::uint8_t> out;
@@ -166,9 +164,8 @@ std::vector<std::uint8_t> EncodeRle8(std::span<const std::uint8_t> indices,
     return out;
 }
 
-TAviWriter::TAviWriter(int width, int height, int bitCount, Compression compression,
-                       std::vector<std::uint32_t> palette, std::uint32_t microsPerFrame,
-                       bool topDown, std::vector<std::uint32_t> masks)
+TAviWriter::TAviWriter(int width, int height, int bitCount, Compression compression, std::vector<std::uint32_t> palette,
+                       std::uint32_t microsPerFrame, bool topDown, std::vector<std::uint32_t> masks)
     : width_(width),
       height_(height),
       bitCount_(bitCount),
@@ -324,8 +321,7 @@ std::vector<std::uint8_t> TAviWriter::Bytes() const {
 void TAviWriter::SaveToFile(const std::string& path) const {
     const std::vector<std::uint8_t> bytes = Bytes();
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    if (!out || !out.write(reinterpret_cast<const char*>(bytes.data()),
-                           static_cast<std::streamsize>(bytes.size())) ||
+    if (!out || !out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size())) ||
         !out.flush()) {
         const int error = errno;
         throw EInOutError(Format("Cannot write file %s", {path}), error);

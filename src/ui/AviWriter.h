@@ -23,9 +23,8 @@ namespace pavana {
 // Compresses one picture of `width` × `height` palette indices (rows top first) as RLE8 data,
 // bottom row first as DIBs store it. With `previous` (the picture before, same shape) only the
 // pixels that differ are coded and the pen skips over the rest; without it every pixel is.
-std::vector<std::uint8_t> EncodeRle8(std::span<const std::uint8_t> indices,
-                                     std::span<const std::uint8_t> previous, int width,
-                                     int height);
+std::vector<std::uint8_t> EncodeRle8(std::span<const std::uint8_t> indices, std::span<const std::uint8_t> previous,
+                                     int width, int height);
 
 class TAviWriter {
 public:
@@ -34,9 +33,8 @@ public:
     // A stream of `width` × `height` pictures of `bitCount` bits per pixel. `palette` holds
     // 0x00RRGGBB entries for 1- to 8-bit pictures; `masks` the red, green and blue masks of
     // `BitFields`. `topDown` stores a negative height (rows top first).
-    TAviWriter(int width, int height, int bitCount, Compression compression,
-               std::vector<std::uint32_t> palette, std::uint32_t microsPerFrame,
-               bool topDown = false, std::vector<std::uint32_t> masks = {});
+    TAviWriter(int width, int height, int bitCount, Compression compression, std::vector<std::uint32_t> palette,
+               std::uint32_t microsPerFrame, bool topDown = false, std::vector<std::uint32_t> masks = {});
 
     // Appends a frame chunk holding `data` as they are ("00db" uncompressed, "00dc" otherwise).
     void AddFrameData(std::span<const std::uint8_t> data, bool keyFrame = true);

@@ -22,9 +22,7 @@ std::uint32_t ToArgb(TColor color) {
     return 0xFF000000u | ((c & 0xFF) << 16) | (c & 0xFF00) | ((c >> 16) & 0xFF);
 }
 
-TColor FromArgb(std::uint32_t argb) {
-    return RGB(int((argb >> 16) & 0xFF), int((argb >> 8) & 0xFF), int(argb & 0xFF));
-}
+TColor FromArgb(std::uint32_t argb) { return RGB(int((argb >> 16) & 0xFF), int((argb >> 8) & 0xFF), int(argb & 0xFF)); }
 
 // A ternary raster operation: bit i of the code gives the result for pattern, source and
 // destination bits (P S D) = i, read as a three-bit number.
@@ -48,18 +46,12 @@ double AngleOf(const TRect& r, TPoint pt) {
 // GDI applies the prefix rule and vertical alignment only in the cases it documents.
 int QtTextFlags(unsigned flags) {
     int q = Qt::AlignAbsolute;
-    if (flags & DT_CENTER)
-        q |= Qt::AlignHCenter;
-    else if (flags & DT_RIGHT)
-        q |= Qt::AlignRight;
-    else
-        q |= Qt::AlignLeft;
-    if ((flags & DT_SINGLELINE) && (flags & DT_VCENTER))
-        q |= Qt::AlignVCenter;
-    else if ((flags & DT_SINGLELINE) && (flags & DT_BOTTOM))
-        q |= Qt::AlignBottom;
-    else
-        q |= Qt::AlignTop;
+    if (flags & DT_CENTER) q |= Qt::AlignHCenter;
+    else if (flags & DT_RIGHT) q |= Qt::AlignRight;
+    else q |= Qt::AlignLeft;
+    if ((flags & DT_SINGLELINE) && (flags & DT_VCENTER)) q |= Qt::AlignVCenter;
+    else if ((flags & DT_SINGLELINE) && (flags & DT_BOTTOM)) q |= Qt::AlignBottom;
+    else q |= Qt::AlignTop;
     if (flags & DT_SINGLELINE) q |= Qt::TextSingleLine;
     if (flags & DT_WORDBREAK) q |= Qt::TextWordWrap;
     if (flags & DT_EXPANDTABS) q |= Qt::TextExpandTabs;
@@ -68,9 +60,7 @@ int QtTextFlags(unsigned flags) {
     return q;
 }
 
-QString ToQString(std::string_view text) {
-    return QString::fromUtf8(text.data(), qsizetype(text.size()));
-}
+QString ToQString(std::string_view text) { return QString::fromUtf8(text.data(), qsizetype(text.size())); }
 
 }  // namespace
 
@@ -87,9 +77,7 @@ QPainter& TCanvas::Painter() {
     return *painter_;
 }
 
-void TCanvas::EndPainter() {
-    painter_.reset();
-}
+void TCanvas::EndPainter() { painter_.reset(); }
 
 void TCanvas::ApplyPen(QPainter& p) const {
     if (Pen.Style == psClear) {
@@ -158,8 +146,8 @@ void TCanvas::Rectangle(const TRect& r) {
     FillRect({r.Left + 1, r.Top + 1, r.Right - 1, r.Bottom - 1});
     if (r.Right - r.Left < 1 || r.Bottom - r.Top < 1) return;
     const TPoint saved = penPos_;
-    Polyline({{r.Left, r.Top}, {r.Right - 1, r.Top}, {r.Right - 1, r.Bottom - 1},
-              {r.Left, r.Bottom - 1}, {r.Left, r.Top}});
+    Polyline(
+        {{r.Left, r.Top}, {r.Right - 1, r.Top}, {r.Right - 1, r.Bottom - 1}, {r.Left, r.Bottom - 1}, {r.Left, r.Top}});
     penPos_ = saved;
 }
 
@@ -186,8 +174,7 @@ void TCanvas::RoundRect(const TRect& r, int cornerWidth, int cornerHeight) {
     QPainter& p = Painter();
     ApplyPen(p);
     ApplyBrush(p);
-    p.drawRoundedRect(QRect(r.Left, r.Top, r.Width() - 1, r.Height() - 1), cornerWidth / 2.0,
-                      cornerHeight / 2.0);
+    p.drawRoundedRect(QRect(r.Left, r.Top, r.Width() - 1, r.Height() - 1), cornerWidth / 2.0, cornerHeight / 2.0);
 }
 
 void TCanvas::Polyline(std::initializer_list<TPoint> points) {
@@ -197,9 +184,7 @@ void TCanvas::Polyline(std::initializer_list<TPoint> points) {
     for (++it; it != points.end(); ++it) LineTo(it->X, it->Y);
 }
 
-void TCanvas::MoveTo(int x, int y) {
-    penPos_ = {x, y};
-}
+void TCanvas::MoveTo(int x, int y) { penPos_ = {x, y}; }
 
 void TCanvas::LineTo(int x, int y) {
     if (Pen.Style != psClear) {
@@ -241,10 +226,9 @@ int TCanvas::DrawText(std::string_view text, TRect& r, unsigned flags) {
     if (flags & DT_CALCRECT) {
         const QFontMetrics fm(Font.Font, &image_);
         const int width = (flags & DT_WORDBREAK) ? std::max(r.Width(), 1) : 1 << 20;
-        const QRect br = fm.boundingRect(QRect(r.Left, r.Top, width, 0),
-                                         qflags & ~(Qt::AlignHCenter | Qt::AlignRight | Qt::AlignVCenter |
-                                                    Qt::AlignBottom),
-                                         s);
+        const QRect br =
+            fm.boundingRect(QRect(r.Left, r.Top, width, 0),
+                            qflags & ~(Qt::AlignHCenter | Qt::AlignRight | Qt::AlignVCenter | Qt::AlignBottom), s);
         r.Right = r.Left + br.width();
         r.Bottom = r.Top + br.height();
         return br.height();
@@ -254,8 +238,8 @@ int TCanvas::DrawText(std::string_view text, TRect& r, unsigned flags) {
     // layout leave uneven gaps between letters, and colour fringes would spoil the engraved
     // copies of disabled captions. The layout is the one the font metrics measure.
     QFont font = Font.Font;
-    font.setStyleStrategy(QFont::StyleStrategy((font.styleStrategy() & ~QFont::NoAntialias) |
-                                               QFont::PreferAntialias | QFont::NoSubpixelAntialias));
+    font.setStyleStrategy(QFont::StyleStrategy((font.styleStrategy() & ~QFont::NoAntialias) | QFont::PreferAntialias |
+                                               QFont::NoSubpixelAntialias));
     p.setFont(font);
     p.setLayoutDirection((flags & DT_RTLREADING) ? Qt::RightToLeft : Qt::LeftToRight);
     const QRect box(r.Left, r.Top, r.Width(), r.Height());

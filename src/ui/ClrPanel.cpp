@@ -13,8 +13,7 @@ TColor ColorOfOwner(const QWidget* parent, TColor otherwise) {
     return otherwise;
 }
 
-TCustomColorPanel::TCustomColorPanel(QWidget* parent)
-    : QWidget(parent), color_(ColorOfOwner(parent, clBtnFace)) {
+TCustomColorPanel::TCustomColorPanel(QWidget* parent) : QWidget(parent), color_(ColorOfOwner(parent, clBtnFace)) {
     setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
@@ -43,9 +42,7 @@ void TCustomColorPanel::SetFontColor(TColor color) {
     update();
 }
 
-void TCustomColorPanel::DrawBorder(TCanvas& canvas, TRect& r) {
-    Frame3D(canvas, r, color_, color_, borderWidth_);
-}
+void TCustomColorPanel::DrawBorder(TCanvas& canvas, TRect& r) { Frame3D(canvas, r, color_, color_, borderWidth_); }
 
 void TCustomColorPanel::paintEvent(QPaintEvent*) {
     if (buffer_.size() != size()) buffer_ = QImage(size(), QImage::Format_RGB32);

@@ -64,7 +64,6 @@ private:
 
 class TColorPanel : public TCustomColorPanel {
 public:
-    using TCustomColorPanel::TCustomColorPanel;
     using TCustomColorPanel::Alignment;
     using TCustomColorPanel::BevelInner;
     using TCustomColorPanel::BevelOuter;
@@ -79,6 +78,7 @@ public:
     using TCustomColorPanel::SetBorderWidth;
     using TCustomColorPanel::SetCaption;
     using TCustomColorPanel::SetFontColor;
+    using TCustomColorPanel::TCustomColorPanel;
 };
 
 // The colour a control takes from its parent: a window's is button face, a colour panel's is

@@ -93,9 +93,7 @@ void TGlyphCache::ReturnList(TGlyphList* list) {
     std::erase_if(lists_, [list](const auto& l) { return l.get() == list; });
 }
 
-TGlyphCache* TGlyphCache::Instance() {
-    return CacheHolder().get();
-}
+TGlyphCache* TGlyphCache::Instance() { return CacheHolder().get(); }
 
 // ---- TButtonGlyph -----------------------------------------------------------------------
 
@@ -110,9 +108,7 @@ TButtonGlyph::~TButtonGlyph() {
     if (liveGlyphs == 0 && CacheHolder() && CacheHolder()->Empty()) CacheHolder().reset();
 }
 
-long TButtonGlyph::BuiltImages() {
-    return builtImages;
-}
+long TButtonGlyph::BuiltImages() { return builtImages; }
 
 void TButtonGlyph::DropImages() {
     for (int& slot : slots_) {
@@ -148,9 +144,8 @@ void TButtonGlyph::SetNumGlyphs(int value) {
 TMask TButtonGlyph::DisabledMask() const {
     const int w = source_.width() / numGlyphs_;
     const TColor transparent = transparentColor_;
-    return MakeMask(source_, {0, 0, w, source_.height()}, [transparent](TColor c) {
-        return c != transparent && int(GreyOfColor(c) & 0xFF) < 192;
-    });
+    return MakeMask(source_, {0, 0, w, source_.height()},
+                    [transparent](TColor c) { return c != transparent && int(GreyOfColor(c) & 0xFF) < 192; });
 }
 
 int TButtonGlyph::CreateButtonGlyph(TColorButtonState state, TColor face) {
@@ -198,9 +193,8 @@ int TButtonGlyph::CreateButtonGlyph(TColorButtonState state, TColor face) {
     return slots_[state];
 }
 
-void TButtonGlyph::Draw(TCanvas& canvas, const TRect& content, std::string_view caption,
-                        TButtonLayout layout, int margin, int spacing, TColorButtonState state,
-                        TColor face, bool autoBlackWhiteText) {
+void TButtonGlyph::Draw(TCanvas& canvas, const TRect& content, std::string_view caption, TButtonLayout layout,
+                        int margin, int spacing, TColorButtonState state, TColor face, bool autoBlackWhiteText) {
     const int cw = content.Width(), ch = content.Height();
     const int gw = source_.isNull() ? 0 : source_.width() / numGlyphs_;
     const int gh = source_.isNull() ? 0 : source_.height();
@@ -356,9 +350,7 @@ void TColor95Button::SetFontColor(TColor color) {
     update();
 }
 
-void TColor95Button::SetGlyph(const QImage& glyph) {
-    glyph_.SetGlyph(glyph);
-}
+void TColor95Button::SetGlyph(const QImage& glyph) { glyph_.SetGlyph(glyph); }
 
 void TColor95Button::SetLayout(TButtonLayout layout) {
     layout_ = layout;
@@ -418,9 +410,7 @@ void TColor95Button::Click() {
     if (onClick_) onClick_(this);
 }
 
-bool TColor95Button::Inside(int x, int y) const {
-    return x >= 0 && x < width() && y >= 0 && y <= height();
-}
+bool TColor95Button::Inside(int x, int y) const { return x >= 0 && x < width() && y >= 0 && y <= height(); }
 
 void TColor95Button::mousePressEvent(QMouseEvent* event) {
     const QPoint p = event->position().toPoint();
@@ -513,8 +503,7 @@ void TColor95Button::changeEvent(QEvent* event) {
 }
 
 bool TColor95Button::event(QEvent* event) {
-    if (event->type() == QEvent::Shortcut &&
-        static_cast<QShortcutEvent*>(event)->shortcutId() == shortcutId_) {
+    if (event->type() == QEvent::Shortcut && static_cast<QShortcutEvent*>(event)->shortcutId() == shortcutId_) {
         if (isEnabled()) Click();
         return true;
     }
@@ -540,137 +529,137 @@ TRect TColor95Button::DrawFace(TCanvas& c, const TRect& r, TClr95ButtonStyle sty
     TRect box = r;
 
     switch (style) {
-    case bsWin31: {
-        w = 3;
-        pen(D(126));
-        c.Brush = TBrush{f, bsSolid, nullptr};
-        c.Rectangle(r);
-        for (const TPoint p : {TPoint{l, t}, TPoint{l, b - 1}, TPoint{rr - 1, t}, TPoint{rr - 1, b - 1}})
-            c.SetPixel(p.X, p.Y, f);
-        if (!pressed) {
-            TRect inner = r;
-            inner.Inflate(-1, -1);
-            Frame3D(c, inner, L(48), D(48), 2);
-        } else {
-            pen(D(48));
-            c.Polyline({{l, b - 1}, {l, t}, {rr, t}});
+        case bsWin31: {
+            w = 3;
+            pen(D(126));
+            c.Brush = TBrush{f, bsSolid, nullptr};
+            c.Rectangle(r);
+            for (const TPoint p : {TPoint{l, t}, TPoint{l, b - 1}, TPoint{rr - 1, t}, TPoint{rr - 1, b - 1}})
+                c.SetPixel(p.X, p.Y, f);
+            if (!pressed) {
+                TRect inner = r;
+                inner.Inflate(-1, -1);
+                Frame3D(c, inner, L(48), D(48), 2);
+            } else {
+                pen(D(48));
+                c.Polyline({{l, b - 1}, {l, t}, {rr, t}});
+            }
+            break;
         }
-        break;
-    }
-    case bsEllipse: {
-        const TRect e{l + 2, t + 2, rr - 2, b - 2};
-        pen(f);
-        c.Brush = TBrush{f, bsSolid, nullptr};
-        c.Ellipse(e);
-        const TPoint upper{4 * rr / 5, b / 5}, lower{rr / 5, 4 * b / 5};
-        pen(s1, 2);
-        c.Arc(e, upper, lower);
-        pen(pressed ? s3 : s2, 2);
-        c.Arc(e, lower, upper);
-        pen(s4);
-        c.Arc(e, upper, lower);
-        pen(pressed ? s2 : s3);
-        c.Arc(e, lower, upper);
-        break;
-    }
-    case bsTab:
-        fill(r, f);
-        pen(L(24));
-        c.Polyline({{l, b - 2}, {l, t + 2}, {l + 2, t}, {rr - 2, t}, {rr, t + 2}});
-        pen(L(64));
-        c.Polyline({{l + 1, b - 3}, {l + 1, t + 3}, {l + 3, t + 1}, {rr - 3, t + 1}, {rr - 1, t + 3}});
-        pen(D(48));
-        c.Polyline({{rr - 2, b - 4}, {rr - 2, t + 4}});
-        pen(D(128));
-        c.Polyline({{rr - 1, b - 3}, {rr - 1, t + 3}});
-        if (!pressed) {
+        case bsEllipse: {
+            const TRect e{l + 2, t + 2, rr - 2, b - 2};
+            pen(f);
+            c.Brush = TBrush{f, bsSolid, nullptr};
+            c.Ellipse(e);
+            const TPoint upper{4 * rr / 5, b / 5}, lower{rr / 5, 4 * b / 5};
+            pen(s1, 2);
+            c.Arc(e, upper, lower);
+            pen(pressed ? s3 : s2, 2);
+            c.Arc(e, lower, upper);
+            pen(s4);
+            c.Arc(e, upper, lower);
+            pen(pressed ? s2 : s3);
+            c.Arc(e, lower, upper);
+            break;
+        }
+        case bsTab:
+            fill(r, f);
+            pen(L(24));
+            c.Polyline({{l, b - 2}, {l, t + 2}, {l + 2, t}, {rr - 2, t}, {rr, t + 2}});
             pen(L(64));
-            c.Polyline({{l, b - 2}, {rr, b - 2}});
-        }
-        break;
-    case bsIE4:
-        w = 1;
-        if (mouseInControl_ || pressed || designing) Frame3D(c, box, s1, s3, 1);
-        break;
-    case bsSideDownTab:
-        fill(r, f);
-        pen(L(24));
-        c.Polyline({{l, t + 2}, {l, b - 2}, {l + 2, b}});
-        pen(L(64));
-        c.Polyline({{l + 1, t + 3}, {l + 1, b - 3}, {l + 3, b - 1}});
-        pen(D(48));
-        c.Polyline({{l + 2, b - 4}, {l + 4, b - 2}, {rr - 4, b - 2}, {rr - 2, b - 4}, {rr - 2, t + 3}});
-        pen(D(128));
-        c.Polyline({{l + 1, b - 3}, {l + 3, b - 1}, {rr - 3, b - 1}, {rr - 1, b - 3}, {rr - 1, t + 2}});
-        if (!pressed) {
-            pen(D(64));
-            c.Polyline({{l, t + 2}, {rr, t + 2}});
-        }
-        break;
-    case bsGlass:
-        w = 3;
-        fill(r, clWhite);
-        c.Brush.Style = bsClear;
-        if (!pressed) {
+            c.Polyline({{l + 1, b - 3}, {l + 1, t + 3}, {l + 3, t + 1}, {rr - 3, t + 1}, {rr - 1, t + 3}});
+            pen(D(48));
+            c.Polyline({{rr - 2, b - 4}, {rr - 2, t + 4}});
             pen(D(128));
-            c.Polyline({{l, b - 1}, {rr - 1, b - 1}, {rr - 1, t - 1}});
-            pen(D(64));
-            c.Rectangle({l, t, rr - 1, b - 1});
-            pen(f);
-            c.Rectangle({l + 1, t + 1, rr - 2, b - 2});
-        } else {
-            pen(D(64));
-            c.Rectangle({l + 1, t + 1, rr - 1, b - 1});
-            pen(f);
-            c.Rectangle({l, t, rr, b});
+            c.Polyline({{rr - 1, b - 3}, {rr - 1, t + 3}});
+            if (!pressed) {
+                pen(L(64));
+                c.Polyline({{l, b - 2}, {rr, b - 2}});
+            }
+            break;
+        case bsIE4:
+            w = 1;
+            if (mouseInControl_ || pressed || designing) Frame3D(c, box, s1, s3, 1);
+            break;
+        case bsSideDownTab:
+            fill(r, f);
+            pen(L(24));
+            c.Polyline({{l, t + 2}, {l, b - 2}, {l + 2, b}});
+            pen(L(64));
+            c.Polyline({{l + 1, t + 3}, {l + 1, b - 3}, {l + 3, b - 1}});
+            pen(D(48));
+            c.Polyline({{l + 2, b - 4}, {l + 4, b - 2}, {rr - 4, b - 2}, {rr - 2, b - 4}, {rr - 2, t + 3}});
             pen(D(128));
-            c.Polyline({{rr - 2, t + 2}, {l + 2, t + 2}, {l + 2, b - 2}});
+            c.Polyline({{l + 1, b - 3}, {l + 3, b - 1}, {rr - 3, b - 1}, {rr - 1, b - 3}, {rr - 1, t + 2}});
+            if (!pressed) {
+                pen(D(64));
+                c.Polyline({{l, t + 2}, {rr, t + 2}});
+            }
+            break;
+        case bsGlass:
+            w = 3;
+            fill(r, clWhite);
+            c.Brush.Style = bsClear;
+            if (!pressed) {
+                pen(D(128));
+                c.Polyline({{l, b - 1}, {rr - 1, b - 1}, {rr - 1, t - 1}});
+                pen(D(64));
+                c.Rectangle({l, t, rr - 1, b - 1});
+                pen(f);
+                c.Rectangle({l + 1, t + 1, rr - 2, b - 2});
+            } else {
+                pen(D(64));
+                c.Rectangle({l + 1, t + 1, rr - 1, b - 1});
+                pen(f);
+                c.Rectangle({l, t, rr, b});
+                pen(D(128));
+                c.Polyline({{rr - 2, t + 2}, {l + 2, t + 2}, {l + 2, b - 2}});
+            }
+            break;
+        case bsFlat:
+            w = 1;
+            Frame3D(c, box, s1, s2, 1);
+            fill(box, f);
+            break;
+        case bsMicroposeGame: {
+            w = 3;
+            const int l1 = l + 1, t1 = t + 1, r1 = rr - 2, b1 = b - 2;
+            c.Pen.Style = psClear;
+            c.Brush = TBrush{f, bsSolid, nullptr};
+            c.RoundRect({l1, t1, r1, b1}, 3, 3);
+            const TPoint octagon[] = {{r1, t1 + 3}, {rr - 5, t1}, {l1 + 3, t1}, {l1, t1 + 3}, {l1, b1 - 3},
+                                      {l1 + 3, b1}, {rr - 5, b1}, {r1, b1 - 3}, {r1, t1 + 3}};
+            const TColor up[] = {D(24), L(48), L(64), L(48), D(24), D(48), D(64), D(48)};
+            const TColor down[] = {L(24), D(48), D(64), D(48), L(24), L(48), L(64), L(48)};
+            for (int i = 0; i < 8; ++i) {
+                pen(pressed ? down[i] : up[i], 2);
+                c.MoveTo(octagon[i].X, octagon[i].Y);
+                c.LineTo(octagon[i + 1].X, octagon[i + 1].Y);
+            }
+            box = {l1, t1, r1, b1};
+            break;
         }
-        break;
-    case bsFlat:
-        w = 1;
-        Frame3D(c, box, s1, s2, 1);
-        fill(box, f);
-        break;
-    case bsMicroposeGame: {
-        w = 3;
-        const int l1 = l + 1, t1 = t + 1, r1 = rr - 2, b1 = b - 2;
-        c.Pen.Style = psClear;
-        c.Brush = TBrush{f, bsSolid, nullptr};
-        c.RoundRect({l1, t1, r1, b1}, 3, 3);
-        const TPoint octagon[] = {{r1, t1 + 3}, {rr - 5, t1}, {l1 + 3, t1}, {l1, t1 + 3}, {l1, b1 - 3},
-                                  {l1 + 3, b1}, {rr - 5, b1}, {r1, b1 - 3}, {r1, t1 + 3}};
-        const TColor up[] = {D(24), L(48), L(64), L(48), D(24), D(48), D(64), D(48)};
-        const TColor down[] = {L(24), D(48), D(64), D(48), L(24), L(48), L(64), L(48)};
-        for (int i = 0; i < 8; ++i) {
-            pen(pressed ? down[i] : up[i], 2);
-            c.MoveTo(octagon[i].X, octagon[i].Y);
-            c.LineTo(octagon[i + 1].X, octagon[i + 1].Y);
+        case bsGradient: {
+            TRect g{l, t, rr - 1, b - 1};
+            Frame3D(c, g, pressed ? D(96) : L(24), pressed ? L(24) : D(96), 1);
+            --g.Right;
+            --g.Bottom;
+            if (pressed) {
+                const TColor stops[] = {f, D(24), D(64)};
+                GradientFill(c, g, stops, 2, 0, 2);
+            } else {
+                const TColor stops[] = {L(24), f, D(24), D(48)};
+                GradientFill(c, g, stops, 3, 0, 2);
+            }
+            break;
         }
-        box = {l1, t1, r1, b1};
-        break;
-    }
-    case bsGradient: {
-        TRect g{l, t, rr - 1, b - 1};
-        Frame3D(c, g, pressed ? D(96) : L(24), pressed ? L(24) : D(96), 1);
-        --g.Right;
-        --g.Bottom;
-        if (pressed) {
-            const TColor stops[] = {f, D(24), D(64)};
-            GradientFill(c, g, stops, 2, 0, 2);
-        } else {
-            const TColor stops[] = {L(24), f, D(24), D(48)};
-            GradientFill(c, g, stops, 3, 0, 2);
-        }
-        break;
-    }
-    case bsNew:
-    case bsOwnerDraw:
-    default:
-        fill(r, f);
-        Frame3D(c, box, s4, s3, 1);
-        Frame3D(c, box, s1, s2, 1);
-        break;
+        case bsNew:
+        case bsOwnerDraw:
+        default:
+            fill(r, f);
+            Frame3D(c, box, s4, s3, 1);
+            Frame3D(c, box, s1, s2, 1);
+            break;
     }
 
     TRect content = style == bsMicroposeGame ? box : r;
@@ -717,8 +706,7 @@ void TColor95Button::paintEvent(QPaintEvent*) {
             canvas.Pen.Style = psClear;
             if (style_ == bsEllipse)
                 canvas.Ellipse({content.Left + 1, content.Top + 1, content.Right - 1, content.Bottom - 1});
-            else
-                canvas.FillRect(content);
+            else canvas.FillRect(content);
         }
         glyph_.Draw(canvas, content, caption_, layout_, margin_, spacing_, state_, face,
                     (options_ & boAutoBlackWhiteText) != 0);

@@ -142,8 +142,8 @@ public:
     const TGlyphList* List() const { return list_; }
 
     // Lays out glyph and caption in the content rectangle and draws them for the state.
-    void Draw(TCanvas& canvas, const TRect& content, std::string_view caption, TButtonLayout layout,
-              int margin, int spacing, TColorButtonState state, TColor face, bool autoBlackWhiteText);
+    void Draw(TCanvas& canvas, const TRect& content, std::string_view caption, TButtonLayout layout, int margin,
+              int spacing, TColorButtonState state, TColor face, bool autoBlackWhiteText);
 
     // White where a single-glyph image is engraved when disabled: the pixels that are neither
     // the transparent colour nor light (grey level 192 or more).

@@ -19,33 +19,33 @@ struct SystemRole {
 SystemRole RoleOfIndex(unsigned index) {
     using P = QPalette;
     switch (index) {
-    case 0: return {P::Active, P::Mid};                // scroll bar
-    case 1: return {P::Active, P::Dark};               // desktop
-    case 2: return {P::Active, P::Highlight};          // active caption
-    case 3: return {P::Inactive, P::Highlight};        // inactive caption
-    case 4: return {P::Active, P::Window};             // menu
-    case 5: return {P::Active, P::Base};               // window background
-    case 6: return {P::Active, P::Shadow};             // window frame
-    case 7: return {P::Active, P::WindowText};         // menu text
-    case 8: return {P::Active, P::WindowText};         // window text
-    case 9: return {P::Active, P::HighlightedText};    // caption text
-    case 10: return {P::Active, P::Window};            // active border
-    case 11: return {P::Inactive, P::Window};          // inactive border
-    case 12: return {P::Active, P::Mid};               // application workspace
-    case 13: return {P::Active, P::Highlight};         // highlight
-    case 14: return {P::Active, P::HighlightedText};   // highlight text
-    case 15: return {P::Active, P::Button};            // button face
-    case 16: return {P::Active, P::Dark};              // button shadow
-    case 17: return {P::Disabled, P::WindowText};      // grey text
-    case 18: return {P::Active, P::ButtonText};        // button text
-    case 19: return {P::Inactive, P::HighlightedText}; // inactive caption text
-    case 20: return {P::Active, P::Light};             // button highlight
-    case 21: return {P::Active, P::Shadow};            // 3-D dark shadow
-    case 22: return {P::Active, P::Midlight};          // 3-D light
-    case 23: return {P::Active, P::ToolTipText};       // tooltip text
-    case 24: return {P::Active, P::ToolTipBase};       // tooltip background
-    case 26: return {P::Active, P::Link};              // hot-tracked item
-    default: return {P::Active, P::Window};
+        case 0: return {P::Active, P::Mid};                 // scroll bar
+        case 1: return {P::Active, P::Dark};                // desktop
+        case 2: return {P::Active, P::Highlight};           // active caption
+        case 3: return {P::Inactive, P::Highlight};         // inactive caption
+        case 4: return {P::Active, P::Window};              // menu
+        case 5: return {P::Active, P::Base};                // window background
+        case 6: return {P::Active, P::Shadow};              // window frame
+        case 7: return {P::Active, P::WindowText};          // menu text
+        case 8: return {P::Active, P::WindowText};          // window text
+        case 9: return {P::Active, P::HighlightedText};     // caption text
+        case 10: return {P::Active, P::Window};             // active border
+        case 11: return {P::Inactive, P::Window};           // inactive border
+        case 12: return {P::Active, P::Mid};                // application workspace
+        case 13: return {P::Active, P::Highlight};          // highlight
+        case 14: return {P::Active, P::HighlightedText};    // highlight text
+        case 15: return {P::Active, P::Button};             // button face
+        case 16: return {P::Active, P::Dark};               // button shadow
+        case 17: return {P::Disabled, P::WindowText};       // grey text
+        case 18: return {P::Active, P::ButtonText};         // button text
+        case 19: return {P::Inactive, P::HighlightedText};  // inactive caption text
+        case 20: return {P::Active, P::Light};              // button highlight
+        case 21: return {P::Active, P::Shadow};             // 3-D dark shadow
+        case 22: return {P::Active, P::Midlight};           // 3-D light
+        case 23: return {P::Active, P::ToolTipText};        // tooltip text
+        case 24: return {P::Active, P::ToolTipBase};        // tooltip background
+        case 26: return {P::Active, P::Link};               // hot-tracked item
+        default: return {P::Active, P::Window};
     }
 }
 
@@ -83,9 +83,7 @@ TColor GreyOfColor(TColor color) {
     return RGB(grey, grey, grey);
 }
 
-bool IsLightColor(TColor color) {
-    return int(GreyOfColor(color) & 0xFF) >= 128;
-}
+bool IsLightColor(TColor color) { return int(GreyOfColor(color) & 0xFF) >= 128; }
 
 TColor LightenColor(TColor color, int n) {
     int r, g, b;
@@ -93,8 +91,6 @@ TColor LightenColor(TColor color, int n) {
     return MakeColor(r + n, g + n, b + n);
 }
 
-TColor DarkenColor(TColor color, int n) {
-    return LightenColor(color, -n);
-}
+TColor DarkenColor(TColor color, int n) { return LightenColor(color, -n); }
 
 }  // namespace pavana

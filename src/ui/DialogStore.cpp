@@ -15,13 +15,20 @@ namespace {
 bool KeptCharacter(char32_t c, bool keepPath) {
     if ((c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z')) return true;
     switch (c) {
-        case '!': case '#': case '$': case '%': case '&': case '-': case '@': case '^':
-        case '_': case '~':
-            return true;
-        case '.': case ':': case '\\':
-            return keepPath;
-        default:
-            return false;
+        case '!':
+        case '#':
+        case '$':
+        case '%':
+        case '&':
+        case '-':
+        case '@':
+        case '^':
+        case '_':
+        case '~': return true;
+        case '.':
+        case ':':
+        case '\\': return keepPath;
+        default: return false;
     }
 }
 
@@ -37,11 +44,9 @@ std::unique_ptr<QSettings> OpenStore() {
     if (const char* file = std::getenv("PAVANA_REGISTRY"); file && *file) {
         store = std::make_unique<QSettings>(QString::fromLocal8Bit(file), QSettings::IniFormat);
     } else {
-        store = std::make_unique<QSettings>(QSettings::IniFormat, QSettings::SystemScope,
-                                            "pavana", "registry");
+        store = std::make_unique<QSettings>(QSettings::IniFormat, QSettings::SystemScope, "pavana", "registry");
         if (!store->isWritable()) {
-            store = std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope,
-                                                "pavana", "registry");
+            store = std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope, "pavana", "registry");
         }
     }
     if (!store->isWritable() || store->status() != QSettings::NoError) return nullptr;
@@ -61,8 +66,7 @@ struct CleanedNames {
 };
 
 CleanedNames CleanNames(std::string_view key, std::string_view identity, const char* operation) {
-    CleanedNames names{CleanStoreName(key.empty() ? DefaultStoreKey() : key, true),
-                       CleanStoreName(identity, false)};
+    CleanedNames names{CleanStoreName(key.empty() ? DefaultStoreKey() : key, true), CleanStoreName(identity, false)};
     if (names.key.empty() || names.identity.empty())
         throw Exception(std::string(operation) + " gravando especificador em branco");
     return names;

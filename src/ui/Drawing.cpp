@@ -5,8 +5,8 @@
 
 namespace pavana {
 
-void GradientFill(TCanvas& canvas, const TRect& r, std::span<const TColor> stops, int segments,
-                  int direction, int bandSize) {
+void GradientFill(TCanvas& canvas, const TRect& r, std::span<const TColor> stops, int segments, int direction,
+                  int bandSize) {
     if (r.Right == 0 || r.Bottom == 0 || stops.empty()) return;
     if (direction != 0 && direction != 1) return;
     const int w = std::max(bandSize, 1);
@@ -19,8 +19,7 @@ void GradientFill(TCanvas& canvas, const TRect& r, std::span<const TColor> stops
 
     const auto stop = [&](int i) {
         int red, green, blue;
-        SplitColor(ColorToRGB(stops[std::size_t(std::min<int>(i, int(stops.size()) - 1))]), red, green,
-                   blue);
+        SplitColor(ColorToRGB(stops[std::size_t(std::min<int>(i, int(stops.size()) - 1))]), red, green, blue);
         return std::array<double, 3>{double(red), double(green), double(blue)};
     };
     std::array<double, 3> q = stop(0);

@@ -15,8 +15,8 @@ namespace pavana {
 // end of r. Draws nothing when r has zero right or bottom, when a segment would be shorter
 // than one pixel, for other directions, or without stops; a stop index past the last stop
 // uses the last one.
-void GradientFill(TCanvas& canvas, const TRect& r, std::span<const TColor> stops, int segments,
-                  int direction, int bandSize);
+void GradientFill(TCanvas& canvas, const TRect& r, std::span<const TColor> stops, int segments, int direction,
+                  int bandSize);
 
 // Draws the bitmap at (x, y), leaving out its pixels of the transparent colour.
 void DrawTransparentBitmap(TCanvas& canvas, const QImage& bitmap, int x, int y, TColor transparent);

@@ -104,8 +104,8 @@ QColor ToQColor(TColor color) {
 }  // namespace
 
 TFormMensagem::TFormMensagem(QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint | Qt::WindowStaysOnTopHint) {
+    : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowCloseButtonHint | Qt::WindowStaysOnTopHint) {
     setFont(QApplication::font("QMessageBox"));
     QPalette palette = this->palette();
     palette.setColor(QPalette::Window, ToQColor(clBtnFace));
@@ -115,13 +115,9 @@ TFormMensagem::TFormMensagem(QWidget* parent)
 
 TFormMensagem::~TFormMensagem() = default;
 
-void TFormMensagem::SetClientSize(int width, int height) {
-    setFixedSize(width, height);
-}
+void TFormMensagem::SetClientSize(int width, int height) { setFixedSize(width, height); }
 
-void TFormMensagem::reject() {
-    done(kCancelResult);
-}
+void TFormMensagem::reject() { done(kCancelResult); }
 
 void TFormMensagem::resizeEvent(QResizeEvent* event) {
     QDialog::resizeEvent(event);
@@ -164,9 +160,8 @@ void TFormMensagem::DetailsClick(QObject* sender) {
     if (round) round->SetGlyph(LoadBitmapResource(expand ? "DETALHES2" : "DETALHES"));
 }
 
-std::unique_ptr<TFormMensagem> CreateMessageForm(const std::string& text, TMessageKind kind,
-                                                 TMessageButtons buttons, const std::string& details,
-                                                 bool showAgainBox, bool detailsOpen) {
+std::unique_ptr<TFormMensagem> CreateMessageForm(const std::string& text, TMessageKind kind, TMessageButtons buttons,
+                                                 const std::string& details, bool showAgainBox, bool detailsOpen) {
     // Callers request the buttons of entries 0 to 10; the others serve the details button.
     buttons &= TMessageButtons((1u << (kHelpEntry + 1)) - 1);
     auto form = std::make_unique<TFormMensagem>();
@@ -196,8 +191,7 @@ std::unique_ptr<TFormMensagem> CreateMessageForm(const std::string& text, TMessa
         const bool wanted = (buttons & (1u << entry)) || (entry == kDetailsEntry && hasDetails);
         if (!wanted) continue;
         if (buttonWidths[entry] == 0) {
-            const TRect r = MeasureText(font, std::string(kMessageButtons[entry].caption), {},
-                                        DT_SINGLELINE | reading);
+            const TRect r = MeasureText(font, std::string(kMessageButtons[entry].caption), {}, DT_SINGLELINE | reading);
             buttonWidths[entry] = r.Right - r.Left + 8;
         }
         BW = std::max(BW, buttonWidths[entry]);
@@ -229,8 +223,8 @@ std::unique_ptr<TFormMensagem> CreateMessageForm(const std::string& text, TMessa
     form->SetClientSize(clientWidth, clientHeight);
     CentreOnScreen(*form);
 
-    form->setWindowTitle(QString::fromStdString(kind == mkCustom ? ApplicationTitle()
-                                                                 : std::string(MessageKindCaption(kind))));
+    form->setWindowTitle(
+        QString::fromStdString(kind == mkCustom ? ApplicationTitle() : std::string(MessageKindCaption(kind))));
 
     if (hasIcon) {
         auto* image = new QLabel(form.get());
@@ -295,10 +289,8 @@ std::unique_ptr<TFormMensagem> CreateMessageForm(const std::string& text, TMessa
         }
         button->SetBounds(x, 1, BW, BH);
         x += BW + BS;
-        if (entry == kHelpEntry)
-            button->SetOnClick([owner](QObject*) { owner->HelpClick(); });
-        else
-            button->SetOnClick([owner](QObject* sender) { owner->ResultClick(sender); });
+        if (entry == kHelpEntry) button->SetOnClick([owner](QObject*) { owner->HelpClick(); });
+        else button->SetOnClick([owner](QObject* sender) { owner->ResultClick(sender); });
         created.push_back(button);
     }
     if (n == 1) form->fillButton_ = created.front();

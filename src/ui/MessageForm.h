@@ -80,9 +80,8 @@ private:
 // and icon of `kind`, the buttons of `buttons`, the details area when `details` is not empty
 // (open from the start with `detailsOpen`) and the show-again box with `showAgainBox`. The
 // form is placed with its outer rectangle (frame included) centred on the screen.
-std::unique_ptr<TFormMensagem> CreateMessageForm(const std::string& text, TMessageKind kind,
-                                                 TMessageButtons buttons, const std::string& details,
-                                                 bool showAgainBox, bool detailsOpen);
+std::unique_ptr<TFormMensagem> CreateMessageForm(const std::string& text, TMessageKind kind, TMessageButtons buttons,
+                                                 const std::string& details, bool showAgainBox, bool detailsOpen);
 
 // Client heights of the most recently built dialog with its details hidden and shown.
 int MessageFormCollapsedHeight();

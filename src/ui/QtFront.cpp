@@ -1,14 +1,14 @@
 #include "ui/QtFront.h"
 
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+#include <xcb/xcb.h>
 #include <QApplication>
 #include <QCheckBox>
 #include <QDesktopServices>
 #include <QThread>
 #include <QUrl>
-#include <sys/socket.h>
-#include <sys/un.h>
-#include <unistd.h>
-#include <xcb/xcb.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -74,8 +74,7 @@ QtFront::~QtFront() = default;
 
 MessageAnswer QtFront::ShowMessage(const MessageRequest& request) {
     std::unique_ptr<TFormMensagem> form = CreateMessageForm(request.text, request.kind, request.buttons,
-                                                            request.details, request.showAgainBox,
-                                                            request.detailsOpen);
+                                                            request.details, request.showAgainBox, request.detailsOpen);
     form->SetHelpContext(request.helpContext);
     form->SetHelpFile(request.helpFile);
     form->SetHelpHandler(helpHandler_);
@@ -95,9 +94,7 @@ MessageAnswer QtFront::ShowMessage(const MessageRequest& request) {
     return answer;
 }
 
-std::unique_ptr<TfvrxEvolucao> QtFront::CreateProgressWindow() {
-    return std::make_unique<QtProgressWindow>();
-}
+std::unique_ptr<TfvrxEvolucao> QtFront::CreateProgressWindow() { return std::make_unique<QtProgressWindow>(); }
 
 void QtFront::ProcessMessages() {
     QCoreApplication::processEvents();

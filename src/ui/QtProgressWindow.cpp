@@ -61,8 +61,8 @@ QtProgressWindow::QtProgressWindow() : previousActive_(QApplication::activeWindo
 QtProgressWindow::~QtProgressWindow() = default;
 
 void QtProgressWindow::CreateWindowFrame() {
-    window_ = std::make_unique<QWidget>(nullptr, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                                                     Qt::WindowStaysOnTopHint);
+    window_ = std::make_unique<QWidget>(
+        nullptr, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowStaysOnTopHint);
     window_->setObjectName(QStringLiteral("fvrxEvolucao"));
     window_->setWindowTitle(QStringLiteral("Processando"));
     window_->setFixedSize(kClientWidth, kClientHeight);
@@ -80,9 +80,7 @@ void QtProgressWindow::CreateWindowFrame() {
     label_->setTextFormat(Qt::PlainText);
 }
 
-void QtProgressWindow::ShowLabel(const std::string& text) {
-    label_->setText(QString::fromStdString(text));
-}
+void QtProgressWindow::ShowLabel(const std::string& text) { label_->setText(QString::fromStdString(text)); }
 
 void QtProgressWindow::CreateStatusBar() {
     status_ = new QStatusBar(window_.get());
@@ -121,9 +119,7 @@ void QtProgressWindow::CreateProgressBar(int maximum) {
     bar_->setTextVisible(false);
 }
 
-void QtProgressWindow::ShowBarPosition(int position) {
-    bar_->setValue(position);
-}
+void QtProgressWindow::ShowBarPosition(int position) { bar_->setValue(position); }
 
 void QtProgressWindow::ShowWindow() {
     CentreOnScreen(*window_);

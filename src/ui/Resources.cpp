@@ -65,8 +65,6 @@ QImage LoadIconImage(std::string_view name, int width) {
     return image.isNull() ? QImage() : image.convertToFormat(QImage::Format_ARGB32);
 }
 
-QString RawResourcePath(std::string_view name) {
-    return Find(QStringLiteral(":/rcdata"), name);
-}
+QString RawResourcePath(std::string_view name) { return Find(QStringLiteral(":/rcdata"), name); }
 
 }  // namespace pavana

@@ -85,7 +85,8 @@ private:
     void DrawStatusLine() {
         static constexpr char kMarks[] = {'|', '/', '-', '\\'};
         if (!animate_ || !shown_) return;
-        std::string line = std::string(1, kMarks[frame_ % 4]) + " " + (progress_.empty() ? "" : progress_ + " - ") + status_;
+        std::string line =
+            std::string(1, kMarks[frame_ % 4]) + " " + (progress_.empty() ? "" : progress_ + " - ") + status_;
         winsize size{};
         if (ioctl(fileno(out_), TIOCGWINSZ, &size) == 0 && size.ws_col > 1)
             line = std::string(Utf8Prefix(line, static_cast<std::size_t>(size.ws_col) - 1));
@@ -109,10 +110,8 @@ namespace {
 std::string Duration(double seconds) {
     const long total = static_cast<long>(seconds + 0.5);
     char text[32];
-    if (total >= 3600)
-        std::snprintf(text, sizeof text, "%ld:%02ld:%02ld", total / 3600, total / 60 % 60, total % 60);
-    else
-        std::snprintf(text, sizeof text, "%ld:%02ld", total / 60, total % 60);
+    if (total >= 3600) std::snprintf(text, sizeof text, "%ld:%02ld:%02ld", total / 3600, total / 60 % 60, total % 60);
+    else std::snprintf(text, sizeof text, "%ld:%02ld", total / 60, total % 60);
     return text;
 }
 
@@ -127,8 +126,7 @@ std::string ForTerminal(const std::string& text) {
 
 class TerminalProgressWindow : public TfvrxEvolucao {
 public:
-    explicit TerminalProgressWindow(std::shared_ptr<TerminalFront::Console> console)
-        : console_(std::move(console)) {}
+    explicit TerminalProgressWindow(std::shared_ptr<TerminalFront::Console> console) : console_(std::move(console)) {}
     ~TerminalProgressWindow() override { CloseWindow(); }
 
 protected:
@@ -180,14 +178,12 @@ private:
 
 TerminalFront::TerminalFront(std::FILE* out) : TerminalFront(out, isatty(fileno(out)) == 1) {}
 
-TerminalFront::TerminalFront(std::FILE* out, bool animate)
-    : console_(std::make_shared<Console>(out, animate)) {}
+TerminalFront::TerminalFront(std::FILE* out, bool animate) : console_(std::make_shared<Console>(out, animate)) {}
 
 TerminalFront::~TerminalFront() = default;
 
 MessageAnswer TerminalFront::ShowMessage(const MessageRequest& request) {
-    std::string caption = request.kind == mkCustom ? ApplicationTitle()
-                                                   : std::string(MessageKindCaption(request.kind));
+    std::string caption = request.kind == mkCustom ? ApplicationTitle() : std::string(MessageKindCaption(request.kind));
     std::string block = caption + ": " + ForTerminal(request.text) + "\n";
     if (!request.details.empty()) block += "Detalhes: " + ForTerminal(request.details) + "\n";
     console_->PrintBlock(block);
@@ -203,16 +199,14 @@ void TerminalFront::ShowFatalError(const std::string& message) {
 void TerminalFront::ShowRunProgress(const RunProgress& p) {
     if (p.finished) {
         console_->ShowProgress("");
-        console_->PrintBlock("Concluído: " + std::to_string(p.done) + " de " + std::to_string(p.total) +
-                             " comandos, " + std::to_string(p.failed) + " com falha, em " +
-                             Duration(p.elapsedSeconds) + ".\n");
+        console_->PrintBlock("Concluído: " + std::to_string(p.done) + " de " + std::to_string(p.total) + " comandos, " +
+                             std::to_string(p.failed) + " com falha, em " + Duration(p.elapsedSeconds) + ".\n");
         return;
     }
     if (!console_->Animated()) return;
     std::string line = std::to_string(p.done) + "/" + std::to_string(p.total) + " comandos, " +
                        std::to_string(p.failed) + " falhas, " + Duration(p.elapsedSeconds);
-    if (p.done > 0 && p.total > p.done)
-        line += ", faltam ~" + Duration(p.elapsedSeconds / p.done * (p.total - p.done));
+    if (p.done > 0 && p.total > p.done) line += ", faltam ~" + Duration(p.elapsedSeconds / p.done * (p.total - p.done));
     console_->ShowProgress(line);
 }
 

@@ -1,10 +1,10 @@
 #include "ui/WindowPlacement.h"
 
+#include <QtGui/qguiapplication_platform.h>
+#include <xcb/xcb.h>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QWindow>
-#include <QtGui/qguiapplication_platform.h>
-#include <xcb/xcb.h>
 
 #include <chrono>
 #include <cstdlib>

@@ -15,22 +15,18 @@
 
 namespace pavana {
 
-int MessageDlgEx(const std::string& text, TMessageKind kind, TMessageButtons buttons,
-                 int helpContext);
-int MessageDlgEx(const std::string& text, TMessageKind kind, TMessageButtons buttons,
-                 int helpContext, const std::string& details, bool showAgainBox);
-int MessageDlgEx(const std::string& text, TMessageKind kind, TMessageButtons buttons,
-                 int helpContext, int left, int top, const std::string& details,
-                 bool showAgainBox);
+int MessageDlgEx(const std::string& text, TMessageKind kind, TMessageButtons buttons, int helpContext);
+int MessageDlgEx(const std::string& text, TMessageKind kind, TMessageButtons buttons, int helpContext,
+                 const std::string& details, bool showAgainBox);
+int MessageDlgEx(const std::string& text, TMessageKind kind, TMessageButtons buttons, int helpContext, int left,
+                 int top, const std::string& details, bool showAgainBox);
 // `left` and `top` place the window's outer corner; a negative value leaves that coordinate
 // to the dialog (both negative: centred on the screen).
-int MessageDlgEx(const std::string& text, TMessageKind kind, TMessageButtons buttons,
-                 int helpContext, int left, int top, const std::string& details,
-                 bool showAgainBox, const std::string& helpFile, bool detailsOpen);
+int MessageDlgEx(const std::string& text, TMessageKind kind, TMessageButtons buttons, int helpContext, int left,
+                 int top, const std::string& details, bool showAgainBox, const std::string& helpFile, bool detailsOpen);
 
 // A "Mensagem" dialog with the OK button alone and help context 0.
 void MessageDlgDetails(const std::string& text, const std::string& details, bool showAgainBox);
-void MessageDlgDetails(const std::string& text, int left, int top, const std::string& details,
-                       bool showAgainBox);
+void MessageDlgDetails(const std::string& text, int left, int top, const std::string& details, bool showAgainBox);
 
 }  // namespace pavana

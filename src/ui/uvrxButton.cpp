@@ -15,9 +15,7 @@ namespace {
 constexpr int kMinimumWidth = 40;
 
 // Halves round to even, as the control's centring has always done.
-int RoundHalfEven(double x) {
-    return int(std::nearbyint(x));
-}
+int RoundHalfEven(double x) { return int(std::nearbyint(x)); }
 
 bool IsBlank(const std::string& text) {
     return std::all_of(text.begin(), text.end(), [](unsigned char c) { return c <= ' '; });
@@ -138,13 +136,9 @@ TvrxButton::TvrxButton(QWidget* parent) : QWidget(parent) {
 
 TvrxButton::~TvrxButton() = default;
 
-QWidget& TvrxButton::CaptionLabel() {
-    return *label_;
-}
+QWidget& TvrxButton::CaptionLabel() { return *label_; }
 
-int TvrxButton::RaioBotao() const {
-    return round_->width();
-}
+int TvrxButton::RaioBotao() const { return round_->width(); }
 
 void TvrxButton::SetRaioBotao(int value) {
     round_->setGeometry(RoundHalfEven((width() - value) / 2.0), round_->y(), value, value);
@@ -177,70 +171,40 @@ void TvrxButton::CaptionFontChanged() {
     LayOut();
 }
 
-const QImage& TvrxButton::Glyph() const {
-    return round_->Glyph();
-}
+const QImage& TvrxButton::Glyph() const { return round_->Glyph(); }
 
-void TvrxButton::SetGlyph(const QImage& glyph) {
-    round_->SetGlyph(glyph);
-}
+void TvrxButton::SetGlyph(const QImage& glyph) { round_->SetGlyph(glyph); }
 
-TColor TvrxButton::BtnColor() const {
-    return round_->Color();
-}
+TColor TvrxButton::BtnColor() const { return round_->Color(); }
 
-void TvrxButton::SetBtnColor(TColor color) {
-    round_->SetColor(color);
-}
+void TvrxButton::SetBtnColor(TColor color) { round_->SetColor(color); }
 
-int TvrxButton::NumGlyphs() const {
-    return round_->NumGlyphs();
-}
+int TvrxButton::NumGlyphs() const { return round_->NumGlyphs(); }
 
-void TvrxButton::SetNumGlyphs(int value) {
-    round_->SetNumGlyphs(value);
-}
+void TvrxButton::SetNumGlyphs(int value) { round_->SetNumGlyphs(value); }
 
-const std::string& TvrxButton::Hint() const {
-    return round_->Hint();
-}
+const std::string& TvrxButton::Hint() const { return round_->Hint(); }
 
-void TvrxButton::SetHint(std::string hint) {
-    round_->SetHint(std::move(hint));
-}
+void TvrxButton::SetHint(std::string hint) { round_->SetHint(std::move(hint)); }
 
-bool TvrxButton::ShowHint() const {
-    return round_->ShowHint();
-}
+bool TvrxButton::ShowHint() const { return round_->ShowHint(); }
 
-void TvrxButton::SetShowHint(bool value) {
-    round_->SetShowHint(value);
-}
+void TvrxButton::SetShowHint(bool value) { round_->SetShowHint(value); }
 
-bool TvrxButton::Enabled() const {
-    return round_->Enabled();
-}
+bool TvrxButton::Enabled() const { return round_->Enabled(); }
 
 void TvrxButton::SetEnabled(bool value) {
     round_->SetEnabled(value);
     setEnabled(value);
 }
 
-bool TvrxButton::Down() const {
-    return round_->Down();
-}
+bool TvrxButton::Down() const { return round_->Down(); }
 
-void TvrxButton::SetDown(bool value) {
-    round_->SetDown(value);
-}
+void TvrxButton::SetDown(bool value) { round_->SetDown(value); }
 
-int TvrxButton::GroupIndex() const {
-    return round_->GroupIndex();
-}
+int TvrxButton::GroupIndex() const { return round_->GroupIndex(); }
 
-void TvrxButton::SetGroupIndex(int value) {
-    round_->SetGroupIndex(value);
-}
+void TvrxButton::SetGroupIndex(int value) { round_->SetGroupIndex(value); }
 
 void TvrxButton::SetColor(TColor color) {
     color_ = color;
@@ -253,9 +217,7 @@ void TvrxButton::LayOut() {
     label_->move(RoundHalfEven((width() - label_->width()) / 2.0), height() - label_->height() - 1);
 }
 
-void TvrxButton::resizeEvent(QResizeEvent*) {
-    LayOut();
-}
+void TvrxButton::resizeEvent(QResizeEvent*) { LayOut(); }
 
 void TvrxButton::InnerClick() {
     setFocus(Qt::OtherFocusReason);
@@ -285,13 +247,10 @@ void TvrxButton::paintEvent(QPaintEvent*) {
 
 void TvrxButton::keyPressEvent(QKeyEvent* event) {
     switch (event->key()) {
-    case Qt::Key_Space:
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-        round_->Click();
-        break;
-    default:
-        QWidget::keyPressEvent(event);
+        case Qt::Key_Space:
+        case Qt::Key_Return:
+        case Qt::Key_Enter: round_->Click(); break;
+        default: QWidget::keyPressEvent(event);
     }
 }
 
@@ -317,8 +276,7 @@ void TvrxButton::changeEvent(QEvent* event) {
 }
 
 bool TvrxButton::event(QEvent* event) {
-    if (event->type() == QEvent::Shortcut &&
-        static_cast<QShortcutEvent*>(event)->shortcutId() == shortcutId_) {
+    if (event->type() == QEvent::Shortcut && static_cast<QShortcutEvent*>(event)->shortcutId() == shortcutId_) {
         // The accelerator is registered as Alt plus the letter, so the Alt key is held here.
         if (isVisible() && isEnabled() && focusPolicy() != Qt::NoFocus) {
             round_->Click();

@@ -92,7 +92,7 @@ private:
     void CaptionFontChanged();
     void LayOut();
 
-    TColor95Button* round_;  // child widget, owned through the widget tree
+    TColor95Button* round_;    // child widget, owned through the widget tree
     TvrxCaptionLabel* label_;  // child widget, owned through the widget tree
     std::string text_;
     bool default_ = false;

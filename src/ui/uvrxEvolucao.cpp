@@ -15,8 +15,7 @@ constexpr int kClipSlots = 10;
 
 struct ClipTable {
     std::string folder;
-    std::array<std::string, kClipSlots> names{"anmNenhum.avi", "anmGenerica.avi",
-                                             "anmInternet.avi"};
+    std::array<std::string, kClipSlots> names{"anmNenhum.avi", "anmGenerica.avi", "anmInternet.avi"};
 };
 
 std::string ProgramFolder() {
@@ -61,8 +60,8 @@ void TfvrxEvolucao::SetProgressPosition(int position) {
     ProcessMessages();
 }
 
-void TfvrxEvolucao::Build(const std::string& labelText, const std::string& statusText,
-                          int maximum, const std::string& clipPath) {
+void TfvrxEvolucao::Build(const std::string& labelText, const std::string& statusText, int maximum,
+                          const std::string& clipPath) {
     CreateWindowFrame();
     SetProgressText(labelText);
     finished_ = false;

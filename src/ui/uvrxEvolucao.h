@@ -35,8 +35,7 @@ public:
     int Maximum() const { return maximum_; }
 
     // Builds and shows the window (the steps of `ShowProgress`); errors propagate.
-    void Build(const std::string& labelText, const std::string& statusText, int maximum,
-               const std::string& clipPath);
+    void Build(const std::string& labelText, const std::string& statusText, int maximum, const std::string& clipPath);
     // Restores the previously active window and closes the on-screen window.
     void Close() { CloseWindow(); }
 

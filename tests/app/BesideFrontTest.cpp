@@ -17,7 +17,7 @@ using std::chrono::milliseconds;
 
 // A front with windows that counts how often its thread tended them.
 class WindowedFront : public UserFront {
-  public:
+public:
     explicit WindowedFront(std::atomic<int>& tended) : tended_(tended) {}
     MessageAnswer ShowMessage(const MessageRequest&) override { return {}; }
     std::unique_ptr<TfvrxEvolucao> CreateProgressWindow() override { return nullptr; }
@@ -25,12 +25,12 @@ class WindowedFront : public UserFront {
     bool HasWindows() const override { return true; }
     void KeepWindowsAlive() override { ++tended_; }
 
-  private:
+private:
     std::atomic<int>& tended_;
 };
 
 class BesideFrontTest : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override { InstallFront(std::make_unique<WindowedFront>(tended_)); }
     void TearDown() override {
         InstallFront(nullptr);

@@ -22,8 +22,8 @@ TEST(CommandLine, DoubleDashEndsOptions) {
 }
 
 TEST(CommandLine, RunOptionsTakeTheirValuesAndBadOnesAreNamed) {
-    const char* argv[] = {"PavanaScript", "--wait", "5", "a", "--report=r.json", "--one-transaction",
-                          "--exit-code", "--check", "b", "c"};
+    const char* argv[] = {"PavanaScript",      "--wait",      "5",       "a", "--report=r.json",
+                          "--one-transaction", "--exit-code", "--check", "b", "c"};
     CommandLine line = ParseCommandLine(10, argv);
     EXPECT_EQ(line.arguments, (std::vector<std::string>{"a", "b", "c"}));
     EXPECT_EQ(line.waitSeconds, 5);

@@ -3,9 +3,9 @@
 #include <cstring>
 #include <filesystem>
 
+#include "TestFolder.h"
 #include "app/ExtensionSession.h"
 #include "engine/ClassRegistry.h"
-#include "TestFolder.h"
 
 namespace pavana {
 namespace {
@@ -21,8 +21,9 @@ protected:
         session_ = std::make_unique<ExtensionSession>(database_);
         db_ = session_->Object();
         api_ = db_->api;
-        ASSERT_EQ(api_->execute(db_, "CREATE TABLE v (id LONG PRIMARY KEY, nome TEXT(20), nota DOUBLE, "
-                                     "quando DATETIME, foto LONGBINARY, ativo YESNO)",
+        ASSERT_EQ(api_->execute(db_,
+                                "CREATE TABLE v (id LONG PRIMARY KEY, nome TEXT(20), nota DOUBLE, "
+                                "quando DATETIME, foto LONGBINARY, ativo YESNO)",
                                 0, nullptr),
                   PAVANA_OK)
             << api_->last_error(db_);
@@ -76,15 +77,17 @@ TEST_F(ExtensionApiTest, EveryKindOfValueRoundTripsThroughParametersAndFields) {
     const unsigned char photo[] = {0, 1, 2, 255};
     const double when = pavana_date_of(2026, 12, 9, 13, 45, 30);
     PavanaValue values[] = {pavana_integer(1), pavana_text("Conceição"), pavana_real(8.25),
-                            pavana_date(when),  pavana_bytes(photo, 4),  pavana_integer(-1)};
-    for (int i = 0; i < 6; ++i) ASSERT_EQ(api_->query_set_parameter(q, i, &values[i]), PAVANA_OK) << api_->last_error(db_);
+                            pavana_date(when), pavana_bytes(photo, 4),   pavana_integer(-1)};
+    for (int i = 0; i < 6; ++i)
+        ASSERT_EQ(api_->query_set_parameter(q, i, &values[i]), PAVANA_OK) << api_->last_error(db_);
     std::int32_t affected = 0;
     ASSERT_EQ(api_->query_execute(q, PAVANA_FAIL_ON_ERROR, &affected), PAVANA_OK) << api_->last_error(db_);
     EXPECT_EQ(affected, 1);
     PavanaValue nothing = pavana_null();
     PavanaValue two = pavana_integer(2);
     ASSERT_EQ(api_->query_set_parameter_by_name(q, "I", &two), PAVANA_OK);
-    for (const char* p : {"n", "x", "d", "f", "a"}) ASSERT_EQ(api_->query_set_parameter_by_name(q, p, &nothing), PAVANA_OK);
+    for (const char* p : {"n", "x", "d", "f", "a"})
+        ASSERT_EQ(api_->query_set_parameter_by_name(q, p, &nothing), PAVANA_OK);
     ASSERT_EQ(api_->query_execute(q, PAVANA_FAIL_ON_ERROR, nullptr), PAVANA_OK) << api_->last_error(db_);
 
     PavanaRecordset* rs = Open("SELECT * FROM v ORDER BY id");
@@ -133,7 +136,8 @@ TEST_F(ExtensionApiTest, EveryKindOfValueRoundTripsThroughParametersAndFields) {
 }
 
 TEST_F(ExtensionApiTest, MovingThroughARecordset) {
-    for (const char* sql : {"INSERT INTO v (id) VALUES (1)", "INSERT INTO v (id) VALUES (2)", "INSERT INTO v (id) VALUES (3)"})
+    for (const char* sql :
+         {"INSERT INTO v (id) VALUES (1)", "INSERT INTO v (id) VALUES (2)", "INSERT INTO v (id) VALUES (3)"})
         ASSERT_EQ(api_->execute(db_, sql, PAVANA_FAIL_ON_ERROR, nullptr), PAVANA_OK);
     PavanaRecordset* rs = Open("SELECT id FROM v ORDER BY id");
     int eof = 1, bof = 1;
@@ -200,7 +204,8 @@ TEST_F(ExtensionApiTest, MisuseIsRefusedWithoutHarm) {
     EXPECT_EQ(api_->recordset_close(rs), PAVANA_MISUSE);
 
     PavanaQuery* q = nullptr;
-    ASSERT_EQ(api_->query_create(db_, "PARAMETERS [n] TEXT(20); INSERT INTO v (id, nome) VALUES (5, [n])", &q), PAVANA_OK);
+    ASSERT_EQ(api_->query_create(db_, "PARAMETERS [n] TEXT(20); INSERT INTO v (id, nome) VALUES (5, [n])", &q),
+              PAVANA_OK);
     PavanaValue bad = pavana_text("\xFF\xFE");
     EXPECT_EQ(api_->query_set_parameter(q, 0, &bad), PAVANA_MISUSE);
     PavanaValue unknown{};

@@ -7,16 +7,14 @@
 #include <filesystem>
 #include <fstream>
 
+#include "TestFolder.h"
 #include "engine/ClassRegistry.h"
 #include "rtl/Exceptions.h"
-#include "TestFolder.h"
 
 namespace pavana {
 namespace {
 
-std::string Extension(const std::string& name) {
-    return PAVANA_BINARY_DIR "/tests/app/extensions/lib" + name + ".so";
-}
+std::string Extension(const std::string& name) { return PAVANA_BINARY_DIR "/tests/app/extensions/lib" + name + ".so"; }
 
 bool IsLoaded(const std::string& path) {
     void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_NOLOAD);
@@ -32,9 +30,7 @@ protected:
         db_ = engine->OpenDatabase(Path("base.mdb"));
         db_->Execute("CREATE TABLE Marcas (texto TEXT(20))");
     }
-    void TearDown() override {
-        db_->Close();
-    }
+    void TearDown() override { db_->Close(); }
     std::string Path(const char* name) const { return (dir_ / name).string(); }
 
     std::string FailureOf(const std::string& path) {
@@ -156,8 +152,7 @@ TEST_P(LibraryFaultTest, FaultBecomesAnErrorAndTheRunGoesOn) {
 INSTANTIATE_TEST_SUITE_P(
     Faults, LibraryFaultTest,
     ::testing::Values(FaultCase{"ext_segv", "Access violation", ". Write of address 0000000000000000"},
-                      FaultCase{"ext_fpe", "Division by zero", ""},
-                      FaultCase{"ext_ill", "Illegal instruction", ""},
+                      FaultCase{"ext_fpe", "Division by zero", ""}, FaultCase{"ext_ill", "Illegal instruction", ""},
                       FaultCase{"ext_bus", "Bus error", ". Access of address "},
                       FaultCase{"ext_stack", "Access violation", ""},
                       FaultCase{"ext_float", "Floating point division by zero", ""}),

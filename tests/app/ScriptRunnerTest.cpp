@@ -6,16 +6,15 @@
 #include <fstream>
 #include <sstream>
 
-#include "rtl/Exceptions.h"
 #include "TestFolder.h"
+#include "rtl/Exceptions.h"
 
 namespace pavana {
 namespace {
 
 class ScriptRunnerTest : public testing::Test {
 protected:
-    void SetUp() override {
-    }
+    void SetUp() override {}
 
     std::string Write(const std::string& name, const std::string& content) {
         std::string path = (dir_ / name).string();
@@ -55,7 +54,7 @@ TEST_F(ScriptRunnerTest, StatementsAreCutAtLinesContainingSemicolon) {
         "\tDELETE FROM T\r"
         "never ended");
     EXPECT_EQ(sql, (std::vector<std::string>{" UPDATE A SET B = 1 ;", " SELECT 1  FROM T;",
-                                              " INSERT INTO T VALUES (1); INSERT INTO T VALUES (2);"}));
+                                             " INSERT INTO T VALUES (1); INSERT INTO T VALUES (2);"}));
     EXPECT_EQ(Read("script.log"), "");
 }
 
@@ -124,8 +123,7 @@ TEST_F(ScriptRunnerTest, ANulMakesTheScriptUnreadableUnlessTheTextIsUtf16) {
 }
 
 TEST_F(ScriptRunnerTest, MissingScriptRaisesAndLogsNothing) {
-    ScriptRunner runner([](const std::string&) {}, [](const std::string&) {},
-                        (dir_ / "script.log").string());
+    ScriptRunner runner([](const std::string&) {}, [](const std::string&) {}, (dir_ / "script.log").string());
     try {
         runner.Run((dir_ / "missing.sql").string());
         FAIL() << "no error raised";

@@ -4,11 +4,11 @@
 
 #include <filesystem>
 
+#include "TestFolder.h"
 #include "app/upavANMensagensHints.h"
 #include "engine/ClassRegistry.h"
 #include "ui/UserFront.h"
 #include "ui/uvrxEvolucao.h"
-#include "TestFolder.h"
 
 namespace pavana {
 namespace {
@@ -37,8 +37,10 @@ protected:
 
     std::string Database(const char* name, const char* connect) {
         std::string path = (dir_ / name).string();
-        auto db = engine::ClassRegistry::Default().Create(engine::kDao35ClassId)->DefaultWorkspace()->CreateDatabase(
-            path, connect);
+        auto db = engine::ClassRegistry::Default()
+                      .Create(engine::kDao35ClassId)
+                      ->DefaultWorkspace()
+                      ->CreateDatabase(path, connect);
         db->Execute("CREATE TABLE t (n LONG)");
         db->Close();
         return path;

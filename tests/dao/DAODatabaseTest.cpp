@@ -4,10 +4,10 @@
 
 #include <filesystem>
 
+#include "TestFolder.h"
 #include "dao/DAOQuery.h"
 #include "engine/ClassRegistry.h"
 #include "engine/EngineError.h"
-#include "TestFolder.h"
 
 namespace pavana {
 namespace {
@@ -26,8 +26,7 @@ public:
         real_->SetSystemDB(path);
     }
     std::shared_ptr<engine::Workspace> CreateWorkspace(const std::string& name, const std::string& user,
-                                                       const std::string& password,
-                                                       const Variant& type) override {
+                                                       const std::string& password, const Variant& type) override {
         workspaceName = name;
         return real_->CreateWorkspace(name, user, password, type);
     }
@@ -58,17 +57,15 @@ protected:
     }
     void RegisterRecordingEngine() {
         ClassRegistry::Default().Register(engine::kDao36ClassId, [this] {
-            auto made = std::make_shared<RecordingEngine>(
-                ClassRegistry::Default().Create(engine::kDao35ClassId));
+            auto made = std::make_shared<RecordingEngine>(ClassRegistry::Default().Create(engine::kDao35ClassId));
             ++created;
             recording = made.get();
             return made;
         });
     }
     void TearDown() override {
-        ClassRegistry::Default().Register(engine::kDao36ClassId, [] {
-            return ClassRegistry::Default().Create(engine::kDao35ClassId);
-        });
+        ClassRegistry::Default().Register(engine::kDao36ClassId,
+                                          [] { return ClassRegistry::Default().Create(engine::kDao35ClassId); });
     }
     std::string Path(const char* name) const { return (dir_ / name).string(); }
 

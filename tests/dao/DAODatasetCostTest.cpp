@@ -4,10 +4,10 @@
 
 #include <filesystem>
 
+#include "TestFolder.h"
 #include "dao/DAODatabase.h"
 #include "dao/DAOQuery.h"
 #include "engine/ClassRegistry.h"
-#include "TestFolder.h"
 
 namespace pavana {
 namespace {
@@ -15,7 +15,7 @@ namespace {
 struct EngineReads {
     int bookmarks = 0;
     int values = 0;
-    bool textSizeZero = false;      // report every text column with Size 0
+    bool textSizeZero = false;       // report every text column with Size 0
     bool zeroLengthAllowed = false;  // report every text column as allowing zero-length texts
 };
 
@@ -74,7 +74,8 @@ private:
 
 class CountingFields : public engine::Fields {
 public:
-    CountingFields(std::shared_ptr<engine::Fields> inner, EngineReads& reads) : inner_(std::move(inner)), reads_(reads) {}
+    CountingFields(std::shared_ptr<engine::Fields> inner, EngineReads& reads)
+        : inner_(std::move(inner)), reads_(reads) {}
     std::int32_t Count() const override { return inner_->Count(); }
     std::shared_ptr<engine::Field> Item(std::int32_t index) const override {
         return std::make_shared<CountingField>(inner_->Item(index), reads_);
@@ -150,7 +151,8 @@ class DAODatasetCostTest : public ::testing::Test {
 protected:
     void SetUp() override {
         const std::string path = (dir_ / "d.mdb").string();
-        auto db = engine::ClassRegistry::Default().Create(engine::kDao35ClassId)->DefaultWorkspace()->CreateDatabase(path);
+        auto db =
+            engine::ClassRegistry::Default().Create(engine::kDao35ClassId)->DefaultWorkspace()->CreateDatabase(path);
         db->Execute("CREATE TABLE aluno (id LONG PRIMARY KEY, nome TEXT(10), nota DOUBLE, obs MEMO)");
         for (int i = 1; i <= 5; ++i)
             db->Execute("INSERT INTO aluno VALUES (" + std::to_string(i) + ", 'n" + std::to_string(i) + "', " +

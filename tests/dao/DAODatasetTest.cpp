@@ -2,10 +2,10 @@
 
 #include <filesystem>
 
+#include "TestFolder.h"
 #include "dao/DAODatabase.h"
 #include "dao/DAOQuery.h"
 #include "engine/ClassRegistry.h"
-#include "TestFolder.h"
 
 namespace pavana {
 namespace {
@@ -14,11 +14,14 @@ class DAODatasetTest : public ::testing::Test {
 protected:
     void SetUp() override {
         const std::string path = (dir_ / "d.mdb").string();
-        auto db = engine::ClassRegistry::Default().Create(engine::kDao35ClassId)->DefaultWorkspace()->CreateDatabase(path);
-        db->Execute("CREATE TABLE aluno (id LONG PRIMARY KEY, nome TEXT(10), nota DOUBLE, idade BYTE, "
-                    "curto SHORT, preco CURRENCY, nascido DATETIME, ativo YESNO, obs MEMO, foto LONGBINARY)");
-        db->Execute("INSERT INTO aluno (id, nome, nota, idade, curto, preco, nascido, ativo, obs) VALUES "
-                    "(1, 'Ana', 7.5, 200, -3, 12.3456, #1/2/2000 3:04:05 PM#, True, 'longo texto')");
+        auto db =
+            engine::ClassRegistry::Default().Create(engine::kDao35ClassId)->DefaultWorkspace()->CreateDatabase(path);
+        db->Execute(
+            "CREATE TABLE aluno (id LONG PRIMARY KEY, nome TEXT(10), nota DOUBLE, idade BYTE, "
+            "curto SHORT, preco CURRENCY, nascido DATETIME, ativo YESNO, obs MEMO, foto LONGBINARY)");
+        db->Execute(
+            "INSERT INTO aluno (id, nome, nota, idade, curto, preco, nascido, ativo, obs) VALUES "
+            "(1, 'Ana', 7.5, 200, -3, 12.3456, #1/2/2000 3:04:05 PM#, True, 'longo texto')");
         db->Execute("INSERT INTO aluno (id, nome, nota) VALUES (2, 'Bruno', 4)");
         db->Execute("INSERT INTO aluno (id, nome, nota) VALUES (3, 'Carla', 9)");
         db->Close();

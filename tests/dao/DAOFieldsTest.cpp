@@ -36,7 +36,8 @@ TEST(DAOFieldsTest, EngineTypesMapAsTheTableSays) {
     EXPECT_EQ(DAOTypeToFieldType(dbCurrency), ftCurrency);
     EXPECT_EQ(DAOTypeToFieldType(dbDecimal), ftFloat);
     EXPECT_EQ(DAOTypeToFieldType(dbMemo), ftMemo);
-    for (int unmapped : {0, int{dbBinary}, 13, 14, int{dbGUID}, int{dbBigInt}, int{dbVarBinary}, int{dbChar}, int{dbTimeStamp}, 24, -1})
+    for (int unmapped : {0, int{dbBinary}, 13, 14, int{dbGUID}, int{dbBigInt}, int{dbVarBinary}, int{dbChar},
+                         int{dbTimeStamp}, 24, -1})
         EXPECT_EQ(DAOTypeToFieldType(unmapped), ftUnknown) << unmapped;
     EXPECT_EQ(SlotDataSize(ftUnknown, 10), 0u);
     EXPECT_EQ(SlotDataSize(ftVarBytes, 10), 12u);

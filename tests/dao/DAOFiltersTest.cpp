@@ -2,6 +2,7 @@
 
 #include <filesystem>
 
+#include "TestFolder.h"
 #include "classes/ApplicationException.h"
 #include "classes/DefinitionReader.h"
 #include "dao/DAOBlobStream.h"
@@ -9,7 +10,6 @@
 #include "dao/DAOLocate.h"
 #include "dao/DAOQuery.h"
 #include "engine/ClassRegistry.h"
-#include "TestFolder.h"
 
 namespace pavana {
 namespace {
@@ -20,11 +20,14 @@ protected:
     void SetUp() override {
         FormatSettings::SetCurrent(FormatSettings::Invariant());
         const std::string path = (dir_ / "d.mdb").string();
-        auto db = engine::ClassRegistry::Default().Create(engine::kDao35ClassId)->DefaultWorkspace()->CreateDatabase(path);
-        db->Execute("CREATE TABLE aluno (id LONG PRIMARY KEY, nome TEXT(20), nota DOUBLE, nascido DATETIME, "
-                    "obs MEMO, foto LONGBINARY)");
-        db->Execute("INSERT INTO aluno (id, nome, nota, nascido, obs) VALUES "
-                    "(1, 'Ana', 7.5, #1/2/2000 3:04:05 PM#, 'longo texto')");
+        auto db =
+            engine::ClassRegistry::Default().Create(engine::kDao35ClassId)->DefaultWorkspace()->CreateDatabase(path);
+        db->Execute(
+            "CREATE TABLE aluno (id LONG PRIMARY KEY, nome TEXT(20), nota DOUBLE, nascido DATETIME, "
+            "obs MEMO, foto LONGBINARY)");
+        db->Execute(
+            "INSERT INTO aluno (id, nome, nota, nascido, obs) VALUES "
+            "(1, 'Ana', 7.5, #1/2/2000 3:04:05 PM#, 'longo texto')");
         db->Execute("INSERT INTO aluno (id, nome, nota, nascido) VALUES (2, 'Bruno', 4, #3/4/2001#)");
         db->Execute("INSERT INTO aluno (id, nome, nota, obs) VALUES (3, 'Carla \"C\"', 9, 'x')");
         db->Execute("CREATE TABLE prova (aluno LONG, valor DOUBLE)");
@@ -34,7 +37,8 @@ protected:
         db->Close();
         database_.SetDatabaseName(path);
         query_.SetDatabase(&database_);
-        handlerWas_ = SetApplicationExceptionHandler([this](const std::exception& e) { reported_.push_back(e.what()); });
+        handlerWas_ =
+            SetApplicationExceptionHandler([this](const std::exception& e) { reported_.push_back(e.what()); });
     }
     void TearDown() override {
         SetApplicationExceptionHandler(handlerWas_);
@@ -310,8 +314,7 @@ TEST_F(DAOFiltersTest, ABlobWhosePostFailsStaysInTheRecordToPostAgain) {
     std::vector<std::uint8_t> bytes(3u << 20);
     for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<std::uint8_t>(i * 7 + (i >> 10));
     auto readPhoto = [&] {
-        std::unique_ptr<TStream> stream =
-            query_.CreateBlobStream(query_.FieldByName("foto"), TBlobStreamMode::bmRead);
+        std::unique_ptr<TStream> stream = query_.CreateBlobStream(query_.FieldByName("foto"), TBlobStreamMode::bmRead);
         std::vector<std::uint8_t> out(static_cast<std::size_t>(stream->Size()));
         stream->ReadBuffer(out.data(), out.size());
         return out;

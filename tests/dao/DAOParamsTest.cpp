@@ -145,8 +145,7 @@ TEST(TParam, AssignAndEquality) {
     EXPECT_EQ(target.DataType(), ftMemo);
     EXPECT_EQ(target.AsString(), "a\r\nb\r\n");
     TParams list;
-    ExpectMessage<EConvertError>([&] { target.Assign(&list); },
-                                 "Cannot assign a TParams to a TParam");
+    ExpectMessage<EConvertError>([&] { target.Assign(&list); }, "Cannot assign a TParams to a TParam");
     EXPECT_THROW(target.Assign(nullptr), EConvertError);
 }
 
@@ -266,8 +265,7 @@ void FillEveryType(TParams& list) {
     list.CreateParam(ftUnknown, "money", ptInput).SetAsCurrency(2.25);
     list.CreateParam(ftUnknown, "date", ptInput).SetAsDate(36526);
     list.CreateParam(ftUnknown, "time", ptInput).SetAsTime(0.5);
-    list.CreateParam(ftUnknown, "ms", ptInput)
-        .SetAsDateTime(TimeStampToDateTime({45296123, 730120}));
+    list.CreateParam(ftUnknown, "ms", ptInput).SetAsDateTime(TimeStampToDateTime({45296123, 730120}));
     list.CreateParam(ftCursor, "cursor", ptOutput).SetBound(true);
     list.CreateParam(ftUnknown, "unbound", ptInput).SetAsInteger(7);
     list.ParamByName("unbound").SetBound(false);
@@ -309,8 +307,8 @@ TEST(TParamsStoredForm, ExactBytesAndVersionTwo) {
     EXPECT_EQ(Written(list), (Bytes{1, 0, 1, 0, 1, 'x', 0, 3, 4, 0, 0, 0, 0, 0, 1, 1}));
     ReadInto(list, {2, 0, 3, 0, 0,   0,                                                  //
                     3, 0, 0, 0, 'a', 'b', 'c', 1, 3, 4, 0, 0,   0,   42, 0, 0, 0, 0, 1,  //
-                    1, 0, 0, 0, 'g', 0,   17,  2, 0, 0, 0, 'h', 'i', 0,  0,  // ftGraphic
-                    1, 0, 0, 0, 'u', 2,   0,   1, 0});                       // no data
+                    1, 0, 0, 0, 'g', 0,   17,  2, 0, 0, 0, 'h', 'i', 0,  0,              // ftGraphic
+                    1, 0, 0, 0, 'u', 2,   0,   1, 0});                                   // no data
     ASSERT_EQ(list.Count(), 3);
     EXPECT_EQ(list.Items(0).Name(), "abc");
     EXPECT_EQ(list.Items(0).ParamType(), ptInput);

@@ -4,9 +4,9 @@
 
 #include <filesystem>
 
+#include "TestFolder.h"
 #include "dao/DAODatabase.h"
 #include "engine/ClassRegistry.h"
-#include "TestFolder.h"
 
 namespace pavana {
 namespace {
@@ -81,7 +81,8 @@ class ExecSQLTest : public ::testing::Test {
 protected:
     void SetUp() override {
         std::string path = (dir_ / "q.mdb").string();
-        auto db = engine::ClassRegistry::Default().Create(engine::kDao35ClassId)->DefaultWorkspace()->CreateDatabase(path);
+        auto db =
+            engine::ClassRegistry::Default().Create(engine::kDao35ClassId)->DefaultWorkspace()->CreateDatabase(path);
         db->Execute("CREATE TABLE t (id LONG PRIMARY KEY, nome TEXT(20), valor DOUBLE)");
         db->Close();
         database_.SetDatabaseName(path);

@@ -10,7 +10,7 @@ namespace pavana {
 namespace {
 
 class ParamAssignTest : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         table_.FieldDefs().Add("Codigo", ftAutoInc, 0, false);
         table_.FieldDefs().Add("Nome", ftString, 10, false);

@@ -9,13 +9,13 @@ namespace pavana {
 namespace {
 
 class TModule : public TComponent {
-  public:
+public:
     TModule() : TComponent(nullptr) {}
     std::string_view ClassName() const override { return "TModule"; }
 };
 
 class StoredParamsTest : public ::testing::Test {
-  protected:
+protected:
     StoredParamsTest() {
         classes_.Register<TvrxDataSet>("TvrxDataSet");
         TParam& id = params_.CreateParam(ftInteger, "id", ptInput);
@@ -45,8 +45,8 @@ class StoredParamsTest : public ::testing::Test {
 };
 
 TEST_F(StoredParamsTest, WrittenListsLoadBackIntoAQuery) {
-    const std::string text = WriteDefinedProperties(params_, nullptr, "Params.", 4) +
-                             WriteDefinedProperties(macros_, nullptr, "Macros.", 4);
+    const std::string text =
+        WriteDefinedProperties(params_, nullptr, "Params.", 4) + WriteDefinedProperties(macros_, nullptr, "Macros.", 4);
     EXPECT_EQ(text.rfind("    Params.Data = {\n      0100030002", 0), 0u) << text;
     TvrxDataSet& query = Load(text);
     EXPECT_TRUE(query.Macros().IsEqual(macros_));

@@ -3,22 +3,20 @@
 #include <cstring>
 #include <filesystem>
 
+#include "TestFolder.h"
 #include "dao/DAODatabase.h"
 #include "dao/uvrxDataSet.h"
 #include "engine/ClassRegistry.h"
-#include "TestFolder.h"
 
 namespace pavana {
 namespace {
 
 class vrxDataSetTest : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         const std::string path = (dir_ / "d.mdb").string();
-        auto db = engine::ClassRegistry::Default()
-                      .Create(engine::kDao35ClassId)
-                      ->DefaultWorkspace()
-                      ->CreateDatabase(path);
+        auto db =
+            engine::ClassRegistry::Default().Create(engine::kDao35ClassId)->DefaultWorkspace()->CreateDatabase(path);
         db->Execute("CREATE TABLE curso (Codigo LONG PRIMARY KEY, Nome TEXT(20))");
         db->Execute("INSERT INTO curso VALUES (1, 'Artes')");
         db->Execute("INSERT INTO curso VALUES (2, 'Biologia')");
@@ -37,8 +35,7 @@ class vrxDataSetTest : public ::testing::Test {
     }
     void GoTo(int codigo) {
         for (data_.First(); !data_.Eof(); data_.Next())
-            if (data_.FieldByName("Codigo").AsInteger() == codigo)
-                return;
+            if (data_.FieldByName("Codigo").AsInteger() == codigo) return;
         FAIL() << "no record " << codigo;
     }
     void SetName(const char* nome) {
@@ -63,8 +60,7 @@ class vrxDataSetTest : public ::testing::Test {
         std::string out;
         for (log.First(); !log.Eof(); log.Next()) {
             out += log.FieldByName("STATUS").AsString() + ":";
-            for (int i = 0; i < log.Fields().Count() - 2; ++i)
-                out += log.Fields()[i].AsString() + ",";
+            for (int i = 0; i < log.Fields().Count() - 2; ++i) out += log.Fields()[i].AsString() + ",";
             out += ";";
         }
         return out;

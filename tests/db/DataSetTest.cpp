@@ -99,9 +99,10 @@ protected:
     }
     bool GetCanModify() const override { return canModify; }
     void InternalPost() override {
-        TRecordBuffer row{std::vector<std::uint8_t>(ActiveBuffer()->Bytes.begin(),
-                                                    ActiveBuffer()->Bytes.begin() + static_cast<std::ptrdiff_t>(dataSize_)),
-                          {}};
+        TRecordBuffer row{
+            std::vector<std::uint8_t>(ActiveBuffer()->Bytes.begin(),
+                                      ActiveBuffer()->Bytes.begin() + static_cast<std::ptrdiff_t>(dataSize_)),
+            {}};
         if (State() == dsEdit) {
             rows[static_cast<std::size_t>(pos_)] = std::move(row);
             return;
@@ -120,8 +121,8 @@ protected:
 
 private:
     std::uint8_t* Place(TRecordBuffer& buffer, const TField& field) {
-        const std::size_t at = field.Calculated() ? dataSize_ + field.Offset()
-                                                  : offsets_[static_cast<std::size_t>(field.FieldNo() - 1)];
+        const std::size_t at =
+            field.Calculated() ? dataSize_ + field.Offset() : offsets_[static_cast<std::size_t>(field.FieldNo() - 1)];
         return buffer.Bytes.data() + at;
     }
     std::uint8_t* Info(TRecordBuffer& buffer) { return buffer.Bytes.data() + buffer.Bytes.size() - 5; }
@@ -187,7 +188,9 @@ TEST_F(DataSetTest, WindowOfSeveralBuffersKeepsTheCursorOrder) {
 TEST_F(DataSetTest, StatesAndEventsOfInsertCancelAndEdit) {
     Fill(2);
     std::vector<std::string> log;
-    auto note = [&](const char* what) { return [&log, what](TDataSet& d) { log.push_back(what + std::to_string(d.State())); }; };
+    auto note = [&](const char* what) {
+        return [&log, what](TDataSet& d) { log.push_back(what + std::to_string(d.State())); };
+    };
     data_.BeforeInsert = note("BI");
     data_.AfterInsert = note("AI");
     data_.BeforeCancel = note("BC");

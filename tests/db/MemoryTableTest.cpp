@@ -7,7 +7,7 @@ namespace pavana {
 namespace {
 
 class MemoryTableTest : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         table_.FieldDefs().Add("Codigo", ftInteger, 0, true);
         table_.FieldDefs().Add("Nome", ftString, 10, false);
@@ -18,15 +18,13 @@ class MemoryTableTest : public ::testing::Test {
     void Add(int codigo, const char* nome) {
         table_.Append();
         table_.FieldByName("Codigo").SetValue(Variant(std::int32_t{codigo}));
-        if (nome != nullptr)
-            table_.FieldByName("Nome").SetAsString(nome);
+        if (nome != nullptr) table_.FieldByName("Nome").SetAsString(nome);
         table_.Post();
     }
     std::string Rows() {
         std::string out;
         for (table_.First(); !table_.Eof(); table_.Next())
-            out += table_.FieldByName("Codigo").AsString() + "=" +
-                   table_.FieldByName("Nome").AsString() + ";";
+            out += table_.FieldByName("Codigo").AsString() + "=" + table_.FieldByName("Nome").AsString() + ";";
         return out;
     }
 
@@ -112,9 +110,8 @@ TEST_F(MemoryTableTest, TextKeysCanIgnoreCaseSortDownwardsAndMatchByPrefix) {
     EXPECT_EQ(table_.FieldByName("Codigo").AsInteger(), 4);
     EXPECT_TRUE(table_.FindKey({Variant("alfa"), Variant(std::int32_t{2})}));
     EXPECT_EQ(table_.FieldByName("Codigo").AsInteger(), 2);
-    EXPECT_THROW(
-        table_.AddIndex("u", "Nome", {TIndexOption::ixUnique, TIndexOption::ixCaseInsensitive}),
-        EDatabaseError);
+    EXPECT_THROW(table_.AddIndex("u", "Nome", {TIndexOption::ixUnique, TIndexOption::ixCaseInsensitive}),
+                 EDatabaseError);
 }
 
 }  // namespace

@@ -28,22 +28,22 @@
 #include <string>
 #include <vector>
 
+#include "CorpusFile.h"
 #include "engine/EngineError.h"
 #include "engine/dialect/JetDate.h"
 #include "engine/dialect/JetFunctions.h"
 #include "engine/dialect/StoreConversion.h"
 #include "engine/dialect/Translator.h"
 #include "engine/sqlite/SqliteErrors.h"
-#include "CorpusFile.h"
 
 namespace pavana::engine::dialect {
 namespace {
 
 namespace fs = std::filesystem;
 
-using corpus::Record;
 using corpus::ExpectedErrorOf;
 using corpus::ReadRecords;
+using corpus::Record;
 
 struct DbCloser {
     void operator()(sqlite3* db) const { sqlite3_close_v2(db); }

@@ -24,9 +24,10 @@ TEST(Translator, DeclaredParametersBecomeNumberedInDeclarationOrder) {
 }
 
 TEST(Translator, EveryParameterTypeWordIsAccepted) {
-    for (const char* type : {"Bit", "Byte", "Short", "Long", "Currency", "IEEESingle", "IEEEDouble", "DateTime",
-                             "Binary", "Text", "LongBinary", "LongText", "Value", "Integer", "Single", "Double",
-                             "Date", "Memo", "YesNo", "Guid", "Counter", "Money", "Float", "Real", "Char"}) {
+    for (const char* type :
+         {"Bit",   "Byte",       "Short",    "Long",  "Currency", "IEEESingle", "IEEEDouble", "DateTime", "Binary",
+          "Text",  "LongBinary", "LongText", "Value", "Integer",  "Single",     "Double",     "Date",     "Memo",
+          "YesNo", "Guid",       "Counter",  "Money", "Float",    "Real",       "Char"}) {
         Translation t = Translate(std::string("PARAMETERS p ") + type + "; SELECT p");
         ASSERT_EQ(t.parameters.size(), 1u) << type;
         EXPECT_EQ(t.sql, "SELECT ?1 AS \"Expr1000\"") << type;

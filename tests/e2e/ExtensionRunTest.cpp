@@ -30,7 +30,8 @@ protected:
     // Runs the script; PavanaScript must end normally.
     std::string Run(const std::string& script) {
         WriteFile(Path("script.sql"), script);
-        ProcessResult run = RunProcess(PAVANASCRIPT_BIN, {"--console", db_, Path("anim"), Path("script.sql")}, options_);
+        ProcessResult run =
+            RunProcess(PAVANASCRIPT_BIN, {"--console", db_, Path("anim"), Path("script.sql")}, options_);
         EXPECT_EQ(run.exitCode, 0) << run.err;
         return ReadFile(Path("script.log"));
     }
@@ -50,8 +51,8 @@ TEST_F(ExtensionRunTest, LoaderFailuresAndALibraryWithoutEntry) {
                                 "Não foi possível ler o arquivo " + Path("falta.so") + ".\r\nArquivo não existe!");
     ASSERT_EQ(log.substr(0, missing.size()), missing);
     std::string rest = log.substr(missing.size());
-    std::string start = Entry(" executaDLL " + Path("texto.so") + ";",
-                              "Não foi possível ler o arquivo " + Path("texto.so") + ".\r\n");
+    std::string start =
+        Entry(" executaDLL " + Path("texto.so") + ";", "Não foi possível ler o arquivo " + Path("texto.so") + ".\r\n");
     start = start.substr(0, start.size() - 2);
     ASSERT_EQ(rest.substr(0, start.size()), start) << rest;
     EXPECT_EQ(rest.find("Erro na execução", 1), std::string::npos) << "the library without entry logged";
@@ -60,8 +61,8 @@ TEST_F(ExtensionRunTest, LoaderFailuresAndALibraryWithoutEntry) {
 }
 
 TEST_F(ExtensionRunTest, LibraryWritesAreCommittedAndSeenByTheNextStatement) {
-    std::string log = Run("executaDLL " + Extension("ext_writer") +
-                          ";\nINSERT INTO Marcas SELECT nomes FROM Resumo;\n");
+    std::string log =
+        Run("executaDLL " + Extension("ext_writer") + ";\nINSERT INTO Marcas SELECT nomes FROM Resumo;\n");
     EXPECT_EQ(log, "");
     EXPECT_EQ(Sql("SELECT texto FROM Marcas"), "texto\nAna,João,Zé\n");
 }
@@ -73,7 +74,8 @@ TEST_F(ExtensionRunTest, FailingLibrariesGiveOneEntryEachAndTheRunGoesOn) {
         script += "executaDLL " + Extension(library) + ";\nINSERT INTO Marcas VALUES ('" + library + "');\n";
     std::string log = Run(script);
     std::size_t entries = 0;
-    for (std::size_t at = log.find("Erro na execução"); at != std::string::npos; at = log.find("Erro na execução", at + 1))
+    for (std::size_t at = log.find("Erro na execução"); at != std::string::npos;
+         at = log.find("Erro na execução", at + 1))
         ++entries;
     EXPECT_EQ(entries, 5u) << log;
     EXPECT_NE(log.find(" == Falha na atualização: cálculo impossível\r\n"), std::string::npos) << log;
@@ -83,8 +85,9 @@ TEST_F(ExtensionRunTest, FailingLibrariesGiveOneEntryEachAndTheRunGoesOn) {
     EXPECT_NE(log.find(" == A biblioteca terminou com uma transação aberta"), std::string::npos) << log;
     // What each library did before failing and every later statement are in the file; the
     // open transaction's row is not.
-    EXPECT_EQ(Sql("SELECT texto FROM Marcas ORDER BY texto"),
-              "texto\nantes\nantes\next_fpe\next_open_transaction\next_report\next_segv\next_throw_other\nfeito\nfeito\n");
+    EXPECT_EQ(
+        Sql("SELECT texto FROM Marcas ORDER BY texto"),
+        "texto\nantes\nantes\next_fpe\next_open_transaction\next_report\next_segv\next_throw_other\nfeito\nfeito\n");
     EXPECT_EQ(Sql("SELECT Count(*) AS n FROM Itens"), "n\n5\n");
     ExpectIntact();
 }

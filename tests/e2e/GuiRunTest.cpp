@@ -83,7 +83,8 @@ protected:
             GTEST_SKIP() << "Xvfb and xdotool are needed (scripts/install-deps.sh installs them)";
         // The server is ours only when its lock file names its process: another test may have
         // taken the same display at the same moment.
-        for (int number = 100 + ::getpid() % 400, attempt = 0; attempt < 20 && server_ == nullptr; ++number, ++attempt) {
+        for (int number = 100 + ::getpid() % 400, attempt = 0; attempt < 20 && server_ == nullptr;
+             ++number, ++attempt) {
             if (std::filesystem::exists(LockFile(number)) || std::filesystem::exists(SocketFile(number))) continue;
             auto server = std::make_unique<BackgroundProcess>(
                 kXvfb,
@@ -119,7 +120,8 @@ protected:
     // program on a fresh machine may spend many seconds building the font cache.
     std::string WaitForWindow(const std::string& title, double seconds = 60) {
         for (int i = 0; i < seconds * 20; ++i) {
-            ProcessResult found = RunProcess(kXdotool, {"search", "--onlyvisible", "--name", "^" + title + "$"}, options_);
+            ProcessResult found =
+                RunProcess(kXdotool, {"search", "--onlyvisible", "--name", "^" + title + "$"}, options_);
             if (found.exitCode == 0 && !found.out.empty()) return found.out.substr(0, found.out.find('\n'));
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
         }
@@ -180,8 +182,7 @@ TEST_F(GuiRunTest, LongScriptShowsTheMovingAnimationAndClosesTheWindowAtTheEnd) 
         script += "INSERT INTO Muitos (N) SELECT a.N FROM Dez a, Dez b, Dez c, Dez d, Dez e, Dez f, Dez g;\n";
     WriteFile((dir_ / "script.sql").string(), script);
 
-    BackgroundProcess run(PAVANASCRIPT_BIN, {db, (dir_ / "anim").string(), (dir_ / "script.sql").string()},
-                          options_);
+    BackgroundProcess run(PAVANASCRIPT_BIN, {db, (dir_ / "anim").string(), (dir_ / "script.sql").string()}, options_);
     std::string window = WaitForWindow("Processando");
     ASSERT_FALSE(window.empty()) << "the progress window did not appear";
     // Pictures a little apart until two differ (a loaded machine may paint late).
@@ -200,7 +201,8 @@ TEST_F(GuiRunTest, LongScriptShowsTheMovingAnimationAndClosesTheWindowAtTheEnd) 
     EXPECT_EQ(*exitCode, 0);
     EXPECT_TRUE(WaitForWindow("Processando", 0.5).empty()) << "the progress window stayed after the run";
     EXPECT_EQ(ReadFile((dir_ / "script.log").string()), "");
-    ProcessResult rows = RunProcess(PAVANADB_BIN, {"sql", db, "--password", "qorvimband", "SELECT COUNT(*) AS Linhas FROM Muitos"}, options_);
+    ProcessResult rows = RunProcess(
+        PAVANADB_BIN, {"sql", db, "--password", "qorvimband", "SELECT COUNT(*) AS Linhas FROM Muitos"}, options_);
     EXPECT_EQ(rows.out, "Linhas\n20000000\n");
 }
 

@@ -28,8 +28,8 @@ protected:
         WriteFile(Path("script.sql"), script);
         const std::string before = Dump(db_);
         std::filesystem::copy_file(db_, Path("inteira.db"), std::filesystem::copy_options::overwrite_existing);
-        ProcessResult trial = RunProcess(PAVANASCRIPT_BIN, {"--console", "--dry-run", db_, Path("anim"), Path("script.sql")},
-                                         options_);
+        ProcessResult trial =
+            RunProcess(PAVANASCRIPT_BIN, {"--console", "--dry-run", db_, Path("anim"), Path("script.sql")}, options_);
         EXPECT_EQ(Dump(db_), before) << "the trial changed the database";
         ProcessResult whole = RunProcess(
             PAVANASCRIPT_BIN, {"--console", "--one-transaction", Path("inteira.db"), Path("anim"), Path("script.sql")},
@@ -37,14 +37,16 @@ protected:
         EXPECT_EQ(whole.exitCode, 0) << whole.err;
         const std::string wholeLog = Log();
         std::filesystem::remove(Path("script.log"));
-        ProcessResult real = RunProcess(PAVANASCRIPT_BIN, {"--console", db_, Path("anim"), Path("script.sql")}, options_);
+        ProcessResult real =
+            RunProcess(PAVANASCRIPT_BIN, {"--console", db_, Path("anim"), Path("script.sql")}, options_);
         const std::string log = Log();
         EXPECT_EQ(wholeLog, log);
         EXPECT_EQ(Dump(Path("inteira.db")), Dump(db_));
         std::string shown = log;
         for (std::size_t at; (at = shown.find("\r\n")) != std::string::npos;) shown.replace(at, 2, "\n");
         EXPECT_NE(trial.err.find(shown), std::string::npos) << trial.err;
-        EXPECT_EQ(std::count(trial.err.begin(), trial.err.end(), '\n'), std::count(shown.begin(), shown.end(), '\n') + 2)
+        EXPECT_EQ(std::count(trial.err.begin(), trial.err.end(), '\n'),
+                  std::count(shown.begin(), shown.end(), '\n') + 2)
             << "the trial showed other failures: " << trial.err;
         return real;
     }
@@ -72,8 +74,7 @@ protected:
 // procedure kept for the next term.
 TEST_F(JetScriptTest, TermUpdateRunsWithoutALogEntryAndLeavesTheExpectedRows) {
     const std::string lastYear = Path("ano anterior.db");
-    ProcessResult made = RunProcess(PAVANADB_BIN,
-                                    {"create", lastYear, "--password", kPassword}, options_);
+    ProcessResult made = RunProcess(PAVANADB_BIN, {"create", lastYear, "--password", kPassword}, options_);
     ASSERT_EQ(made.exitCode, 0) << made.err;
     ProcessResult filled = RunProcess(
         PAVANADB_BIN,
@@ -82,62 +83,66 @@ TEST_F(JetScriptTest, TermUpdateRunsWithoutALogEntryAndLeavesTheExpectedRows) {
          "INSERT INTO Formados VALUES ('Téo', 1, 2022)"},
         options_);
     ASSERT_EQ(filled.exitCode, 0) << filled.err;
-    ProcessResult run = Run(
-        "CREATE TABLE Cursos (Codigo LONG CONSTRAINT pkCursos PRIMARY KEY, [Nome do curso] TEXT(40) NOT NULL,\r\n"
-        "  Ativo YESNO);\r\n"
-        "CREATE TABLE Alunos (Id COUNTER PRIMARY KEY, Nome TEXT(50) NOT NULL, Curso LONG\r\n"
-        "  CONSTRAINT fkCurso REFERENCES Cursos (Codigo), Nascimento DATETIME, Bolsista BIT);\r\n"
-        "CREATE TABLE [Notas antigas] (Aluno TEXT(50), Nota TEXT(6), Lancada DATETIME);\r\n"
-        "INSERT INTO Cursos VALUES (1, 'Artes', True);\r\n"
-        "INSERT INTO Cursos VALUES (2, \"Música\", False);\r\n"
-        "INSERT INTO Alunos (Nome, Curso, Nascimento, Bolsista) VALUES ('Ana', 1, #3/4/2010#, True);\r\n"
-        "INSERT INTO Alunos (Nome, Curso, Nascimento, Bolsista) VALUES ('Bruno', 2, #2011-07-20#, No);\r\n"
-        "INSERT INTO Alunos (Nome, Curso, Nascimento) VALUES ('Carla', 1, #12/31/2009 10:30:00 PM#);\r\n"
-        "INSERT INTO Alunos (Nome, Curso) VALUES ('Davi', 2);\r\n"
-        "INSERT INTO [Notas antigas] VALUES ('ana', '7.5', #2/10/2024#);\r\n"
-        "INSERT INTO [Notas antigas] VALUES ('Carla', '9', #2/12/2024#);\r\n"
-        "INSERT INTO [Notas antigas] VALUES ('Davi', Null, #2/12/2024#);\r\n"
-        "ALTER TABLE [Notas antigas] ALTER COLUMN Nota DOUBLE;\r\n"
-        "ALTER TABLE Alunos ADD COLUMN Media DOUBLE;\r\n"
-        "ALTER TABLE Alunos ADD COLUMN Situacao TEXT(12) DEFAULT 'Cursando';\r\n"
-        "ALTER TABLE Alunos ADD COLUMN Revisao DATETIME;\r\n"
-        "CREATE TABLE Notas (Aluno LONG, Nota DOUBLE, Lancada DATETIME,\r\n"
-        "  CONSTRAINT pkNotas PRIMARY KEY (Aluno, Lancada));\r\n"
-        "INSERT INTO Notas (Aluno, Nota, Lancada)\r\n"
-        "  SELECT a.Id, n.Nota, n.Lancada FROM Alunos AS a INNER JOIN [Notas antigas] AS n ON a.Nome = n.Aluno;\r\n"
-        "CREATE INDEX ixNota ON Notas (Nota DESC);\r\n"
-        "UPDATE Alunos INNER JOIN Notas ON Alunos.Id = Notas.Aluno\r\n"
-        "  SET Alunos.Media = Nz(Notas.Nota, 0),\r\n"
-        "      Alunos.Situacao = IIf(Nz(Notas.Nota, 0) >= 7, 'Aprovado', 'Recuperação'),\r\n"
-        "      Alunos.Revisao = DateAdd('m', 1, Notas.Lancada) + 2;\r\n"
-        "ALTER TABLE Alunos ADD COLUMN Obs TEXT(60);\r\n"
-        "UPDATE Alunos SET Obs = 'date: ' & Nascimento & IIf(Revisao Is Null, '', ', revisão ' & Revisao)\r\n"
-        "  WHERE Nascimento Is Not Null;\r\n"
-        "INSERT INTO Cursos (Codigo, [Nome do curso]) SELECT 3, Max(Revisao) FROM Alunos;\r\n"
-        "ALTER TABLE Cursos ADD COLUMN Lotado YESNO;\r\n"
-        "UPDATE Cursos SET Lotado = True WHERE Not Lotado AND Codigo <> 2;\r\n"
-        "CREATE TABLE Taxas (Id COUNTER PRIMARY KEY, Aluno LONG, Valor CURRENCY);\r\n"
-        "INSERT INTO Taxas (Aluno, Valor) VALUES (1, 0.1);\r\n"
-        "INSERT INTO Taxas (Aluno, Valor) VALUES (1, '0.1');\r\n"
-        "INSERT INTO Taxas (Aluno, Valor) SELECT 1, 0.1 FROM Cursos WHERE Codigo = 1;\r\n"
-        "SELECT Aluno, Sum(Valor) AS Total INTO [Taxas do termo] FROM Taxas GROUP BY Aluno;\r\n"
-        "UPDATE Alunos SET Bolsista = False WHERE Bolsista Is Null;\r\n"
-        "UPDATE Alunos SET Situacao = 'Sem nota' WHERE Media Is Null AND DateDiff('yyyy', Nascimento, #1/1/2024#) >= 13;\r\n"
-        "CREATE TABLE Matriculas (Aluno LONG REFERENCES Alunos (Id) ON DELETE CASCADE, Turma TEXT(10));\r\n"
-        "CREATE PROCEDURE Matricular (pAluno LONG, pTurma TEXT(10)) AS\r\n"
-        "  INSERT INTO Matriculas (Aluno, Turma) VALUES (pAluno, pTurma);\r\n"
-        "INSERT INTO Matriculas SELECT Id, 'T1' FROM Alunos;\r\n"
-        "EXECUTE Matricular 1, 'T2';\r\n"
-        "CREATE TABLE Veteranos (Nome TEXT(50), Curso LONG);\r\n"
-        "INSERT INTO Veteranos SELECT Nome, Curso FROM Formados IN '" + lastYear + "' WHERE Ano = 2023;\r\n"
-        "DELETE * FROM [Notas antigas] WHERE Lancada < #2/11/2024#;\r\n"
-        "DELETE DISTINCTROW Notas.* FROM Notas INNER JOIN Alunos ON Notas.Aluno = Alunos.Id WHERE Alunos.Nome Like 'D*';\r\n"
-        "DELETE FROM Alunos WHERE Curso = 2 AND Nascimento Is Null;\r\n"
-        "DROP INDEX ixNota ON Notas;\r\n"
-        "CREATE UNIQUE INDEX ixNome ON Alunos (Nome) WITH DISALLOW NULL;\r\n"
-        "SELECT Nome, Situacao INTO [Resumo do termo] FROM Alunos WHERE Situacao <> 'Cursando';\r\n"
-        "CREATE VIEW Aprovados AS SELECT Nome, Media FROM Alunos WHERE Situacao = 'Aprovado';\r\n"
-        "DROP TABLE [Notas antigas];\r\n");
+    ProcessResult run =
+        Run("CREATE TABLE Cursos (Codigo LONG CONSTRAINT pkCursos PRIMARY KEY, [Nome do curso] TEXT(40) NOT NULL,\r\n"
+            "  Ativo YESNO);\r\n"
+            "CREATE TABLE Alunos (Id COUNTER PRIMARY KEY, Nome TEXT(50) NOT NULL, Curso LONG\r\n"
+            "  CONSTRAINT fkCurso REFERENCES Cursos (Codigo), Nascimento DATETIME, Bolsista BIT);\r\n"
+            "CREATE TABLE [Notas antigas] (Aluno TEXT(50), Nota TEXT(6), Lancada DATETIME);\r\n"
+            "INSERT INTO Cursos VALUES (1, 'Artes', True);\r\n"
+            "INSERT INTO Cursos VALUES (2, \"Música\", False);\r\n"
+            "INSERT INTO Alunos (Nome, Curso, Nascimento, Bolsista) VALUES ('Ana', 1, #3/4/2010#, True);\r\n"
+            "INSERT INTO Alunos (Nome, Curso, Nascimento, Bolsista) VALUES ('Bruno', 2, #2011-07-20#, No);\r\n"
+            "INSERT INTO Alunos (Nome, Curso, Nascimento) VALUES ('Carla', 1, #12/31/2009 10:30:00 PM#);\r\n"
+            "INSERT INTO Alunos (Nome, Curso) VALUES ('Davi', 2);\r\n"
+            "INSERT INTO [Notas antigas] VALUES ('ana', '7.5', #2/10/2024#);\r\n"
+            "INSERT INTO [Notas antigas] VALUES ('Carla', '9', #2/12/2024#);\r\n"
+            "INSERT INTO [Notas antigas] VALUES ('Davi', Null, #2/12/2024#);\r\n"
+            "ALTER TABLE [Notas antigas] ALTER COLUMN Nota DOUBLE;\r\n"
+            "ALTER TABLE Alunos ADD COLUMN Media DOUBLE;\r\n"
+            "ALTER TABLE Alunos ADD COLUMN Situacao TEXT(12) DEFAULT 'Cursando';\r\n"
+            "ALTER TABLE Alunos ADD COLUMN Revisao DATETIME;\r\n"
+            "CREATE TABLE Notas (Aluno LONG, Nota DOUBLE, Lancada DATETIME,\r\n"
+            "  CONSTRAINT pkNotas PRIMARY KEY (Aluno, Lancada));\r\n"
+            "INSERT INTO Notas (Aluno, Nota, Lancada)\r\n"
+            "  SELECT a.Id, n.Nota, n.Lancada FROM Alunos AS a INNER JOIN [Notas antigas] AS n ON a.Nome = n.Aluno;\r\n"
+            "CREATE INDEX ixNota ON Notas (Nota DESC);\r\n"
+            "UPDATE Alunos INNER JOIN Notas ON Alunos.Id = Notas.Aluno\r\n"
+            "  SET Alunos.Media = Nz(Notas.Nota, 0),\r\n"
+            "      Alunos.Situacao = IIf(Nz(Notas.Nota, 0) >= 7, 'Aprovado', 'Recuperação'),\r\n"
+            "      Alunos.Revisao = DateAdd('m', 1, Notas.Lancada) + 2;\r\n"
+            "ALTER TABLE Alunos ADD COLUMN Obs TEXT(60);\r\n"
+            "UPDATE Alunos SET Obs = 'date: ' & Nascimento & IIf(Revisao Is Null, '', ', revisão ' & Revisao)\r\n"
+            "  WHERE Nascimento Is Not Null;\r\n"
+            "INSERT INTO Cursos (Codigo, [Nome do curso]) SELECT 3, Max(Revisao) FROM Alunos;\r\n"
+            "ALTER TABLE Cursos ADD COLUMN Lotado YESNO;\r\n"
+            "UPDATE Cursos SET Lotado = True WHERE Not Lotado AND Codigo <> 2;\r\n"
+            "CREATE TABLE Taxas (Id COUNTER PRIMARY KEY, Aluno LONG, Valor CURRENCY);\r\n"
+            "INSERT INTO Taxas (Aluno, Valor) VALUES (1, 0.1);\r\n"
+            "INSERT INTO Taxas (Aluno, Valor) VALUES (1, '0.1');\r\n"
+            "INSERT INTO Taxas (Aluno, Valor) SELECT 1, 0.1 FROM Cursos WHERE Codigo = 1;\r\n"
+            "SELECT Aluno, Sum(Valor) AS Total INTO [Taxas do termo] FROM Taxas GROUP BY Aluno;\r\n"
+            "UPDATE Alunos SET Bolsista = False WHERE Bolsista Is Null;\r\n"
+            "UPDATE Alunos SET Situacao = 'Sem nota' WHERE Media Is Null AND DateDiff('yyyy', Nascimento, #1/1/2024#) "
+            ">= 13;\r\n"
+            "CREATE TABLE Matriculas (Aluno LONG REFERENCES Alunos (Id) ON DELETE CASCADE, Turma TEXT(10));\r\n"
+            "CREATE PROCEDURE Matricular (pAluno LONG, pTurma TEXT(10)) AS\r\n"
+            "  INSERT INTO Matriculas (Aluno, Turma) VALUES (pAluno, pTurma);\r\n"
+            "INSERT INTO Matriculas SELECT Id, 'T1' FROM Alunos;\r\n"
+            "EXECUTE Matricular 1, 'T2';\r\n"
+            "CREATE TABLE Veteranos (Nome TEXT(50), Curso LONG);\r\n"
+            "INSERT INTO Veteranos SELECT Nome, Curso FROM Formados IN '" +
+            lastYear +
+            "' WHERE Ano = 2023;\r\n"
+            "DELETE * FROM [Notas antigas] WHERE Lancada < #2/11/2024#;\r\n"
+            "DELETE DISTINCTROW Notas.* FROM Notas INNER JOIN Alunos ON Notas.Aluno = Alunos.Id WHERE Alunos.Nome Like "
+            "'D*';\r\n"
+            "DELETE FROM Alunos WHERE Curso = 2 AND Nascimento Is Null;\r\n"
+            "DROP INDEX ixNota ON Notas;\r\n"
+            "CREATE UNIQUE INDEX ixNome ON Alunos (Nome) WITH DISALLOW NULL;\r\n"
+            "SELECT Nome, Situacao INTO [Resumo do termo] FROM Alunos WHERE Situacao <> 'Cursando';\r\n"
+            "CREATE VIEW Aprovados AS SELECT Nome, Media FROM Alunos WHERE Situacao = 'Aprovado';\r\n"
+            "DROP TABLE [Notas antigas];\r\n");
     ASSERT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(Log(), "");
     EXPECT_EQ(Query("SELECT Id, Nome, Curso, Nascimento, Bolsista, Media, Situacao, Revisao FROM Alunos ORDER BY Id"),
@@ -167,12 +172,12 @@ TEST_F(JetScriptTest, TermUpdateRunsWithoutALogEntryAndLeavesTheExpectedRows) {
 
     // The script left its keys, indexes and relationships in force: a second run of the
     // same kind of statements fails where they say so, and the run goes on.
-    ProcessResult again = Run(
-        "INSERT INTO Alunos (Nome, Curso) VALUES ('ANA', 1);\r\n"
-        "INSERT INTO Alunos (Nome, Curso) VALUES ('Eva', 9);\r\n"
-        "INSERT INTO Cursos ([Nome do curso]) VALUES ('Sem código');\r\n"
-        "SELECT * FROM [Notas antigas];\r\n"
-        "INSERT INTO Alunos (Nome, Curso) VALUES ('Eva', 1);\r\n");
+    ProcessResult again =
+        Run("INSERT INTO Alunos (Nome, Curso) VALUES ('ANA', 1);\r\n"
+            "INSERT INTO Alunos (Nome, Curso) VALUES ('Eva', 9);\r\n"
+            "INSERT INTO Cursos ([Nome do curso]) VALUES ('Sem código');\r\n"
+            "SELECT * FROM [Notas antigas];\r\n"
+            "INSERT INTO Alunos (Nome, Curso) VALUES ('Eva', 1);\r\n");
     ASSERT_EQ(again.exitCode, 0) << again.err;
     EXPECT_EQ(Log(),
               Entry(" INSERT INTO Alunos (Nome, Curso) VALUES ('ANA', 1);",
@@ -192,38 +197,38 @@ TEST_F(JetScriptTest, TermUpdateRunsWithoutALogEntryAndLeavesTheExpectedRows) {
 // Malformed statements of every kind are logged with the syntax message of their kind, and
 // the statements after them still run.
 TEST_F(JetScriptTest, MalformedStatementsAreLoggedWithTheirSyntaxMessages) {
-    ProcessResult run = Run(
-        "CREATE TABLE T (a LONG, b TEXT(10));\n"
-        "CREATE TABLE (a LONG);\n"
-        "CREATE TABLE U (a NADA);\n"
-        "CREATE TABLE U (a LONG, CONSTRAINT pk PRIMARY (a));\n"
-        "ALTER TABLE T RENAME TO U;\n"
-        "CREATE INDEX ix ON T a;\n"
-        "DROP T;\n"
-        "INSERT INTO T (a VALUES (1);\n"
-        "UPDATE T a = 1;\n"
-        "DELETE T WHERE;\n"
-        "SELECT a b c INTO U FROM T;\n"
-        "UPDATE T SET b = 'aberto;\n"
-        "MERGE INTO T;\n"
-        "INSERT INTO T VALUES (1, 'ok');\n");
+    ProcessResult run =
+        Run("CREATE TABLE T (a LONG, b TEXT(10));\n"
+            "CREATE TABLE (a LONG);\n"
+            "CREATE TABLE U (a NADA);\n"
+            "CREATE TABLE U (a LONG, CONSTRAINT pk PRIMARY (a));\n"
+            "ALTER TABLE T RENAME TO U;\n"
+            "CREATE INDEX ix ON T a;\n"
+            "DROP T;\n"
+            "INSERT INTO T (a VALUES (1);\n"
+            "UPDATE T a = 1;\n"
+            "DELETE T WHERE;\n"
+            "SELECT a b c INTO U FROM T;\n"
+            "UPDATE T SET b = 'aberto;\n"
+            "MERGE INTO T;\n"
+            "INSERT INTO T VALUES (1, 'ok');\n");
     ASSERT_EQ(run.exitCode, 0) << run.err;
-    EXPECT_EQ(Log(), Entry(" CREATE TABLE (a LONG);", "Syntax error in CREATE TABLE statement.") +
-                         Entry(" CREATE TABLE U (a NADA);", "Syntax error in field definition.") +
-                         Entry(" CREATE TABLE U (a LONG, CONSTRAINT pk PRIMARY (a));",
-                               "Syntax error in CONSTRAINT clause.") +
-                         Entry(" ALTER TABLE T RENAME TO U;", "Syntax error in ALTER TABLE statement.") +
-                         Entry(" CREATE INDEX ix ON T a;", "Syntax error in CREATE INDEX statement.") +
-                         Entry(" DROP T;", "Syntax error in DROP TABLE or DROP INDEX.") +
-                         Entry(" INSERT INTO T (a VALUES (1);", "Syntax error in INSERT INTO statement.") +
-                         Entry(" UPDATE T a = 1;", "Syntax error in UPDATE statement.") +
-                         Entry(" DELETE T WHERE;", "Syntax error in DELETE statement.") +
-                         Entry(" SELECT a b c INTO U FROM T;",
-                               "Syntax error (missing operator) in query expression 'a b c'.") +
-                         Entry(" UPDATE T SET b = 'aberto;", "Syntax error in string in query expression ''aberto;  '.") +
-                         Entry(" MERGE INTO T;",
-                               "Invalid SQL statement; expected 'DELETE', 'INSERT', 'PROCEDURE', 'SELECT', or "
-                               "'UPDATE'."));
+    EXPECT_EQ(
+        Log(),
+        Entry(" CREATE TABLE (a LONG);", "Syntax error in CREATE TABLE statement.") +
+            Entry(" CREATE TABLE U (a NADA);", "Syntax error in field definition.") +
+            Entry(" CREATE TABLE U (a LONG, CONSTRAINT pk PRIMARY (a));", "Syntax error in CONSTRAINT clause.") +
+            Entry(" ALTER TABLE T RENAME TO U;", "Syntax error in ALTER TABLE statement.") +
+            Entry(" CREATE INDEX ix ON T a;", "Syntax error in CREATE INDEX statement.") +
+            Entry(" DROP T;", "Syntax error in DROP TABLE or DROP INDEX.") +
+            Entry(" INSERT INTO T (a VALUES (1);", "Syntax error in INSERT INTO statement.") +
+            Entry(" UPDATE T a = 1;", "Syntax error in UPDATE statement.") +
+            Entry(" DELETE T WHERE;", "Syntax error in DELETE statement.") +
+            Entry(" SELECT a b c INTO U FROM T;", "Syntax error (missing operator) in query expression 'a b c'.") +
+            Entry(" UPDATE T SET b = 'aberto;", "Syntax error in string in query expression ''aberto;  '.") +
+            Entry(" MERGE INTO T;",
+                  "Invalid SQL statement; expected 'DELETE', 'INSERT', 'PROCEDURE', 'SELECT', or "
+                  "'UPDATE'."));
     EXPECT_EQ(Query("SELECT a, b FROM T"), "a\tb\n1\tok\n");
 }
 

@@ -44,11 +44,11 @@ protected:
         ProcessResult run = RunProcess(PAVANASCRIPT_BIN, {"--console", db, Path("anim"), Path("script.sql")}, options_);
         EXPECT_EQ(run.exitCode, 0) << run.err;
         EXPECT_EQ(ReadFile(Path("script.log")), "");
-        ProcessResult query = RunProcess(PAVANADB_BIN,
-                                         {"sql", db, "--password", kPassword, "SELECT Id, Texto FROM Saida ORDER BY Id",
-                                          "SELECT Id, Valor FROM Numeros ORDER BY Id",
-                                          "SELECT CStr(Valor) AS Texto FROM Numeros WHERE Id = 2"},
-                                         options_);
+        ProcessResult query = RunProcess(
+            PAVANADB_BIN,
+            {"sql", db, "--password", kPassword, "SELECT Id, Texto FROM Saida ORDER BY Id",
+             "SELECT Id, Valor FROM Numeros ORDER BY Id", "SELECT CStr(Valor) AS Texto FROM Numeros WHERE Id = 2"},
+            options_);
         EXPECT_EQ(query.exitCode, 0) << query.err;
         return query.out;
     }

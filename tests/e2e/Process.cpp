@@ -16,8 +16,8 @@ namespace pavana::e2e {
 namespace {
 
 // Forks and execs `program` with stdout/stderr sent to the given descriptors.
-int Spawn(const std::string& program, const std::vector<std::string>& arguments,
-          const ProcessOptions& options, int in, int out, int err) {
+int Spawn(const std::string& program, const std::vector<std::string>& arguments, const ProcessOptions& options, int in,
+          int out, int err) {
     pid_t pid = fork();
     if (pid < 0) throw std::runtime_error("fork failed");
     if (pid > 0) return pid;

@@ -19,7 +19,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-
 class UpdateRunTest : public RunFixture {
 protected:
     // Creates a database with a table Alunos(Codigo, Nome) holding two rows.
@@ -74,7 +73,6 @@ protected:
         EXPECT_EQ(dump.exitCode, 0) << dump.err;
         return dump.out;
     }
-
 };
 
 TEST_F(UpdateRunTest, TooFewArgumentsShowTheErrorAndExitZero) {
@@ -162,7 +160,8 @@ TEST_F(UpdateRunTest, ConnectionFailuresShowTheEnginesMessageAndTouchNoScript) {
     EXPECT_EQ(missing.exitCode, 0);
     EXPECT_NE(missing.err.find("Mensagem: Erro na conexão com a base de dados.\n"
                                "Verifique a opção detalhes para maiores informações.\n"
-                               "Detalhes: Could not find file '" + Path("missing.db") + "'.\n"),
+                               "Detalhes: Could not find file '" +
+                               Path("missing.db") + "'.\n"),
               std::string::npos)
         << missing.err;
     EXPECT_FALSE(fs::exists(Path("missing.db")));
@@ -209,8 +208,8 @@ TEST_F(UpdateRunTest, UnwritableLogEndsWithExitOne) {
 
 TEST_F(UpdateRunTest, LibraryStatementsAreLoggedWhenTheFileIsMissing) {
     std::string db = CreateDatabase("curriculo.db");
-    ProcessResult run = Pavana({db, Path("anim"),
-                                Script("executaDLL /no/such/lib.so;\nexecutaDLL " TEST_LIBRARY ";\n")});
+    ProcessResult run =
+        Pavana({db, Path("anim"), Script("executaDLL /no/such/lib.so;\nexecutaDLL " TEST_LIBRARY ";\n")});
     EXPECT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(Log(), Entry(" executaDLL /no/such/lib.so;",
                            "Não foi possível ler o arquivo /no/such/lib.so.\r\nArquivo não existe!"));
@@ -253,8 +252,7 @@ TEST_F(UpdateRunTest, HostileScriptsNeverCrash) {
 
 TEST_F(UpdateRunTest, KilledRunLeavesEveryStatementWhollyAppliedOrNot) {
     std::string db = CreateDatabase("curriculo.db");
-    Sql(db, "qorvimband",
-        {"CREATE TABLE Dez (N INTEGER)", "CREATE TABLE Copia (Lote INTEGER, N INTEGER)"});
+    Sql(db, "qorvimband", {"CREATE TABLE Dez (N INTEGER)", "CREATE TABLE Copia (Lote INTEGER, N INTEGER)"});
     for (int n = 0; n < 10; ++n) Sql(db, "qorvimband", {"INSERT INTO Dez (N) VALUES (" + std::to_string(n) + ")"});
     std::string script;
     for (int lote = 0; lote < 20000; ++lote)
@@ -311,10 +309,12 @@ TEST_F(UpdateRunTest, TwoRunsSharingTheLogNeverMixTheirEntries) {
         std::string db = CreateDatabase(std::string(run) + ".db");
         std::string script;
         for (int n = 0; n < 150; ++n) {
-            const std::string statement = "UPDATE Falta SET Nome = '" + std::string(6000, run[0]) + std::to_string(n) + "';";
+            const std::string statement =
+                "UPDATE Falta SET Nome = '" + std::string(6000, run[0]) + std::to_string(n) + "';";
             script += statement + "\n";
-            entries.push_back(Entry(" " + statement, "The database engine cannot find the input table or query 'Falta'. "
-                                                     "Make sure it exists and that its name is spelled correctly."));
+            entries.push_back(Entry(" " + statement,
+                                    "The database engine cannot find the input table or query 'Falta'. "
+                                    "Make sure it exists and that its name is spelled correctly."));
         }
         WriteFile(Path(std::string(run) + ".sql"), script);
     }
@@ -334,7 +334,8 @@ TEST_F(UpdateRunTest, TwoRunsSharingTheLogNeverMixTheirEntries) {
 
 TEST_F(UpdateRunTest, MovedDeletedOrReplacedDatabaseStopsTheRunAndLeavesNothingToApplyElsewhere) {
     std::string script;
-    for (int n = 0; n < 40000; ++n) script += "INSERT INTO Alunos (Codigo, Nome) VALUES (" + std::to_string(n + 10) + ", 'x');\n";
+    for (int n = 0; n < 40000; ++n)
+        script += "INSERT INTO Alunos (Codigo, Nome) VALUES (" + std::to_string(n + 10) + ", 'x');\n";
     Script(script);
     std::string other = CreateDatabase("outra.db");
     const std::string otherDump = Dump(other);
@@ -362,7 +363,8 @@ TEST_F(UpdateRunTest, MovedDeletedOrReplacedDatabaseStopsTheRunAndLeavesNothingT
 
 TEST_F(UpdateRunTest, ALockHeldByAnotherProgramIsWaitedForUpToTheLimit) {
     std::string db = CreateDatabase("curriculo.db");
-    std::string script = Script("UPDATE Alunos SET Nome = 'X' WHERE Codigo = 1;\nUPDATE Alunos SET Nome = 'Y' WHERE Codigo = 2;\n");
+    std::string script =
+        Script("UPDATE Alunos SET Nome = 'X' WHERE Codigo = 1;\nUPDATE Alunos SET Nome = 'Y' WHERE Codigo = 2;\n");
     auto holdLock = [&](int seconds) {
         return std::make_unique<BackgroundProcess>(
             "/bin/sh",
@@ -399,8 +401,9 @@ TEST_F(UpdateRunTest, ALockHeldByAnotherProgramIsWaitedForUpToTheLimit) {
 
 TEST_F(UpdateRunTest, TrialAndAllOrNothingRunsFailWhereARealRunFails) {
     std::string db = CreateDatabase("curriculo.db");
-    Sql(db, "qorvimband", {"CREATE TABLE Notas (Id LONG PRIMARY KEY, Aluno LONG REFERENCES Alunos (Codigo))",
-                           "INSERT INTO Notas (Id, Aluno) VALUES (1, 2)"});
+    Sql(db, "qorvimband",
+        {"CREATE TABLE Notas (Id LONG PRIMARY KEY, Aluno LONG REFERENCES Alunos (Codigo))",
+         "INSERT INTO Notas (Id, Aluno) VALUES (1, 2)"});
     std::string script = Script(
         "INSERT INTO Alunos (Codigo, Nome) VALUES (3, 'Carla');\n"
         "INSERT INTO Alunos (Codigo, Nome) VALUES (3, 'de novo');\n"
@@ -419,7 +422,8 @@ TEST_F(UpdateRunTest, TrialAndAllOrNothingRunsFailWhereARealRunFails) {
     EXPECT_NE(realLog.find("CREATE TABLE Alunos (X LONG)"), std::string::npos) << realLog;
     fs::remove(Path("script.log"));
 
-    ProcessResult trial = Pavana({"--dry-run", "--report", Path("ensaio.json"), Path("ensaio.db"), Path("anim"), script});
+    ProcessResult trial =
+        Pavana({"--dry-run", "--report", Path("ensaio.json"), Path("ensaio.db"), Path("anim"), script});
     EXPECT_EQ(trial.exitCode, 0);
     EXPECT_FALSE(fs::exists(Path("script.log")));
     std::string shown = realLog;
@@ -439,7 +443,8 @@ TEST_F(UpdateRunTest, TrialAndAllOrNothingRunsFailWhereARealRunFails) {
 TEST_F(UpdateRunTest, KilledAllOrNothingRunLeavesTheDatabaseAsItWas) {
     std::string db = CreateDatabase("curriculo.db");
     std::string script;
-    for (int n = 0; n < 200000; ++n) script += "INSERT INTO Alunos (Codigo, Nome) VALUES (" + std::to_string(n + 10) + ", 'x');\n";
+    for (int n = 0; n < 200000; ++n)
+        script += "INSERT INTO Alunos (Codigo, Nome) VALUES (" + std::to_string(n + 10) + ", 'x');\n";
     Script(script);
     const std::string before = Dump(db);
     BackgroundProcess run(PAVANASCRIPT_BIN, {"--console", "--one-transaction", db, Path("anim"), Path("script.sql")},
@@ -449,9 +454,9 @@ TEST_F(UpdateRunTest, KilledAllOrNothingRunLeavesTheDatabaseAsItWas) {
     EXPECT_EQ(Dump(db), before);
 
     // A run with a report stops at SIGTERM after the statement in progress and reports it.
-    BackgroundProcess stopped(PAVANASCRIPT_BIN, {"--console", "--one-transaction", "--report", Path("r.json"), db,
-                                                 Path("anim"), Path("script.sql")},
-                              options_);
+    BackgroundProcess stopped(
+        PAVANASCRIPT_BIN,
+        {"--console", "--one-transaction", "--report", Path("r.json"), db, Path("anim"), Path("script.sql")}, options_);
     std::this_thread::sleep_for(std::chrono::milliseconds(700));
     ::kill(stopped.Pid(), SIGTERM);
     EXPECT_EQ(stopped.Wait(30), std::optional<int>(1));
@@ -465,14 +470,14 @@ TEST_F(UpdateRunTest, KilledAllOrNothingRunLeavesTheDatabaseAsItWas) {
 TEST_F(UpdateRunTest, ExitCodesReportAndPasswordFromTheEnvironment) {
     std::string db = CreateDatabase("curriculo.db", "do ambiente");
     options_.environment["PAVANA_PASSWORD"] = "do ambiente";
-    ProcessResult good = Pavana({"--exit-code", "--report", Path("r.json"), db, Path("anim"),
-                                 Script("UPDATE Alunos SET Nome = 'X';\n")});
+    ProcessResult good = Pavana(
+        {"--exit-code", "--report", Path("r.json"), db, Path("anim"), Script("UPDATE Alunos SET Nome = 'X';\n")});
     EXPECT_EQ(good.exitCode, 0) << good.err;
     const std::string report = ReadFile(Path("r.json"));
     for (const std::string& field :
          {std::string("\"outcome\": \"completed\""), std::string("\"script_encoding\": \"UTF-8\""),
           std::string("\"statements\": 1, \"run\": 1, \"succeeded\": 1, \"failed\": 0, \"records_affected\": 2"),
-          std::string("\"script_sha256\": \"") }) 
+          std::string("\"script_sha256\": \"")})
         EXPECT_NE(report.find(field), std::string::npos) << report;
     EXPECT_EQ(Pavana({"--exit-code", db, Path("anim"), Script("SELEC x;\n")}).exitCode, 3);
     EXPECT_EQ(Pavana({"--exit-code", db, Path("anim"), Script("SELEC x;\n"), "errada"}).exitCode, 2);
@@ -495,7 +500,8 @@ TEST_F(UpdateRunTest, CheckRefusesADamagedDatabaseAndAFullDiskNamesTheLogToKeep)
     std::string db = CreateDatabase("curriculo.db");
     std::string rows;
     for (int n = 0; n < 6000; ++n)
-        rows += "INSERT INTO Alunos (Codigo, Nome) VALUES (" + std::to_string(n + 10) + ", '" + std::string(40, 'n') + "');\n";
+        rows += "INSERT INTO Alunos (Codigo, Nome) VALUES (" + std::to_string(n + 10) + ", '" + std::string(40, 'n') +
+                "');\n";
     ASSERT_EQ(Pavana({db, Path("anim"), Script(rows)}).exitCode, 0);
     fs::copy_file(db, Path("cheia.db"));
 
@@ -508,15 +514,16 @@ TEST_F(UpdateRunTest, CheckRefusesADamagedDatabaseAndAFullDiskNamesTheLogToKeep)
     }
     ProcessResult checked = Pavana({"--check", "--exit-code", db, Path("anim"), Script("DELETE FROM Alunos;\n")});
     EXPECT_EQ(checked.exitCode, 2);
-    EXPECT_NE(checked.err.find("Detalhes: A verificação da base de dados encontrou danos; nenhum comando foi executado."),
-              std::string::npos)
+    EXPECT_NE(
+        checked.err.find("Detalhes: A verificação da base de dados encontrou danos; nenhum comando foi executado."),
+        std::string::npos)
         << checked.err;
 
     // A file size limit below the database's size: the log can grow, the database cannot.
     const std::string full = Path("cheia.db");
-    const std::string command = "trap '' XFSZ; exec /usr/bin/prlimit --fsize=100000 " PAVANASCRIPT_BIN
-                                " --console --exit-code " + full + " " + Path("anim") + " " +
-                                Script("UPDATE Alunos SET Nome = 'mudou' WHERE Codigo = 6000;\n");
+    const std::string command =
+        "trap '' XFSZ; exec /usr/bin/prlimit --fsize=100000 " PAVANASCRIPT_BIN " --console --exit-code " + full + " " +
+        Path("anim") + " " + Script("UPDATE Alunos SET Nome = 'mudou' WHERE Codigo = 6000;\n");
     ProcessResult limited = RunProcess("/bin/sh", {"-c", command}, options_);
     EXPECT_EQ(limited.exitCode, 2) << limited.err;
     EXPECT_NE(limited.err.find("they are kept in '" + full + "-wal'"), std::string::npos) << limited.err;
@@ -544,10 +551,11 @@ TEST_F(UpdateRunTest, AnImportedAccessDatabaseTakesTheUpdateScriptItsOriginalToo
                            "or fields that contain duplicate data, remove the index, or redefine the index to permit "
                            "duplicate entries and try again."));
     // 65 assets, 25 of them of Sales, one added.
-    EXPECT_EQ(Sql(db, "", {"SELECT [Asset No], Cost, Comments, Acquired FROM [Asset Items] "
-                           "WHERE [Asset No] IN ('30050', '30054', '90001') ORDER BY [Asset No]",
-                           "SELECT COUNT(*) AS n FROM [Asset Items]",
-                           "SELECT SumOfCost FROM qryCostsSummedByOwner WHERE Owner = 'Escola'"}),
+    EXPECT_EQ(Sql(db, "",
+                  {"SELECT [Asset No], Cost, Comments, Acquired FROM [Asset Items] "
+                   "WHERE [Asset No] IN ('30050', '30054', '90001') ORDER BY [Asset No]",
+                   "SELECT COUNT(*) AS n FROM [Asset Items]",
+                   "SELECT SumOfCost FROM qryCostsSummedByOwner WHERE Owner = 'Escola'"}),
               "Asset No\tCost\tComments\tAcquired\n"
               "30054\t2560.0125\trevisado\t1998-11-10\n90001\t1234.5678\tNULL\t1890-03-15 10:30:00\n"
               "n\n41\nSumOfCost\n1234.5678\n");

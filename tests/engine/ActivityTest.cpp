@@ -6,9 +6,9 @@
 #include <stdexcept>
 #include <thread>
 
+#include "TestFolder.h"
 #include "engine/Activity.h"
 #include "engine/ClassRegistry.h"
-#include "TestFolder.h"
 
 namespace pavana::engine {
 namespace {

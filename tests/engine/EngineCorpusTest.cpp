@@ -29,9 +29,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-using corpus::Record;
 using corpus::ExpectedErrorOf;
 using corpus::ReadRecords;
+using corpus::Record;
 
 std::string ValueText(const Variant& v) {
     if (v.IsNull()) return "NULL";
@@ -63,7 +63,8 @@ protected:
     std::vector<std::string> Rows(Database& db, const std::string& sql, const std::vector<std::string>& values) {
         std::vector<std::string> rows;
         const Variant snapshot(static_cast<std::int32_t>(dbOpenSnapshot));
-        auto rs = values.empty() ? db.OpenRecordset(sql, snapshot) : WithValues(db, sql, values)->OpenRecordset(snapshot);
+        auto rs =
+            values.empty() ? db.OpenRecordset(sql, snapshot) : WithValues(db, sql, values)->OpenRecordset(snapshot);
         auto fields = rs->GetFields();
         while (!rs->IsEOF()) {
             std::string row;
@@ -84,9 +85,9 @@ protected:
         for (std::int32_t i = 0; i < fields->Count(); ++i) {
             auto f = fields->Item(i);
             auto p = f->GetProperties();
-            lines.push_back(f->Name() + " | " + std::to_string(f->Type()) + " | " + std::to_string(f->Size()) +
-                            " | " + std::to_string(f->Attributes()) + " | " + ValueText(f->DefaultValue()) +
-                            " | " + ValueText(p->Item("Required")->Value()) + " | " +
+            lines.push_back(f->Name() + " | " + std::to_string(f->Type()) + " | " + std::to_string(f->Size()) + " | " +
+                            std::to_string(f->Attributes()) + " | " + ValueText(f->DefaultValue()) + " | " +
+                            ValueText(p->Item("Required")->Value()) + " | " +
                             ValueText(p->Item("AllowZeroLength")->Value()));
         }
         return lines;
@@ -129,7 +130,8 @@ TEST_P(EngineCorpus, File) {
             if (r.directive != "reopen")
                 fs::copy_file(fs::path(PAVANA_SOURCE_DIR) / "tests" / "engine" / "data" / r.directive.substr(5),
                               Path("corpus.db"), fs::copy_options::overwrite_existing);
-            db = engine_->DefaultWorkspace()->OpenDatabase(Path("corpus.db"), Variant(false), Variant(false), Variant(std::string()));
+            db = engine_->DefaultWorkspace()->OpenDatabase(Path("corpus.db"), Variant(false), Variant(false),
+                                                           Variant(std::string()));
         } else if (r.directive == "statement ok") {
             RaisedError e = ErrorOf(execute);
             EXPECT_EQ(e.number, 0) << where << r.text << "\n  failed: " << e.message;
@@ -141,7 +143,8 @@ TEST_P(EngineCorpus, File) {
             EXPECT_EQ(e.message, expected->message) << where << r.text;
         } else if (r.directive == "query" || r.directive == "fields") {
             std::vector<std::string> rows;
-            RaisedError e = ErrorOf([&] { rows = r.directive == "query" ? Rows(*db, r.text, r.values) : Fields(*db, r.text); });
+            RaisedError e =
+                ErrorOf([&] { rows = r.directive == "query" ? Rows(*db, r.text, r.values) : Fields(*db, r.text); });
             EXPECT_EQ(e.number, 0) << where << r.text << "\n  failed: " << e.message;
             EXPECT_EQ(rows, r.expected) << where << r.text << "\n  rows:\n" << Joined(rows);
         } else {
@@ -150,7 +153,9 @@ TEST_P(EngineCorpus, File) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Engine, EngineCorpus, ::testing::ValuesIn(corpus::CorpusFiles(fs::path(PAVANA_SOURCE_DIR) / "tests" / "dialect" / "corpus" / "engine")),
+INSTANTIATE_TEST_SUITE_P(Engine, EngineCorpus,
+                         ::testing::ValuesIn(corpus::CorpusFiles(fs::path(PAVANA_SOURCE_DIR) / "tests" / "dialect" /
+                                                                 "corpus" / "engine")),
                          corpus::FileName);
 
 }  // namespace

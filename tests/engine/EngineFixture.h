@@ -8,9 +8,9 @@
 #include <functional>
 #include <string>
 
+#include "TestFolder.h"
 #include "engine/ClassRegistry.h"
 #include "engine/EngineError.h"
-#include "TestFolder.h"
 
 namespace pavana::engine {
 

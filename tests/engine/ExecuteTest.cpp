@@ -18,9 +18,7 @@ protected:
         db_->Close();
         EngineFixture::TearDown();
     }
-    std::int32_t Count(const std::string& table) {
-        return Scalar(*db_, "SELECT COUNT(*) FROM " + table).ToInteger();
-    }
+    std::int32_t Count(const std::string& table) { return Scalar(*db_, "SELECT COUNT(*) FROM " + table).ToInteger(); }
 
     FormatSettings saved_;
     std::shared_ptr<Database> db_;
@@ -35,9 +33,10 @@ TEST_F(ExecuteTest, ParameterTextsAreReadWithTheFormatSettingsAsTheDeclaredType)
     FormatSettings::SetCurrent(brazil);
 
     db_->Execute("CREATE TABLE p (d DATETIME, n LONG, v DOUBLE, c CURRENCY, b YESNO, t TEXT(40))");
-    auto q = db_->CreateQueryDef(
-        "", "PARAMETERS [Quando] DATETIME, [n] LONG, [v] DOUBLE, [c] CURRENCY, [b] YESNO, [t] TEXT; "
-            "INSERT INTO p VALUES ([quando], [N], [v], [c], [b], [t])");
+    auto q =
+        db_->CreateQueryDef("",
+                            "PARAMETERS [Quando] DATETIME, [n] LONG, [v] DOUBLE, [c] CURRENCY, [b] YESNO, [t] TEXT; "
+                            "INSERT INTO p VALUES ([quando], [N], [v], [c], [b], [t])");
     auto params = q->GetParameters();
     ASSERT_EQ(params->Count(), 6);
     params->Item("QUANDO")->SetValue(Variant("02/01/2024 10:30:00"));
@@ -190,8 +189,7 @@ TEST_F(ExecuteTest, SqliteFailuresBecomeTheEngineErrors) {
         std::string expected = c.message;
         if (expected.size() > 3 && expected.substr(expected.size() - 3) == "…")
             EXPECT_EQ(e.message.rfind(expected.substr(0, expected.size() - 3), 0), 0u) << e.message;
-        else
-            EXPECT_EQ(e.message, expected) << c.sql;
+        else EXPECT_EQ(e.message, expected) << c.sql;
         if (c.number != 0) {
             EXPECT_EQ(e.source, "DAO.Database") << c.sql;
         }
@@ -214,25 +212,30 @@ TEST_F(ExecuteTest, RecordsetEditsAndUncheckedRelationshipsFailWithTheEngineMess
     alunos->GetFields()->Item("Curso")->SetValue(Variant(static_cast<std::int32_t>(7)));
     RaisedError added = ErrorOf([&] { alunos->Update(); });
     EXPECT_EQ(added.number, 3201);
-    EXPECT_EQ(added.message, "You cannot add or change a record because a related record is required in table 'Cursos'.");
+    EXPECT_EQ(added.message,
+              "You cannot add or change a record because a related record is required in table 'Cursos'.");
     alunos->CancelUpdate();
     auto cursos = db_->OpenRecordset("Cursos", Variant(static_cast<std::int32_t>(dbOpenDynaset)));
     RaisedError deleted = ErrorOf([&] { cursos->Delete(); });
     EXPECT_EQ(deleted.number, 3200);
-    EXPECT_EQ(deleted.message, "The record cannot be deleted or changed because table 'Alunos' includes related records.");
+    EXPECT_EQ(deleted.message,
+              "The record cannot be deleted or changed because table 'Alunos' includes related records.");
     alunos->Close();
     cursos->Close();
     db_->Close();
 
     // Cursos (1 Artes) and Alunos (Ana in course 1) as above; Filhos refers to a column of Pais
     // that no unique index covers, and Orfaos to a table that does not exist.
-    std::filesystem::copy_file(std::filesystem::path(PAVANA_SOURCE_DIR) / "tests/engine/data/unchecked-relationships.db",
-                               Path("old.mdb"));
-    db_ = engine_->DefaultWorkspace()->OpenDatabase(Path("old.mdb"), Variant(false), Variant(false), Variant(std::string()));
+    std::filesystem::copy_file(
+        std::filesystem::path(PAVANA_SOURCE_DIR) / "tests/engine/data/unchecked-relationships.db", Path("old.mdb"));
+    db_ = engine_->DefaultWorkspace()->OpenDatabase(Path("old.mdb"), Variant(false), Variant(false),
+                                                    Variant(std::string()));
     RaisedError missing = ErrorOf([&] { db_->Execute("INSERT INTO Alunos VALUES ('Bia', 9)"); });
-    EXPECT_EQ(missing.message, "You cannot add or change a record because a related record is required in table 'Cursos'.");
+    EXPECT_EQ(missing.message,
+              "You cannot add or change a record because a related record is required in table 'Cursos'.");
     RaisedError related = ErrorOf([&] { db_->Execute("DELETE FROM Cursos"); });
-    EXPECT_EQ(related.message, "The record cannot be deleted or changed because table 'Alunos' includes related records.");
+    EXPECT_EQ(related.message,
+              "The record cannot be deleted or changed because table 'Alunos' includes related records.");
     RaisedError mismatch = ErrorOf([&] { db_->Execute("INSERT INTO Filhos VALUES (1)"); });
     EXPECT_EQ(mismatch.number, 3374);
     EXPECT_EQ(mismatch.message, "The specified fields are not uniquely indexed in table 'Pais'.");

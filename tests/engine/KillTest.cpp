@@ -22,8 +22,9 @@ constexpr int kRowsPerStatement = 1000;
     try {
         auto engine = ClassRegistry::Default().Create(kDao36ClassId);
         auto db = engine->OpenDatabase(path);
-        auto q = db->CreateQueryDef("", "PARAMETERS [lote] LONG; INSERT INTO copia (lote, n) "
-                                        "SELECT [lote], a.n * 100 + b.n * 10 + c.n FROM dez a, dez b, dez c");
+        auto q = db->CreateQueryDef("",
+                                    "PARAMETERS [lote] LONG; INSERT INTO copia (lote, n) "
+                                    "SELECT [lote], a.n * 100 + b.n * 10 + c.n FROM dez a, dez b, dez c");
         for (std::int32_t lote = first;; ++lote) {
             q->GetParameters()->Item(0)->SetValue(Variant(lote));
             q->Execute(Variant(dbFailOnError));

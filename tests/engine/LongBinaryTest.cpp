@@ -3,9 +3,9 @@
 
 #include <filesystem>
 
+#include "TestFolder.h"
 #include "engine/ClassRegistry.h"
 #include "engine/EngineError.h"
-#include "TestFolder.h"
 
 namespace pavana::engine {
 namespace {
@@ -33,9 +33,7 @@ protected:
         db_ = engine_->DefaultWorkspace()->CreateDatabase(Path());
         db_->Execute("CREATE TABLE doc (id LONG PRIMARY KEY, nome TEXT(20), dados LONGBINARY)");
     }
-    void TearDown() override {
-        db_->Close();
-    }
+    void TearDown() override { db_->Close(); }
     std::string Path() const { return (dir_ / "b.mdb").string(); }
 
     // Adds tables the engine did not make, through SQLite itself.

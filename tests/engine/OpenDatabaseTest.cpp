@@ -86,7 +86,8 @@ TEST_F(OpenDatabaseTest, ReadOnlyOpenRefusesEveryWrite) {
     db->Close();
     db = engine_->OpenDatabase(Path("r.mdb"), false, true);
     EXPECT_FALSE(db->Updatable());
-    for (const char* sql : {"INSERT INTO t VALUES (2)", "UPDATE t SET n = 3", "DELETE FROM t", "CREATE TABLE u (n LONG)"}) {
+    for (const char* sql :
+         {"INSERT INTO t VALUES (2)", "UPDATE t SET n = 3", "DELETE FROM t", "CREATE TABLE u (n LONG)"}) {
         RaisedError e = ErrorOf([&] { db->Execute(sql); });
         EXPECT_EQ(e.number, 3027) << sql;
         EXPECT_EQ(e.message, "Cannot update. Database or object is read-only.");
@@ -126,9 +127,9 @@ TEST_F(OpenDatabaseTest, ClosedDatabaseAndItsObjectsFailAsNoLongerSet) {
     auto q = db->CreateQueryDef("", "INSERT INTO t VALUES (1)");
     db->Close();
     db->Close();
-    for (const auto& call : std::vector<std::function<void()>>{
-             [&] { db->Execute("INSERT INTO t VALUES (1)"); }, [&] { q->Execute(); },
-             [&] { db->OpenRecordset("t"); }, [&] { db->CreateQueryDef("", "SELECT 1"); }}) {
+    for (const auto& call : std::vector<std::function<void()>>{[&] { db->Execute("INSERT INTO t VALUES (1)"); },
+                                                               [&] { q->Execute(); }, [&] { db->OpenRecordset("t"); },
+                                                               [&] { db->CreateQueryDef("", "SELECT 1"); }}) {
         RaisedError e = ErrorOf(call);
         EXPECT_EQ(e.number, 3420);
         EXPECT_EQ(e.message, "Object invalid or no longer set.");

@@ -5,9 +5,9 @@
 #include <functional>
 #include <set>
 
+#include "TestFolder.h"
 #include "engine/ClassRegistry.h"
 #include "engine/EngineError.h"
-#include "TestFolder.h"
 
 namespace pavana::engine {
 namespace {
@@ -33,15 +33,14 @@ protected:
     void SetUp() override {
         engine_ = ClassRegistry::Default().Create(kDao35ClassId);
         db_ = engine_->DefaultWorkspace()->CreateDatabase((dir_ / "r.mdb").string());
-        db_->Execute("CREATE TABLE aluno (id COUNTER PRIMARY KEY, nome TEXT(10) NOT NULL, nota DOUBLE, "
-                     "nascido DATETIME, ativo YESNO)");
+        db_->Execute(
+            "CREATE TABLE aluno (id COUNTER PRIMARY KEY, nome TEXT(10) NOT NULL, nota DOUBLE, "
+            "nascido DATETIME, ativo YESNO)");
         db_->Execute("INSERT INTO aluno (nome, nota, nascido, ativo) VALUES ('Ana', 7.5, #1/2/2000#, True)");
         db_->Execute("INSERT INTO aluno (nome, nota, nascido, ativo) VALUES ('Bruno', 4, #3/4/2001#, False)");
         db_->Execute("INSERT INTO aluno (nome, nota, nascido, ativo) VALUES ('Carla', 9, #5/6/2002#, True)");
     }
-    void TearDown() override {
-        db_->Close();
-    }
+    void TearDown() override { db_->Close(); }
 
     std::shared_ptr<Recordset> Open(const std::string& sql, std::int32_t type = dbOpenDynaset) {
         return db_->OpenRecordset(sql, Variant(type));
@@ -122,9 +121,9 @@ TEST_F(RecordsetTest, BookmarksReturnToTheirRecords) {
         EXPECT_EQ(Value(rs, "nome"), Variant("Bruno"));
         rs->SetBookmark(marks[0]);
         EXPECT_EQ(Value(rs, "nome"), Variant("Carla"));
-        for (const Variant& bad : {Variant(std::vector<std::uint8_t>{0, 0, 0, 0}),
-                                   Variant(std::vector<std::uint8_t>{9, 0, 0, 0}),
-                                   Variant(std::vector<std::uint8_t>{1, 0}), Variant("x")})
+        for (const Variant& bad :
+             {Variant(std::vector<std::uint8_t>{0, 0, 0, 0}), Variant(std::vector<std::uint8_t>{9, 0, 0, 0}),
+              Variant(std::vector<std::uint8_t>{1, 0}), Variant("x")})
             EXPECT_EQ(FailureOf([&] { rs->SetBookmark(bad); }).message, "Not a valid bookmark.");
     }
 }
@@ -450,14 +449,16 @@ TEST_F(RecordsetTest, ExpressionsOfDatesReadAsDates) {
     db_->Close();
     sqlite3* raw = nullptr;
     ASSERT_EQ(sqlite3_open((dir_ / "r.mdb").string().c_str(), &raw), SQLITE_OK);
-    const char* outside = "CREATE TABLE fora (id INTEGER, quando DATETIME);"
-                          "INSERT INTO fora VALUES (1, '2024-01-31 08:30'), (2, '2023-12-25'), (3, NULL)";
+    const char* outside =
+        "CREATE TABLE fora (id INTEGER, quando DATETIME);"
+        "INSERT INTO fora VALUES (1, '2024-01-31 08:30'), (2, '2023-12-25'), (3, NULL)";
     const int rc = sqlite3_exec(raw, outside, nullptr, nullptr, nullptr);
     sqlite3_close(raw);
     ASSERT_EQ(rc, SQLITE_OK);
     db_ = engine_->OpenDatabase((dir_ / "r.mdb").string());
-    auto rs = Open("SELECT Max(quando) AS ultimo, IIf(id > 1, quando, Null) AS talvez FROM fora GROUP BY id ORDER BY id",
-                   dbOpenSnapshot);
+    auto rs =
+        Open("SELECT Max(quando) AS ultimo, IIf(id > 1, quando, Null) AS talvez FROM fora GROUP BY id ORDER BY id",
+             dbOpenSnapshot);
     EXPECT_EQ(rs->GetFields()->Item(0)->Type(), dbDate);
     EXPECT_EQ(rs->GetFields()->Item(1)->Type(), dbDate);
     EXPECT_EQ(Value(rs, "ultimo"), Variant::FromDate(45322.0 + 8.5 / 24));
@@ -514,8 +515,8 @@ TEST_F(RecordsetTest, CurrencyAmountsKeepEveryDigit) {
 
     const std::string earlier = (dir_ / "format2.db").string();
     std::filesystem::copy_file(std::string(PAVANA_SOURCE_DIR) + "/tests/engine/data/format2.db", earlier);
-    auto old = engine_->DefaultWorkspace()->OpenDatabase(earlier, Variant(false), Variant(true),
-                                                         Variant(std::string()));
+    auto old =
+        engine_->DefaultWorkspace()->OpenDatabase(earlier, Variant(false), Variant(true), Variant(std::string()));
     auto amounts = old->OpenRecordset(
         "SELECT Sum(Valor) AS s, Max(Valor) AS m FROM Taxas WHERE Valor > 0 AND Valor < 1000", Variant(dbOpenSnapshot));
     EXPECT_EQ(amounts->GetFields()->Item("s")->Value(), Variant(Currency{1630500}));

@@ -22,16 +22,16 @@ Function Next(const char* name) {
 // Every statement the engine prepares passes through here on its way to SQLite.
 extern "C" int sqlite3_prepare_v2(sqlite3* db, const char* sql, int bytes, sqlite3_stmt** statement,
                                   const char** tail) {
-    static const auto next = Next<int (*)(sqlite3*, const char*, int, sqlite3_stmt**, const char**)>(
-        "sqlite3_prepare_v2");
+    static const auto next =
+        Next<int (*)(sqlite3*, const char*, int, sqlite3_stmt**, const char**)>("sqlite3_prepare_v2");
     ++g_prepares;
     return next(db, sql, bytes, statement, tail);
 }
 
 extern "C" int sqlite3_prepare_v3(sqlite3* db, const char* sql, int bytes, unsigned flags, sqlite3_stmt** statement,
                                   const char** tail) {
-    static const auto next = Next<int (*)(sqlite3*, const char*, int, unsigned, sqlite3_stmt**, const char**)>(
-        "sqlite3_prepare_v3");
+    static const auto next =
+        Next<int (*)(sqlite3*, const char*, int, unsigned, sqlite3_stmt**, const char**)>("sqlite3_prepare_v3");
     ++g_prepares;
     return next(db, sql, bytes, flags, statement, tail);
 }

@@ -3,9 +3,9 @@
 #include <filesystem>
 #include <functional>
 
+#include "TestFolder.h"
 #include "engine/ClassRegistry.h"
 #include "engine/EngineError.h"
-#include "TestFolder.h"
 
 namespace pavana::engine {
 namespace {
@@ -18,9 +18,7 @@ protected:
         db_ = engine_->OpenDatabase(Path());
         db_->Execute("CREATE TABLE t (id LONG PRIMARY KEY)");
     }
-    void TearDown() override {
-        db_->Close();
-    }
+    void TearDown() override { db_->Close(); }
     std::string Path() const { return (dir_ / "t.mdb").string(); }
 
     // Rows of t as another connection sees them in the file.

@@ -49,11 +49,10 @@ TEST(TBitmap, SavesAnUncompressedFileWithRowsBottomUp) {
 }
 
 TEST(TBitmap, EveryPixelFormatRoundTrips) {
-    for (TPixelFormat format : {TPixelFormat::pf1bit, TPixelFormat::pf4bit, TPixelFormat::pf8bit,
-                                TPixelFormat::pf24bit, TPixelFormat::pf32bit}) {
+    for (TPixelFormat format : {TPixelFormat::pf1bit, TPixelFormat::pf4bit, TPixelFormat::pf8bit, TPixelFormat::pf24bit,
+                                TPixelFormat::pf32bit}) {
         TBitmap bitmap(5, 3, format);
-        if (format == TPixelFormat::pf4bit)
-            bitmap.SetPalette({{0, 0, 0, 0}, {0, 0, 255, 0}, {255, 0, 0, 0}});
+        if (format == TPixelFormat::pf4bit) bitmap.SetPalette({{0, 0, 0, 0}, {0, 0, 255, 0}, {255, 0, 0, 0}});
         bitmap.SetPixel(1, 0, 0xFFFFFF);
         bitmap.SetPixel(4, 2, 0x0000F0);  // nearest entry in a palette
         const TBitmap read = Loaded(Saved(bitmap));

@@ -11,14 +11,14 @@ TEST(Encoding, FileDecodingRule) {
     EXPECT_EQ(DecodeTextFile(std::string_view("\xEF\xBB\xBFok")), "ok");
     EXPECT_EQ(DecodeTextFile(std::string_view("\xC3\xA7")), "\xC3\xA7");
     EXPECT_EQ(DecodeTextFile(std::string_view("\xE7")), "\xC3\xA7");
-    EXPECT_EQ(DecodeTextFile(std::string_view("\xFE\xFF\x00\x41\xD8\x3D\xDE\x00", 8)),
-              "A\xF0\x9F\x98\x80");
+    EXPECT_EQ(DecodeTextFile(std::string_view("\xFE\xFF\x00\x41\xD8\x3D\xDE\x00", 8)), "A\xF0\x9F\x98\x80");
     // An unpaired surrogate is not dropped silently.
-    EXPECT_EQ(DecodeTextFile(std::string_view("\xFF\xFE\x00\xD8\x41\x00", 6)), "\xEF\xBF\xBD" "A");
+    EXPECT_EQ(DecodeTextFile(std::string_view("\xFF\xFE\x00\xD8\x41\x00", 6)),
+              "\xEF\xBF\xBD"
+              "A");
     // Bytes after a NUL do not decide the encoding of the text before it.
     EXPECT_EQ(DecodeTextFile(std::string("\xC3\xA7\0\xFF", 4)), "\xC3\xA7");
-    EXPECT_EQ(DecodeTextFile(std::string("\xC3\xA7\0\xFF", 4)),
-              DecodeTextFile(std::string_view("\xC3\xA7\0\xFF", 4)));
+    EXPECT_EQ(DecodeTextFile(std::string("\xC3\xA7\0\xFF", 4)), DecodeTextFile(std::string_view("\xC3\xA7\0\xFF", 4)));
 }
 
 TEST(Encoding, Utf8ValidityRejectsOverlongAndSurrogates) {

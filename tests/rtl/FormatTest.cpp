@@ -8,8 +8,7 @@ namespace pavana {
 namespace {
 
 TEST(Format, TextArgumentsAreNeverReadAsFormat) {
-    EXPECT_EQ(Format("Erro na execução do comando %s.", {" x = '10%s';"}),
-              "Erro na execução do comando  x = '10%s';.");
+    EXPECT_EQ(Format("Erro na execução do comando %s.", {" x = '10%s';"}), "Erro na execução do comando  x = '10%s';.");
 }
 
 TEST(Format, IntegersWidthsAndIndexes) {

@@ -75,17 +75,22 @@ TEST(StringListFile, DecodesUtf16AndWindows1252) {
     std::string path = testing::TempDir() + "stringlist_encoding.txt";
     {
         std::ofstream out(path, std::ios::binary);
-        out << std::string("\xFF\xFE" "a\0\xE7\0\r\0\n\0b\0", 12);
+        out << std::string(
+            "\xFF\xFE"
+            "a\0\xE7\0\r\0\n\0b\0",
+            12);
     }
     TStringList list;
     list.LoadFromFile(path);
     EXPECT_EQ(Lines(list), (std::vector<std::string>{"a\xC3\xA7", "b"}));
     {
         std::ofstream out(path, std::ios::binary);
-        out << "atualiza\xE7\xF5" "es \x80";
+        out << "atualiza\xE7\xF5"
+               "es \x80";
     }
     list.LoadFromFile(path);
-    EXPECT_EQ(Lines(list), (std::vector<std::string>{"atualiza\xC3\xA7\xC3\xB5" "es \xE2\x82\xAC"}));
+    EXPECT_EQ(Lines(list), (std::vector<std::string>{"atualiza\xC3\xA7\xC3\xB5"
+                                                     "es \xE2\x82\xAC"}));
     std::remove(path.c_str());
 }
 

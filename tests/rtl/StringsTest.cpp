@@ -13,7 +13,7 @@ TEST(StringsTest, SameAsciiTextFoldsOnlyAsciiLetters) {
     EXPECT_TRUE(SameAsciiText("", ""));
     EXPECT_FALSE(SameAsciiText("Nome", "Nomes"));
     EXPECT_FALSE(SameAsciiText("Nomes", "Nome"));
-    EXPECT_FALSE(SameAsciiText("[", "{"));   // '[' + 32 is '{': only letters fold
+    EXPECT_FALSE(SameAsciiText("[", "{"));  // '[' + 32 is '{': only letters fold
     EXPECT_FALSE(SameAsciiText("@", "`"));
     EXPECT_FALSE(SameAsciiText("Matemática", "MATEMÁTICA"));
     EXPECT_TRUE(SameAsciiText("Matemática", "MATEMáTICA"));

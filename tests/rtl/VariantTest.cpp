@@ -66,8 +66,7 @@ TEST(Variant, TextFormsFollowTheSettings) {
     EXPECT_EQ(Variant(true).ToString(), "True");
     EXPECT_EQ(Variant(Currency{123456}).ToString(br), "12,3456");
     EXPECT_EQ(Variant(Currency{-15000}).ToString(br), "-1,5");
-    EXPECT_EQ(Variant::FromDate(EncodeDate(2024, 3, 9) + EncodeTime(14, 5, 0, 0)).ToString(br),
-              "09/03/2024 14:05:00");
+    EXPECT_EQ(Variant::FromDate(EncodeDate(2024, 3, 9) + EncodeTime(14, 5, 0, 0)).ToString(br), "09/03/2024 14:05:00");
     EXPECT_EQ(Variant::FromDate(EncodeDate(2024, 3, 9)).ToString(br), "09/03/2024");
 }
 

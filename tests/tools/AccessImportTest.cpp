@@ -7,12 +7,12 @@
 #include <filesystem>
 #include <map>
 
+#include "TestFolder.h"
 #include "e2e/Process.h"
 #include "engine/ClassRegistry.h"
 #include "engine/Constants.h"
 #include "engine/DBEngine.h"
 #include "rtl/Encoding.h"
-#include "TestFolder.h"
 
 namespace pavana::e2e {
 namespace {
@@ -29,9 +29,7 @@ protected:
     }
 
     std::string Path(const std::string& name) const { return (dir_ / name).string(); }
-    ProcessResult Run(const std::vector<std::string>& args) {
-        return RunProcess(PAVANADB_BIN, args, options_);
-    }
+    ProcessResult Run(const std::vector<std::string>& args) { return RunProcess(PAVANADB_BIN, args, options_); }
     std::string Query(const std::string& db, const std::string& sql) {
         ProcessResult r = Run({"sql", db, sql});
         EXPECT_EQ(r.exitCode, 0) << r.err;
@@ -39,8 +37,7 @@ protected:
     }
     std::vector<std::string> Files() const {
         std::vector<std::string> names;
-        for (const auto& entry : fs::directory_iterator(dir_.Dir()))
-            names.push_back(entry.path().filename().string());
+        for (const auto& entry : fs::directory_iterator(dir_.Dir())) names.push_back(entry.path().filename().string());
         std::sort(names.begin(), names.end());
         return names;
     }
@@ -57,8 +54,7 @@ protected:
             out += f->Name() + " " + std::to_string(f->Type()) + "/" + std::to_string(f->Size()) +
                    (props->Item("Required")->Value().ToBoolean() ? " required" : "") +
                    (props->Item("AllowZeroLength")->Value().ToBoolean() ? " zero-length" : "") +
-                   (f->DefaultValue().IsEmpty() ? "" : " default " + f->DefaultValue().ToString()) +
-                   "\n";
+                   (f->DefaultValue().IsEmpty() ? "" : " default " + f->DefaultValue().ToString()) + "\n";
         }
         return out;
     }
@@ -70,11 +66,9 @@ protected:
 TEST_F(AccessImportTest, Jet4DatesKeepTheirDayNumbersAcrossTheWholeRangeAndTextStaysWhole) {
     ProcessResult r = Run({"import", kSamples + "DateTestDatabase.mdb", Path("datas.db")});
     ASSERT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_EQ(
-        r.out,
-        "Imported from " + kSamples + "DateTestDatabase.mdb (Jet 4) into " + Path("datas.db") +
-            ".\n  tables:        1 of 1, 6 rows\n  indexes:       0\n  relationships: 0 of 0\n"
-            "  queries:       0 of 0\n");
+    EXPECT_EQ(r.out, "Imported from " + kSamples + "DateTestDatabase.mdb (Jet 4) into " + Path("datas.db") +
+                         ".\n  tables:        1 of 1, 6 rows\n  indexes:       0\n  relationships: 0 of 0\n"
+                         "  queries:       0 of 0\n");
     EXPECT_EQ(Files(), std::vector<std::string>{"datas.db"});
     // The day numbers the file holds (8-byte doubles): 2 Dec 2021, 1 Jan 9999, 1 Jan 1898,
     // 1899 and 1900, and 1 Jan 632, 633 and 634.
@@ -97,11 +91,9 @@ TEST_F(AccessImportTest, Jet4DatesKeepTheirDayNumbersAcrossTheWholeRangeAndTextS
 TEST_F(AccessImportTest, AceCurrencyKeysAndSelectQueriesAreCarried) {
     ProcessResult r = Run({"import", kSamples + "ASampleDatabase.accdb", Path("bens.db")});
     ASSERT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_EQ(
-        r.out,
-        "Imported from " + kSamples + "ASampleDatabase.accdb (ACE) into " + Path("bens.db") +
-            ".\n  tables:        1 of 1, 65 rows\n  indexes:       1\n  relationships: 0 of 0\n"
-            "  queries:       3 of 3\n");
+    EXPECT_EQ(r.out, "Imported from " + kSamples + "ASampleDatabase.accdb (ACE) into " + Path("bens.db") +
+                         ".\n  tables:        1 of 1, 65 rows\n  indexes:       1\n  relationships: 0 of 0\n"
+                         "  queries:       3 of 3\n");
     const std::string db = Path("bens.db");
     // The amounts the file holds × 10 000: 19955000, 24500000 and 2440000; the total of all 65.
     EXPECT_EQ(Query(db,
@@ -109,14 +101,12 @@ TEST_F(AccessImportTest, AceCurrencyKeysAndSelectQueriesAreCarried) {
                     "WHERE [Asset No] IN ('30050', '30051', '30052') ORDER BY [Asset No]"),
               "Asset No\tCost\tAcquired\tWarranty\tComments\n30050\t1995.5\t1997-09-02\t12\tNULL\n"
               "30051\t2450\t1997-09-02\t12\tNULL\n30052\t244\t1997-09-02\t6\tNULL\n");
-    EXPECT_EQ(Query(db, "SELECT COUNT(*) AS n, SUM(Cost) AS total FROM [Asset Items]"),
-              "n\ttotal\n65\t98164.5\n");
+    EXPECT_EQ(Query(db, "SELECT COUNT(*) AS n, SUM(Cost) AS total FROM [Asset Items]"), "n\ttotal\n65\t98164.5\n");
     EXPECT_EQ(FieldProperties(db, "Asset Items").substr(0, 60),
               "Asset No 10/5 required\nAsset Category 10/20\nMake 10/25\nModel");
     EXPECT_NE(FieldProperties(db, "Asset Items").find("Cost 5/8 default 0\n"), std::string::npos);
     // The primary key holds: a second asset of the same number is refused.
-    ProcessResult duplicate =
-        Run({"sql", db, "INSERT INTO [Asset Items] ([Asset No]) VALUES ('30050')"});
+    ProcessResult duplicate = Run({"sql", db, "INSERT INTO [Asset Items] ([Asset No]) VALUES ('30050')"});
     EXPECT_EQ(duplicate.exitCode, 1);
     EXPECT_NE(duplicate.err.find("duplicate values"), std::string::npos) << duplicate.err;
     // Saved select queries are queries of the new database, joins of grouping and
@@ -144,8 +134,7 @@ TEST_F(AccessImportTest, AutoNumbersAndNamesOutsideAsciiAreKept) {
     const std::string from("D\0a\0t\0e\0T\0e\0s\0t\0", 16);
     const std::string to("U\0m\0s\0\xe4\0t\0z\0e\0n\0", 16);
     int renamed = 0;
-    for (std::size_t at = mdb.find(from); at != std::string::npos;
-         at = mdb.find(from, at + 1), ++renamed)
+    for (std::size_t at = mdb.find(from); at != std::string::npos; at = mdb.find(from, at + 1), ++renamed)
         mdb.replace(at, from.size(), to);
     ASSERT_GT(renamed, 0);
     WriteFile(Path("umsätze.mdb"), mdb);
@@ -159,8 +148,7 @@ TEST_F(AccessImportTest, AutoNumbersAndNamesOutsideAsciiAreKept) {
         auto rs = engine->OpenDatabase(db)->OpenRecordset("SELECT IDCol FROM [Umsätzen]");
         EXPECT_NE(rs->GetFields()->Item(0)->Attributes() & engine::dbAutoIncrField, 0);
     }
-    EXPECT_EQ(Query(db, "SELECT IDCol FROM [Umsätzen] ORDER BY IDCol"),
-              "IDCol\n1\n2\n3\n4\n5\n6\n");
+    EXPECT_EQ(Query(db, "SELECT IDCol FROM [Umsätzen] ORDER BY IDCol"), "IDCol\n1\n2\n3\n4\n5\n6\n");
     ProcessResult added = Run({"sql", db, "DELETE FROM [Umsätzen] WHERE IDCol = 6",
                                "INSERT INTO [Umsätzen] (ShortTextCol) VALUES ('novo')",
                                "SELECT IDCol, ShortTextCol FROM [Umsätzen] WHERE IDCol > 4"});
@@ -171,9 +159,8 @@ TEST_F(AccessImportTest, AutoNumbersAndNamesOutsideAsciiAreKept) {
 
 // Adds a one-column relationship to MSysRelationships of the Access file at `path`, through
 // the library's row writer: `table`.`column` refers to `referenced`.`referencedColumn`.
-void AddRelationship(const std::string& path, const std::string& name, std::int32_t grbit,
-                     const std::string& table, const std::string& column,
-                     const std::string& referenced, const std::string& referencedColumn) {
+void AddRelationship(const std::string& path, const std::string& name, std::int32_t grbit, const std::string& table,
+                     const std::string& column, const std::string& referenced, const std::string& referencedColumn) {
     MdbHandle* mdb = mdb_open(path.c_str(), MDB_WRITABLE);
     ASSERT_NE(mdb, nullptr);
     mdb_read_catalog(mdb, MDB_ANY);
@@ -185,12 +172,10 @@ void AddRelationship(const std::string& path, const std::string& name, std::int3
     std::vector<std::string> texts;
     auto unicode = [&](const std::string& text) {
         std::string out(text.size() * 2 + 8, '\0');
-        out.resize(static_cast<std::size_t>(
-            mdb_ascii2unicode(mdb, text.c_str(), 0, out.data(), out.size())));
+        out.resize(static_cast<std::size_t>(mdb_ascii2unicode(mdb, text.c_str(), 0, out.data(), out.size())));
         texts.push_back(out);
     };
-    for (const std::string& text : {name, table, column, referenced, referencedColumn})
-        unicode(text);
+    for (const std::string& text : {name, table, column, referenced, referencedColumn}) unicode(text);
     std::int32_t columns = 1, position = 0;
     // szRelationship, grbit, ccolumn, icolumn, szObject, szColumn, szReferencedObject,
     // szReferencedColumn
@@ -214,8 +199,7 @@ void AddRelationship(const std::string& path, const std::string& name, std::int3
 
 // Appends a row to `table` of the Access file at `path` through the library's row writer:
 // the raw bytes of the named columns, Null in the others.
-void AppendRow(const std::string& path, const std::string& table,
-               const std::map<std::string, std::string>& bytes) {
+void AppendRow(const std::string& path, const std::string& table, const std::map<std::string, std::string>& bytes) {
     MdbHandle* mdb = mdb_open(path.c_str(), MDB_WRITABLE);
     ASSERT_NE(mdb, nullptr);
     mdb_read_catalog(mdb, MDB_ANY);
@@ -232,10 +216,9 @@ void AppendRow(const std::string& path, const std::string& table,
     for (unsigned i = 0; i < def->num_cols; ++i) {
         auto* col = static_cast<MdbColumn*>(g_ptr_array_index(def->columns, i));
         auto value = bytes.find(col->name);
-        if (value != bytes.end())
-            values[i] = value->second;
-        mdb_fill_temp_field(&fields[i], values[i].data(), static_cast<int>(values[i].size()),
-                            col->is_fixed, value == bytes.end(), 0, static_cast<int>(i));
+        if (value != bytes.end()) values[i] = value->second;
+        mdb_fill_temp_field(&fields[i], values[i].data(), static_cast<int>(values[i].size()), col->is_fixed,
+                            value == bytes.end(), 0, static_cast<int>(i));
     }
     EXPECT_EQ(mdb_insert_row(def, static_cast<int>(def->num_cols), fields.data()), 1);
     mdb_free_tabledef(def);
@@ -302,8 +285,7 @@ std::string AppendLongValue(const std::string& path, const std::string& bytes) {
         page[12] = 1;  // one row, which ends the page
         const auto start = static_cast<std::uint16_t>(kPage - 4 - chunk.size());
         page.replace(14, 2, Raw(start));
-        const std::uint32_t next =
-            k + 1 < pages ? (first + static_cast<std::uint32_t>(k) + 1) << 8 : 0;
+        const std::uint32_t next = k + 1 < pages ? (first + static_cast<std::uint32_t>(k) + 1) << 8 : 0;
         page.replace(start, 4, Raw(next));
         page.replace(start + 4u, chunk.size(), chunk);
         file += page;
@@ -317,8 +299,7 @@ std::string AppendLongValue(const std::string& path, const std::string& bytes) {
 TEST_F(AccessImportTest, MemosOfAnyLengthAreReadWhole) {
     std::u16string text;
     while (text.size() < 12000)
-        text += u"Avalia\u00e7\u00e3o do curr\u00edculo n\u00ba " +
-                std::u16string(1, u'0' + text.size() % 10);
+        text += u"Avalia\u00e7\u00e3o do curr\u00edculo n\u00ba " + std::u16string(1, u'0' + text.size() % 10);
     text.resize(12000);
     const std::string utf16(reinterpret_cast<const char*>(text.data()), text.size() * 2);
     fs::copy_file(kSamples + "ASampleDatabase.accdb", Path("memo.accdb"));
@@ -330,8 +311,7 @@ TEST_F(AccessImportTest, MemosOfAnyLengthAreReadWhole) {
                {"Comments", header}});
     ProcessResult r = Run({"import", Path("memo.accdb"), Path("memo.db")});
     ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
-    EXPECT_EQ(Query(Path("memo.db"),
-                    "SELECT Len(Comments) AS n FROM [Asset Items] WHERE [Asset No] = 'Z9'"),
+    EXPECT_EQ(Query(Path("memo.db"), "SELECT Len(Comments) AS n FROM [Asset Items] WHERE [Asset No] = 'Z9'"),
               "n\n12000\n");
     EXPECT_EQ(Query(Path("memo.db"), "SELECT Comments FROM [Asset Items] WHERE [Asset No] = 'Z9'"),
               "Comments\n" + Utf16ToUtf8(text) + "\n");
@@ -347,12 +327,10 @@ TEST_F(AccessImportTest, MemosOfAnyLengthAreReadWhole) {
                {"Comments", stated}});
     ProcessResult damaged = Run({"import", Path("curto.accdb"), Path("curto.db")});
     EXPECT_EQ(damaged.exitCode, 1);
-    EXPECT_NE(
-        damaged.out.find(
-            "Not imported:\n  Asset Items: row 66 could not be imported: A value of the column "
-            "Comments of the table Asset Items holds 24000 of its 30000 bytes: the file is "
-            "damaged."),
-        std::string::npos)
+    EXPECT_NE(damaged.out.find("Not imported:\n  Asset Items: row 66 could not be imported: A value of the column "
+                               "Comments of the table Asset Items holds 24000 of its 30000 bytes: the file is "
+                               "damaged."),
+              std::string::npos)
         << damaged.out;
     EXPECT_FALSE(fs::exists(Path("curto.db")));
 }
@@ -362,10 +340,8 @@ TEST_F(AccessImportTest, MemosOfAnyLengthAreReadWhole) {
 // (supplier numbers are no asset numbers).
 TEST_F(AccessImportTest, RelationshipsBecomeForeignKeysAndRowsThatBreakOneStopTheImport) {
     fs::copy_file(kSamples + "ASampleDatabase.accdb", Path("relacoes.accdb"));
-    AddRelationship(Path("relacoes.accdb"), "Proprio", 0x1000, "Asset Items", "Asset No",
-                    "Asset Items", "Asset No");
-    AddRelationship(Path("relacoes.accdb"), "Desenho", 0x2, "Asset Items", "Supplier No",
-                    "Asset Items", "Asset No");
+    AddRelationship(Path("relacoes.accdb"), "Proprio", 0x1000, "Asset Items", "Asset No", "Asset Items", "Asset No");
+    AddRelationship(Path("relacoes.accdb"), "Desenho", 0x2, "Asset Items", "Supplier No", "Asset Items", "Asset No");
     ProcessResult r = Run({"import", Path("relacoes.accdb"), Path("relacoes.db")});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_NE(r.out.find("  relationships: 1 of 2\n"), std::string::npos) << r.out;
@@ -373,10 +349,8 @@ TEST_F(AccessImportTest, RelationshipsBecomeForeignKeysAndRowsThatBreakOneStopTh
                          "did not enforce it"),
               std::string::npos)
         << r.out;
-    EXPECT_NE(
-        r.out.find(
-            "Carried with a loss:\n  relationship Proprio kept without its cascading deletes"),
-        std::string::npos)
+    EXPECT_NE(r.out.find("Carried with a loss:\n  relationship Proprio kept without its cascading deletes"),
+              std::string::npos)
         << r.out;
     ProcessResult keys = RunProcess("/usr/bin/sqlite3",
                                     {Path("relacoes.db"),
@@ -386,19 +360,15 @@ TEST_F(AccessImportTest, RelationshipsBecomeForeignKeysAndRowsThatBreakOneStopTh
     EXPECT_EQ(keys.out, "Asset Items|Asset No|Asset No\n") << keys.err;
 
     fs::copy_file(kSamples + "ASampleDatabase.accdb", Path("quebrada.accdb"));
-    AddRelationship(Path("quebrada.accdb"), "Fornecedor", 0, "Asset Items", "Supplier No",
-                    "Asset Items", "Asset No");
+    AddRelationship(Path("quebrada.accdb"), "Fornecedor", 0, "Asset Items", "Supplier No", "Asset Items", "Asset No");
     ProcessResult broken = Run({"import", Path("quebrada.accdb"), Path("quebrada.db")});
     EXPECT_EQ(broken.exitCode, 1);
     EXPECT_NE(broken.out.find("): no database was made.\n"), std::string::npos) << broken.out;
-    EXPECT_NE(
-        broken.out.find(
-            "Not imported:\n  Asset Items: a row refers to a record missing from Asset Items"),
-        std::string::npos)
+    EXPECT_NE(broken.out.find("Not imported:\n  Asset Items: a row refers to a record missing from Asset Items"),
+              std::string::npos)
         << broken.out;
     EXPECT_FALSE(fs::exists(Path("quebrada.db")));
-    EXPECT_EQ(Files(),
-              (std::vector<std::string>{"quebrada.accdb", "relacoes.accdb", "relacoes.db"}));
+    EXPECT_EQ(Files(), (std::vector<std::string>{"quebrada.accdb", "relacoes.accdb", "relacoes.db"}));
 }
 
 TEST_F(AccessImportTest, RefusalsSayWhyAndLeaveNothingBehind) {
@@ -409,8 +379,7 @@ TEST_F(AccessImportTest, RefusalsSayWhyAndLeaveNothingBehind) {
     WriteFile(Path("texto.mdb"), "Standard text, not a database at all");
     ProcessResult notAccess = Run({"import", Path("texto.mdb"), Path("x.db")});
     EXPECT_EQ(notAccess.exitCode, 1);
-    EXPECT_EQ(notAccess.err, "pavanadb: '" + Path("texto.mdb") +
-                                 "' is not an Access database (.mdb or .accdb).\n");
+    EXPECT_EQ(notAccess.err, "pavanadb: '" + Path("texto.mdb") + "' is not an Access database (.mdb or .accdb).\n");
 
     // An .accdb whose pages after the header cannot be read, as an encrypted one's cannot.
     std::string accdb = ReadFile(kSamples + "ASampleDatabase.accdb");
@@ -418,16 +387,14 @@ TEST_F(AccessImportTest, RefusalsSayWhyAndLeaveNothingBehind) {
     WriteFile(Path("cifrado.accdb"), accdb);
     ProcessResult encrypted = Run({"import", Path("cifrado.accdb"), Path("x.db")});
     EXPECT_EQ(encrypted.exitCode, 1);
-    EXPECT_NE(encrypted.err.find("pavanadb: '" + Path("cifrado.accdb") +
-                                 "' cannot be read: its tables are encrypted"),
+    EXPECT_NE(encrypted.err.find("pavanadb: '" + Path("cifrado.accdb") + "' cannot be read: its tables are encrypted"),
               std::string::npos)
         << encrypted.err;
 
     WriteFile(Path("existe.db"), "mine");
     ProcessResult existing = Run({"import", kSamples + "DateTestDatabase.mdb", Path("existe.db")});
     EXPECT_EQ(existing.exitCode, 1);
-    EXPECT_EQ(existing.err, "pavanadb: '" + Path("existe.db") +
-                                "' already exists; an import never replaces a file.\n");
+    EXPECT_EQ(existing.err, "pavanadb: '" + Path("existe.db") + "' already exists; an import never replaces a file.\n");
     EXPECT_EQ(ReadFile(Path("existe.db")), "mine");
 
     EXPECT_EQ(Files(), (std::vector<std::string>{"cifrado.accdb", "existe.db", "texto.mdb"}));

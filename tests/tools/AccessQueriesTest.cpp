@@ -19,37 +19,35 @@ AccessQuery Select(std::vector<AccessQueryRow> rows, int objectFlags = 0) {
 
 std::string Rebuilt(const AccessQuery& query) {
     auto statement = SelectStatementOf(query);
-    if (auto* refusal = std::get_if<QueryRefusal>(&statement))
-        return "refused: " + refusal->reason;
+    if (auto* refusal = std::get_if<QueryRefusal>(&statement)) return "refused: " + refusal->reason;
     const std::string& sql = std::get<std::string>(statement);
     EXPECT_EQ(engine::dialect::Translate(sql).kind, engine::dialect::StatementKind::Query) << sql;
     return sql;
 }
 
 TEST(AccessQueriesTest, JoinsNestInTheOrderAccessListsThemWithEveryCondition) {
-    EXPECT_EQ(
-        Rebuilt(Select({
-            {5, 0, "Alunos", "", ""},
-            {5, 0, "Notas", "N", ""},
-            {5, 0, "Cursos", "", ""},
-            {5, 0, "Avisos", "", ""},
-            {6, 0, "", "", "Alunos.Nome"},
-            {6, 0, "Media", "", "Avg(N.Nota)"},
-            {7, 2, "Alunos", "N", "Alunos.Codigo = N.Aluno"},
-            {7, 2, "Alunos", "N", "Alunos.Turma = N.Turma"},
-            {7, 1, "Cursos", "Alunos", "Cursos.Codigo = Alunos.Curso"},
-            {8, 0, "", "", "Cursos.Ativo = True"},
-            {9, 0, "", "", "Alunos.Nome"},
-            {10, 0, "", "", "Avg(N.Nota) > 5"},
-            {11, 0, "D", "", "Avg(N.Nota)"},
-            {11, 0, "", "", "Alunos.Nome"},
-        })),
-        "SELECT Alunos.Nome, Avg(N.Nota) AS [Media] FROM ([Alunos] LEFT JOIN [Notas] AS [N] ON "
-        "Alunos.Codigo = N.Aluno AND Alunos.Turma = N.Turma) INNER JOIN [Cursos] ON Cursos.Codigo "
-        "= "
-        "Alunos.Curso, [Avisos] WHERE Cursos.Ativo = True GROUP BY Alunos.Nome HAVING Avg(N.Nota) "
-        "> 5 "
-        "ORDER BY Avg(N.Nota) DESC, Alunos.Nome");
+    EXPECT_EQ(Rebuilt(Select({
+                  {5, 0, "Alunos", "", ""},
+                  {5, 0, "Notas", "N", ""},
+                  {5, 0, "Cursos", "", ""},
+                  {5, 0, "Avisos", "", ""},
+                  {6, 0, "", "", "Alunos.Nome"},
+                  {6, 0, "Media", "", "Avg(N.Nota)"},
+                  {7, 2, "Alunos", "N", "Alunos.Codigo = N.Aluno"},
+                  {7, 2, "Alunos", "N", "Alunos.Turma = N.Turma"},
+                  {7, 1, "Cursos", "Alunos", "Cursos.Codigo = Alunos.Curso"},
+                  {8, 0, "", "", "Cursos.Ativo = True"},
+                  {9, 0, "", "", "Alunos.Nome"},
+                  {10, 0, "", "", "Avg(N.Nota) > 5"},
+                  {11, 0, "D", "", "Avg(N.Nota)"},
+                  {11, 0, "", "", "Alunos.Nome"},
+              })),
+              "SELECT Alunos.Nome, Avg(N.Nota) AS [Media] FROM ([Alunos] LEFT JOIN [Notas] AS [N] ON "
+              "Alunos.Codigo = N.Aluno AND Alunos.Turma = N.Turma) INNER JOIN [Cursos] ON Cursos.Codigo "
+              "= "
+              "Alunos.Curso, [Avisos] WHERE Cursos.Ativo = True GROUP BY Alunos.Nome HAVING Avg(N.Nota) "
+              "> 5 "
+              "ORDER BY Avg(N.Nota) DESC, Alunos.Nome");
     // A join whose left table joins the chain later is written from the chain's side.
     EXPECT_EQ(Rebuilt(Select({
                   {5, 0, "A", "", ""},
@@ -63,21 +61,16 @@ TEST(AccessQueriesTest, JoinsNestInTheOrderAccessListsThemWithEveryCondition) {
 }
 
 TEST(AccessQueriesTest, DistinctTopAndStarComeFromTheOptionsRow) {
-    EXPECT_EQ(
-        Rebuilt(Select({{3, 0x01 | 0x02 | 0x10 | 0x20, "10", "", ""}, {5, 0, "Alunos", "", ""}})),
-        "SELECT DISTINCT TOP 10 PERCENT * FROM [Alunos]");
-    EXPECT_EQ(
-        Rebuilt(Select(
-            {{3, 0x08 | 0x10, "3", "", ""}, {5, 0, "Alunos", "", ""}, {6, 0, "", "", "Nome"}})),
-        "SELECT DISTINCTROW TOP 3 Nome FROM [Alunos]");
+    EXPECT_EQ(Rebuilt(Select({{3, 0x01 | 0x02 | 0x10 | 0x20, "10", "", ""}, {5, 0, "Alunos", "", ""}})),
+              "SELECT DISTINCT TOP 10 PERCENT * FROM [Alunos]");
+    EXPECT_EQ(Rebuilt(Select({{3, 0x08 | 0x10, "3", "", ""}, {5, 0, "Alunos", "", ""}, {6, 0, "", "", "Nome"}})),
+              "SELECT DISTINCTROW TOP 3 Nome FROM [Alunos]");
 }
 
 TEST(AccessQueriesTest, OnlySelectQueriesWithoutParametersAreKept) {
     const std::vector<AccessQueryRow> rows = {{5, 0, "Alunos", "", ""}, {6, 0, "", "", "Nome"}};
-    EXPECT_EQ(Rebuilt(Select(rows, 48)),
-              "refused: it is an update query; this engine keeps only select queries");
-    EXPECT_EQ(Rebuilt(Select(rows, 128)),
-              "refused: it is a union query; this engine keeps only select queries");
+    EXPECT_EQ(Rebuilt(Select(rows, 48)), "refused: it is an update query; this engine keeps only select queries");
+    EXPECT_EQ(Rebuilt(Select(rows, 128)), "refused: it is a union query; this engine keeps only select queries");
     EXPECT_EQ(Rebuilt(Select(rows, 80 | 0x8)),
               "refused: it is a make-table query; this engine keeps only select queries");
     std::vector<AccessQueryRow> withParameter = rows;
@@ -91,13 +84,11 @@ TEST(AccessQueriesTest, OnlySelectQueriesWithoutParametersAreKept) {
 
 // A Decimal as a row holds it: the sign byte, then the magnitude's four 32-bit words, most
 // significant first, each little-endian.
-std::string Decimal(bool negative, std::uint32_t w0, std::uint32_t w1, std::uint32_t w2,
-                    std::uint32_t w3, int scale) {
+std::string Decimal(bool negative, std::uint32_t w0, std::uint32_t w1, std::uint32_t w2, std::uint32_t w3, int scale) {
     unsigned char bytes[17] = {static_cast<unsigned char>(negative ? 0x80 : 0)};
     const std::uint32_t words[] = {w0, w1, w2, w3};
     for (int w = 0; w < 4; ++w)
-        for (int b = 0; b < 4; ++b)
-            bytes[1 + 4 * w + b] = static_cast<unsigned char>(words[w] >> (8 * b));
+        for (int b = 0; b < 4; ++b) bytes[1 + 4 * w + b] = static_cast<unsigned char>(words[w] >> (8 * b));
     return DecimalText(bytes, scale);
 }
 
@@ -108,10 +99,8 @@ TEST(AccessValuesTest, DecimalsAreWrittenExactlyWithTheirScale) {
     EXPECT_EQ(Decimal(true, 0, 0, 0, 0, 2), "0.00");
     EXPECT_EQ(Decimal(false, 0, 0, 0, 42, 0), "42");
     // 10^28 - 1, the largest magnitude of 28 digits: 0x204FCE5E_3E250261_0FFFFFFF.
-    EXPECT_EQ(Decimal(false, 0, 0x204FCE5E, 0x3E250261, 0x0FFFFFFF, 0),
-              "9999999999999999999999999999");
-    EXPECT_EQ(Decimal(false, 0, 0x204FCE5E, 0x3E250261, 0x0FFFFFFF, 28),
-              "0.9999999999999999999999999999");
+    EXPECT_EQ(Decimal(false, 0, 0x204FCE5E, 0x3E250261, 0x0FFFFFFF, 0), "9999999999999999999999999999");
+    EXPECT_EQ(Decimal(false, 0, 0x204FCE5E, 0x3E250261, 0x0FFFFFFF, 28), "0.9999999999999999999999999999");
 }
 
 }  // namespace

@@ -3,8 +3,8 @@
 
 #include <filesystem>
 
-#include "e2e/Process.h"
 #include "TestFolder.h"
+#include "e2e/Process.h"
 
 namespace pavana::e2e {
 namespace {
@@ -26,8 +26,8 @@ protected:
         return RunProcess(PAVANADB_BIN, args, options);
     }
     // `sql` on `db` with the statements as arguments (or `input` on stdin when there are none).
-    ProcessResult Sql(const std::string& db, const std::string& password,
-                      const std::vector<std::string>& statements, const std::string& input = {}) {
+    ProcessResult Sql(const std::string& db, const std::string& password, const std::vector<std::string>& statements,
+                      const std::string& input = {}) {
         std::vector<std::string> args = {"sql", db, "--password", password};
         args.insert(args.end(), statements.begin(), statements.end());
         return Run(args, input);
@@ -100,13 +100,15 @@ TEST_F(PavanadbTest, PasswordsComeFromAFileOrTheEnvironmentAndMustFitTheConnectT
     EXPECT_EQ(RunProcess(PAVANADB_BIN, {"sql", Path("e.db"), "SELECT 1 AS x"}, environment).out, "x\n1\n");
     EXPECT_EQ(Sql(Path("e.db"), "outra", {"SELECT 1 AS x"}).exitCode, 1);
     // An argument wins over the environment.
-    EXPECT_EQ(RunProcess(PAVANADB_BIN, {"sql", Path("f.db"), "--password", "do arquivo", "SELECT 1 AS x"},
-                         environment).exitCode, 0);
+    EXPECT_EQ(RunProcess(PAVANADB_BIN, {"sql", Path("f.db"), "--password", "do arquivo", "SELECT 1 AS x"}, environment)
+                  .exitCode,
+              0);
 }
 
 TEST_F(PavanadbTest, QueryValuesArePrintedInOneLocaleIndependentForm) {
     std::string db = Created("a.db");
-    ProcessResult made = Sql(db, "segredo",
+    ProcessResult made = Sql(
+        db, "segredo",
         {"CREATE TABLE v (id LONG PRIMARY KEY, [Nome do aluno] TEXT(30), d DATETIME, b YESNO, "
          "c CURRENCY, f DOUBLE, s SINGLE, i SHORT, blob LONGBINARY)",
          "INSERT INTO v (id, [Nome do aluno], d, b, c, f, s, i) VALUES "
@@ -147,8 +149,7 @@ TEST_F(PavanadbTest, StandardInputIsCutAtLinesWithASemicolon) {
     EXPECT_EQ(r.out, "records affected: 1\n");
     EXPECT_EQ(r.err, "pavanadb: Characters found after end of SQL statement.\n");
 
-    r = Sql(db, "segredo", {},
-            "UPDATE t SET nome = 'x'\rWHERE n = 1;\rSELECT n, nome\nFROM t ORDER BY n");
+    r = Sql(db, "segredo", {}, "UPDATE t SET nome = 'x'\rWHERE n = 1;\rSELECT n, nome\nFROM t ORDER BY n");
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.out, "records affected: 1\nn\tnome\n1\tx\n");
 }
@@ -171,9 +172,13 @@ TEST_F(PavanadbTest, UsageErrorsExitTwoAndHelpDocumentsTheForm) {
     EXPECT_NE(help.out.find("NULL"), std::string::npos);
     EXPECT_NE(help.out.find("yyyy-mm-dd hh:nn:ss"), std::string::npos);
     EXPECT_EQ(Run({"--version"}).out, "pavanadb 1.0.0\n");
-    for (const auto& args : std::vector<std::vector<std::string>>{
-             {}, {"drop", "a.db"}, {"create"}, {"create", "a.db", "--password"}, {"password", "a.db", "x"},
-             {"sql"}, {"sql", "a.db", "--bogus"}}) {
+    for (const auto& args : std::vector<std::vector<std::string>>{{},
+                                                                  {"drop", "a.db"},
+                                                                  {"create"},
+                                                                  {"create", "a.db", "--password"},
+                                                                  {"password", "a.db", "x"},
+                                                                  {"sql"},
+                                                                  {"sql", "a.db", "--bogus"}}) {
         ProcessResult r = Run(args);
         EXPECT_EQ(r.exitCode, 2) << args.size();
         EXPECT_NE(r.err.find("pavanadb --help"), std::string::npos);

@@ -54,8 +54,10 @@ TEST(AviCrossCheck, UncompressedClipsEncodedByFfmpeg) {
     if (!HaveFfmpeg()) GTEST_SKIP() << "ffmpeg is not installed";
     for (const std::string format : {"bgr24", "bgra", "pal8", "rgb555le"}) {
         const std::string clip = Folder() + "/ff_" + format + ".avi";
-        ASSERT_TRUE(Shell("ffmpeg -v error -y -f lavfi -i testsrc=size=36x20:rate=10 -frames:v 4 -c:v rawvideo "
-                          "-pix_fmt " + format + " '" + clip + "'"))
+        ASSERT_TRUE(
+            Shell("ffmpeg -v error -y -f lavfi -i testsrc=size=36x20:rate=10 -frames:v 4 -c:v rawvideo "
+                  "-pix_fmt " +
+                  format + " '" + clip + "'"))
             << format;
         const std::vector<std::uint32_t> ours = DecodedByReader(clip);
         const std::vector<std::uint32_t> theirs = DecodedByFfmpeg(clip);
@@ -75,7 +77,8 @@ TEST(AviCrossCheck, Rle8ClipsWithDeltaFramesDecodeAlikeInFfmpeg) {
         // Runs, literals and untouched stretches that the encoder skips over.
         for (int y = 0; y < h; ++y)
             for (int x = 0; x < w; ++x)
-                if ((x + frame) % 9 < 3 || (y == frame && x > 4)) pixels[std::size_t(y * w + x)] = std::uint8_t((x * y + frame) % 32);
+                if ((x + frame) % 9 < 3 || (y == frame && x > 4))
+                    pixels[std::size_t(y * w + x)] = std::uint8_t((x * y + frame) % 32);
         writer.AddRle8Frame(pixels, frame == 0);
     }
     const std::string clip = Folder() + "/rle8.avi";

@@ -50,9 +50,7 @@ std::vector<std::uint32_t> Expected(const std::vector<std::uint8_t>& indices,
     return out;
 }
 
-std::vector<std::uint32_t> Pixels(const TAviClip& clip) {
-    return {clip.Pixels().begin(), clip.Pixels().end()};
-}
+std::vector<std::uint32_t> Pixels(const TAviClip& clip) { return {clip.Pixels().begin(), clip.Pixels().end()}; }
 
 std::size_t Find(const std::vector<std::uint8_t>& bytes, const char* code) {
     const auto it = std::search(bytes.begin(), bytes.end(), code, code + 4);
@@ -112,10 +110,9 @@ TEST(AviReader, EncoderSkipsUnchangedPixelsAndCodesRuns) {
 }
 
 // Builds one uncompressed frame of `bits` per pixel from 0xRRGGBB colours (rows top first).
-std::vector<std::uint8_t> RawFrame(const std::vector<std::uint32_t>& rgb, int w, int h, int bits,
-                                   bool topDown, bool packed) {
-    const std::size_t stride =
-        packed ? (std::size_t(w) * bits + 7) / 8 : (std::size_t(w) * bits + 31) / 32 * 4;
+std::vector<std::uint8_t> RawFrame(const std::vector<std::uint32_t>& rgb, int w, int h, int bits, bool topDown,
+                                   bool packed) {
+    const std::size_t stride = packed ? (std::size_t(w) * bits + 7) / 8 : (std::size_t(w) * bits + 31) / 32 * 4;
     std::vector<std::uint8_t> data(stride * h, 0);
     for (int y = 0; y < h; ++y) {
         std::uint8_t* row = data.data() + stride * (topDown ? y : h - 1 - y);
@@ -129,12 +126,8 @@ std::vector<std::uint8_t> RawFrame(const std::vector<std::uint32_t>& rgb, int w,
                     row[2 * x + 1] = std::uint8_t(v >> 8);
                     break;
                 }
-                case 24:
-                    row[3 * x] = b, row[3 * x + 1] = g, row[3 * x + 2] = r;
-                    break;
-                case 32:
-                    row[4 * x] = b, row[4 * x + 1] = g, row[4 * x + 2] = r, row[4 * x + 3] = 0x55;
-                    break;
+                case 24: row[3 * x] = b, row[3 * x + 1] = g, row[3 * x + 2] = r; break;
+                case 32: row[4 * x] = b, row[4 * x + 1] = g, row[4 * x + 2] = r, row[4 * x + 3] = 0x55; break;
             }
         }
     }
@@ -145,14 +138,12 @@ TEST(AviReader, UncompressedDirectColourFramesInEveryLayout) {
     const int w = 7, h = 5;
     std::vector<std::uint32_t> rgb;
     for (int i = 0; i < w * h; ++i) {
-        rgb.push_back(std::uint32_t(i * 8) << 16 | std::uint32_t(255 - i * 5) << 8 |
-                      std::uint32_t(i * 3 % 256 & 0xF8));
+        rgb.push_back(std::uint32_t(i * 8) << 16 | std::uint32_t(255 - i * 5) << 8 | std::uint32_t(i * 3 % 256 & 0xF8));
     }
     for (int bits : {16, 24, 32}) {
         for (bool topDown : {false, true}) {
             for (bool packed : {false, true}) {
-                SCOPED_TRACE(testing::Message() << bits << " bits, top-down " << topDown
-                                                << ", packed " << packed);
+                SCOPED_TRACE(testing::Message() << bits << " bits, top-down " << topDown << ", packed " << packed);
                 TAviWriter writer(w, h, bits, TAviWriter::Compression::Rgb, {}, 40000, topDown);
                 writer.AddFrameData(RawFrame(rgb, w, h, bits, topDown, packed));
                 TAviClip clip = TAviClip::LoadFromMemory(writer.Bytes());
@@ -161,8 +152,7 @@ TEST(AviReader, UncompressedDirectColourFramesInEveryLayout) {
                     std::uint32_t want = rgb[i];
                     if (bits == 16) {  // five bits per channel, widened by repeating the top bits
                         const auto widen = [](std::uint32_t v) { return (v << 3) | (v >> 2); };
-                        want = widen(want >> 19 & 31) << 16 | widen(want >> 11 & 31) << 8 |
-                               widen(want >> 3 & 31);
+                        want = widen(want >> 19 & 31) << 16 | widen(want >> 11 & 31) << 8 | widen(want >> 3 & 31);
                     }
                     ASSERT_EQ(clip.Pixels()[i], kOpaque | want) << "pixel " << i;
                 }
@@ -179,13 +169,11 @@ TEST(AviReader, BitFieldMasksGiveTheChannels) {
         data.push_back(std::uint8_t(v));
         data.push_back(std::uint8_t(v >> 8));
     }
-    TAviWriter writer(4, 1, 16, TAviWriter::Compression::BitFields, {}, 40000, false,
-                      {0xF800, 0x07E0, 0x001F});
+    TAviWriter writer(4, 1, 16, TAviWriter::Compression::BitFields, {}, 40000, false, {0xF800, 0x07E0, 0x001F});
     writer.AddFrameData(data);
     TAviClip clip = TAviClip::LoadFromMemory(writer.Bytes());
     clip.DecodeNext();
-    EXPECT_EQ(Pixels(clip), (std::vector<std::uint32_t>{0xFFFF0000u, 0xFF00FF00u, 0xFF0000FFu,
-                                                        0xFF848284u}));
+    EXPECT_EQ(Pixels(clip), (std::vector<std::uint32_t>{0xFFFF0000u, 0xFF00FF00u, 0xFF0000FFu, 0xFF848284u}));
 }
 
 TEST(AviReader, PalettizedUncompressedFramesOfOneFourAndEightBits) {
@@ -226,14 +214,12 @@ TEST(AviReader, Rle4RunsLiteralsSkipsAndRowEnds) {
     //   bottom: run of 5 alternating 1,2 then a literal pixel 3 -> 1 2 1 2 1 3
     //   middle: skip 2 to the right, literal 4 5 6, end of row  -> 0 0 4 5 6 0
     //   top:    run of 6 of 7                                    -> 7 7 7 7 7 7
-    const std::vector<std::uint8_t> data = {5, 0x12, 1, 0x30, 0, 0,    0, 2, 2, 0,
-                                            0, 3,    0x45, 0x60, 0, 0, 6, 0x77, 0, 1};
+    const std::vector<std::uint8_t> data = {5, 0x12, 1, 0x30, 0, 0, 0, 2, 2, 0, 0, 3, 0x45, 0x60, 0, 0, 6, 0x77, 0, 1};
     TAviWriter writer(6, 3, 4, TAviWriter::Compression::Rle4, TestPalette(), 40000);
     writer.AddFrameData(data);
     TAviClip clip = TAviClip::LoadFromMemory(writer.Bytes());
     clip.DecodeNext();
-    const std::vector<std::uint8_t> want = {7, 7, 7, 7, 7, 7, 0, 0, 4, 5, 6, 0,
-                                            1, 2, 1, 2, 1, 3};
+    const std::vector<std::uint8_t> want = {7, 7, 7, 7, 7, 7, 0, 0, 4, 5, 6, 0, 1, 2, 1, 2, 1, 3};
     EXPECT_EQ(Pixels(clip), Expected(want, TestPalette()));
 }
 

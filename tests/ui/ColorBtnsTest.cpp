@@ -161,7 +161,7 @@ TEST_F(ColorBtnsTest, GlassFlatMicroposeAndGradient) {
     EXPECT_EQ(test::PixelAt(gradient, 0, 5), L(24));
     EXPECT_EQ(test::PixelAt(gradient, 23, 5), D(96));
     EXPECT_EQ(test::PixelAt(gradient, 24, 5), kUnpainted);
-    EXPECT_EQ(test::PixelAt(gradient, 5, 1), L(24));  // first band in the first stop
+    EXPECT_EQ(test::PixelAt(gradient, 5, 1), L(24));                          // first band in the first stop
     EXPECT_EQ(test::PixelAt(gradient, 5, 1), test::PixelAt(gradient, 5, 2));  // bands of two rows
     EXPECT_NE(test::PixelAt(gradient, 5, 2), test::PixelAt(gradient, 5, 3));
     EXPECT_LT(test::PixelAt(gradient, 5, 18) & 0xFF, test::PixelAt(gradient, 5, 8) & 0xFF);

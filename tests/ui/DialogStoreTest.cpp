@@ -33,8 +33,8 @@ public:
 class DialogStoreTest : public testing::Test {
 protected:
     void SetUp() override {
-        path_ = testing::TempDir() + "dialog_store_" +
-                testing::UnitTest::GetInstance()->current_test_info()->name() + ".ini";
+        path_ = testing::TempDir() + "dialog_store_" + testing::UnitTest::GetInstance()->current_test_info()->name() +
+                ".ini";
         std::filesystem::remove(path_);
         setenv("PAVANA_REGISTRY", path_.c_str(), 1);
         auto front = std::make_unique<ScriptedFront>();
@@ -58,9 +58,7 @@ TEST(CleanStoreName, KeepsOnlyTheAllowedCharacters) {
     EXPECT_EQ(CleanStoreName(" ãõ.,; ", false), "");
 }
 
-TEST(CleanStoreName, DefaultKeyNamesTheProgram) {
-    EXPECT_EQ(DefaultStoreKey(), "SOFTWARE\\ui_tests\\Dialogos");
-}
+TEST(CleanStoreName, DefaultKeyNamesTheProgram) { EXPECT_EQ(DefaultStoreKey(), "SOFTWARE\\ui_tests\\Dialogos"); }
 
 TEST_F(DialogStoreTest, TickedBoxSuppressesTheMessageLater) {
     front_->answer = {1, true};

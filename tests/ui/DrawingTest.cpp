@@ -72,8 +72,8 @@ TEST_F(DrawingTest, GradientThroughThreeStopsRowByRow) {
     EXPECT_EQ(test::PixelAt(image_, 0, 0), clWhite);
     EXPECT_EQ(test::PixelAt(image_, 9, 50), RGB(128, 128, 128));
     EXPECT_EQ(test::PixelAt(image_, 5, 100), RGB(3, 3, 3));  // just past the rectangle
-    EXPECT_EQ(test::PixelAt(image_, 5, 101), 0xFF00FFu);  // not reached
-    EXPECT_EQ(test::PixelAt(image_, 10, 20), 0xFF00FFu);  // right edge exclusive
+    EXPECT_EQ(test::PixelAt(image_, 5, 101), 0xFF00FFu);     // not reached
+    EXPECT_EQ(test::PixelAt(image_, 10, 20), 0xFF00FFu);     // right edge exclusive
 }
 
 TEST_F(DrawingTest, GradientDrawsNothingWhenSegmentsAreShorterThanAPixel) {
@@ -214,10 +214,20 @@ TEST_F(DrawingTest, ResourcesAreFoundWhateverTheCase) {
         const char* name;
         int width, height;
     };
-    for (const Expected& e : {Expected{"YES", 20, 18}, {"no", 20, 18}, {"Ok", 16, 16}, {"CANCEL", 16, 16},
-                              {"retry", 17, 15}, {"ABORT", 17, 15}, {"Ignore", 17, 15}, {"ALL", 16, 16},
-                              {"NoToAll", 16, 17}, {"YesToAll", 16, 17}, {"Help", 16, 16},
-                              {"Detalhes", 17, 19}, {"Detalhes2", 17, 17}, {"ClrBtnPattern", 8, 8}}) {
+    for (const Expected& e : {Expected{"YES", 20, 18},
+                              {"no", 20, 18},
+                              {"Ok", 16, 16},
+                              {"CANCEL", 16, 16},
+                              {"retry", 17, 15},
+                              {"ABORT", 17, 15},
+                              {"Ignore", 17, 15},
+                              {"ALL", 16, 16},
+                              {"NoToAll", 16, 17},
+                              {"YesToAll", 16, 17},
+                              {"Help", 16, 16},
+                              {"Detalhes", 17, 19},
+                              {"Detalhes2", 17, 17},
+                              {"ClrBtnPattern", 8, 8}}) {
         const QImage image = LoadBitmapResource(e.name);
         EXPECT_EQ(image.size(), QSize(e.width, e.height)) << e.name;
     }

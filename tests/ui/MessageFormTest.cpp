@@ -28,8 +28,8 @@ namespace pavana {
 namespace {
 
 constexpr TMessageButtons Bit(int entry) { return TMessageButtons(1u << entry); }
-constexpr TMessageButtons kYes = Bit(0), kNo = Bit(1), kOK = Bit(2), kCancel = Bit(3), kRetry = Bit(4),
-                          kAbort = Bit(5), kIgnore = Bit(6), kHelp = Bit(10);
+constexpr TMessageButtons kYes = Bit(0), kNo = Bit(1), kOK = Bit(2), kCancel = Bit(3), kRetry = Bit(4), kAbort = Bit(5),
+                          kIgnore = Bit(6), kHelp = Bit(10);
 
 // The layout quantities, worked out here from the form's font as the dialog must.
 struct Metrics {
@@ -43,8 +43,15 @@ Metrics MetricsOf(const QFont& font) {
     const QFontMetrics fm(font, &device);
     const int X = fm.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz")) / 52;
     const int Y = fm.height();
-    return {X, Y, MulDiv(8, X, 4), MulDiv(8, Y, 8), MulDiv(10, X, 4), MulDiv(10, Y, 8), MulDiv(27, Y, 8),
-            MulDiv(1, X, 4), std::max(MulDiv(10, X, 4), 30)};
+    return {X,
+            Y,
+            MulDiv(8, X, 4),
+            MulDiv(8, Y, 8),
+            MulDiv(10, X, 4),
+            MulDiv(10, Y, 8),
+            MulDiv(27, Y, 8),
+            MulDiv(1, X, 4),
+            std::max(MulDiv(10, X, 4), 30)};
 }
 
 int CaptionWidth(const QFont& font, const char* caption) {
@@ -56,9 +63,7 @@ int CaptionWidth(const QFont& font, const char* caption) {
            8;
 }
 
-TvrxButton* ButtonOf(QWidget& form, const char* name) {
-    return form.findChild<TvrxButton*>(QString::fromLatin1(name));
-}
+TvrxButton* ButtonOf(QWidget& form, const char* name) { return form.findChild<TvrxButton*>(QString::fromLatin1(name)); }
 
 void Press(QWidget& form, const char* name) {
     TvrxButton* button = ButtonOf(form, name);
@@ -75,8 +80,8 @@ class MessageFormTest : public testing::Test {
 protected:
     void SetUp() override {
         test::EnsureApplication();
-        store_ = testing::TempDir() + "message_form_" +
-                 testing::UnitTest::GetInstance()->current_test_info()->name() + ".ini";
+        store_ = testing::TempDir() + "message_form_" + testing::UnitTest::GetInstance()->current_test_info()->name() +
+                 ".ini";
         std::filesystem::remove(store_);
         setenv("PAVANA_REGISTRY", store_.c_str(), 1);
         auto front = std::make_unique<QtFront>();
@@ -157,10 +162,10 @@ TEST_F(MessageFormTest, LayoutFollowsTheFontMetrics) {
 
     auto* message = form->findChild<QLabel*>(QStringLiteral("Message"));
     ASSERT_NE(message, nullptr);
-    const QRect text_rect = QFontMetrics(form->font())
-                                .boundingRect(QRect(0, 0, QGuiApplication::primaryScreen()->geometry().width() / 2, 0),
-                                              Qt::TextWordWrap | Qt::TextExpandTabs | Qt::TextShowMnemonic,
-                                              QString::fromStdString(text));
+    const QRect text_rect =
+        QFontMetrics(form->font())
+            .boundingRect(QRect(0, 0, QGuiApplication::primaryScreen()->geometry().width() / 2, 0),
+                          Qt::TextWordWrap | Qt::TextExpandTabs | Qt::TextShowMnemonic, QString::fromStdString(text));
     EXPECT_EQ(message->geometry(), QRect(m.HM + 32 + m.HS, m.VM, text_rect.width(), text_rect.height()));
     EXPECT_EQ(form->findChild<QLabel*>(QStringLiteral("Image"))->geometry(), QRect(m.HM, m.VM, 32, 32));
 

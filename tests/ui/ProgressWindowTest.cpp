@@ -40,9 +40,7 @@ class RecordingFront : public UserFront {
 public:
     MessageAnswer ShowMessage(const MessageRequest&) override { return {}; }
     void ShowFatalError(const std::string&) override {}
-    std::unique_ptr<TfvrxEvolucao> CreateProgressWindow() override {
-        return std::make_unique<RecordingWindow>(log);
-    }
+    std::unique_ptr<TfvrxEvolucao> CreateProgressWindow() override { return std::make_unique<RecordingWindow>(log); }
     std::vector<std::string> log;
 };
 
@@ -73,8 +71,8 @@ TEST_F(ProgressWindowTest, AnimationWindowIsBuiltInOrder) {
     SetAnimationFolder("/a");
     std::unique_ptr<TfvrxEvolucao> window;
     EXPECT_NE(ShowProgress(window, "", "Aguarde", 0, 1), nullptr);
-    EXPECT_EQ(front_->log, (std::vector<std::string>{"frame", "label ", "animation /a/anmGenerica.avi",
-                                                      "status Aguarde", "show"}));
+    EXPECT_EQ(front_->log,
+              (std::vector<std::string>{"frame", "label ", "animation /a/anmGenerica.avi", "status Aguarde", "show"}));
     CloseProgress(window);
     EXPECT_EQ(window, nullptr);
     EXPECT_EQ(front_->log.back(), "close");

@@ -33,7 +33,8 @@ void WriteClip(const std::string& path) {
                       {0xFF00FF, 0xFF0000, 0x00FF00, 0x0000FF}, kMicrosPerFrame);
     for (int frame = 0; frame < 3; ++frame) {
         std::vector<std::uint8_t> pixels(kClipWidth * kClipHeight, 0);
-        for (int y = 1; y < kClipHeight - 1; ++y) pixels[std::size_t(y * kClipWidth + 2 + frame)] = std::uint8_t(1 + frame);
+        for (int y = 1; y < kClipHeight - 1; ++y)
+            pixels[std::size_t(y * kClipWidth + 2 + frame)] = std::uint8_t(1 + frame);
         writer.AddRle8Frame(pixels, frame == 0);
     }
     writer.SaveToFile(path);

@@ -22,8 +22,8 @@
 #include "ui/QtFront.h"
 #include "ui/QtProgressWindow.h"
 #include "ui/uMarvoDialogs.h"
-#include "ui/uvrxEvolucao.h"
 #include "ui/uvrxButton.h"
+#include "ui/uvrxEvolucao.h"
 
 namespace pavana {
 namespace {
@@ -33,8 +33,7 @@ constexpr int kClipHeight = 40;
 
 // A square sliding across a keyed background, 20 frames of 50 ms.
 void WriteSlidingClip(const std::string& path) {
-    TAviWriter writer(kClipWidth, kClipHeight, 8, TAviWriter::Compression::Rle8, {0xFF00FF, 0x000080, 0xFFDC00},
-                      50000);
+    TAviWriter writer(kClipWidth, kClipHeight, 8, TAviWriter::Compression::Rle8, {0xFF00FF, 0x000080, 0xFFDC00}, 50000);
     for (int frame = 0; frame < 20; ++frame) {
         std::vector<std::uint8_t> pixels(kClipWidth * kClipHeight, 0);
         const int left = frame * (kClipWidth - 12) / 19;
@@ -82,7 +81,8 @@ TEST(ScreenShots, AnimationMovesWhileOneStatementRunsAndTheDialogOpensOverIt) {
     ASSERT_NE(ShowProgress(fvrxEvolucao, "", "Realizando atualizações na base. Aguarde... ", 0, 1), nullptr);
     auto* progress = dynamic_cast<QtProgressWindow*>(fvrxEvolucao.get());
     ASSERT_TRUE(QTest::qWaitForWindowExposed(progress->Window()));
-    const auto onScreen = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - launch);
+    const auto onScreen =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - launch);
     std::printf("application start to progress window exposed: %lld ms\n", static_cast<long long>(onScreen.count()));
     QTest::qWait(100);
     const QRect area(progress->Animation()->mapToGlobal(QPoint(0, 0)), progress->Animation()->size());

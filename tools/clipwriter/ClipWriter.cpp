@@ -177,8 +177,7 @@ void DrawInternet(Picture& p, int frame, int frames) {
     }
 }
 
-void WriteClip(const std::filesystem::path& path, const std::function<void(Picture&, int, int)>& draw,
-               int frames) {
+void WriteClip(const std::filesystem::path& path, const std::function<void(Picture&, int, int)>& draw, int frames) {
     pavana::TAviWriter writer(kWidth, kHeight, 8, pavana::TAviWriter::Compression::Rle8, kPalette, kMicrosPerFrame);
     for (int frame = 0; frame < frames; ++frame) {
         Picture picture;

@@ -45,8 +45,7 @@ bool IsOneExpression(const std::string& expression) {
     char closing = 0;
     for (char ch : expression) {
         if (closing != 0) {
-            if (ch == closing)
-                closing = 0;
+            if (ch == closing) closing = 0;
         } else if (ch == '\'' || ch == '"' || ch == '#') {
             closing = ch;
         } else if (ch == '[') {
@@ -54,52 +53,34 @@ bool IsOneExpression(const std::string& expression) {
         } else if (ch == '(') {
             ++depth;
         } else if (ch == ')') {
-            if (--depth < 0)
-                return false;
+            if (--depth < 0) return false;
         } else if ((ch == ',' || ch == ';') && depth == 0) {
             return false;
         }
     }
     return depth == 0 && closing == 0;
 }
-std::string Quoted(const std::string& name) {
-    return engine::sqlite::QuoteIdentifier(name);
-}
+std::string Quoted(const std::string& name) { return engine::sqlite::QuoteIdentifier(name); }
 
 // The Jet type of an Access column in this engine's DDL; empty for a column it cannot hold.
 std::string JetTypeOf(const AccessColumn& c) {
     switch (c.type) {
-        case AccessType::YesNo:
-            return "YESNO";
-        case AccessType::Byte:
-            return "BYTE";
-        case AccessType::Integer:
-            return "SHORT";
-        case AccessType::Long:
-            return c.autoNumber ? "COUNTER" : "LONG";
-        case AccessType::Currency:
-            return "CURRENCY";
-        case AccessType::Single:
-            return "SINGLE";
-        case AccessType::Double:
-            return "DOUBLE";
-        case AccessType::DateTime:
-            return "DATETIME";
-        case AccessType::Binary:
-            return "BINARY(" + std::to_string(c.size) + ")";
-        case AccessType::Text:
-            return "TEXT(" + std::to_string(c.size) + ")";
-        case AccessType::OleObject:
-            return "LONGBINARY";
-        case AccessType::Memo:
-            return "MEMO";
-        case AccessType::Guid:
-            return "GUID";
-        case AccessType::Decimal:
-            return "DECIMAL(" + std::to_string(c.precision) + "," + std::to_string(c.scale) + ")";
+        case AccessType::YesNo: return "YESNO";
+        case AccessType::Byte: return "BYTE";
+        case AccessType::Integer: return "SHORT";
+        case AccessType::Long: return c.autoNumber ? "COUNTER" : "LONG";
+        case AccessType::Currency: return "CURRENCY";
+        case AccessType::Single: return "SINGLE";
+        case AccessType::Double: return "DOUBLE";
+        case AccessType::DateTime: return "DATETIME";
+        case AccessType::Binary: return "BINARY(" + std::to_string(c.size) + ")";
+        case AccessType::Text: return "TEXT(" + std::to_string(c.size) + ")";
+        case AccessType::OleObject: return "LONGBINARY";
+        case AccessType::Memo: return "MEMO";
+        case AccessType::Guid: return "GUID";
+        case AccessType::Decimal: return "DECIMAL(" + std::to_string(c.precision) + "," + std::to_string(c.scale) + ")";
         case AccessType::Complex:
-        case AccessType::Other:
-            return {};
+        case AccessType::Other: return {};
     }
     return {};
 }
@@ -107,13 +88,10 @@ std::string JetTypeOf(const AccessColumn& c) {
 // Access keeps a default as the expression typed in its table designer, sometimes with a
 // leading "=". It is kept when the dialect reads it as a DEFAULT clause.
 std::optional<std::string> DefaultClause(const AccessColumn& c, const std::string& type) {
-    if (!c.defaultValue)
-        return std::nullopt;
+    if (!c.defaultValue) return std::nullopt;
     std::string expression = *c.defaultValue;
-    if (!expression.empty() && expression[0] == '=')
-        expression.erase(0, 1);
-    if (!IsOneExpression(expression))
-        return std::nullopt;
+    if (!expression.empty() && expression[0] == '=') expression.erase(0, 1);
+    if (!IsOneExpression(expression)) return std::nullopt;
     try {
         engine::dialect::Translate("CREATE TABLE t (c " + type + " DEFAULT " + expression + ")");
         return " DEFAULT " + expression;
@@ -125,10 +103,8 @@ std::optional<std::string> DefaultClause(const AccessColumn& c, const std::strin
 std::string KeyList(const AccessTable& t, const AccessIndex& index, bool withOrder) {
     std::string list;
     for (const AccessIndex::Key& k : index.keys) {
-        list += (list.empty() ? "" : ", ") +
-                Bracketed(t.columns[static_cast<std::size_t>(k.column)].name);
-        if (withOrder && k.descending)
-            list += " DESC";
+        list += (list.empty() ? "" : ", ") + Bracketed(t.columns[static_cast<std::size_t>(k.column)].name);
+        if (withOrder && k.descending) list += " DESC";
     }
     return "(" + list + ")";
 }
@@ -162,13 +138,11 @@ public:
         for (int attempt = 0;; ++attempt) {
             path_ = target + ".import-" + std::to_string(getpid()) + "-" + std::to_string(attempt);
             std::error_code ec;
-            if (!fs::exists(path_, ec) && !fs::exists(path_ + "-wal", ec))
-                break;
+            if (!fs::exists(path_, ec) && !fs::exists(path_ + "-wal", ec)) break;
         }
     }
     ~WorkFile() {
-        if (kept_)
-            return;
+        if (kept_) return;
         std::error_code ec;
         for (const char* suffix : {"", "-wal", "-shm", "-journal"}) fs::remove(path_ + suffix, ec);
     }
@@ -181,10 +155,8 @@ public:
     // such rename), then makes the new name durable.
     void MoveTo(const std::string& target) {
         if (renameat2(AT_FDCWD, path_.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) != 0) {
-            if (errno != EINVAL && errno != ENOSYS)
-                Refuse(target);
-            if (link(path_.c_str(), target.c_str()) != 0)
-                Refuse(target);
+            if (errno != EINVAL && errno != ENOSYS) Refuse(target);
+            if (link(path_.c_str(), target.c_str()) != 0) Refuse(target);
             std::error_code ec;
             fs::remove(path_, ec);
         }
@@ -199,8 +171,7 @@ public:
 
 private:
     [[noreturn]] static void Refuse(const std::string& target) {
-        if (errno == EEXIST)
-            throw AccessError("'" + target + "' already exists; an import never replaces a file.");
+        if (errno == EEXIST) throw AccessError("'" + target + "' already exists; an import never replaces a file.");
         throw AccessError("Cannot create '" + target + "': " + std::strerror(errno) + ".");
     }
 
@@ -213,21 +184,18 @@ class ProgressBar {
 public:
     ProgressBar(std::ostream* out, std::int64_t total) : out_(out), total_(total > 0 ? total : 1) {}
     void Show(const std::string& table, std::int64_t done) {
-        if (out_ == nullptr)
-            return;
+        if (out_ == nullptr) return;
         const int percent = static_cast<int>(std::min<std::int64_t>(100, done * 100 / total_));
-        if (percent == shown_ && table == table_)
-            return;
+        if (percent == shown_ && table == table_) return;
         shown_ = percent;
         table_ = table;
         const int filled = percent * 30 / 100;
         *out_ << "\r[" << std::string(static_cast<std::size_t>(filled), '#')
-              << std::string(static_cast<std::size_t>(30 - filled), ' ') << "] " << percent << "% "
-              << table << "\x1b[K" << std::flush;
+              << std::string(static_cast<std::size_t>(30 - filled), ' ') << "] " << percent << "% " << table << "\x1b[K"
+              << std::flush;
     }
     void Done() {
-        if (out_ != nullptr && shown_ >= 0)
-            *out_ << "\r\x1b[K" << std::flush;
+        if (out_ != nullptr && shown_ >= 0) *out_ << "\r\x1b[K" << std::flush;
     }
 
 private:
@@ -239,8 +207,7 @@ private:
 
 class Importer {
 public:
-    Importer(const ImportRequest& request, AccessFile& source, std::ostream& out,
-             std::ostream* progress)
+    Importer(const ImportRequest& request, AccessFile& source, std::ostream& out, std::ostream* progress)
         : request_(request), source_(source), out_(out), progress_(progress) {}
 
     int Run();
@@ -259,9 +226,7 @@ private:
     void DropUnusableQueries(const std::string& path);
     void CheckRelationships(Connection& c);
     void PrintSummary(const std::string& made) const;
-    std::string ConnectText() const {
-        return request_.password ? ";PWD=" + *request_.password : std::string();
-    }
+    std::string ConnectText() const { return request_.password ? ";PWD=" + *request_.password : std::string(); }
 
     const ImportRequest& request_;
     AccessFile& source_;
@@ -276,8 +241,7 @@ std::string Importer::TableItems(const AccessTable& t) {
     std::string items;
     const AccessIndex* primary = nullptr;
     for (const AccessIndex& index : t.indexes)
-        if (index.primaryKey)
-            primary = &index;
+        if (index.primaryKey) primary = &index;
     for (const AccessColumn& c : t.columns) {
         const std::string type = JetTypeOf(c);
         if (type.empty()) {
@@ -285,41 +249,33 @@ std::string Importer::TableItems(const AccessTable& t) {
                 "column " + t.name + "." + c.name +
                 (c.type == AccessType::Complex
                      ? " left out: an attachment or multi-valued field has no counterpart here"
-                     : " left out: its type (" + std::to_string(c.typeCode) +
-                           ") has no counterpart here"));
+                     : " left out: its type (" + std::to_string(c.typeCode) + ") has no counterpart here"));
             continue;
         }
         std::string item = Bracketed(c.name) + " " + type;
-        if (c.required)
-            item += " NOT NULL";
+        if (c.required) item += " NOT NULL";
         if (c.defaultValue && !c.autoNumber) {
-            if (auto clause = DefaultClause(c, type))
-                item += *clause;
+            if (auto clause = DefaultClause(c, type)) item += *clause;
             else
-                report_.lossy.push_back("default of " + t.name + "." + c.name + " (" +
-                                        *c.defaultValue +
+                report_.lossy.push_back("default of " + t.name + "." + c.name + " (" + *c.defaultValue +
                                         ") left out: not a constant this engine reads");
         }
         if (c.validationRule)
-            report_.lossy.push_back("validation rule of " + t.name + "." + c.name + " (" +
-                                    *c.validationRule +
+            report_.lossy.push_back("validation rule of " + t.name + "." + c.name + " (" + *c.validationRule +
                                     ") left out: this engine keeps no validation rules");
         if (c.guidAutoNumber)
-            report_.lossy.push_back(
-                "column " + t.name + "." + c.name +
-                " is a GUID that new rows do not fill in (Replication ID AutoNumber)");
+            report_.lossy.push_back("column " + t.name + "." + c.name +
+                                    " is a GUID that new rows do not fill in (Replication ID AutoNumber)");
         items += (items.empty() ? "" : ", ") + item;
     }
     if (t.validationRule)
         report_.lossy.push_back("validation rule of " + t.name + " (" + *t.validationRule +
                                 ") left out: this engine keeps no validation rules");
     if (primary != nullptr) {
-        items += ", CONSTRAINT " + Bracketed(primary->name) + " PRIMARY KEY " +
-                 KeyList(t, *primary, false);
+        items += ", CONSTRAINT " + Bracketed(primary->name) + " PRIMARY KEY " + KeyList(t, *primary, false);
         for (const AccessIndex::Key& k : primary->keys)
             if (k.descending) {
-                report_.lossy.push_back("primary key " + t.name + "." + primary->name +
-                                        " kept in ascending order");
+                report_.lossy.push_back("primary key " + t.name + "." + primary->name + " kept in ascending order");
                 break;
             }
     }
@@ -328,8 +284,7 @@ std::string Importer::TableItems(const AccessTable& t) {
 
 bool Importer::MakeTable(engine::Database& db, const AccessTable& t) {
     try {
-        db.Execute("CREATE TABLE " + Bracketed(t.name) + " (" + TableItems(t) + ")",
-                   Variant(engine::dbFailOnError));
+        db.Execute("CREATE TABLE " + Bracketed(t.name) + " (" + TableItems(t) + ")", Variant(engine::dbFailOnError));
         return true;
     } catch (const Exception& e) {
         report_.failures.push_back(t.name + ": its table could not be made: " + e.Message());
@@ -345,53 +300,44 @@ void Importer::MakeIndexes(engine::Database& db, const AccessTable& t) {
         }
         try {
             std::string sql = std::string("CREATE ") + (index.unique ? "UNIQUE " : "") + "INDEX " +
-                              Bracketed(index.name) + " ON " + Bracketed(t.name) + " " +
-                              KeyList(t, index, true);
-            if (index.required)
-                sql += " WITH DISALLOW NULL";
-            else if (index.ignoreNulls)
-                sql += " WITH IGNORE NULL";
+                              Bracketed(index.name) + " ON " + Bracketed(t.name) + " " + KeyList(t, index, true);
+            if (index.required) sql += " WITH DISALLOW NULL";
+            else if (index.ignoreNulls) sql += " WITH IGNORE NULL";
             db.Execute(sql, Variant(engine::dbFailOnError));
             ++report_.indexes;
         } catch (const Exception& e) {
-            report_.failures.push_back(t.name + ": its index " + index.name +
-                                       " could not be made: " + e.Message());
+            report_.failures.push_back(t.name + ": its index " + index.name + " could not be made: " + e.Message());
         }
     }
 }
 
 void Importer::MakeRelationships(engine::Database& db) {
     auto imported = [&](const std::string& name) {
-        return std::any_of(tables_.begin(), tables_.end(),
-                           [&](const AccessTable& t) { return t.name == name; });
+        return std::any_of(tables_.begin(), tables_.end(), [&](const AccessTable& t) { return t.name == name; });
     };
     for (const AccessRelationship& r : source_.Relationships()) {
-        if (!imported(r.table) || !imported(r.referencedTable))
-            continue;  // between system tables
+        if (!imported(r.table) || !imported(r.referencedTable)) continue;  // between system tables
         ++report_.relationships;
         if (!r.enforced) {
-            report_.skipped.push_back("relationship " + r.name + " (" + r.table + " to " +
-                                      r.referencedTable +
+            report_.skipped.push_back("relationship " + r.name + " (" + r.table + " to " + r.referencedTable +
                                       "): Access did not enforce it, so it is no rule of the data");
             continue;
         }
         try {
-            db.Execute("ALTER TABLE " + Bracketed(r.table) + " ADD CONSTRAINT " +
-                           Bracketed(r.name) + " FOREIGN KEY " + NameList(r.columns) +
-                           " REFERENCES " + Bracketed(r.referencedTable) + " " +
+            db.Execute("ALTER TABLE " + Bracketed(r.table) + " ADD CONSTRAINT " + Bracketed(r.name) + " FOREIGN KEY " +
+                           NameList(r.columns) + " REFERENCES " + Bracketed(r.referencedTable) + " " +
                            NameList(r.referencedColumns),
                        Variant(engine::dbFailOnError));
             ++report_.relationshipsImported;
             if (r.cascadeUpdates || r.cascadeDeletes)
                 report_.lossy.push_back("relationship " + r.name + " kept without its cascading " +
-                                        (r.cascadeUpdates && r.cascadeDeletes
-                                             ? "updates and deletes"
-                                         : r.cascadeUpdates ? "updates"
-                                                            : "deletes") +
+                                        (r.cascadeUpdates && r.cascadeDeletes ? "updates and deletes"
+                                         : r.cascadeUpdates                   ? "updates"
+                                                                              : "deletes") +
                                         ": this engine refuses the change instead");
         } catch (const Exception& e) {
-            report_.skipped.push_back("relationship " + r.name + " (" + r.table + " to " +
-                                      r.referencedTable + "): " + e.Message());
+            report_.skipped.push_back("relationship " + r.name + " (" + r.table + " to " + r.referencedTable +
+                                      "): " + e.Message());
         }
     }
 }
@@ -400,8 +346,7 @@ void Importer::MakeSchema(engine::Database& db) {
     for (const std::string& name : source_.TableNames()) {
         ++report_.tables;
         AccessFile::Rows reader(source_, name);
-        if (MakeTable(db, reader.Table()))
-            tables_.push_back(reader.Table());
+        if (MakeTable(db, reader.Table())) tables_.push_back(reader.Table());
     }
     for (const std::string& name : source_.LinkedTableNames())
         report_.skipped.push_back("linked table " + name + ": its rows live in another file");
@@ -410,8 +355,7 @@ void Importer::MakeSchema(engine::Database& db) {
     MakeRelationships(db);
 }
 
-void Importer::LoadTable(Connection& c, const std::string& name, ProgressBar& bar,
-                         std::int64_t& done) {
+void Importer::LoadTable(Connection& c, const std::string& name, ProgressBar& bar, std::int64_t& done) {
     AccessFile::Rows reader(source_, name);
     const AccessTable& t = reader.Table();
     c.Exec("SAVEPOINT import_table");
@@ -442,9 +386,7 @@ void Importer::LoadRows(Connection& c, ProgressBar& bar) {
                               "?1 AND column_name = ?2");
     for (const AccessTable& t : tables_) {
         for (const AccessColumn& col : t.columns) {
-            if (!col.allowZeroLength ||
-                (col.type != AccessType::Text && col.type != AccessType::Memo))
-                continue;
+            if (!col.allowZeroLength || (col.type != AccessType::Text && col.type != AccessType::Memo)) continue;
             sqlite3_bind_text(allowZeroLength.Handle(), 1, t.name.c_str(), -1, SQLITE_TRANSIENT);
             sqlite3_bind_text(allowZeroLength.Handle(), 2, col.name.c_str(), -1, SQLITE_TRANSIENT);
             allowZeroLength.Step();
@@ -465,20 +407,16 @@ void Importer::MakeQueries(Connection& c) {
         const std::string& jet = std::get<std::string>(statement);
         try {
             // Currency columns are read as the tables hold them: scaled amounts.
-            const engine::dialect::Translation translation =
-                engine::dialect::Translate(jet, {}, [&c](engine::dialect::ast::Statement& s) {
-                    engine::sqlite::MarkScaledCurrency(s, c.Handle(), true);
-                });
-            if (translation.kind != engine::dialect::StatementKind::Query ||
-                !translation.parameters.empty())
+            const engine::dialect::Translation translation = engine::dialect::Translate(
+                jet, {},
+                [&c](engine::dialect::ast::Statement& s) { engine::sqlite::MarkScaledCurrency(s, c.Handle(), true); });
+            if (translation.kind != engine::dialect::StatementKind::Query || !translation.parameters.empty())
                 throw AccessError("it is not a plain select query");
-            Statement view(
-                c, ("CREATE VIEW " + Quoted(query.name) + " AS " + translation.sql).c_str());
+            Statement view(c, ("CREATE VIEW " + Quoted(query.name) + " AS " + translation.sql).c_str());
             view.Step();
             views_.push_back(query.name);
         } catch (const Exception& e) {
-            report_.skipped.push_back("query " + query.name + ": " + e.Message() + " (" + jet +
-                                      ")");
+            report_.skipped.push_back("query " + query.name + ": " + e.Message() + " (" + jet + ")");
         }
     }
 }
@@ -493,9 +431,7 @@ void Importer::DropUnusableQueries(const std::string& path) {
                       ->OpenDatabase(path, Variant(true), Variant(false), Variant(ConnectText()));
         for (const std::string& view : views_) {
             try {
-                db->OpenRecordset("SELECT * FROM " + Bracketed(view),
-                                  Variant(engine::dbOpenForwardOnly))
-                    ->Close();
+                db->OpenRecordset("SELECT * FROM " + Bracketed(view), Variant(engine::dbOpenForwardOnly))->Close();
                 report_.queriesImported.push_back(view);
             } catch (const Exception& e) {
                 unusable.push_back(view);
@@ -504,8 +440,7 @@ void Importer::DropUnusableQueries(const std::string& path) {
         }
         db->Close();
     }
-    if (unusable.empty())
-        return;
+    if (unusable.empty()) return;
     Connection c(path, SQLITE_OPEN_READWRITE);
     for (const std::string& view : unusable) c.Exec(("DROP VIEW " + Quoted(view)).c_str());
 }
@@ -515,12 +450,10 @@ void Importer::DropUnusableQueries(const std::string& path) {
 void Importer::CheckRelationships(Connection& c) {
     try {
         Statement check(c, "PRAGMA foreign_key_check");
-        if (!check.Step())
-            return;
+        if (!check.Step()) return;
         const auto* table = reinterpret_cast<const char*>(sqlite3_column_text(check.Handle(), 0));
         const auto* parent = reinterpret_cast<const char*>(sqlite3_column_text(check.Handle(), 2));
-        report_.failures.push_back(std::string(table ? table : "") +
-                                   ": a row refers to a record missing from " +
+        report_.failures.push_back(std::string(table ? table : "") + ": a row refers to a record missing from " +
                                    (parent ? parent : "") + ", which its relationship requires");
     } catch (const Exception& e) {
         report_.failures.push_back("the relationships could not be checked: " + e.Message());
@@ -530,16 +463,13 @@ void Importer::CheckRelationships(Connection& c) {
 void Importer::PrintSummary(const std::string& made) const {
     out_ << "Imported from " << request_.source << " (" << source_.FormatName() << ")";
     out_ << (made.empty() ? ": no database was made.\n" : " into " + made + ".\n");
-    out_ << "  tables:        " << report_.tablesImported << " of " << report_.tables << ", "
-         << report_.rows << " rows\n";
+    out_ << "  tables:        " << report_.tablesImported << " of " << report_.tables << ", " << report_.rows
+         << " rows\n";
     out_ << "  indexes:       " << report_.indexes << "\n";
-    out_ << "  relationships: " << report_.relationshipsImported << " of " << report_.relationships
-         << "\n";
-    out_ << "  queries:       " << report_.queriesImported.size() << " of " << report_.queries
-         << "\n";
+    out_ << "  relationships: " << report_.relationshipsImported << " of " << report_.relationships << "\n";
+    out_ << "  queries:       " << report_.queriesImported.size() << " of " << report_.queries << "\n";
     auto list = [&](const char* title, const std::vector<std::string>& lines) {
-        if (lines.empty())
-            return;
+        if (lines.empty()) return;
         out_ << title << "\n";
         for (const std::string& line : lines) out_ << "  " << line << "\n";
     };
@@ -570,8 +500,7 @@ int Importer::Run() {
         c.Exec("COMMIT");
         bar.Done();
     }
-    if (!views_.empty())
-        DropUnusableQueries(work.Path());
+    if (!views_.empty()) DropUnusableQueries(work.Path());
     if (!report_.failures.empty()) {
         PrintSummary({});
         return 1;
@@ -586,8 +515,7 @@ int Importer::Run() {
 int ImportAccess(const ImportRequest& request, std::ostream& out, std::ostream& progressOut) {
     std::error_code ec;
     if (fs::exists(fs::symlink_status(request.target, ec)))
-        throw AccessError("'" + request.target +
-                          "' already exists; an import never replaces a file.");
+        throw AccessError("'" + request.target + "' already exists; an import never replaces a file.");
     AccessFile source(request.source);
     Importer importer(request, source, out, request.progress ? &progressOut : nullptr);
     return importer.Run();

@@ -18,13 +18,11 @@ void BindCurrency(sqlite3_stmt* statement, int index, std::int64_t scaled) {
 std::string InsertStatement(const AccessTable& source, const std::string& target) {
     std::string columns, parameters;
     for (const AccessColumn& c : source.columns) {
-        if (c.type == AccessType::Complex || c.type == AccessType::Other)
-            continue;
+        if (c.type == AccessType::Complex || c.type == AccessType::Other) continue;
         columns += (columns.empty() ? "" : ", ") + QuoteIdentifier(c.name);
         parameters += parameters.empty() ? "?" : ", ?";
     }
-    return "INSERT INTO " + QuoteIdentifier(target) + " (" + columns + ") VALUES (" + parameters +
-           ")";
+    return "INSERT INTO " + QuoteIdentifier(target) + " (" + columns + ") VALUES (" + parameters + ")";
 }
 
 }  // namespace
@@ -33,9 +31,7 @@ AccessRowWriter::AccessRowWriter(engine::sqlite::Connection& connection, const A
                                  const std::string& target)
     : insert_(connection, InsertStatement(source, target).c_str()) {
     for (std::size_t i = 0; i < source.columns.size(); ++i) {
-        if (source.columns[i].type == AccessType::Complex ||
-            source.columns[i].type == AccessType::Other)
-            continue;
+        if (source.columns[i].type == AccessType::Complex || source.columns[i].type == AccessType::Other) continue;
         carried_.push_back(i);
         types_.push_back(source.columns[i].type);
     }
@@ -51,34 +47,24 @@ void AccessRowWriter::Write(const std::vector<AccessValue>& row) {
             continue;
         }
         switch (types_[p]) {
-            case AccessType::Currency:
-                BindCurrency(st, index, v.integer);
-                break;
+            case AccessType::Currency: BindCurrency(st, index, v.integer); break;
             case AccessType::YesNo:
             case AccessType::Byte:
             case AccessType::Integer:
-            case AccessType::Long:
-                sqlite3_bind_int64(st, index, v.integer);
-                break;
+            case AccessType::Long: sqlite3_bind_int64(st, index, v.integer); break;
             case AccessType::Single:
             case AccessType::Double:
-            case AccessType::DateTime:
-                sqlite3_bind_double(st, index, v.real);
-                break;
+            case AccessType::DateTime: sqlite3_bind_double(st, index, v.real); break;
             case AccessType::Text:
             case AccessType::Memo:
             case AccessType::Decimal:
-                sqlite3_bind_text64(st, index, v.bytes.data(), v.bytes.size(), SQLITE_STATIC,
-                                    SQLITE_UTF8);
+                sqlite3_bind_text64(st, index, v.bytes.data(), v.bytes.size(), SQLITE_STATIC, SQLITE_UTF8);
                 break;
             case AccessType::Binary:
             case AccessType::OleObject:
-            case AccessType::Guid:
-                sqlite3_bind_blob64(st, index, v.bytes.data(), v.bytes.size(), SQLITE_STATIC);
-                break;
+            case AccessType::Guid: sqlite3_bind_blob64(st, index, v.bytes.data(), v.bytes.size(), SQLITE_STATIC); break;
             case AccessType::Complex:
-            case AccessType::Other:
-                break;
+            case AccessType::Other: break;
         }
     }
     insert_.Step();

@@ -17,8 +17,7 @@ namespace pavana::tools {
 class AccessRowWriter {
 public:
     // Prepares the INSERT into `target` on `connection`, which must outlive the writer.
-    AccessRowWriter(engine::sqlite::Connection& connection, const AccessTable& source,
-                    const std::string& target);
+    AccessRowWriter(engine::sqlite::Connection& connection, const AccessTable& source, const std::string& target);
 
     // Inserts one row of `source`'s values; a refused row raises the SQLite failure.
     void Write(const std::vector<AccessValue>& row);

@@ -161,9 +161,7 @@ std::string ConnectText(const std::optional<std::string>& password) {
     return password ? ";PWD=" + *password : std::string();
 }
 
-std::shared_ptr<engine::DBEngine> Engine() {
-    return engine::ClassRegistry::Default().Create(engine::kDao36ClassId);
-}
+std::shared_ptr<engine::DBEngine> Engine() { return engine::ClassRegistry::Default().Create(engine::kDao36ClassId); }
 
 int Create(const Arguments& a) {
     if (a.positional.size() != 1) throw UsageError("create needs exactly one FILE");
@@ -173,8 +171,8 @@ int Create(const Arguments& a) {
 
 int ChangePassword(const Arguments& a) {
     if (a.positional.size() != 3) throw UsageError("password needs FILE OLD NEW");
-    auto db = Engine()->OpenDatabase(a.positional[0], Variant(true), Variant(false),
-                                     Variant(";PWD=" + a.positional[1]));
+    auto db =
+        Engine()->OpenDatabase(a.positional[0], Variant(true), Variant(false), Variant(";PWD=" + a.positional[1]));
     db->NewPassword(a.positional[1], a.positional[2]);
     db->Close();
     return 0;

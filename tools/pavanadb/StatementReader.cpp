@@ -3,9 +3,7 @@
 namespace pavana::tools {
 namespace {
 
-bool HoldsNothing(std::string_view statement) {
-    return statement.find_first_not_of(" \t;") == std::string_view::npos;
-}
+bool HoldsNothing(std::string_view statement) { return statement.find_first_not_of(" \t;") == std::string_view::npos; }
 
 }  // namespace
 

@@ -20,8 +20,8 @@ std::string Shortest(T value) {
 std::string CurrencyText(Currency value) {
     const bool negative = value.Scaled < 0;
     // Work on the magnitude as unsigned so that the smallest amount does not overflow.
-    const std::uint64_t magnitude = negative ? 0 - static_cast<std::uint64_t>(value.Scaled)
-                                             : static_cast<std::uint64_t>(value.Scaled);
+    const std::uint64_t magnitude =
+        negative ? 0 - static_cast<std::uint64_t>(value.Scaled) : static_cast<std::uint64_t>(value.Scaled);
     std::string text = (negative ? "-" : "") + std::to_string(magnitude / 10000);
     std::string fraction = std::to_string(10000 + magnitude % 10000).substr(1);
     while (!fraction.empty() && fraction.back() == '0') fraction.pop_back();
@@ -44,11 +44,10 @@ std::string DateText(TDateTime value) {
     stamp.Time = 0;
     const DateParts date = DecodeDate(TimeStampToDateTime(stamp));
     char buffer[32];
-    if (seconds == 0)
-        std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d", date.Year, date.Month, date.Day);
+    if (seconds == 0) std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d", date.Year, date.Month, date.Day);
     else
-        std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d %02d:%02d:%02d", date.Year, date.Month,
-                      date.Day, seconds / 3600, seconds / 60 % 60, seconds % 60);
+        std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d %02d:%02d:%02d", date.Year, date.Month, date.Day,
+                      seconds / 3600, seconds / 60 % 60, seconds % 60);
     return buffer;
 }
 

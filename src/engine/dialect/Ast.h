@@ -19,26 +19,26 @@ struct Query;
 struct Expr {
     enum class Kind {
         Null,
-        Integer,    // integer: value
-        Real,       // text: the literal as written
-        String,     // text
-        Date,       // real: day number
-        Boolean,    // integer: -1 or 0
-        Bytes,      // text: the hexadecimal digits of a 0x... literal (an even number of them)
-        Column,     // table (may be empty), name
-        Star,       // table (may be empty): `*` or `t.*`
-        Parameter,  // integer: 0-based position in the PARAMETERS clause
-        Unary,      // op: "-", "+", "NOT"; args[0]
-        Binary,     // op: upper-cased operator word or symbol; args[0], args[1]
-        Like,       // negated; args[0] Like args[1]
-        IsNull,     // negated; args[0]
-        Between,    // negated; args[0] Between args[1] And args[2]
-        InList,     // negated; args[0] In (args[1..])
-        InQuery,    // negated; args[0] In (query)
-        Exists,     // query
-        Subquery,   // query (a scalar sub-query)
-        Quantified, // op: comparison, text: "ANY"/"ALL"; args[0] op ANY (query)
-        Function,   // name as written; args; star for Count(*)
+        Integer,     // integer: value
+        Real,        // text: the literal as written
+        String,      // text
+        Date,        // real: day number
+        Boolean,     // integer: -1 or 0
+        Bytes,       // text: the hexadecimal digits of a 0x... literal (an even number of them)
+        Column,      // table (may be empty), name
+        Star,        // table (may be empty): `*` or `t.*`
+        Parameter,   // integer: 0-based position in the PARAMETERS clause
+        Unary,       // op: "-", "+", "NOT"; args[0]
+        Binary,      // op: upper-cased operator word or symbol; args[0], args[1]
+        Like,        // negated; args[0] Like args[1]
+        IsNull,      // negated; args[0]
+        Between,     // negated; args[0] Between args[1] And args[2]
+        InList,      // negated; args[0] In (args[1..])
+        InQuery,     // negated; args[0] In (query)
+        Exists,      // query
+        Subquery,    // query (a scalar sub-query)
+        Quantified,  // op: comparison, text: "ANY"/"ALL"; args[0] op ANY (query)
+        Function,    // name as written; args; star for Count(*)
     };
     Kind kind = Kind::Null;
     std::string op;
@@ -68,9 +68,9 @@ struct TableRef {
     enum class Kind { Table, Derived, Join };
     enum class JoinType { Inner, Left, Right };
     Kind kind = Kind::Table;
-    std::string name;   // Table
-    std::string database;  // Table: the file of another database (IN 'file'), empty for this one
-    std::string alias;  // Table, Derived
+    std::string name;              // Table
+    std::string database;          // Table: the file of another database (IN 'file'), empty for this one
+    std::string alias;             // Table, Derived
     std::unique_ptr<Query> query;  // Derived
     JoinType joinType = JoinType::Inner;
     std::unique_ptr<TableRef> left, right;  // Join
@@ -99,7 +99,7 @@ struct SelectCore {
     std::optional<std::int64_t> top;
     bool topPercent = false;
     std::vector<SelectItem> items;
-    std::string into;  // SELECT ... INTO newtable
+    std::string into;          // SELECT ... INTO newtable
     std::string intoDatabase;  // SELECT ... INTO newtable IN 'file'
     std::vector<TableRefPtr> from;
     ExprPtr where;
@@ -124,8 +124,8 @@ struct Insert {
     std::string table;
     std::string database;  // INSERT INTO t IN 'file'
     std::vector<std::string> columns;
-    std::vector<ExprPtr> values;  // INSERT ... VALUES
-    std::unique_ptr<Query> query; // INSERT ... SELECT
+    std::vector<ExprPtr> values;   // INSERT ... VALUES
+    std::unique_ptr<Query> query;  // INSERT ... SELECT
 };
 
 struct Update {
@@ -149,9 +149,9 @@ enum class ReferentialAction { Refuse, Cascade, SetNull };
 struct Constraint {
     std::string name;  // empty when not named
     ConstraintKind kind = ConstraintKind::PrimaryKey;
-    std::vector<std::string> columns;       // table constraints; empty on a column constraint
-    std::string refTable;                   // ForeignKey
-    std::vector<std::string> refColumns;    // ForeignKey, may be empty (the referenced key)
+    std::vector<std::string> columns;                        // table constraints; empty on a column constraint
+    std::string refTable;                                    // ForeignKey
+    std::vector<std::string> refColumns;                     // ForeignKey, may be empty (the referenced key)
     ReferentialAction onUpdate = ReferentialAction::Refuse;  // ForeignKey
     ReferentialAction onDelete = ReferentialAction::Refuse;  // ForeignKey
     bool noIndex = false;
@@ -163,7 +163,7 @@ struct ColumnDef {
     std::string name;
     ColumnType type;
     bool notNull = false;
-    bool explicitNull = false;  // NULL was written: the column takes Null (the default anyway)
+    bool explicitNull = false;            // NULL was written: the column takes Null (the default anyway)
     std::vector<Constraint> constraints;  // column constraints, in order written
     // DEFAULT: a constant expression, and its text as `Field.DefaultValue` reports it (as
     // written, except that Yes/No words read True/False and dates read #m/d/yyyy#).
@@ -185,9 +185,9 @@ struct AlterTable {
     enum class Action { AddColumn, AlterColumn, DropColumn, AddConstraint, DropConstraint };
     std::string table;
     Action action = Action::AddColumn;
-    ColumnDef column;          // AddColumn, AlterColumn
-    std::string name;          // DropColumn, DropConstraint
-    Constraint constraint;     // AddConstraint
+    ColumnDef column;       // AddColumn, AlterColumn
+    std::string name;       // DropColumn, DropConstraint
+    Constraint constraint;  // AddConstraint
 };
 
 struct DropTable {
@@ -238,7 +238,7 @@ struct Procedure {
 // TRANSFORM value SELECT ... GROUP BY ... PIVOT pivot IN (columns): a crosstab query, whose
 // SELECT (in Statement::select) gives the row headings.
 struct Crosstab {
-    ExprPtr value;                 // an aggregate
+    ExprPtr value;  // an aggregate
     ExprPtr pivot;
     std::vector<ExprPtr> columns;  // constants: one column each, in this order
 };

@@ -64,7 +64,8 @@ FormatKind KindOf(const std::string& f) {
         const char l = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
         if (c == '0' || c == '#') digits = true;
         else if (l == 'd' || l == 'm' || l == 'y' || l == 'h' || l == 'n' || l == 's' || l == 'q' || l == 'w' ||
-                 l == 'c' || l == 't' || (l == 'a' && i + 1 < f.size() && (f[i + 1] == '/' || f[i + 1] == 'm' || f[i + 1] == 'M')))
+                 l == 'c' || l == 't' ||
+                 (l == 'a' && i + 1 < f.size() && (f[i + 1] == '/' || f[i + 1] == 'm' || f[i + 1] == 'M')))
             date = true;
         else if (c == '@' || c == '&' || c == '<' || c == '>' || c == '!') text = true;
     }
@@ -150,7 +151,8 @@ std::string FormatNumberSection(double value, const std::string& section, bool s
         } else if (c == '%') {
             ++percent;
             items.push_back({NumberItem::Literal, "%"});
-        } else if ((c == 'E' || c == 'e') && i + 1 < section.size() && (section[i + 1] == '+' || section[i + 1] == '-')) {
+        } else if ((c == 'E' || c == 'e') && i + 1 < section.size() &&
+                   (section[i + 1] == '+' || section[i + 1] == '-')) {
             items.push_back({NumberItem::Exponent, section.substr(i, 2)});
             ++i;
         } else {
@@ -201,8 +203,8 @@ std::string FormatNumberSection(double value, const std::string& section, bool s
         fraction.pop_back();
     if (integer == "0" && intZeros == 0) integer.clear();
     while (static_cast<int>(integer.size()) < intZeros) integer.insert(integer.begin(), '0');
-    const bool allZero = integer.find_first_not_of('0') == std::string::npos &&
-                         fraction.find_first_not_of('0') == std::string::npos;
+    const bool allZero =
+        integer.find_first_not_of('0') == std::string::npos && fraction.find_first_not_of('0') == std::string::npos;
 
     std::string out;
     if (sign && !allZero) out += '-';
@@ -222,7 +224,9 @@ std::string FormatNumberSection(double value, const std::string& section, bool s
             while (static_cast<int>(e.size()) < expZeros) e.insert(e.begin(), '0');
             out += e;
             // the exponent's own placeholders are consumed
-            while (i + 1 < items.size() && (items[i + 1].kind == NumberItem::Zero || items[i + 1].kind == NumberItem::Hash)) ++i;
+            while (i + 1 < items.size() &&
+                   (items[i + 1].kind == NumberItem::Zero || items[i + 1].kind == NumberItem::Hash))
+                ++i;
             continue;
         }
         if (item.kind == NumberItem::Point) {
@@ -276,10 +280,11 @@ std::string FormatNumber(double value, const std::string& format, const FormatSe
 // thousands, and a negative amount in their negative form ("R$ 1.234,50", "-R$ 1.234,50").
 std::string CurrencyPattern(const FormatSettings& settings) {
     static constexpr const char* kPositive[] = {"$1", "1$", "$ 1", "1 $"};
-    static constexpr const char* kNegative[] = {"($1)", "-$1",  "$-1", "$1-",  "(1$)", "-1$",  "1-$",   "1$-",
+    static constexpr const char* kNegative[] = {"($1)", "-$1",  "$-1",  "$1-",  "(1$)", "-1$",  "1-$",   "1$-",
                                                 "-1 $", "-$ 1", "1 $-", "$ 1-", "$ -1", "1- $", "($ 1)", "(1 $)"};
     std::string number = "#,##0";
-    if (settings.CurrencyDecimals > 0) number += "." + std::string(static_cast<std::size_t>(settings.CurrencyDecimals), '0');
+    if (settings.CurrencyDecimals > 0)
+        number += "." + std::string(static_cast<std::size_t>(settings.CurrencyDecimals), '0');
     const std::string symbol = "\"" + settings.CurrencyString + "\"";
     auto expand = [&](std::string_view form) {
         std::string out;

@@ -81,8 +81,8 @@ std::optional<double> ParseNumber(std::string_view text, const FormatSettings& s
     std::string clean;
     clean.reserve(s.size());
     for (std::size_t i = 0; i < s.size();) {
-        if (!thousands.empty() && i > 0 && s.compare(i, thousands.size(), thousands) == 0 &&
-            IsDigitAt(s, i - 1) && IsDigitAt(s, i + thousands.size())) {
+        if (!thousands.empty() && i > 0 && s.compare(i, thousands.size(), thousands) == 0 && IsDigitAt(s, i - 1) &&
+            IsDigitAt(s, i + thousands.size())) {
             i += thousands.size();
         } else if (!point.empty() && s.compare(i, point.size(), point) == 0) {
             clean += '.';
@@ -279,20 +279,18 @@ char32_t UpperCase(char32_t c) {
 void ResultNumber(sqlite3_context* ctx, double value) {
     if (std::nearbyint(value) == value && std::fabs(value) < 9e15)
         sqlite3_result_int64(ctx, static_cast<sqlite3_int64>(value));
-    else
-        sqlite3_result_double(ctx, value);
+    else sqlite3_result_double(ctx, value);
 }
 
 void ResultText(sqlite3_context* ctx, const std::string& text) {
     sqlite3_result_text(ctx, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
 }
 
-void Define(sqlite3* db, const char* name, int argc, Body body, bool deterministic,
-            std::shared_ptr<void> data) {
+void Define(sqlite3* db, const char* name, int argc, Body body, bool deterministic, std::shared_ptr<void> data) {
     auto registered = std::make_unique<Registered>(Registered{body, std::move(data)});
     const int flags = SQLITE_UTF8 | (deterministic ? SQLITE_DETERMINISTIC : 0);
-    const int rc = sqlite3_create_function_v2(db, name, argc, flags, registered.get(), Trampoline, nullptr,
-                                              nullptr, FreeRegistered);
+    const int rc = sqlite3_create_function_v2(db, name, argc, flags, registered.get(), Trampoline, nullptr, nullptr,
+                                              FreeRegistered);
     // On failure SQLite has already called the destructor.
     registered.release();
     if (rc != SQLITE_OK) throw Exception(std::string("Cannot register function ") + name + ": " + sqlite3_errmsg(db));

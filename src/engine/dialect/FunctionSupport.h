@@ -80,7 +80,7 @@ double LinearToDate(double linear);
 // UTF-8 <-> code points; invalid bytes are taken as Latin-1 characters.
 std::u32string Decode(std::string_view text);
 std::string Encode(std::u32string_view text);
-char32_t FoldCase(char32_t c);   // lower case, for case-insensitive comparison
+char32_t FoldCase(char32_t c);  // lower case, for case-insensitive comparison
 char32_t UpperCase(char32_t c);
 
 void ResultNumber(sqlite3_context* ctx, double value);  // integral values as integers

@@ -58,8 +58,7 @@ std::vector<Piece> Pieces(std::string_view text) {
             pieces.push_back({Piece::Word, text.substr(i, j - i)});
             i = j;
         } else {
-            if (!pieces.empty() && pieces.back().kind == Piece::Sep && pieces.back().text == kSpace)
-                pieces.pop_back();
+            if (!pieces.empty() && pieces.back().kind == Piece::Sep && pieces.back().text == kSpace) pieces.pop_back();
             pieces.push_back({Piece::Sep, text.substr(i, 1)});
             ++i;
         }
@@ -105,9 +104,9 @@ int MonthIn(std::string_view w, const Names& names) {
 
 // Month names: English, as the platform always reads them, or those of the settings.
 int MonthFromName(std::string_view w, const FormatSettings* settings) {
-    static constexpr std::array<std::string_view, 12> kNames{"January", "February", "March",     "April",
-                                                             "May",     "June",     "July",      "August",
-                                                             "September", "October", "November", "December"};
+    static constexpr std::array<std::string_view, 12> kNames{"January",   "February", "March",    "April",
+                                                             "May",       "June",     "July",     "August",
+                                                             "September", "October",  "November", "December"};
     if (int m = MonthIn(w, kNames)) return m;
     if (!settings) return 0;
     if (int m = MonthIn(w, settings->LongMonthNames)) return m;
@@ -168,12 +167,9 @@ std::optional<double> Parse(std::string_view text, const FormatSettings* setting
     double day = 0;
     bool haveDate = false;
     auto num = [&](std::size_t k) { return k < p.size() && p[k].kind == Piece::Number; };
-    auto sep = [&](std::size_t k, const char* s) {
-        return k < p.size() && p[k].kind == Piece::Sep && p[k].text == s;
-    };
+    auto sep = [&](std::size_t k, const char* s) { return k < p.size() && p[k].kind == Piece::Sep && p[k].text == s; };
     auto dateSep = [&](std::size_t k) {
-        return sep(k, "/") || sep(k, "-") ||
-               (names && (sep(k, " ") || sep(k, settings->DateSeparator.c_str())));
+        return sep(k, "/") || sep(k, "-") || (names && (sep(k, " ") || sep(k, settings->DateSeparator.c_str())));
     };
     if (num(0) && !sep(1, ":")) {
         // numeric date: a/b[/c]

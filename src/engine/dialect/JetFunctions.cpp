@@ -97,9 +97,7 @@ void Imp(sqlite3_context* ctx, int, sqlite3_value** argv) {
 
 // ---- tests and conversions --------------------------------------------------------------
 
-void IsNullFn(sqlite3_context* ctx, int, sqlite3_value** argv) {
-    sqlite3_result_int(ctx, IsNull(argv[0]) ? -1 : 0);
-}
+void IsNullFn(sqlite3_context* ctx, int, sqlite3_value** argv) { sqlite3_result_int(ctx, IsNull(argv[0]) ? -1 : 0); }
 
 void IsNumeric(sqlite3_context* ctx, int, sqlite3_value** argv) {
     switch (sqlite3_value_type(argv[0])) {
@@ -408,9 +406,15 @@ std::optional<int> FunctionErrorNumber(std::string_view message) {
         int number;
     };
     static constexpr Entry kEntries[] = {
-        {kTypeMismatch, jetDataTypeMismatch}, {kDivisionByZero, 11}, {kOverflow, 6},
-        {kInvalidCall, 5}, {kInvalidNull, 94}, {kInvalidPattern, 93}, {kStrConvUnsupported, 5},
-        {kNullKey, jetNullKey}, {kFieldOverflow, jetNumericOverflow},
+        {kTypeMismatch, jetDataTypeMismatch},
+        {kDivisionByZero, 11},
+        {kOverflow, 6},
+        {kInvalidCall, 5},
+        {kInvalidNull, 94},
+        {kInvalidPattern, 93},
+        {kStrConvUnsupported, 5},
+        {kNullKey, jetNullKey},
+        {kFieldOverflow, jetNumericOverflow},
     };
     for (const auto& e : kEntries)
         if (message == e.text) return e.number;

@@ -40,15 +40,20 @@ constexpr std::array<TypeWord, 46> kTypeWords{{
     {"DATE", JetType::Date, false},         {"TIME", JetType::Date, false},
     {"BIT", JetType::Boolean, false},       {"BOOLEAN", JetType::Boolean, false},
     {"LOGICAL", JetType::Boolean, false},   {"LOGICAL1", JetType::Boolean, false},
-    {"YESNO", JetType::Boolean, false},   {"IDENTITY", JetType::Long, true},
+    {"YESNO", JetType::Boolean, false},     {"IDENTITY", JetType::Long, true},
 }};
 
 constexpr std::array<TypeWord, 10> kMoreTypeWords{{
-    {"BINARY", JetType::Binary, false},     {"VARBINARY", JetType::Binary, false},
-    {"LONGBINARY", JetType::LongBinary, false}, {"OLEOBJECT", JetType::LongBinary, false},
-    {"GENERAL", JetType::LongBinary, false}, {"IMAGE", JetType::LongBinary, false},
-    {"GUID", JetType::Guid, false},          {"UNIQUEIDENTIFIER", JetType::Guid, false},
-    {"DECIMAL", JetType::Decimal, false},    {"DEC", JetType::Decimal, false},
+    {"BINARY", JetType::Binary, false},
+    {"VARBINARY", JetType::Binary, false},
+    {"LONGBINARY", JetType::LongBinary, false},
+    {"OLEOBJECT", JetType::LongBinary, false},
+    {"GENERAL", JetType::LongBinary, false},
+    {"IMAGE", JetType::LongBinary, false},
+    {"GUID", JetType::Guid, false},
+    {"UNIQUEIDENTIFIER", JetType::Guid, false},
+    {"DECIMAL", JetType::Decimal, false},
+    {"DEC", JetType::Decimal, false},
 }};
 
 }  // namespace

@@ -36,13 +36,13 @@ inline constexpr int kUpdatableField = 32;
 // A column type as declared: the type and what its declaration said about it.
 struct ColumnType {
     JetType type = JetType::Text;
-    int size = 0;            // Text and Binary: the declared (or default) length; others 0
-    int precision = 0;       // Decimal
-    int scale = 0;           // Decimal
-    bool counter = false;    // COUNTER / AUTOINCREMENT (type is Long)
-    std::int64_t seed = 1;   // first value of a counter
+    int size = 0;           // Text and Binary: the declared (or default) length; others 0
+    int precision = 0;      // Decimal
+    int scale = 0;          // Decimal
+    bool counter = false;   // COUNTER / AUTOINCREMENT (type is Long)
+    std::int64_t seed = 1;  // first value of a counter
     std::int64_t increment = 1;
-    bool compressed = false; // WITH COMPRESSION was written
+    bool compressed = false;  // WITH COMPRESSION was written
 };
 
 // The type a type word names (any Jet type word or synonym, any case), without its size;

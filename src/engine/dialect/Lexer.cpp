@@ -9,17 +9,13 @@
 namespace pavana::engine::dialect {
 namespace {
 
-bool IsWordStart(unsigned char c) {
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || c >= 0x80;
-}
+bool IsWordStart(unsigned char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || c >= 0x80; }
 
 bool IsWordPart(unsigned char c) { return IsWordStart(c) || (c >= '0' && c <= '9'); }
 
 bool IsDigit(unsigned char c) { return c >= '0' && c <= '9'; }
 
-bool IsSpace(unsigned char c) {
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v';
-}
+bool IsSpace(unsigned char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v'; }
 
 // The text quoted by an error about a token that starts at `begin`: the rest of the line.
 std::string_view Rest(std::string_view text, std::size_t begin) {

@@ -57,8 +57,7 @@ inline constexpr int kUndefinedFunction = 3085;
 // 3075: "Syntax error (missing operator) in query expression 'a b'." and its variants
 // ("Syntax error in string in query expression ...", "... in date in ...").
 [[noreturn]] inline void RaiseExpression(std::string_view what, std::string_view expression) {
-    throw SyntaxError("Syntax error " + std::string(what) + " in query expression '" +
-                          std::string(expression) + "'.",
+    throw SyntaxError("Syntax error " + std::string(what) + " in query expression '" + std::string(expression) + "'.",
                       kQueryExpression);
 }
 
@@ -67,8 +66,7 @@ inline constexpr int kUndefinedFunction = 3085;
 }
 
 [[noreturn]] inline void RaiseUndefinedFunction(std::string_view name) {
-    throw SyntaxError("Undefined function '" + std::string(name) + "' in expression.",
-                      kUndefinedFunction);
+    throw SyntaxError("Undefined function '" + std::string(name) + "' in expression.", kUndefinedFunction);
 }
 
 }  // namespace pavana::engine::dialect::messages

@@ -223,7 +223,7 @@ void DDB(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     const double factor = Argument(argc, argv, 4, 2);
     if (life <= 0 || period <= 0 || period > life || factor <= 0 || cost < 0 || salvage < 0)
         throw FunctionError{kInvalidCall};
-    const double share = std::min(factor / life, 1.0);  // of the value, each period
+    const double share = std::min(factor / life, 1.0);             // of the value, each period
     const double before = cost * std::pow(1 - share, period - 1);  // the value when the period starts
     const double depreciation = std::min(before * share, std::max(before - salvage, 0.0));
     ResultMoney(ctx, depreciation);

@@ -30,13 +30,13 @@ constexpr KeywordSet MakeSet(std::initializer_list<Keyword> words) {
 
 // Words that end an expression or a name list and so can never be a bare column or alias.
 constexpr KeywordSet kReserved = MakeSet({
-    Keyword::Select, Keyword::From,  Keyword::Where,  Keyword::Group,   Keyword::Order,    Keyword::By,
-    Keyword::Having, Keyword::Union, Keyword::Inner,  Keyword::Left,    Keyword::Right,    Keyword::Outer,
-    Keyword::Join,   Keyword::On,    Keyword::As,     Keyword::Into,    Keyword::Values,   Keyword::Set,
-    Keyword::And,    Keyword::Or,    Keyword::Not,    Keyword::Xor,     Keyword::Eqv,      Keyword::Imp,
-    Keyword::Mod,    Keyword::Like,  Keyword::Is,     Keyword::Null,    Keyword::Between,  Keyword::In,
-    Keyword::Exists, Keyword::Distinct, Keyword::DistinctRow, Keyword::Top, Keyword::Asc, Keyword::Desc,
-    Keyword::True,   Keyword::False, Keyword::Yes,    Keyword::No,      Keyword::Off,      Keyword::With,
+    Keyword::Select, Keyword::From,     Keyword::Where,       Keyword::Group, Keyword::Order,   Keyword::By,
+    Keyword::Having, Keyword::Union,    Keyword::Inner,       Keyword::Left,  Keyword::Right,   Keyword::Outer,
+    Keyword::Join,   Keyword::On,       Keyword::As,          Keyword::Into,  Keyword::Values,  Keyword::Set,
+    Keyword::And,    Keyword::Or,       Keyword::Not,         Keyword::Xor,   Keyword::Eqv,     Keyword::Imp,
+    Keyword::Mod,    Keyword::Like,     Keyword::Is,          Keyword::Null,  Keyword::Between, Keyword::In,
+    Keyword::Exists, Keyword::Distinct, Keyword::DistinctRow, Keyword::Top,   Keyword::Asc,     Keyword::Desc,
+    Keyword::True,   Keyword::False,    Keyword::Yes,         Keyword::No,    Keyword::Off,     Keyword::With,
     Keyword::Pivot,
 });
 
@@ -44,8 +44,18 @@ bool IsReserved(const Token& t) { return kReserved[static_cast<std::size_t>(t.ke
 
 // Words that start a clause: the quoted text of a faulty expression stops before them.
 constexpr KeywordSet kClauseWords = MakeSet({
-    Keyword::From, Keyword::Where, Keyword::Group, Keyword::Order, Keyword::Having, Keyword::Union,
-    Keyword::Inner, Keyword::Left, Keyword::Right, Keyword::Set, Keyword::Values, Keyword::Into,
+    Keyword::From,
+    Keyword::Where,
+    Keyword::Group,
+    Keyword::Order,
+    Keyword::Having,
+    Keyword::Union,
+    Keyword::Inner,
+    Keyword::Left,
+    Keyword::Right,
+    Keyword::Set,
+    Keyword::Values,
+    Keyword::Into,
 });
 
 // Binding strength of the binary operators, weakest first. Not (a prefix) binds between And
@@ -63,7 +73,7 @@ enum Level : int {
     kConcat,      // &
     kAdditive,    // + -
     kMod,
-    kIntDiv,      // backslash
+    kIntDiv,          // backslash
     kMultiplicative,  // * /
     kUnary,
 };
@@ -102,12 +112,10 @@ public:
         } else if (IsWord(Keyword::Create)) {
             if (IsWord(Keyword::Index, 1) || (IsWord(Keyword::Unique, 1) && IsWord(Keyword::Index, 2)))
                 statement.createIndex = ParseCreateIndex();
-            else if (IsWord(Keyword::View, 1))
-                statement.createView = ParseCreateView();
+            else if (IsWord(Keyword::View, 1)) statement.createView = ParseCreateView();
             else if (IsWord(Keyword::Procedure, 1) || IsWord(Keyword::Proc, 1))
                 statement.procedure = ParseCreateProcedure();
-            else
-                statement.createTable = ParseCreateTable();
+            else statement.createTable = ParseCreateTable();
         } else if (IsWord(Keyword::Transform)) {
             statement.crosstab = ParseTransform(statement);
         } else if (IsWord(Keyword::Execute) || IsWord(Keyword::Exec)) {
@@ -246,8 +254,8 @@ private:
         exprStart_ = pos_;
         ExprPtr e = ParseExpr();
         const Token& t = Peek();
-        bool operand = t.kind == TokenKind::Name || t.kind == TokenKind::String ||
-                       t.kind == TokenKind::Number || t.kind == TokenKind::Bytes || t.kind == TokenKind::Date ||
+        bool operand = t.kind == TokenKind::Name || t.kind == TokenKind::String || t.kind == TokenKind::Number ||
+                       t.kind == TokenKind::Bytes || t.kind == TokenKind::Date ||
                        (t.kind == TokenKind::Word && !IsReserved(t)) || IsSymbol(Symbol::LeftParen);
         if (operand) ExprFail("(missing operator)");
         exprStart_ = saved;
@@ -274,8 +282,7 @@ private:
         }
         std::string_view quoted;
         if (exprStart_ < tokens_.size() && end > exprStart_)
-            quoted = text_.substr(tokens_[exprStart_].begin,
-                                  tokens_[end - 1].end - tokens_[exprStart_].begin);
+            quoted = text_.substr(tokens_[exprStart_].begin, tokens_[end - 1].end - tokens_[exprStart_].begin);
         messages::RaiseExpression(what, quoted);
     }
 
@@ -335,9 +342,8 @@ private:
             case Keyword::In:
             case Keyword::Is: return kComparison;
             case Keyword::Not:
-                return IsWord(Keyword::Like, 1) || IsWord(Keyword::Between, 1) || IsWord(Keyword::In, 1)
-                           ? kComparison
-                           : kNone;
+                return IsWord(Keyword::Like, 1) || IsWord(Keyword::Between, 1) || IsWord(Keyword::In, 1) ? kComparison
+                                                                                                         : kNone;
             case Keyword::Mod: return kMod;
             default: return kNone;
         }
@@ -622,11 +628,11 @@ private:
         --depth_;
         const int count = e->star ? 1 : static_cast<int>(e->args.size());
         if (count < info->minArgs || count > info->maxArgs) {
-            std::string_view call = text_.substr(tokens_[nameToken].begin,
-                                                 tokens_[pos_ - 1].end - tokens_[nameToken].begin);
-            throw SyntaxError("Wrong number of arguments used with function in query expression '" +
-                                  std::string(call) + "'.",
-                              messages::kQueryExpression);
+            std::string_view call =
+                text_.substr(tokens_[nameToken].begin, tokens_[pos_ - 1].end - tokens_[nameToken].begin);
+            throw SyntaxError(
+                "Wrong number of arguments used with function in query expression '" + std::string(call) + "'.",
+                messages::kQueryExpression);
         }
         return e;
     }
@@ -1038,8 +1044,8 @@ private:
         }
         if (p.hour || p.minute || p.second || timeOnly) {
             const int hour12 = p.hour % 12 == 0 ? 12 : p.hour % 12;
-            std::snprintf(buffer, sizeof buffer, "%s%d:%02d:%02d %s", timeOnly ? "" : " ", hour12, p.minute,
-                          p.second, p.hour < 12 ? "AM" : "PM");
+            std::snprintf(buffer, sizeof buffer, "%s%d:%02d:%02d %s", timeOnly ? "" : " ", hour12, p.minute, p.second,
+                          p.hour < 12 ? "AM" : "PM");
             out += buffer;
         }
         return out + "#";
@@ -1148,7 +1154,8 @@ private:
 
     bool IsTableConstraintStart() const {
         return IsWord(Keyword::Constraint) || (IsWord(Keyword::Primary) && IsWord(Keyword::Key, 1)) ||
-               (IsWord(Keyword::Unique) && IsSymbol(Symbol::LeftParen, 1)) || (IsWord(Keyword::Foreign) && IsWord(Keyword::Key, 1)) ||
+               (IsWord(Keyword::Unique) && IsSymbol(Symbol::LeftParen, 1)) ||
+               (IsWord(Keyword::Foreign) && IsWord(Keyword::Key, 1)) ||
                (IsWord(Keyword::Check) && IsSymbol(Symbol::LeftParen, 1));
     }
 
@@ -1279,9 +1286,10 @@ private:
         if (Peek().kind == TokenKind::End || IsSymbol(Symbol::Semicolon)) Fail();
         crosstab->pivot = ParseBinary(kConcat);
         if (!AcceptWord(Keyword::In))
-            throw SyntaxError("This engine needs the column values of a crosstab query written after PIVOT "
-                              "(PIVOT expression IN (value1, value2, ...)).",
-                              messages::kTransform.number);
+            throw SyntaxError(
+                "This engine needs the column values of a crosstab query written after PIVOT "
+                "(PIVOT expression IN (value1, value2, ...)).",
+                messages::kTransform.number);
         ExpectSymbol(Symbol::LeftParen);
         do {
             crosstab->columns.push_back(ParseClauseExpr());

@@ -78,9 +78,10 @@ public:
 
     void Statement(const ast::Statement& s, Translation& out) {
         if ((s.insert && !s.insert->database.empty()) || (s.select && !s.select->cores.front().intoDatabase.empty()))
-            throw SyntaxError("This engine does not write into another database (INTO ... IN); run the statement "
-                              "on that database, reading this one with IN.",
-                              s.insert ? messages::kInsert.number : messages::kSelect.number);
+            throw SyntaxError(
+                "This engine does not write into another database (INTO ... IN); run the statement "
+                "on that database, reading this one with IN.",
+                s.insert ? messages::kInsert.number : messages::kSelect.number);
         if (s.select) {
             const SelectCore& first = s.select->cores.front();
             if (!first.into.empty()) {
@@ -287,15 +288,11 @@ private:
                 Put("X'");
                 Put(e.text);
                 return Put("'");
-            case K::Column:
-                Qualified(e.table);
-                return PutName(e.name);
+            case K::Column: Qualified(e.table); return PutName(e.name);
             case K::Star:
                 if (!e.table.empty()) Qualified(e.table);
                 return Put("*");
-            case K::Parameter:
-                Put("?");
-                return AppendInteger(sql_, e.integer + 1);
+            case K::Parameter: Put("?"); return AppendInteger(sql_, e.integer + 1);
             case K::Unary:
                 if (e.op == "NOT") {
                     OpenValue(mode);
@@ -476,8 +473,8 @@ private:
         if (e.kind != ast::Expr::Kind::Function) return false;
         const FunctionInfo* info = FindFunction(e.name);
         if (!info) return false;
-        for (const char* name : {"Now", "Date", "Time", "DateAdd", "DateSerial", "TimeSerial", "DateValue",
-                                 "TimeValue", "CDate", "CVDate"})
+        for (const char* name : {"Now", "Date", "Time", "DateAdd", "DateSerial", "TimeSerial", "DateValue", "TimeValue",
+                                 "CDate", "CVDate"})
             if (std::string_view(info->jetName) == name) return true;
         return false;
     }
@@ -1059,8 +1056,7 @@ private:
                 };
                 if (i < items.size() && items[i].scaled)
                     StoredLookedUp(column, insert.table, QuoteString(insert.columns[i]), true);
-                else
-                    Stored(column, insert.table, insert.columns[i]);
+                else Stored(column, insert.table, insert.columns[i]);
             }
             Put(" FROM \"pavana_source\"");
             return;
@@ -1265,8 +1261,8 @@ private:
             anyNull += "NEW." + Quote(columns[i]) + " IS NULL";
         }
         for (const char* event : {"insert", "update"})
-            out.followUp.push_back("CREATE TRIGGER " + Quote(name + "." + event) + " BEFORE " + Upper(event) +
-                                   " ON " + Quote(table) + " WHEN " + anyNull +
+            out.followUp.push_back("CREATE TRIGGER " + Quote(name + "." + event) + " BEFORE " + Upper(event) + " ON " +
+                                   Quote(table) + " WHEN " + anyNull +
                                    " BEGIN SELECT RAISE(ABORT, 'Index or primary key cannot contain a Null "
                                    "value.'); END");
     }
@@ -1283,8 +1279,8 @@ private:
         out.metadata.push_back("DELETE FROM pavana_columns WHERE table_name = " + QuoteString(create.name));
         for (const ColumnDef& c : create.columns)
             out.metadata.push_back("INSERT INTO pavana_columns (table_name, column_name, default_value) VALUES (" +
-                                   QuoteString(create.name) + ", " + QuoteString(c.name) + ", " +
-                                   DefaultLiteral(c) + ")");
+                                   QuoteString(create.name) + ", " + QuoteString(c.name) + ", " + DefaultLiteral(c) +
+                                   ")");
     }
 
     // A column added or altered: its default is set when the statement gives one (an altered
@@ -1306,8 +1302,8 @@ private:
         out.metadata.push_back(std::move(del));
         if (column) return;
         out.metadata.push_back(kCreateCounters);
-        out.metadata.push_back(std::string("DELETE FROM ") + kCounterTable + " WHERE table_name = " +
-                               QuoteString(table));
+        out.metadata.push_back(std::string("DELETE FROM ") + kCounterTable +
+                               " WHERE table_name = " + QuoteString(table));
     }
 
     void NameList(const std::vector<std::string>& names) {
@@ -1344,9 +1340,10 @@ private:
     // (kCheckPrefix).
     void Check(const std::string& table, const Constraint& k) {
         if (HasQuery(*k.check))
-            throw SyntaxError("A CHECK constraint cannot hold a subquery in this engine; check the related "
-                              "records with a relationship (REFERENCES) instead.",
-                              messages::kConstraint.number);
+            throw SyntaxError(
+                "A CHECK constraint cannot hold a subquery in this engine; check the related "
+                "records with a relationship (REFERENCES) instead.",
+                messages::kConstraint.number);
         Put("CONSTRAINT ");
         PutName(std::string(kCheckPrefix) + table + "|" + (k.name.empty() ? k.checkText : k.name));
         Put(" CHECK (");
@@ -1365,13 +1362,13 @@ private:
             std::string("UPDATE ") + kCounterTable + " SET seq = " + counter + row + " AND " + counter + " > seq";
         out.followUp.push_back("CREATE TRIGGER " + Quote(table + "." + c.name + ".counter") + " AFTER INSERT ON " +
                                Quote(table) + " BEGIN UPDATE " + kCounterTable + " SET seq = seq + " +
-                               std::to_string(c.type.increment) + row +
-                               " AND " + counter + " IS NULL; " + raise + "; UPDATE " + Quote(table) + " SET " +
-                               Quote(c.name) + " = (SELECT seq FROM " + kCounterTable + row + ") WHERE " + counter +
-                               " IS NULL AND rowid = NEW.rowid; END");
+                               std::to_string(c.type.increment) + row + " AND " + counter + " IS NULL; " + raise +
+                               "; UPDATE " + Quote(table) + " SET " + Quote(c.name) + " = (SELECT seq FROM " +
+                               kCounterTable + row + ") WHERE " + counter + " IS NULL AND rowid = NEW.rowid; END");
         out.followUp.push_back("CREATE TRIGGER " + Quote(table + "." + c.name + ".counter.update") +
                                " BEFORE UPDATE OF " + Quote(c.name) + " ON " + Quote(table) +
-                               " BEGIN SELECT RAISE(ABORT, '" + EngineMessage(jetNullKey) + "') WHERE " + counter + " IS NULL; " + raise + "; END");
+                               " BEGIN SELECT RAISE(ABORT, '" + EngineMessage(jetNullKey) + "') WHERE " + counter +
+                               " IS NULL; " + raise + "; END");
         out.metadata.push_back(kCreateCounters);
         out.metadata.push_back(std::string("INSERT OR REPLACE INTO ") + kCounterTable + " (table_name, seq) VALUES (" +
                                QuoteString(table) + ", " + std::to_string(c.type.seed - c.type.increment) + ")");
@@ -1416,12 +1413,13 @@ private:
         if (counter && counter->type.increment != 1 && create.temporary) messages::Raise(messages::kFieldDefinition);
         // So is a counter that counts by more than one, which SQLite's rowid cannot.
         const bool keyed = counter && !create.temporary &&
-                           (counter->type.increment != 1 || std::any_of(create.constraints.begin(), create.constraints.end(), [&](const Constraint& k) {
-                               return k.kind == ConstraintKind::PrimaryKey && k.columns.size() > 1 &&
-                                      std::any_of(k.columns.begin(), k.columns.end(), [&](const std::string& col) {
-                                          return SameAsciiText(col, counter->name);
-                                      });
-                           }));
+                           (counter->type.increment != 1 ||
+                            std::any_of(create.constraints.begin(), create.constraints.end(), [&](const Constraint& k) {
+                                return k.kind == ConstraintKind::PrimaryKey && k.columns.size() > 1 &&
+                                       std::any_of(k.columns.begin(), k.columns.end(), [&](const std::string& col) {
+                                           return SameAsciiText(col, counter->name);
+                                       });
+                            }));
         if (keyed) {
             keyedCounter_ = counter;
             notNull.erase(Upper(counter->name));
@@ -1497,18 +1495,16 @@ private:
                 // SQLite adds a column in place only when the rows need not be written: a
                 // NOT NULL column without a default, a default computed at insert time
                 // (Date()), or a relationship whose rows would get a default, takes a rebuild.
-                const bool notNull = c.notNull || std::any_of(c.constraints.begin(), c.constraints.end(),
-                                                              [](const Constraint& k) {
-                                                                  return k.kind == ConstraintKind::NotNull ||
-                                                                         k.kind == ConstraintKind::PrimaryKey;
-                                                              });
+                const bool notNull =
+                    c.notNull || std::any_of(c.constraints.begin(), c.constraints.end(), [](const Constraint& k) {
+                        return k.kind == ConstraintKind::NotNull || k.kind == ConstraintKind::PrimaryKey;
+                    });
                 const bool computed = c.defaultValue && HasFunction(*c.defaultValue);
                 // A Yes/No column always has one: No.
                 const bool anyDefault = c.defaultValue || c.type.type == JetType::Boolean;
                 const bool relatedDefault =
-                    anyDefault && std::any_of(c.constraints.begin(), c.constraints.end(), [](const Constraint& k) {
-                        return k.kind == ConstraintKind::ForeignKey;
-                    });
+                    anyDefault && std::any_of(c.constraints.begin(), c.constraints.end(),
+                                              [](const Constraint& k) { return k.kind == ConstraintKind::ForeignKey; });
                 if ((notNull && !anyDefault) || computed || relatedDefault)
                     return rebuild(R::AddColumn, c.name, RebuiltColumn(c, alter.table, out));
                 Put("ALTER TABLE ");
@@ -1618,11 +1614,11 @@ private:
     std::string& sql_;
     const SchemaLookup& schema_;
     std::vector<ExternalTable>* external_ = nullptr;  // set by PrintForSqlite
-    const ast::Crosstab* crosstab_ = nullptr;  // while a crosstab query is printed
-    const SelectCore* crosstabCore_ = nullptr;  // its SELECT
-    int subQueries_ = 0;  // depth of queries inside expressions being printed
-    bool counterIsRowid_ = false;  // while the columns of a table with a counter are printed
-    const ColumnDef* keyedCounter_ = nullptr;  // while printed, a counter that is not the rowid
+    const ast::Crosstab* crosstab_ = nullptr;         // while a crosstab query is printed
+    const SelectCore* crosstabCore_ = nullptr;        // its SELECT
+    int subQueries_ = 0;                              // depth of queries inside expressions being printed
+    bool counterIsRowid_ = false;                     // while the columns of a table with a counter are printed
+    const ColumnDef* keyedCounter_ = nullptr;         // while printed, a counter that is not the rowid
     std::string renameFrom_;
     std::string renameTo_;
     const TableRef* renamedTable_ = nullptr;

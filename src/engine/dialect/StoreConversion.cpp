@@ -42,7 +42,8 @@ std::optional<JetType> ColumnTypeOf(sqlite3_context* ctx, sqlite3_value* tableAr
             sqlite3_bind_text(st, 1, table, -1, SQLITE_TRANSIENT);
             sqlite3_bind_int64(st, 2, sqlite3_value_int64(columnArg));
             if (sqlite3_step(st) == SQLITE_ROW)
-                if (auto* text = sqlite3_column_text(st, 0)) type = TypeOfDeclaredType(reinterpret_cast<const char*>(text));
+                if (auto* text = sqlite3_column_text(st, 0))
+                    type = TypeOfDeclaredType(reinterpret_cast<const char*>(text));
         }
         sqlite3_finalize(st);
     } else {
@@ -247,11 +248,11 @@ struct TypedStore {
 // One function per type whose stored form a written value may need to be converted to;
 // the other types (binary, GUID, decimal) take values as they are.
 constexpr TypedStore kTypedStores[] = {
-    {JetType::Boolean, "pavana_store_yesno"},   {JetType::Byte, "pavana_store_byte"},
-    {JetType::Integer, "pavana_store_short"},   {JetType::Long, "pavana_store_long"},
+    {JetType::Boolean, "pavana_store_yesno"},     {JetType::Byte, "pavana_store_byte"},
+    {JetType::Integer, "pavana_store_short"},     {JetType::Long, "pavana_store_long"},
     {JetType::Currency, "pavana_store_currency"}, {JetType::Single, "pavana_store_single"},
-    {JetType::Double, "pavana_store_double"},   {JetType::Date, "pavana_store_date"},
-    {JetType::Text, "pavana_store_text"},       {JetType::Memo, "pavana_store_text"},
+    {JetType::Double, "pavana_store_double"},     {JetType::Date, "pavana_store_date"},
+    {JetType::Text, "pavana_store_text"},         {JetType::Memo, "pavana_store_text"},
 };
 
 }  // namespace

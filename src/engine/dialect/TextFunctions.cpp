@@ -31,7 +31,8 @@ void Left(sqlite3_context* ctx, int, sqlite3_value** argv) {
     if (n < 0) throw FunctionError{kInvalidCall};
     if (IsNull(argv[0])) return sqlite3_result_null(ctx);
     const std::u32string s = Chars(argv[0]);
-    ResultChars(ctx, std::u32string_view(s).substr(0, static_cast<std::size_t>(std::min<std::int64_t>(n, static_cast<std::int64_t>(s.size())))));
+    ResultChars(ctx, std::u32string_view(s).substr(
+                         0, static_cast<std::size_t>(std::min<std::int64_t>(n, static_cast<std::int64_t>(s.size())))));
 }
 
 void Right(sqlite3_context* ctx, int, sqlite3_value** argv) {

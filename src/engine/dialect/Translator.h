@@ -6,8 +6,8 @@
 // the engine's own (for example 3134 "Syntax error in INSERT INTO statement.").
 #pragma once
 
-#include <memory>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -63,7 +63,7 @@ struct ProcedureCall {
 struct ExternalTable {
     std::string database;  // the file, as written
     std::string table;
-    std::string copy;      // the temporary table's name
+    std::string copy;  // the temporary table's name
 };
 
 struct Translation {

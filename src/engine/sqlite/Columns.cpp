@@ -20,26 +20,66 @@ struct TypeWord {
 
 // Jet's type words and synonyms, then SQLite's own names. Sizes are Field.Size.
 constexpr TypeWord kTypeWords[] = {
-    {"TEXT", dbText, 255},        {"ALPHANUMERIC", dbText, 255}, {"CHAR", dbText, 255},
-    {"CHARACTER", dbText, 255},   {"STRING", dbText, 255},       {"VARCHAR", dbText, 255},
-    {"NVARCHAR", dbText, 255},    {"NCHAR", dbText, 255},        {"LONGTEXT", dbMemo, 0},
-    {"MEMO", dbMemo, 0},          {"LONGCHAR", dbMemo, 0},       {"NOTE", dbMemo, 0},
-    {"NTEXT", dbMemo, 0},         {"CLOB", dbMemo, 0},           {"BYTE", dbByte, 1},
-    {"INTEGER1", dbByte, 1},      {"TINYINT", dbByte, 1},        {"SHORT", dbInteger, 2},
-    {"SMALLINT", dbInteger, 2},   {"INTEGER2", dbInteger, 2},    {"LONG", dbLong, 4},
-    {"INTEGER", dbLong, 4},       {"INT", dbLong, 4},            {"INTEGER4", dbLong, 4},
-    {"COUNTER", dbLong, 4},       {"AUTOINCREMENT", dbLong, 4},  {"BIGINT", dbBigInt, 8},
-    {"INT8", dbBigInt, 8},        {"SINGLE", dbSingle, 4},       {"FLOAT4", dbSingle, 4},
-    {"IEEESINGLE", dbSingle, 4},  {"REAL", dbDouble, 8},         {"DOUBLE", dbDouble, 8},
-    {"FLOAT", dbDouble, 8},       {"FLOAT8", dbDouble, 8},       {"IEEEDOUBLE", dbDouble, 8},
-    {"NUMBER", dbDouble, 8},      {"NUMERIC", dbDouble, 8},      {"DECIMAL", dbDouble, 8},
-    {"DEC", dbDouble, 8},         {"CURRENCY", dbCurrency, 8},   {"MONEY", dbCurrency, 8},
-    {"DATETIME", dbDate, 8},      {"DATE", dbDate, 8},           {"TIME", dbDate, 8},
-    {"TIMESTAMP", dbDate, 8},     {"BIT", dbBoolean, 1},         {"BOOLEAN", dbBoolean, 1},
-    {"BOOL", dbBoolean, 1},       {"LOGICAL", dbBoolean, 1},     {"LOGICAL1", dbBoolean, 1},
-    {"YESNO", dbBoolean, 1},      {"BINARY", dbBinary, 255},     {"VARBINARY", dbBinary, 255},
-    {"LONGBINARY", dbLongBinary, 0}, {"OLEOBJECT", dbLongBinary, 0}, {"GENERAL", dbLongBinary, 0},
-    {"IMAGE", dbLongBinary, 0},   {"BLOB", dbLongBinary, 0},     {"GUID", dbGUID, 16},
+    {"TEXT", dbText, 255},
+    {"ALPHANUMERIC", dbText, 255},
+    {"CHAR", dbText, 255},
+    {"CHARACTER", dbText, 255},
+    {"STRING", dbText, 255},
+    {"VARCHAR", dbText, 255},
+    {"NVARCHAR", dbText, 255},
+    {"NCHAR", dbText, 255},
+    {"LONGTEXT", dbMemo, 0},
+    {"MEMO", dbMemo, 0},
+    {"LONGCHAR", dbMemo, 0},
+    {"NOTE", dbMemo, 0},
+    {"NTEXT", dbMemo, 0},
+    {"CLOB", dbMemo, 0},
+    {"BYTE", dbByte, 1},
+    {"INTEGER1", dbByte, 1},
+    {"TINYINT", dbByte, 1},
+    {"SHORT", dbInteger, 2},
+    {"SMALLINT", dbInteger, 2},
+    {"INTEGER2", dbInteger, 2},
+    {"LONG", dbLong, 4},
+    {"INTEGER", dbLong, 4},
+    {"INT", dbLong, 4},
+    {"INTEGER4", dbLong, 4},
+    {"COUNTER", dbLong, 4},
+    {"AUTOINCREMENT", dbLong, 4},
+    {"BIGINT", dbBigInt, 8},
+    {"INT8", dbBigInt, 8},
+    {"SINGLE", dbSingle, 4},
+    {"FLOAT4", dbSingle, 4},
+    {"IEEESINGLE", dbSingle, 4},
+    {"REAL", dbDouble, 8},
+    {"DOUBLE", dbDouble, 8},
+    {"FLOAT", dbDouble, 8},
+    {"FLOAT8", dbDouble, 8},
+    {"IEEEDOUBLE", dbDouble, 8},
+    {"NUMBER", dbDouble, 8},
+    {"NUMERIC", dbDouble, 8},
+    {"DECIMAL", dbDouble, 8},
+    {"DEC", dbDouble, 8},
+    {"CURRENCY", dbCurrency, 8},
+    {"MONEY", dbCurrency, 8},
+    {"DATETIME", dbDate, 8},
+    {"DATE", dbDate, 8},
+    {"TIME", dbDate, 8},
+    {"TIMESTAMP", dbDate, 8},
+    {"BIT", dbBoolean, 1},
+    {"BOOLEAN", dbBoolean, 1},
+    {"BOOL", dbBoolean, 1},
+    {"LOGICAL", dbBoolean, 1},
+    {"LOGICAL1", dbBoolean, 1},
+    {"YESNO", dbBoolean, 1},
+    {"BINARY", dbBinary, 255},
+    {"VARBINARY", dbBinary, 255},
+    {"LONGBINARY", dbLongBinary, 0},
+    {"OLEOBJECT", dbLongBinary, 0},
+    {"GENERAL", dbLongBinary, 0},
+    {"IMAGE", dbLongBinary, 0},
+    {"BLOB", dbLongBinary, 0},
+    {"GUID", dbGUID, 16},
     {"UNIQUEIDENTIFIER", dbGUID, 16},
 };
 
@@ -79,14 +119,12 @@ std::optional<TDateTime> ParseIsoDate(std::string_view s) {
         return true;
     };
     int y = 0, m = 0, d = 0, hh = 0, nn = 0, ss = 0;
-    if (!num(0, 4, y) || s.size() < 10 || s[4] != '-' || !num(5, 2, m) || s[7] != '-' ||
-        !num(8, 2, d))
+    if (!num(0, 4, y) || s.size() < 10 || s[4] != '-' || !num(5, 2, m) || s[7] != '-' || !num(8, 2, d))
         return std::nullopt;
     auto date = TryEncodeDate(y, m, d);
     if (!date) return std::nullopt;
     if (s.size() == 10) return date;
-    if ((s[10] != ' ' && s[10] != 'T') || !num(11, 2, hh) || s.size() < 16 || s[13] != ':' ||
-        !num(14, 2, nn))
+    if ((s[10] != ' ' && s[10] != 'T') || !num(11, 2, hh) || s.size() < 16 || s[13] != ':' || !num(14, 2, nn))
         return std::nullopt;
     if (s.size() > 16 && (s[16] != ':' || !num(17, 2, ss) || s.size() != 19)) return std::nullopt;
     auto time = TryEncodeTime(hh, nn, ss, 0);
@@ -149,8 +187,7 @@ Variant ReadColumn(sqlite3_stmt* st, int col, std::int32_t type, dialect::Curren
     if (storage == SQLITE_NULL) return Variant::Null();
     switch (type) {
         case dbBoolean:
-            if (storage == SQLITE_INTEGER || storage == SQLITE_FLOAT)
-                return Variant(sqlite3_value_double(v) != 0);
+            if (storage == SQLITE_INTEGER || storage == SQLITE_FLOAT) return Variant(sqlite3_value_double(v) != 0);
             break;
         case dbByte:
         case dbInteger:
@@ -175,8 +212,7 @@ Variant ReadColumn(sqlite3_stmt* st, int col, std::int32_t type, dialect::Curren
             if (storage == SQLITE_INTEGER || storage == SQLITE_FLOAT) return Variant(sqlite3_value_double(v));
             break;
         case dbDate:
-            if (storage == SQLITE_INTEGER || storage == SQLITE_FLOAT)
-                return Variant::FromDate(sqlite3_value_double(v));
+            if (storage == SQLITE_INTEGER || storage == SQLITE_FLOAT) return Variant::FromDate(sqlite3_value_double(v));
             if (storage == SQLITE_TEXT)
                 if (auto d = ParseIsoDate(ValueText(v))) return Variant::FromDate(*d);
             break;
@@ -190,8 +226,7 @@ Variant ReadColumn(sqlite3_stmt* st, int col, std::int32_t type, dialect::Curren
         case dbVarBinary:
             if (storage == SQLITE_BLOB || storage == SQLITE_TEXT) return Variant(ValueBytes(v));
             break;
-        default:
-            break;
+        default: break;
     }
     switch (storage) {
         case SQLITE_INTEGER: return IntegerOf(sqlite3_value_int64(v), dbLong);
@@ -204,29 +239,20 @@ Variant ReadColumn(sqlite3_stmt* st, int col, std::int32_t type, dialect::Curren
 void BindVariant(sqlite3_stmt* st, int index, const Variant& v) {
     switch (v.VarType()) {
         case varEmpty:
-        case varNull:
-            sqlite3_bind_null(st, index);
-            return;
-        case varBoolean:
-            sqlite3_bind_int(st, index, v.ToBoolean() ? -1 : 0);
-            return;
+        case varNull: sqlite3_bind_null(st, index); return;
+        case varBoolean: sqlite3_bind_int(st, index, v.ToBoolean() ? -1 : 0); return;
         case varSmallint:
         case varInteger:
         case varShortInt:
         case varByte:
         case varWord:
         case varLongWord:
-        case varInt64:
-            sqlite3_bind_int64(st, index, v.ToInt64());
-            return;
+        case varInt64: sqlite3_bind_int64(st, index, v.ToInt64()); return;
         case varSingle:
         case varDouble:
         case varCurrency:
-        case varDate:
-            sqlite3_bind_double(st, index, v.ToDouble());
-            return;
-        default:
-            break;
+        case varDate: sqlite3_bind_double(st, index, v.ToDouble()); return;
+        default: break;
     }
     if (v.IsByteArray()) {
         const auto& bytes = v.Bytes();

@@ -41,9 +41,7 @@ private:
 
     Verdict OfBinary(const Expr& e, const Scope& scope) {
         if (e.args.size() != 2 || (e.op != "+" && e.op != "-" && e.op != "*")) return Verdict::No;
-        auto operand = [&](const Expr& x) {
-            return x.kind == Expr::Kind::Integer ? Verdict::NullOnly : Of(x, scope);
-        };
+        auto operand = [&](const Expr& x) { return x.kind == Expr::Kind::Integer ? Verdict::NullOnly : Of(x, scope); };
         return Either(operand(*e.args[0]), operand(*e.args[1]));
     }
 
@@ -135,9 +133,8 @@ private:
     void MarkResultColumns(Query& q, const Scope& outer) {
         const std::size_t count = q.cores.front().items.size();
         for (const SelectCore& core : q.cores) {
-            const bool star = std::any_of(core.items.begin(), core.items.end(), [](const auto& item) {
-                return item.expr->kind == MutableExpr::Kind::Star;
-            });
+            const bool star = std::any_of(core.items.begin(), core.items.end(),
+                                          [](const auto& item) { return item.expr->kind == MutableExpr::Kind::Star; });
             if (core.items.size() != count || (star && q.cores.size() > 1)) return;
         }
         for (std::size_t i = 0; i < count; ++i) {
@@ -210,8 +207,8 @@ private:
             for (const auto& item : s.derived->cores.front().items) {
                 const MutableExpr& x = *item.expr;
                 const std::string& name = item.alias.empty() ? x.name : item.alias;
-                const bool named = (!item.alias.empty() || x.kind == MutableExpr::Kind::Column) &&
-                                   SameAsciiText(name, e.name);
+                const bool named =
+                    (!item.alias.empty() || x.kind == MutableExpr::Kind::Column) && SameAsciiText(name, e.name);
                 if (named) return item.scaled;
             }
         }
@@ -231,9 +228,9 @@ private:
             currency = currency || (type && type->type == dbCurrency);
         }
         const std::size_t count = insert.query->cores.front().items.size();
-        const bool star = std::any_of(insert.query->cores.front().items.begin(),
-                                      insert.query->cores.front().items.end(),
-                                      [](const auto& item) { return item.expr->kind == MutableExpr::Kind::Star; });
+        const bool star =
+            std::any_of(insert.query->cores.front().items.begin(), insert.query->cores.front().items.end(),
+                        [](const auto& item) { return item.expr->kind == MutableExpr::Kind::Star; });
         if (!currency || star || count > names.size()) return;
         insert.columns.assign(names.begin(), names.begin() + static_cast<std::ptrdiff_t>(count));
     }

@@ -117,12 +117,11 @@ private:
     Verdict OfFunction(const Expr& e, const Scope& scope) {
         const dialect::FunctionInfo* f = dialect::FindFunction(e.name);
         if (f == nullptr) return Verdict::No;
-        static constexpr const char* kDateResults[] = {"Now",      "Date",      "Time",      "DateAdd", "DateSerial",
+        static constexpr const char* kDateResults[] = {"Now",        "Date",      "Time",      "DateAdd", "DateSerial",
                                                        "TimeSerial", "DateValue", "TimeValue", "CDate",   "CVDate"};
         if (OneOf(f->jetName, kDateResults)) return Verdict::Yes;
         static constexpr const char* kDateOfArgument[] = {"CVar", "Min", "Max", "First", "Last"};
-        if (OneOf(f->jetName, kDateOfArgument))
-            return e.args.size() == 1 ? Of(*e.args[0], scope) : Verdict::No;
+        if (OneOf(f->jetName, kDateOfArgument)) return e.args.size() == 1 ? Of(*e.args[0], scope) : Verdict::No;
         return OfChoice(e, f->jetName, [&](const Expr& x) { return Of(x, scope); }).value_or(Verdict::No);
     }
 
@@ -152,8 +151,7 @@ Verdict NumberClassifier::OfBinary(const Expr& e, const Scope& scope) {
     if (GivesWholeNumber(e.op)) return Verdict::Yes;
     const Expr& a = *e.args[0];
     const Expr& b = *e.args[1];
-    if (e.op == "-" && dates_.Of(a, scope) == Verdict::Yes && dates_.Of(b, scope) == Verdict::Yes)
-        return Verdict::Yes;
+    if (e.op == "-" && dates_.Of(a, scope) == Verdict::Yes && dates_.Of(b, scope) == Verdict::Yes) return Verdict::Yes;
     if (e.op == "+" || e.op == "-" || e.op == "*" || e.op == "/" || e.op == "^")
         return Either(Of(a, scope), Of(b, scope));
     return Verdict::No;
@@ -163,18 +161,17 @@ Verdict NumberClassifier::OfFunction(const Expr& e, const Scope& scope) {
     const dialect::FunctionInfo* f = dialect::FindFunction(e.name);
     if (f == nullptr) return Verdict::No;
     static constexpr const char* kNumberResults[] = {
-        "Count", "Len",   "InStr", "InStrRev", "StrComp", "Asc",      "AscW",    "CInt",  "CLng",  "CByte",
-        "CBool", "CSng",  "CDbl",  "CCur",     "CDec",    "Val",      "Sgn",     "Sqr",   "Exp",   "Log",
-        "Sin",   "Cos",   "Tan",   "Atn",      "Year",    "Month",    "Day",     "Hour",  "Minute", "Second",
-        "Weekday", "DatePart", "DateDiff", "IsNull", "IsNumeric", "IsDate", "IsEmpty", "StDev", "StDevP", "Var",
-        "VarP"};
+        "Count",   "Len",    "InStr",  "InStrRev", "StrComp",  "Asc",      "AscW",   "CInt",      "CLng",
+        "CByte",   "CBool",  "CSng",   "CDbl",     "CCur",     "CDec",     "Val",    "Sgn",       "Sqr",
+        "Exp",     "Log",    "Sin",    "Cos",      "Tan",      "Atn",      "Year",   "Month",     "Day",
+        "Hour",    "Minute", "Second", "Weekday",  "DatePart", "DateDiff", "IsNull", "IsNumeric", "IsDate",
+        "IsEmpty", "StDev",  "StDevP", "Var",      "VarP"};
     if (OneOf(f->jetName, kNumberResults)) return Verdict::Yes;
     // These keep the kind of their argument: the total or the whole part of dates is no
     // plain number.
     static constexpr const char* kNumberOfArgument[] = {"Abs", "Int", "Fix",   "Round", "Sum", "Avg",
                                                         "Min", "Max", "First", "Last",  "CVar"};
-    if (OneOf(f->jetName, kNumberOfArgument))
-        return !e.args.empty() ? Of(*e.args[0], scope) : Verdict::No;
+    if (OneOf(f->jetName, kNumberOfArgument)) return !e.args.empty() ? Of(*e.args[0], scope) : Verdict::No;
     return OfChoice(e, f->jetName, [&](const Expr& x) { return Of(x, scope); }).value_or(Verdict::No);
 }
 
@@ -267,7 +264,8 @@ private:
     static std::vector<MutableExpr*> ChoiceResults(MutableExpr& e, bool& text) {
         std::vector<MutableExpr*> results;
         text = false;
-        const dialect::FunctionInfo* f = e.kind == MutableExpr::Kind::Function ? dialect::FindFunction(e.name) : nullptr;
+        const dialect::FunctionInfo* f =
+            e.kind == MutableExpr::Kind::Function ? dialect::FindFunction(e.name) : nullptr;
         if (f == nullptr) return results;
         OfChoice(e, f->jetName, [&](const MutableExpr& x) {
             for (auto& a : e.args)
@@ -356,9 +354,8 @@ private:
         // Every part of a union gives the values of the same columns; a part with a `*` has
         // no known positions.
         for (SelectCore& core : insert.query->cores) {
-            const bool star = std::any_of(core.items.begin(), core.items.end(), [](const auto& item) {
-                return item.expr->kind == MutableExpr::Kind::Star;
-            });
+            const bool star = std::any_of(core.items.begin(), core.items.end(),
+                                          [](const auto& item) { return item.expr->kind == MutableExpr::Kind::Star; });
             if (star) continue;
             const Scope scope = ResultColumnAnalysis::ScopeOf(core);
             for (std::size_t i = 0; i < core.items.size(); ++i) written(*core.items[i].expr, scope, i);

@@ -42,17 +42,20 @@ std::string FullPath(const std::string& path) {
 std::unique_ptr<Connection> OpenOther(const std::string& path, const std::string& source) {
     const std::string full = FullPath(path);
     struct stat info {};
-    if (::stat(path.c_str(), &info) != 0) RaiseEngineError(jetFileNotFound, "Could not find file '" + full + "'.", source);
+    if (::stat(path.c_str(), &info) != 0)
+        RaiseEngineError(jetFileNotFound, "Could not find file '" + full + "'.", source);
     char header[20] = {};
     std::ifstream in(path, std::ios::binary);
     in.read(header, sizeof header);
     const std::string head(header, static_cast<std::size_t>(in.gcount()));
     // Access files start with a page whose bytes 4 on name the engine that wrote them.
-    if (head.size() >= 19 && (head.compare(4, 15, "Standard Jet DB") == 0 || head.compare(4, 15, "Standard ACE DB") == 0))
+    if (head.size() >= 19 &&
+        (head.compare(4, 15, "Standard Jet DB") == 0 || head.compare(4, 15, "Standard ACE DB") == 0))
         RaiseEngineError(jetUnrecognizedFormat,
-                         "'" + path + "' is an Access database, which this engine does not read in place. "
-                         "Import it into a database of this engine with `pavanadb import " + path +
-                         " TARGET` and name that database in IN.",
+                         "'" + path +
+                             "' is an Access database, which this engine does not read in place. "
+                             "Import it into a database of this engine with `pavanadb import " +
+                             path + " TARGET` and name that database in IN.",
                          source);
     if (!S_ISREG(info.st_mode) || head.compare(0, 16, std::string("SQLite format 3\0", 16)) != 0)
         RaiseEngineError(jetUnrecognizedFormat, "Unrecognized database format '" + full + "'.", source);
@@ -122,10 +125,8 @@ void ExternalCopies::Copy(Connection& other, const dialect::ExternalTable& table
         while (read.Step()) {
             for (int i = 0; i < count; ++i) {
                 sqlite3_value* value = sqlite3_column_value(read.Handle(), i);
-                if (convert[static_cast<std::size_t>(i)])
-                    BindCurrencyAs(write.Handle(), i + 1, value, currency_);
-                else
-                    sqlite3_bind_value(write.Handle(), i + 1, value);
+                if (convert[static_cast<std::size_t>(i)]) BindCurrencyAs(write.Handle(), i + 1, value, currency_);
+                else sqlite3_bind_value(write.Handle(), i + 1, value);
             }
             write.Step();
             write.Reset();

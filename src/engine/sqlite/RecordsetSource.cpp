@@ -22,9 +22,7 @@ const char* const kFragmentTable = "pavana_source";
     RaiseEngineError(e.Number(), e.Message(), source);
 }
 
-[[noreturn]] void MissingOperator() {
-    RaiseEngineError(jetMissingOperator, kSource);
-}
+[[noreturn]] void MissingOperator() { RaiseEngineError(jetMissingOperator, kSource); }
 
 std::unique_ptr<Query> Clone(const Query& q);
 
@@ -144,9 +142,8 @@ std::unique_ptr<Statement> ParseFragment(const std::string& filter, const std::s
     }
     if (!s->select || !s->parameters.empty() || s->select->cores.size() != 1) MissingOperator();
     const SelectCore& core = s->select->cores.front();
-    if (core.items.size() != 1 || core.items[0].expr->kind != Expr::Kind::Star ||
-        !core.items[0].expr->table.empty() || core.from.size() != 1 ||
-        core.from[0]->kind != TableRef::Kind::Table || core.from[0]->name != kFragmentTable ||
+    if (core.items.size() != 1 || core.items[0].expr->kind != Expr::Kind::Star || !core.items[0].expr->table.empty() ||
+        core.from.size() != 1 || core.from[0]->kind != TableRef::Kind::Table || core.from[0]->name != kFragmentTable ||
         !core.from[0]->alias.empty() || core.top || core.distinct != Distinct::None || !core.into.empty() ||
         !core.groupBy.empty() || core.having)
         MissingOperator();
@@ -163,8 +160,8 @@ RecordsetSource::RecordsetSource(std::shared_ptr<const Statement> statement, std
     FindBaseTable();
 }
 
-RecordsetSource::RecordsetSource(std::shared_ptr<const Statement> statement, std::vector<Variant> values,
-                                 sqlite3* db, dialect::CurrencyStorage currency)
+RecordsetSource::RecordsetSource(std::shared_ptr<const Statement> statement, std::vector<Variant> values, sqlite3* db,
+                                 dialect::CurrencyStorage currency)
     : statement_(std::move(statement)), values_(std::move(values)), db_(db), currency_(currency) {
     FindBaseTable();
 }
@@ -216,8 +213,8 @@ bool RecordsetSource::WholeTable() const {
     if (baseTable_.empty()) return false;
     const Query& q = *statement_->select;
     const SelectCore& core = q.cores.front();
-    return core.items.size() == 1 && core.items[0].expr->kind == Expr::Kind::Star && !core.where &&
-           q.orderBy.empty() && !core.top && core.distinct == Distinct::None;
+    return core.items.size() == 1 && core.items[0].expr->kind == Expr::Kind::Star && !core.where && q.orderBy.empty() &&
+           !core.top && core.distinct == Distinct::None;
 }
 
 std::string RecordsetSource::KeysetSql() const {
@@ -231,8 +228,9 @@ std::string RecordsetSource::KeyRangeSql() const {
     SelectCore& core = q->cores.front();
     core.items.clear();
     core.items.push_back({MakeColumn(baseReference_, "rowid"), kKeyColumn});
-    ExprPtr range = MakeBinary("AND", MakeBinary(">", MakeColumn(baseReference_, "rowid"), MakeParameter(ParameterCount())),
-                               MakeBinary("<=", MakeColumn(baseReference_, "rowid"), MakeParameter(ParameterCount() + 1)));
+    ExprPtr range =
+        MakeBinary("AND", MakeBinary(">", MakeColumn(baseReference_, "rowid"), MakeParameter(ParameterCount())),
+                   MakeBinary("<=", MakeColumn(baseReference_, "rowid"), MakeParameter(ParameterCount() + 1)));
     core.where = Both(std::move(core.where), std::move(range));
     q->orderBy.clear();
     q->orderBy.push_back({MakeColumn(baseReference_, "rowid"), false});
@@ -260,8 +258,7 @@ std::string RecordsetSource::RowSql() const {
     return Print(*q);
 }
 
-std::unique_ptr<RecordsetSource> RecordsetSource::Narrowed(const std::string& filter,
-                                                           const std::string& sort) const {
+std::unique_ptr<RecordsetSource> RecordsetSource::Narrowed(const std::string& filter, const std::string& sort) const {
     std::unique_ptr<Statement> fragment = ParseFragment(filter, sort);
     SelectCore& narrowing = fragment->select->cores.front();
     auto statement = std::make_unique<Statement>();
@@ -304,8 +301,8 @@ std::optional<std::string> RecordsetSource::FirstMatchSql(const Expr& condition,
 std::string RecordsetSource::RowMatchSql(const Expr& condition) const {
     auto q = Clone(*statement_->select);
     SelectCore& core = q->cores.front();
-    core.where = Both(MakeBinary("=", MakeColumn(baseReference_, "rowid"), MakeParameter(ParameterCount())),
-                      Clone(condition));
+    core.where =
+        Both(MakeBinary("=", MakeColumn(baseReference_, "rowid"), MakeParameter(ParameterCount())), Clone(condition));
     core.top.reset();
     core.topPercent = false;
     q->orderBy.clear();

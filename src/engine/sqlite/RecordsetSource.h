@@ -79,8 +79,8 @@ public:
                                       const std::vector<bool>& textColumns);
 
 private:
-    RecordsetSource(std::shared_ptr<const dialect::ast::Statement> statement, std::vector<Variant> values,
-                    sqlite3* db, dialect::CurrencyStorage currency);
+    RecordsetSource(std::shared_ptr<const dialect::ast::Statement> statement, std::vector<Variant> values, sqlite3* db,
+                    dialect::CurrencyStorage currency);
     void FindBaseTable();
     std::string Print(const dialect::ast::Query& query) const;
 

@@ -12,7 +12,6 @@
 namespace pavana::engine::sqlite {
 namespace {
 
-
 std::string Upper(std::string s) {
     for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     return s;
@@ -35,7 +34,8 @@ struct Relationship {
 
 std::vector<Relationship> RelationshipsOf(Connection& c, const std::string& table) {
     std::vector<Relationship> out;
-    Statement list = Prepared(c, "SELECT id, \"table\", \"to\" FROM pragma_foreign_key_list(?1) ORDER BY id, seq", table);
+    Statement list =
+        Prepared(c, "SELECT id, \"table\", \"to\" FROM pragma_foreign_key_list(?1) ORDER BY id, seq", table);
     std::optional<int> id;
     while (list.Step()) {
         const int next = sqlite3_column_int(list.Handle(), 0);
@@ -55,10 +55,11 @@ std::vector<std::set<std::string>> UniqueKeys(Connection& c, const std::string& 
     while (info.Step()) primary.insert(Upper(info.Text(0)));
     primaryKeySize = primary.size();
     if (!primary.empty()) keys.push_back(std::move(primary));
-    Statement indexes = Prepared(c,
-                                 "SELECT i.name, c.name FROM pragma_index_list(?1) AS i, pragma_index_info(i.name) AS c "
-                                 "WHERE i.\"unique\" = 1 AND i.partial = 0 ORDER BY i.seq",
-                                 table);
+    Statement indexes =
+        Prepared(c,
+                 "SELECT i.name, c.name FROM pragma_index_list(?1) AS i, pragma_index_info(i.name) AS c "
+                 "WHERE i.\"unique\" = 1 AND i.partial = 0 ORDER BY i.seq",
+                 table);
     std::string current;
     while (indexes.Step()) {
         const std::string index = indexes.Text(0);
@@ -71,7 +72,8 @@ std::vector<std::set<std::string>> UniqueKeys(Connection& c, const std::string& 
 
 // The name `table` is stored under, or `table` itself when no table has it.
 std::string StoredName(Connection& c, const std::string& table) {
-    Statement st = Prepared(c, "SELECT name FROM sqlite_master WHERE type = 'table' AND name = ?1 COLLATE NOCASE", table);
+    Statement st =
+        Prepared(c, "SELECT name FROM sqlite_master WHERE type = 'table' AND name = ?1 COLLATE NOCASE", table);
     return st.Step() ? st.Text(0) : table;
 }
 
@@ -90,10 +92,11 @@ std::string MissingParent(Connection& c, const std::string& table) {
 // With the statement's rows written and the checks deferred: a table whose rows refer to
 // records of `table` that are gone, empty when none does.
 std::string OrphanedChild(Connection& c, const std::string& table) {
-    Statement children = Prepared(c,
-                                  "SELECT DISTINCT m.name FROM sqlite_master AS m, pragma_foreign_key_list(m.name) AS f "
-                                  "WHERE m.type = 'table' AND f.\"table\" = ?1 COLLATE NOCASE",
-                                  table);
+    Statement children =
+        Prepared(c,
+                 "SELECT DISTINCT m.name FROM sqlite_master AS m, pragma_foreign_key_list(m.name) AS f "
+                 "WHERE m.type = 'table' AND f.\"table\" = ?1 COLLATE NOCASE",
+                 table);
     while (children.Step()) {
         const std::string child = children.Text(0);
         Statement check(c, "SELECT 1 FROM pragma_foreign_key_check(?1) WHERE parent = ?2 COLLATE NOCASE LIMIT 1");
@@ -126,19 +129,17 @@ std::string StatementTable(const std::string& sql) {
 
 void CheckDeclaredRelationships(Connection& connection, const std::string& table, const std::string& source) {
     for (const Relationship& r : RelationshipsOf(connection, table)) {
-        if (!TableExists(connection, r.parent))
-            RaiseTableDoesNotExist(r.parent, source);
+        if (!TableExists(connection, r.parent)) RaiseTableDoesNotExist(r.parent, source);
         const std::string parent = StoredName(connection, r.parent);
         std::size_t primaryKeySize = 0;
         const std::vector<std::set<std::string>> keys = UniqueKeys(connection, parent, primaryKeySize);
         if (r.referenced.empty()) {
             if (primaryKeySize == 0)
-                RaiseEngineError(jetNoPrimaryKey,
-                                 "Cannot create relationship. Referenced table '" + parent +
-                                     "' does not have a primary key.",
-                                 source);
-            if (primaryKeySize != r.columns)
-                RaiseEngineError(jetRelationshipFieldCount, source);
+                RaiseEngineError(
+                    jetNoPrimaryKey,
+                    "Cannot create relationship. Referenced table '" + parent + "' does not have a primary key.",
+                    source);
+            if (primaryKeySize != r.columns) RaiseEngineError(jetRelationshipFieldCount, source);
             continue;
         }
         std::set<std::string> named;
@@ -154,8 +155,7 @@ void CheckDroppable(Connection& connection, const std::string& table, const std:
                  "SELECT 1 FROM sqlite_master AS m, pragma_foreign_key_list(m.name) AS f "
                  "WHERE m.type = 'table' AND f.\"table\" = ?1 COLLATE NOCASE AND m.name <> ?1 COLLATE NOCASE LIMIT 1");
     sqlite3_bind_text(st.Handle(), 1, table.c_str(), -1, SQLITE_TRANSIENT);
-    if (st.Step())
-        RaiseEngineError(jetTableInRelationship, source);
+    if (st.Step()) RaiseEngineError(jetTableInRelationship, source);
 }
 
 void RaiseBrokenRelationship(Connection& connection, Statement& statement, const std::string& source) {
@@ -185,10 +185,9 @@ void RaiseBrokenRelationship(Connection& connection, Statement& statement, const
         // The second run met another failure first: the relationship stays unnamed.
     }
     if (!child.empty())
-        RaiseEngineError(jetRelatedRecords,
-                         "The record cannot be deleted or changed because table '" + child +
-                             "' includes related records.",
-                         source);
+        RaiseEngineError(
+            jetRelatedRecords,
+            "The record cannot be deleted or changed because table '" + child + "' includes related records.", source);
     RaiseEngineError(jetRelatedRecordRequired,
                      parent.empty() ? std::string("You cannot add or change a record because a related record is "
                                                   "required.")

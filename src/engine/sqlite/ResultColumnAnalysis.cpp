@@ -54,8 +54,8 @@ bool GivesTruthValue(Expr::Kind kind) {
 }
 
 bool GivesWholeNumber(const std::string& op) {
-    static constexpr const char* kOperators[] = {"\\", "MOD", "=", "<>", "<", ">", "<=", ">=",
-                                                 "AND", "OR", "XOR", "EQV", "IMP"};
+    static constexpr const char* kOperators[] = {
+        "\\", "MOD", "=", "<>", "<", ">", "<=", ">=", "AND", "OR", "XOR", "EQV", "IMP"};
     for (const char* candidate : kOperators)
         if (SameAsciiText(op, candidate)) return true;
     return false;
@@ -71,7 +71,9 @@ std::vector<bool> ResultColumnAnalysis::ColumnsJudgedYes(const dialect::ast::Sta
 
 void ResultColumnAnalysis::AddSources(const TableRef& ref, Scope& scope) {
     switch (ref.kind) {
-        case TableRef::Kind::Table: scope.push_back({ref.alias.empty() ? ref.name : ref.alias, ref.name, nullptr}); break;
+        case TableRef::Kind::Table:
+            scope.push_back({ref.alias.empty() ? ref.name : ref.alias, ref.name, nullptr});
+            break;
         case TableRef::Kind::Derived: scope.push_back({ref.alias, std::string(), ref.query.get()}); break;
         case TableRef::Kind::Join:
             if (ref.left) AddSources(*ref.left, scope);

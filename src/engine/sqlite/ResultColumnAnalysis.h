@@ -24,7 +24,8 @@ namespace pavana::engine::sqlite {
 
 // The declared type of column `column` of table `table`; nothing when there is no such
 // column (or no such table).
-using DeclaredColumnType = std::function<std::optional<ColumnType>(const std::string& table, const std::string& column)>;
+using DeclaredColumnType =
+    std::function<std::optional<ColumnType>(const std::string& table, const std::string& column)>;
 
 // The declared types of the tables of connection `db`, from its schema.
 DeclaredColumnType DeclaredTypesOf(sqlite3* db);

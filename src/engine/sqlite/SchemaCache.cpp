@@ -34,8 +34,8 @@ std::vector<SchemaCache::Column> ReadColumns(sqlite3* db, const std::string& tab
     while (sqlite3_step(statement.get()) == SQLITE_ROW) {
         const auto* name = reinterpret_cast<const char*>(sqlite3_column_text(statement.get(), 0));
         const auto* declared = reinterpret_cast<const char*>(sqlite3_column_text(statement.get(), 1));
-        columns.push_back({name != nullptr ? name : "",
-                           declared != nullptr ? dialect::TypeOfDeclaredType(declared) : std::nullopt});
+        columns.push_back(
+            {name != nullptr ? name : "", declared != nullptr ? dialect::TypeOfDeclaredType(declared) : std::nullopt});
     }
     return columns;
 }

@@ -24,8 +24,7 @@ void Connection::Exec(const char* sql) {
 
 void Connection::Fail(int rc) const { throw SqliteFailure(rc, sqlite3_errmsg(db_)); }
 
-Statement::Statement(const Connection& connection, const char* sql, const char** tail)
-    : db_(connection.Handle()) {
+Statement::Statement(const Connection& connection, const char* sql, const char** tail) : db_(connection.Handle()) {
     const char* rest = nullptr;
     int rc = sqlite3_prepare_v2(db_, sql, -1, &stmt_, &rest);
     if (rc != SQLITE_OK) connection.Fail(rc);
@@ -70,8 +69,8 @@ Savepoint::~Savepoint() {
     if (!open_) return;
     // Rolling back cannot be reported from a destructor; a failure here leaves SQLite to
     // roll the transaction back itself when the connection closes.
-    sqlite3_exec(connection_.Handle(), "ROLLBACK TO pavana_statement; RELEASE pavana_statement",
-                 nullptr, nullptr, nullptr);
+    sqlite3_exec(connection_.Handle(), "ROLLBACK TO pavana_statement; RELEASE pavana_statement", nullptr, nullptr,
+                 nullptr);
 }
 
 void Savepoint::Release() {

@@ -18,7 +18,7 @@ namespace pavana::engine::sqlite {
 class SqliteFailure : public Exception {
 public:
     SqliteFailure(int code, std::string message) : Exception(std::move(message)), code_(code) {}
-    int Code() const noexcept { return code_; }          // extended result code
+    int Code() const noexcept { return code_; }            // extended result code
     int Primary() const noexcept { return code_ & 0xFF; }  // primary result code
 
 private:

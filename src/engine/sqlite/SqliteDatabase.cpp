@@ -8,13 +8,15 @@
 #include <cctype>
 #include <cerrno>
 #include <filesystem>
-#include <thread>
 #include <fstream>
 #include <optional>
+#include <thread>
 
 #include "engine/Activity.h"
 #include "engine/EngineError.h"
 #include "engine/dialect/JetFunctions.h"
+#include "engine/dialect/SqlitePrinter.h"
+#include "engine/dialect/StoreConversion.h"
 #include "engine/sqlite/Columns.h"
 #include "engine/sqlite/CurrencyColumns.h"
 #include "engine/sqlite/DateColumns.h"
@@ -26,8 +28,6 @@
 #include "engine/sqlite/SqliteQueryDef.h"
 #include "engine/sqlite/SqliteRecordset.h"
 #include "engine/sqlite/TableRebuild.h"
-#include "engine/dialect/SqlitePrinter.h"
-#include "engine/dialect/StoreConversion.h"
 #include "rtl/Strings.h"
 
 namespace pavana::engine::sqlite {
@@ -67,12 +67,10 @@ std::string FullPath(const std::string& path) {
                      kWorkspaceSource);
 }
 [[noreturn]] void Unrecognized(const std::string& full) {
-    RaiseEngineError(jetUnrecognizedFormat, "Unrecognized database format '" + full + "'.",
-                     kWorkspaceSource);
+    RaiseEngineError(jetUnrecognizedFormat, "Unrecognized database format '" + full + "'.", kWorkspaceSource);
 }
 [[noreturn]] void InUse(const std::string& full) {
-    RaiseEngineError(jetFileInUse, "Could not use '" + full + "'; file already in use.",
-                     kWorkspaceSource);
+    RaiseEngineError(jetFileInUse, "Could not use '" + full + "'; file already in use.", kWorkspaceSource);
 }
 [[noreturn]] void CannotOpen(const std::string& full) {
     RaiseEngineError(jetCannotOpenFile,
@@ -81,13 +79,9 @@ std::string FullPath(const std::string& path) {
                          "permission to view its data.",
                      kWorkspaceSource);
 }
-[[noreturn]] void NotValidPassword(const char* source) {
-    RaiseEngineError(jetNotValidPassword, source);
-}
+[[noreturn]] void NotValidPassword(const char* source) { RaiseEngineError(jetNotValidPassword, source); }
 
-[[noreturn]] void NoTransaction(const char* source) {
-    RaiseEngineError(jetNoTransaction, source);
-}
+[[noreturn]] void NoTransaction(const char* source) { RaiseEngineError(jetNoTransaction, source); }
 
 bool FolderExists(const std::string& full) {
     std::error_code ec;
@@ -170,8 +164,7 @@ void CheckHeader(const std::string& path, const std::string& full) {
 }
 
 std::optional<std::string> ReadVerifier(Connection& connection) {
-    Statement exists(connection,
-                     "SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = 'pavana_engine'");
+    Statement exists(connection, "SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = 'pavana_engine'");
     if (!exists.Step()) return std::nullopt;
     Statement read(connection, "SELECT value FROM pavana_engine WHERE key = 'password'");
     if (!read.Step()) return std::nullopt;
@@ -198,8 +191,7 @@ void WriteVerifier(Connection& connection, const std::string& password) {
 // are switched off for it (tables others refer to are rebuilt); the caller switches them on.
 void UpgradeFormat(Connection& connection) {
     {
-        Statement exists(connection,
-                         "SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = 'pavana_engine'");
+        Statement exists(connection, "SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = 'pavana_engine'");
         if (!exists.Step()) return;
         Statement format(connection, "SELECT value FROM pavana_engine WHERE key = 'format'");
         if (format.Step() && sqlite3_column_int(format.Handle(), 0) >= std::atoi(kFormatVersion)) return;
@@ -240,7 +232,8 @@ bool IsTableName(const std::string& source) {
     if (source[i] == '[') return source.find(']', i) == source.find_last_not_of(" \t\r\n");
     for (std::size_t k = i; k < source.size(); ++k) {
         auto c = static_cast<unsigned char>(source[k]);
-        if (!(std::isalnum(c) || c == '_' || c >= 0x80)) return source.find_first_not_of(" \t\r\n", k) == std::string::npos;
+        if (!(std::isalnum(c) || c == '_' || c >= 0x80))
+            return source.find_first_not_of(" \t\r\n", k) == std::string::npos;
     }
     std::string word = source.substr(i, 6);
     for (char& c : word) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
@@ -330,8 +323,7 @@ dialect::Translation TranslateStatement(const std::string& jetSql, const std::st
 
 std::int32_t RunAction(DatabaseState& state, const dialect::Translation& translation,
                        const std::vector<Variant>& values, const std::string& source) {
-    if (translation.kind == dialect::StatementKind::Query)
-        RaiseEngineError(jetCannotExecuteSelect, source);
+    if (translation.kind == dialect::StatementKind::Query) RaiseEngineError(jetCannotExecuteSelect, source);
     Connection& connection = state.Live(source);
     std::optional<ExternalCopies> external;
     if (!translation.external.empty()) external.emplace(connection, state.currency, translation.external, source);
@@ -369,9 +361,8 @@ std::int32_t RunAction(DatabaseState& state, const dialect::Translation& transla
         Statement definition;
         if (translation.kind == dialect::StatementKind::Definition)
             definition = Statement(connection, translation.sql.c_str());
-        Statement& statement = translation.kind == dialect::StatementKind::Definition
-                                   ? definition
-                                   : state.PreparedAction(translation.sql);
+        Statement& statement =
+            translation.kind == dialect::StatementKind::Definition ? definition : state.PreparedAction(translation.sql);
         if (!statement) return 0;
         const unsigned versionBefore = SchemaCache::DataVersion(connection.Handle());
         struct Rewind {
@@ -414,7 +405,8 @@ std::int32_t RunAction(DatabaseState& state, const dialect::Translation& transla
         }
         if (savepoint) savepoint->Release();
         if (!changesSchema)
-            state.schema.AfterWrite(connection.Handle(), versionBefore, sqlite3_get_autocommit(connection.Handle()) != 0);
+            state.schema.AfterWrite(connection.Handle(), versionBefore,
+                                    sqlite3_get_autocommit(connection.Handle()) != 0);
         return static_cast<std::int32_t>(changes);
     } catch (const SqliteFailure& failure) {
         RaiseStatementError(failure, translation.sql, source, connection.Handle());
@@ -427,8 +419,7 @@ std::shared_ptr<DatabaseImpl> DatabaseImpl::Open(const std::string& path, bool e
     struct stat info {};
     if (path.empty() || ::stat(path.c_str(), &info) != 0) {
         if (errno == EACCES) CannotOpen(full);
-        if (!path.empty() && !FolderExists(full))
-            InvalidPath(std::filesystem::path(full).parent_path().string());
+        if (!path.empty() && !FolderExists(full)) InvalidPath(std::filesystem::path(full).parent_path().string());
         FileNotFound(full);
     }
     // Only a regular file can be a database; reading a FIFO's header would wait for a writer.
@@ -450,15 +441,14 @@ std::shared_ptr<DatabaseImpl> DatabaseImpl::Open(const std::string& path, bool e
         sqlite3_busy_handler(c.Handle(), WaitForLock, state.get());
         if (exclusive) c.Exec("PRAGMA locking_mode = EXCLUSIVE");
         std::optional<std::string> verifier = ReadVerifier(c);
-        if (verifier && !CheckPassword(*verifier, PasswordOfConnect(connect)))
-            NotValidPassword(kWorkspaceSource);
+        if (verifier && !CheckPassword(*verifier, PasswordOfConnect(connect))) NotValidPassword(kWorkspaceSource);
         const bool fileWritable = sqlite3_db_readonly(c.Handle(), "main") == 0;
         if (!readOnly && fileWritable) {
             c.Exec("PRAGMA journal_mode = WAL");
             c.Exec("PRAGMA synchronous = NORMAL");
         }
-        if (exclusive) c.Exec(fileWritable ? "BEGIN EXCLUSIVE; COMMIT"
-                                           : "BEGIN; SELECT count(*) FROM sqlite_master; COMMIT");
+        if (exclusive)
+            c.Exec(fileWritable ? "BEGIN EXCLUSIVE; COMMIT" : "BEGIN; SELECT count(*) FROM sqlite_master; COMMIT");
         // From here on a lock is waited for as by any statement: the upgrade below writes.
         state->opening = false;
         if (!readOnly && fileWritable) UpgradeFormat(c);
@@ -488,8 +478,7 @@ std::shared_ptr<DatabaseImpl> DatabaseImpl::Create(const std::string& path, cons
     if (!FolderExists(full)) InvalidPath(std::filesystem::path(full).parent_path().string());
     int fd = ::open(path.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0666);
     if (fd < 0) {
-        if (errno == EEXIST)
-            RaiseEngineError(jetDatabaseExists, kWorkspaceSource);
+        if (errno == EEXIST) RaiseEngineError(jetDatabaseExists, kWorkspaceSource);
         CannotOpen(full);
     }
     ::close(fd);
@@ -521,8 +510,7 @@ bool DatabaseImpl::Updatable() const {
 
 std::shared_ptr<QueryDef> DatabaseImpl::CreateQueryDef(const std::string& name, const std::string& sql) {
     state_->Live(kSource);
-    if (!name.empty())
-        RaiseEngineError(jetNotSupported, kSource);
+    if (!name.empty()) RaiseEngineError(jetNotSupported, kSource);
     return std::make_shared<QueryDefImpl>(state_, name, sql);
 }
 
@@ -536,8 +524,7 @@ void DatabaseImpl::Execute(const std::string& sql, const Variant&) {
         recordsAffected_ = call.RecordsAffected();
         return;
     }
-    if (!translation.parameters.empty())
-        RaiseTooFewParameters(translation.parameters.size(), kSource);
+    if (!translation.parameters.empty()) RaiseTooFewParameters(translation.parameters.size(), kSource);
     recordsAffected_ = RunAction(*state_, translation, {}, kSource);
 }
 
@@ -551,8 +538,7 @@ std::shared_ptr<Recordset> DatabaseImpl::OpenRecordset(const std::string& source
 
 void DatabaseImpl::NewPassword(const std::string& oldPassword, const std::string& newPassword) {
     Connection& c = state_->Live(kSource);
-    if (!state_->exclusive)
-        RaiseEngineError(jetSharedPassword, kSource);
+    if (!state_->exclusive) RaiseEngineError(jetSharedPassword, kSource);
     if (newPassword.find(';') != std::string::npos) NotValidPassword(kSource);
     try {
         std::optional<std::string> verifier = ReadVerifier(c);
@@ -560,8 +546,9 @@ void DatabaseImpl::NewPassword(const std::string& oldPassword, const std::string
         if (!matches) NotValidPassword(kSource);
         MetadataWrites writes(*state_);
         Savepoint savepoint(c);
-        c.Exec("CREATE TABLE IF NOT EXISTS pavana_engine (key TEXT PRIMARY KEY, value TEXT NOT NULL) "
-               "WITHOUT ROWID");
+        c.Exec(
+            "CREATE TABLE IF NOT EXISTS pavana_engine (key TEXT PRIMARY KEY, value TEXT NOT NULL) "
+            "WITHOUT ROWID");
         c.Exec((std::string("INSERT OR IGNORE INTO pavana_engine (key, value) VALUES ('format', '") + kFormatVersion +
                 "')")
                    .c_str());
@@ -575,8 +562,7 @@ void DatabaseImpl::NewPassword(const std::string& oldPassword, const std::string
 
 void DatabaseImpl::BeginTrans() {
     Connection& c = state_->Live(kSource);
-    if (state_->transactions >= kMaxTransactions)
-        RaiseEngineError(jetTooManyTransactions, kSource);
+    if (state_->transactions >= kMaxTransactions) RaiseEngineError(jetTooManyTransactions, kSource);
     try {
         c.Exec("SAVEPOINT pavana_transaction");
     } catch (const SqliteFailure& failure) {

@@ -79,9 +79,9 @@ private:
 };
 
 // Runs one translated action or definition statement and its follow-up statements
-// atomically (one autocommit transaction; a savepoint binds the follow-ups to it) with `values` bound to ?1, ?2, ... of the main
-// statement; returns the records the main statement changed. A query fails with
-// 3065 "Cannot execute a select query.".
+// atomically (one autocommit transaction; a savepoint binds the follow-ups to it) with `values` bound to ?1, ?2, ... of
+// the main statement; returns the records the main statement changed. A query fails with 3065 "Cannot execute a select
+// query.".
 std::int32_t RunAction(DatabaseState& state, const dialect::Translation& translation,
                        const std::vector<Variant>& values, const std::string& source);
 
@@ -111,8 +111,8 @@ public:
     std::shared_ptr<QueryDef> CreateQueryDef(const std::string& name, const std::string& sql) override;
     void Execute(const std::string& sql, const Variant& options) override;
     std::int32_t RecordsAffected() const override { return recordsAffected_; }
-    std::shared_ptr<Recordset> OpenRecordset(const std::string& source, const Variant& type,
-                                             const Variant& options, const Variant& lockEdit) override;
+    std::shared_ptr<Recordset> OpenRecordset(const std::string& source, const Variant& type, const Variant& options,
+                                             const Variant& lockEdit) override;
     void NewPassword(const std::string& oldPassword, const std::string& newPassword) override;
     // A transaction is a savepoint of its own name, so that the savepoint of each statement
     // nests inside it and the outermost one commits to the file when it is released.

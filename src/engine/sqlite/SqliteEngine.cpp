@@ -38,12 +38,12 @@ public:
     std::string UserName() const override { return userName_; }
     std::int32_t Type() const override { return dbUseJet; }
 
-    std::shared_ptr<Database> OpenDatabase(const std::string& path, const Variant& options,
-                                           const Variant& readOnly, const Variant& connect) override {
+    std::shared_ptr<Database> OpenDatabase(const std::string& path, const Variant& options, const Variant& readOnly,
+                                           const Variant& connect) override {
         CheckOpen();
-        auto db = DatabaseImpl::Open(path, BooleanArgument(options, kWorkspaceSource),
-                                     BooleanArgument(readOnly, kWorkspaceSource),
-                                     TextArgument(connect, kWorkspaceSource));
+        auto db =
+            DatabaseImpl::Open(path, BooleanArgument(options, kWorkspaceSource),
+                               BooleanArgument(readOnly, kWorkspaceSource), TextArgument(connect, kWorkspaceSource));
         Keep(db);
         return db;
     }
@@ -57,8 +57,7 @@ public:
 
     void BeginTrans() override {
         CheckOpen();
-        if (transactions_.size() >= kMaxTransactions)
-            RaiseEngineError(jetTooManyTransactions, kWorkspaceSource);
+        if (transactions_.size() >= kMaxTransactions) RaiseEngineError(jetTooManyTransactions, kWorkspaceSource);
         std::vector<std::weak_ptr<Database>> level;
         for (auto& weak : databases_)
             if (auto db = weak.lock()) {
@@ -91,8 +90,7 @@ private:
     template <typename End>
     void EndTransaction(End end) {
         CheckOpen();
-        if (transactions_.empty())
-            RaiseEngineError(jetNoTransaction, kWorkspaceSource);
+        if (transactions_.empty()) RaiseEngineError(jetNoTransaction, kWorkspaceSource);
         auto level = std::move(transactions_.back());
         transactions_.pop_back();
         for (auto& weak : level)
@@ -118,8 +116,8 @@ public:
     std::string SystemDB() const override { return systemDB_; }
     void SetSystemDB(const std::string& path) override { systemDB_ = path; }
 
-    std::shared_ptr<Workspace> CreateWorkspace(const std::string& name, const std::string& userName,
-                                               const std::string&, const Variant& type) override {
+    std::shared_ptr<Workspace> CreateWorkspace(const std::string& name, const std::string& userName, const std::string&,
+                                               const Variant& type) override {
         if (!type.IsAbsent()) {
             std::int32_t t = 0;
             try {
@@ -127,8 +125,7 @@ public:
             } catch (const EConvertError&) {
                 RaiseEngineError(jetInvalidArgument, "DAO.DBEngine");
             }
-            if (t != dbUseJet)
-                RaiseEngineError(jetNotSupported, "DAO.DBEngine");
+            if (t != dbUseJet) RaiseEngineError(jetNotSupported, "DAO.DBEngine");
         }
         return std::make_shared<WorkspaceImpl>(name, userName);
     }
@@ -138,8 +135,8 @@ public:
         return defaultWorkspace_;
     }
 
-    std::shared_ptr<Database> OpenDatabase(const std::string& path, const Variant& options,
-                                           const Variant& readOnly, const Variant& connect) override {
+    std::shared_ptr<Database> OpenDatabase(const std::string& path, const Variant& options, const Variant& readOnly,
+                                           const Variant& connect) override {
         return DefaultWorkspace()->OpenDatabase(path, options, readOnly, connect);
     }
 

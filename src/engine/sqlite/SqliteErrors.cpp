@@ -24,9 +24,7 @@ std::string UnquotedName(const std::string& name) {
     return plain;
 }
 
-bool StartsWith(std::string_view s, std::string_view prefix) {
-    return s.substr(0, prefix.size()) == prefix;
-}
+bool StartsWith(std::string_view s, std::string_view prefix) { return s.substr(0, prefix.size()) == prefix; }
 
 // The text after `prefix` in SQLite's message ("no such table: main.t" gives "t").
 std::string NameAfter(std::string_view message, std::string_view prefix) {
@@ -80,8 +78,8 @@ std::string AlteredTable(const std::string& sql) {
 // table's primary key (a name may hold dots itself: every split is tried).
 bool IsPrimaryKeyField(sqlite3* db, const std::string& field) {
     sqlite3_stmt* raw = nullptr;
-    if (sqlite3_prepare_v2(db, "SELECT 1 FROM pragma_table_info(?1) WHERE name = ?2 AND pk > 0", -1, &raw,
-                           nullptr) != SQLITE_OK)
+    if (sqlite3_prepare_v2(db, "SELECT 1 FROM pragma_table_info(?1) WHERE name = ?2 AND pk > 0", -1, &raw, nullptr) !=
+        SQLITE_OK)
         return false;
     struct Finalize {
         sqlite3_stmt* st;
@@ -104,10 +102,14 @@ JetError SyntaxErrorOf(const std::string& sql) {
         JetError number;
     };
     static constexpr Entry kEntries[] = {
-        {"INSERT", jetSyntaxInsert},       {"UPDATE", jetSyntaxUpdate},
-        {"DELETE", jetSyntaxDelete},       {"SELECT", jetSyntaxSelect},
-        {"CREATE TABLE", jetSyntaxCreateTable}, {"CREATE INDEX", jetSyntaxCreateIndex},
-        {"CREATE UNIQUE", jetSyntaxCreateIndex}, {"ALTER TABLE", jetSyntaxAlterTable},
+        {"INSERT", jetSyntaxInsert},
+        {"UPDATE", jetSyntaxUpdate},
+        {"DELETE", jetSyntaxDelete},
+        {"SELECT", jetSyntaxSelect},
+        {"CREATE TABLE", jetSyntaxCreateTable},
+        {"CREATE INDEX", jetSyntaxCreateIndex},
+        {"CREATE UNIQUE", jetSyntaxCreateIndex},
+        {"ALTER TABLE", jetSyntaxAlterTable},
         {"DROP", jetSyntaxDrop},
     };
     for (const auto& e : kEntries)
@@ -129,37 +131,27 @@ void RaiseTooFewParameters(std::size_t expected, const std::string& source) {
     RaiseEngineError(jetTooFewParameters, "Too few parameters. Expected " + std::to_string(expected) + ".", source);
 }
 
-void RaiseStatementError(const SqliteFailure& failure, const std::string& sql,
-                         const std::string& source, sqlite3* db) {
+void RaiseStatementError(const SqliteFailure& failure, const std::string& sql, const std::string& source, sqlite3* db) {
     const std::string& m = failure.Message();
     const int code = failure.Code();
     switch (failure.Primary()) {
-        case SQLITE_READONLY:
-            RaiseEngineError(jetCannotUpdateReadOnly, source);
+        case SQLITE_READONLY: RaiseEngineError(jetCannotUpdateReadOnly, source);
         case SQLITE_BUSY:
-        case SQLITE_LOCKED:
-            RaiseEngineError(jetLocked, source);
-        case SQLITE_FULL:
-            RaiseEngineError(jetTooLarge, source);
-        case SQLITE_IOERR:
-            RaiseEngineError(jetDiskError, source);
+        case SQLITE_LOCKED: RaiseEngineError(jetLocked, source);
+        case SQLITE_FULL: RaiseEngineError(jetTooLarge, source);
+        case SQLITE_IOERR: RaiseEngineError(jetDiskError, source);
         case SQLITE_CORRUPT:
-        case SQLITE_NOTADB:
-            RaiseEngineError(jetCannotOpenDatabase, source);
-        case SQLITE_TOOBIG:
-            RaiseEngineError(jetFieldTooSmall, source);
-        case SQLITE_MISMATCH:
-            RaiseEngineError(jetDataTypeMismatch, source);
-        case SQLITE_AUTH:
-            RaiseEngineError(jetCannotUpdateReadOnly, source);
+        case SQLITE_NOTADB: RaiseEngineError(jetCannotOpenDatabase, source);
+        case SQLITE_TOOBIG: RaiseEngineError(jetFieldTooSmall, source);
+        case SQLITE_MISMATCH: RaiseEngineError(jetDataTypeMismatch, source);
+        case SQLITE_AUTH: RaiseEngineError(jetCannotUpdateReadOnly, source);
         case SQLITE_CONSTRAINT:
             if (code == SQLITE_CONSTRAINT_UNIQUE || code == SQLITE_CONSTRAINT_PRIMARYKEY ||
                 code == SQLITE_CONSTRAINT_ROWID)
                 RaiseEngineError(jetDuplicateValue, source);
             if (code == SQLITE_CONSTRAINT_NOTNULL) {
                 std::string field = NameAfter(m, "NOT NULL constraint failed: ");
-                if (db && IsPrimaryKeyField(db, field))
-                    RaiseEngineError(jetNullKey, source);
+                if (db && IsPrimaryKeyField(db, field)) RaiseEngineError(jetNullKey, source);
                 RaiseEngineError(jetFieldRequired,
                                  "The field '" + field +
                                      "' cannot contain a Null value because the Required property "
@@ -181,17 +173,15 @@ void RaiseStatementError(const SqliteFailure& failure, const std::string& sql,
                 const std::string named = m.substr(m.find(dialect::kCheckPrefix) + std::strlen(dialect::kCheckPrefix));
                 const std::size_t bar = named.find('|');
                 RaiseEngineError(jetValidationRule,
-                                 "One or more values are prohibited by the validation rule '" +
-                                     named.substr(bar + 1) + "' set for '" + named.substr(0, bar) +
+                                 "One or more values are prohibited by the validation rule '" + named.substr(bar + 1) +
+                                     "' set for '" + named.substr(0, bar) +
                                      "'. Enter a value that the expression for this field can accept.",
                                  source);
             }
             // Writes that can tell which relationship broke raise it themselves (RunWrite).
-            if (code == SQLITE_CONSTRAINT_FOREIGNKEY)
-                RaiseEngineError(jetRelatedRecordRequired, source);
+            if (code == SQLITE_CONSTRAINT_FOREIGNKEY) RaiseEngineError(jetRelatedRecordRequired, source);
             RaiseEngineError(jetValidationRule, source);
-        default:
-            break;
+        default: break;
     }
     if (auto number = dialect::FunctionErrorNumber(m)) RaiseEngineError(*number, m, source);
     if (StartsWith(m, "table ") && m.find(" already exists") != std::string::npos) {
@@ -203,14 +193,14 @@ void RaiseStatementError(const SqliteFailure& failure, const std::string& sql,
         RaiseTableExists(name, source);
     }
     if (StartsWith(m, "no such view: "))
-        RaiseEngineError(jetTableDoesNotExist, "Table '" + NameAfter(m, "no such view: ") + "' does not exist.", source);
+        RaiseEngineError(jetTableDoesNotExist, "Table '" + NameAfter(m, "no such view: ") + "' does not exist.",
+                         source);
     if (StartsWith(m, "no such table: ")) {
         std::string name = NameAfter(m, "no such table: ");
-        if (StartsWith(Lead(sql, 2), "DROP TABLE"))
-            RaiseTableDoesNotExist(name, source);
+        if (StartsWith(Lead(sql, 2), "DROP TABLE")) RaiseTableDoesNotExist(name, source);
         RaiseEngineError(jetCannotFindInput,
-                         "The database engine cannot find the input table or query '" +
-                             name + "'. Make sure it exists and that its name is spelled correctly.",
+                         "The database engine cannot find the input table or query '" + name +
+                             "'. Make sure it exists and that its name is spelled correctly.",
                          source);
     }
     // Relationships are checked when declared; one a file brought from elsewhere does not
@@ -255,21 +245,18 @@ void RaiseStatementError(const SqliteFailure& failure, const std::string& sql,
     if (m.find("do not have the same number of result columns") != std::string::npos)
         RaiseEngineError(jetUnionColumnsMismatch, source);
     if (StartsWith(m, "no such column")) {
-        if (StartsWith(Lead(sql, 2), "ALTER TABLE"))
-            RaiseEngineError(jetItemNotFound, source);
+        if (StartsWith(Lead(sql, 2), "ALTER TABLE")) RaiseEngineError(jetItemNotFound, source);
         const int expected = db ? CountUnknownNames(db, sql, NameAfter(m, "no such column: ")) : 1;
         RaiseTooFewParameters(static_cast<std::size_t>(expected), source);
     }
     if (StartsWith(m, "no such function: "))
         RaiseEngineError(jetUndefinedFunction,
-                         "Undefined function '" + NameAfter(m, "no such function: ") + "' in expression.",
-                         source);
+                         "Undefined function '" + NameAfter(m, "no such function: ") + "' in expression.", source);
     if (StartsWith(m, "duplicate column name: ")) {
         std::string field = NameAfter(m, "duplicate column name: ");
         if (StartsWith(Lead(sql, 2), "ALTER TABLE"))
             RaiseEngineError(jetFieldExists,
-                             "Field '" + field + "' already exists in table '" + AlteredTable(sql) + "'.",
-                             source);
+                             "Field '" + field + "' already exists in table '" + AlteredTable(sql) + "'.", source);
         RaiseEngineError(jetFieldDefinedTwice, source);
     }
     if (StartsWith(m, "index ") && m.find(" already exists") != std::string::npos)
@@ -278,8 +265,7 @@ void RaiseStatementError(const SqliteFailure& failure, const std::string& sql,
     if (StartsWith(m, "no such index: ")) {
         const std::string name = NameAfter(m, "no such index: ");
         const std::size_t dot = name.find('.');
-        if (dot == std::string::npos)
-            RaiseEngineError(jetNoTableOrConstraint, source);
+        if (dot == std::string::npos) RaiseEngineError(jetNoTableOrConstraint, source);
         RaiseEngineError(jetNoSuchIndex,
                          "No such index '" + name.substr(dot + 1) + "' on table '" + name.substr(0, dot) + "'.",
                          source);
@@ -288,8 +274,7 @@ void RaiseStatementError(const SqliteFailure& failure, const std::string& sql,
         StartsWith(m, "unrecognized token")) {
         RaiseEngineError(SyntaxErrorOf(sql), source);
     }
-    if (StartsWith(m, "integer overflow"))
-        RaiseEngineError(jetNumericOverflow, source);
+    if (StartsWith(m, "integer overflow")) RaiseEngineError(jetNumericOverflow, source);
     // Anything else keeps SQLite's own description, written as a sentence.
     std::string text = m;
     if (!text.empty()) text[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(text[0])));

@@ -12,8 +12,8 @@ namespace pavana::engine::sqlite {
 // it tells a DROP TABLE from other statements and names the table of an ALTER TABLE). With
 // `db`, the connection `sql` failed on, "Too few parameters" counts every unknown name of
 // `sql`; without it the count is the one name SQLite reported.
-[[noreturn]] void RaiseStatementError(const SqliteFailure& failure, const std::string& sql,
-                                      const std::string& source, sqlite3* db = nullptr);
+[[noreturn]] void RaiseStatementError(const SqliteFailure& failure, const std::string& sql, const std::string& source,
+                                      sqlite3* db = nullptr);
 
 // The engine's messages that name a table or a count, raised from every place that needs them:
 // 3010 "Table '<table>' already exists.", 3376 "Table '<table>' does not exist." and

@@ -7,18 +7,14 @@
 namespace pavana::engine::sqlite {
 namespace {
 
-[[noreturn]] void ItemNotFound(const char* source) {
-    RaiseEngineError(jetItemNotFound, source);
-}
+[[noreturn]] void ItemNotFound(const char* source) { RaiseEngineError(jetItemNotFound, source); }
 
 class PropertyImpl : public Property {
 public:
     PropertyImpl(std::string name, Variant value) : name_(std::move(name)), value_(std::move(value)) {}
     std::string Name() const override { return name_; }
     Variant Value() const override { return value_; }
-    void SetValue(const Variant&) override {
-        RaiseEngineError(jetCannotPerform, "DAO.Property");
-    }
+    void SetValue(const Variant&) override { RaiseEngineError(jetCannotPerform, "DAO.Property"); }
 
 private:
     std::string name_;

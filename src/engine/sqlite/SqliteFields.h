@@ -26,10 +26,10 @@ struct ColumnInfo {
     bool allowZeroLength = false;  // the AllowZeroLength property (false unless set on the column)
     bool hasMetadata = false;      // the engine's column metadata holds a row for it
     std::string defaultText;       // its DefaultValue text there, empty when none
-    bool writable = false;  // a column of the base table that may be set
-    bool wholeNumbers = false;  // an expression known to give only whole numbers of Long range
-    std::string table;   // source table, empty for an expression
-    std::string origin;  // source column
+    bool writable = false;         // a column of the base table that may be set
+    bool wholeNumbers = false;     // an expression known to give only whole numbers of Long range
+    std::string table;             // source table, empty for an expression
+    std::string origin;            // source column
 };
 
 class FieldImpl : public Field {

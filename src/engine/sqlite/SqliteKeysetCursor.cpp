@@ -21,10 +21,7 @@ constexpr std::size_t kStreamedBlobSize = std::size_t{1} << 20;
 // The bytes written per sqlite3_blob_write call (its count is an int).
 constexpr std::size_t kBlobChunk = std::size_t{1} << 24;
 
-
-bool IsStreamedBlob(const Variant& value) {
-    return value.IsByteArray() && value.Bytes().size() >= kStreamedBlobSize;
-}
+bool IsStreamedBlob(const Variant& value) { return value.IsByteArray() && value.Bytes().size() >= kStreamedBlobSize; }
 
 std::size_t CountCaseless(const std::string& text, const std::string& word) {
     std::size_t n = 0;
@@ -76,8 +73,8 @@ std::string SchemaOf(Connection& connection, const std::string& table) {
 // Writes `bytes` over the zero blob of the same length that column `column` of row `key`
 // holds. False when SQLite refuses to open that column for writing (an indexed, key or
 // generated column); a failure while writing raises SqliteFailure.
-bool WriteBlob(Connection& connection, const std::string& schema, const std::string& table,
-               const std::string& column, std::int64_t key, const std::vector<std::uint8_t>& bytes) {
+bool WriteBlob(Connection& connection, const std::string& schema, const std::string& table, const std::string& column,
+               std::int64_t key, const std::vector<std::uint8_t>& bytes) {
     sqlite3_blob* blob = nullptr;
     if (sqlite3_blob_open(connection.Handle(), schema.c_str(), table.c_str(), column.c_str(), key, 1, &blob) !=
         SQLITE_OK) {
@@ -122,7 +119,8 @@ std::string KeysetCursor::ScanSql() const { return source_->KeysetSql(); }
 void KeysetCursor::BeginScan(std::int32_t options) {
     Connection& connection = Live();
     keyOrder_ = !source_->HasOrder() && IsPlainTableScan(connection, scanSql_);
-    updatable_ = (options & dbReadOnly) == 0 && !state_->readOnly && sqlite3_db_readonly(connection.Handle(), "main") == 0;
+    updatable_ =
+        (options & dbReadOnly) == 0 && !state_->readOnly && sqlite3_db_readonly(connection.Handle(), "main") == 0;
     scanStartChanges_ = sqlite3_total_changes64(connection.Handle());
     if ((options & dbAppendOnly) != 0) {
         scan_ = Statement();
@@ -224,8 +222,7 @@ Variant KeysetCursor::ValueOfCurrent(std::size_t column) const {
     if (IsDeleted(current_)) RecordDeleted();
     // While the scan runs it holds the connection's read transaction, so only this
     // connection's own changes can make the row it stands on stale.
-    if (scan_ && scanHolds_ == current_ &&
-        scanChanges_ == sqlite3_total_changes64(sqlite3_db_handle(scan_.Handle())))
+    if (scan_ && scanHolds_ == current_ && scanChanges_ == sqlite3_total_changes64(sqlite3_db_handle(scan_.Handle())))
         return ReadColumn(scan_.Handle(), static_cast<int>(column), columns_[column].type, state_->currency);
     if (!(cacheRef_ == current_ && cacheStamp_ == CurrentStamp()) && !LoadRow(current_)) RecordDeleted();
     if (cacheTaken_[column]) return LongBinaryOfCurrent(column);
@@ -281,8 +278,8 @@ std::string KeysetCursor::RowSqlLeavingLongBlobs() const {
             continue;
         }
         // typeof() and length() of a column are answered without reading its value.
-        const std::string large = "(typeof(" + name + ") = 'blob' AND length(" + name +
-                                  ") >= " + std::to_string(kStreamedBlobSize) + ")";
+        const std::string large =
+            "(typeof(" + name + ") = 'blob' AND length(" + name + ") >= " + std::to_string(kStreamedBlobSize) + ")";
         items += "CASE WHEN " + large + " THEN NULL ELSE " + name + " END";
         flags += ", " + large;
     }
@@ -306,10 +303,10 @@ std::optional<Variant> KeysetCursor::ReadLongBinary(std::size_t column) const {
     const std::string& table = source_->BaseTable();
     const ColumnInfo& c = columns_[column];
     try {
-        Statement probe(connection, ("SELECT typeof(" + QuoteIdentifier(c.origin) + ") = 'blob' AND length(" +
-                                     QuoteIdentifier(c.origin) + ") >= ?2 FROM " + QuoteIdentifier(table) +
-                                     " WHERE rowid = ?1")
-                                        .c_str());
+        Statement probe(connection,
+                        ("SELECT typeof(" + QuoteIdentifier(c.origin) + ") = 'blob' AND length(" +
+                         QuoteIdentifier(c.origin) + ") >= ?2 FROM " + QuoteIdentifier(table) + " WHERE rowid = ?1")
+                            .c_str());
         sqlite3_bind_int64(probe.Handle(), 1, KeyOf(current_));
         sqlite3_bind_int64(probe.Handle(), 2, static_cast<std::int64_t>(kStreamedBlobSize));
         if (!probe.Step() || sqlite3_column_int(probe.Handle(), 0) == 0) return std::nullopt;
@@ -319,8 +316,8 @@ std::optional<Variant> KeysetCursor::ReadLongBinary(std::size_t column) const {
     }
     sqlite3_blob* blob = nullptr;
     std::optional<Variant> value;
-    if (sqlite3_blob_open(connection.Handle(), baseSchema_.c_str(), table.c_str(), c.origin.c_str(), KeyOf(current_),
-                          0, &blob) == SQLITE_OK) {
+    if (sqlite3_blob_open(connection.Handle(), baseSchema_.c_str(), table.c_str(), c.origin.c_str(), KeyOf(current_), 0,
+                          &blob) == SQLITE_OK) {
         std::vector<std::uint8_t> bytes(static_cast<std::size_t>(sqlite3_blob_bytes(blob)));
         int rc = SQLITE_OK;
         for (std::size_t offset = 0; rc == SQLITE_OK && offset < bytes.size(); offset += kBlobChunk) {
@@ -406,7 +403,7 @@ void KeysetCursor::Update(std::int32_t type, bool) {
 }
 
 std::optional<std::int64_t> KeysetCursor::RunUpdate(const std::string& sql, const std::vector<std::size_t>& set,
-                                                     bool streamBlobs) {
+                                                    bool streamBlobs) {
     Connection& connection = Live();
     try {
         const std::string table = source_->BaseTable();
@@ -426,8 +423,7 @@ std::optional<std::int64_t> KeysetCursor::RunUpdate(const std::string& sql, cons
             else if (value.IsByteArray())
                 sqlite3_bind_blob64(statement.Handle(), slot, value.Bytes().data(), value.Bytes().size(),
                                     SQLITE_STATIC);
-            else
-                BindStored(statement.Handle(), slot, value, state_->currency);
+            else BindStored(statement.Handle(), slot, value, state_->currency);
         }
         if (editMode_ == dbEditInProgress)
             sqlite3_bind_int64(statement.Handle(), static_cast<int>(set.size() + 1), KeyOf(current_));
@@ -479,7 +475,6 @@ void KeysetCursor::RetireDeletedKey(std::int64_t key) {
     std::replace(sought_.begin(), sought_.end(), key, retired);
     deletedKeys_.insert(retired);
 }
-
 
 std::optional<KeysetCursor::Ref> KeysetCursor::FirstMatch(const dialect::ast::Expr& condition, std::string& sql) {
     Connection& connection = Live();

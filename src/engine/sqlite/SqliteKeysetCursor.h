@@ -25,8 +25,8 @@ namespace pavana::engine::sqlite {
 
 class KeysetCursor final : public RecordsetImpl {
 public:
-    KeysetCursor(std::shared_ptr<DatabaseState> state, std::string name,
-                 std::shared_ptr<const RecordsetSource> source, std::int32_t type);
+    KeysetCursor(std::shared_ptr<DatabaseState> state, std::string name, std::shared_ptr<const RecordsetSource> source,
+                 std::int32_t type);
 
     void AddNew() override;
     void Edit() override;
@@ -46,9 +46,7 @@ private:
     void BeginScan(std::int32_t options) override;
     bool TakeRow(sqlite3_stmt* statement) override;
     bool Exists(const Ref& r) override;
-    bool IsDeleted(const Ref& r) const override {
-        return !deletedKeys_.empty() && deletedKeys_.count(KeyOf(r)) != 0;
-    }
+    bool IsDeleted(const Ref& r) const override { return !deletedKeys_.empty() && deletedKeys_.count(KeyOf(r)) != 0; }
     std::optional<Ref> NextLive(std::optional<Ref> r) override;
     std::optional<Ref> PreviousLive(std::optional<Ref> r) override;
     std::int32_t CountReached() const override;

@@ -14,9 +14,7 @@ namespace {
 const char* const kSource = "DAO.QueryDef";
 const char* const kParameterSource = "DAO.Parameter";
 
-[[noreturn]] void ItemNotFound(const char* source) {
-    RaiseEngineError(jetItemNotFound, source);
-}
+[[noreturn]] void ItemNotFound(const char* source) { RaiseEngineError(jetItemNotFound, source); }
 
 std::int32_t OptionalInteger(const Variant& v, std::int32_t fallback) {
     if (v.IsAbsent()) return fallback;
@@ -65,8 +63,7 @@ QueryDefImpl::QueryDefImpl(std::shared_ptr<DatabaseState> state, std::string nam
         sql_ = ProcedureText(connection, call.name, kSource);
         values = ProcedureValues(connection, call, kSource);
         translation_ = TranslateStatement(sql_, kSource, state_.get(), name_.empty());
-        if (values.size() > translation_.parameters.size())
-            RaiseEngineError(jetInvalidArgument, kSource);
+        if (values.size() > translation_.parameters.size()) RaiseEngineError(jetInvalidArgument, kSource);
     }
     schemaGeneration_ = state_->schema.Generation();
     parameters_.reserve(translation_.parameters.size());
@@ -101,8 +98,7 @@ std::vector<Variant> QueryDefImpl::Values() const {
         values.push_back(p->Value());
         if (values.back().IsEmpty()) ++missing;
     }
-    if (missing > 0)
-        RaiseTooFewParameters(missing, kSource);
+    if (missing > 0) RaiseTooFewParameters(missing, kSource);
     return values;
 }
 
@@ -120,14 +116,12 @@ std::shared_ptr<Recordset> QueryDefImpl::OpenRecordset(const Variant& type, cons
     const std::int32_t t = OptionalInteger(type, dbOpenDynaset);
     std::int32_t o = OptionalInteger(options, 0);
     const std::int32_t lock = OptionalInteger(lockEdit, dbPessimistic);
-    if (t != dbOpenTable && t != dbOpenDynaset && t != dbOpenSnapshot && t != dbOpenForwardOnly &&
-        t != dbOpenDynamic)
+    if (t != dbOpenTable && t != dbOpenDynaset && t != dbOpenSnapshot && t != dbOpenForwardOnly && t != dbOpenDynamic)
         RaiseEngineError(jetInvalidArgument, kSource);
     if (lock != dbOptimisticValue && lock != dbPessimistic && lock != dbOptimistic && lock != dbReadOnly &&
         lock != dbOptimisticBatch)
         RaiseEngineError(jetInvalidArgument, kSource);
-    if (translation_.kind != dialect::StatementKind::Query)
-        RaiseEngineError(jetInvalidOperation, kSource);
+    if (translation_.kind != dialect::StatementKind::Query) RaiseEngineError(jetInvalidOperation, kSource);
     // A recordset reads its rows as it moves, long after a statement would have ended.
     if (!translation_.external.empty())
         RaiseEngineError(jetInvalidOperation,

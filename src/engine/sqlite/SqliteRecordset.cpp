@@ -19,15 +19,12 @@ namespace {
 
 const char* const kRecordsetSource = "DAO.Recordset";
 
-[[noreturn]] void InvalidArgument() {
-    RaiseEngineError(jetInvalidArgument, kRecordsetSource);
-}
+[[noreturn]] void InvalidArgument() { RaiseEngineError(jetInvalidArgument, kRecordsetSource); }
 
 bool IsBinary(std::int32_t type) { return type == dbBinary || type == dbLongBinary || type == dbVarBinary; }
 
 bool IsVariableLength(std::int32_t type) {
-    return type == dbText || type == dbMemo || type == dbBinary || type == dbLongBinary ||
-           type == dbVarBinary;
+    return type == dbText || type == dbMemo || type == dbBinary || type == dbLongBinary || type == dbVarBinary;
 }
 
 bool IsRecordsetType(std::int32_t t) {
@@ -100,13 +97,9 @@ Variant BookmarkOf(bool added, bool sought, std::int64_t index) {
 const char* const RecordsetImpl::kSource = kRecordsetSource;
 const char* const RecordsetImpl::kFieldSource = "DAO.Field";
 
-void RecordsetImpl::NotSupported() {
-    RaiseEngineError(jetNotSupported, kSource);
-}
+void RecordsetImpl::NotSupported() { RaiseEngineError(jetNotSupported, kSource); }
 
-void RecordsetImpl::WithoutEdit(const char* source) {
-    RaiseEngineError(jetUpdateWithoutEdit, source);
-}
+void RecordsetImpl::WithoutEdit(const char* source) { RaiseEngineError(jetUpdateWithoutEdit, source); }
 
 void RecordsetImpl::CheckUpdateType(std::int32_t type) {
     if (type == dbUpdateBatch) NotSupported();
@@ -120,15 +113,11 @@ void RecordsetImpl::BindValues(sqlite3_stmt* statement, const std::vector<Varian
 
 RecordsetImpl::RecordsetImpl(std::shared_ptr<DatabaseState> state, std::string name,
                              std::shared_ptr<const RecordsetSource> source, std::int32_t type)
-    : state_(std::move(state)),
-      name_(std::move(name)),
-      source_(std::move(source)),
-      type_(type),
-      fieldsObject_(*this) {}
+    : state_(std::move(state)), name_(std::move(name)), source_(std::move(source)), type_(type), fieldsObject_(*this) {}
 
 std::shared_ptr<RecordsetImpl> RecordsetImpl::Open(std::shared_ptr<DatabaseState> state, std::string name,
-                                                   std::shared_ptr<const RecordsetSource> source,
-                                                   std::int32_t type, std::int32_t options) {
+                                                   std::shared_ptr<const RecordsetSource> source, std::int32_t type,
+                                                   std::int32_t options) {
     Connection& connection = state->Live(kSource);
     if (!IsRecordsetType(type)) InvalidArgument();
     if ((options & dbForwardOnly) != 0) type = dbOpenForwardOnly;
@@ -139,13 +128,10 @@ std::shared_ptr<RecordsetImpl> RecordsetImpl::Open(std::shared_ptr<DatabaseState
     } catch (const SqliteFailure& failure) {
         RaiseStatementError(failure, "", kSource, connection.Handle());
     }
-    if (type == dbOpenTable && !(keyset && source->WholeTable()))
-        RaiseEngineError(jetInvalidOperation, kSource);
+    if (type == dbOpenTable && !(keyset && source->WholeTable())) RaiseEngineError(jetInvalidOperation, kSource);
     std::shared_ptr<RecordsetImpl> rs;
-    if (keyset)
-        rs.reset(new KeysetCursor(std::move(state), std::move(name), std::move(source), type));
-    else
-        rs.reset(new StaticCursor(std::move(state), std::move(name), std::move(source), type));
+    if (keyset) rs.reset(new KeysetCursor(std::move(state), std::move(name), std::move(source), type));
+    else rs.reset(new StaticCursor(std::move(state), std::move(name), std::move(source), type));
     rs->Start(options);
     return rs;
 }
@@ -212,8 +198,7 @@ void RecordsetImpl::DescribeColumns(int count, bool writable) {
         // The NOT NULL of a Yes/No column is the engine's own (Null is stored as No), not the
         // Required property.
         if (c.type == dbBoolean) c.required = false;
-        c.writable = writable && !counter && !c.origin.empty() &&
-                     SameAsciiText(c.table, source_->BaseTable());
+        c.writable = writable && !counter && !c.origin.empty() && SameAsciiText(c.table, source_->BaseTable());
         columns_.push_back(std::move(c));
     }
     TypeExpressionColumns();
@@ -281,8 +266,7 @@ bool RecordsetImpl::StepScan() {
                     if (columns_[i].type != 0) continue;
                     ColumnType t = TypeOfStorageClass(sqlite3_column_type(st, static_cast<int>(i)));
                     const std::int64_t whole = sqlite3_column_int64(st, static_cast<int>(i));
-                    if (t.type == dbLong &&
-                        (!columns_[i].wholeNumbers || whole < INT32_MIN || whole > INT32_MAX))
+                    if (t.type == dbLong && (!columns_[i].wholeNumbers || whole < INT32_MIN || whole > INT32_MAX))
                         t = {dbDouble, 8, false};
                     columns_[i].type = t.type;
                     columns_[i].size = t.size;
@@ -310,9 +294,7 @@ void RecordsetImpl::DropEdit() {
     editSet_.clear();
 }
 
-void RecordsetImpl::ObjectInvalid() const {
-    RaiseEngineError(jetObjectInvalid, kSource);
-}
+void RecordsetImpl::ObjectInvalid() const { RaiseEngineError(jetObjectInvalid, kSource); }
 
 void RecordsetImpl::CheckScrollable() const {
     CheckOpen();
@@ -322,13 +304,10 @@ void RecordsetImpl::CheckScrollable() const {
 void RecordsetImpl::CheckUpdatable() const {
     CheckOpen();
     Live();
-    if (!updatable_)
-        RaiseEngineError(jetCannotUpdateReadOnly, kSource);
+    if (!updatable_) RaiseEngineError(jetCannotUpdateReadOnly, kSource);
 }
 
-void RecordsetImpl::NoCurrentRecord() const {
-    RaiseEngineError(jetNoCurrentRecord, kSource);
-}
+void RecordsetImpl::NoCurrentRecord() const { RaiseEngineError(jetNoCurrentRecord, kSource); }
 
 void RecordsetImpl::RecordDeleted() const { RaiseEngineError(jetRecordDeleted, kSource); }
 
@@ -355,8 +334,7 @@ std::int32_t RecordsetImpl::RecordCount() const {
 void RecordsetImpl::MoveFirst() {
     CheckOpen();
     // A forward-only recordset can only stay on its first record.
-    if (type_ == dbOpenForwardOnly && !(at_ == At::OnRecord && current_.index == 0 && Exists(current_)))
-        NotSupported();
+    if (type_ == dbOpenForwardOnly && !(at_ == At::OnRecord && current_.index == 0 && Exists(current_))) NotSupported();
     DropEdit();
     std::optional<Ref> r = NextLive(std::nullopt);
     if (!r) NoCurrentRecord();
@@ -376,10 +354,8 @@ void RecordsetImpl::MoveNext() {
     if (IsEOF()) NoCurrentRecord();
     DropEdit();
     std::optional<Ref> r = NextLive(at_ == At::OnRecord ? std::optional<Ref>(current_) : std::nullopt);
-    if (r)
-        GoTo(*r);
-    else
-        at_ = At::AfterLast;
+    if (r) GoTo(*r);
+    else at_ = At::AfterLast;
 }
 
 void RecordsetImpl::MovePrevious() {
@@ -387,10 +363,8 @@ void RecordsetImpl::MovePrevious() {
     if (IsBOF()) NoCurrentRecord();
     DropEdit();
     std::optional<Ref> r = PreviousLive(at_ == At::OnRecord ? std::optional<Ref>(current_) : std::nullopt);
-    if (r)
-        GoTo(*r);
-    else
-        at_ = At::BeforeFirst;
+    if (r) GoTo(*r);
+    else at_ = At::BeforeFirst;
 }
 
 Variant RecordsetImpl::Bookmark() const {
@@ -416,18 +390,16 @@ std::int32_t RecordsetImpl::PositionKey() const {
 
 std::optional<Variant> RecordsetImpl::ValueAtPosition(std::int32_t positionKey, std::int32_t index) const {
     if (RecordsetImpl::PositionKey() != positionKey) return std::nullopt;
-    if (index < 0 || static_cast<std::size_t>(index) >= columns_.size())
-        RaiseEngineError(jetItemNotFound, kSource);
+    if (index < 0 || static_cast<std::size_t>(index) >= columns_.size()) RaiseEngineError(jetItemNotFound, kSource);
     return CurrentValue(static_cast<std::size_t>(index));
 }
 
 std::optional<RecordsetImpl::Ref> RecordsetImpl::RefOfBookmark(const Variant& bookmark) {
     if (!bookmark.IsByteArray() || bookmark.Bytes().size() < 4) return std::nullopt;
     const auto& b = bookmark.Bytes();
-    const auto mark = static_cast<std::int32_t>(static_cast<std::uint32_t>(b[0]) |
-                                                static_cast<std::uint32_t>(b[1]) << 8 |
-                                                static_cast<std::uint32_t>(b[2]) << 16 |
-                                                static_cast<std::uint32_t>(b[3]) << 24);
+    const auto mark =
+        static_cast<std::int32_t>(static_cast<std::uint32_t>(b[0]) | static_cast<std::uint32_t>(b[1]) << 8 |
+                                  static_cast<std::uint32_t>(b[2]) << 16 | static_cast<std::uint32_t>(b[3]) << 24);
     if (mark == 0) return std::nullopt;
     const std::int64_t m = mark;
     Ref r = m > 0 ? Ref{false, m - 1} : m < -kSoughtBase ? Ref{false, -m - kSoughtBase - 1, true} : Ref{true, -m - 1};

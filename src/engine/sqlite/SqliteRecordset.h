@@ -112,8 +112,8 @@ protected:
     // Binds the first `count` of `values` to parameters 1, 2, ...
     static void BindValues(sqlite3_stmt* statement, const std::vector<Variant>& values, int count);
 
-    RecordsetImpl(std::shared_ptr<DatabaseState> state, std::string name,
-                  std::shared_ptr<const RecordsetSource> source, std::int32_t type);
+    RecordsetImpl(std::shared_ptr<DatabaseState> state, std::string name, std::shared_ptr<const RecordsetSource> source,
+                  std::int32_t type);
 
     // Checked by every call: inline, with the failure out of line.
     void CheckOpen() const {

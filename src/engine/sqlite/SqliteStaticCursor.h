@@ -13,8 +13,8 @@ namespace pavana::engine::sqlite {
 
 class StaticCursor final : public RecordsetImpl {
 public:
-    StaticCursor(std::shared_ptr<DatabaseState> state, std::string name,
-                 std::shared_ptr<const RecordsetSource> source, std::int32_t type);
+    StaticCursor(std::shared_ptr<DatabaseState> state, std::string name, std::shared_ptr<const RecordsetSource> source,
+                 std::int32_t type);
 
     // Each fails: the cursor is read-only.
     void AddNew() override;

@@ -12,11 +12,11 @@
 #include "engine/dialect/JetTypes.h"
 #include "engine/dialect/SqlitePrinter.h"
 #include "engine/sqlite/Columns.h"
+#include "engine/sqlite/CurrencyColumns.h"
+#include "engine/sqlite/DateColumns.h"
 #include "engine/sqlite/QuoteIdentifier.h"
 #include "engine/sqlite/Relationships.h"
 #include "engine/sqlite/SqliteErrors.h"
-#include "engine/sqlite/CurrencyColumns.h"
-#include "engine/sqlite/DateColumns.h"
 #include "engine/sqlite/WholeNumberColumns.h"
 #include "rtl/FormatSettings.h"
 #include "rtl/Strings.h"
@@ -121,7 +121,8 @@ struct CreateText {
 CreateText SplitCreate(const std::string& sql) {
     CreateText out;
     std::size_t i = 0;
-    while (i < sql.size() && sql[i] != '(') i = sql[i] == '"' || sql[i] == '[' || sql[i] == '`' ? SkipUnit(sql, i) : i + 1;
+    while (i < sql.size() && sql[i] != '(')
+        i = sql[i] == '"' || sql[i] == '[' || sql[i] == '`' ? SkipUnit(sql, i) : i + 1;
     const std::size_t close = SkipUnit(sql, i);
     const std::string_view body = std::string_view(sql).substr(i + 1, close - i - 2);
     out.tail = sql.substr(close);
@@ -163,8 +164,8 @@ struct ColumnItem {
 };
 
 bool StartsSegment(std::string_view s, const std::vector<Unit>& u, std::size_t i) {
-    for (const char* word : {"CONSTRAINT", "PRIMARY", "NULL", "UNIQUE", "CHECK", "DEFAULT", "COLLATE",
-                             "REFERENCES", "GENERATED", "AS"})
+    for (const char* word :
+         {"CONSTRAINT", "PRIMARY", "NULL", "UNIQUE", "CHECK", "DEFAULT", "COLLATE", "REFERENCES", "GENERATED", "AS"})
         if (IsWord(s, u[i], word)) return true;
     return IsWord(s, u[i], "NOT") && i + 1 < u.size() && IsWord(s, u[i + 1], "NULL");
 }
@@ -233,7 +234,8 @@ std::string KeptSegments(const ColumnItem& old, const ColumnItem& fresh) {
             const auto u = Units(text);
             std::string kept;
             for (const Unit& unit : u)
-                if (!IsWord(text, unit, "AUTOINCREMENT")) kept += (kept.empty() ? "" : " ") + text.substr(unit.begin, unit.end - unit.begin);
+                if (!IsWord(text, unit, "AUTOINCREMENT"))
+                    kept += (kept.empty() ? "" : " ") + text.substr(unit.begin, unit.end - unit.begin);
             text = kept;
         }
         out += " " + text;
@@ -336,8 +338,8 @@ private:
                 Connection& c;
                 ~Restore() { sqlite3_exec(c.Handle(), "PRAGMA legacy_alter_table = OFF", nullptr, nullptr, nullptr); }
             } restore{c_};
-            sqlite::Run(c_, std::string("ALTER TABLE ") + QuoteIdentifier(kNewTable) + " RENAME TO " +
-                                QuoteIdentifier(table_));
+            sqlite::Run(
+                c_, std::string("ALTER TABLE ") + QuoteIdentifier(kNewTable) + " RENAME TO " + QuoteIdentifier(table_));
         }
         for (const std::string& sql : schema_) sqlite::Run(c_, sql);
         CarrySequence(created);
@@ -388,7 +390,8 @@ private:
             if (IsTableConstraint(item)) {
                 if (r_.kind == TableRebuild::Kind::DropConstraint && !found) {
                     const auto u = Units(item);
-                    if (u.size() > 1 && IsWord(item, u[0], "CONSTRAINT") && SameAsciiText(UnitName(item, u[1]), r_.column)) {
+                    if (u.size() > 1 && IsWord(item, u[0], "CONSTRAINT") &&
+                        SameAsciiText(UnitName(item, u[1]), r_.column)) {
                         item.clear();
                         found = true;
                     }
@@ -408,8 +411,8 @@ private:
                 changed_ = column.name;
                 found = true;
             } else if (r_.kind == TableRebuild::Kind::AddColumn && SameAsciiText(column.name, r_.column)) {
-                RaiseEngineError(jetFieldExists,
-                                 "Field '" + r_.column + "' already exists in table '" + table_ + "'.", source_);
+                RaiseEngineError(jetFieldExists, "Field '" + r_.column + "' already exists in table '" + table_ + "'.",
+                                 source_);
             } else if (r_.kind == TableRebuild::Kind::DropConstraint && !found) {
                 std::string kept = column.head;
                 for (const auto& s : column.segments) {
@@ -466,8 +469,8 @@ private:
             if (IsWord(column.head, type, "INTEGER") && key && item.find("AUTOINCREMENT") == std::string::npos) {
                 item.replace(type.begin, type.end - type.begin, "INT");
                 changed = true;
-            } else if (IsWord(column.head, type, "BIT") && !std::any_of(column.segments.begin(), column.segments.end(),
-                                                                         IsYesNoNullRule)) {
+            } else if (IsWord(column.head, type, "BIT") &&
+                       !std::any_of(column.segments.begin(), column.segments.end(), IsYesNoNullRule)) {
                 std::string upgraded = column.head;
                 for (const auto& segment : column.segments)
                     if (segment.kind != "NOT") upgraded += " " + segment.text;
@@ -528,8 +531,8 @@ private:
     // it becomes a Currency column of scaled amounts, the amount when it stops being one.
     ColumnItem WithDefaultOfNewType(ColumnItem column) const {
         const auto head = Units(column.head);
-        const bool wasCurrency = head.size() > 1 && (IsWord(column.head, head[1], "CURRENCY") ||
-                                                     IsWord(column.head, head[1], "MONEY"));
+        const bool wasCurrency =
+            head.size() > 1 && (IsWord(column.head, head[1], "CURRENCY") || IsWord(column.head, head[1], "MONEY"));
         const bool isCurrency = r_.type == dbCurrency;
         if (currency_ != dialect::CurrencyStorage::Scaled || wasCurrency == isCurrency) return column;
         for (auto& segment : column.segments)
@@ -588,8 +591,9 @@ private:
             slots += "?" + std::to_string(++n);
         }
         Statement read(c_, ("SELECT " + names + " FROM " + QuoteIdentifier(table_)).c_str());
-        Statement write(c_, (std::string("INSERT INTO ") + QuoteIdentifier(kNewTable) + " (" + names +
-                             ") VALUES (" + slots + ")").c_str());
+        Statement write(
+            c_, (std::string("INSERT INTO ") + QuoteIdentifier(kNewTable) + " (" + names + ") VALUES (" + slots + ")")
+                    .c_str());
         const int offset = rowid_ ? 1 : 0;
         while (read.Step()) {
             if (rowid_) sqlite3_bind_value(write.Handle(), 1, sqlite3_column_value(read.Handle(), 0));
@@ -621,7 +625,8 @@ private:
     }
 
     bool IsAmountColumn(const std::string& column) const {
-        return std::any_of(amounts_.begin(), amounts_.end(), [&](const std::string& c) { return SameAsciiText(c, column); });
+        return std::any_of(amounts_.begin(), amounts_.end(),
+                           [&](const std::string& c) { return SameAsciiText(c, column); });
     }
 
     Variant Converted(sqlite3_stmt* st, int column, std::int32_t oldType) {
@@ -629,8 +634,7 @@ private:
         try {
             return ConvertToFieldType(value, r_.type, FormatSettings::Current());
         } catch (const EConvertError& e) {
-            if (e.Message().find("verflow") != std::string::npos)
-                RaiseEngineError(jetNumericOverflow, source_);
+            if (e.Message().find("verflow") != std::string::npos) RaiseEngineError(jetNumericOverflow, source_);
             RaiseEngineError(jetConversionError, source_);
         }
     }
@@ -679,14 +683,14 @@ private:
     std::vector<std::string> amounts_;  // Currency columns of amounts that an upgrade scales
 };
 
-
 }  // namespace
 
 void UpgradeTables(Connection& c) {
     std::vector<std::string> tables;
     {
-        Statement list(c, "SELECT name FROM sqlite_master WHERE type = 'table' AND name NOT LIKE 'sqlite%' "
-                          "AND name NOT IN ('pavana_engine', 'pavana_columns', 'pavana_counters')");
+        Statement list(c,
+                       "SELECT name FROM sqlite_master WHERE type = 'table' AND name NOT LIKE 'sqlite%' "
+                       "AND name NOT IN ('pavana_engine', 'pavana_columns', 'pavana_counters')");
         while (list.Step()) tables.push_back(list.Text(0));
     }
     TableRebuild upgrade;
@@ -759,9 +763,8 @@ std::int32_t RunMakeTable(DatabaseState& state, const dialect::Translation& tran
                                                                  : std::vector<bool>(columns, false);
             const std::vector<bool> dates = statement != nullptr ? DateColumns(*statement, columns, declaredType)
                                                                  : std::vector<bool>(columns, false);
-            const std::vector<bool> currency = statement != nullptr
-                                                   ? CurrencyColumns(*statement, columns, declaredType)
-                                                   : std::vector<bool>(columns, false);
+            const std::vector<bool> currency = statement != nullptr ? CurrencyColumns(*statement, columns, declaredType)
+                                                                    : std::vector<bool>(columns, false);
             for (int i = 0; i < count; ++i) {
                 const std::string name = sqlite3_column_name(query.Handle(), i);
                 const char* declared = sqlite3_column_decltype(query.Handle(), i);

@@ -58,9 +58,9 @@ private:
         const dialect::FunctionInfo* f = dialect::FindFunction(e.name);
         if (f == nullptr) return false;
         static constexpr const char* kWholeResults[] = {
-            "Count", "Len", "InStr", "InStrRev", "StrComp", "Asc", "AscW", "CInt", "CLng", "CByte", "CBool",
-            "Year", "Month", "Day", "Hour", "Minute", "Second", "Weekday", "DatePart", "Sgn", "IsNull",
-            "IsNumeric", "IsDate", "IsEmpty"};
+            "Count",  "Len",     "InStr",    "InStrRev", "StrComp", "Asc",       "AscW",   "CInt",
+            "CLng",   "CByte",   "CBool",    "Year",     "Month",   "Day",       "Hour",   "Minute",
+            "Second", "Weekday", "DatePart", "Sgn",      "IsNull",  "IsNumeric", "IsDate", "IsEmpty"};
         for (const char* name : kWholeResults)
             if (SameAsciiText(f->jetName, name)) return true;
         // Sum is left out: the total of whole numbers can outgrow the Long range.

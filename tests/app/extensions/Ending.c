@@ -9,8 +9,7 @@ void pavana_extension_main(PavanaDatabase* db) {
     db->api->execute(db, "INSERT INTO Marcas VALUES ('antes')", PAVANA_FAIL_ON_ERROR, NULL);
 #if defined(FORK_AND_RETURN)
     pid_t child = fork();
-    if (child > 0)
-        waitpid(child, NULL, 0);
+    if (child > 0) waitpid(child, NULL, 0);
 #elif defined(CALL_EXIT)
     exit(7);
 #endif

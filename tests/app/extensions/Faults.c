@@ -13,7 +13,7 @@
 #if defined(FAULT_STACK)
 /* Recurses until the stack runs out (long before the bound, a terabyte of frames); the
  * handler needs the alternate stack to run at all. */
-static int deeper(volatile char *above, long depth) {
+static int deeper(volatile char* above, long depth) {
     volatile char frame[1024];
     if (depth > 1000000000L) return 0;
     frame[0] = above ? above[0] : 1;
@@ -21,10 +21,10 @@ static int deeper(volatile char *above, long depth) {
 }
 #endif
 
-void pavana_extension_main(PavanaDatabase *db) {
+void pavana_extension_main(PavanaDatabase* db) {
     db->api->execute(db, "INSERT INTO Marcas VALUES ('antes')", PAVANA_FAIL_ON_ERROR, NULL);
 #if defined(FAULT_SEGV)
-    volatile int *volatile nowhere = NULL;
+    volatile int* volatile nowhere = NULL;
     *nowhere = 1;
 #elif defined(FAULT_FPE)
     volatile int numerator = 7, zero = 0;
@@ -46,10 +46,10 @@ void pavana_extension_main(PavanaDatabase *db) {
     (void)deeper(NULL, 0);
 #elif defined(FAULT_BUS)
     /* Reading a mapped page beyond the end of its file. */
-    FILE *file = tmpfile();
+    FILE* file = tmpfile();
     long page = sysconf(_SC_PAGESIZE);
     ftruncate(fileno(file), page);
-    volatile char *map = mmap(NULL, (size_t)page, PROT_READ, MAP_SHARED, fileno(file), 0);
+    volatile char* map = mmap(NULL, (size_t)page, PROT_READ, MAP_SHARED, fileno(file), 0);
     ftruncate(fileno(file), 0);
     (void)map[0];
 #endif

@@ -1,4 +1,4 @@
 /* An entry that does nothing. */
 #include <pavana/extension.h>
 
-void pavana_extension_main(PavanaDatabase *db) { (void)db; }
+void pavana_extension_main(PavanaDatabase* db) { (void)db; }

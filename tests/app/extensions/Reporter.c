@@ -2,7 +2,7 @@
  * built with LEAVE_TRANSACTION. */
 #include <pavana/extension.h>
 
-void pavana_extension_main(PavanaDatabase *db) {
+void pavana_extension_main(PavanaDatabase* db) {
     db->api->execute(db, "INSERT INTO Marcas VALUES ('feito')", PAVANA_FAIL_ON_ERROR, NULL);
 #if defined(LEAVE_TRANSACTION)
     db->api->begin_transaction(db);

@@ -11,8 +11,9 @@ void Recompute(pavana::extension::Database& db) {
     db.Execute("CREATE TABLE Itens (id LONG PRIMARY KEY, preco DOUBLE, qtd LONG, total DOUBLE)");
     {
         pavana::extension::Transaction transaction(db);
-        auto insert = db.CreateQuery("PARAMETERS [p] DOUBLE, [q] LONG, [i] LONG; "
-                                     "INSERT INTO Itens (id, preco, qtd) VALUES ([i], [p], [q])");
+        auto insert = db.CreateQuery(
+            "PARAMETERS [p] DOUBLE, [q] LONG, [i] LONG; "
+            "INSERT INTO Itens (id, preco, qtd) VALUES ([i], [p], [q])");
         for (std::int64_t i = 1; i <= 4; ++i) {
             insert.Set("i", i);
             insert.Set("p", 1.5 * static_cast<double>(i));

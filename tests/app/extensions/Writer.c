@@ -6,21 +6,21 @@
 #include <stdio.h>
 #include <string.h>
 
-#define CHECK(call)                                           \
-    do {                                                      \
-        if ((call) != PAVANA_OK) {                            \
+#define CHECK(call)                                             \
+    do {                                                        \
+        if ((call) != PAVANA_OK) {                              \
             db->api->report_error(db, db->api->last_error(db)); \
-            return;                                           \
-        }                                                     \
+            return;                                             \
+        }                                                       \
     } while (0)
 
-void pavana_extension_main(PavanaDatabase *db) {
-    static const char *names[] = {"Ana", "João", "Zé"};
+void pavana_extension_main(PavanaDatabase* db) {
+    static const char* names[] = {"Ana", "João", "Zé"};
     static const double grades[] = {7.5, 9.0, 6.25};
-    const struct PavanaApi *api = db->api;
-    PavanaQuery *insert = NULL;
-    PavanaQuery *summary = NULL;
-    PavanaRecordset *rows = NULL;
+    const struct PavanaApi* api = db->api;
+    PavanaQuery* insert = NULL;
+    PavanaQuery* summary = NULL;
+    PavanaRecordset* rows = NULL;
     PavanaValue v;
     int32_t affected = 0, count = 0, i;
     int eof = 0;
@@ -29,8 +29,8 @@ void pavana_extension_main(PavanaDatabase *db) {
 
     CHECK(api->execute(db, "CREATE TABLE Notas (id LONG PRIMARY KEY, nome TEXT(50), nota DOUBLE, quando DATETIME)",
                        PAVANA_FAIL_ON_ERROR, NULL));
-    CHECK(api->execute(db, "CREATE TABLE Resumo (total DOUBLE, nomes TEXT(200), contagem LONG)",
-                       PAVANA_FAIL_ON_ERROR, NULL));
+    CHECK(api->execute(db, "CREATE TABLE Resumo (total DOUBLE, nomes TEXT(200), contagem LONG)", PAVANA_FAIL_ON_ERROR,
+                       NULL));
     CHECK(api->query_create(db,
                             "PARAMETERS pId LONG, pNome TEXT(50), pNota DOUBLE, pQuando DATETIME; "
                             "INSERT INTO Notas (id, nome, nota, quando) VALUES (pId, pNome, pNota, pQuando)",
