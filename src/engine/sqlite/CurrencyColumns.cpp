@@ -118,6 +118,8 @@ private:
         for (SelectCore& core : q.cores) {
             const Scope scope = Inner(core, outer);
             for (auto& ref : core.from) InTable(*ref, outer);
+            if (HasStar(core))
+                for (auto& ref : core.from) KeepPlainColumnsScaled(*ref);
             for (auto& item : core.items) InExpr(*item.expr, scope);
             if (core.where) InExpr(*core.where, scope);
             for (auto& key : core.groupBy) InExpr(*key, scope);
@@ -132,11 +134,8 @@ private:
     // positions of a part with a `*` are known only when it is the one part.
     void MarkResultColumns(Query& q, const Scope& outer) {
         const std::size_t count = q.cores.front().items.size();
-        for (const SelectCore& core : q.cores) {
-            const bool star = std::any_of(core.items.begin(), core.items.end(),
-                                          [](const auto& item) { return item.expr->kind == MutableExpr::Kind::Star; });
-            if (core.items.size() != count || (star && q.cores.size() > 1)) return;
-        }
+        for (const SelectCore& core : q.cores)
+            if (core.items.size() != count || (HasStar(core) && q.cores.size() > 1)) return;
         for (std::size_t i = 0; i < count; ++i) {
             Verdict verdict = Verdict::NullOnly;
             for (const SelectCore& core : q.cores)
@@ -144,6 +143,23 @@ private:
                                               ? Verdict::No
                                               : currency_.Of(*core.items[i].expr, Inner(core, outer)));
             for (SelectCore& core : q.cores) core.items[i].scaled = verdict == Verdict::Yes;
+        }
+    }
+
+    static bool HasStar(const SelectCore& core) {
+        return std::any_of(core.items.begin(), core.items.end(),
+                           [](const auto& item) { return item.expr->kind == MutableExpr::Kind::Star; });
+    }
+
+    // The columns a `*` gives of a derived table are read as they come, typed by SQLite, which
+    // types only plain columns: of a derived table's computed columns none stays scaled there.
+    static void KeepPlainColumnsScaled(TableRef& t) {
+        if (t.kind == TableRef::Kind::Join) {
+            KeepPlainColumnsScaled(*t.left);
+            KeepPlainColumnsScaled(*t.right);
+        } else if (t.kind == TableRef::Kind::Derived) {
+            for (auto& core : t.query->cores)
+                for (auto& item : core.items) item.scaled = item.scaled && item.expr->kind == MutableExpr::Kind::Column;
         }
     }
 
