@@ -4,6 +4,8 @@
 
 #include <fstream>
 
+#include <sqlite3.h>
+
 #include "EngineFixture.h"
 
 namespace pavana::engine {
@@ -77,6 +79,20 @@ TEST_F(OpenDatabaseTest, NewPasswordNeedsExclusiveUseAndTheOldPassword) {
     db->NewPassword("nova", "");
     db->Close();
     EXPECT_EQ(NumberOf([&] { engine_->OpenDatabase(Path("p.mdb"), false, false, ";PWD=x")->Close(); }), 0);
+
+    // Another program's file keeps reading its currency amounts once it has a password.
+    sqlite3* other = nullptr;
+    ASSERT_EQ(sqlite3_open(Path("other.db").c_str(), &other), SQLITE_OK);
+    ASSERT_EQ(
+        sqlite3_exec(other, "CREATE TABLE t (v CURRENCY); INSERT INTO t VALUES (12.5)", nullptr, nullptr, nullptr),
+        SQLITE_OK);
+    sqlite3_close(other);
+    db = engine_->OpenDatabase(Path("other.db"), true);
+    db->NewPassword("", "nova");
+    db->Close();
+    db = engine_->OpenDatabase(Path("other.db"), false, false, ";PWD=nova");
+    EXPECT_EQ(Scalar(*db, "SELECT v FROM t").ToDouble(), 12.5);
+    EXPECT_EQ(Scalar(*db, "SELECT Sum(v) FROM t WHERE v = 12.5").ToDouble(), 12.5);
 }
 
 TEST_F(OpenDatabaseTest, ReadOnlyOpenRefusesEveryWrite) {

@@ -186,13 +186,17 @@ void WriteVerifier(Connection& connection, const std::string& password) {
     write.Step();
 }
 
+bool HasEngineTable(Connection& connection) {
+    Statement exists(connection, "SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = 'pavana_engine'");
+    return exists.Step();
+}
+
 // Brings a file the engine made under earlier storage conventions up to the current ones, in
 // one transaction; a file of another program (no engine table) is left as it is. Foreign keys
 // are switched off for it (tables others refer to are rebuilt); the caller switches them on.
 void UpgradeFormat(Connection& connection) {
     {
-        Statement exists(connection, "SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = 'pavana_engine'");
-        if (!exists.Step()) return;
+        if (!HasEngineTable(connection)) return;
         Statement format(connection, "SELECT value FROM pavana_engine WHERE key = 'format'");
         if (format.Step() && sqlite3_column_int(format.Handle(), 0) >= std::atoi(kFormatVersion)) return;
     }
@@ -215,8 +219,9 @@ void UpgradeFormat(Connection& connection) {
 }  // namespace
 
 dialect::CurrencyStorage CurrencyStorageOf(Connection& connection) {
-    Statement exists(connection, "SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = 'pavana_engine'");
-    if (!exists.Step()) return dialect::CurrencyStorage::Amount;
+    if (!HasEngineTable(connection)) return dialect::CurrencyStorage::Amount;
+    Statement kept(connection, "SELECT 1 FROM pavana_engine WHERE key = 'currency' AND value = 'amount'");
+    if (kept.Step()) return dialect::CurrencyStorage::Amount;
     Statement format(connection, "SELECT value FROM pavana_engine WHERE key = 'format'");
     return format.Step() && sqlite3_column_int(format.Handle(), 0) >= kScaledCurrencyFormat
                ? dialect::CurrencyStorage::Scaled
@@ -546,9 +551,12 @@ void DatabaseImpl::NewPassword(const std::string& oldPassword, const std::string
         if (!matches) NotValidPassword(kSource);
         MetadataWrites writes(*state_);
         Savepoint savepoint(c);
+        const bool madeByThisEngine = HasEngineTable(c);
         c.Exec(
             "CREATE TABLE IF NOT EXISTS pavana_engine (key TEXT PRIMARY KEY, value TEXT NOT NULL) "
             "WITHOUT ROWID");
+        // Another program's file keeps its Currency columns' amounts as they are.
+        if (!madeByThisEngine) c.Exec("INSERT INTO pavana_engine (key, value) VALUES ('currency', 'amount')");
         c.Exec((std::string("INSERT OR IGNORE INTO pavana_engine (key, value) VALUES ('format', '") + kFormatVersion +
                 "')")
                    .c_str());
