@@ -23,6 +23,7 @@
 #include "engine/ClassRegistry.h"
 #include "engine/DBEngine.h"
 #include "engine/EngineError.h"
+#include "engine/dialect/Parser.h"
 #include "engine/dialect/Translator.h"
 #include "rtl/Encoding.h"
 
@@ -228,6 +229,8 @@ void PrintRows(TDAODatabase& connection, const std::string& statement) {
 // engine reports its syntax error.
 engine::dialect::StatementKind KindOf(const std::string& statement) {
     try {
+        // A crosstab query is printed only once the engine has read its column values.
+        if (engine::dialect::Parse(statement).crosstab) return engine::dialect::StatementKind::Query;
         return engine::dialect::Translate(statement).kind;
     } catch (const engine::dialect::SyntaxError&) {
         return engine::dialect::StatementKind::Action;

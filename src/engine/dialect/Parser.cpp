@@ -1265,9 +1265,7 @@ private:
         return procedure;
     }
 
-    // TRANSFORM aggregate SELECT ... GROUP BY ... PIVOT expression IN (values). The engine
-    // needs the columns' values written: a pivot without them is refused with a message
-    // that says so.
+    // TRANSFORM aggregate SELECT ... GROUP BY ... PIVOT expression [IN (values)].
     std::unique_ptr<Crosstab> ParseTransform(Statement& statement) {
         clause_ = messages::kTransform;
         Next();
@@ -1285,11 +1283,8 @@ private:
         // Above the comparisons, so that the IN of the column values stays with PIVOT.
         if (Peek().kind == TokenKind::End || IsSymbol(Symbol::Semicolon)) Fail();
         crosstab->pivot = ParseBinary(kConcat);
-        if (!AcceptWord(Keyword::In))
-            throw SyntaxError(
-                "This engine needs the column values of a crosstab query written after PIVOT "
-                "(PIVOT expression IN (value1, value2, ...)).",
-                messages::kTransform.number);
+        // Without IN the engine finds the values in the data (CrosstabValuesSql).
+        if (!AcceptWord(Keyword::In)) return crosstab;
         ExpectSymbol(Symbol::LeftParen);
         do {
             crosstab->columns.push_back(ParseClauseExpr());

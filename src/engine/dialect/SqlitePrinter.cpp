@@ -76,6 +76,8 @@ public:
 
     void ReadExternalTablesInto(std::vector<ExternalTable>& external) { external_ = &external; }
 
+    friend std::string dialect::CrosstabValuesSql(const ast::Statement& statement);
+
     void Statement(const ast::Statement& s, Translation& out) {
         if ((s.insert && !s.insert->database.empty()) || (s.select && !s.select->cores.front().intoDatabase.empty()))
             throw SyntaxError(
@@ -702,6 +704,7 @@ private:
     // A crosstab query: its SELECT with one column per pivot value after the row headings,
     // its rows in the order of the headings unless it orders them itself.
     void Crosstab(const ast::Query& q, const ast::Crosstab& crosstab) {
+        if (crosstab.columns.empty()) throw SyntaxError(kCrosstabValuesNeeded, messages::kTransform.number);
         crosstab_ = &crosstab;
         crosstabCore_ = &q.cores.front();
         Query(q);
@@ -716,14 +719,36 @@ private:
         }
     }
 
+    // The pivot values of a crosstab's rows, each once, in order: the query that finds its
+    // columns when the statement does not write them.
+    void CrosstabValues(const ast::Query& q, const ast::Crosstab& crosstab) {
+        const SelectCore& core = q.cores.front();
+        Put("SELECT DISTINCT ");
+        Expr(*crosstab.pivot, Mode::Value);
+        if (!core.from.empty()) {
+            Put(" FROM ");
+            FromList(core.from);
+        }
+        if (core.where) {
+            Put(" WHERE ");
+            Expr(*core.where, Mode::Condition);
+        }
+        Put(" ORDER BY 1");
+    }
+
     // Each cell is the aggregate of the rows of its pivot value; a cell without rows is Null.
     void CrosstabColumns(const ast::Crosstab& crosstab) {
         const ast::Expr& value = *crosstab.value;
         const FunctionInfo* aggregate = FindFunction(value.name);
         for (const ExprPtr& column : crosstab.columns) {
+            // The column of Null ("<>") takes the rows whose pivot is Null.
             const auto when = [&] {
                 Put("CASE WHEN (");
                 Expr(*crosstab.pivot, Mode::Value);
+                if (column->kind == ast::Expr::Kind::Null) {
+                    Put(") IS NULL THEN ");
+                    return;
+                }
                 Put(") = (");
                 Expr(*column, Mode::Value);
                 Put(") THEN ");
@@ -1633,6 +1658,13 @@ std::string SqliteIndexName(std::string_view table, std::string_view index) {
     name += '.';
     name += index;
     return name;
+}
+
+std::string CrosstabValuesSql(const ast::Statement& statement) {
+    std::string sql;
+    const SchemaLookup none;
+    Printer(sql, none).CrosstabValues(*statement.select, *statement.crosstab);
+    return sql;
 }
 
 void PrintForSqlite(const ast::Statement& statement, Translation& out, const SchemaLookup& schema) {

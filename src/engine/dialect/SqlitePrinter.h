@@ -41,6 +41,15 @@ inline constexpr const char* kCreateCounters =
 // `schema` as for Translate.
 void PrintForSqlite(const ast::Statement& statement, Translation& out, const SchemaLookup& schema = {});
 
+// A crosstab query that does not write its column values (PIVOT expression without IN) can
+// be printed only once they are filled in, in order, from the data: this is the query that
+// gives them, each once, sorted. Printing the crosstab before fails with
+// kCrosstabValuesNeeded.
+inline constexpr const char* kCrosstabValuesNeeded =
+    "This crosstab query needs its column values: write them after PIVOT (PIVOT expression IN "
+    "(value1, value2, ...)).";
+std::string CrosstabValuesSql(const ast::Statement& statement);
+
 // The SQLite name of index `index` of table `table`.
 std::string SqliteIndexName(std::string_view table, std::string_view index);
 

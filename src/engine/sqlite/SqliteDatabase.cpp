@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <charconv>
 #include <filesystem>
 #include <fstream>
 #include <optional>
@@ -15,6 +16,7 @@
 #include "engine/Activity.h"
 #include "engine/EngineError.h"
 #include "engine/dialect/JetFunctions.h"
+#include "engine/dialect/Messages.h"
 #include "engine/dialect/SqlitePrinter.h"
 #include "engine/dialect/StoreConversion.h"
 #include "engine/sqlite/Columns.h"
@@ -299,6 +301,52 @@ std::string PasswordOfConnect(const std::string& connect) {
     return {};
 }
 
+namespace {
+
+// A crosstab query that does not write its column values takes them from its rows, each
+// once, sorted, as Jet does (a Null value heads the column "<>"). Parameters would be needed
+// before their values are known: such a query must write its values.
+void FillCrosstabColumns(dialect::ast::Statement& statement, Connection& connection, const std::string& source) {
+    using dialect::ast::Expr;
+    if (!statement.crosstab || !statement.crosstab->columns.empty()) return;
+    if (!statement.parameters.empty())
+        throw dialect::SyntaxError(dialect::kCrosstabValuesNeeded, dialect::messages::kTransform.number);
+    const std::string sql = dialect::CrosstabValuesSql(statement);
+    try {
+        Statement values(connection, sql.c_str());
+        while (values.Step()) {
+            auto value = std::make_unique<Expr>();
+            sqlite3_stmt* row = values.Handle();
+            switch (sqlite3_column_type(row, 0)) {
+                case SQLITE_NULL: value->kind = Expr::Kind::Null; break;
+                case SQLITE_INTEGER:
+                    value->kind = Expr::Kind::Integer;
+                    value->integer = sqlite3_column_int64(row, 0);
+                    break;
+                case SQLITE_FLOAT: {
+                    value->kind = Expr::Kind::Real;
+                    value->real = sqlite3_column_double(row, 0);
+                    char text[32];
+                    const auto written = std::to_chars(text, text + sizeof text, value->real);
+                    value->text.assign(text, written.ptr);
+                    break;
+                }
+                case SQLITE_TEXT:
+                    value->kind = Expr::Kind::String;
+                    value->text = values.Text(0);
+                    break;
+                default:
+                    throw dialect::SyntaxError(dialect::kCrosstabValuesNeeded, dialect::messages::kTransform.number);
+            }
+            statement.crosstab->columns.push_back(std::move(value));
+        }
+    } catch (const SqliteFailure& failure) {
+        RaiseStatementError(failure, sql, source, connection.Handle());
+    }
+}
+
+}  // namespace
+
 dialect::Translation TranslateStatement(const std::string& jetSql, const std::string& source, DatabaseState* state,
                                         bool fitConstants) {
     try {
@@ -315,9 +363,10 @@ dialect::Translation TranslateStatement(const std::string& jetSql, const std::st
             for (const SchemaCache::Column& column : cache.Columns(db, table)) names.push_back(column.name);
             return names;
         };
-        const auto marks = [db, &schema, currency = state->currency](dialect::ast::Statement& statement) {
+        const auto marks = [db, &schema, state, &source](dialect::ast::Statement& statement) {
             MarkDatesMadeText(statement, db, schema.columnNames);
-            if (currency == dialect::CurrencyStorage::Scaled) MarkScaledCurrency(statement, db);
+            if (state->currency == dialect::CurrencyStorage::Scaled) MarkScaledCurrency(statement, db);
+            FillCrosstabColumns(statement, state->Live(source), source);
         };
         if (!fitConstants) return dialect::Translate(jetSql, {}, marks);
         return dialect::Translate(jetSql, schema, marks);
