@@ -725,14 +725,7 @@ private:
         const SelectCore& core = q.cores.front();
         Put("SELECT DISTINCT ");
         Expr(*crosstab.pivot, Mode::Value);
-        if (!core.from.empty()) {
-            Put(" FROM ");
-            FromList(core.from);
-        }
-        if (core.where) {
-            Put(" WHERE ");
-            Expr(*core.where, Mode::Condition);
-        }
+        FromAndWhere(core.from, core.where.get());
         Put(" ORDER BY 1");
     }
 
@@ -779,16 +772,21 @@ private:
         }
     }
 
+    // " FROM ... WHERE ...", each part only when there is one.
+    void FromAndWhere(const std::vector<TableRefPtr>& from, const ast::Expr* where) {
+        if (!from.empty()) {
+            Put(" FROM ");
+            FromList(from);
+        }
+        if (where) {
+            Put(" WHERE ");
+            Expr(*where, Mode::Condition);
+        }
+    }
+
     // FROM, WHERE, GROUP BY and HAVING of a core.
     void CoreBody(const SelectCore& core) {
-        if (!core.from.empty()) {
-            Put(" FROM ");
-            FromList(core.from);
-        }
-        if (core.where) {
-            Put(" WHERE ");
-            Expr(*core.where, Mode::Condition);
-        }
+        FromAndWhere(core.from, core.where.get());
         if (core.distinct == Distinct::DistinctRow) DistinctRows(core);
         if (!core.groupBy.empty()) {
             Put(" GROUP BY ");
@@ -1186,12 +1184,8 @@ private:
         PutName(target->name);
         Put(" WHERE rowid IN (SELECT ");
         PutName(target->alias.empty() ? target->name : target->alias);
-        Put(".rowid FROM ");
-        FromList(del.from);
-        if (del.where) {
-            Put(" WHERE ");
-            Expr(*del.where, Mode::Condition);
-        }
+        Put(".rowid");
+        FromAndWhere(del.from, del.where.get());
         Put(")");
     }
 

@@ -164,19 +164,9 @@ private:
     }
 
     void InTable(TableRef& t, const Scope& outer) {
-        switch (t.kind) {
-            case TableRef::Kind::Table: return;
-            case TableRef::Kind::Derived: return InQuery(*t.query, outer);
-            case TableRef::Kind::Join: {
-                InTable(*t.left, outer);
-                InTable(*t.right, outer);
-                Scope scope;
-                ResultColumnAnalysis::AddSources(t, scope);
-                scope.insert(scope.end(), outer.begin(), outer.end());
-                if (t.on) InExpr(*t.on, scope);
-                return;
-            }
-        }
+        ResultColumnAnalysis::WalkFrom(
+            t, outer, [this](Query& q, const Scope& around) { InQuery(q, around); },
+            [this](MutableExpr& on, const Scope& scope) { InExpr(on, scope); });
     }
 
     void InExpr(MutableExpr& e, const Scope& scope) {

@@ -83,6 +83,22 @@ public:
     // The sources of a core's FROM clause.
     static Scope ScopeOf(const dialect::ast::SelectCore& core);
 
+    // Walks a FROM tree for a pass that marks it: `inQuery(query, outer)` for each derived
+    // table, with the sources around the query it is part of, and `inCondition(on, scope)` for
+    // each join's condition, which sees the sources of the whole join and those around it.
+    template <class InQuery, class InCondition>
+    static void WalkFrom(dialect::ast::TableRef& t, const Scope& outer, InQuery&& inQuery, InCondition&& inCondition) {
+        using Kind = dialect::ast::TableRef::Kind;
+        if (t.kind == Kind::Derived) return inQuery(*t.query, outer);
+        if (t.kind != Kind::Join) return;
+        WalkFrom(*t.left, outer, inQuery, inCondition);
+        WalkFrom(*t.right, outer, inQuery, inCondition);
+        Scope scope;
+        AddSources(t, scope);
+        scope.insert(scope.end(), outer.begin(), outer.end());
+        if (t.on) inCondition(*t.on, scope);
+    }
+
 protected:
     // Judges expression `e`, asking Of about its operands.
     virtual Verdict OfExpression(const dialect::ast::Expr& e, const Scope& scope) = 0;
