@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/dialect/JetFunctions.h"
 #include "engine/dialect/Translator.h"
+#include "engine/sqlite/JetFunctions.h"
 
 namespace {
 

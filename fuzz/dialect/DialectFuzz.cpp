@@ -8,8 +8,8 @@
 #include <cstdint>
 #include <string>
 
-#include "engine/dialect/JetFunctions.h"
 #include "engine/dialect/Translator.h"
+#include "engine/sqlite/JetFunctions.h"
 
 namespace {
 

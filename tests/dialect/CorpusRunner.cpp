@@ -31,10 +31,10 @@
 #include "CorpusFile.h"
 #include "engine/EngineError.h"
 #include "engine/dialect/JetDate.h"
-#include "engine/dialect/JetFunctions.h"
-#include "engine/dialect/StoreConversion.h"
 #include "engine/dialect/Translator.h"
+#include "engine/sqlite/JetFunctions.h"
 #include "engine/sqlite/SqliteErrors.h"
+#include "engine/sqlite/StoreConversion.h"
 
 namespace pavana::engine::dialect {
 namespace {

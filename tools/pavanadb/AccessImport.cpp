@@ -17,8 +17,8 @@
 #include "AccessRowWriter.h"
 #include "engine/ClassRegistry.h"
 #include "engine/DBEngine.h"
+#include "engine/dialect/CurrencyColumns.h"
 #include "engine/dialect/Translator.h"
-#include "engine/sqlite/CurrencyColumns.h"
 #include "engine/sqlite/QuoteIdentifier.h"
 #include "engine/sqlite/Sqlite.h"
 

@@ -2,7 +2,7 @@
 
 #include "engine/dialect/CriteriaTypes.h"
 #include "engine/dialect/Parser.h"
-#include "engine/dialect/SqlitePrinter.h"
+#include "engine/sqlite/SqlitePrinter.h"
 
 namespace pavana::engine::dialect {
 

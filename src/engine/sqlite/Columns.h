@@ -12,7 +12,7 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/dialect/StoreConversion.h"
+#include "engine/sqlite/StoreConversion.h"
 #include "rtl/FormatSettings.h"
 #include "rtl/Variant.h"
 

@@ -7,7 +7,7 @@
 #include <memory>
 
 #include "engine/EngineError.h"
-#include "engine/dialect/JetFunctions.h"
+#include "engine/sqlite/JetFunctions.h"
 #include "engine/sqlite/QuoteIdentifier.h"
 #include "engine/sqlite/SqliteDatabase.h"
 #include "engine/sqlite/SqliteErrors.h"

@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "engine/dialect/StoreConversion.h"
 #include "engine/dialect/Translator.h"
 #include "engine/sqlite/Sqlite.h"
+#include "engine/sqlite/StoreConversion.h"
 
 namespace pavana::engine::sqlite {
 

@@ -3,11 +3,11 @@
 #include <cctype>
 
 #include "engine/EngineError.h"
+#include "engine/dialect/CurrencyColumns.h"
 #include "engine/dialect/FunctionCatalog.h"
 #include "engine/dialect/Parser.h"
-#include "engine/dialect/SqlitePrinter.h"
-#include "engine/sqlite/CurrencyColumns.h"
 #include "engine/sqlite/QuoteIdentifier.h"
+#include "engine/sqlite/SqlitePrinter.h"
 
 namespace pavana::engine::sqlite {
 namespace {

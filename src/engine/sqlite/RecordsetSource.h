@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "engine/dialect/Ast.h"
-#include "engine/dialect/StoreConversion.h"
+#include "engine/sqlite/StoreConversion.h"
 #include "rtl/Variant.h"
 
 namespace pavana::engine::sqlite {

@@ -2,7 +2,7 @@
 
 #include <memory>
 
-#include "engine/dialect/StoreConversion.h"
+#include "engine/sqlite/StoreConversion.h"
 #include "rtl/Strings.h"
 
 namespace pavana::engine::sqlite {

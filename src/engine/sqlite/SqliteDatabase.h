@@ -17,10 +17,10 @@
 #include <vector>
 
 #include "engine/DBEngine.h"
-#include "engine/dialect/StoreConversion.h"
 #include "engine/dialect/Translator.h"
 #include "engine/sqlite/SchemaCache.h"
 #include "engine/sqlite/Sqlite.h"
+#include "engine/sqlite/StoreConversion.h"
 
 namespace pavana::engine::sqlite {
 

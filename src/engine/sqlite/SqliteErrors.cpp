@@ -5,8 +5,8 @@
 #include <string_view>
 
 #include "engine/EngineError.h"
-#include "engine/dialect/JetFunctions.h"
-#include "engine/dialect/SqlitePrinter.h"
+#include "engine/sqlite/JetFunctions.h"
+#include "engine/sqlite/SqlitePrinter.h"
 #include "engine/sqlite/UnknownNames.h"
 
 namespace pavana::engine::sqlite {

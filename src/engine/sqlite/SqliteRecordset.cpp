@@ -3,14 +3,14 @@
 #include <cstring>
 
 #include "engine/EngineError.h"
+#include "engine/dialect/CurrencyColumns.h"
+#include "engine/dialect/DateColumns.h"
+#include "engine/dialect/WholeNumberColumns.h"
 #include "engine/sqlite/Columns.h"
-#include "engine/sqlite/CurrencyColumns.h"
-#include "engine/sqlite/DateColumns.h"
 #include "engine/sqlite/QuoteIdentifier.h"
 #include "engine/sqlite/SqliteErrors.h"
 #include "engine/sqlite/SqliteKeysetCursor.h"
 #include "engine/sqlite/SqliteStaticCursor.h"
-#include "engine/sqlite/WholeNumberColumns.h"
 #include "rtl/Strings.h"
 
 namespace pavana::engine::sqlite {

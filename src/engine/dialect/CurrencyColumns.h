@@ -14,7 +14,7 @@
 #include <sqlite3.h>
 
 #include "engine/dialect/Ast.h"
-#include "engine/sqlite/ResultColumnAnalysis.h"
+#include "engine/dialect/ResultColumnAnalysis.h"
 
 namespace pavana::engine::sqlite {
 

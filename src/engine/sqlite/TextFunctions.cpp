@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/dialect/FunctionSupport.h"
+#include "engine/sqlite/FunctionSupport.h"
 #include "rtl/Encoding.h"
 
 namespace pavana::engine::dialect::support {

@@ -1,4 +1,4 @@
-#include "engine/sqlite/WholeNumberColumns.h"
+#include "engine/dialect/WholeNumberColumns.h"
 
 #include <cstdint>
 

@@ -10,7 +10,7 @@
 #include <ctime>
 #include <memory>
 
-#include "engine/dialect/FunctionSupport.h"
+#include "engine/sqlite/FunctionSupport.h"
 
 namespace pavana::engine::dialect::support {
 namespace {

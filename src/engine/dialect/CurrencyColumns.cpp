@@ -1,4 +1,4 @@
-#include "engine/sqlite/CurrencyColumns.h"
+#include "engine/dialect/CurrencyColumns.h"
 
 #include <algorithm>
 #include <string>

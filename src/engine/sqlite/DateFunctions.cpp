@@ -4,9 +4,9 @@
 #include <ctime>
 #include <string>
 
-#include "engine/dialect/FunctionSupport.h"
 #include "engine/dialect/JetDate.h"
-#include "engine/dialect/JetFunctions.h"
+#include "engine/sqlite/FunctionSupport.h"
+#include "engine/sqlite/JetFunctions.h"
 
 namespace pavana::engine::dialect::support {
 namespace {

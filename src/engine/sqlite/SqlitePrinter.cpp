@@ -1,4 +1,4 @@
-#include "engine/dialect/SqlitePrinter.h"
+#include "engine/sqlite/SqlitePrinter.h"
 
 #include <algorithm>
 #include <charconv>
@@ -10,7 +10,7 @@
 
 #include "engine/dialect/FunctionCatalog.h"
 #include "engine/dialect/Messages.h"
-#include "engine/dialect/StoreConversion.h"
+#include "engine/sqlite/StoreConversion.h"
 #include "rtl/Strings.h"
 
 namespace pavana::engine::dialect {

@@ -1,4 +1,4 @@
-#include "engine/sqlite/DateColumns.h"
+#include "engine/dialect/DateColumns.h"
 
 #include <algorithm>
 #include <cstdint>

@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "engine/dialect/Ast.h"
+#include "engine/dialect/ResultColumnAnalysis.h"
 #include "engine/dialect/Translator.h"
-#include "engine/sqlite/ResultColumnAnalysis.h"
 
 namespace pavana::engine::sqlite {
 

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "engine/dialect/Ast.h"
-#include "engine/sqlite/ResultColumnAnalysis.h"
+#include "engine/dialect/ResultColumnAnalysis.h"
 
 namespace pavana::engine::sqlite {
 

@@ -1,4 +1,4 @@
-#include "engine/sqlite/ResultColumnAnalysis.h"
+#include "engine/dialect/ResultColumnAnalysis.h"
 
 #include "rtl/Strings.h"
 

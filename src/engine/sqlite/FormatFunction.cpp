@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/dialect/FunctionSupport.h"
 #include "engine/dialect/JetDate.h"
+#include "engine/sqlite/FunctionSupport.h"
 
 namespace pavana::engine::dialect::support {
 namespace {

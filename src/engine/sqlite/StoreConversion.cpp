@@ -1,4 +1,4 @@
-#include "engine/dialect/StoreConversion.h"
+#include "engine/sqlite/StoreConversion.h"
 
 #include <cmath>
 #include <memory>
@@ -6,8 +6,8 @@
 #include <string>
 #include <string_view>
 
-#include "engine/dialect/FunctionSupport.h"
 #include "engine/dialect/JetTypes.h"
+#include "engine/sqlite/FunctionSupport.h"
 #include "rtl/Strings.h"
 #include "rtl/Variant.h"
 

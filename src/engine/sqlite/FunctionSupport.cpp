@@ -1,4 +1,4 @@
-#include "engine/dialect/FunctionSupport.h"
+#include "engine/sqlite/FunctionSupport.h"
 
 #include <charconv>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "engine/dialect/JetFunctions.h"
+#include "engine/sqlite/JetFunctions.h"
 
 #include <charconv>
 #include <cmath>
@@ -7,9 +7,9 @@
 #include <memory>
 #include <string>
 
-#include "engine/dialect/FunctionSupport.h"
 #include "engine/dialect/JetDate.h"
-#include "engine/dialect/StoreConversion.h"
+#include "engine/sqlite/FunctionSupport.h"
+#include "engine/sqlite/StoreConversion.h"
 #include "rtl/Exceptions.h"
 
 namespace pavana::engine::dialect {
