@@ -12,6 +12,7 @@
 
 #include "engine/dialect/Translator.h"
 #include "engine/sqlite/JetFunctions.h"
+#include "engine/sqlite/Translate.h"
 
 namespace {
 
@@ -51,20 +52,20 @@ std::vector<std::string> UpdateRunScript() {
 void Translate100k(benchmark::State& state) {
     const std::vector<std::string> script = Script();
     for (auto _ : state)
-        for (const auto& s : script) benchmark::DoNotOptimize(pavana::engine::dialect::Translate(s));
+        for (const auto& s : script) benchmark::DoNotOptimize(pavana::engine::sqlite::Translate(s));
 }
 BENCHMARK(Translate100k)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 void TranslateUpdateRun100k(benchmark::State& state) {
     const std::vector<std::string> script = UpdateRunScript();
     for (auto _ : state)
-        for (const auto& s : script) benchmark::DoNotOptimize(pavana::engine::dialect::Translate(s));
+        for (const auto& s : script) benchmark::DoNotOptimize(pavana::engine::sqlite::Translate(s));
 }
 BENCHMARK(TranslateUpdateRun100k)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 void Execute100k(benchmark::State& state) {
     std::vector<std::string> sql;
-    for (const auto& s : Script()) sql.push_back(pavana::engine::dialect::Translate(s).sql);
+    for (const auto& s : Script()) sql.push_back(pavana::engine::sqlite::Translate(s).sql);
     const std::string path = (std::filesystem::temp_directory_path() / "pavana-dialect-bench.db").string();
     for (auto _ : state) {
         state.PauseTiming();
@@ -76,7 +77,7 @@ void Execute100k(benchmark::State& state) {
         pavana::engine::dialect::RegisterJetFunctions(db);
         sqlite3_exec(db, "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;", nullptr, nullptr, nullptr);
         sqlite3_exec(db,
-                     pavana::engine::dialect::Translate(
+                     pavana::engine::sqlite::Translate(
                          "CREATE TABLE [Aulas Dadas] ([Código] LONG PRIMARY KEY, [Nome da Aula] TEXT(50), "
                          "[Data] DATETIME, Ativo YESNO, Valor CURRENCY)")
                          .sql.c_str(),

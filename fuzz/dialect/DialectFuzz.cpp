@@ -10,6 +10,7 @@
 
 #include "engine/dialect/Translator.h"
 #include "engine/sqlite/JetFunctions.h"
+#include "engine/sqlite/Translate.h"
 
 namespace {
 
@@ -50,7 +51,7 @@ void Run(const pavana::engine::dialect::Translation& t) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string text(reinterpret_cast<const char*>(data), size);
     try {
-        const pavana::engine::dialect::Translation t = pavana::engine::dialect::Translate(text);
+        const pavana::engine::dialect::Translation t = pavana::engine::sqlite::Translate(text);
         Run(t);
     } catch (const pavana::engine::dialect::SyntaxError&) {
     }

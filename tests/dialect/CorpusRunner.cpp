@@ -35,11 +35,14 @@
 #include "engine/sqlite/JetFunctions.h"
 #include "engine/sqlite/SqliteErrors.h"
 #include "engine/sqlite/StoreConversion.h"
+#include "engine/sqlite/Translate.h"
 
 namespace pavana::engine::dialect {
 namespace {
 
 namespace fs = std::filesystem;
+
+using sqlite::Translate;
 
 using corpus::ExpectedErrorOf;
 using corpus::ReadRecords;

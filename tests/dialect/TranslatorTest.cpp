@@ -4,9 +4,12 @@
 #include <gtest/gtest.h>
 
 #include "engine/dialect/Translator.h"
+#include "engine/sqlite/Translate.h"
 
 namespace pavana::engine::dialect {
 namespace {
+
+using sqlite::Translate;
 
 TEST(Translator, DeclaredParametersBecomeNumberedInDeclarationOrder) {
     Translation t = Translate(

@@ -6,6 +6,7 @@
 #include "AccessFile.h"
 #include "AccessQueries.h"
 #include "engine/dialect/Translator.h"
+#include "engine/sqlite/Translate.h"
 
 namespace pavana::tools {
 namespace {
@@ -21,7 +22,7 @@ std::string Rebuilt(const AccessQuery& query) {
     auto statement = SelectStatementOf(query);
     if (auto* refusal = std::get_if<QueryRefusal>(&statement)) return "refused: " + refusal->reason;
     const std::string& sql = std::get<std::string>(statement);
-    EXPECT_EQ(engine::dialect::Translate(sql).kind, engine::dialect::StatementKind::Query) << sql;
+    EXPECT_EQ(engine::sqlite::Translate(sql).kind, engine::dialect::StatementKind::Query) << sql;
     return sql;
 }
 

@@ -20,7 +20,9 @@
 #include "engine/dialect/CurrencyColumns.h"
 #include "engine/dialect/Translator.h"
 #include "engine/sqlite/QuoteIdentifier.h"
+#include "engine/sqlite/SchemaCache.h"
 #include "engine/sqlite/Sqlite.h"
+#include "engine/sqlite/Translate.h"
 
 namespace pavana::tools {
 namespace {
@@ -93,7 +95,7 @@ std::optional<std::string> DefaultClause(const AccessColumn& c, const std::strin
     if (!expression.empty() && expression[0] == '=') expression.erase(0, 1);
     if (!IsOneExpression(expression)) return std::nullopt;
     try {
-        engine::dialect::Translate("CREATE TABLE t (c " + type + " DEFAULT " + expression + ")");
+        engine::sqlite::Translate("CREATE TABLE t (c " + type + " DEFAULT " + expression + ")");
         return " DEFAULT " + expression;
     } catch (const Exception&) {
         return std::nullopt;
@@ -407,9 +409,12 @@ void Importer::MakeQueries(Connection& c) {
         const std::string& jet = std::get<std::string>(statement);
         try {
             // Currency columns are read as the tables hold them: scaled amounts.
-            const engine::dialect::Translation translation = engine::dialect::Translate(
-                jet, {},
-                [&c](engine::dialect::ast::Statement& s) { engine::sqlite::MarkScaledCurrency(s, c.Handle(), true); });
+            engine::sqlite::SchemaCache cache;
+            engine::sqlite::CachedSchema schema(cache, c.Handle());
+            const engine::dialect::Translation translation =
+                engine::sqlite::Translate(jet, {}, [&schema](engine::dialect::ast::Statement& s) {
+                    engine::dialect::MarkScaledCurrency(s, schema, true);
+                });
             if (translation.kind != engine::dialect::StatementKind::Query || !translation.parameters.empty())
                 throw AccessError("it is not a plain select query");
             Statement view(c, ("CREATE VIEW " + Quoted(query.name) + " AS " + translation.sql).c_str());

@@ -25,6 +25,7 @@
 #include "engine/EngineError.h"
 #include "engine/dialect/Parser.h"
 #include "engine/dialect/Translator.h"
+#include "engine/sqlite/Translate.h"
 #include "rtl/Encoding.h"
 
 namespace pavana::tools {
@@ -231,7 +232,7 @@ engine::dialect::StatementKind KindOf(const std::string& statement) {
     try {
         // A crosstab query is printed only once the engine has read its column values.
         if (engine::dialect::Parse(statement).crosstab) return engine::dialect::StatementKind::Query;
-        return engine::dialect::Translate(statement).kind;
+        return engine::sqlite::Translate(statement).kind;
     } catch (const engine::dialect::SyntaxError&) {
         return engine::dialect::StatementKind::Action;
     }

@@ -7,10 +7,10 @@
 #include "engine/dialect/FunctionCatalog.h"
 #include "rtl/Strings.h"
 
-namespace pavana::engine::sqlite {
+namespace pavana::engine::dialect {
 namespace {
 
-using dialect::ast::Expr;
+using ast::Expr;
 
 bool OneOf(const char* name, std::initializer_list<const char*> names) {
     for (const char* n : names)
@@ -59,19 +59,19 @@ private:
 // expressions over them, derived tables before the queries that read them.
 class ScaledAmounts {
 public:
-    ScaledAmounts(const std::vector<dialect::ast::Parameter>& parameters, sqlite3* db)
-        : db_(db), declaredType_(DeclaredTypesOf(db)), currency_(parameters, declaredType_) {}
+    ScaledAmounts(const std::vector<ast::Parameter>& parameters, SchemaView& schema)
+        : schema_(schema), currency_(parameters, schema) {}
 
     // A query stored as a view is read later as a table, whose columns SQLite types only when
     // they are plain columns: only those stay scaled.
-    void InTopQuery(dialect::ast::Query& query, bool stored) {
+    void InTopQuery(ast::Query& query, bool stored) {
         InQuery(query, {});
         if (!stored) return;
         for (auto& core : query.cores)
             for (auto& item : core.items) item.scaled = item.scaled && item.expr->kind == MutableExpr::Kind::Column;
     }
 
-    void InStatement(dialect::ast::Statement& s, bool stored) {
+    void InStatement(ast::Statement& s, bool stored) {
         if (s.select) return InTopQuery(*s.select, stored);
         if (s.createView) return InTopQuery(*s.createView->query, true);
         if (s.insert) return InInsert(*s.insert);
@@ -99,12 +99,12 @@ public:
 
 private:
     using Scope = ResultColumnAnalysis::Scope;
-    using Query = dialect::ast::Query;
-    using SelectCore = dialect::ast::SelectCore;
-    using TableRef = dialect::ast::TableRef;
-    using MutableExpr = dialect::ast::Expr;
+    using Query = ast::Query;
+    using SelectCore = ast::SelectCore;
+    using TableRef = ast::TableRef;
+    using MutableExpr = ast::Expr;
 
-    static void MarkDefault(dialect::ast::ColumnDef& column) {
+    static void MarkDefault(ast::ColumnDef& column) {
         column.scaledDefault = column.type.type == dialect::JetType::Currency;
     }
 
@@ -207,7 +207,7 @@ private:
         for (const auto& s : scope) {
             if (!e.table.empty() && !SameAsciiText(s.name, e.table)) continue;
             if (s.derived == nullptr) {
-                if (const auto type = declaredType_(s.table, e.name)) return type->type == dbCurrency;
+                if (const auto type = schema_.FieldType(s.table, e.name)) return *type == dbCurrency;
                 continue;
             }
             for (const auto& item : s.derived->cores.front().items) {
@@ -221,17 +221,17 @@ private:
         return false;
     }
 
-    void InInsert(dialect::ast::Insert& insert) {
+    void InInsert(ast::Insert& insert) {
         for (auto& value : insert.values) InExpr(*value, {});
         if (!insert.query) return;
         InQuery(*insert.query, {});
         if (!insert.columns.empty()) return;
-        const std::vector<std::string> names = ColumnNames(db_, insert.table);
+        const std::vector<std::string> names = schema_.ColumnNames(insert.table);
         bool currency = false;
         for (const auto& item : insert.query->cores.front().items) currency = currency || item.scaled;
         for (const std::string& name : names) {
-            const auto type = declaredType_(insert.table, name);
-            currency = currency || (type && type->type == dbCurrency);
+            const auto type = schema_.FieldType(insert.table, name);
+            currency = currency || (type && *type == dbCurrency);
         }
         const std::size_t count = insert.query->cores.front().items.size();
         const bool star =
@@ -241,20 +241,18 @@ private:
         insert.columns.assign(names.begin(), names.begin() + static_cast<std::ptrdiff_t>(count));
     }
 
-    sqlite3* db_;
-    const DeclaredColumnType declaredType_;
+    SchemaView& schema_;
     CurrencyClassifier currency_;
 };
 
 }  // namespace
 
-void MarkScaledCurrency(dialect::ast::Statement& statement, sqlite3* db, bool stored) {
-    ScaledAmounts(statement.parameters, db).InStatement(statement, stored);
+void MarkScaledCurrency(ast::Statement& statement, SchemaView& schema, bool stored) {
+    ScaledAmounts(statement.parameters, schema).InStatement(statement, stored);
 }
 
-std::vector<bool> CurrencyColumns(const dialect::ast::Statement& statement, std::size_t columnCount,
-                                  const DeclaredColumnType& declaredType) {
-    return CurrencyClassifier(statement.parameters, declaredType).ColumnsJudgedYes(statement, columnCount);
+std::vector<bool> CurrencyColumns(const ast::Statement& statement, std::size_t columnCount, SchemaView& schema) {
+    return CurrencyClassifier(statement.parameters, schema).ColumnsJudgedYes(statement, columnCount);
 }
 
-}  // namespace pavana::engine::sqlite
+}  // namespace pavana::engine::dialect

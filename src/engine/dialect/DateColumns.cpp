@@ -10,10 +10,10 @@
 #include "engine/dialect/FunctionCatalog.h"
 #include "rtl/Strings.h"
 
-namespace pavana::engine::sqlite {
+namespace pavana::engine::dialect {
 namespace {
 
-using dialect::ast::Expr;
+using ast::Expr;
 
 template <std::size_t N>
 bool OneOf(const char* name, const char* const (&names)[N]) {
@@ -50,9 +50,8 @@ class DateClassifier;
 // operand of a date's + or - asks this, so it knows what such operands commonly are.
 class NumberClassifier final : public ResultColumnAnalysis {
 public:
-    NumberClassifier(const std::vector<dialect::ast::Parameter>& parameters, const DeclaredColumnType& declaredType,
-                     DateClassifier& dates)
-        : ResultColumnAnalysis(parameters, declaredType), dates_(dates) {}
+    NumberClassifier(const std::vector<ast::Parameter>& parameters, SchemaView& schema, DateClassifier& dates)
+        : ResultColumnAnalysis(parameters, schema), dates_(dates) {}
 
 private:
     Verdict OfExpression(const Expr& e, const Scope& scope) override;
@@ -81,8 +80,8 @@ private:
 
 class DateClassifier final : public ResultColumnAnalysis {
 public:
-    DateClassifier(const std::vector<dialect::ast::Parameter>& parameters, const DeclaredColumnType& declaredType)
-        : ResultColumnAnalysis(parameters, declaredType), numbers_(parameters, declaredType, *this) {}
+    DateClassifier(const std::vector<ast::Parameter>& parameters, SchemaView& schema)
+        : ResultColumnAnalysis(parameters, schema), numbers_(parameters, schema, *this) {}
 
 private:
     Verdict OfExpression(const Expr& e, const Scope& scope) override {
@@ -179,11 +178,10 @@ Verdict NumberClassifier::OfFunction(const Expr& e, const Scope& scope) {
 // analysis is made only when the walk comes upon such a place.
 class DatesMadeText {
 public:
-    DatesMadeText(const std::vector<dialect::ast::Parameter>& parameters, sqlite3* db,
-                  const dialect::ColumnNamesLookup& columnNames)
-        : parameters_(parameters), db_(db), columnNames_(columnNames), declaredType_(DeclaredTypesOf(db)) {}
+    DatesMadeText(const std::vector<ast::Parameter>& parameters, SchemaView& schema)
+        : parameters_(parameters), schema_(schema) {}
 
-    void InStatement(dialect::ast::Statement& s) {
+    void InStatement(ast::Statement& s) {
         if (s.select) {
             InQuery(*s.select, {});
             return InResultColumns(*s.select);
@@ -202,10 +200,10 @@ public:
 
 private:
     using Scope = ResultColumnAnalysis::Scope;
-    using Query = dialect::ast::Query;
-    using SelectCore = dialect::ast::SelectCore;
-    using TableRef = dialect::ast::TableRef;
-    using MutableExpr = dialect::ast::Expr;
+    using Query = ast::Query;
+    using SelectCore = ast::SelectCore;
+    using TableRef = ast::TableRef;
+    using MutableExpr = ast::Expr;
 
     // The sources of `core` before those of the queries around it.
     static Scope Inner(const SelectCore& core, const Scope& outer) {
@@ -320,18 +318,17 @@ private:
     // Value `e` is written into column `column` of `table`: into a Text or Memo column, the
     // dates it gives are made text.
     void Written(MutableExpr& e, const Scope& scope, const std::string& table, const std::string& column) {
-        const std::optional<ColumnType> type = declaredType_(table, column);
-        if (type && (type->type == dbText || type->type == dbMemo)) MarkDateResults(e, scope);
+        const std::optional<std::int32_t> type = schema_.FieldType(table, column);
+        if (type && (*type == dbText || *type == dbMemo)) MarkDateResults(e, scope);
     }
 
-    void InInsert(dialect::ast::Insert& insert) {
+    void InInsert(ast::Insert& insert) {
         // Without a column list the values go to the table's columns in order, looked up only
         // when a date is written.
         std::optional<std::vector<std::string>> tableColumns;
         auto written = [&](MutableExpr& e, const Scope& scope, std::size_t i) {
             if (!WritesDate(e, scope)) return;
-            if (insert.columns.empty() && !tableColumns)
-                tableColumns = columnNames_ ? columnNames_(insert.table) : ColumnNames(db_, insert.table);
+            if (insert.columns.empty() && !tableColumns) tableColumns = schema_.ColumnNames(insert.table);
             const std::vector<std::string>& columns = insert.columns.empty() ? *tableColumns : insert.columns;
             if (i < columns.size()) Written(e, scope, insert.table, columns[i]);
         };
@@ -354,7 +351,7 @@ private:
 
     // The column an assignment sets belongs to the table it is qualified with, else to the
     // first table of the source that has it.
-    void InUpdate(dialect::ast::Update& update) {
+    void InUpdate(ast::Update& update) {
         Scope scope;
         ResultColumnAnalysis::AddSources(*update.source, scope);
         InTable(*update.source, {});
@@ -364,7 +361,7 @@ private:
             if (!WritesDate(*set.value, scope)) continue;
             for (const auto& source : scope) {
                 const bool named = set.table.empty() || SameAsciiText(source.name, set.table);
-                if (source.derived != nullptr || !named || !declaredType_(source.table, set.column)) continue;
+                if (source.derived != nullptr || !named || !schema_.FieldType(source.table, set.column)) continue;
                 Written(*set.value, scope, source.table, set.column);
                 break;
             }
@@ -372,26 +369,23 @@ private:
     }
 
     DateClassifier& Dates() {
-        if (!dates_) dates_.emplace(parameters_, declaredType_);
+        if (!dates_) dates_.emplace(parameters_, schema_);
         return *dates_;
     }
 
-    const std::vector<dialect::ast::Parameter>& parameters_;
-    sqlite3* db_;
-    const dialect::ColumnNamesLookup& columnNames_;
-    const DeclaredColumnType declaredType_;
+    const std::vector<ast::Parameter>& parameters_;
+    SchemaView& schema_;
     std::optional<DateClassifier> dates_;
 };
 
 }  // namespace
 
-std::vector<bool> DateColumns(const dialect::ast::Statement& statement, std::size_t columnCount,
-                              const DeclaredColumnType& declaredType) {
-    return DateClassifier(statement.parameters, declaredType).ColumnsJudgedYes(statement, columnCount);
+std::vector<bool> DateColumns(const ast::Statement& statement, std::size_t columnCount, SchemaView& schema) {
+    return DateClassifier(statement.parameters, schema).ColumnsJudgedYes(statement, columnCount);
 }
 
-void MarkDatesMadeText(dialect::ast::Statement& statement, sqlite3* db, const dialect::ColumnNamesLookup& columnNames) {
-    DatesMadeText(statement.parameters, db, columnNames).InStatement(statement);
+void MarkDatesMadeText(ast::Statement& statement, SchemaView& schema) {
+    DatesMadeText(statement.parameters, schema).InStatement(statement);
 }
 
-}  // namespace pavana::engine::sqlite
+}  // namespace pavana::engine::dialect

@@ -7,36 +7,31 @@
 // declares it DATETIME.
 #pragma once
 
-#include <sqlite3.h>
-
 #include <cstddef>
 #include <vector>
 
 #include "engine/dialect/Ast.h"
 #include "engine/dialect/ResultColumnAnalysis.h"
-#include "engine/dialect/Translator.h"
+#include "engine/dialect/SchemaView.h"
 
-namespace pavana::engine::sqlite {
+namespace pavana::engine::dialect {
 
 // One flag per result column (`columnCount` of them, as SQLite reports for the query): true
 // when the column's expression is known to give dates or Null, and not only Null. Dates are:
-// date literals; table columns of the Date/Time type (`declaredType` says which) and
+// date literals; table columns of the Date/Time type (`schema` says which) and
 // parameters declared with it; Now, Date, Time, DateAdd, DateSerial, TimeSerial, DateValue,
 // TimeValue, CDate and CVDate; CVar, Min, Max, First and Last of a date; IIf, Switch, Choose
 // and Nz with a value for Null whose results are all dates or Null; a date plus a number
 // (either way round) and a date minus a number. A date minus a date is a number of days, and
 // what this does not know of keeps the type of its first value.
-std::vector<bool> DateColumns(const dialect::ast::Statement& statement, std::size_t columnCount,
-                              const DeclaredColumnType& declaredType);
+std::vector<bool> DateColumns(const ast::Statement& statement, std::size_t columnCount, SchemaView& schema);
 
 // Marks (Expr::dateText) the expressions of `statement` that give dates by the rules above,
-// with the schema of `db`, where their value is made text: the operands of &, the argument of
+// with `schema`, where their value is made text: the operands of &, the argument of
 // CStr, Str and Format without a format, and a value that an INSERT (VALUES or SELECT) or an
 // UPDATE writes into a Text or Memo column. Each expression is judged with the sources of its
 // own place in the tree (a sub-query sees the sources of the queries around it); a statement
-// with no such place costs one walk of its tree. `columnNames` gives a table's columns for an
-// INSERT without a column list; without it they are read from `db`.
-void MarkDatesMadeText(dialect::ast::Statement& statement, sqlite3* db,
-                       const dialect::ColumnNamesLookup& columnNames = {});
+// with no such place costs one walk of its tree.
+void MarkDatesMadeText(ast::Statement& statement, SchemaView& schema);
 
-}  // namespace pavana::engine::sqlite
+}  // namespace pavana::engine::dialect

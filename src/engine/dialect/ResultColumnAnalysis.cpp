@@ -2,13 +2,13 @@
 
 #include "rtl/Strings.h"
 
-namespace pavana::engine::sqlite {
+namespace pavana::engine::dialect {
 namespace {
 
-using dialect::ast::Expr;
-using dialect::ast::Query;
-using dialect::ast::SelectCore;
-using dialect::ast::TableRef;
+using ast::Expr;
+using ast::Query;
+using ast::SelectCore;
+using ast::TableRef;
 
 }  // namespace
 
@@ -16,17 +16,6 @@ Verdict Either(Verdict a, Verdict b) {
     if (a == Verdict::No || b == Verdict::No) return Verdict::No;
     if (a == Verdict::Yes || b == Verdict::Yes) return Verdict::Yes;
     return Verdict::NullOnly;
-}
-
-DeclaredColumnType DeclaredTypesOf(sqlite3* db) {
-    return [db](const std::string& table, const std::string& column) -> std::optional<ColumnType> {
-        const char* declared = nullptr;
-        if (sqlite3_table_column_metadata(db, nullptr, table.c_str(), column.c_str(), &declared, nullptr, nullptr,
-                                          nullptr, nullptr) != SQLITE_OK ||
-            declared == nullptr)
-            return std::nullopt;
-        return TypeOfDeclaration(declared);
-    };
 }
 
 std::vector<Verdict> ResultColumnAnalysis::OfQuery(const Query& query, std::size_t count) {
@@ -61,7 +50,7 @@ bool GivesWholeNumber(const std::string& op) {
     return false;
 }
 
-std::vector<bool> ResultColumnAnalysis::ColumnsJudgedYes(const dialect::ast::Statement& statement, std::size_t count) {
+std::vector<bool> ResultColumnAnalysis::ColumnsJudgedYes(const ast::Statement& statement, std::size_t count) {
     std::vector<bool> yes(count, false);
     if (statement.select == nullptr) return yes;
     const std::vector<Verdict> verdicts = OfQuery(*statement.select, count);
@@ -131,8 +120,8 @@ Verdict ResultColumnAnalysis::OfColumn(const Expr& e, const Scope& scope) {
         if (!e.table.empty() && !SameAsciiText(s.name, e.table)) continue;
         if (s.derived != nullptr) {
             if (auto verdict = OfDerivedColumn(*s.derived, e.name)) return *verdict;
-        } else if (auto type = declaredType_(s.table, e.name)) {
-            return OfType(type->type);
+        } else if (auto type = schema_.FieldType(s.table, e.name)) {
+            return OfType(*type);
         }
     }
     return Verdict::No;
@@ -140,7 +129,9 @@ Verdict ResultColumnAnalysis::OfColumn(const Expr& e, const Scope& scope) {
 
 Verdict ResultColumnAnalysis::OfParameter(const Expr& e) {
     if (e.integer < 0 || static_cast<std::size_t>(e.integer) >= parameters_.size()) return Verdict::No;
-    return OfType(TypeOfParameterWord(parameters_[static_cast<std::size_t>(e.integer)].typeWord));
+    const std::string& word = parameters_[static_cast<std::size_t>(e.integer)].typeWord;
+    const std::optional<ColumnType> type = TypeFromWord(word);
+    return OfType(static_cast<std::int32_t>(type ? type->type : JetType::Text));
 }
 
 // A derived table's column of that name: an item with that alias or a plain column reference
@@ -157,4 +148,4 @@ std::optional<Verdict> ResultColumnAnalysis::OfDerivedColumn(const Query& derive
     return std::nullopt;
 }
 
-}  // namespace pavana::engine::sqlite
+}  // namespace pavana::engine::dialect

@@ -7,28 +7,17 @@
 // what kind of values it holds; an analysis built on this class tells it from the tree.
 #pragma once
 
-#include <sqlite3.h>
-
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <optional>
 #include <string>
 #include <unordered_map>
 #include <vector>
 
 #include "engine/dialect/Ast.h"
-#include "engine/sqlite/Columns.h"
+#include "engine/dialect/SchemaView.h"
 
-namespace pavana::engine::sqlite {
-
-// The declared type of column `column` of table `table`; nothing when there is no such
-// column (or no such table).
-using DeclaredColumnType =
-    std::function<std::optional<ColumnType>(const std::string& table, const std::string& column)>;
-
-// The declared types of the tables of connection `db`, from its schema.
-DeclaredColumnType DeclaredTypesOf(sqlite3* db);
+namespace pavana::engine::dialect {
 
 // What an analysis finds of an expression: it gives only values of the kind looked for (or
 // Null), it gives nothing but Null, or it is not known to give only that kind.
@@ -40,14 +29,14 @@ Verdict Either(Verdict a, Verdict b);
 
 // Whether expressions of `kind` give only True, False or Null (literal truth values and the
 // predicates: Like, Is Null, Between, In, Exists, quantified comparisons).
-bool GivesTruthValue(dialect::ast::Expr::Kind kind);
+bool GivesTruthValue(ast::Expr::Kind kind);
 // Whether binary operator `op` always gives a whole number: integer division, Mod, the
 // comparisons and the logical operators (bitwise on whole numbers).
 bool GivesWholeNumber(const std::string& op);
 
 // The base of one analysis. A subclass judges an expression and a declared type; this class
 // finds the expressions and the declared types behind the columns. The parameters and the
-// declared-type lookup are borrowed and must outlive the analysis.
+// schema are borrowed and must outlive the analysis.
 class ResultColumnAnalysis {
 public:
     // A name a column reference may be qualified with: a table of the FROM clause (under its
@@ -55,12 +44,12 @@ public:
     struct Source {
         std::string name;
         std::string table;
-        const dialect::ast::Query* derived = nullptr;
+        const ast::Query* derived = nullptr;
     };
     using Scope = std::vector<Source>;
 
-    ResultColumnAnalysis(const std::vector<dialect::ast::Parameter>& parameters, const DeclaredColumnType& declaredType)
-        : parameters_(parameters), declaredType_(declaredType) {}
+    ResultColumnAnalysis(const std::vector<ast::Parameter>& parameters, SchemaView& schema)
+        : parameters_(parameters), schema_(schema) {}
     virtual ~ResultColumnAnalysis() = default;
     ResultColumnAnalysis(const ResultColumnAnalysis&) = delete;
     ResultColumnAnalysis& operator=(const ResultColumnAnalysis&) = delete;
@@ -68,27 +57,27 @@ public:
     // One verdict per result column of `query` (`count` of them, as SQLite reports for the
     // query), Either of its verdicts in every part of a union. A column the tree does not
     // tell about (the expansion of a `*` over a table) is No.
-    std::vector<Verdict> OfQuery(const dialect::ast::Query& query, std::size_t count);
+    std::vector<Verdict> OfQuery(const ast::Query& query, std::size_t count);
     // One flag per result column of `statement` (`count` of them): true where OfQuery says
     // Yes. All false for a statement that is no query.
-    std::vector<bool> ColumnsJudgedYes(const dialect::ast::Statement& statement, std::size_t count);
+    std::vector<bool> ColumnsJudgedYes(const ast::Statement& statement, std::size_t count);
 
     // The verdict of expression `e`, whose column references name the sources of `scope`.
     // Each expression is judged once (its sources are those of its own place in the tree),
     // so analyses that ask each other about the same operands stay linear in the tree.
-    Verdict Of(const dialect::ast::Expr& e, const Scope& scope);
+    Verdict Of(const ast::Expr& e, const Scope& scope);
 
     // The sources a table reference brings into scope, added to `scope`.
-    static void AddSources(const dialect::ast::TableRef& ref, Scope& scope);
+    static void AddSources(const ast::TableRef& ref, Scope& scope);
     // The sources of a core's FROM clause.
-    static Scope ScopeOf(const dialect::ast::SelectCore& core);
+    static Scope ScopeOf(const ast::SelectCore& core);
 
     // Walks a FROM tree for a pass that marks it: `inQuery(query, outer)` for each derived
     // table, with the sources around the query it is part of, and `inCondition(on, scope)` for
     // each join's condition, which sees the sources of the whole join and those around it.
     template <class InQuery, class InCondition>
-    static void WalkFrom(dialect::ast::TableRef& t, const Scope& outer, InQuery&& inQuery, InCondition&& inCondition) {
-        using Kind = dialect::ast::TableRef::Kind;
+    static void WalkFrom(ast::TableRef& t, const Scope& outer, InQuery&& inQuery, InCondition&& inCondition) {
+        using Kind = ast::TableRef::Kind;
         if (t.kind == Kind::Derived) return inQuery(*t.query, outer);
         if (t.kind != Kind::Join) return;
         WalkFrom(*t.left, outer, inQuery, inCondition);
@@ -101,23 +90,23 @@ public:
 
 protected:
     // Judges expression `e`, asking Of about its operands.
-    virtual Verdict OfExpression(const dialect::ast::Expr& e, const Scope& scope) = 0;
+    virtual Verdict OfExpression(const ast::Expr& e, const Scope& scope) = 0;
     // The verdict of a table column or a parameter declared with field type `type`.
     virtual Verdict OfType(std::int32_t type) = 0;
 
     // A column reference: the column of the first source, among those the reference may
     // name, that has it; No when none has.
-    Verdict OfColumn(const dialect::ast::Expr& e, const Scope& scope);
+    Verdict OfColumn(const ast::Expr& e, const Scope& scope);
     // A parameter reference: the type it is declared with in the PARAMETERS clause.
-    Verdict OfParameter(const dialect::ast::Expr& e);
+    Verdict OfParameter(const ast::Expr& e);
 
 private:
-    std::vector<Verdict> OfCore(const dialect::ast::SelectCore& core, std::size_t count);
-    std::optional<Verdict> OfDerivedColumn(const dialect::ast::Query& derived, const std::string& name);
+    std::vector<Verdict> OfCore(const ast::SelectCore& core, std::size_t count);
+    std::optional<Verdict> OfDerivedColumn(const ast::Query& derived, const std::string& name);
 
-    const std::vector<dialect::ast::Parameter>& parameters_;
-    const DeclaredColumnType& declaredType_;
-    std::unordered_map<const dialect::ast::Expr*, Verdict> judged_;
+    const std::vector<ast::Parameter>& parameters_;
+    SchemaView& schema_;
+    std::unordered_map<const ast::Expr*, Verdict> judged_;
 };
 
-}  // namespace pavana::engine::sqlite
+}  // namespace pavana::engine::dialect

@@ -2,11 +2,10 @@
 
 #include "engine/dialect/CriteriaTypes.h"
 #include "engine/dialect/Parser.h"
-#include "engine/sqlite/SqlitePrinter.h"
 
 namespace pavana::engine::dialect {
 
-Translation Translate(std::string_view jetSql, const SchemaLookup& schema, const SchemaMarks& marks) {
+Translation Analyse(std::string_view jetSql, const SchemaLookup& schema, const SchemaMarks& marks) {
     auto parsed = std::make_shared<ast::Statement>(Parse(jetSql));
     if (marks) marks(*parsed);
     std::shared_ptr<const ast::Statement> statement = std::move(parsed);
@@ -15,7 +14,6 @@ Translation Translate(std::string_view jetSql, const SchemaLookup& schema, const
     // Only a statement with a text literal can compare a column with text.
     const bool hasText = jetSql.find('\'') != std::string_view::npos || jetSql.find('"') != std::string_view::npos;
     if (schema && hasText) CheckCriteriaTypes(*statement, schema.columnType);
-    PrintForSqlite(*statement, out, schema);
     out.statement = std::move(statement);
     return out;
 }

@@ -1,7 +1,6 @@
-// The Jet SQL front: turns one statement of the Access/Jet dialect into SQLite SQL.
-//
-// `Translate` lexes and parses the text into a tree and prints the tree for SQLite. It never
-// splices values into the text: every parameter becomes a numbered SQLite parameter.
+// The Jet SQL front: turns one statement of the Access/Jet dialect into an analysed tree, and
+// the translation a back end completes with the statement's text for its target (the SQLite
+// back end: sqlite/Translate.h).
 // A failure to understand the text raises `SyntaxError`, whose message and error number are
 // the engine's own (for example 3134 "Syntax error in INSERT INTO statement.").
 #pragma once
@@ -125,13 +124,10 @@ struct SchemaLookup {
 // printed.
 using SchemaMarks = std::function<void(ast::Statement& statement)>;
 
-// With `schema`, each value an INSERT or UPDATE writes is printed with the conversion its
-// column's type needs (StoreConversion.h), or without any when it is a constant that already
-// has that type's stored form; without it every written value goes through the conversion that
-// looks its column up when the statement runs. With it, too, a number or date column compared
-// with text fails as Jet's does (CriteriaTypes.h). With `marks`, the dates that become text
-// are written as dates; without it only those the statement's text shows (date literals, Now,
-// DateAdd, ...). A translation made with either belongs to the schema of that moment.
-Translation Translate(std::string_view jetSql, const SchemaLookup& schema = {}, const SchemaMarks& marks = {});
+// Parses one statement and analyses its tree: `marks` marks in it what only the schema can
+// tell, and with `schema` a number or date column compared with text fails as Jet's does
+// (CriteriaTypes.h). Fills `statement` and `parameters` of the translation; a back end prints
+// the statement for its target and fills the rest.
+Translation Analyse(std::string_view jetSql, const SchemaLookup& schema = {}, const SchemaMarks& marks = {});
 
 }  // namespace pavana::engine::dialect

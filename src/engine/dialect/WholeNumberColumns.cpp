@@ -6,10 +6,10 @@
 #include "engine/dialect/FunctionCatalog.h"
 #include "rtl/Strings.h"
 
-namespace pavana::engine::sqlite {
+namespace pavana::engine::dialect {
 namespace {
 
-using dialect::ast::Expr;
+using ast::Expr;
 
 bool IsWholeType(std::int32_t type) {
     return type == dbBoolean || type == dbByte || type == dbInteger || type == dbLong;
@@ -77,9 +77,8 @@ private:
 
 }  // namespace
 
-std::vector<bool> WholeNumberColumns(const dialect::ast::Statement& statement, std::size_t columnCount,
-                                     const DeclaredColumnType& declaredType) {
-    return Classifier(statement.parameters, declaredType).ColumnsJudgedYes(statement, columnCount);
+std::vector<bool> WholeNumberColumns(const ast::Statement& statement, std::size_t columnCount, SchemaView& schema) {
+    return Classifier(statement.parameters, schema).ColumnsJudgedYes(statement, columnCount);
 }
 
-}  // namespace pavana::engine::sqlite
+}  // namespace pavana::engine::dialect

@@ -13,16 +13,15 @@
 #include "engine/dialect/Ast.h"
 #include "engine/dialect/ResultColumnAnalysis.h"
 
-namespace pavana::engine::sqlite {
+namespace pavana::engine::dialect {
 
 // One flag per result column (`columnCount` of them, as SQLite reports for the query):
 // true when the column's expression is known to give whole numbers in Long range or Null.
 // Literals, counts, comparisons, whole-valued built-ins and arithmetic (+, -, *) of such
 // operands qualify, as do table columns of the Yes/No, Byte, Integer and Long types
-// (`declaredType` says which) and parameters declared with those types. A column the tree
+// (`schema` says which) and parameters declared with those types. A column the tree
 // does not tell about (the expansion of a `*` over a table, a union whose parts disagree)
 // is false.
-std::vector<bool> WholeNumberColumns(const dialect::ast::Statement& statement, std::size_t columnCount,
-                                     const DeclaredColumnType& declaredType);
+std::vector<bool> WholeNumberColumns(const ast::Statement& statement, std::size_t columnCount, SchemaView& schema);
 
-}  // namespace pavana::engine::sqlite
+}  // namespace pavana::engine::dialect

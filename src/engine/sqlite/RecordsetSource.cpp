@@ -1,5 +1,7 @@
 #include "engine/sqlite/RecordsetSource.h"
 
+#include "engine/sqlite/SchemaCache.h"
+
 #include <cctype>
 
 #include "engine/EngineError.h"
@@ -187,7 +189,11 @@ std::string RecordsetSource::Print(const Query& query) const {
     Statement s;
     s.parameters = statement_->parameters;
     s.select = Clone(query);
-    if (currency_ == dialect::CurrencyStorage::Scaled) MarkScaledCurrency(s, db_);
+    if (currency_ == dialect::CurrencyStorage::Scaled) {
+        SchemaCache schema;  // read afresh: the source outlives the statement it was made by
+        CachedSchema view(schema, db_);
+        dialect::MarkScaledCurrency(s, view);
+    }
     dialect::Translation out;
     try {
         dialect::PrintForSqlite(s, out);

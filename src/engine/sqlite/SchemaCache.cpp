@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "engine/sqlite/Columns.h"
 #include "engine/sqlite/StoreConversion.h"
 #include "rtl/Strings.h"
 
@@ -34,8 +35,12 @@ std::vector<SchemaCache::Column> ReadColumns(sqlite3* db, const std::string& tab
     while (sqlite3_step(statement.get()) == SQLITE_ROW) {
         const auto* name = reinterpret_cast<const char*>(sqlite3_column_text(statement.get(), 0));
         const auto* declared = reinterpret_cast<const char*>(sqlite3_column_text(statement.get(), 1));
-        columns.push_back(
-            {name != nullptr ? name : "", declared != nullptr ? dialect::TypeOfDeclaredType(declared) : std::nullopt});
+        SchemaCache::Column column{name != nullptr ? name : "", std::nullopt, std::nullopt};
+        if (declared != nullptr) {
+            column.type = dialect::TypeOfDeclaredType(declared);
+            if (const std::optional<ColumnType> field = TypeOfDeclaration(declared)) column.fieldType = field->type;
+        }
+        columns.push_back(std::move(column));
     }
     return columns;
 }

@@ -20,15 +20,13 @@
 #include <vector>
 
 #include "engine/dialect/JetTypes.h"
+#include "engine/dialect/SchemaView.h"
 
 namespace pavana::engine::sqlite {
 
 class SchemaCache {
 public:
-    struct Column {
-        std::string name;
-        std::optional<dialect::JetType> type;  // from the declared type's first word
-    };
+    using Column = dialect::SchemaView::Column;
 
     // Forgets what it knows when the schema may have changed since it was read.
     void Check(sqlite3* db);
@@ -54,6 +52,18 @@ private:
     std::optional<unsigned> version_;                              // data version the cache agrees with
     int cookie_ = -1;
     std::uint64_t generation_ = 0;
+};
+
+// The schema a statement of connection `db` is translated and analysed with: what `cache`
+// knows of it, read on demand. Both are borrowed; call `cache.Check(db)` before.
+class CachedSchema final : public dialect::SchemaView {
+public:
+    CachedSchema(SchemaCache& cache, sqlite3* db) : cache_(cache), db_(db) {}
+    const std::vector<Column>& Columns(const std::string& table) override { return cache_.Columns(db_, table); }
+
+private:
+    SchemaCache& cache_;
+    sqlite3* db_;
 };
 
 }  // namespace pavana::engine::sqlite

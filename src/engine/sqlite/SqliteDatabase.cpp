@@ -350,7 +350,7 @@ void FillCrosstabColumns(dialect::ast::Statement& statement, Connection& connect
 dialect::Translation TranslateStatement(const std::string& jetSql, const std::string& source, DatabaseState* state,
                                         bool fitConstants) {
     try {
-        if (!state) return dialect::Translate(jetSql);
+        if (!state) return sqlite::Translate(jetSql);
         sqlite3* db = state->Live(source).Handle();
         SchemaCache& cache = state->schema;
         cache.Check(db);
@@ -358,18 +358,15 @@ dialect::Translation TranslateStatement(const std::string& jetSql, const std::st
         schema.columnType = [db, &cache](const std::string& table, const std::string& column) {
             return cache.ColumnType(db, table, column);
         };
-        schema.columnNames = [db, &cache](const std::string& table) {
-            std::vector<std::string> names;
-            for (const SchemaCache::Column& column : cache.Columns(db, table)) names.push_back(column.name);
-            return names;
-        };
-        const auto marks = [db, &schema, state, &source](dialect::ast::Statement& statement) {
-            MarkDatesMadeText(statement, db, schema.columnNames);
-            if (state->currency == dialect::CurrencyStorage::Scaled) MarkScaledCurrency(statement, db);
+        CachedSchema view(cache, db);
+        schema.columnNames = [&view](const std::string& table) { return view.ColumnNames(table); };
+        const auto marks = [&view, state, &source](dialect::ast::Statement& statement) {
+            dialect::MarkDatesMadeText(statement, view);
+            if (state->currency == dialect::CurrencyStorage::Scaled) dialect::MarkScaledCurrency(statement, view);
             FillCrosstabColumns(statement, state->Live(source), source);
         };
-        if (!fitConstants) return dialect::Translate(jetSql, {}, marks);
-        return dialect::Translate(jetSql, schema, marks);
+        if (!fitConstants) return sqlite::Translate(jetSql, {}, marks);
+        return sqlite::Translate(jetSql, schema, marks);
     } catch (const dialect::SyntaxError& e) {
         RaiseEngineError(e.Number(), e.Message(), source);
     }

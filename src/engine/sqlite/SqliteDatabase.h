@@ -21,6 +21,7 @@
 #include "engine/sqlite/SchemaCache.h"
 #include "engine/sqlite/Sqlite.h"
 #include "engine/sqlite/StoreConversion.h"
+#include "engine/sqlite/Translate.h"
 
 namespace pavana::engine::sqlite {
 

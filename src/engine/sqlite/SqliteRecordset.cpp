@@ -212,10 +212,12 @@ void RecordsetImpl::TypeExpressionColumns() {
     for (const ColumnInfo& c : columns_) anyUntyped = anyUntyped || c.type == 0;
     if (!anyUntyped) return;
     const dialect::ast::Statement& statement = source_->Parsed();
-    const DeclaredColumnType declaredType = DeclaredTypesOf(Live().Handle());
-    const std::vector<bool> dates = DateColumns(statement, columns_.size(), declaredType);
-    const std::vector<bool> whole = WholeNumberColumns(statement, columns_.size(), declaredType);
-    const std::vector<bool> currency = CurrencyColumns(statement, columns_.size(), declaredType);
+    sqlite3* db = Live().Handle();
+    state_->schema.Check(db);
+    CachedSchema schema(state_->schema, db);
+    const std::vector<bool> dates = dialect::DateColumns(statement, columns_.size(), schema);
+    const std::vector<bool> whole = dialect::WholeNumberColumns(statement, columns_.size(), schema);
+    const std::vector<bool> currency = dialect::CurrencyColumns(statement, columns_.size(), schema);
     for (std::size_t i = 0; i < columns_.size(); ++i) {
         ColumnInfo& c = columns_[i];
         if (c.type != 0) continue;

@@ -757,14 +757,17 @@ std::int32_t RunMakeTable(DatabaseState& state, const dialect::Translation& tran
             Statement query(c, translation.makeTableQuery.c_str());
             const int count = sqlite3_column_count(query.Handle());
             const auto columns = static_cast<std::size_t>(count);
-            const DeclaredColumnType declaredType = DeclaredTypesOf(c.Handle());
+            state.schema.Check(c.Handle());
+            CachedSchema schema(state.schema, c.Handle());
             const dialect::ast::Statement* statement = translation.statement.get();
-            const std::vector<bool> whole = statement != nullptr ? WholeNumberColumns(*statement, columns, declaredType)
+            const std::vector<bool> whole = statement != nullptr
+                                                ? dialect::WholeNumberColumns(*statement, columns, schema)
+                                                : std::vector<bool>(columns, false);
+            const std::vector<bool> dates = statement != nullptr ? dialect::DateColumns(*statement, columns, schema)
                                                                  : std::vector<bool>(columns, false);
-            const std::vector<bool> dates = statement != nullptr ? DateColumns(*statement, columns, declaredType)
-                                                                 : std::vector<bool>(columns, false);
-            const std::vector<bool> currency = statement != nullptr ? CurrencyColumns(*statement, columns, declaredType)
-                                                                    : std::vector<bool>(columns, false);
+            const std::vector<bool> currency = statement != nullptr
+                                                   ? dialect::CurrencyColumns(*statement, columns, schema)
+                                                   : std::vector<bool>(columns, false);
             for (int i = 0; i < count; ++i) {
                 const std::string name = sqlite3_column_name(query.Handle(), i);
                 const char* declared = sqlite3_column_decltype(query.Handle(), i);
