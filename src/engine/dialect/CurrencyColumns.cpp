@@ -23,6 +23,9 @@ public:
     using ResultColumnAnalysis::ResultColumnAnalysis;
 
 private:
+    // A crosstab's cells are printed from its value's argument as the rows hold it, not marked
+    // as scaled amounts: their values keep the type of their first one.
+    bool JudgesCrosstabValues() const override { return false; }
     Verdict OfExpression(const Expr& e, const Scope& scope) override {
         using K = Expr::Kind;
         switch (e.kind) {

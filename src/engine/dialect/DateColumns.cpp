@@ -384,6 +384,11 @@ std::vector<bool> DateColumns(const ast::Statement& statement, std::size_t colum
     return DateClassifier(statement.parameters, schema).ColumnsJudgedYes(statement, columnCount);
 }
 
+std::vector<bool> NumberColumns(const ast::Statement& statement, std::size_t columnCount, SchemaView& schema) {
+    DateClassifier dates(statement.parameters, schema);
+    return NumberClassifier(statement.parameters, schema, dates).ColumnsJudgedYes(statement, columnCount);
+}
+
 void MarkDatesMadeText(ast::Statement& statement, SchemaView& schema) {
     DatesMadeText(statement.parameters, schema).InStatement(statement);
 }

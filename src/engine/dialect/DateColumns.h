@@ -26,6 +26,14 @@ namespace pavana::engine::dialect {
 // what this does not know of keeps the type of its first value.
 std::vector<bool> DateColumns(const ast::Statement& statement, std::size_t columnCount, SchemaView& schema);
 
+// One flag per result column (`columnCount` of them): true when the column's expression is
+// known to give numbers or Null, and not only Null: numeric literals and table columns and
+// parameters of a numeric type; the numeric built-ins (Count, Len, CDbl, Year, ...); Sum, Avg,
+// Min, Max, First, Last, Abs, Int, Fix, Round and CVar of numbers; arithmetic of numbers,
+// comparisons and logical operators; a date minus a date. A recordset types such a column by
+// its expression where its first value (a Null) cannot tell.
+std::vector<bool> NumberColumns(const ast::Statement& statement, std::size_t columnCount, SchemaView& schema);
+
 // Marks (Expr::dateText) the expressions of `statement` that give dates by the rules above,
 // with `schema`, where their value is made text: the operands of &, the argument of
 // CStr, Str and Format without a format, and a value that an INSERT (VALUES or SELECT) or an

@@ -53,9 +53,24 @@ bool GivesWholeNumber(const std::string& op) {
 std::vector<bool> ResultColumnAnalysis::ColumnsJudgedYes(const ast::Statement& statement, std::size_t count) {
     std::vector<bool> yes(count, false);
     if (statement.select == nullptr) return yes;
-    const std::vector<Verdict> verdicts = OfQuery(*statement.select, count);
+    std::vector<Verdict> verdicts = OfQuery(*statement.select, count);
+    if (statement.crosstab && JudgesCrosstabValues())
+        OfCrosstabValues(*statement.select, *statement.crosstab, verdicts);
     for (std::size_t i = 0; i < count; ++i) yes[i] = verdicts[i] == Verdict::Yes;
     return yes;
+}
+
+// A crosstab's value columns follow its row headings; each gives its value expression's kind
+// (or Null, for a cell without rows).
+void ResultColumnAnalysis::OfCrosstabValues(const ast::Query& query, const ast::Crosstab& crosstab,
+                                            std::vector<Verdict>& verdicts) {
+    if (query.cores.size() != 1 || !crosstab.value) return;
+    const SelectCore& core = query.cores.front();
+    for (const auto& item : core.items)
+        if (item.expr->kind == Expr::Kind::Star) return;
+    const Verdict value = Of(*crosstab.value, ScopeOf(core));
+    for (std::size_t i = core.items.size(); i < core.items.size() + crosstab.columns.size() && i < verdicts.size(); ++i)
+        verdicts[i] = value;
 }
 
 void ResultColumnAnalysis::AddSources(const TableRef& ref, Scope& scope) {

@@ -59,7 +59,8 @@ public:
     // tell about (the expansion of a `*` over a table) is No.
     std::vector<Verdict> OfQuery(const ast::Query& query, std::size_t count);
     // One flag per result column of `statement` (`count` of them): true where OfQuery says
-    // Yes. All false for a statement that is no query.
+    // Yes, and for a crosstab's value columns where its value expression is judged Yes. All
+    // false for a statement that is no query.
     std::vector<bool> ColumnsJudgedYes(const ast::Statement& statement, std::size_t count);
 
     // The verdict of expression `e`, whose column references name the sources of `scope`.
@@ -99,9 +100,13 @@ protected:
     Verdict OfColumn(const ast::Expr& e, const Scope& scope);
     // A parameter reference: the type it is declared with in the PARAMETERS clause.
     Verdict OfParameter(const ast::Expr& e);
+    // Whether ColumnsJudgedYes judges a crosstab's value columns by its value expression;
+    // when not, they are No.
+    virtual bool JudgesCrosstabValues() const { return true; }
 
 private:
     std::vector<Verdict> OfCore(const ast::SelectCore& core, std::size_t count);
+    void OfCrosstabValues(const ast::Query& query, const ast::Crosstab& crosstab, std::vector<Verdict>& verdicts);
     std::optional<Verdict> OfDerivedColumn(const ast::Query& derived, const std::string& name);
 
     const std::vector<ast::Parameter>& parameters_;

@@ -28,6 +28,7 @@ struct ColumnInfo {
     std::string defaultText;       // its DefaultValue text there, empty when none
     bool writable = false;         // a column of the base table that may be set
     bool wholeNumbers = false;     // an expression known to give only whole numbers of Long range
+    bool numbers = false;          // an expression known to give only numbers
     std::string table;             // source table, empty for an expression
     std::string origin;            // source column
 };

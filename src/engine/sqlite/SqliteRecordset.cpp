@@ -154,7 +154,9 @@ void RecordsetImpl::Start(std::int32_t options) {
     }
     for (ColumnInfo& c : columns_) {
         if (c.type == 0) {
-            ColumnType t = TypeOfStorageClass(SQLITE_NULL);
+            // No row told the type: an expression that gives only numbers is typed by it.
+            const int storage = !c.numbers ? SQLITE_NULL : c.wholeNumbers ? SQLITE_INTEGER : SQLITE_FLOAT;
+            ColumnType t = TypeOfStorageClass(storage);
             c.type = t.type;
             c.size = t.size;
         }
@@ -218,6 +220,7 @@ void RecordsetImpl::TypeExpressionColumns() {
     const std::vector<bool> dates = dialect::DateColumns(statement, columns_.size(), schema);
     const std::vector<bool> whole = dialect::WholeNumberColumns(statement, columns_.size(), schema);
     const std::vector<bool> currency = dialect::CurrencyColumns(statement, columns_.size(), schema);
+    const std::vector<bool> numbers = dialect::NumberColumns(statement, columns_.size(), schema);
     for (std::size_t i = 0; i < columns_.size(); ++i) {
         ColumnInfo& c = columns_[i];
         if (c.type != 0) continue;
@@ -226,6 +229,7 @@ void RecordsetImpl::TypeExpressionColumns() {
             c.size = 8;
         }
         c.wholeNumbers = whole[i];
+        c.numbers = numbers[i];
     }
 }
 
@@ -262,11 +266,16 @@ bool RecordsetImpl::StepScan() {
             if (!typedByFirstRow_) {
                 // Columns without a declared type take the type of their first value. A whole
                 // first value makes a Long only of an expression that gives no other kind, and
-                // only within 32 bits (Jet types a longer literal as a Double).
+                // only within 32 bits (Jet types a longer literal as a Double). A Null first
+                // value of an expression that gives only numbers tells nothing: such a column
+                // is a Long when it gives only whole numbers, else a Double.
                 typedByFirstRow_ = true;
                 for (std::size_t i = 0; i < columns_.size(); ++i) {
                     if (columns_[i].type != 0) continue;
-                    ColumnType t = TypeOfStorageClass(sqlite3_column_type(st, static_cast<int>(i)));
+                    int storage = sqlite3_column_type(st, static_cast<int>(i));
+                    if (storage == SQLITE_NULL && columns_[i].numbers)
+                        storage = columns_[i].wholeNumbers ? SQLITE_INTEGER : SQLITE_FLOAT;
+                    ColumnType t = TypeOfStorageClass(storage);
                     const std::int64_t whole = sqlite3_column_int64(st, static_cast<int>(i));
                     if (t.type == dbLong && (!columns_[i].wholeNumbers || whole < INT32_MIN || whole > INT32_MAX))
                         t = {dbDouble, 8, false};
