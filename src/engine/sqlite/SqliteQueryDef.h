@@ -68,4 +68,16 @@ private:
     bool closed_ = false;
 };
 
+// The database's views and procedures (KeptQueries), read again at each call.
+class QueryDefsImpl : public QueryDefs {
+public:
+    explicit QueryDefsImpl(std::shared_ptr<DatabaseState> state) : state_(std::move(state)) {}
+    std::int32_t Count() const override;
+    std::shared_ptr<QueryDef> Item(std::int32_t index) const override;
+    std::shared_ptr<QueryDef> Item(const std::string& name) const override;
+
+private:
+    std::shared_ptr<DatabaseState> state_;
+};
+
 }  // namespace pavana::engine::sqlite
