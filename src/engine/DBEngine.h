@@ -190,6 +190,20 @@ public:
     virtual void Close() = 0;
 };
 
+// The queries kept in a database: its views and its procedures, sorted by name without regard
+// to case. Each item is read when it is asked for, so the collection follows the statements
+// that create and drop queries. A view's SQL is the SELECT it was created with; a procedure's
+// is its statement, its parameters written as a PARAMETERS clause in front.
+class QueryDefs {
+public:
+    virtual ~QueryDefs() = default;
+    virtual std::int32_t Count() const = 0;
+    // By 0-based position or by name (case-insensitive); 3265 "Item not found in this
+    // collection." otherwise.
+    virtual std::shared_ptr<QueryDef> Item(std::int32_t index) const = 0;
+    virtual std::shared_ptr<QueryDef> Item(const std::string& name) const = 0;
+};
+
 // An open database file.
 class Database {
 public:
@@ -198,6 +212,7 @@ public:
     virtual std::string Connect() const = 0;  // the connect text it was opened with
     virtual bool Updatable() const = 0;       // false when opened read-only
     virtual std::shared_ptr<QueryDef> CreateQueryDef(const std::string& name = {}, const std::string& sql = {}) = 0;
+    virtual std::shared_ptr<QueryDefs> GetQueryDefs() = 0;
     // Runs one action statement, as QueryDef.Execute does.
     virtual void Execute(const std::string& sql, const Variant& options = {}) = 0;
     virtual std::int32_t RecordsAffected() const = 0;

@@ -12,6 +12,9 @@
 //                           tests/engine/data/FILE (a database written by an earlier build)
 //   copy FILE               copies tests/engine/data/FILE beside the database, where a
 //                           statement names it as FILE (a file runs in the database's folder)
+//   queries                 "----", then one line per query of the database: name | SQL
+//   querydef NAME           "----", then the rows of the database's query NAME, opened
+//                           through its query definition
 //
 // "statement ok" and "query" take parameter values ("with ...") through a temporary query
 // definition.
@@ -61,10 +64,13 @@ protected:
     }
 
     std::vector<std::string> Rows(Database& db, const std::string& sql, const std::vector<std::string>& values) {
-        std::vector<std::string> rows;
         const Variant snapshot(static_cast<std::int32_t>(dbOpenSnapshot));
-        auto rs =
-            values.empty() ? db.OpenRecordset(sql, snapshot) : WithValues(db, sql, values)->OpenRecordset(snapshot);
+        return RowsOf(values.empty() ? db.OpenRecordset(sql, snapshot)
+                                     : WithValues(db, sql, values)->OpenRecordset(snapshot));
+    }
+
+    static std::vector<std::string> RowsOf(const std::shared_ptr<Recordset>& rs) {
+        std::vector<std::string> rows;
         auto fields = rs->GetFields();
         while (!rs->IsEOF()) {
             std::string row;
@@ -76,6 +82,17 @@ protected:
             rs->MoveNext();
         }
         return rows;
+    }
+
+    // The database's queries, one line each: name | SQL.
+    static std::vector<std::string> Queries(Database& db) {
+        std::vector<std::string> lines;
+        auto queries = db.GetQueryDefs();
+        for (std::int32_t i = 0; i < queries->Count(); ++i) {
+            auto q = queries->Item(i);
+            lines.push_back(q->Name() + " | " + q->SQL());
+        }
+        return lines;
     }
 
     std::vector<std::string> Fields(Database& db, const std::string& source) {
@@ -141,10 +158,17 @@ TEST_P(EngineCorpus, File) {
             RaisedError e = ErrorOf([&] { db->Execute(r.text, Variant(dbFailOnError)); });
             EXPECT_EQ(e.number, expected->number) << where << r.text << "\n  message: " << e.message;
             EXPECT_EQ(e.message, expected->message) << where << r.text;
-        } else if (r.directive == "query" || r.directive == "fields") {
+        } else if (r.directive == "query" || r.directive == "fields" || r.directive == "queries" ||
+                   r.directive.rfind("querydef ", 0) == 0) {
             std::vector<std::string> rows;
-            RaisedError e =
-                ErrorOf([&] { rows = r.directive == "query" ? Rows(*db, r.text, r.values) : Fields(*db, r.text); });
+            RaisedError e = ErrorOf([&] {
+                if (r.directive == "query") rows = Rows(*db, r.text, r.values);
+                else if (r.directive == "fields") rows = Fields(*db, r.text);
+                else if (r.directive == "queries") rows = Queries(*db);
+                else
+                    rows =
+                        RowsOf(db->GetQueryDefs()->Item(r.directive.substr(9))->OpenRecordset(Variant(dbOpenSnapshot)));
+            });
             EXPECT_EQ(e.number, 0) << where << r.text << "\n  failed: " << e.message;
             EXPECT_EQ(rows, r.expected) << where << r.text << "\n  rows:\n" << Joined(rows);
         } else {

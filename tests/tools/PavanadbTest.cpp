@@ -152,6 +152,23 @@ TEST_F(PavanadbTest, StandardInputIsCutAtLinesWithASemicolon) {
     r = Sql(db, "segredo", {}, "UPDATE t SET nome = 'x'\rWHERE n = 1;\rSELECT n, nome\nFROM t ORDER BY n");
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.out, "records affected: 1\nn\tnome\n1\tx\n");
+
+    // A procedure's select prints its rows; an action one its count. The view and the
+    // procedures are the database's queries.
+    r = Sql(db, "segredo", {},
+            "CREATE PROCEDURE Acima (m LONG) AS SELECT n, nome FROM t WHERE n > m ORDER BY n;\n"
+            "CREATE PROC Marcar (m LONG) AS UPDATE t SET nome = 'y' WHERE n = m;\n"
+            "CREATE VIEW Nomes AS SELECT nome FROM t;\n"
+            "EXECUTE Acima 0;\nEXEC Marcar 1;\nEXECUTE Acima 0;\nEXECUTE Nada 1");
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.out, "n\tnome\n1\tx\nrecords affected: 1\nn\tnome\n1\ty\n");
+    EXPECT_EQ(r.err.rfind("pavanadb: The database engine cannot find the input table or query 'Nada'.", 0), 0u)
+        << r.err;
+    r = Run({"queries", db, "--password", "segredo"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out,
+              "Name\tSQL\nAcima\tPARAMETERS m LONG; SELECT n, nome FROM t WHERE n > m ORDER BY n\n"
+              "Marcar\tPARAMETERS m LONG; UPDATE t SET nome = 'y' WHERE n = m\nNomes\tSELECT nome FROM t\n");
 }
 
 TEST_F(PavanadbTest, FirstFailingStatementStopsTheRunAndEarlierOnesStay) {
@@ -178,6 +195,7 @@ TEST_F(PavanadbTest, UsageErrorsExitTwoAndHelpDocumentsTheForm) {
                                                                   {"create", "a.db", "--password"},
                                                                   {"password", "a.db", "x"},
                                                                   {"sql"},
+                                                                  {"queries"},
                                                                   {"sql", "a.db", "--bogus"}}) {
         ProcessResult r = Run(args);
         EXPECT_EQ(r.exitCode, 2) << args.size();

@@ -19,6 +19,7 @@ constexpr int kHiddenQuery = 0x3;
 constexpr int kNoIntegrity = 0x2;
 constexpr int kCascadeUpdates = 0x100;
 constexpr int kCascadeDeletes = 0x1000;
+constexpr int kDeleteSetsNull = 0x2000;
 
 // A long value's header: its length in the low 30 bits, where its bytes are in the top two.
 constexpr std::uint32_t kLongLengthMask = 0x3FFFFFFF;
@@ -246,7 +247,8 @@ std::vector<AccessRelationship> AccessFile::Relationships() const {
                                                        {},
                                                        (grbit & kNoIntegrity) == 0,
                                                        (grbit & kCascadeUpdates) != 0,
-                                                       (grbit & kCascadeDeletes) != 0});
+                                                       (grbit & kCascadeDeletes) != 0,
+                                                       (grbit & kDeleteSetsNull) != 0});
         }
         columns[name][row[2].integer] = {row[4].bytes, row[6].bytes};
     }

@@ -95,6 +95,7 @@ struct AccessRelationship {
     bool enforced = true;  // referential integrity enforced
     bool cascadeUpdates = false;
     bool cascadeDeletes = false;
+    bool deletesSetNull = false;  // deleting the referenced record empties the columns
 };
 
 // One row of MSysQueries: a piece of a saved query's definition.

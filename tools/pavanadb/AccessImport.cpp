@@ -19,6 +19,7 @@
 #include "engine/DBEngine.h"
 #include "engine/dialect/CurrencyColumns.h"
 #include "engine/dialect/Translator.h"
+#include "engine/sqlite/Procedures.h"
 #include "engine/sqlite/QuoteIdentifier.h"
 #include "engine/sqlite/SchemaCache.h"
 #include "engine/sqlite/Sqlite.h"
@@ -325,18 +326,16 @@ void Importer::MakeRelationships(engine::Database& db) {
                                       "): Access did not enforce it, so it is no rule of the data");
             continue;
         }
+        std::string rules;
+        if (r.cascadeUpdates) rules += " ON UPDATE CASCADE";
+        if (r.cascadeDeletes) rules += " ON DELETE CASCADE";
+        else if (r.deletesSetNull) rules += " ON DELETE SET NULL";
         try {
             db.Execute("ALTER TABLE " + Bracketed(r.table) + " ADD CONSTRAINT " + Bracketed(r.name) + " FOREIGN KEY " +
                            NameList(r.columns) + " REFERENCES " + Bracketed(r.referencedTable) + " " +
-                           NameList(r.referencedColumns),
+                           NameList(r.referencedColumns) + rules,
                        Variant(engine::dbFailOnError));
             ++report_.relationshipsImported;
-            if (r.cascadeUpdates || r.cascadeDeletes)
-                report_.lossy.push_back("relationship " + r.name + " kept without its cascading " +
-                                        (r.cascadeUpdates && r.cascadeDeletes ? "updates and deletes"
-                                         : r.cascadeUpdates                   ? "updates"
-                                                                              : "deletes") +
-                                        ": this engine refuses the change instead");
         } catch (const Exception& e) {
             report_.skipped.push_back("relationship " + r.name + " (" + r.table + " to " + r.referencedTable +
                                       "): " + e.Message());
@@ -419,6 +418,7 @@ void Importer::MakeQueries(Connection& c) {
                 throw AccessError("it is not a plain select query");
             Statement view(c, ("CREATE VIEW " + Quoted(query.name) + " AS " + translation.sql).c_str());
             view.Step();
+            engine::sqlite::KeepViewText(c, query.name, jet);
             views_.push_back(query.name);
         } catch (const Exception& e) {
             report_.skipped.push_back("query " + query.name + ": " + e.Message() + " (" + jet + ")");
@@ -447,7 +447,10 @@ void Importer::DropUnusableQueries(const std::string& path) {
     }
     if (unusable.empty()) return;
     Connection c(path, SQLITE_OPEN_READWRITE);
-    for (const std::string& view : unusable) c.Exec(("DROP VIEW " + Quoted(view)).c_str());
+    for (const std::string& view : unusable) {
+        c.Exec(("DROP VIEW " + Quoted(view)).c_str());
+        engine::sqlite::ForgetViewText(c, view);
+    }
 }
 
 // Access checked the rows of enforced relationships as they were written; the import writes

@@ -38,6 +38,7 @@ const char* const kHelp = R"(Usage:
   pavanadb create FILE [--password PASSWORD | --password-file PATH]
   pavanadb password FILE OLD NEW
   pavanadb sql FILE [--password PASSWORD | --password-file PATH] [STATEMENT...]
+  pavanadb queries FILE [--password PASSWORD | --password-file PATH]
   pavanadb import SOURCE.mdb|SOURCE.accdb TARGET [--password PASSWORD]
   pavanadb --help | --version
 
@@ -51,6 +52,9 @@ sql       opens FILE with PASSWORD (a database without a password opens with any
           arguments the statements are read from standard input: the lines of a statement
           are joined with one blank and the first line that contains a ";" ends it, as in
           an update script; text after the last ";" runs as a last statement.
+queries   lists the queries kept in FILE (its views and procedures, imported queries
+          among them), sorted by name: a header line "Name<tab>SQL", then one line per
+          query with its name and its SQL text, written as the text values below.
 import    makes the new database TARGET (with PASSWORD, when one is given) from an Access
           file: its user tables with their columns, keys, indexes and rows, its
           relationships, and its select queries as queries of the new database. The
@@ -227,11 +231,22 @@ void PrintRows(TDAODatabase& connection, const std::string& statement) {
 }
 
 // The kind of statement; a text the dialect cannot read is run as an action, so that the
-// engine reports its syntax error.
-engine::dialect::StatementKind KindOf(const std::string& statement) {
+// engine reports its syntax error. EXECUTE has the kind of the procedure it runs; one the
+// database does not have is run as an action, which reports it missing.
+engine::dialect::StatementKind KindOf(engine::Database& db, const std::string& statement) {
     try {
+        const engine::dialect::ast::Statement parsed = engine::dialect::Parse(statement);
         // A crosstab query is printed only once the engine has read its column values.
-        if (engine::dialect::Parse(statement).crosstab) return engine::dialect::StatementKind::Query;
+        if (parsed.crosstab) return engine::dialect::StatementKind::Query;
+        if (parsed.procedure && parsed.procedure->action == engine::dialect::ast::Procedure::Action::Execute) {
+            std::string procedure;
+            try {
+                procedure = db.GetQueryDefs()->Item(parsed.procedure->name)->SQL();
+            } catch (const Exception&) {
+                return engine::dialect::StatementKind::Action;
+            }
+            return KindOf(db, procedure);
+        }
         return engine::sqlite::Translate(statement).kind;
     } catch (const engine::dialect::SyntaxError&) {
         return engine::dialect::StatementKind::Action;
@@ -240,7 +255,7 @@ engine::dialect::StatementKind KindOf(const std::string& statement) {
 
 void Run(TDAODatabase& connection, const std::string& statement) {
     using engine::dialect::StatementKind;
-    const StatementKind kind = KindOf(statement);
+    const StatementKind kind = KindOf(*connection.EngineDatabase(), statement);
     if (kind == StatementKind::Query) {
         PrintRows(connection, statement);
         return;
@@ -270,6 +285,19 @@ int Sql(const Arguments& a) {
     return 0;
 }
 
+int Queries(const Arguments& a) {
+    if (a.positional.size() != 1) throw UsageError("queries needs exactly one FILE");
+    auto db = Engine()->OpenDatabase(a.positional[0], Variant(false), Variant(true), Variant(ConnectText(a.password)));
+    std::shared_ptr<engine::QueryDefs> queries = db->GetQueryDefs();
+    std::cout << "Name\tSQL\n";
+    for (std::int32_t i = 0; i < queries->Count(); ++i) {
+        std::shared_ptr<engine::QueryDef> query = queries->Item(i);
+        std::cout << EscapedText(query->Name()) << '\t' << EscapedText(query->SQL()) << '\n';
+    }
+    db->Close();
+    return 0;
+}
+
 int Import(const Arguments& a) {
     if (a.positional.size() != 2) throw UsageError("import needs SOURCE and TARGET");
     ImportRequest request{a.positional[0], a.positional[1], a.password, isatty(STDERR_FILENO) != 0};
@@ -291,6 +319,7 @@ int Main(const std::vector<std::string>& args) {
     if (command == "create") return Create(Parse(rest, true));
     if (command == "password") return ChangePassword(Parse(rest, false));
     if (command == "sql") return Sql(Parse(rest, true));
+    if (command == "queries") return Queries(Parse(rest, true));
     if (command == "import") return Import(Parse(rest, true));
     throw UsageError("unknown command " + command);
 }

@@ -224,6 +224,7 @@ struct CreateView {
     std::string name;
     std::vector<std::string> columns;  // empty: the query's own column names
     std::unique_ptr<Query> query;
+    std::string text;  // the query as written, from SELECT to its end
 };
 
 // CREATE PROCEDURE, DROP PROCEDURE and EXECUTE: a stored statement the engine keeps by name.

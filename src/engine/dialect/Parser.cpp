@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <charconv>
 #include <cstdio>
 #include <cstring>
@@ -1222,6 +1223,12 @@ private:
         return alter;
     }
 
+    // Drops the blanks and the ";" that end a statement kept as text.
+    static void TrimStatementEnd(std::string& text) {
+        while (!text.empty() && (text.back() == ';' || std::isspace(static_cast<unsigned char>(text.back()))))
+            text.pop_back();
+    }
+
     std::unique_ptr<CreateView> ParseCreateView() {
         clause_ = messages::kCreateView;
         Next();
@@ -1231,7 +1238,10 @@ private:
         if (IsSymbol(Symbol::LeftParen)) view->columns = ParseNameList();
         ExpectWord(Keyword::As);
         if (!IsWord(Keyword::Select)) Fail();
+        const std::size_t begin = Peek().begin;
         view->query = ParseQuery(false);
+        view->text = std::string(text_.substr(begin, Peek().begin - begin));
+        TrimStatementEnd(view->text);
         clause_ = messages::kCreateView;
         return view;
     }
@@ -1258,6 +1268,7 @@ private:
         ExpectWord(Keyword::As);
         if (IsWord(Keyword::Parameters) || Peek().kind == TokenKind::End) Fail();
         procedure->text = parameters + std::string(text_.substr(Peek().begin));
+        TrimStatementEnd(procedure->text);
         // A fault of the statement itself is reported as that statement's.
         const Statement body = Parse(procedure->text);
         if (body.procedure || body.createView || body.dropView) Fail();

@@ -583,4 +583,6 @@ void Format(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
 
 void RegisterFormatFunction(sqlite3* db) { Define(db, "JetFormat", -1, Format); }
 
+std::string DateText(double date, const FormatSettings& settings) { return GeneralDate(date, settings); }
+
 }  // namespace pavana::engine::dialect::support

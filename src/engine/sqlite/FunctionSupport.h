@@ -56,6 +56,9 @@ double ToNumber(sqlite3_value* v);
 // zeros, the decimal separator of `settings` ("7,75" under pt_BR's).
 std::string ToText(sqlite3_value* v, const FormatSettings& settings = Settings());
 std::string NumberText(double value, const FormatSettings& settings = Settings());
+// A date (a day number) as CStr writes it: the general date, the short date followed by the
+// long time when the value has a time of day.
+std::string DateText(double date, const FormatSettings& settings = Settings());
 
 // Round half to even, the rounding of CInt, CLng, Round, \ and Mod.
 double RoundHalfEven(double value);

@@ -12,10 +12,17 @@ constexpr const char* kCreateProcedures =
     "CREATE TABLE IF NOT EXISTS pavana_procedures (name TEXT NOT NULL COLLATE NOCASE PRIMARY KEY, "
     "sql TEXT NOT NULL) WITHOUT ROWID";
 
-bool HasProcedures(Connection& connection) {
-    Statement exists(connection, "SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = 'pavana_procedures'");
+constexpr const char* kCreateViews =
+    "CREATE TABLE IF NOT EXISTS pavana_views (name TEXT NOT NULL COLLATE NOCASE PRIMARY KEY, "
+    "sql TEXT NOT NULL) WITHOUT ROWID";
+
+bool HasTable(Connection& connection, const char* table) {
+    Statement exists(connection, "SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = ?1");
+    sqlite3_bind_text(exists.Handle(), 1, table, -1, SQLITE_STATIC);
     return exists.Step();
 }
+
+bool HasProcedures(Connection& connection) { return HasTable(connection, kProceduresTable); }
 
 [[noreturn]] void NotFound(const std::string& name, const std::string& source) {
     RaiseEngineError(jetCannotFindInput,
@@ -95,6 +102,34 @@ std::vector<Variant> ProcedureValues(Connection& connection, const dialect::Proc
         RaiseStatementError(failure, call.values, source, connection.Handle());
     }
     return values;
+}
+
+void KeepViewText(Connection& connection, const std::string& name, const std::string& text) {
+    connection.Exec(kCreateViews);
+    Statement keep(connection, "INSERT OR REPLACE INTO pavana_views (name, sql) VALUES (?1, ?2)");
+    sqlite3_bind_text(keep.Handle(), 1, name.c_str(), -1, SQLITE_TRANSIENT);
+    sqlite3_bind_text(keep.Handle(), 2, text.c_str(), -1, SQLITE_TRANSIENT);
+    keep.Step();
+}
+
+void ForgetViewText(Connection& connection, const std::string& name) {
+    if (!HasTable(connection, kViewsTable)) return;
+    Statement forget(connection, "DELETE FROM pavana_views WHERE name = ?1");
+    sqlite3_bind_text(forget.Handle(), 1, name.c_str(), -1, SQLITE_TRANSIENT);
+    forget.Step();
+}
+
+std::vector<KeptQuery> KeptQueries(Connection& connection) {
+    std::string sql = HasTable(connection, kViewsTable)
+                          ? "SELECT v.name, coalesce(k.sql, 'SELECT * FROM [' || v.name || ']') FROM sqlite_master v "
+                            "LEFT JOIN pavana_views k ON k.name = v.name WHERE v.type = 'view'"
+                          : "SELECT name, 'SELECT * FROM [' || name || ']' FROM sqlite_master WHERE type = 'view'";
+    if (HasProcedures(connection)) sql += " UNION ALL SELECT name, sql FROM pavana_procedures";
+    sql += " ORDER BY 1 COLLATE NOCASE";
+    std::vector<KeptQuery> queries;
+    Statement list(connection, sql.c_str());
+    while (list.Step()) queries.push_back({list.Text(0), list.Text(1)});
+    return queries;
 }
 
 }  // namespace pavana::engine::sqlite

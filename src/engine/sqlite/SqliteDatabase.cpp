@@ -149,7 +149,7 @@ int Authorize(void* user, int action, const char* a1, const char* a2, const char
     if (table == nullptr) return SQLITE_OK;
     if (SameAsciiText(table, dialect::kCounterTable)) return trigger != nullptr ? SQLITE_OK : SQLITE_DENY;
     return SameAsciiText(table, kMetadataTable) || SameAsciiText(table, dialect::kColumnMetadataTable) ||
-                   SameAsciiText(table, kProceduresTable)
+                   SameAsciiText(table, kProceduresTable) || SameAsciiText(table, kViewsTable)
                ? SQLITE_DENY
                : SQLITE_OK;
 }
@@ -317,7 +317,17 @@ void FillCrosstabColumns(dialect::ast::Statement& statement, Connection& connect
         while (values.Step()) {
             auto value = std::make_unique<Expr>();
             sqlite3_stmt* row = values.Handle();
-            switch (sqlite3_column_type(row, 0)) {
+            const int type = sqlite3_column_type(row, 0);
+            // The values of a Date/Time column are dates, headed as dates.
+            const char* declared = sqlite3_column_decltype(row, 0);
+            if ((type == SQLITE_INTEGER || type == SQLITE_FLOAT) && declared != nullptr &&
+                SameAsciiText(declared, "DATETIME")) {
+                value->kind = Expr::Kind::Date;
+                value->real = sqlite3_column_double(row, 0);
+                statement.crosstab->columns.push_back(std::move(value));
+                continue;
+            }
+            switch (type) {
                 case SQLITE_NULL: value->kind = Expr::Kind::Null; break;
                 case SQLITE_INTEGER:
                     value->kind = Expr::Kind::Integer;
@@ -432,13 +442,24 @@ std::int32_t RunAction(DatabaseState& state, const dialect::Translation& transla
         // A relationship is checked when it is declared, in the definition's transaction.
         const bool declaresRelationship = translation.kind == dialect::StatementKind::Definition &&
                                           translation.sql.find(" REFERENCES ") != std::string::npos;
+        // A view's SELECT is kept as written, for the query definitions that list it.
+        const dialect::ast::Statement* tree = translation.statement.get();
+        const bool namesView = tree != nullptr && (tree->createView || tree->dropView);
         // One SQLite statement is atomic on its own; a savepoint is needed only to make the
         // statement and its follow-ups one unit.
         std::optional<Savepoint> savepoint;
-        if (!translation.followUp.empty() || !translation.metadata.empty() || declaresRelationship)
+        if (!translation.followUp.empty() || !translation.metadata.empty() || declaresRelationship || namesView)
             savepoint.emplace(connection);
         RunWrite(connection, statement, source);
         if (declaresRelationship) CheckDeclaredRelationships(connection, StatementTable(translation.sql), source);
+        if (namesView) {
+            MetadataWrites writes(state);
+            // A view that names its own columns is listed as a read of the view, which gives
+            // them; its SELECT alone would not.
+            if (tree->createView && tree->createView->columns.empty())
+                KeepViewText(connection, tree->createView->name, tree->createView->text);
+            else ForgetViewText(connection, tree->createView ? tree->createView->name : tree->dropView->name);
+        }
         std::int64_t changes = 0;
         if (translation.kind == dialect::StatementKind::Action) changes = sqlite3_changes64(connection.Handle());
         for (const std::string& more : translation.followUp) {
@@ -563,6 +584,11 @@ std::shared_ptr<QueryDef> DatabaseImpl::CreateQueryDef(const std::string& name, 
     state_->Live(kSource);
     if (!name.empty()) RaiseEngineError(jetNotSupported, kSource);
     return std::make_shared<QueryDefImpl>(state_, name, sql);
+}
+
+std::shared_ptr<QueryDefs> DatabaseImpl::GetQueryDefs() {
+    state_->Live(kSource);
+    return std::make_shared<QueryDefsImpl>(state_);
 }
 
 void DatabaseImpl::Execute(const std::string& sql, const Variant&) {

@@ -110,6 +110,7 @@ public:
     std::string Connect() const override { return state_->connect; }
     bool Updatable() const override;
     std::shared_ptr<QueryDef> CreateQueryDef(const std::string& name, const std::string& sql) override;
+    std::shared_ptr<QueryDefs> GetQueryDefs() override;
     void Execute(const std::string& sql, const Variant& options) override;
     std::int32_t RecordsAffected() const override { return recordsAffected_; }
     std::shared_ptr<Recordset> OpenRecordset(const std::string& source, const Variant& type, const Variant& options,

@@ -10,6 +10,7 @@
 
 #include "engine/dialect/FunctionCatalog.h"
 #include "engine/dialect/Messages.h"
+#include "engine/sqlite/FunctionSupport.h"
 #include "engine/sqlite/StoreConversion.h"
 #include "rtl/Strings.h"
 
@@ -759,15 +760,23 @@ private:
         }
     }
 
-    // The name of a crosstab column: its value as text.
+    // The name of a crosstab column: its value as CStr writes it under the user's settings
+    // (a date as the general date, a number with the decimal separator).
     static std::string ColumnHeading(const ast::Expr& value) {
         using K = ast::Expr::Kind;
+        double number = 0;
         switch (value.kind) {
-            case K::String:
-            case K::Real: return value.text;
+            case K::String: return value.text;
             case K::Integer: return std::to_string(value.integer);
+            case K::Real: NumericLiteral(value, number); return support::NumberText(number);
+            case K::Date: return support::DateText(value.real);
             case K::Boolean: return value.integer ? "True" : "False";
             case K::Null: return "<>";
+            case K::Unary:
+                if (value.args[0]->kind != K::Integer && value.args[0]->kind != K::Real) return "Expr";
+                if (value.op == "-") return "-" + ColumnHeading(*value.args[0]);
+                if (value.op == "+") return ColumnHeading(*value.args[0]);
+                return "Expr";
             default: return "Expr";
         }
     }

@@ -138,4 +138,46 @@ std::shared_ptr<Recordset> QueryDefImpl::OpenRecordset(const Variant& type, cons
 
 void QueryDefImpl::Close() { closed_ = true; }
 
+namespace {
+
+const char* const kQueryDefsSource = "DAO.QueryDefs";
+
+std::vector<KeptQuery> ReadKeptQueries(DatabaseState& state) {
+    Connection& connection = state.Live(kQueryDefsSource);
+    try {
+        return KeptQueries(connection);
+    } catch (const SqliteFailure& failure) {
+        RaiseStatementError(failure, "", kQueryDefsSource, connection.Handle());
+    }
+}
+
+}  // namespace
+
+QueryDefImpl& KeptQueryDef::Definition() const {
+    if (closed_) RaiseEngineError(jetObjectInvalid, kSource);
+    if (!definition_) definition_ = std::make_unique<QueryDefImpl>(state_, name_, sql_);
+    return *definition_;
+}
+
+void KeptQueryDef::Close() {
+    closed_ = true;
+    if (definition_) definition_->Close();
+}
+
+std::int32_t QueryDefsImpl::Count() const { return static_cast<std::int32_t>(ReadKeptQueries(*state_).size()); }
+
+std::shared_ptr<QueryDef> QueryDefsImpl::Item(std::int32_t index) const {
+    std::vector<KeptQuery> queries = ReadKeptQueries(*state_);
+    if (index < 0 || index >= static_cast<std::int32_t>(queries.size())) ItemNotFound(kQueryDefsSource);
+    KeptQuery& query = queries[static_cast<std::size_t>(index)];
+    return std::make_shared<KeptQueryDef>(state_, std::move(query.name), std::move(query.sql));
+}
+
+std::shared_ptr<QueryDef> QueryDefsImpl::Item(const std::string& name) const {
+    for (KeptQuery& query : ReadKeptQueries(*state_))
+        if (SameAsciiText(query.name, name))
+            return std::make_shared<KeptQueryDef>(state_, std::move(query.name), std::move(query.sql));
+    ItemNotFound(kQueryDefsSource);
+}
+
 }  // namespace pavana::engine::sqlite

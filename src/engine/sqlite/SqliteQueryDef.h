@@ -68,4 +68,45 @@ private:
     bool closed_ = false;
 };
 
+// A query kept in the database, as its collection gives it: the name and SQL read as kept,
+// the text translated only when the definition is first used, so that a query whose tables
+// are gone is still listed (and fails when it is opened or executed).
+class KeptQueryDef : public QueryDef {
+public:
+    KeptQueryDef(std::shared_ptr<DatabaseState> state, std::string name, std::string sql)
+        : state_(std::move(state)), name_(std::move(name)), sql_(std::move(sql)) {}
+
+    std::string Name() const override { return name_; }
+    std::string SQL() const override { return sql_; }
+    std::shared_ptr<Parameters> GetParameters() const override { return Definition().GetParameters(); }
+    void Execute(const Variant& options) override { Definition().Execute(options); }
+    std::int32_t RecordsAffected() const override { return definition_ ? definition_->RecordsAffected() : 0; }
+    std::shared_ptr<Recordset> OpenRecordset(const Variant& type, const Variant& options,
+                                             const Variant& lockEdit) override {
+        return Definition().OpenRecordset(type, options, lockEdit);
+    }
+    void Close() override;
+
+private:
+    QueryDefImpl& Definition() const;
+
+    std::shared_ptr<DatabaseState> state_;
+    std::string name_;
+    std::string sql_;
+    mutable std::unique_ptr<QueryDefImpl> definition_;
+    bool closed_ = false;
+};
+
+// The database's views and procedures (KeptQueries), read again at each call.
+class QueryDefsImpl : public QueryDefs {
+public:
+    explicit QueryDefsImpl(std::shared_ptr<DatabaseState> state) : state_(std::move(state)) {}
+    std::int32_t Count() const override;
+    std::shared_ptr<QueryDef> Item(std::int32_t index) const override;
+    std::shared_ptr<QueryDef> Item(const std::string& name) const override;
+
+private:
+    std::shared_ptr<DatabaseState> state_;
+};
+
 }  // namespace pavana::engine::sqlite
