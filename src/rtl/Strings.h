@@ -8,8 +8,27 @@ namespace pavana {
 
 // Removes leading and trailing characters of codes 0 to 32.
 std::string Trim(std::string_view text);
+// The same, as a view into `text`.
+std::string_view TrimmedView(std::string_view text);
 std::string TrimLeft(std::string_view text);
 std::string TrimRight(std::string_view text);
+
+// Calls `visit(begin, size)` for each line of `text`, in order, where `begin` is the offset of
+// the line's first byte; lines end at CR LF, a lone CR or a lone LF, which are not part of
+// them. A break at the very end of the text starts no further line, so "" has no line and
+// "a\r\n" has one.
+template <typename Visit>
+void ForEachLine(std::string_view text, Visit&& visit) {
+    const std::size_t size = text.size();
+    std::size_t start = 0;
+    while (start < size) {
+        std::size_t end = start;
+        while (end < size && text[end] != '\n' && text[end] != '\r') ++end;
+        visit(start, end - start);
+        if (end == size) break;
+        start = end + ((text[end] == '\r' && end + 1 < size && text[end + 1] == '\n') ? 2 : 1);
+    }
+}
 
 // ASCII-only case mapping; other bytes (UTF-8 sequences included) are kept.
 std::string UpperCase(std::string_view text);
