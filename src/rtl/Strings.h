@@ -1,6 +1,7 @@
 // Text helpers of the framework, on UTF-8 `std::string`.
 #pragma once
 
+#include <algorithm>
 #include <string>
 #include <string_view>
 
@@ -20,10 +21,15 @@ std::string TrimRight(std::string_view text);
 template <typename Visit>
 void ForEachLine(std::string_view text, Visit&& visit) {
     const std::size_t size = text.size();
+    // The next CR and LF at or after `start` (size when there is none), each searched for anew
+    // only once passed, so that text with one kind of break is read in one pass.
+    std::size_t nextCr = std::min(text.find('\r'), size);
+    std::size_t nextLf = std::min(text.find('\n'), size);
     std::size_t start = 0;
     while (start < size) {
-        std::size_t end = start;
-        while (end < size && text[end] != '\n' && text[end] != '\r') ++end;
+        if (nextCr < start) nextCr = std::min(text.find('\r', start), size);
+        if (nextLf < start) nextLf = std::min(text.find('\n', start), size);
+        const std::size_t end = std::min(nextCr, nextLf);
         visit(start, end - start);
         if (end == size) break;
         start = end + ((text[end] == '\r' && end + 1 < size && text[end + 1] == '\n') ? 2 : 1);
