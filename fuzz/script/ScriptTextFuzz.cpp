@@ -16,7 +16,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     } catch (const Exception&) {
         return 0;
     }
-    for (const std::string& line : script.lines) {
+    for (std::size_t i = 0; i < script.LineCount(); ++i) {
+        const std::string line(script.Line(i));
         if (!IsValidUtf8(line) || line.find_first_of(std::string("\0\r\n", 3)) != std::string::npos) __builtin_trap();
         ScriptRunner::IsLibraryStatement(line);
     }

@@ -26,24 +26,45 @@ void DropLastCharacter(std::string& text) {
     if (!text.empty()) text.pop_back();
 }
 
+// Where one statement lies in the script: its first and last lines (from 0).
+struct StatementLines {
+    std::size_t first = 0;
+    std::size_t last = 0;
+};
+
 // The script cut into statements (see the header).
-std::vector<ScriptRunner::Step> CutStatements(const ScriptText& script) {
-    std::vector<ScriptRunner::Step> steps;
-    std::string statement;
-    int start = 0;
-    const int count = static_cast<int>(script.lines.size());
-    for (int i = 0; i < count; ++i) {
-        const std::string& line = script.lines[static_cast<std::size_t>(i)];
+std::vector<StatementLines> CutStatements(const ScriptText& script) {
+    std::vector<StatementLines> statements;
+    bool open = false;
+    std::size_t first = 0;
+    for (std::size_t i = 0; i < script.LineCount(); ++i) {
+        const std::string_view line = script.Line(i);
         if (line.empty()) continue;
-        if (statement.empty()) start = i + 1;
-        statement += ' ';
-        statement += Trim(line);
-        if (statement.find(';') == std::string::npos) continue;
-        const bool library = ScriptRunner::IsLibraryStatement(statement);
-        steps.push_back({static_cast<int>(steps.size()) + 1, start, std::move(statement), library});
-        statement.clear();
+        if (!open) first = i;
+        open = true;
+        if (line.find(';') == std::string_view::npos) continue;
+        statements.push_back({first, i});
+        open = false;
     }
-    return steps;
+    return statements;
+}
+
+// The step of the statement on `lines`: one blank and the trimmed line for each non-empty line.
+ScriptRunner::Step MakeStep(const ScriptText& script, const StatementLines& lines, int number) {
+    std::size_t size = 0;
+    for (std::size_t i = lines.first; i <= lines.last; ++i)
+        if (!script.Line(i).empty()) size += 1 + TrimmedView(script.Line(i)).size();
+    ScriptRunner::Step step;
+    step.number = number;
+    step.line = static_cast<int>(lines.first) + 1;
+    step.text.reserve(size);
+    for (std::size_t i = lines.first; i <= lines.last; ++i) {
+        if (script.Line(i).empty()) continue;
+        step.text += ' ';
+        step.text += TrimmedView(script.Line(i));
+    }
+    step.library = ScriptRunner::IsLibraryStatement(step.text);
+    return step;
 }
 
 }  // namespace
@@ -127,12 +148,12 @@ std::string ScriptRunner::LibraryPath(const std::string& statement) {
 void ScriptRunner::Run(const std::string& scriptPath) {
     Log log(logPath_);
     {
-        ScriptText script = ReadScriptText(scriptPath, observer_ && observer_->WantsDigest());
-        const std::vector<Step> steps = CutStatements(script);
-        if (observer_) observer_->Starting(script, static_cast<int>(steps.size()));
-        // The steps hold the statements from here on: the lines are not kept through the run.
-        std::vector<std::string>().swap(script.lines);
-        for (const Step& step : steps) {
+        const ScriptText script = ReadScriptText(scriptPath, observer_ && observer_->WantsDigest());
+        const std::vector<StatementLines> statements = CutStatements(script);
+        if (observer_) observer_->Starting(script, static_cast<int>(statements.size()));
+        // Each statement's text is made when it runs: the script's text is the only copy kept.
+        for (std::size_t i = 0; i < statements.size(); ++i) {
+            const Step step = MakeStep(script, statements[i], static_cast<int>(i) + 1);
             if (observer_) observer_->BeforeStep(step);
             std::optional<LibraryExitWatch> watch;
             if (step.library)

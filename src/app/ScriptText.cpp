@@ -10,7 +10,7 @@
 #include "rtl/Encoding.h"
 #include "rtl/Exceptions.h"
 #include "rtl/Format.h"
-#include "rtl/StringList.h"
+#include "rtl/Strings.h"
 
 namespace pavana {
 namespace {
@@ -122,12 +122,8 @@ ScriptText ReadScriptText(const std::string& path, bool digest) {
     return script;
 }
 
-// The text is held once at a time: the bytes become the text (valid UTF-8 in place), the text
-// the list of lines, and the list the script's lines, so that a large script costs little
-// more than its own size.
 ScriptText DecodeScriptText(std::string bytes, const std::string& path) {
     ScriptText script;
-    std::string text;
     const bool littleMark = bytes.starts_with("\xFF\xFE");
     const bool bigMark = bytes.starts_with("\xFE\xFF");
     const std::size_t nul = bytes.find('\0');
@@ -135,21 +131,23 @@ ScriptText DecodeScriptText(std::string bytes, const std::string& path) {
         (nul != std::string::npos && (LooksLikeUtf16(bytes, false) || LooksLikeUtf16(bytes, true)))) {
         const bool bigEndian = bigMark || (!littleMark && LooksLikeUtf16(bytes, true));
         script.encoding = bigEndian ? "UTF-16BE" : "UTF-16LE";
-        text = DecodeUtf16Units(path, Utf16Units(bytes, littleMark || bigMark ? 2 : 0, bigEndian));
+        script.text = DecodeUtf16Units(path, Utf16Units(bytes, littleMark || bigMark ? 2 : 0, bigEndian));
     } else {
         if (nul != std::string::npos) HoldsNul(path, LineOf(bytes, nul));
-        script.encoding = IsValidUtf8(bytes) ? "UTF-8" : "Windows-1252";
-        text = DecodeTextFile(std::move(bytes));
+        if (IsValidUtf8(bytes)) {
+            script.encoding = "UTF-8";
+            if (bytes.starts_with("\xEF\xBB\xBF")) bytes.erase(0, 3);
+            script.text = std::move(bytes);
+        } else {
+            script.encoding = "Windows-1252";
+            script.text = Cp1252ToUtf8(bytes);
+        }
     }
     std::string().swap(bytes);
-    TStringList lines;
-    lines.SetText(text);
-    std::string().swap(text);
-    script.lines.resize(static_cast<std::size_t>(lines.Count()));
-    for (int i = lines.Count() - 1; i >= 0; --i) {
-        script.lines[static_cast<std::size_t>(i)] = lines.Strings(i);
-        lines.Delete(i);
-    }
+    std::size_t count = 0;
+    ForEachLine(script.text, [&](std::size_t, std::size_t) { ++count; });
+    script.lines.reserve(count);
+    ForEachLine(script.text, [&](std::size_t begin, std::size_t size) { script.lines.push_back({begin, size}); });
     return script;
 }
 

@@ -12,15 +12,30 @@
 // error names the line that holds it. Lines are split at CR LF, lone CR and lone LF.
 #pragma once
 
+#include <cstddef>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace pavana {
 
+// The text is held once: each line is a stretch of `text`, so that a large script costs
+// little more than its own size.
 struct ScriptText {
-    std::vector<std::string> lines;
+    struct LineSpan {
+        std::size_t begin = 0;
+        std::size_t size = 0;
+    };
+    std::string text;  // decoded to UTF-8
+    std::vector<LineSpan> lines;
     std::string encoding;  // "UTF-8", "UTF-16LE", "UTF-16BE" or "Windows-1252"
     std::string sha256;    // of the file's bytes, 64 lowercase hexadecimal digits, when asked for
+
+    std::size_t LineCount() const { return lines.size(); }
+    // Line `index` (from 0) without its line break.
+    std::string_view Line(std::size_t index) const {
+        return std::string_view(text).substr(lines[index].begin, lines[index].size);
+    }
 };
 
 // Raises EFOpenError "Cannot open file <path>" when the file cannot be opened or read, and

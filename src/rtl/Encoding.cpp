@@ -89,6 +89,10 @@ std::string DecodeUtf16(std::string_view bytes, bool bigEndian) {
 bool IsValidUtf8(std::string_view bytes) {
     char32_t c;
     for (std::size_t i = 0; i < bytes.size();) {
+        if (static_cast<unsigned char>(bytes[i]) < 0x80) {
+            ++i;
+            continue;
+        }
         std::size_t n = DecodeUtf8(bytes, i, c);
         if (n == 0) return false;
         i += n;

@@ -7,6 +7,7 @@
 #include "Encoding.h"
 #include "Exceptions.h"
 #include "Format.h"
+#include "Strings.h"
 
 namespace pavana {
 namespace {
@@ -128,16 +129,7 @@ void TStringList::SetText(std::string_view text) {
     text = text.substr(0, text.find('\0'));
     BeginUpdate();
     lines_.clear();
-    std::size_t start = 0;
-    while (start < text.size()) {
-        std::size_t end = text.find_first_of("\r\n", start);
-        if (end == std::string_view::npos) {
-            lines_.emplace_back(text.substr(start));
-            break;
-        }
-        lines_.emplace_back(text.substr(start, end - start));
-        start = end + ((text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n') ? 2 : 1);
-    }
+    ForEachLine(text, [&](std::size_t begin, std::size_t size) { lines_.emplace_back(text.substr(begin, size)); });
     EndUpdate();
 }
 

@@ -29,7 +29,15 @@ char32_t ToUpper(char32_t c) {
 
 }  // namespace
 
-std::string Trim(std::string_view text) { return TrimLeft(TrimRight(text)); }
+std::string Trim(std::string_view text) { return std::string(TrimmedView(text)); }
+
+std::string_view TrimmedView(std::string_view text) {
+    std::size_t start = 0;
+    std::size_t end = text.size();
+    while (start < end && IsBlank(text[start])) ++start;
+    while (end > start && IsBlank(text[end - 1])) --end;
+    return text.substr(start, end - start);
+}
 
 std::string TrimLeft(std::string_view text) {
     std::size_t start = 0;

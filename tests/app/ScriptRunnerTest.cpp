@@ -92,6 +92,12 @@ TEST_F(ScriptRunnerTest, LibraryStatementsGoToTheLibraryStep) {
               std::string::npos);
 }
 
+TEST_F(ScriptRunnerTest, EightBitScriptsAreReadAsUtf8OrWindows1252) {
+    Run("\xEF\xBB\xBFUPDATE a SET b = 'ç'\r\n  \r\n;\r\n");
+    Run("UPDATE a SET b = '\xE7'\r;\r");
+    EXPECT_EQ(sql, (std::vector<std::string>{" UPDATE a SET b = 'ç'  ;", " UPDATE a SET b = 'ç' ;"}));
+}
+
 TEST_F(ScriptRunnerTest, EmptyScriptCreatesAnEmptyLog) {
     Run("\n\r\n\n");
     EXPECT_TRUE(std::filesystem::exists(dir_ / "script.log"));

@@ -4,7 +4,20 @@
 
 namespace pavana::engine::sqlite {
 
+namespace {
+
+// Nothing here reads SQLite's memory statistics (sqlite3_memory_used, sqlite3_status), and
+// keeping them takes a process-wide lock around every allocation SQLite makes. The setting
+// only takes before SQLite's first use; afterwards SQLite refuses it and keeps its statistics.
+void LeaveMemoryStatisticsOff() {
+    static const int result = sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0);
+    static_cast<void>(result);
+}
+
+}  // namespace
+
 Connection::Connection(const std::string& path, int flags) {
+    LeaveMemoryStatisticsOff();
     int rc = sqlite3_open_v2(path.c_str(), &db_, flags | SQLITE_OPEN_EXRESCODE, nullptr);
     if (rc != SQLITE_OK) {
         std::string message = db_ != nullptr ? sqlite3_errmsg(db_) : sqlite3_errstr(rc);

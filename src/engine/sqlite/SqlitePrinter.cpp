@@ -950,11 +950,10 @@ private:
 
     // A value written into column `column` (a quoted name or a position) of `table` passes
     // through the engine's conversion to the column's stored form (StoreConversion.h).
-    // A constant already in the stored form of its column's known type needs no conversion.
-    bool Unconverted(const ast::Expr& e, const std::string& table, const std::string& column) const {
+    // A constant already in the stored form of its column's known type (`type`) needs no
+    // conversion.
+    static bool Unconverted(const ast::Expr& e, const std::optional<JetType>& type) {
         using K = ast::Expr::Kind;
-        if (!schema_) return false;
-        const std::optional<JetType> type = schema_.columnType(table, column);
         // A Null written into a Yes/No field is No: the conversion gives it.
         if (e.kind == K::Null) return type != JetType::Boolean;
         if (!type) return true;
@@ -989,20 +988,34 @@ private:
         return false;
     }
 
+    // The column's type is looked up once per value, and its quoted name made only where the
+    // text names it.
     void StoredExpr(const ast::Expr& e, const std::string& table, const std::string& column) {
         if (e.scaled) return StoredLookedUp([&] { ScaledItself(e); }, table, QuoteString(column), true);
-        if (StoredLiteral(e, table, QuoteString(column))) return;
-        if (Unconverted(e, table, column)) return Expr(e, Mode::Value);
-        Stored([&] { Expr(e, Mode::Value); }, table, column);
+        if (BeyondDouble(e)) {
+            StoredLiteral(e, table, QuoteString(column));
+            return;
+        }
+        if (!schema_) return StoredLookedUp([&] { Expr(e, Mode::Value); }, table, QuoteString(column), false);
+        const std::optional<JetType> type = schema_.columnType(table, column);
+        if (Unconverted(e, type)) return Expr(e, Mode::Value);
+        StoredAs(type, [&] { Expr(e, Mode::Value); });
     }
 
-    // A literal with more significant digits than a double holds to its fourth decimal
-    // (922337203685477.5807) is written as a scaled amount, so that a Currency column takes
-    // it exactly. `column` is the column's quoted name or its position in the table.
-    bool StoredLiteral(const ast::Expr& e, const std::string& table, const std::string& column) {
+    // The scaled amount of a literal with more significant digits than a double holds to its
+    // fourth decimal (922337203685477.5807); nothing for any other expression.
+    static std::optional<std::int64_t> BeyondDouble(const ast::Expr& e) {
         constexpr std::int64_t kDoubleHeld = 1000000000000000;  // 10^15 ten-thousandths
         const auto scaled = ScaledLiteral(e);
-        if (!scaled || (*scaled > -kDoubleHeld && *scaled < kDoubleHeld)) return false;
+        if (!scaled || (*scaled > -kDoubleHeld && *scaled < kDoubleHeld)) return std::nullopt;
+        return scaled;
+    }
+
+    // A literal beyond a double is written as a scaled amount, so that a Currency column takes
+    // it exactly. `column` is the column's quoted name or its position in the table.
+    bool StoredLiteral(const ast::Expr& e, const std::string& table, const std::string& column) {
+        const auto scaled = BeyondDouble(e);
+        if (!scaled) return false;
         StoredLookedUp([&] { AppendInteger(sql_, *scaled); }, table, column, true);
         return true;
     }
@@ -1011,17 +1024,18 @@ private:
     // of the column's type (none for a column that takes values as they are); without it, by
     // the conversion that looks the column up when the statement runs.
     void Stored(const std::function<void()>& value, const std::string& table, const std::string& column) {
-        if (schema_) {
-            const std::optional<JetType> type = schema_.columnType(table, column);
-            const char* function = type ? StoreFunction(*type) : nullptr;
-            if (function == nullptr) return value();
-            Put(function);
-            Put("(");
-            value();
-            Put(")");
-            return;
-        }
+        if (schema_) return StoredAs(schema_.columnType(table, column), value);
         StoredLookedUp(value, table, QuoteString(column), false);
+    }
+
+    // Value `value` converted by the function of column type `type`.
+    void StoredAs(const std::optional<JetType>& type, const std::function<void()>& value) {
+        const char* function = type ? StoreFunction(*type) : nullptr;
+        if (function == nullptr) return value();
+        Put(function);
+        Put("(");
+        value();
+        Put(")");
     }
 
     // `column` is the column's quoted name or its position in the table; `scaled`: the value is
