@@ -3,8 +3,9 @@
 // A window-system front paints only on its own thread, the run's. Most of the run keeps the
 // animation moving through the engine's activity hook, which the engine calls on that thread
 // while a statement runs; but some work holds the thread for long without the hook being
-// called: an extension library's call, and the commit of a whole run, whose wait for the disk
-// happens inside SQLite. Such work goes through RunBesideFront.
+// called: an extension library's call, the commit of a whole run and the closing of the
+// database (its final checkpoint), whose waits for the disk happen inside SQLite. Such work
+// goes through RunBesideFront.
 //
 // On a front with windows (UserFront::HasWindows) the work runs on a thread of its own while
 // the calling thread keeps the windows alive (UserFront::KeepWindowsAlive, about every 10 ms)

@@ -108,7 +108,9 @@ void TfpavANDMPrincipal::RunLibrary(const std::string& libraryPath) {
 
 void TfpavANDMPrincipal::CloseDatabase() {
     try {
-        dbsCurriculo_->Disconnect();
+        // Closing folds the write-ahead log back into the file, which may wait long for the
+        // disk: the front's windows stay alive meanwhile, and a failure is shown from here.
+        RunBesideFront([&] { dbsCurriculo_->Disconnect(); });
         if (Session != nullptr) Session->Closed();
     } catch (const std::exception& error) {
         if (Session != nullptr) Session->CloseFailed(error.what());

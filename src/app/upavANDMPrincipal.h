@@ -11,7 +11,8 @@
 //                    script or the log cannot be read or written. With windows on screen
 //                    the script runs on a thread of its own (app/BesideFront.h)
 //   RunLibrary       runs one extension library on the open database; raises on failure
-//   CloseDatabase    disconnects; a failure is shown in the connection dialog, never raised
+//   CloseDatabase    disconnects, beside the front as the script runs (its final checkpoint may
+//                    wait for the disk); a failure is shown in the connection dialog, never raised
 #pragma once
 
 #include <memory>

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <thread>
 
 #include "TestFolder.h"
 #include "app/upavANMensagensHints.h"
@@ -103,6 +104,30 @@ TEST_F(DataModuleTest, FailedConnectShowsTheEngineMessageInTheDetails) {
     EXPECT_EQ(shown_[0].details, "Not a valid password.");
     EXPECT_TRUE(shown_[0].showAgainBox);
     EXPECT_EQ(shown_[0].kind, mkMensagem);
+}
+
+// A front with windows, whose thread must stay free to tend them while the database closes.
+class WindowedFront : public RecordingFront {
+public:
+    using RecordingFront::RecordingFront;
+    bool HasWindows() const override { return true; }
+    void KeepWindowsAlive() override {}
+};
+
+TEST_F(DataModuleTest, ClosingBesideWindowsLeavesTheFrontThreadFree) {
+    InstallFront(std::make_unique<WindowedFront>(shown_));
+    TfpavANDMPrincipal module(nullptr);
+    ASSERT_TRUE(module.ReadParameters({Database("w.mdb", ";PWD=qorvimband"), "anim", "s.sql"}));
+    ASSERT_TRUE(module.ConnectDatabase());
+    std::weak_ptr<engine::Database> database = module.dbsCurriculo().EngineDatabase();
+    std::thread::id closedOn;
+    module.dbsCurriculo().OnDisconnect = [&](TDAODatabase&) { closedOn = std::this_thread::get_id(); };
+    module.CloseDatabase();
+    EXPECT_NE(closedOn, std::thread::id());
+    EXPECT_NE(closedOn, std::this_thread::get_id());
+    EXPECT_FALSE(module.dbsCurriculo().Connected());
+    EXPECT_TRUE(database.expired());
+    EXPECT_TRUE(shown_.empty());
 }
 
 TEST_F(DataModuleTest, ReleasingTheModuleClosesTheConnection) {

@@ -400,9 +400,17 @@ std::int32_t RecordsetImpl::PositionKey() const {
 }
 
 std::optional<Variant> RecordsetImpl::ValueAtPosition(std::int32_t positionKey, std::int32_t index) const {
-    if (RecordsetImpl::PositionKey() != positionKey) return std::nullopt;
+    // Called for every field a browse reads: PositionKey and CurrentValue in one pass.
+    CheckOpen();
+    const bool onRecord = at_ == At::OnRecord;
+    if (onRecord && IsDeleted(current_)) RecordDeleted();
+    const std::uint32_t here = onRecord ? MarkOf(current_.added, current_.sought, current_.index) : 0;
+    if (static_cast<std::int32_t>(here) != positionKey) return std::nullopt;
     if (index < 0 || static_cast<std::size_t>(index) >= columns_.size()) RaiseEngineError(jetItemNotFound, kSource);
-    return CurrentValue(static_cast<std::size_t>(index));
+    const auto column = static_cast<std::size_t>(index);
+    if (editMode_ != dbEditNone) return editValues_[column];
+    if (!onRecord) NoCurrentRecord();
+    return std::optional<Variant>(std::in_place, ValueOfCurrent(column));
 }
 
 std::optional<RecordsetImpl::Ref> RecordsetImpl::RefOfBookmark(const Variant& bookmark) {
