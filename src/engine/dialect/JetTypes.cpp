@@ -2,7 +2,6 @@
 
 #include <array>
 
-#include "rtl/Format.h"
 #include "rtl/Strings.h"
 
 namespace pavana::engine::dialect {
@@ -106,56 +105,6 @@ int FieldAttributes(const ColumnType& type) {
     }
     if (type.counter) attributes = (attributes & ~kUpdatableField) | kAutoIncrField;
     return attributes;
-}
-
-std::string SqliteDeclaredType(const ColumnType& type) {
-    switch (type.type) {
-        case JetType::Boolean: return "BIT";
-        case JetType::Byte: return "BYTE";
-        case JetType::Integer: return "SMALLINT";
-        // Never "INTEGER": SQLite makes an INTEGER primary key the rowid, which numbers itself
-        // when a row leaves it out, and in Jet only a counter does that.
-        case JetType::Long: return "INT";
-        case JetType::Currency: return "CURRENCY";
-        case JetType::Single: return "SINGLE";
-        case JetType::Double: return "DOUBLE";
-        case JetType::Date: return "DATETIME";
-        case JetType::Binary: return Format("BINARY(%d)", {type.size});
-        case JetType::Text: return Format("TEXT(%d)", {type.size});
-        case JetType::LongBinary: return "LONGBINARY";
-        case JetType::Memo: return "LONGTEXT";
-        case JetType::Guid: return "GUID";
-        case JetType::Decimal: return Format("DECIMAL(%d,%d)", {type.precision, type.scale});
-    }
-    return "";
-}
-
-std::string SqliteTypeChecks(JetType type, std::string_view quotedColumn) {
-    // Every statement that writes the table compiles these checks anew, so they are kept to
-    // plain comparisons. A value equals its whole-number form only if it is a whole number
-    // (text and blobs compare unequal to numbers), and equals itself plus 0 only if it is a
-    // number; Null passes, as CHECK lets Null through.
-    const std::string c(quotedColumn);
-    const std::string whole = " CONSTRAINT \"pavana_type\" CHECK (" + c + " = CAST(" + c + " AS INTEGER))";
-    const std::string number = " CONSTRAINT \"pavana_type\" CHECK (" + c + " + 0 = " + c + ")";
-    auto range = [&c](const std::string& condition) {
-        return " CONSTRAINT \"pavana_range\" CHECK (" + c + condition + ")";
-    };
-    switch (type) {
-        case JetType::Boolean: return " CONSTRAINT \"pavana_type\" CHECK (" + c + " = -1 OR " + c + " = 0)";
-        case JetType::Byte: return whole + range(" BETWEEN 0 AND 255");
-        case JetType::Integer: return whole + range(" BETWEEN -32768 AND 32767");
-        case JetType::Long: return whole + range(" BETWEEN -2147483648 AND 2147483647");
-        case JetType::Single: return number + range(" BETWEEN -3.402823466e38 AND 3.402823466e38");
-        case JetType::Double: return number;
-        // The engine stores an amount as a whole number of ten-thousandths (a file of another
-        // program may hold the amount itself).
-        case JetType::Currency: return number + range(" BETWEEN -9223372036854775808 AND 9223372036854775807");
-        // 1 January 100 to the last second of 31 December 9999; before 30 December 1899 the
-        // time is a negative fraction of the (negative) day.
-        case JetType::Date: return number + range(" > -657435 AND " + c + " < 2958466");
-        default: return "";
-    }
 }
 
 }  // namespace pavana::engine::dialect

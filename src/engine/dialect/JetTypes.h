@@ -1,5 +1,6 @@
 // The dialect's column types: the type words of DDL and PARAMETERS, their DAO type codes,
-// sizes and attributes, and the SQLite declared type each one is stored under.
+// sizes and attributes. The SQLite declared type each one is stored under is the back end's
+// (sqlite/DeclaredTypes.h).
 #pragma once
 
 #include <cstdint>
@@ -54,17 +55,5 @@ int FieldSize(const ColumnType& type);
 
 // The `Field.Attributes` of a column of this type (fixed or variable, auto-increment, updatable).
 int FieldAttributes(const ColumnType& type);
-
-// The declared type printed into the SQLite schema: the Jet name, chosen so that SQLite's
-// affinity rules keep the values as the engine stores them (text stays text, and so on).
-std::string SqliteDeclaredType(const ColumnType& type);
-
-// The CHECK constraints printed after the declared type of a column of `type` (named by
-// `quotedColumn`, already quoted) that keep values of another kind out of it, after SQLite's
-// affinity has turned numeric text into a number: "pavana_type" refuses what is no number
-// (no whole number for Byte, Integer and Long; anything but -1 and 0 for Yes/No),
-// "pavana_range" a number beyond the type's range. Empty for types without such checks (text,
-// binary, GUID, decimal).
-std::string SqliteTypeChecks(JetType type, std::string_view quotedColumn);
 
 }  // namespace pavana::engine::dialect

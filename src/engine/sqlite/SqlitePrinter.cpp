@@ -10,6 +10,7 @@
 
 #include "engine/dialect/FunctionCatalog.h"
 #include "engine/dialect/Messages.h"
+#include "engine/sqlite/DeclaredTypes.h"
 #include "engine/sqlite/FunctionSupport.h"
 #include "engine/sqlite/StoreConversion.h"
 #include "rtl/Strings.h"
@@ -1226,7 +1227,7 @@ private:
         } else if (&c == keyedCounter_) {
             if (c.defaultValue) messages::Raise(messages::kFieldDefinition);
             Put("COUNTER");
-            Put(SqliteTypeChecks(JetType::Long, Quote(c.name)));
+            Put(sqlite::SqliteTypeChecks(JetType::Long, Quote(c.name)));
         } else {
             DeclaredType(c);
         }
@@ -1278,7 +1279,7 @@ private:
     // The declared type of a column that is not the rowid counter, with what keeps its values
     // in shape: the collation of text and the length check of sized text.
     void DeclaredType(const ColumnDef& c) {
-        Put(SqliteDeclaredType(c.type));
+        Put(sqlite::SqliteDeclaredType(c.type));
         if (IsText(c.type)) Put(" COLLATE NOCASE");
         // SQLite does not limit a declared length; the check makes a longer text fail as
         // Jet's field-too-small does (SqliteErrors.cpp knows the constraint's name).
@@ -1290,7 +1291,7 @@ private:
             Put(")");
         }
         // Likewise the type checks make a value of another kind fail as Jet's conversion does.
-        Put(SqliteTypeChecks(c.type.type, Quote(c.name)));
+        Put(sqlite::SqliteTypeChecks(c.type.type, Quote(c.name)));
     }
 
     // Triggers that keep Null out of the columns of index `index` (WITH PRIMARY, DISALLOW NULL).

@@ -14,6 +14,7 @@
 #include "engine/dialect/JetTypes.h"
 #include "engine/dialect/WholeNumberColumns.h"
 #include "engine/sqlite/Columns.h"
+#include "engine/sqlite/DeclaredTypes.h"
 #include "engine/sqlite/QuoteIdentifier.h"
 #include "engine/sqlite/Relationships.h"
 #include "engine/sqlite/SqliteErrors.h"
@@ -501,7 +502,7 @@ private:
             }
             item += " " + (segment.kind == "DEFAULT" ? ScaledDefault(segment.text) : segment.text);
         }
-        if (checked) item += dialect::SqliteTypeChecks(dialect::JetType::Currency, QuoteIdentifier(column.name));
+        if (checked) item += SqliteTypeChecks(dialect::JetType::Currency, QuoteIdentifier(column.name));
         return item;
     }
 
@@ -788,7 +789,7 @@ std::int32_t RunMakeTable(DatabaseState& state, const dialect::Translation& tran
                 if (type->type == dbText && std::string_view(declared).find('(') != std::string_view::npos)
                     create += " CONSTRAINT \"pavana_size\" CHECK (length(" + QuoteIdentifier(name) +
                               ") <= " + std::to_string(type->size) + ")";
-                create += dialect::SqliteTypeChecks(static_cast<dialect::JetType>(type->type), QuoteIdentifier(name));
+                create += SqliteTypeChecks(static_cast<dialect::JetType>(type->type), QuoteIdentifier(name));
             }
         }
         create += ")";
