@@ -74,7 +74,7 @@ void Execute100k(benchmark::State& state) {
         std::filesystem::remove(path + "-shm");
         sqlite3* db = nullptr;
         sqlite3_open(path.c_str(), &db);
-        pavana::engine::dialect::RegisterJetFunctions(db);
+        pavana::engine::sqlite::RegisterJetFunctions(db);
         sqlite3_exec(db, "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;", nullptr, nullptr, nullptr);
         sqlite3_exec(db,
                      pavana::engine::sqlite::Translate(

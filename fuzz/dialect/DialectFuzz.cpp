@@ -22,7 +22,7 @@ void Run(const pavana::engine::dialect::Translation& t) {
         sqlite3_close(db);
         return;
     }
-    pavana::engine::dialect::RegisterJetFunctions(db, [] { return 45306.5; });
+    pavana::engine::sqlite::RegisterJetFunctions(db, [] { return 45306.5; });
     sqlite3_exec(db,
                  "CREATE TABLE t (a INTEGER, b TEXT COLLATE NOCASE, c DATETIME);"
                  "CREATE TABLE u (a INTEGER, d TEXT COLLATE NOCASE);"

@@ -42,6 +42,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
+using sqlite::CurrencyStorage;
+using sqlite::RegisterJetFunctions;
+using sqlite::RegisterStoreConversion;
 using sqlite::Translate;
 
 using corpus::ExpectedErrorOf;

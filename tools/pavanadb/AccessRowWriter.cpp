@@ -12,7 +12,7 @@ using engine::sqlite::QuoteIdentifier;
 // a Currency column of a database it made, so that the stored form (the scaled amount, every
 // amount exactly) is what the engine itself writes for one.
 void BindCurrency(sqlite3_stmt* statement, int index, std::int64_t scaled) {
-    engine::sqlite::BindStored(statement, index, Variant(Currency{scaled}), engine::dialect::CurrencyStorage::Scaled);
+    engine::sqlite::BindStored(statement, index, Variant(Currency{scaled}), engine::sqlite::CurrencyStorage::Scaled);
 }
 
 std::string InsertStatement(const AccessTable& source, const std::string& target) {

@@ -181,7 +181,7 @@ std::int32_t TypeOfParameterWord(std::string_view word) {
     return w != nullptr ? w->type : dbText;
 }
 
-Variant ReadColumn(sqlite3_stmt* st, int col, std::int32_t type, dialect::CurrencyStorage currency) {
+Variant ReadColumn(sqlite3_stmt* st, int col, std::int32_t type, CurrencyStorage currency) {
     sqlite3_value* v = sqlite3_column_value(st, col);
     const int storage = sqlite3_value_type(v);
     if (storage == SQLITE_NULL) return Variant::Null();
@@ -196,7 +196,7 @@ Variant ReadColumn(sqlite3_stmt* st, int col, std::int32_t type, dialect::Curren
             if (storage == SQLITE_INTEGER) return IntegerOf(sqlite3_value_int64(v), type);
             break;
         case dbCurrency:
-            if (storage == SQLITE_INTEGER && currency == dialect::CurrencyStorage::Scaled)
+            if (storage == SQLITE_INTEGER && currency == CurrencyStorage::Scaled)
                 return Variant(Currency{sqlite3_value_int64(v)});
             if (storage == SQLITE_INTEGER || storage == SQLITE_FLOAT) {
                 const double amount = sqlite3_value_double(v);
@@ -275,8 +275,8 @@ std::vector<std::string> ColumnNames(sqlite3* db, const std::string& table) {
     return names;
 }
 
-void BindStored(sqlite3_stmt* st, int index, const Variant& v, dialect::CurrencyStorage currency) {
-    if (v.VarType() == varCurrency && currency == dialect::CurrencyStorage::Scaled)
+void BindStored(sqlite3_stmt* st, int index, const Variant& v, CurrencyStorage currency) {
+    if (v.VarType() == varCurrency && currency == CurrencyStorage::Scaled)
         return static_cast<void>(sqlite3_bind_int64(st, index, v.ToCurrency().Scaled));
     BindVariant(st, index, v);
 }

@@ -38,14 +38,14 @@ std::int32_t TypeOfParameterWord(std::string_view word);
 // Column `column` of the statement's current row as a value of field type `type`; a whole
 // number in a Currency column is a scaled amount when `currency` says so. A stored value that
 // does not have the field's form (text in a numeric column) is given as it is, never dropped.
-Variant ReadColumn(sqlite3_stmt* statement, int column, std::int32_t type, dialect::CurrencyStorage currency);
+Variant ReadColumn(sqlite3_stmt* statement, int column, std::int32_t type, CurrencyStorage currency);
 // Binds `value` to parameter `index` (1-based) in its stored form; a currency amount as a
 // number (parameters compare with amounts).
 void BindVariant(sqlite3_stmt* statement, int index, const Variant& value);
 // Binds `value`, converted to the field type of the column it is written into
 // (ConvertToFieldType), in the column's stored form: a currency amount scaled when `currency`
 // says so, anything else as BindVariant does.
-void BindStored(sqlite3_stmt* statement, int index, const Variant& value, dialect::CurrencyStorage currency);
+void BindStored(sqlite3_stmt* statement, int index, const Variant& value, CurrencyStorage currency);
 // The names of the columns of `table` on `db` in their order; empty when there is no such table.
 std::vector<std::string> ColumnNames(sqlite3* db, const std::string& table);
 // `value` converted to field type `type` (text read with `settings`); Null and Empty stay as

@@ -8,7 +8,9 @@
 #include "engine/sqlite/FunctionSupport.h"
 #include "engine/sqlite/JetFunctions.h"
 
-namespace pavana::engine::dialect::support {
+namespace pavana::engine::sqlite::support {
+
+using namespace dialect;
 namespace {
 
 double SystemNow() {
@@ -258,4 +260,4 @@ void RegisterDateFunctions(sqlite3* db, std::shared_ptr<void> clock) {
     Define(db, "JetDatePart", -1, DatePart);
 }
 
-}  // namespace pavana::engine::dialect::support
+}  // namespace pavana::engine::sqlite::support

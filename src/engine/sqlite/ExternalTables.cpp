@@ -19,11 +19,11 @@ namespace {
 // Binds `value`, a currency amount in the other form than `target`, in the form `target`. What
 // is no number (Null, text another program left) and an amount beyond the currency range are
 // copied as they are.
-void BindCurrencyAs(sqlite3_stmt* write, int slot, sqlite3_value* value, dialect::CurrencyStorage target) {
+void BindCurrencyAs(sqlite3_stmt* write, int slot, sqlite3_value* value, CurrencyStorage target) {
     const int kind = sqlite3_value_type(value);
     if (kind != SQLITE_INTEGER && kind != SQLITE_FLOAT) {
         sqlite3_bind_value(write, slot, value);
-    } else if (target == dialect::CurrencyStorage::Amount) {
+    } else if (target == CurrencyStorage::Amount) {
         sqlite3_bind_double(write, slot, static_cast<double>(sqlite3_value_int64(value)) / 10000.0);
     } else if (const auto amount = Currency::TryFromDouble(sqlite3_value_double(value))) {
         sqlite3_bind_int64(write, slot, amount->Scaled);
@@ -61,7 +61,7 @@ std::unique_ptr<Connection> OpenOther(const std::string& path, const std::string
         RaiseEngineError(jetUnrecognizedFormat, "Unrecognized database format '" + full + "'.", source);
     try {
         auto other = std::make_unique<Connection>(path, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX);
-        dialect::RegisterJetFunctions(other->Handle());
+        RegisterJetFunctions(other->Handle());
         return other;
     } catch (const SqliteFailure& failure) {
         RaiseStatementError(failure, "", source, nullptr);
@@ -70,7 +70,7 @@ std::unique_ptr<Connection> OpenOther(const std::string& path, const std::string
 
 }  // namespace
 
-ExternalCopies::ExternalCopies(Connection& connection, dialect::CurrencyStorage currency,
+ExternalCopies::ExternalCopies(Connection& connection, CurrencyStorage currency,
                                const std::vector<dialect::ExternalTable>& tables, const std::string& source)
     : connection_(connection), currency_(currency) {
     std::unique_ptr<Connection> other;

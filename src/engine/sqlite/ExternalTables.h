@@ -22,8 +22,8 @@ public:
     // is no database of this engine with 3343; a table the file does not have with 3078.
     // Currency amounts are copied in the form `currency` says this database holds them, whatever
     // form the other file holds them in.
-    ExternalCopies(Connection& connection, dialect::CurrencyStorage currency,
-                   const std::vector<dialect::ExternalTable>& tables, const std::string& source);
+    ExternalCopies(Connection& connection, CurrencyStorage currency, const std::vector<dialect::ExternalTable>& tables,
+                   const std::string& source);
     ~ExternalCopies();
     ExternalCopies(const ExternalCopies&) = delete;
     ExternalCopies& operator=(const ExternalCopies&) = delete;
@@ -32,7 +32,7 @@ private:
     void Copy(Connection& other, const dialect::ExternalTable& table, const std::string& source);
 
     Connection& connection_;
-    dialect::CurrencyStorage currency_;
+    CurrencyStorage currency_;
     std::vector<std::string> copies_;
 };
 

@@ -15,7 +15,9 @@
 #include "engine/dialect/JetDate.h"
 #include "engine/sqlite/FunctionSupport.h"
 
-namespace pavana::engine::dialect::support {
+namespace pavana::engine::sqlite::support {
+
+using namespace dialect;
 namespace {
 
 std::string Lower(std::string s) {
@@ -585,4 +587,4 @@ void RegisterFormatFunction(sqlite3* db) { Define(db, "JetFormat", -1, Format); 
 
 std::string DateText(double date, const FormatSettings& settings) { return GeneralDate(date, settings); }
 
-}  // namespace pavana::engine::dialect::support
+}  // namespace pavana::engine::sqlite::support

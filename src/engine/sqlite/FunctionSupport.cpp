@@ -10,7 +10,9 @@
 #include "rtl/Encoding.h"
 #include "rtl/Exceptions.h"
 
-namespace pavana::engine::dialect::support {
+namespace pavana::engine::sqlite::support {
+
+using namespace dialect;
 namespace {
 
 struct Registered {
@@ -298,4 +300,4 @@ void Define(sqlite3* db, const char* name, int argc, Body body, bool determinist
 
 void* UserData(sqlite3_context* ctx) { return static_cast<Registered*>(sqlite3_user_data(ctx))->data.get(); }
 
-}  // namespace pavana::engine::dialect::support
+}  // namespace pavana::engine::sqlite::support

@@ -13,7 +13,7 @@
 #include "engine/EngineError.h"
 #include "rtl/FormatSettings.h"
 
-namespace pavana::engine::dialect::support {
+namespace pavana::engine::sqlite::support {
 
 // The messages functions fail with (and their numbers, see FunctionErrorNumber).
 inline constexpr const char* kTypeMismatch = EngineMessage(jetDataTypeMismatch);
@@ -105,4 +105,4 @@ void RegisterFormatFunction(sqlite3* db);
 // Rnd and Randomize (one generator per connection) and the financial functions.
 void RegisterNumberFunctions(sqlite3* db);
 
-}  // namespace pavana::engine::dialect::support
+}  // namespace pavana::engine::sqlite::support

@@ -12,7 +12,9 @@
 #include "engine/sqlite/StoreConversion.h"
 #include "rtl/Exceptions.h"
 
-namespace pavana::engine::dialect {
+namespace pavana::engine::sqlite {
+
+using namespace dialect;
 namespace {
 
 using namespace support;
@@ -421,4 +423,4 @@ std::optional<int> FunctionErrorNumber(std::string_view message) {
     return std::nullopt;
 }
 
-}  // namespace pavana::engine::dialect
+}  // namespace pavana::engine::sqlite

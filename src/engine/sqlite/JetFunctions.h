@@ -15,7 +15,7 @@
 
 struct sqlite3;
 
-namespace pavana::engine::dialect {
+namespace pavana::engine::sqlite {
 
 // The clock of Now(), Date() and Time(): the local date and time as a day number.
 using LocalClock = std::function<double()>;
@@ -27,4 +27,4 @@ void RegisterJetFunctions(sqlite3* db, LocalClock clock = {});
 // The engine's error number of a message a function failed with, nullopt for other messages.
 std::optional<int> FunctionErrorNumber(std::string_view message);
 
-}  // namespace pavana::engine::dialect
+}  // namespace pavana::engine::sqlite

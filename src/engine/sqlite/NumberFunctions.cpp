@@ -12,7 +12,7 @@
 
 #include "engine/sqlite/FunctionSupport.h"
 
-namespace pavana::engine::dialect::support {
+namespace pavana::engine::sqlite::support {
 namespace {
 
 // ---- Rnd, Randomize ------------------------------------------------------------------------
@@ -247,4 +247,4 @@ void RegisterNumberFunctions(sqlite3* db) {
     Define(db, "JetDDB", -1, DDB);
 }
 
-}  // namespace pavana::engine::dialect::support
+}  // namespace pavana::engine::sqlite::support

@@ -96,7 +96,7 @@ std::vector<Variant> ProcedureValues(Connection& connection, const dialect::Proc
         const int count = sqlite3_column_count(select.Handle());
         for (int i = 0; i < count; ++i) {
             const ColumnType type = TypeOfStorageClass(sqlite3_column_type(select.Handle(), i));
-            values.push_back(ReadColumn(select.Handle(), i, type.type, dialect::CurrencyStorage::Amount));
+            values.push_back(ReadColumn(select.Handle(), i, type.type, CurrencyStorage::Amount));
         }
     } catch (const SqliteFailure& failure) {
         RaiseStatementError(failure, call.values, source, connection.Handle());

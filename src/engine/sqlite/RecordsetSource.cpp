@@ -155,7 +155,7 @@ std::unique_ptr<Statement> ParseFragment(const std::string& filter, const std::s
 }  // namespace
 
 RecordsetSource::RecordsetSource(std::shared_ptr<const Statement> statement, std::vector<Variant> values,
-                                 const std::string& errorSource, sqlite3* db, dialect::CurrencyStorage currency)
+                                 const std::string& errorSource, sqlite3* db, CurrencyStorage currency)
     : statement_(std::move(statement)), values_(std::move(values)), db_(db), currency_(currency) {
     if (!statement_ || !statement_->select || !statement_->select->cores.front().into.empty())
         RaiseEngineError(jetInvalidOperation, errorSource);
@@ -163,7 +163,7 @@ RecordsetSource::RecordsetSource(std::shared_ptr<const Statement> statement, std
 }
 
 RecordsetSource::RecordsetSource(std::shared_ptr<const Statement> statement, std::vector<Variant> values, sqlite3* db,
-                                 dialect::CurrencyStorage currency)
+                                 CurrencyStorage currency)
     : statement_(std::move(statement)), values_(std::move(values)), db_(db), currency_(currency) {
     FindBaseTable();
 }
@@ -189,14 +189,14 @@ std::string RecordsetSource::Print(const Query& query) const {
     Statement s;
     s.parameters = statement_->parameters;
     s.select = Clone(query);
-    if (currency_ == dialect::CurrencyStorage::Scaled) {
+    if (currency_ == CurrencyStorage::Scaled) {
         SchemaCache schema;  // read afresh: the source outlives the statement it was made by
         CachedSchema view(schema, db_);
         dialect::MarkScaledCurrency(s, view);
     }
     dialect::Translation out;
     try {
-        dialect::PrintForSqlite(s, out);
+        PrintForSqlite(s, out);
     } catch (const dialect::SyntaxError& e) {
         RaiseSyntax(e, kSource);
     }
@@ -208,7 +208,7 @@ std::string RecordsetSource::Sql() const {
     // A crosstab query is printed whole: its value columns come from TRANSFORM and PIVOT.
     dialect::Translation out;
     try {
-        dialect::PrintForSqlite(*statement_, out);
+        PrintForSqlite(*statement_, out);
     } catch (const dialect::SyntaxError& e) {
         RaiseSyntax(e, kSource);
     }
@@ -330,7 +330,7 @@ std::string RecordsetSource::ValuesMatchSql(const Expr& condition, const std::ve
     s.select->cores.push_back(std::move(core));
     dialect::Translation out;
     try {
-        dialect::PrintForSqlite(s, out);
+        PrintForSqlite(s, out);
     } catch (const dialect::SyntaxError& e) {
         RaiseSyntax(e, kSource);
     }

@@ -30,7 +30,7 @@ public:
     // scaled, every statement printed from it is marked for its scaled amounts
     // (MarkScaledCurrency): the query narrowed by a filter or a search is judged afresh.
     RecordsetSource(std::shared_ptr<const dialect::ast::Statement> statement, std::vector<Variant> values,
-                    const std::string& errorSource, sqlite3* db, dialect::CurrencyStorage currency);
+                    const std::string& errorSource, sqlite3* db, CurrencyStorage currency);
     ~RecordsetSource();
     RecordsetSource(const RecordsetSource&) = delete;
     RecordsetSource& operator=(const RecordsetSource&) = delete;
@@ -80,14 +80,14 @@ public:
 
 private:
     RecordsetSource(std::shared_ptr<const dialect::ast::Statement> statement, std::vector<Variant> values, sqlite3* db,
-                    dialect::CurrencyStorage currency);
+                    CurrencyStorage currency);
     void FindBaseTable();
     std::string Print(const dialect::ast::Query& query) const;
 
     std::shared_ptr<const dialect::ast::Statement> statement_;
     std::vector<Variant> values_;
     sqlite3* db_ = nullptr;
-    dialect::CurrencyStorage currency_ = dialect::CurrencyStorage::Amount;
+    CurrencyStorage currency_ = CurrencyStorage::Amount;
     std::string baseTable_;
     std::string baseReference_;  // the alias of the base table, or its name
 };

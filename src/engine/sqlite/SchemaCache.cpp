@@ -37,7 +37,7 @@ std::vector<SchemaCache::Column> ReadColumns(sqlite3* db, const std::string& tab
         const auto* declared = reinterpret_cast<const char*>(sqlite3_column_text(statement.get(), 1));
         SchemaCache::Column column{name != nullptr ? name : "", std::nullopt, std::nullopt};
         if (declared != nullptr) {
-            column.type = dialect::TypeOfDeclaredType(declared);
+            column.type = TypeOfDeclaredType(declared);
             if (const std::optional<ColumnType> field = TypeOfDeclaration(declared)) column.fieldType = field->type;
         }
         columns.push_back(std::move(column));

@@ -147,8 +147,8 @@ int Authorize(void* user, int action, const char* a1, const char* a2, const char
         default: break;
     }
     if (table == nullptr) return SQLITE_OK;
-    if (SameAsciiText(table, dialect::kCounterTable)) return trigger != nullptr ? SQLITE_OK : SQLITE_DENY;
-    return SameAsciiText(table, kMetadataTable) || SameAsciiText(table, dialect::kColumnMetadataTable) ||
+    if (SameAsciiText(table, kCounterTable)) return trigger != nullptr ? SQLITE_OK : SQLITE_DENY;
+    return SameAsciiText(table, kMetadataTable) || SameAsciiText(table, kColumnMetadataTable) ||
                    SameAsciiText(table, kProceduresTable) || SameAsciiText(table, kViewsTable)
                ? SQLITE_DENY
                : SQLITE_OK;
@@ -220,14 +220,13 @@ void UpgradeFormat(Connection& connection) {
 
 }  // namespace
 
-dialect::CurrencyStorage CurrencyStorageOf(Connection& connection) {
-    if (!HasEngineTable(connection)) return dialect::CurrencyStorage::Amount;
+CurrencyStorage CurrencyStorageOf(Connection& connection) {
+    if (!HasEngineTable(connection)) return CurrencyStorage::Amount;
     Statement kept(connection, "SELECT 1 FROM pavana_engine WHERE key = 'currency' AND value = 'amount'");
-    if (kept.Step()) return dialect::CurrencyStorage::Amount;
+    if (kept.Step()) return CurrencyStorage::Amount;
     Statement format(connection, "SELECT value FROM pavana_engine WHERE key = 'format'");
-    return format.Step() && sqlite3_column_int(format.Handle(), 0) >= kScaledCurrencyFormat
-               ? dialect::CurrencyStorage::Scaled
-               : dialect::CurrencyStorage::Amount;
+    return format.Step() && sqlite3_column_int(format.Handle(), 0) >= kScaledCurrencyFormat ? CurrencyStorage::Scaled
+                                                                                            : CurrencyStorage::Amount;
 }
 
 namespace {
@@ -310,8 +309,8 @@ void FillCrosstabColumns(dialect::ast::Statement& statement, Connection& connect
     using dialect::ast::Expr;
     if (!statement.crosstab || !statement.crosstab->columns.empty()) return;
     if (!statement.parameters.empty())
-        throw dialect::SyntaxError(dialect::kCrosstabValuesNeeded, dialect::messages::kTransform.number);
-    const std::string sql = dialect::CrosstabValuesSql(statement);
+        throw dialect::SyntaxError(kCrosstabValuesNeeded, dialect::messages::kTransform.number);
+    const std::string sql = CrosstabValuesSql(statement);
     try {
         Statement values(connection, sql.c_str());
         while (values.Step()) {
@@ -345,8 +344,7 @@ void FillCrosstabColumns(dialect::ast::Statement& statement, Connection& connect
                     value->kind = Expr::Kind::String;
                     value->text = values.Text(0);
                     break;
-                default:
-                    throw dialect::SyntaxError(dialect::kCrosstabValuesNeeded, dialect::messages::kTransform.number);
+                default: throw dialect::SyntaxError(kCrosstabValuesNeeded, dialect::messages::kTransform.number);
             }
             statement.crosstab->columns.push_back(std::move(value));
         }
@@ -372,7 +370,7 @@ dialect::Translation TranslateStatement(const std::string& jetSql, const std::st
         schema.columnNames = [&view](const std::string& table) { return view.ColumnNames(table); };
         const auto marks = [&view, state, &source](dialect::ast::Statement& statement) {
             dialect::MarkDatesMadeText(statement, view);
-            if (state->currency == dialect::CurrencyStorage::Scaled) dialect::MarkScaledCurrency(statement, view);
+            if (state->currency == CurrencyStorage::Scaled) dialect::MarkScaledCurrency(statement, view);
             FillCrosstabColumns(statement, state->Live(source), source);
         };
         if (!fitConstants) return sqlite::Translate(jetSql, {}, marks);
@@ -528,10 +526,9 @@ std::shared_ptr<DatabaseImpl> DatabaseImpl::Open(const std::string& path, bool e
         // REFERENCES constraints are relationships the engine keeps, as Jet does.
         c.Exec("PRAGMA foreign_keys = ON");
         sqlite3_set_authorizer(c.Handle(), Authorize, state.get());
-        dialect::RegisterJetFunctions(c.Handle());
+        RegisterJetFunctions(c.Handle());
         state->currency = CurrencyStorageOf(c);
-        if (state->currency != dialect::CurrencyStorage::Scaled)
-            dialect::RegisterStoreConversion(c.Handle(), state->currency);
+        if (state->currency != CurrencyStorage::Scaled) RegisterStoreConversion(c.Handle(), state->currency);
         sqlite3_progress_handler(c.Handle(), kActivitySteps, Progress, nullptr);
         // Every identifier the dialect prints is double-quoted: an unknown name must fail as
         // one, not be taken as a string literal.

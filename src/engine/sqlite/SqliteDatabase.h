@@ -43,7 +43,7 @@ struct DatabaseState {
     bool readOnly = false;
     // How the Currency columns of the file hold their amounts: scaled, or as the amounts
     // themselves in a file of an earlier build opened read-only or another program's file.
-    dialect::CurrencyStorage currency = dialect::CurrencyStorage::Scaled;
+    CurrencyStorage currency = CurrencyStorage::Scaled;
     // True while the engine itself writes its metadata table; statements of users may not.
     bool metadataWrites = false;
     std::set<OpenCursor*> cursors;
@@ -147,6 +147,6 @@ std::string PasswordOfConnect(const std::string& connect);
 
 // How the database open on `connection` holds Currency amounts: files of the current format
 // scaled; files of earlier builds, and files of other programs (no engine table), the amounts.
-dialect::CurrencyStorage CurrencyStorageOf(Connection& connection);
+CurrencyStorage CurrencyStorageOf(Connection& connection);
 
 }  // namespace pavana::engine::sqlite

@@ -160,7 +160,7 @@ void RaiseStatementError(const SqliteFailure& failure, const std::string& sql, c
             }
             // The engine's own triggers raise the engine's message.
             if (code == SQLITE_CONSTRAINT_TRIGGER)
-                if (auto number = dialect::FunctionErrorNumber(m)) RaiseEngineError(*number, m, source);
+                if (auto number = FunctionErrorNumber(m)) RaiseEngineError(*number, m, source);
             if (code == SQLITE_CONSTRAINT_CHECK && m.find("pavana_size") != std::string::npos)
                 RaiseEngineError(jetFieldTooSmall, source);
             // The type checks of number, date and Yes/No columns (JetTypes.h).
@@ -169,8 +169,8 @@ void RaiseStatementError(const SqliteFailure& failure, const std::string& sql, c
             if (code == SQLITE_CONSTRAINT_CHECK && m.find("pavana_range") != std::string::npos)
                 RaiseEngineError(jetNumericOverflow, source);
             // A CHECK constraint of the user's: its name tells the table and the rule.
-            if (code == SQLITE_CONSTRAINT_CHECK && m.find(dialect::kCheckPrefix) != std::string::npos) {
-                const std::string named = m.substr(m.find(dialect::kCheckPrefix) + std::strlen(dialect::kCheckPrefix));
+            if (code == SQLITE_CONSTRAINT_CHECK && m.find(kCheckPrefix) != std::string::npos) {
+                const std::string named = m.substr(m.find(kCheckPrefix) + std::strlen(kCheckPrefix));
                 const std::size_t bar = named.find('|');
                 RaiseEngineError(jetValidationRule,
                                  "One or more values are prohibited by the validation rule '" + named.substr(bar + 1) +
@@ -183,7 +183,7 @@ void RaiseStatementError(const SqliteFailure& failure, const std::string& sql, c
             RaiseEngineError(jetValidationRule, source);
         default: break;
     }
-    if (auto number = dialect::FunctionErrorNumber(m)) RaiseEngineError(*number, m, source);
+    if (auto number = FunctionErrorNumber(m)) RaiseEngineError(*number, m, source);
     if (StartsWith(m, "table ") && m.find(" already exists") != std::string::npos) {
         std::string name = UnquotedName(m.substr(6, m.find(" already exists") - 6));
         RaiseTableExists(name, source);

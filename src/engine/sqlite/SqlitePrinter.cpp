@@ -15,7 +15,9 @@
 #include "engine/sqlite/StoreConversion.h"
 #include "rtl/Strings.h"
 
-namespace pavana::engine::dialect {
+namespace pavana::engine::sqlite {
+
+using namespace dialect;
 namespace {
 
 using namespace ast;
@@ -78,7 +80,7 @@ public:
 
     void ReadExternalTablesInto(std::vector<ExternalTable>& external) { external_ = &external; }
 
-    friend std::string dialect::CrosstabValuesSql(const ast::Statement& statement);
+    friend std::string sqlite::CrosstabValuesSql(const ast::Statement& statement);
 
     void Statement(const ast::Statement& s, Translation& out) {
         if ((s.insert && !s.insert->database.empty()) || (s.select && !s.select->cores.front().intoDatabase.empty()))
@@ -1695,4 +1697,4 @@ void PrintForSqlite(const ast::Statement& statement, Translation& out, const Sch
     out.sql = std::move(sql);
 }
 
-}  // namespace pavana::engine::dialect
+}  // namespace pavana::engine::sqlite

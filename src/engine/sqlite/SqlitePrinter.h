@@ -10,7 +10,7 @@
 #include "engine/dialect/Ast.h"
 #include "engine/dialect/Translator.h"
 
-namespace pavana::engine::dialect {
+namespace pavana::engine::sqlite {
 
 // The engine's table of column metadata that the SQLite schema cannot hold: one row per
 // column of a table the engine made, keyed by table and column name (any case).
@@ -39,7 +39,8 @@ inline constexpr const char* kCreateCounters =
 
 // Fills `sql`, `kind`, `followUp`, `metadata` and `rebuild` of `out` from `statement`;
 // `schema` as for Translate.
-void PrintForSqlite(const ast::Statement& statement, Translation& out, const SchemaLookup& schema = {});
+void PrintForSqlite(const dialect::ast::Statement& statement, dialect::Translation& out,
+                    const dialect::SchemaLookup& schema = {});
 
 // A crosstab query that does not write its column values (PIVOT expression without IN) can
 // be printed only once they are filled in, in order, from the data: this is the query that
@@ -48,9 +49,9 @@ void PrintForSqlite(const ast::Statement& statement, Translation& out, const Sch
 inline constexpr const char* kCrosstabValuesNeeded =
     "This crosstab query needs its column values: write them after PIVOT (PIVOT expression IN "
     "(value1, value2, ...)).";
-std::string CrosstabValuesSql(const ast::Statement& statement);
+std::string CrosstabValuesSql(const dialect::ast::Statement& statement);
 
 // The SQLite name of index `index` of table `table`.
 std::string SqliteIndexName(std::string_view table, std::string_view index);
 
-}  // namespace pavana::engine::dialect
+}  // namespace pavana::engine::sqlite

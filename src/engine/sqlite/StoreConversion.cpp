@@ -11,10 +11,11 @@
 #include "rtl/Strings.h"
 #include "rtl/Variant.h"
 
-namespace pavana::engine::dialect {
+namespace pavana::engine::sqlite {
+
+using namespace dialect;
 namespace {
 
-namespace support = dialect::support;
 using support::FunctionError;
 
 // The type of column `column` of `table` on `db`; nullopt when the table has no such column
@@ -280,4 +281,4 @@ std::optional<JetType> TypeOfDeclaredType(std::string_view declared) {
     return type ? std::optional<JetType>(type->type) : std::nullopt;
 }
 
-}  // namespace pavana::engine::dialect
+}  // namespace pavana::engine::sqlite

@@ -30,7 +30,7 @@
 
 #include "engine/dialect/JetTypes.h"
 
-namespace pavana::engine::dialect {
+namespace pavana::engine::sqlite {
 
 // How the Currency columns of a database hold their amounts: scaled by 10,000 as whole
 // numbers, or (files of earlier builds) as the amounts themselves.
@@ -48,10 +48,10 @@ void RegisterStoreConversion(sqlite3* db, CurrencyStorage currency);
 
 // The function that converts a value to the stored form of a column of `type`; nullptr for
 // the types whose columns take values as they are (binary, GUID, decimal).
-const char* StoreFunction(JetType type);
+const char* StoreFunction(dialect::JetType type);
 
 // The type a declared column type names by its first word ("TEXT(12)" is Text, SQLite's own
 // "INTEGER" and "REAL" the Jet words' Long and Single); nullopt when it names none.
-std::optional<JetType> TypeOfDeclaredType(std::string_view declared);
+std::optional<dialect::JetType> TypeOfDeclaredType(std::string_view declared);
 
-}  // namespace pavana::engine::dialect
+}  // namespace pavana::engine::sqlite

@@ -296,7 +296,7 @@ struct SourceColumn {
 
 class Rebuilder {
 public:
-    Rebuilder(Connection& c, const TableRebuild& r, const std::string& source, dialect::CurrencyStorage currency)
+    Rebuilder(Connection& c, const TableRebuild& r, const std::string& source, CurrencyStorage currency)
         : c_(c), r_(r), source_(source), currency_(currency) {}
 
     // True when the change made a counter that was not the rowid an ordinary column, whose
@@ -373,7 +373,7 @@ private:
 
     // A constraint added as an index ("t.name") is dropped with its triggers.
     bool DropIndexConstraint() {
-        const std::string index = dialect::SqliteIndexName(table_, r_.column);
+        const std::string index = SqliteIndexName(table_, r_.column);
         if (!Exists(c_, "SELECT 1 FROM sqlite_master WHERE type = 'index' AND name = ?1 COLLATE NOCASE", index))
             return false;
         sqlite::Run(c_, "DROP INDEX " + QuoteIdentifier(index));
@@ -535,7 +535,7 @@ private:
         const bool wasCurrency =
             head.size() > 1 && (IsWord(column.head, head[1], "CURRENCY") || IsWord(column.head, head[1], "MONEY"));
         const bool isCurrency = r_.type == dbCurrency;
-        if (currency_ != dialect::CurrencyStorage::Scaled || wasCurrency == isCurrency) return column;
+        if (currency_ != CurrencyStorage::Scaled || wasCurrency == isCurrency) return column;
         for (auto& segment : column.segments)
             if (segment.kind == "DEFAULT") segment.text = ScaledDefault(segment.text, isCurrency);
         return column;
@@ -604,7 +604,7 @@ private:
                     BindStored(write.Handle(), at + 1, Converted(read.Handle(), at, columns_[i].type), currency_);
                 } else if (IsAmountColumn(columns_[i].name)) {
                     BindStored(write.Handle(), at + 1,
-                               ReadColumn(read.Handle(), at, dbCurrency, dialect::CurrencyStorage::Amount), currency_);
+                               ReadColumn(read.Handle(), at, dbCurrency, CurrencyStorage::Amount), currency_);
                 } else {
                     sqlite3_bind_value(write.Handle(), at + 1, sqlite3_column_value(read.Handle(), at));
                 }
@@ -672,7 +672,7 @@ private:
     Connection& c_;
     const TableRebuild& r_;
     const std::string& source_;
-    const dialect::CurrencyStorage currency_;
+    const CurrencyStorage currency_;
     std::string table_;
     std::string createSql_;
     std::vector<SourceColumn> columns_;
@@ -698,7 +698,7 @@ void UpgradeTables(Connection& c) {
     const std::string source = "DAO.Workspace";
     for (const std::string& table : tables) {
         upgrade.table = table;
-        Rebuilder(c, upgrade, source, dialect::CurrencyStorage::Scaled).Upgrade();
+        Rebuilder(c, upgrade, source, CurrencyStorage::Scaled).Upgrade();
     }
 }
 
@@ -714,8 +714,7 @@ void RunRebuild(DatabaseState& state, const dialect::Translation& translation, c
         MetadataWrites writes(state);
         for (const std::string& sql : translation.metadata) Run(c, sql);
         if (rebuilder.StoppedCounter()) {
-            const std::string forgetSql =
-                std::string("DELETE FROM ") + dialect::kCounterTable + " WHERE table_name = ?1";
+            const std::string forgetSql = std::string("DELETE FROM ") + kCounterTable + " WHERE table_name = ?1";
             Statement forget(c, forgetSql.c_str());
             sqlite3_bind_text(forget.Handle(), 1, r.table.c_str(), -1, SQLITE_TRANSIENT);
             forget.Step();
@@ -734,7 +733,7 @@ namespace {
 void WriteNoMetadata(DatabaseState& state, const std::string& table) {
     Connection& c = *state.connection;
     MetadataWrites writes(state);
-    Run(c, dialect::kCreateColumnMetadata);
+    Run(c, kCreateColumnMetadata);
     Statement rows(c,
                    "INSERT OR REPLACE INTO pavana_columns (table_name, column_name) "
                    "SELECT ?1, name FROM pragma_table_info(?1)");

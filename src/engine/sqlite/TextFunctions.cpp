@@ -9,7 +9,7 @@
 #include "engine/sqlite/FunctionSupport.h"
 #include "rtl/Encoding.h"
 
-namespace pavana::engine::dialect::support {
+namespace pavana::engine::sqlite::support {
 namespace {
 
 std::u32string Chars(sqlite3_value* v) { return Decode(ToText(v)); }
@@ -463,4 +463,4 @@ void RegisterTextFunctions(sqlite3* db) {
     Define(db, "JetLike", 2, Like);
 }
 
-}  // namespace pavana::engine::dialect::support
+}  // namespace pavana::engine::sqlite::support

@@ -7,7 +7,7 @@ namespace pavana::engine::sqlite {
 dialect::Translation Translate(std::string_view jetSql, const dialect::SchemaLookup& schema,
                                const dialect::SchemaMarks& marks) {
     dialect::Translation out = dialect::Analyse(jetSql, schema, marks);
-    dialect::PrintForSqlite(*out.statement, out, schema);
+    PrintForSqlite(*out.statement, out, schema);
     return out;
 }
 
