@@ -134,14 +134,9 @@ ScriptText DecodeScriptText(std::string bytes, const std::string& path) {
         script.text = DecodeUtf16Units(path, Utf16Units(bytes, littleMark || bigMark ? 2 : 0, bigEndian));
     } else {
         if (nul != std::string::npos) HoldsNul(path, LineOf(bytes, nul));
-        if (IsValidUtf8(bytes)) {
-            script.encoding = "UTF-8";
-            if (bytes.starts_with("\xEF\xBB\xBF")) bytes.erase(0, 3);
-            script.text = std::move(bytes);
-        } else {
-            script.encoding = "Windows-1252";
-            script.text = Cp1252ToUtf8(bytes);
-        }
+        bool utf8 = false;
+        script.text = DecodeEightBitText(std::move(bytes), utf8);
+        script.encoding = utf8 ? "UTF-8" : "Windows-1252";
     }
     std::string().swap(bytes);
     std::size_t count = 0;

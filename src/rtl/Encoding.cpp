@@ -137,7 +137,13 @@ std::string DecodeTextFile(std::string&& bytes) {
     if (utf16) return DecodeTextFile(std::string_view(bytes));
     std::size_t nul = bytes.find('\0');
     if (nul != std::string::npos) bytes.resize(nul);
-    if (!IsValidUtf8(bytes)) return Cp1252ToUtf8(bytes);
+    bool utf8 = false;
+    return DecodeEightBitText(std::move(bytes), utf8);
+}
+
+std::string DecodeEightBitText(std::string&& bytes, bool& utf8) {
+    utf8 = IsValidUtf8(bytes);
+    if (!utf8) return Cp1252ToUtf8(bytes);
     if (bytes.starts_with("\xEF\xBB\xBF")) bytes.erase(0, 3);
     return std::move(bytes);
 }

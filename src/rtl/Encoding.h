@@ -16,6 +16,9 @@ bool IsValidUtf8(std::string_view bytes);
 // The rvalue form decodes UTF-8 input in place, without a second copy of the text.
 std::string DecodeTextFile(std::string_view bytes);
 std::string DecodeTextFile(std::string&& bytes);
+// The 8-bit part of that rule on text without NUL bytes: valid UTF-8 (its byte-order mark
+// dropped) is kept in place and sets `utf8`; anything else is read as Windows-1252.
+std::string DecodeEightBitText(std::string&& bytes, bool& utf8);
 
 std::string Cp1252ToUtf8(std::string_view bytes);
 

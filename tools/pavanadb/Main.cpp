@@ -290,7 +290,8 @@ int Queries(const Arguments& a) {
     auto db = Engine()->OpenDatabase(a.positional[0], Variant(false), Variant(true), Variant(ConnectText(a.password)));
     std::shared_ptr<engine::QueryDefs> queries = db->GetQueryDefs();
     std::cout << "Name\tSQL\n";
-    for (std::int32_t i = 0; i < queries->Count(); ++i) {
+    const std::int32_t count = queries->Count();
+    for (std::int32_t i = 0; i < count; ++i) {
         std::shared_ptr<engine::QueryDef> query = queries->Item(i);
         std::cout << EscapedText(query->Name()) << '\t' << EscapedText(query->SQL()) << '\n';
     }

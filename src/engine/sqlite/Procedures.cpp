@@ -16,12 +16,6 @@ constexpr const char* kCreateViews =
     "CREATE TABLE IF NOT EXISTS pavana_views (name TEXT NOT NULL COLLATE NOCASE PRIMARY KEY, "
     "sql TEXT NOT NULL) WITHOUT ROWID";
 
-bool HasTable(Connection& connection, const char* table) {
-    Statement exists(connection, "SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = ?1");
-    sqlite3_bind_text(exists.Handle(), 1, table, -1, SQLITE_STATIC);
-    return exists.Step();
-}
-
 bool HasProcedures(Connection& connection) { return HasTable(connection, kProceduresTable); }
 
 [[noreturn]] void NotFound(const std::string& name, const std::string& source) {

@@ -73,6 +73,12 @@ std::string Statement::Text(int column) const {
     return text ? std::string(text, static_cast<std::size_t>(sqlite3_column_bytes(stmt_, column))) : std::string();
 }
 
+bool HasTable(const Connection& connection, const char* table) {
+    Statement exists(connection, "SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = ?1");
+    sqlite3_bind_text(exists.Handle(), 1, table, -1, SQLITE_STATIC);
+    return exists.Step();
+}
+
 Savepoint::Savepoint(Connection& connection) : connection_(connection) {
     connection_.Exec("SAVEPOINT pavana_statement");
     open_ = true;

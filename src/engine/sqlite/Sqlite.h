@@ -70,6 +70,10 @@ private:
     sqlite3_stmt* stmt_ = nullptr;
 };
 
+// Whether the database of `connection` has a table named exactly `table` (the engine's own
+// tables, which are made only when first needed).
+bool HasTable(const Connection& connection, const char* table);
+
 // A savepoint for the life of the guard: `Release` commits it (and, outside any other
 // transaction, commits to the file); a guard destroyed without `Release` rolls the work back.
 class Savepoint {

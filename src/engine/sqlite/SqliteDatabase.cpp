@@ -165,9 +165,10 @@ void CheckHeader(const std::string& path, const std::string& full) {
         Unrecognized(full);
 }
 
+bool HasEngineTable(Connection& connection) { return HasTable(connection, "pavana_engine"); }
+
 std::optional<std::string> ReadVerifier(Connection& connection) {
-    Statement exists(connection, "SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = 'pavana_engine'");
-    if (!exists.Step()) return std::nullopt;
+    if (!HasEngineTable(connection)) return std::nullopt;
     Statement read(connection, "SELECT value FROM pavana_engine WHERE key = 'password'");
     if (!read.Step()) return std::nullopt;
     const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(read.Handle(), 0));
@@ -186,11 +187,6 @@ void WriteVerifier(Connection& connection, const std::string& password) {
     std::string verifier = MakePasswordVerifier(password);
     sqlite3_bind_text(write.Handle(), 1, verifier.c_str(), -1, SQLITE_TRANSIENT);
     write.Step();
-}
-
-bool HasEngineTable(Connection& connection) {
-    Statement exists(connection, "SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = 'pavana_engine'");
-    return exists.Step();
 }
 
 // Brings a file the engine made under earlier storage conventions up to the current ones, in

@@ -10,6 +10,7 @@
 #include "engine/sqlite/QuoteIdentifier.h"
 #include "engine/sqlite/SqliteErrors.h"
 #include "engine/sqlite/SqliteKeysetCursor.h"
+#include "engine/sqlite/SqlitePrinter.h"
 #include "engine/sqlite/SqliteStaticCursor.h"
 #include "rtl/Strings.h"
 
@@ -239,8 +240,7 @@ void RecordsetImpl::ReadColumnMetadata() {
     bool any = false;
     for (const ColumnInfo& c : columns_) any = any || !c.origin.empty();
     if (!any) return;
-    Statement exists(connection, "SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = 'pavana_columns'");
-    if (!exists.Step()) return;
+    if (!HasTable(connection, kColumnMetadataTable)) return;
     Statement read(connection,
                    "SELECT default_value, allow_zero_length FROM pavana_columns WHERE table_name = ?1 AND "
                    "column_name = ?2");
@@ -400,17 +400,9 @@ std::int32_t RecordsetImpl::PositionKey() const {
 }
 
 std::optional<Variant> RecordsetImpl::ValueAtPosition(std::int32_t positionKey, std::int32_t index) const {
-    // Called for every field a browse reads: PositionKey and CurrentValue in one pass.
-    CheckOpen();
-    const bool onRecord = at_ == At::OnRecord;
-    if (onRecord && IsDeleted(current_)) RecordDeleted();
-    const std::uint32_t here = onRecord ? MarkOf(current_.added, current_.sought, current_.index) : 0;
-    if (static_cast<std::int32_t>(here) != positionKey) return std::nullopt;
+    if (RecordsetImpl::PositionKey() != positionKey) return std::nullopt;
     if (index < 0 || static_cast<std::size_t>(index) >= columns_.size()) RaiseEngineError(jetItemNotFound, kSource);
-    const auto column = static_cast<std::size_t>(index);
-    if (editMode_ != dbEditNone) return editValues_[column];
-    if (!onRecord) NoCurrentRecord();
-    return std::optional<Variant>(std::in_place, ValueOfCurrent(column));
+    return CurrentValue(static_cast<std::size_t>(index));
 }
 
 std::optional<RecordsetImpl::Ref> RecordsetImpl::RefOfBookmark(const Variant& bookmark) {
